@@ -1,0 +1,19 @@
+# One interface target that every Tessera target links: language level, warnings,
+# Qt strictness and the optional sanitizers.
+add_library(tessera_common INTERFACE)
+target_compile_features(tessera_common INTERFACE cxx_std_20)
+target_compile_options(tessera_common INTERFACE -Wall -Wextra)
+if(TESSERA_WERROR)
+  target_compile_options(tessera_common INTERFACE -Werror)
+endif()
+target_compile_definitions(tessera_common INTERFACE
+  QT_NO_CAST_FROM_BYTEARRAY
+  QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+  QT_NO_URL_CAST_FROM_STRING
+  TESSERA_VERSION="${PROJECT_VERSION}"
+  TESSERA_BUILD_NUMBER=${TESSERA_BUILD_NUMBER}
+  TESSERA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+if(TESSERA_SANITIZE)
+  target_compile_options(tessera_common INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(tessera_common INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Tessera's two entry points:
+#   ./dev.sh demo   build, then show a transfer from the simulated device (GUI with a display)
+#   ./dev.sh test   build everything and run every test
+set -euo pipefail
+cd "$(dirname "$0")"
+bash scripts/install-deps.sh
+jobs=$(nproc)
+case "${1:-}" in
+  demo)
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_BENCH=OFF >/dev/null
+    cmake --build build -j "$jobs"
+    exec bash scripts/demo.sh build
+    ;;
+  test)
+    extra=()
+    [ "${CI:-}" = "true" ] && extra+=(-DTESSERA_WERROR=ON)
+    cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null
+    cmake --build build-test -j "$jobs"
+    cd build-test
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 300
+    ;;
+  *)
+    echo "usage: ./dev.sh demo|test" >&2
+    exit 1
+    ;;
+esac
