@@ -107,8 +107,8 @@ public:
     FieldTag Tag() const { return m_tag; }
     virtual FieldClass Class() const = 0;
 
-    // Sets the value from an exchange text. False when the text is refused; what the
-    // field then holds is given per class (the record-set reader empties it anyway).
+    // Sets the value from an exchange text. False when the text is refused; the field is
+    // then empty, except an image field, which keeps its picture.
     virtual bool ParseText(std::string_view text) = 0;
 
     // Writes the exchange text (display false) or the display text (display true) into
