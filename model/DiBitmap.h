@@ -23,6 +23,8 @@ inline constexpr int kMaxImageSide = 65536;
 // A picture whose packed form is larger than this is refused by the decoder as bad data.
 inline constexpr std::size_t kMaxPackedImageBytes = 4u * 1024u * 1024u;
 
+enum class ImageDecodeStatus;
+
 class CDiBitmap {
 public:
     CDiBitmap() = default;
@@ -92,6 +94,11 @@ public:
     bool SamePicture(const CDiBitmap& other) const;
 
 private:
+    friend ImageDecodeStatus DecodeImageText(std::string_view text, CDiBitmap& bitmap);
+    // The work of SetInfo and SetPackedBits without the message: std::bad_alloc escapes.
+    bool TakeInfo(std::span<const std::uint8_t> info);
+    void TakePackedBits(std::span<const std::uint8_t> bytes);
+
     std::vector<std::uint8_t> m_info; // header and colour table
     std::vector<std::uint8_t> m_bits; // padded rows in the header's row order
     int m_width = 0;
