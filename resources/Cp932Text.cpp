@@ -1,0 +1,121 @@
+#include "resources/Cp932Text.h"
+
+#include <algorithm>
+
+namespace tessera {
+
+namespace {
+
+const detail::Cp932Pair* Find(const detail::Cp932Pair* begin, std::size_t count, unsigned key) {
+    const detail::Cp932Pair* end = begin + count;
+    const detail::Cp932Pair* it = std::lower_bound(
+        begin, end, key, [](const detail::Cp932Pair& p, unsigned k) { return p.first < k; });
+    return (it != end && it->first == key) ? it : nullptr;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Decodes one UTF-8 sequence at `i`; returns false when it is malformed.
+bool NextUtf8(std::string_view s, std::size_t& i, char32_t& c) {
+    auto b = static_cast<unsigned char>(s[i]);
+    int extra = 0;
+    char32_t min = 0;
+    if (b < 0x80) {
+        c = b;
+        ++i;
+        return true;
+    } else if ((b & 0xE0) == 0xC0) {
+        extra = 1, c = b & 0x1F, min = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+        extra = 2, c = b & 0x0F, min = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+        extra = 3, c = b & 0x07, min = 0x10000;
+    } else {
+        return false;
+    }
+    if (i + extra >= s.size())
+        return false;
+    for (int k = 1; k <= extra; ++k) {
+        auto t = static_cast<unsigned char>(s[i + k]);
+        if ((t & 0xC0) != 0x80)
+            return false;
+        c = (c << 6) | (t & 0x3F);
+    }
+    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        return false;
+    i += extra + 1;
+    return true;
+}
+
+} // namespace
+
+bool Utf8ToCp932(std::string_view utf8, std::string& out, std::size_t* badOffset) {
+    out.clear();
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const std::size_t at = i;
+        char32_t c = 0;
+        bool ok = NextUtf8(utf8, i, c);
+        if (ok && c >= kDeviceCodeBase && c <= kDeviceCodeBase + 0xFFFF) {
+            const unsigned code = c - kDeviceCodeBase;
+            // Only codes the decoder would have produced this way are given back.
+            ok = Find(detail::kCp932Decode, detail::kCp932DecodeCount, code) == nullptr;
+            if (ok && code > 0xFF) {
+                out += static_cast<char>(code >> 8);
+                out += static_cast<char>(code & 0xFF);
+            } else if (ok) {
+                out += static_cast<char>(code);
+            }
+        } else if (ok) {
+            const detail::Cp932Pair* p =
+                c <= 0xFFFF ? Find(detail::kCp932Encode, detail::kCp932EncodeCount, c) : nullptr;
+            ok = p != nullptr;
+            if (ok && p->second > 0xFF)
+                out += static_cast<char>(p->second >> 8);
+            if (ok)
+                out += static_cast<char>(p->second & 0xFF);
+        }
+        if (!ok) {
+            if (badOffset)
+                *badOffset = at;
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Cp932ToUtf8(std::string_view cp932) {
+    std::string out;
+    out.reserve(cp932.size() * 3 / 2);
+    for (std::size_t i = 0; i < cp932.size();) {
+        unsigned code = static_cast<unsigned char>(cp932[i]);
+        std::size_t n = 1;
+        if (IsLeadByte(static_cast<unsigned char>(code)) && i + 1 < cp932.size()) {
+            code = (code << 8) | static_cast<unsigned char>(cp932[i + 1]);
+            n = 2;
+        }
+        const detail::Cp932Pair* p = Find(detail::kCp932Decode, detail::kCp932DecodeCount, code);
+        AppendUtf8(out, p ? static_cast<char32_t>(p->second) : kDeviceCodeBase + code);
+        i += n;
+    }
+    return out;
+}
+
+} // namespace tessera

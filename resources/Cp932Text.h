@@ -1,0 +1,43 @@
+#pragma once
+// Code page 932 <-> UTF-8 without Qt, for the parts below the user interface that read
+// UTF-8 files (the resource pack) or print UTF-8. The tables are made at build time from
+// the same windows-31j codec the user interface uses, so both sides agree.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tessera {
+
+// Converts UTF-8 to code page 932. Fails on malformed UTF-8 or on a character that code
+// page 932 cannot hold; `badOffset` (if given) then receives the byte offset in `utf8`.
+// Private-use characters U+F0000 + code give back the device-only code they stand for.
+bool Utf8ToCp932(std::string_view utf8, std::string& out, std::size_t* badOffset = nullptr);
+
+// Converts code page 932 to UTF-8. A code that code page 932 leaves undefined (a device-only
+// character, a stray byte) becomes the private-use character U+F0000 + code, so nothing is
+// lost and Utf8ToCp932 restores the same bytes.
+std::string Cp932ToUtf8(std::string_view cp932);
+
+// True for the lead byte of a double-byte character.
+constexpr bool IsLeadByte(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFD);
+}
+
+// The private-use base that stands for codes code page 932 leaves undefined.
+inline constexpr char32_t kDeviceCodeBase = 0xF0000;
+
+namespace detail {
+struct Cp932Pair {
+    std::uint16_t first;
+    std::uint16_t second;
+};
+// (code, Unicode) sorted by code; (Unicode, canonical code) sorted by Unicode.
+extern const Cp932Pair kCp932Decode[];
+extern const std::size_t kCp932DecodeCount;
+extern const Cp932Pair kCp932Encode[];
+extern const std::size_t kCp932EncodeCount;
+} // namespace detail
+
+} // namespace tessera
