@@ -1,0 +1,328 @@
+#include "sim/SimDevice.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "sim/DeviceConversation.h"
+#include "sim/DeviceIr.h"
+#include "sim/DeviceStore.h"
+#include "sim/SimLine.h"
+
+namespace tessera::sim {
+
+namespace {
+
+constexpr char kEndMark = 0x1A;
+constexpr size_t kBlock = 512;
+
+SimTiming::ms Scale(SimTiming::ms d, double factor) {
+    if (d.count() <= 0)
+        return d;
+    auto v = static_cast<long long>(std::llround(static_cast<double>(d.count()) * factor));
+    return SimTiming::ms(std::max<long long>(1, v));
+}
+
+// One exchange as the device plays it.
+class Exchange {
+public:
+    Exchange(SimLine& line, const SimConfig& config, SimResult& result)
+        : m_line(line), m_config(config), m_result(result),
+          m_ir(line, config.timing, config.faults) {}
+
+    bool Play() {
+        if (m_config.faults.mute)
+            return Mute();
+        bool ir = m_config.method == SimMethod::Infrared;
+        switch (m_config.role) {
+        case SimRole::Send:
+            return ir ? InfraredSend() : CableSend();
+        case SimRole::Receive:
+            return ir ? InfraredReceive() : CableReceive();
+        case SimRole::PcLink:
+            return PcLink();
+        }
+        return false;
+    }
+
+    // After the exchange: stay on the line until the PC lets go, answering repeats of the last
+    // infrared packet whose ACK the PC may have missed.
+    void Linger() {
+        auto deadline = Clock::now() + m_config.timing.linger;
+        if (m_config.method == SimMethod::Infrared && m_config.role == SimRole::Receive &&
+            m_result.completed) {
+            auto judge = [this](std::uint16_t number, const std::string& data) {
+                if (data.empty())
+                    return Verdict::EndSilent;
+                return number == m_lastNumber && data == m_lastData ? Verdict::Repeat
+                                                                    : Verdict::Reject;
+            };
+            while (Clock::now() < deadline) {
+                std::string data;
+                bool ended = false;
+                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    deadline - Clock::now());
+                Outcome out = m_ir.ReceivePacket(judge, left, data, ended);
+                if (out == Outcome::Closed || out == Outcome::Stopped || out == Outcome::Timeout)
+                    return;
+            }
+            return;
+        }
+        m_line.WaitForClose(deadline);
+    }
+
+private:
+    bool Fail(const std::string& why) {
+        if (m_result.error.empty())
+            m_result.error = why;
+        return false;
+    }
+
+    bool FailLine(LineStatus st, const std::string& what) {
+        switch (st) {
+        case LineStatus::Closed:
+            return Fail(what + ": the PC closed the line");
+        case LineStatus::Stopped:
+            return Fail("stopped");
+        case LineStatus::Timeout:
+            return Fail(what + ": time-out");
+        default:
+            return Fail(what + ": line error");
+        }
+    }
+
+    bool FailIr(Outcome out, const std::string& what) {
+        std::string detail = m_ir.LastError();
+        switch (out) {
+        case Outcome::Closed:
+            return Fail(what + ": the PC closed the line");
+        case Outcome::Stopped:
+            return Fail("stopped");
+        case Outcome::Cancelled:
+            return Fail(what + ": the PC cancelled the transfer");
+        default:
+            return Fail(what + (detail.empty() ? std::string() : ": " + detail));
+        }
+    }
+
+    // The user walks to the device and starts its send: the device is idle meanwhile.
+    bool WaitStart() {
+        auto until = Clock::now() + m_config.timing.startDelay;
+        LineStatus st = m_line.WaitForClose(until);
+        if (st == LineStatus::Timeout)
+            return true;
+        return FailLine(st, "before the send started");
+    }
+
+    bool Mute() {
+        m_line.WaitForClose(Clock::now() + m_config.timing.firstWait);
+        return Fail("the device is mute: nothing was answered");
+    }
+
+    bool CableSend() {
+        if (!WaitStart())
+            return false;
+        LineStatus st = m_line.Write(m_config.sendData);
+        if (st != LineStatus::Ok)
+            return FailLine(st, "sending the stream");
+        return true;
+    }
+
+    bool CableReceive() {
+        const auto& t = m_config.timing;
+        std::string& in = m_result.received;
+        std::uint8_t b = 0;
+        LineStatus st = m_line.ReadByte(b, Clock::now() + t.firstWait);
+        if (st == LineStatus::Timeout)
+            return Fail("nothing arrived: the PC never sent a stream");
+        if (st != LineStatus::Ok)
+            return FailLine(st, "waiting for the stream");
+        in += static_cast<char>(b);
+        for (;;) {
+            // The PC sends the end mark alone after a pause; quiet after it ends the stream.
+            auto gap = in.back() == kEndMark ? t.endQuiet : t.streamGap;
+            st = m_line.ReadByte(b, Clock::now() + gap);
+            if (st == LineStatus::Ok) {
+                in += static_cast<char>(b);
+                continue;
+            }
+            if (st == LineStatus::Timeout && in.back() == kEndMark)
+                return true;
+            if (st == LineStatus::Timeout)
+                return Fail("the stream stopped after " + std::to_string(in.size()) +
+                            " bytes without its end mark");
+            return FailLine(st, "receiving the stream after " + std::to_string(in.size()) +
+                                    " bytes");
+        }
+    }
+
+    bool InfraredSend() {
+        if (!WaitStart())
+            return false;
+        const std::string& all = m_config.sendData;
+        std::uint16_t number = 1;
+        // floor(L/512)+1 blocks: the last is short, and empty when L is a multiple of 512.
+        for (size_t at = 0;; at += kBlock) {
+            std::string block = all.substr(std::min(at, all.size()), kBlock);
+            bool last = block.size() < kBlock;
+            std::uint16_t n = last ? ir::kLastNumber : number++;
+            auto wait = at == 0 ? m_config.timing.firstWait : m_config.timing.replyWait;
+            Outcome out = m_ir.SendPacket(block, n, wait);
+            if (out != Outcome::Ok)
+                return FailIr(out, "sending packet " + std::to_string(at / kBlock + 1));
+            if (last)
+                return true;
+        }
+    }
+
+    bool InfraredReceive() {
+        std::uint16_t expected = 1;
+        bool final = false;
+        auto judge = [&](std::uint16_t number, const std::string& data) {
+            if (data.empty())
+                // Only a true end: number 0xFFFF (its checksum 0 is already checked).
+                return number == ir::kLastNumber ? Verdict::EndSilent : Verdict::Reject;
+            if (number == ir::kLastNumber || number == expected) {
+                if (number != ir::kLastNumber)
+                    ++expected;
+                m_lastNumber = number;
+                m_lastData = data;
+                final = data.size() < kBlock;
+                return Verdict::Accept;
+            }
+            // Our ACK was lost and the PC sent the same packet again.
+            if (number == m_lastNumber && data == m_lastData)
+                return Verdict::Repeat;
+            return Verdict::Reject;
+        };
+        bool first = true;
+        for (;;) {
+            std::string data;
+            bool ended = false;
+            auto wait = first ? m_config.timing.firstWait : m_config.timing.replyWait;
+            Outcome out = m_ir.ReceivePacket(judge, wait, data, ended);
+            if (out != Outcome::Ok)
+                return FailIr(out, first ? "waiting for the first packet"
+                                         : "after " + std::to_string(m_result.received.size()) +
+                                               " bytes");
+            first = false;
+            if (ended)
+                return true;
+            m_result.received += data;
+            if (final)
+                return true;
+        }
+    }
+
+    bool PcLink() {
+        DeviceStore store(m_config.storeDir, m_config.nifadr, m_config.has);
+        CableTransport cable(m_line);
+        InfraredTransport infrared(m_ir);
+        ConvTransport& link = m_config.method == SimMethod::Infrared
+                                  ? static_cast<ConvTransport&>(infrared)
+                                  : static_cast<ConvTransport&>(cable);
+        DeviceConversation conversation(link, m_config, store, m_result, m_line.Stats());
+        bool ok = conversation.Run();
+        m_result.stored = store.Stored();
+        return ok;
+    }
+
+    SimLine& m_line;
+    const SimConfig& m_config;
+    SimResult& m_result;
+    DeviceIr m_ir;
+    std::uint16_t m_lastNumber = 0;
+    std::string m_lastData;
+};
+
+} // namespace
+
+SimTiming SimTiming::Scaled(double factor) const {
+    SimTiming t = *this;
+    for (ms* d : {&t.startDelay, &t.firstWait, &t.replyWait, &t.synWait, &t.emptyWait,
+                  &t.byteGap, &t.streamGap, &t.endQuiet, &t.commandPause, &t.turnPause,
+                  &t.quietGap, &t.closeGrace, &t.linger})
+        *d = Scale(*d, factor);
+    return t;
+}
+
+SimDevice::SimDevice(SimConfig config) : m_config(std::move(config)) {}
+
+SimDevice::~SimDevice() = default;
+
+bool SimDevice::Open(std::string* error) {
+    m_line = std::make_unique<SimLine>();
+    if (!m_line->Create(m_config.linkPath, error)) {
+        m_line.reset();
+        return false;
+    }
+    bool ir = m_config.method == SimMethod::Infrared;
+    SimLine::Options o;
+    o.echo = ir && m_config.echo;
+    o.pace = m_config.pace;
+    o.bps = ir ? 9600 : m_config.bps;
+    o.bitsPerByte = ir ? 11 : 10;
+    o.drop = m_config.faults.drop;
+    o.flip = m_config.faults.flip;
+    o.seed = m_config.faults.seed;
+    o.closeGrace = m_config.timing.closeGrace;
+    m_line->SetOptions(o);
+    m_line->SetStopFlag(&m_stop);
+    return true;
+}
+
+std::string SimDevice::PortName() const { return m_line ? m_line->PortName() : std::string(); }
+
+void SimDevice::Stop() { m_stop = true; }
+
+SimResult SimDevice::Run() {
+    SimResult result;
+    if (!m_line) {
+        result.error = "the line is not open";
+        return result;
+    }
+    LineStatus st = m_line->WaitForPeer(Clock::now() + m_config.timing.peerWait);
+    if (st != LineStatus::Ok) {
+        result.error = st == LineStatus::Stopped ? "stopped" : "the PC never opened the line";
+        return result;
+    }
+    Exchange exchange(*m_line, m_config, result);
+    result.completed = exchange.Play();
+    result.lineBps = m_line->PeerBps();
+    // A device at another speed (infrared always runs at 9600) would hear only garbage.
+    int deviceBps = m_config.method == SimMethod::Infrared ? 9600 : m_config.bps;
+    if (deviceBps > 0 && result.lineBps > 0 && result.lineBps != deviceBps) {
+        result.completed = false;
+        result.error = "the PC set the line to " + std::to_string(result.lineBps) +
+                       " bps; the device runs at " + std::to_string(deviceBps) + " bps";
+    }
+    if (!m_stop)
+        exchange.Linger();
+    result.stats = m_line->Stats();
+    return result;
+}
+
+SimThread::SimThread(SimConfig config) : m_device(std::move(config)) {
+    if (!m_device.Open(&m_openError)) {
+        if (m_openError.empty())
+            m_openError = "cannot open the simulated line";
+        return;
+    }
+    m_thread = std::thread([this] { m_result = m_device.Run(); });
+}
+
+SimThread::~SimThread() {
+    if (m_thread.joinable()) {
+        m_device.Stop();
+        m_thread.join();
+    }
+}
+
+SimResult SimThread::Join() {
+    if (m_thread.joinable())
+        m_thread.join();
+    if (!m_openError.empty() && m_result.error.empty())
+        m_result.error = m_openError;
+    return m_result;
+}
+
+} // namespace tessera::sim
