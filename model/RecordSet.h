@@ -1,0 +1,201 @@
+#pragma once
+// Records and record sets. A record is a row of fields made from a tag list; a record set
+// holds the kind, the tags, the column titles and the records of one document, and owns the
+// record-set text form in which records leave and enter the program (files, clipboard,
+// filter programs, device transfers).
+
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/Field.h"
+
+namespace tessera {
+
+class CCodeMap;
+
+// The silent user abort: an operation stops because a field refused a value, and the
+// operation's caller catches it (the user has already been told, or is told by the caller).
+class CUserAbort : public std::exception {
+public:
+    const char* what() const noexcept override { return "operation aborted"; }
+};
+
+// One record: a field per tag, in tag order; an empty slot for a tag without a field class.
+class CDataRecord {
+public:
+    explicit CDataRecord(std::span<const FieldTag> tags);
+    explicit CDataRecord(const std::vector<std::string>& tags);
+    ~CDataRecord();
+
+    // Copies go through Clone/Assign, which can refuse (1027 for a slot without a class).
+    CDataRecord(const CDataRecord&) = delete;
+    CDataRecord& operator=(const CDataRecord&) = delete;
+
+    // A deep copy; null after 1027 when a slot has no field class, or after 1036.
+    std::unique_ptr<CDataRecord> Clone() const;
+    // Becomes a deep copy of `other`; false (this record unchanged) after 1027 or 1036.
+    bool Assign(const CDataRecord& other);
+
+    int FieldCount() const { return static_cast<int>(m_fields.size()); }
+    // The field at `index`; null for an empty slot or an index outside the record.
+    CField* FieldAt(int index);
+    const CField* FieldAt(int index) const;
+    // Index of the first field with `tag`, -1 when none.
+    int FindField(FieldTag tag) const;
+
+    // ParseText on field `index`. True when accepted; false for an index outside the record.
+    // When the field refuses the text (or the slot is empty) it shows 1073 if `report`, and
+    // in both cases throws CUserAbort.
+    bool ParseField(int index, std::string_view text, bool report);
+    // FormatText on field `index`; an index outside the record or an empty slot writes an
+    // empty string and returns false.
+    bool FormatField(int index, char* buffer, std::size_t capacity, bool display) const;
+    bool FormatField(int index, std::string& out, bool display,
+                     std::size_t capacity = CField::kNoLimit) const;
+    // SetValue on the first field with `tag`; false when there is none or it refuses.
+    bool SetFieldValue(FieldTag tag, const FieldValue& value);
+    // GetValue of the first field with `tag`; throws CUserAbort when there is none.
+    FieldValueRef GetFieldValue(FieldTag tag) const;
+    // Puts field `index` back to the value of a new field.
+    void ClearField(int index);
+
+private:
+    friend class CRecordSet;
+    CDataRecord() = default;
+
+    std::vector<std::unique_ptr<CField>> m_fields;
+};
+
+using RecordList = std::vector<std::unique_ptr<CDataRecord>>;
+
+// Where the reader stands, for callers (and prompters) that want to say more than the
+// message text: record number from 1, field number from 1 (0 outside a record line), and the
+// value being read.
+struct ReadPosition {
+    int record = 0;
+    int field = 0;
+    std::string value;
+};
+
+class CRecordSet {
+public:
+    CRecordSet();
+    ~CRecordSet();
+    CRecordSet(const CRecordSet&) = delete;
+    CRecordSet& operator=(const CRecordSet&) = delete;
+
+    int Kind() const { return m_kind; }
+    int RecordCount() const { return static_cast<int>(m_records.size()); }
+    int FieldCount() const { return static_cast<int>(m_tags.size()); }
+    const std::vector<std::string>& Tags() const { return m_tags; }
+    const std::vector<std::string>& Titles() const { return m_titles; }
+    std::span<const FieldTag> TagCodes() const { return m_tagCodes; }
+    // The tag at `index` as a FieldTag; 0 outside the tag list.
+    FieldTag TagCodeAt(int index) const;
+    // Index of the first column with `tag`, -1 when none.
+    int FindTag(FieldTag tag) const;
+
+    // Makes this a set of `kind` (1-8): its tags and titles. Records of the previous layout
+    // are destroyed, since they no longer fit the columns. False for any other kind.
+    bool SetKind(int kind);
+    // Finds the kind from the tags; stores it (0 when not recognised). True when found.
+    bool DeduceKind();
+
+    // The record at `position` (0 = first), null past the end. Constant time.
+    CDataRecord* RecordAt(int position) const;
+
+    // Inserts `records` in order before the record at `position`; -1, or a position at or
+    // past the record count, appends. False only when given no record (null entries count
+    // as none and are skipped).
+    bool InsertRecords(int position, RecordList records);
+    bool InsertRecord(int position, std::unique_ptr<CDataRecord> record);
+    // Unlinks and destroys the record; false when there is none.
+    bool RemoveRecord(int position);
+    // Unlinks the record and hands it over; null when there is none.
+    std::unique_ptr<CDataRecord> TakeRecord(int position);
+    // A new empty record made from the set's tags, not yet in the set; 1036 and null when
+    // memory runs out.
+    std::unique_ptr<CDataRecord> NewRecord() const;
+
+    // Moves every record of `from` into `to` before `position` (as InsertRecords). Both sets
+    // must have the same kind. With the same tags the records move as they are; otherwise
+    // each record is rebuilt on the tags of `to`, field by field, and a tag of `from` that `to`
+    // lacks refuses the move, so no value is dropped. False (nothing moved) when refused; the
+    // caller shows 1031. `from` keeps its kind and tags: reset it with Detach.
+    static bool MoveRecords(CRecordSet& from, CRecordSet& to, int position);
+
+    // Forgets the records, kind and counts without destroying the records: they are handed
+    // back to the caller. Tags and titles are cleared too.
+    RecordList Detach();
+
+    // ---- The text form ----
+
+    using TextSink = std::function<bool(std::string_view bytes)>;
+
+    // Writes the text form of all records, in pieces, to `sink`; a sink returning false is a
+    // file error (1037). 2049 when a value cannot be written so that it reads back. True on
+    // success.
+    bool WriteText(const TextSink& sink) const;
+    bool WriteText(std::ostream& out) const;
+    // The whole text form into `out` (replaced); 2049 or 1036 and false on failure.
+    bool WriteTextToString(std::string& out) const;
+    // Writes all records (selection null) or the records at the listed positions, in the
+    // list's order, into `buffer`. Returns the byte count, or -1: 1028 when the text does not
+    // fit `capacity`, 2049 for a value that cannot be written or a position with no record,
+    // 1036 when memory runs out.
+    int WriteTextToBuffer(const std::vector<int32_t>* selection, char* buffer, int capacity) const;
+
+    // Reads a whole text form (ending with 0x1A, a zero byte or the end of the buffer) into
+    // this set, which must be empty (no tags, no records; false otherwise). Every double-byte
+    // character goes through `map` (null: unchanged). Asks about bad values through the
+    // prompter. `errorCount` receives the number of fields emptied because their values were
+    // refused. On failure the records already read stay; the caller discards the set.
+    bool ReadText(const char* text, std::size_t size, const CCodeMap* map,
+                  int* errorCount = nullptr);
+    bool ReadText(std::string_view text, const CCodeMap* map, int* errorCount = nullptr) {
+        return ReadText(text.data(), text.size(), map, errorCount);
+    }
+    // Where ReadText stands while it asks the user (and where it stopped afterwards).
+    const ReadPosition& CurrentReadPosition() const { return m_readPos; }
+
+private:
+    bool ReadTextInner(const char* text, std::size_t size, const CCodeMap* map, int& errors);
+    bool WriteCore(const std::vector<int32_t>* selection, std::string& out,
+                   const TextSink* sink) const;
+    void SetTags(std::vector<std::string> tags);
+
+    int m_kind = 0;
+    std::vector<std::string> m_tags;
+    std::vector<std::string> m_titles;
+    std::vector<FieldTag> m_tagCodes;
+    RecordList m_records;
+    ReadPosition m_readPos;
+};
+
+// Message ids of the record set and its text form.
+enum RecordSetMessage : int {
+    kMsgReadFormatError = 2048,   // フォーマットが異常です。...
+    kMsgWriteFormatError = 2049,  // 内部データが異常です。...
+    kMsgBadValue = 1074,          // レコード番号 %d、フィールド番号 %d の内容 '%s' が不正です。...
+    kMsgIgnoreAll = 1078,         // 以降の不正なデータ項目を全て無視しますか？...
+    kMsgTooManyFields = 1077,     // レコード番号 %d のフィールド数が多すぎます。...
+    kMsgBadLineBreak = 1076,      // レコード番号 %d に不正な改行コードが検出されました。...
+    kMsgInvalidInput = 1073,      // 入力されたデータが不正です。確認してください。
+    kMsgUnknownField = 1027,      // 未知のフィールド名です
+    kMsgBufferTooSmall = 1028,    // バッファサイズ(%dバイト)以上のデータ(%dバイト)を...
+    kMsgNoMemory = 1036,          // メモリ割り当てに失敗しました
+    kMsgFileError = 1037,         // ファイル操作中にエラーが発生しました
+    kMsgFieldsEmptied = 1079,     // %d 個のフィールドにエラーがありました。...
+    // The last record line ended without its line end, so that record was not read.
+    kMsgRecordCutOff = 2051,
+};
+
+} // namespace tessera

@@ -1,0 +1,224 @@
+#include "model/TextForm.h"
+
+#include <array>
+#include <cstring>
+
+#include "model/CodeMap.h"
+
+namespace tessera {
+
+namespace {
+
+constexpr unsigned char kQuote = '"';
+constexpr unsigned char kComma = ',';
+constexpr unsigned char kCR = '\r';
+constexpr unsigned char kLF = '\n';
+
+// Byte classes of the tokenizer, so the common case (a plain byte) costs one table look-up.
+enum ByteClass : unsigned char { Plain = 0, End, CR, Quote, Comma, Lead };
+
+constexpr std::array<unsigned char, 256> MakeClasses() {
+    std::array<unsigned char, 256> t{};
+    for (int b = 0; b < 256; ++b)
+        t[b] = IsLeadByte(static_cast<unsigned char>(b)) ? Lead : Plain;
+    t[0x00] = End;
+    t[0x1A] = End;
+    t[kCR] = CR;
+    t[kQuote] = Quote;
+    t[kComma] = Comma;
+    return t;
+}
+constexpr std::array<unsigned char, 256> kClasses = MakeClasses();
+
+bool IsEndByte(unsigned char b) { return b == 0x00 || b == 0x1A; }
+
+// Circled numbers 1-20 (0x8740-0x8753) go out as 0xED40-0xED53, which the reader maps back.
+void RewriteCircled(char* p, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto b = static_cast<unsigned char>(p[i]);
+        if (!IsLeadByte(b))
+            continue;
+        if (b == 0x87 && i + 1 < n) {
+            const auto t = static_cast<unsigned char>(p[i + 1]);
+            if (t >= 0x40 && t <= 0x53)
+                p[i] = static_cast<char>(0xED);
+        }
+        ++i;
+    }
+}
+
+} // namespace
+
+CTextTokenizer::CTextTokenizer(const char* text, std::size_t size, const CCodeMap* map)
+    : m_begin(reinterpret_cast<const unsigned char*>(text)),
+      m_pos(m_begin),
+      m_end(m_begin + (text != nullptr ? size : 0)),
+      m_map(map) {
+    m_value[0] = '\0';
+}
+
+bool CTextTokenizer::Append(const char* bytes, std::size_t count) {
+    if (m_length + count > kReadValueCapacity - 1)
+        return false;
+    std::memcpy(m_value + m_length, bytes, count);
+    m_length += count;
+    return true;
+}
+
+CTextTokenizer::Status CTextTokenizer::Next() {
+    m_length = 0;
+    m_value[0] = '\0';
+    if (m_ended || m_pos >= m_end)
+        return Status::LastValue;
+
+    const bool quoted = *m_pos == kQuote;
+    if (quoted)
+        ++m_pos;
+
+    auto finish = [this](Status s) {
+        m_value[m_length] = '\0';
+        if (s != Status::Value)
+            m_ended = true;
+        return s;
+    };
+    // Skips `count` bytes, never past the end of the buffer.
+    auto skip = [this](std::size_t count) {
+        std::size_t left = static_cast<std::size_t>(m_end - m_pos);
+        m_pos += count < left ? count : left;
+    };
+
+    while (m_pos < m_end) {
+        // Copy the run of plain bytes in one go.
+        const unsigned char* run = m_pos;
+        while (m_pos < m_end && kClasses[*m_pos] == Plain)
+            ++m_pos;
+        if (m_pos != run && !Append(reinterpret_cast<const char*>(run), m_pos - run))
+            return finish(Status::Overflow);
+        if (m_pos >= m_end)
+            break;
+
+        const unsigned char b = *m_pos;
+        switch (kClasses[b]) {
+        case End:
+            return finish(Status::LastValue);
+        case CR:
+            if (quoted) {
+                // A line break inside quotes cannot be part of a value: the reader stops.
+                m_state = LineState::BadBreak;
+                skip(3);
+                return finish(Status::Value);
+            }
+            skip(2);
+            m_state = LineState::EndOfLine;
+            if (m_pos >= m_end || *m_pos != kQuote)
+                return finish(Status::LastValue);
+            return finish(Status::Value);
+        case Quote:
+            if (!quoted) {
+                if (!Append(reinterpret_cast<const char*>(m_pos), 1))
+                    return finish(Status::Overflow);
+                ++m_pos;
+                break;
+            }
+            if (m_pos + 1 >= m_end || IsEndByte(m_pos[1])) {
+                skip(1);
+                return finish(Status::LastValue);
+            }
+            if (m_pos[1] == kCR) {
+                skip(3);
+                m_state = LineState::EndOfLine;
+                return finish(Status::Value);
+            }
+            if (m_pos[1] == kComma) {
+                skip(2);
+                return finish(Status::Value);
+            }
+            if (!Append(reinterpret_cast<const char*>(m_pos), 1))
+                return finish(Status::Overflow);
+            ++m_pos;
+            break;
+        case Comma:
+            if (!quoted) {
+                ++m_pos;
+                return finish(Status::Value);
+            }
+            if (!Append(reinterpret_cast<const char*>(m_pos), 1))
+                return finish(Status::Overflow);
+            ++m_pos;
+            break;
+        case Lead: {
+            if (m_pos + 1 >= m_end) {
+                // A lead byte cut off by the end of the buffer: keep it as it is.
+                if (!Append(reinterpret_cast<const char*>(m_pos), 1))
+                    return finish(Status::Overflow);
+                ++m_pos;
+                break;
+            }
+            const std::uint16_t code = static_cast<std::uint16_t>((b << 8) | m_pos[1]);
+            m_pos += 2;
+            if (m_map == nullptr) {
+                const char pair[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+                if (!Append(pair, 2))
+                    return finish(Status::Overflow);
+            } else {
+                char out[16];
+                int n = m_map->MapDeviceCode(code, out);
+                if (n < 0)
+                    n = 0;
+                if (!Append(out, static_cast<std::size_t>(n)))
+                    return finish(Status::Overflow);
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    // The buffer ended without a 0x1A or a zero byte: the same as an end mark.
+    return finish(Status::LastValue);
+}
+
+ValueProblem CheckValue(std::string_view value) {
+    if (value.size() > kReadValueCapacity - 1)
+        return ValueProblem::TooLong;
+    const auto* p = reinterpret_cast<const unsigned char*>(value.data());
+    const std::size_t n = value.size();
+    // Walk the bytes the way the tokenizer reads a quoted value.
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char b = p[i];
+        if (IsLeadByte(b)) {
+            if (i + 1 >= n)
+                return ValueProblem::SplitCharacter;
+            ++i;
+            continue;
+        }
+        if (IsEndByte(b))
+            return ValueProblem::EndMark;
+        if (b == kCR)
+            return ValueProblem::BareCR;
+        if (b == kQuote && i + 1 < n && (p[i + 1] == kComma || p[i + 1] == kCR))
+            return ValueProblem::QuoteSeparator;
+    }
+    return ValueProblem::None;
+}
+
+void AppendValue(std::string& out, std::string_view value) {
+    out.push_back(static_cast<char>(kComma));
+    if (value.empty())
+        return;
+    AppendQuoted(out, value);
+}
+
+void AppendQuoted(std::string& out, std::string_view value) {
+    out.push_back(static_cast<char>(kQuote));
+    const std::size_t start = out.size();
+    out.append(value);
+    RewriteCircled(out.data() + start, value.size());
+    out.push_back(static_cast<char>(kQuote));
+}
+
+void RewriteCircledNumbers(std::string& value) {
+    RewriteCircled(value.data(), value.size());
+}
+
+} // namespace tessera

@@ -1,0 +1,94 @@
+#pragma once
+// Byte-level pieces of the record-set text form: the tokenizer that the reader runs over a
+// byte buffer, and the value quoting rules of the writer. Both work on code page 932 bytes.
+//
+// The form: "i" line of quoted tags, "T" line of quoted titles, one "D" line per record of
+// quoted exchange texts (a bare comma for an empty one), CR LF line ends, a final 0x1A.
+// Quotes inside values are not escaped, so the writer refuses the few values that the
+// tokenizer would read back differently (CheckValue).
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "resources/Cp932Text.h" // IsLeadByte
+
+namespace tessera {
+
+class CCodeMap;
+
+// The reader's work buffer for one value, terminator included.
+inline constexpr std::size_t kReadValueCapacity = 32768;
+// The writer's work buffer for one formatted field, terminator included.
+inline constexpr std::size_t kWriteValueCapacity = 65536;
+
+inline constexpr char kTextEnd = 0x1A;
+inline constexpr char kExchangeLineBreak = 0x1F;
+
+// Where the tokenizer stands after a value.
+enum class LineState : int {
+    BadBreak = -1, // a CR inside a quoted value
+    InLine = 0,
+    EndOfLine = 1,
+};
+
+// Splits a text form into values, one at a time. Never reads outside [text, text + size):
+// the buffer's end counts as the end of input, like a 0x1A or a zero byte.
+class CTextTokenizer {
+public:
+    // `map` converts every double-byte character; null passes them unchanged.
+    CTextTokenizer(const char* text, std::size_t size, const CCodeMap* map);
+
+    enum class Status {
+        Value,      // a value was read; input goes on
+        LastValue,  // a value was read and the input ends after it
+        Overflow,   // the value does not fit the work buffer; nothing more can be read
+    };
+    Status Next();
+
+    // The value read by the last Next() (for Overflow, its first kReadValueCapacity - 1 bytes).
+    std::string_view Value() const { return std::string_view(m_value, m_length); }
+    LineState State() const { return m_state; }
+    void ResetLineState() { m_state = LineState::InLine; }
+    // Offset of the next unread byte.
+    std::size_t Offset() const { return static_cast<std::size_t>(m_pos - m_begin); }
+
+private:
+    bool Append(const char* bytes, std::size_t count);
+
+    const unsigned char* m_begin;
+    const unsigned char* m_pos;
+    const unsigned char* m_end;
+    const CCodeMap* m_map;
+    LineState m_state = LineState::InLine;
+    bool m_ended = false;
+    std::size_t m_length = 0;
+    char m_value[kReadValueCapacity];
+};
+
+// Why a value cannot be written so that the reader gives it back unchanged.
+enum class ValueProblem {
+    None,
+    EndMark,        // holds a zero byte or 0x1A: the reader would stop there
+    BareCR,         // holds a CR: the reader stops the whole read at it
+    QuoteSeparator, // a quote directly followed by a comma or a CR would end the value early
+    SplitCharacter, // ends with the first byte of a double-byte character, which would
+                    // swallow the closing quote
+    TooLong,        // longer than the reader's work buffer
+};
+ValueProblem CheckValue(std::string_view value);
+
+// Appends one value as the writer puts it: a comma, then nothing more for an empty value,
+// else a quote, the value with circled numbers 0x8740-0x8753 rewritten to 0xED40-0xED53, and a
+// quote. The caller has checked the value with CheckValue.
+void AppendValue(std::string& out, std::string_view value);
+// Appends a quote, the value (circled numbers rewritten) and a quote, also when it is empty:
+// how tags and titles are written.
+void AppendQuoted(std::string& out, std::string_view value);
+
+// Rewrites circled numbers in place as the writer does (lead byte 0x87 -> 0xED for trail
+// bytes 0x40-0x53), stepping over double-byte characters.
+void RewriteCircledNumbers(std::string& value);
+
+} // namespace tessera

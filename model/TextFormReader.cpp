@@ -1,0 +1,194 @@
+// The reader of the record-set text form.
+
+#include <memory>
+#include <new>
+
+#include "model/Prompter.h"
+#include "model/RecordKind.h"
+#include "model/RecordSet.h"
+#include "model/TextForm.h"
+
+namespace tessera {
+
+namespace {
+
+bool IsLetter(std::string_view value, char upper) {
+    return value.size() == 1 && (value[0] == upper || value[0] == upper + ('a' - 'A'));
+}
+
+// The last record line lost its line end (the file was cut, or its end mark moved up): the
+// rule drops that record, and the user must hear of it.
+void ShowCutOffRecord(int record) {
+    if (HasString(kMsgRecordCutOff)) {
+        ShowMessage(kMsgRecordCutOff, PromptIcon::Warning, PromptButtons::Ok, record);
+        return;
+    }
+    // The text for a string table that does not have the entry (an older resource pack).
+    static const char kText[] =
+        "\x83\x8C\x83R\x81[\x83h\x94\xD4\x8D\x86 %d \x82\xCC\x8Ds\x82\xCD\x89\xFC\x8Ds\x83"
+        "R\x81[\x83h\x82\xCC\x91O\x82\xC5\x93r\x90\xD8\x82\xEA\x82\xC4\x82\xA2\x82\xBD\x82"
+        "\xBD\x82\xDF\x81" "A\x82\xB1\x82\xCC\x83\x8C\x83R\x81[\x83h\x82\xCD\x93\xC7\x82\xDD"
+        "\x8D\x9E\x82\xDC\x82\xEA\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81" "B";
+    const std::string message = FormatText(kText, {static_cast<long long>(record)});
+    if (Prompter* prompter = CurrentPrompter())
+        prompter->Show(kMsgRecordCutOff, message, PromptIcon::Warning, PromptButtons::Ok);
+}
+
+} // namespace
+
+bool CRecordSet::ReadText(const char* text, std::size_t size, const CCodeMap* map,
+                          int* errorCount) {
+    int errors = 0;
+    bool ok = false;
+    if (errorCount != nullptr)
+        *errorCount = 0;
+    if (!m_tags.empty() || !m_records.empty())
+        return false;
+    m_readPos = ReadPosition{};
+    try {
+        ok = ReadTextInner(text, size, map, errors);
+    } catch (const std::bad_alloc&) {
+        ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
+        ok = false;
+    }
+    if (errorCount != nullptr)
+        *errorCount = errors;
+    return ok;
+}
+
+bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMap* map,
+                               int& errors) {
+    using Status = CTextTokenizer::Status;
+    auto tokenizer = std::make_unique<CTextTokenizer>(text, size, map);
+    CTextTokenizer& tok = *tokenizer;
+
+    auto formatError = [] {
+        ShowMessage(kMsgReadFormatError, PromptIcon::Stop, PromptButtons::Ok);
+        return false;
+    };
+
+    // Header line: "i" and the tags.
+    std::vector<std::string> tags;
+    bool first = true;
+    bool isHeader = false;
+    for (;;) {
+        const Status status = tok.Next();
+        if (status != Status::Value || tok.State() == LineState::BadBreak)
+            return formatError();
+        if (first) {
+            isHeader = IsLetter(tok.Value(), 'I');
+            first = false;
+        } else if (isHeader) {
+            tags.emplace_back(tok.Value());
+        }
+        if (tok.State() == LineState::EndOfLine)
+            break;
+    }
+    SetTags(std::move(tags));
+    DeduceKind();
+    tok.ResetLineState();
+
+    const int fieldCount = FieldCount();
+    int recordNumber = 0;
+    bool ignoreAll = false;
+
+    for (;;) {
+        Status status = tok.Next();
+        if (status == Status::Overflow)
+            return formatError();
+        const std::string_view head = tok.Value();
+        const bool isRecord = IsLetter(head, 'D');
+        if (isRecord)
+            ++recordNumber;
+        m_readPos.record = recordNumber;
+        m_readPos.field = 0;
+        m_readPos.value.assign(head);
+        if (tok.State() == LineState::BadBreak) {
+            ShowMessage(kMsgBadLineBreak, PromptIcon::Stop, PromptButtons::Ok, recordNumber);
+            return false;
+        }
+        if (!isRecord && !IsLetter(head, 'T')) {
+            if (status == Status::LastValue)
+                break; // the end of the text
+            return formatError();
+        }
+
+        std::unique_ptr<CDataRecord> record;
+        if (isRecord)
+            record = std::make_unique<CDataRecord>(std::span<const FieldTag>(m_tagCodes));
+        bool truncating = false; // the user chose to drop this line's surplus values
+        int n = 0;
+        while (tok.State() != LineState::EndOfLine && status == Status::Value) {
+            status = tok.Next();
+            if (status == Status::Overflow)
+                return formatError();
+            if (tok.State() == LineState::BadBreak) {
+                ShowMessage(kMsgBadLineBreak, PromptIcon::Stop, PromptButtons::Ok, recordNumber);
+                return false;
+            }
+            if (!isRecord)
+                continue; // title values are rebuilt from the tags
+            const std::string_view value = tok.Value();
+            m_readPos.field = n + 1;
+            m_readPos.value.assign(value);
+            if (n < fieldCount) {
+                bool accepted = false;
+                try {
+                    accepted = record->ParseField(n, value, !ignoreAll);
+                } catch (const CUserAbort&) {
+                    accepted = false;
+                }
+                if (!accepted) {
+                    ++errors;
+                    record->ClearField(n);
+                    if (!ignoreAll) {
+                        PromptResult answer;
+                        do {
+                            answer = ShowMessage(kMsgBadValue, PromptIcon::Warning,
+                                                 PromptButtons::AbortRetryIgnore, recordNumber,
+                                                 n + 1, m_readPos.value);
+                        } while (answer == PromptResult::Retry);
+                        if (answer != PromptResult::Ignore)
+                            return false;
+                        if (ShowMessage(kMsgIgnoreAll, PromptIcon::Question,
+                                        PromptButtons::YesNo) == PromptResult::Yes)
+                            ignoreAll = true;
+                    }
+                }
+            } else if (!truncating) {
+                // The message says everything from this field on is dropped: one answer
+                // covers the rest of the line.
+                PromptResult answer;
+                do {
+                    answer = ShowMessage(kMsgTooManyFields, PromptIcon::Warning,
+                                         PromptButtons::AbortRetryIgnore, recordNumber,
+                                         fieldCount + 1);
+                } while (answer == PromptResult::Retry);
+                if (answer != PromptResult::Ignore)
+                    return false;
+                truncating = true;
+            }
+            ++n;
+        }
+
+        if (tok.State() == LineState::EndOfLine) {
+            if (record)
+                m_records.push_back(std::move(record));
+            tok.ResetLineState();
+        } else if (record) {
+            // The input ended inside this record line.
+            m_readPos.field = 0;
+            m_readPos.value.clear();
+            ShowCutOffRecord(recordNumber);
+        }
+        if (status != Status::Value)
+            break;
+    }
+
+    m_titles = TitlesForTags(m_tags);
+    if (m_kind == 0)
+        DeduceKind();
+    return true;
+}
+
+} // namespace tessera
