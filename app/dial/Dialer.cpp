@@ -1,0 +1,151 @@
+#include "app/dial/Dialer.h"
+
+#include <QDesktopServices>
+#include <QProcess>
+
+#include "app/dial/DialNumber.h"
+#include "model/Prompter.h"
+
+namespace tessera {
+
+namespace {
+
+constexpr int kMsgBadNumber = 1075;
+constexpr int kMsgHandedOver = 5120;
+constexpr int kMsgDialError = 5124;
+constexpr int kMsgNoTelephony = 5136;
+constexpr int kMsgBusy = 5137;
+constexpr int kMsgDeviceInUse = 5142;
+
+} // namespace
+
+CDialer::CDialer(QObject* parent)
+    : QObject(parent), m_openUrl(&CDialer::OpenUrlWithDesktop), m_probe(&CDialer::DesktopHasHandler) {}
+
+CDialer::~CDialer() {
+    HangUp();
+}
+
+CToneDialModule& CDialer::Tones() {
+    if (m_tones.isNull())
+        SetToneModule(&CToneDialModule::Instance());
+    return *m_tones;
+}
+
+void CDialer::SetToneModule(CToneDialModule* module) {
+    HangUp();
+    disconnect(m_finishedConnection);
+    m_tones = module;
+    if (m_tones.isNull())
+        return;
+    m_finishedConnection = connect(m_tones, &CToneDialModule::finished, this, [this](bool ok) {
+        if (!m_inCall)
+            return; // another editor's call
+        SetInCall(false);
+        if (!ok)
+            ShowMessage(kMsgDialError, PromptIcon::Warning, PromptButtons::Ok);
+    });
+}
+
+DialOutcome CDialer::Dial(const std::string& number, const DialSettings& settings) {
+    if (number.empty())
+        return DialOutcome::Nothing;
+    std::string converted;
+    if (!ConvertDialNumber(number, converted)) {
+        ShowMessage(kMsgBadNumber, PromptIcon::Stop, PromptButtons::Ok);
+        return DialOutcome::BadNumber;
+    }
+    if (settings.dialMethod == 1)
+        return DialByTones(converted, settings.callOut);
+    return DialByHandler(converted);
+}
+
+DialOutcome CDialer::DialByHandler(const std::string& number) {
+    // The number holds only ASCII digits and '-', which a tel: address carries as they are.
+    const QUrl url(QStringLiteral("tel:") + QString::fromLatin1(number));
+    const std::optional<bool> known = m_probe ? m_probe(url.scheme()) : std::nullopt;
+    const bool opened = known.value_or(true) && m_openUrl && m_openUrl(url);
+    if (!opened) {
+        ShowMessage(kMsgNoTelephony, PromptIcon::Stop, PromptButtons::Ok);
+        ShowMessage(kMsgDialError, PromptIcon::Warning, PromptButtons::Ok);
+        return DialOutcome::NoHandler;
+    }
+    ShowMessage(kMsgHandedOver, PromptIcon::Information, PromptButtons::Ok, number);
+    return DialOutcome::HandedOver;
+}
+
+DialOutcome CDialer::DialByTones(const std::string& number, const std::string& callOut) {
+    CToneDialModule& tones = Tones();
+    if (m_inCall || tones.Busy()) {
+        ShowMessage(kMsgBusy, PromptIcon::Stop, PromptButtons::Ok);
+        return DialOutcome::Busy;
+    }
+    switch (tones.Dial(callOut + number)) {
+    case ToneDialResult::Started:
+        // The module may already have reported the end (an output with nothing to wait for).
+        if (tones.Busy())
+            SetInCall(true);
+        return DialOutcome::TonesStarted;
+    case ToneDialResult::Busy:
+        ShowMessage(kMsgBusy, PromptIcon::Stop, PromptButtons::Ok);
+        return DialOutcome::Busy;
+    case ToneDialResult::BadText:
+    case ToneDialResult::NoOutput:
+    case ToneDialResult::Failed:
+        break;
+    }
+    ShowMessage(kMsgDialError, PromptIcon::Warning, PromptButtons::Ok);
+    return DialOutcome::Failed;
+}
+
+bool CDialer::ConfirmClose() {
+    if (!m_inCall)
+        return true;
+    ShowMessage(kMsgDeviceInUse, PromptIcon::Warning, PromptButtons::Ok);
+    return false;
+}
+
+void CDialer::HangUp() {
+    if (!m_inCall)
+        return;
+    SetInCall(false);
+    if (!m_tones.isNull())
+        m_tones->Stop();
+}
+
+void CDialer::SetInCall(bool inCall) {
+    if (m_inCall == inCall)
+        return;
+    m_inCall = inCall;
+    emit callStateChanged(inCall);
+}
+
+bool CDialer::OpenUrlWithDesktop(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+}
+
+std::optional<bool> CDialer::DesktopHasHandler(const QString& scheme) {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS) && !defined(Q_OS_ANDROID)
+    // Here opening a URL only starts the desktop's opener, which succeeds whether or not
+    // anything handles the scheme; ask the desktop's own association database first.
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"),
+                 QStringLiteral("x-scheme-handler/") + scheme});
+    if (!query.waitForStarted(2000))
+        return std::nullopt;
+    if (!query.waitForFinished(3000)) {
+        query.kill();
+        query.waitForFinished(1000);
+        return std::nullopt;
+    }
+    if (query.exitStatus() != QProcess::NormalExit)
+        return std::nullopt;
+    return !query.readAllStandardOutput().trimmed().isEmpty();
+#else
+    Q_UNUSED(scheme);
+    return std::nullopt;
+#endif
+}
+
+} // namespace tessera

@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QUrl>
+
+#include <memory>
+#include <vector>
+
+#include "app/dial/Dialer.h"
+#include "app/dial/ToneDial.h"
+#include "model/Prompter.h"
+#include "DtmfDecoder.h"
+#include "FakeToneOutput.h"
+
+using namespace tessera;
+using tessera::test::FakeToneOutput;
+using tessera::test::FakeToneState;
+
+namespace {
+
+QCoreApplication& App() {
+    static int argc = 1;
+    static char name[] = "dialer-tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication* app = QCoreApplication::instance() != nullptr
+                                       ? QCoreApplication::instance()
+                                       : new QCoreApplication(argc, argv);
+    return *app;
+}
+
+struct Shown {
+    int id;
+    PromptIcon icon;
+    std::string text;
+};
+
+class RecordingPrompter final : public Prompter {
+public:
+    PromptResult Show(int id, const std::string& text, PromptIcon icon, PromptButtons) override {
+        shown.push_back({id, icon, text});
+        return PromptResult::Ok;
+    }
+    std::vector<int> Ids() const {
+        std::vector<int> ids;
+        for (const Shown& s : shown)
+            ids.push_back(s.id);
+        return ids;
+    }
+    std::vector<Shown> shown;
+};
+
+class DialerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        App();
+        SetPrompter(&prompter);
+        tones.SetOutput(std::make_unique<FakeToneOutput>(state));
+        Prepare(dialer);
+    }
+    void TearDown() override { SetPrompter(nullptr); }
+
+    void Prepare(CDialer& d) {
+        d.SetToneModule(&tones);
+        d.SetUrlOpener([this](const QUrl& url) {
+            opened.push_back(url.toString());
+            return openerAccepts;
+        });
+        d.SetHandlerProbe([this](const QString& scheme) {
+            probedScheme = scheme;
+            return handlerKnown;
+        });
+    }
+
+    RecordingPrompter prompter;
+    FakeToneState state;
+    CToneDialModule tones;
+    CDialer dialer;
+    std::vector<QString> opened;
+    bool openerAccepts = true;
+    std::optional<bool> handlerKnown = true;
+    QString probedScheme;
+};
+
+const DialSettings kHandler{0, ""};
+const DialSettings kTones{1, "0,"};
+
+// 03ー1234 in full-width digits and the long-vowel mark.
+const std::string kWideNumber = "\x82\x4F\x82\x52\x81\x5B\x82\x50\x82\x51\x82\x52\x82\x53";
+
+TEST_F(DialerTest, EmptyNumberDoesNothing) {
+    EXPECT_EQ(dialer.Dial("", kHandler), DialOutcome::Nothing);
+    EXPECT_EQ(dialer.Dial("", kTones), DialOutcome::Nothing);
+    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_TRUE(opened.empty());
+    EXPECT_EQ(state.plays, 0);
+}
+
+TEST_F(DialerTest, BadNumbersAreRefusedBeforeAnythingDials) {
+    for (const DialSettings& s : {kHandler, kTones}) {
+        for (const std::string& number : {std::string("03-12a4"), std::string("03 1234"),
+                                          std::string(32, '5')}) {
+            prompter.shown.clear();
+            EXPECT_EQ(dialer.Dial(number, s), DialOutcome::BadNumber) << number;
+            ASSERT_EQ(prompter.Ids(), std::vector<int>{1075}) << number;
+            EXPECT_EQ(prompter.shown[0].icon, PromptIcon::Stop);
+        }
+    }
+    EXPECT_TRUE(opened.empty());
+    EXPECT_EQ(state.plays, 0);
+}
+
+TEST_F(DialerTest, HandlerGetsTheConvertedNumberAsTelAddress) {
+    EXPECT_EQ(dialer.Dial(kWideNumber, kHandler), DialOutcome::HandedOver);
+    ASSERT_EQ(opened.size(), 1U);
+    EXPECT_EQ(opened[0], QStringLiteral("tel:03-1234"));
+    EXPECT_EQ(probedScheme, QStringLiteral("tel"));
+    ASSERT_EQ(prompter.Ids(), std::vector<int>{5120});
+    EXPECT_EQ(prompter.shown[0].icon, PromptIcon::Information);
+    EXPECT_FALSE(dialer.InCall()) << "a handed-over call is the handler's, not ours";
+    EXPECT_TRUE(dialer.ConfirmClose());
+    // The prefix is for tone dialling only; the telephony handler applies its own rules.
+    opened.clear();
+    dialer.Dial("117", {0, "0,"});
+    EXPECT_EQ(opened[0], QStringLiteral("tel:117"));
+}
+
+TEST_F(DialerTest, AnyMethodButOneUsesTheHandler) {
+    EXPECT_EQ(dialer.Dial("117", {2, ""}), DialOutcome::HandedOver);
+    EXPECT_EQ(dialer.Dial("117", {-1, ""}), DialOutcome::HandedOver);
+    EXPECT_EQ(opened.size(), 2U);
+    EXPECT_EQ(state.plays, 0);
+}
+
+TEST_F(DialerTest, NoHandlerIsAFailureNotASuccess) {
+    // The desktop says nothing handles tel: -> 5136 then 5124, the URL is not even tried.
+    handlerKnown = false;
+    EXPECT_EQ(dialer.Dial("117", kHandler), DialOutcome::NoHandler);
+    EXPECT_TRUE(opened.empty());
+    EXPECT_EQ(prompter.Ids(), (std::vector<int>{5136, 5124}));
+    EXPECT_EQ(prompter.shown[0].icon, PromptIcon::Stop);
+    EXPECT_EQ(prompter.shown[1].icon, PromptIcon::Warning);
+
+    // The desktop cannot tell, and opening fails.
+    prompter.shown.clear();
+    handlerKnown = std::nullopt;
+    openerAccepts = false;
+    EXPECT_EQ(dialer.Dial("117", kHandler), DialOutcome::NoHandler);
+    EXPECT_EQ(opened.size(), 1U);
+    EXPECT_EQ(prompter.Ids(), (std::vector<int>{5136, 5124}));
+
+    // The desktop cannot tell, and opening works.
+    prompter.shown.clear();
+    openerAccepts = true;
+    EXPECT_EQ(dialer.Dial("117", kHandler), DialOutcome::HandedOver);
+    EXPECT_EQ(prompter.Ids(), std::vector<int>{5120});
+}
+
+TEST_F(DialerTest, TonesCarryPrefixAndNumber) {
+    EXPECT_EQ(dialer.Dial(kWideNumber, kTones), DialOutcome::TonesStarted);
+    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_TRUE(opened.empty());
+    const auto decoded = test::DecodeDtmf(state.lastPcm, state.lastRate);
+    EXPECT_EQ(decoded.digits, "0031234");
+    ASSERT_GE(decoded.silenceBeforeMs.size(), 2U);
+    EXPECT_NEAR(decoded.silenceBeforeMs[1], tones.Timing().gapMs + tones.Timing().shortPauseMs, 40.0);
+    EXPECT_TRUE(dialer.InCall());
+}
+
+TEST_F(DialerTest, CallInProgressRefusesSecondDialAndClosing) {
+    ASSERT_EQ(dialer.Dial("117", kTones), DialOutcome::TonesStarted);
+
+    EXPECT_EQ(dialer.Dial("117", kTones), DialOutcome::Busy);
+    EXPECT_FALSE(dialer.ConfirmClose());
+    ASSERT_EQ(prompter.Ids(), (std::vector<int>{5137, 5142}));
+    EXPECT_EQ(prompter.shown[0].icon, PromptIcon::Stop);
+    EXPECT_EQ(prompter.shown[1].icon, PromptIcon::Warning);
+    EXPECT_EQ(state.plays, 1);
+
+    // Another open editor cannot take the sound output either.
+    CDialer other;
+    Prepare(other);
+    prompter.shown.clear();
+    EXPECT_EQ(other.Dial("110", kTones), DialOutcome::Busy);
+    EXPECT_EQ(prompter.Ids(), std::vector<int>{5137});
+    EXPECT_TRUE(other.ConfirmClose()) << "the other editor has no call of its own";
+
+    // The tones end: closing and dialling work again, and nothing is reported for success.
+    prompter.shown.clear();
+    state.Finish(true);
+    EXPECT_FALSE(dialer.InCall());
+    EXPECT_TRUE(dialer.ConfirmClose());
+    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_EQ(dialer.Dial("117", kTones), DialOutcome::TonesStarted);
+}
+
+TEST_F(DialerTest, ToneFailuresShow5124) {
+    // No audio output on this computer.
+    state.available = false;
+    EXPECT_EQ(dialer.Dial("117", kTones), DialOutcome::Failed);
+    EXPECT_EQ(prompter.Ids(), std::vector<int>{5124});
+
+    // A prefix character that has no tone.
+    prompter.shown.clear();
+    state.available = true;
+    EXPECT_EQ(dialer.Dial("117", {1, "9x"}), DialOutcome::Failed);
+    EXPECT_EQ(prompter.Ids(), std::vector<int>{5124});
+
+    // The output refuses to start.
+    prompter.shown.clear();
+    state.refuseToStart = true;
+    EXPECT_EQ(dialer.Dial("117", kTones), DialOutcome::Failed);
+    EXPECT_EQ(prompter.Ids(), std::vector<int>{5124});
+    EXPECT_FALSE(dialer.InCall());
+
+    // The output breaks while playing.
+    prompter.shown.clear();
+    state.refuseToStart = false;
+    ASSERT_EQ(dialer.Dial("117", kTones), DialOutcome::TonesStarted);
+    EXPECT_TRUE(prompter.shown.empty());
+    state.Finish(false);
+    EXPECT_EQ(prompter.Ids(), std::vector<int>{5124});
+    EXPECT_FALSE(dialer.InCall());
+}
+
+TEST_F(DialerTest, ClosedEditorStopsItsTones) {
+    auto d = std::make_unique<CDialer>();
+    Prepare(*d);
+    ASSERT_EQ(d->Dial("117", kTones), DialOutcome::TonesStarted);
+    EXPECT_TRUE(tones.Busy());
+    const int stopsBefore = state.stops;
+    d.reset();
+    EXPECT_FALSE(tones.Busy());
+    EXPECT_GT(state.stops, stopsBefore);
+    // The sound output is free for the next editor.
+    EXPECT_EQ(dialer.Dial("117", kTones), DialOutcome::TonesStarted);
+}
+
+TEST_F(DialerTest, CallStateSignalFollowsTheCall) {
+    std::vector<bool> states;
+    QObject::connect(&dialer, &CDialer::callStateChanged, [&](bool s) { states.push_back(s); });
+    dialer.Dial("1", kTones);
+    state.Finish(true);
+    dialer.Dial("1", kTones);
+    dialer.HangUp();
+    EXPECT_EQ(states, (std::vector<bool>{true, false, true, false}));
+    EXPECT_FALSE(tones.Busy());
+}
+
+} // namespace
