@@ -21,6 +21,8 @@ void IrDevice::Attach(const std::shared_ptr<FakePeer>& peer,
                 }
                 if (answer >= 0)
                     p.Send(CommandPacketBytes(answer));
+                if (answer == ir::ACK && d->onData)
+                    d->onData(*d, pk.data);
                 continue;
             }
             switch (pk.code) {

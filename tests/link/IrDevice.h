@@ -3,6 +3,7 @@
 // its own, with faults on demand. Installed on a FakePeer through Attach.
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +30,8 @@ struct IrDevice {
     std::vector<std::string> pcWrites;  // every command code the PC wrote, by name
     bool enqSent = false;
     bool awaitingAnswer = false;
+    // Called with the data of every packet the device accepted (after its ACK went out).
+    std::function<void(IrDevice&, const std::string&)> onData;
     // Noise on an idle line instead of silence.
     bool noise = false;
 
