@@ -1,0 +1,73 @@
+// Every field class's ParseText on arbitrary text. The first byte picks the tag. What a
+// field accepts must format to an exchange text that a new field of the same tag accepts and
+// formats identically; copies must agree; a refused text leaves the field empty (an image
+// field keeps its picture); FormatText must keep to the capacity it is given.
+
+#include <string>
+#include <vector>
+
+#include "FuzzCheck.h"
+#include "FuzzPrompter.h"
+#include "model/Field.h"
+
+using namespace tessera;
+
+namespace {
+
+void CheckCapacity(const CField& field, const std::string& full, bool display) {
+    const std::size_t sizes[] = {0, 1, 2, full.size(), full.size() + 1, 16384};
+    for (const std::size_t capacity : sizes) {
+        std::vector<char> buffer(capacity);
+        const bool ok = field.FormatText(buffer.data(), capacity, display);
+        if (ok) {
+            FUZZ_CHECK(capacity > full.size());
+            FUZZ_CHECK(std::string(buffer.data()) == full);
+        } else if (capacity > 0) {
+            FUZZ_CHECK(buffer[0] == '\0');
+        }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0)
+        return 0;
+    tessera::fuzz::PolicyPrompter prompter(0);
+    const FieldTag tag = NamedTagAt(data[0] % kNamedTagCount);
+    std::unique_ptr<CField> field = CreateField(tag);
+    if (!field)
+        return 0;
+    const tessera::fuzz::ExactBlock text(data + 1, size - 1);
+
+    if (!field->ParseText(text.view())) {
+        if (field->Class() != FieldClass::Image)
+            FUZZ_CHECK(field->IsEmpty());
+        return 0;
+    }
+
+    std::string exchange;
+    const bool formatted = field->FormatText(exchange, false);
+    std::string display;
+    const bool shown = field->FormatText(display, true);
+    if (formatted)
+        CheckCapacity(*field, exchange, false);
+    if (shown)
+        CheckCapacity(*field, display, true);
+
+    const std::unique_ptr<CField> copy = field->Clone();
+    FUZZ_CHECK(copy != nullptr);
+    FUZZ_CHECK(copy->Text(false) == field->Text(false));
+    FUZZ_CHECK(copy->Text(true) == field->Text(true));
+    FUZZ_CHECK(copy->IsEmpty() == field->IsEmpty());
+
+    if (!formatted)
+        return 0;
+    std::unique_ptr<CField> fresh = CreateField(tag);
+    FUZZ_CHECK(fresh->ParseText(exchange));
+    std::string again;
+    FUZZ_CHECK(fresh->FormatText(again, false));
+    FUZZ_CHECK(again == exchange);
+    FUZZ_CHECK(fresh->Text(true) == field->Text(true));
+    return 0;
+}
