@@ -252,9 +252,10 @@ std::string FormatText(std::string_view format, const std::vector<FormatArg>& ar
             break;
         }
         default:
-            // Unknown conversion: keep it as written.
-            out.append(format.substr(i, j - i + 1));
-            i = j;
+            // Not a conversion ("%で", "%1 "): keep the text as written and go on from the
+            // character after the '%' part, so a double-byte character is never split.
+            out.append(format.substr(i, j - i));
+            i = j - 1;
             continue;
         }
         if (width > 0 && piece.size() < static_cast<std::size_t>(width)) {

@@ -48,3 +48,12 @@ std::string FormatString(int id, const A&... args) {
 }
 
 } // namespace tessera
+
+namespace tessera {
+
+// Id spaces of the table besides the plain string ids.
+inline constexpr int kFixedTextBase = 9000;      // texts without an id of their own
+inline constexpr int kControlTextBase = 100000;  // + control id: caption of a dialog control
+inline constexpr int kDialogTitleBase = 110000;  // + dialog id: title of a dialog or page
+
+} // namespace tessera

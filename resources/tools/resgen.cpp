@@ -131,7 +131,7 @@ int GenStrings(const QString& in, const QString& out) {
             Fail(where, QStringLiteral("expected ID<TAB>text"));
         bool ok = false;
         int id = line.left(tab).toInt(&ok);
-        if (!ok || id < 0 || id > 65535)
+        if (!ok || id < 0 || id > 199999)
             Fail(where, QStringLiteral("bad id"));
         if (table.count(id))
             Fail(where, QStringLiteral("id %1 given twice").arg(id));
