@@ -12,6 +12,12 @@
 #include <vector>
 
 #include "app/dlg/ReportPrintDlg.h"
+#ifdef TONE_WITH_SETTINGS_SHEET
+#include <QTabWidget>
+
+#include "app/core/AppSettings.h"
+#include "app/dlg/SettingsSheet.h"
+#endif
 
 using namespace tessera;
 
@@ -44,5 +50,33 @@ int main(int argc, char** argv) {
         dlg.SetSettings({false, true, true, 3, 2});
         ok &= Save(dlg, out.filePath(QStringLiteral("report-print-off.png")));
     }
+#ifdef TONE_WITH_SETTINGS_SHEET
+    {
+        // Built-in defaults only: nothing is read from or written to the settings store.
+        CAppSettings settings;
+        settings.Method = 1;
+        settings.SetModel(4);
+        settings.CallOut = QStringLiteral("0,");
+        const char* names[] = {"settings-port.png", "settings-edit.png", "settings-file.png",
+                               "settings-model.png", "settings-dial.png"};
+        for (bool tones : {true, false}) {
+            CSettingsSheet sheet(settings, nullptr, [tones] { return tones; });
+            sheet.SetPortChoices({{QStringLiteral("ttyS0"), QString()},
+                                  {QStringLiteral("ttyUSB0"), QStringLiteral("USB-Serial Controller (Prolific)")}});
+            sheet.Tabs()->setCurrentIndex(0);
+            sheet.SetPortChoices({{QStringLiteral("ttyS0"), QString()},
+                                  {QStringLiteral("ttyUSB0"), QStringLiteral("USB-Serial Controller (Prolific)")}});
+            for (int i = 0; i < 5; ++i) {
+                if (!tones && i != CSettingsSheet::DialPage)
+                    continue;
+                sheet.Tabs()->setCurrentIndex(i);
+                QString name = QString::fromLatin1(names[i]);
+                if (!tones)
+                    name.replace(QStringLiteral(".png"), QStringLiteral("-noaudio.png"));
+                ok &= Save(sheet, out.filePath(name));
+            }
+        }
+    }
+#endif
     return ok ? 0 : 1;
 }
