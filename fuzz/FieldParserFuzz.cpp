@@ -21,7 +21,10 @@ void CheckCapacity(const CField& field, const std::string& full, bool display) {
         const bool ok = field.FormatText(buffer.data(), capacity, display);
         if (ok) {
             FUZZ_CHECK(capacity > full.size());
-            FUZZ_CHECK(std::string(buffer.data()) == full);
+            // Compared by length: a value read from elsewhere than the text form may hold a
+            // zero byte, which the text form itself never carries.
+            FUZZ_CHECK(std::string(buffer.data(), full.size()) == full);
+            FUZZ_CHECK(buffer[full.size()] == '\0');
         } else if (capacity > 0) {
             FUZZ_CHECK(buffer[0] == '\0');
         }
@@ -68,6 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string again;
     FUZZ_CHECK(fresh->FormatText(again, false));
     FUZZ_CHECK(again == exchange);
-    FUZZ_CHECK(fresh->Text(true) == field->Text(true));
+    // The text form never hands a field a CR, a zero byte or an end mark; given one, a report
+    // item list (tab mode) legitimately reads its CR LF back as an item separator.
+    if (text.view().find_first_of(std::string_view("\r\0\x1a", 3)) == std::string_view::npos)
+        FUZZ_CHECK(fresh->Text(true) == field->Text(true));
     return 0;
 }
