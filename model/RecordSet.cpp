@@ -163,6 +163,15 @@ bool CRecordSet::SetKind(int kind) {
     return true;
 }
 
+bool CRecordSet::SetTagList(std::vector<std::string> tags) {
+    if (!m_records.empty())
+        return false;
+    SetTags(std::move(tags));
+    m_titles = TitlesForTags(m_tags);
+    DeduceKind();
+    return true;
+}
+
 bool CRecordSet::DeduceKind() {
     m_kind = tessera::DeduceKind(std::span<const FieldTag>(m_tagCodes));
     return m_kind != 0;

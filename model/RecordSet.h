@@ -108,6 +108,9 @@ public:
     bool SetKind(int kind);
     // Finds the kind from the tags; stores it (0 when not recognised). True when found.
     bool DeduceKind();
+    // Gives an empty set any tag list, as a read header would: tags, titles by tag, kind
+    // deduced. False (nothing changed) when the set holds records.
+    bool SetTagList(std::vector<std::string> tags);
 
     // The record at `position` (0 = first), null past the end. Constant time.
     CDataRecord* RecordAt(int position) const;

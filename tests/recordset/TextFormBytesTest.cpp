@@ -1,0 +1,222 @@
+// The byte-level rules of the text form: how the tokenizer splits values and where lines end,
+// and which values the writer may put between quotes.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "model/CodeMap.h"
+#include "model/TextForm.h"
+
+namespace tessera {
+namespace {
+
+using Status = CTextTokenizer::Status;
+
+struct Token {
+    std::string value;
+    Status status;
+    LineState state;
+};
+
+// Reads tokens until the tokenizer reports the end, resetting the line state after each
+// line end the way the reader does.
+std::vector<Token> Tokens(const std::string& text, const CCodeMap* map = nullptr) {
+    auto tok = std::make_unique<CTextTokenizer>(text.data(), text.size(), map);
+    std::vector<Token> out;
+    for (int guard = 0; guard < 1000; ++guard) {
+        Status s = tok->Next();
+        out.push_back({std::string(tok->Value()), s, tok->State()});
+        if (s != Status::Value || tok->State() == LineState::BadBreak)
+            break;
+        if (tok->State() == LineState::EndOfLine)
+            tok->ResetLineState();
+    }
+    return out;
+}
+
+constexpr auto V = Status::Value;
+constexpr auto L = Status::LastValue;
+constexpr auto In = LineState::InLine;
+constexpr auto Eol = LineState::EndOfLine;
+constexpr auto Bad = LineState::BadBreak;
+
+struct TokenCase {
+    const char* name;
+    std::string text;
+    std::vector<Token> expected;
+};
+
+TEST(Tokenizer, SplitsValuesAndLinesByTheQuoteRules) {
+    const std::vector<TokenCase> cases = {
+        {"quoted values and line end",
+         "\"i\",\"NAME\"\r\n\x1A",
+         {{"i", V, In}, {"NAME", V, Eol}, {"", L, In}}},
+        {"bare comma is an empty value, also at a line end",
+         "\"D\",,\"x\",\r\n\"D\"\r\n\x1A",
+         {{"D", V, In}, {"", V, In}, {"x", V, In}, {"", V, Eol}, {"D", V, Eol}, {"", L, In}}},
+        {"quote followed by other bytes is part of the value",
+         "\"a\"b\"\"\r\n\x1A",
+         {{"a\"b\"", V, Eol}, {"", L, In}}},
+        {"comma inside quotes is part of the value",
+         "\"a,b\",\"c\"\r\n\x1A",
+         {{"a,b", V, In}, {"c", V, Eol}, {"", L, In}}},
+        {"quote and comma inside a value split it",
+         "\"a\",b\"\r\n\x1A",
+         {{"a", V, In}, {"b\"", L, Eol}}},
+        {"CR inside quotes is a bad line break",
+         "\"a\rb\",\"c\"\r\n\x1A",
+         {{"a", V, Bad}}},
+        {"unquoted value at a line end with no quote after it ends the input",
+         "\"D\",x\r\nD\x1A",
+         {{"D", V, In}, {"x", L, Eol}}},
+        {"quote followed by the end mark ends the input",
+         "\"D\",\"x\"\x1A",
+         {{"D", V, In}, {"x", L, In}}},
+        {"zero byte ends like 0x1A",
+         std::string("\"D\",\"x\"\r\n\0\"D\"", 13),
+         {{"D", V, In}, {"x", V, Eol}, {"", L, In}}},
+        {"end mark inside a value",
+         "\"D\",\"ab\x1A" "cd\"",
+         {{"D", V, In}, {"ab", L, In}}},
+        {"buffer end without an end mark",
+         "\"D\",\"ab",
+         {{"D", V, In}, {"ab", L, In}}},
+        {"trail byte equal to a quote or comma belongs to the character",
+         "\"\x81\"\",\"\x82,\"\r\n\x1A",
+         {{"\x81\"", V, In}, {"\x82,", V, Eol}, {"", L, In}}},
+        {"lone LF is an ordinary byte",
+         "\"a\nb\"\r\n\x1A",
+         {{"a\nb", V, Eol}, {"", L, In}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto got = Tokens(c.text);
+        ASSERT_EQ(got.size(), c.expected.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(got[i].value, c.expected[i].value);
+            EXPECT_EQ(got[i].status, c.expected[i].status);
+            EXPECT_EQ(got[i].state, c.expected[i].state);
+        }
+    }
+}
+
+TEST(Tokenizer, RefusesAValueLongerThanTheWorkBuffer) {
+    const std::string fits(kReadValueCapacity - 1, 'a');
+    auto ok = Tokens("\"" + fits + "\"\r\n\x1A");
+    ASSERT_EQ(ok.size(), 2u);
+    EXPECT_EQ(ok[0].status, Status::Value);
+    EXPECT_EQ(ok[0].value.size(), fits.size());
+
+    auto tooLong = Tokens("\"" + fits + "b\"\r\n\x1A");
+    EXPECT_EQ(tooLong.back().status, Status::Overflow);
+
+    // A mapped character that would cross the limit counts too.
+    auto twoByte = Tokens("\"" + std::string(kReadValueCapacity - 2, 'a') + "\x88\x9F\"\x1A");
+    EXPECT_EQ(twoByte.back().status, Status::Overflow);
+}
+
+TEST(Tokenizer, MapsDoubleByteCharactersThroughTheCodeMap) {
+    CCodeMap map;
+    ASSERT_TRUE(map.LoadTables());
+    // 0xED40 is the device's circled one, 0xEBAE a device digit: both always converted.
+    auto got = Tokens("\"\xED\x40\xEB\xAE\"\r\n\x1A", &map);
+    ASSERT_GE(got.size(), 1u);
+    EXPECT_EQ(got[0].value, "\x87\x40" "0");
+    // Without a map the bytes pass unchanged.
+    auto raw = Tokens("\"\xED\x40\xEB\xAE\"\r\n\x1A");
+    EXPECT_EQ(raw[0].value, "\xED\x40\xEB\xAE");
+}
+
+// Every prefix of a text, and random bytes, in buffers of exactly their size: the tokenizer
+// must stop at the buffer's end (run under the sanitizers, a read past it is caught).
+TEST(Tokenizer, NeverReadsPastTheBuffer) {
+    const std::string text =
+        "\"i\",\"NAME\",\"TEL1\"\r\n\"T\",\"a\",\"b\"\r\n\"D\",\"\x82\xA0\",x\r\n\"D\",\"y\x81";
+    for (std::size_t n = 0; n <= text.size(); ++n) {
+        std::unique_ptr<char[]> exact(new char[n == 0 ? 1 : n]);
+        std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(n), exact.get());
+        auto tok = std::make_unique<CTextTokenizer>(exact.get(), n, nullptr);
+        int steps = 0;
+        while (tok->Next() == Status::Value && steps < 100) {
+            EXPECT_LE(tok->Offset(), n);
+            if (tok->State() != LineState::InLine)
+                tok->ResetLineState();
+            ++steps;
+        }
+        EXPECT_LE(tok->Offset(), n);
+        EXPECT_LT(steps, 100);
+    }
+
+    std::mt19937 rng(1234);
+    const char alphabet[] = {'"', ',', '\r', '\n', '\x1A', '\0', 'D', 'i', '\x81', '\xE0', 'a'};
+    for (int round = 0; round < 2000; ++round) {
+        const std::size_t n = rng() % 64;
+        std::unique_ptr<char[]> bytes(new char[n == 0 ? 1 : n]);
+        for (std::size_t i = 0; i < n; ++i)
+            bytes[i] = (rng() % 3 == 0) ? static_cast<char>(rng() % 256)
+                                        : alphabet[rng() % sizeof(alphabet)];
+        auto tok = std::make_unique<CTextTokenizer>(bytes.get(), n, nullptr);
+        int steps = 0;
+        while (tok->Next() == Status::Value && steps < 200) {
+            tok->ResetLineState();
+            ++steps;
+        }
+        EXPECT_LE(tok->Offset(), n);
+        EXPECT_LT(steps, 200);
+    }
+}
+
+TEST(WriterValues, RefusesWhatWouldReadBackDifferently) {
+    struct Case {
+        std::string value;
+        ValueProblem problem;
+    };
+    const std::vector<Case> cases = {
+        {"", ValueProblem::None},
+        {"plain", ValueProblem::None},
+        {"say \"hi\" there", ValueProblem::None},
+        {"ends with a quote\"", ValueProblem::None},
+        {"a\nb", ValueProblem::None},
+        {"\x82\xA0\x82\xA2", ValueProblem::None},
+        {"\x81\",", ValueProblem::None}, // the quote is a trail byte, not a quote
+        {std::string("a\0b", 3), ValueProblem::EndMark},
+        {"a\x1A" "b", ValueProblem::EndMark},
+        {"a\rb", ValueProblem::BareCR},
+        {"a\r\nb", ValueProblem::BareCR},
+        {"a\",b", ValueProblem::QuoteSeparator},
+        {"a\"\rb", ValueProblem::QuoteSeparator},
+        {"abc\x82", ValueProblem::SplitCharacter},
+        {std::string(kReadValueCapacity - 1, 'x'), ValueProblem::None},
+        {std::string(kReadValueCapacity, 'x'), ValueProblem::TooLong},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value.substr(0, 20));
+        EXPECT_EQ(CheckValue(c.value), c.problem);
+    }
+}
+
+TEST(WriterValues, QuotesValuesAndRewritesCircledNumbers) {
+    std::string out;
+    AppendValue(out, "");
+    AppendValue(out, "ab");
+    // Circled 1 and 20 become device codes; 0x8754 (circled 21's neighbour) and a trail byte
+    // 0x87 inside another character stay.
+    AppendValue(out, "\x87\x40\x87\x53\x87\x54\x88\x87\x40");
+    EXPECT_EQ(out, ",,\"ab\",\"\xED\x40\xED\x53\x87\x54\x88\x87\x40\"");
+
+    std::string quoted;
+    AppendQuoted(quoted, "");
+    EXPECT_EQ(quoted, "\"\"");
+
+    std::string lonely = "x\x87";
+    RewriteCircledNumbers(lonely);
+    EXPECT_EQ(lonely, "x\x87");
+}
+
+} // namespace
+} // namespace tessera

@@ -1,0 +1,328 @@
+// The reader: round trips through the writer for every kind, the line rules, and every prompt
+// with the user's answers.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "RecordingPrompter.h"
+#include "TestText.h"
+#include "model/CodeMap.h"
+#include "model/RecordKind.h"
+#include "model/RecordSet.h"
+
+namespace tessera {
+namespace {
+
+using test::J;
+using test::Line;
+using test::RecordingPrompter;
+using R = PromptResult;
+
+const std::string kEnd = "\r\n\x1A";
+
+// Exchange text of every field of every record.
+std::vector<std::vector<std::string>> Values(const CRecordSet& set) {
+    std::vector<std::vector<std::string>> out;
+    for (int i = 0; i < set.RecordCount(); ++i) {
+        std::vector<std::string> row;
+        const CDataRecord* r = set.RecordAt(i);
+        for (int f = 0; f < r->FieldCount(); ++f) {
+            std::string text;
+            r->FormatField(f, text, false);
+            row.push_back(text);
+        }
+        out.push_back(row);
+    }
+    return out;
+}
+
+// One record per kind with a value in most fields, as exchange texts.
+struct KindSample {
+    int kind;
+    std::vector<std::string> values;
+};
+
+std::vector<KindSample> Samples() {
+    return {
+        {1, {"*", J("山田 太郎"), J("やまだ たろう"), "03-1234-5678", "123-4567",
+             J("東京都千代田区") + "\x1F" + J("一丁目"), "19700105      ",
+             "MEM1:" + J("メモ") + "\x1E\x0C", J("○"), J("×"), J("△"), ""}},
+        {2, {" ", J("鈴木"), J("すずき"), "06-1111", "06-2222", J("株式会社テスト"),
+             J("てすと"), J("営業部"), J("課長"), "530-0001", J("大阪市"), "", "",
+             "", J("○"), "", "", "MEM1:" + J("初対面") + "\x1E\x0C"}},
+        {3, {" ", "200105311230  ", "200105311330  ", "200105311220  ", "*", J("会議")}},
+        {4, {" ", "    1224      ", J("記念日")}},
+        {5, {"*", "    0326", J("第3土曜")}},
+        {6, {" ", "20010531      ", "", "01", "02", J("報告書"), "20010615      "}},
+        {7, {" ", J("日報"), J("天気") + "\t" + J("晴れ") + "\x1F" + J("場所") + "\t" + J("本社"),
+             "0AFF", J("あ")}},
+        {8, {" ", J("地図"), "0C00070000000402" "00FF" "0000"}},
+    };
+}
+
+TEST(ReaderRoundTrip, EveryKindReadsBackWhatWasWritten) {
+    RecordingPrompter prompter;
+    for (const auto& sample : Samples()) {
+        SCOPED_TRACE(sample.kind);
+        CRecordSet set;
+        ASSERT_TRUE(set.SetKind(sample.kind));
+        ASSERT_EQ(static_cast<int>(sample.values.size()), set.FieldCount());
+        auto r = set.NewRecord();
+        for (int f = 0; f < set.FieldCount(); ++f)
+            ASSERT_TRUE(r->ParseField(f, sample.values[static_cast<std::size_t>(f)], false)) << f;
+        set.InsertRecord(-1, std::move(r));
+        // A new record too, except for the action list: its unset marks write an empty
+        // text that reads back as a bad value on purpose.
+        if (sample.kind != kKindActionList)
+            set.InsertRecord(-1, set.NewRecord());
+
+        std::string text;
+        ASSERT_TRUE(set.WriteTextToString(text));
+        CRecordSet back;
+        int errors = -1;
+        ASSERT_TRUE(back.ReadText(text, nullptr, &errors));
+        EXPECT_EQ(errors, 0);
+        EXPECT_EQ(back.Kind(), sample.kind);
+        EXPECT_EQ(back.Tags(), set.Tags());
+        EXPECT_EQ(back.Titles(), set.Titles());
+        EXPECT_EQ(Values(back), Values(set));
+        EXPECT_EQ(Values(back)[0], sample.values);
+
+        std::string again;
+        ASSERT_TRUE(back.WriteTextToString(again));
+        EXPECT_EQ(again, text);
+    }
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST(ReaderRoundTrip, LineBreaksAndCircledNumbersSurvive) {
+    CRecordSet set;
+    ASSERT_TRUE(set.SetKind(kKindSchedule));
+    auto r = set.NewRecord();
+    const std::string memo = "a\r\n\x87\x40\x87\x53\r\nb";
+    ASSERT_TRUE(r->SetFieldValue(MakeTag("MEM1"), FieldValue(memo)));
+    set.InsertRecord(-1, std::move(r));
+    std::string text;
+    ASSERT_TRUE(set.WriteTextToString(text));
+
+    CCodeMap map;
+    ASSERT_TRUE(map.LoadTables());
+    CRecordSet back;
+    ASSERT_TRUE(back.ReadText(text, &map));
+    const std::string* got = ValueAs<std::string>(back.RecordAt(0)->GetFieldValue(MakeTag("MEM1")));
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(*got, memo);
+}
+
+TEST(ReaderLines, HeaderTitlesAndRecordLines) {
+    RecordingPrompter prompter;
+    struct Case {
+        const char* name;
+        std::string text;
+        int kind;
+        int fields;
+        std::vector<std::vector<std::string>> values;
+    };
+    const std::vector<Case> cases = {
+        {"header without i gives no tags",
+         Line("x", {"NAME"}) + "\r\n" + Line("T", {"a"}) + kEnd, 0, 0, {}},
+        {"lower-case letters", Line("I", {"NAME"}) + "\r\n" + Line("t", {"x"}) + "\r\n" +
+                                   Line("d", {"a"}) + kEnd,
+         1, 1, {{"a"}}},
+        {"empty last value", Line("i", {"NAME", "TEL1"}) + "\r\n" + Line("D", {"a", ""}) + kEnd, 1,
+         2, {{"a", ""}}},
+        {"fewer values than fields", Line("i", {"NAME", "TEL1"}) + "\r\n\"D\"" + kEnd, 1, 2,
+         {{"", ""}}},
+        {"title values are not taken from the text",
+         Line("i", {"NAME"}) + "\r\n" + Line("T", {"whatever", "more"}) + kEnd, 1, 1, {}},
+        {"only a header", Line("i", {"TIM1"}) + kEnd, 3, 1, {}},
+        {"zero byte ends the text", Line("i", {"NAME"}) + "\r\n" + Line("D", {"a"}) + "\r\n" +
+                                        std::string(1, '\0') + "garbage",
+         1, 1, {{"a"}}},
+        {"unknown first value at the end", Line("i", {"NAME"}) + "\r\nzz\x1A", 1, 1, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CRecordSet set;
+        ASSERT_TRUE(set.ReadText(c.text, nullptr));
+        EXPECT_EQ(set.Kind(), c.kind);
+        EXPECT_EQ(set.FieldCount(), c.fields);
+        EXPECT_EQ(Values(set), c.values);
+        EXPECT_EQ(set.Titles().size(), static_cast<std::size_t>(c.fields));
+    }
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST(ReaderLines, TitlesComeFromTheFieldNames) {
+    CRecordSet fromText, fromKind;
+    ASSERT_TRUE(fromKind.SetKind(kKindPhoneBook));
+    std::string text;
+    ASSERT_TRUE(fromKind.WriteTextToString(text));
+    const std::string renamed = text.substr(0, text.find("\"T\"")) + Line("T", {"a", "b"}) + kEnd;
+    ASSERT_TRUE(fromText.ReadText(renamed, nullptr));
+    EXPECT_EQ(fromText.Titles(), fromKind.Titles());
+}
+
+TEST(ReaderFailures, FormatErrorsAndBadLineBreaks) {
+    struct Case {
+        const char* name;
+        std::string text;
+        std::vector<int> ids;
+        int records; // records kept in the (to be discarded) set
+    };
+    const std::string head = Line("i", {"NAME"}) + "\r\n";
+    const std::vector<Case> cases = {
+        {"only the end mark", "\x1A", {kMsgReadFormatError}, 0},
+        {"empty input", "", {kMsgReadFormatError}, 0},
+        {"header cut off", "\"i\",\"NAME\"\x1A", {kMsgReadFormatError}, 0},
+        {"CR in a header value", "\"i\",\"NA\rME\"\r\n\x1A", {kMsgReadFormatError}, 0},
+        {"unknown line", head + Line("X", {"a"}) + kEnd, {kMsgReadFormatError}, 0},
+        {"CR inside a quoted value",
+         head + Line("D", {"ok"}) + "\r\n\"D\",\"a\rb\"" + kEnd, {kMsgBadLineBreak}, 1},
+        {"value longer than the work buffer",
+         head + Line("D", {std::string(40000, 'x')}) + kEnd, {kMsgReadFormatError}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingPrompter prompter;
+        CRecordSet set;
+        EXPECT_FALSE(set.ReadText(c.text, nullptr));
+        EXPECT_EQ(prompter.Ids(), c.ids);
+        EXPECT_EQ(set.RecordCount(), c.records);
+    }
+}
+
+TEST(ReaderFailures, BadLineBreakNamesTheRecord) {
+    RecordingPrompter prompter;
+    CRecordSet set;
+    const std::string text = Line("i", {"NAME"}) + "\r\n" + Line("D", {"a"}) + "\r\n" +
+                             Line("D", {"b"}) + "\r\n\"D\",\"c\rd\"" + kEnd;
+    EXPECT_FALSE(set.ReadText(text, nullptr));
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].icon, PromptIcon::Stop);
+    EXPECT_NE(prompter.shown[0].text.find(" 3 "), std::string::npos);
+}
+
+TEST(ReaderFailures, RefusesASetThatIsNotEmpty) {
+    CRecordSet set;
+    ASSERT_TRUE(set.SetKind(kKindPhoneBook));
+    EXPECT_FALSE(set.ReadText(Line("i", {"NAME"}) + kEnd, nullptr));
+    EXPECT_EQ(set.FieldCount(), 12);
+}
+
+TEST(ReaderCutOff, LastLineWithoutLineEndIsDroppedWithAWarning) {
+    RecordingPrompter prompter;
+    CRecordSet set;
+    const std::string text =
+        Line("i", {"NAME"}) + "\r\n" + Line("D", {"a"}) + "\r\n" + Line("D", {"b"}) + "\x1A";
+    ASSERT_TRUE(set.ReadText(text, nullptr));
+    EXPECT_EQ(Values(set), (std::vector<std::vector<std::string>>{{"a"}}));
+    ASSERT_EQ(prompter.Ids(), std::vector<int>{kMsgRecordCutOff});
+    EXPECT_EQ(prompter.shown[0].icon, PromptIcon::Warning);
+    EXPECT_NE(prompter.shown[0].text.find('2'), std::string::npos);
+
+    // The same when the buffer simply stops.
+    prompter.shown.clear();
+    CRecordSet stopped;
+    ASSERT_TRUE(stopped.ReadText(Line("i", {"NAME"}) + "\r\n" + Line("D", {"a"}), nullptr));
+    EXPECT_EQ(stopped.RecordCount(), 0);
+    EXPECT_EQ(prompter.Ids(), std::vector<int>{kMsgRecordCutOff});
+}
+
+class ReaderPrompts : public ::testing::Test {
+protected:
+    // Three records of an action list; PRTY refuses "09" and "x".
+    const std::string text = Line("i", {"MARK", "PRTY", "MEM1"}) + "\r\n" +
+                             Line("D", {"01", "09", "first"}) + "\r\n" +
+                             Line("D", {"00", "x", "second"}) + "\r\n" +
+                             Line("D", {"01", "02", "third"}) + kEnd;
+    RecordingPrompter prompter;
+    CRecordSet set;
+    int errors = -1;
+};
+
+TEST_F(ReaderPrompts, AbortStopsTheReadAndDropsTheRecord) {
+    prompter.script = {R::Ok, R::Abort};
+    EXPECT_FALSE(set.ReadText(text, nullptr, &errors));
+    EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgInvalidInput, kMsgBadValue}));
+    EXPECT_EQ(prompter.shown[1].buttons, PromptButtons::AbortRetryIgnore);
+    EXPECT_EQ(prompter.shown[1].icon, PromptIcon::Warning);
+    EXPECT_NE(prompter.shown[1].text.find("'09'"), std::string::npos);
+    EXPECT_EQ(set.RecordCount(), 0);
+    EXPECT_EQ(errors, 1);
+}
+
+TEST_F(ReaderPrompts, RetryAsksAgainAndIgnoreEmptiesTheField) {
+    prompter.script = {R::Ok, R::Retry, R::Ignore, R::No, R::Ok, R::Ignore, R::No};
+    ASSERT_TRUE(set.ReadText(text, nullptr, &errors));
+    EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgInvalidInput, kMsgBadValue, kMsgBadValue,
+                                                kMsgIgnoreAll, kMsgInvalidInput, kMsgBadValue,
+                                                kMsgIgnoreAll}));
+    EXPECT_EQ(prompter.shown[3].buttons, PromptButtons::YesNo);
+    EXPECT_EQ(prompter.shown[3].icon, PromptIcon::Question);
+    EXPECT_EQ(errors, 2);
+    EXPECT_EQ(Values(set), (std::vector<std::vector<std::string>>{
+                               {"01", "", "first"}, {"00", "", "second"}, {"01", "02", "third"}}));
+}
+
+TEST_F(ReaderPrompts, IgnoreAllEmptiesTheRestSilently) {
+    prompter.script = {R::Ok, R::Ignore, R::Yes};
+    ASSERT_TRUE(set.ReadText(text, nullptr, &errors));
+    EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgInvalidInput, kMsgBadValue, kMsgIgnoreAll}));
+    EXPECT_EQ(errors, 2);
+    EXPECT_EQ(set.RecordCount(), 3);
+}
+
+TEST_F(ReaderPrompts, PositionIsKnownWhileAsking) {
+    std::vector<ReadPosition> seen;
+    prompter.onShow = [&](int id) {
+        if (id == kMsgBadValue)
+            seen.push_back(set.CurrentReadPosition());
+    };
+    prompter.script = {R::Ok, R::Ignore, R::No, R::Ok, R::Abort};
+    EXPECT_FALSE(set.ReadText(text, nullptr, &errors));
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].record, 1);
+    EXPECT_EQ(seen[0].field, 2);
+    EXPECT_EQ(seen[0].value, "09");
+    EXPECT_EQ(seen[1].record, 2);
+    EXPECT_EQ(seen[1].value, "x");
+    EXPECT_EQ(set.RecordCount(), 1);
+}
+
+TEST(ReaderTooManyFields, IgnoreDropsTheRestOfTheLineAfterOneQuestion) {
+    RecordingPrompter prompter;
+    // A quote followed by a comma inside a value splits it, giving surplus values.
+    const std::string text = Line("i", {"NAME", "TEL1"}) + "\r\n" +
+                             "\"D\",\"a\",b\",\"c\",\"d\"" + "\r\n" + Line("D", {"x", "y"}) + kEnd;
+    prompter.script = {R::Retry, R::Ignore};
+    CRecordSet set;
+    ASSERT_TRUE(set.ReadText(text, nullptr));
+    EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgTooManyFields, kMsgTooManyFields}));
+    EXPECT_EQ(prompter.shown[0].buttons, PromptButtons::AbortRetryIgnore);
+    EXPECT_NE(prompter.shown[0].text.find('3'), std::string::npos); // field count + 1
+    EXPECT_EQ(Values(set), (std::vector<std::vector<std::string>>{{"a", "b\""}, {"x", "y"}}));
+
+    RecordingPrompter aborting;
+    aborting.script = {R::Abort};
+    CRecordSet other;
+    EXPECT_FALSE(other.ReadText(text, nullptr));
+    EXPECT_EQ(other.RecordCount(), 0);
+}
+
+TEST(ReaderEmptySlots, ValuesForATagWithoutClassAreRejected) {
+    RecordingPrompter prompter;
+    prompter.script = {R::Ok, R::Ignore, R::Yes};
+    const std::string text = Line("i", {"NAME", "SYNC"}) + "\r\n" + Line("D", {"a", ""}) +
+                             "\r\n" + Line("D", {"b", "z"}) + kEnd;
+    CRecordSet set;
+    int errors = 0;
+    ASSERT_TRUE(set.ReadText(text, nullptr, &errors));
+    EXPECT_EQ(errors, 2);
+    EXPECT_EQ(set.RecordCount(), 2);
+}
+
+} // namespace
+} // namespace tessera

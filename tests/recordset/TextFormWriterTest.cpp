@@ -1,0 +1,188 @@
+// The writers: the exact bytes, selections and capacities, and the refusals that keep a
+// written text readable.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "RecordingPrompter.h"
+#include "TestText.h"
+#include "model/RecordKind.h"
+#include "model/RecordSet.h"
+
+namespace tessera {
+namespace {
+
+using test::J;
+using test::RecordingPrompter;
+
+std::string HeaderOf(const CRecordSet& set) {
+    std::string out = "\"i\"";
+    for (const auto& tag : set.Tags())
+        out += ",\"" + tag + "\"";
+    out += "\r\n\"T\"";
+    for (const auto& title : set.Titles())
+        out += ",\"" + title + "\"";
+    return out;
+}
+
+std::string Written(const CRecordSet& set) {
+    std::string out;
+    EXPECT_TRUE(set.WriteTextToString(out));
+    return out;
+}
+
+TEST(Writer, PhoneBookRecordBytes) {
+    CRecordSet set;
+    ASSERT_TRUE(set.SetKind(kKindPhoneBook));
+    EXPECT_EQ(set.Tags(), (std::vector<std::string>{"SCRT", "NAME", "NAPR", "TEL1", "ZIPC", "ADR1",
+                                                    "BRTH", "RMRK", "CHK1", "CHK2", "CHK3",
+                                                    "CHK4"}));
+    auto r = set.NewRecord();
+    ASSERT_TRUE(r->ParseField(0, " ", false));
+    ASSERT_TRUE(r->ParseField(1, J("山田"), false));
+    set.InsertRecord(-1, std::move(r));
+
+    const std::string expected =
+        HeaderOf(set) + "\r\n\"D\",\" \",\"" + J("山田") + "\",,,,,,,,,,\r\n\x1A";
+    EXPECT_EQ(Written(set), expected);
+
+    // The three writers agree.
+    std::ostringstream stream;
+    ASSERT_TRUE(set.WriteText(stream));
+    EXPECT_EQ(stream.str(), expected);
+    std::vector<char> buffer(expected.size());
+    ASSERT_EQ(set.WriteTextToBuffer(nullptr, buffer.data(), static_cast<int>(buffer.size())),
+              static_cast<int>(expected.size()));
+    EXPECT_EQ(std::string(buffer.begin(), buffer.end()), expected);
+}
+
+TEST(Writer, EmptySetIsHeaderTitlesAndEndMark) {
+    CRecordSet none;
+    EXPECT_EQ(Written(none), "\"i\"\r\n\"T\"\r\n\x1A");
+    CRecordSet memo;
+    ASSERT_TRUE(memo.SetKind(kKindMemo));
+    EXPECT_EQ(Written(memo), HeaderOf(memo) + "\r\n\x1A");
+}
+
+TEST(Writer, LineBreaksAndCircledNumbersGoOutAsDeviceBytes) {
+    CRecordSet set;
+    ASSERT_TRUE(set.SetKind(kKindSchedule));
+    auto r = set.NewRecord();
+    const int mem = set.FindTag(MakeTag("MEM1"));
+    ASSERT_TRUE(r->SetFieldValue(MakeTag("MEM1"), FieldValue(std::string("a\r\n" "\x87\x40"))));
+    set.InsertRecord(-1, std::move(r));
+    const std::string text = Written(set);
+    EXPECT_NE(text.find("\"a\x1F\xED\x40\""), std::string::npos);
+    EXPECT_EQ(mem, 5);
+}
+
+TEST(Writer, SelectionWritesTheListedRecordsInListOrder) {
+    CRecordSet set;
+    ASSERT_TRUE(set.SetKind(kKindAnniversary));
+    for (const char* m : {"zero", "one", "two"}) {
+        auto r = set.NewRecord();
+        ASSERT_TRUE(r->ParseField(2, m, false));
+        set.InsertRecord(-1, std::move(r));
+    }
+    const std::vector<int32_t> selection = {2, 0};
+    std::vector<char> buffer(4096);
+    const int n = set.WriteTextToBuffer(&selection, buffer.data(), 4096);
+    ASSERT_GT(n, 0);
+    const std::string got(buffer.data(), static_cast<std::size_t>(n));
+    EXPECT_EQ(got, HeaderOf(set) + "\r\n\"D\",\" \",,\"two\"\r\n\"D\",\" \",,\"zero\"\r\n\x1A");
+
+    const std::vector<int32_t> empty;
+    const int header = set.WriteTextToBuffer(&empty, buffer.data(), 4096);
+    EXPECT_EQ(std::string(buffer.data(), static_cast<std::size_t>(header)),
+              HeaderOf(set) + "\r\n\x1A");
+}
+
+TEST(Writer, BufferFailuresReturnMinusOneWithTheirMessage) {
+    RecordingPrompter prompter;
+    CRecordSet set;
+    ASSERT_TRUE(set.SetKind(kKindAnniversary));
+    set.InsertRecord(-1, set.NewRecord());
+    const int size = static_cast<int>(Written(set).size());
+
+    std::vector<char> buffer(static_cast<std::size_t>(size));
+    EXPECT_EQ(set.WriteTextToBuffer(nullptr, buffer.data(), size - 1), -1);
+    ASSERT_EQ(prompter.Ids(), std::vector<int>{kMsgBufferTooSmall});
+    EXPECT_EQ(prompter.shown[0].icon, PromptIcon::Stop);
+    // The message names the capacity and the byte count.
+    EXPECT_NE(prompter.shown[0].text.find(std::to_string(size - 1)), std::string::npos);
+    EXPECT_NE(prompter.shown[0].text.find(std::to_string(size)), std::string::npos);
+
+    prompter.shown.clear();
+    const std::vector<int32_t> missing = {0, 1};
+    EXPECT_EQ(set.WriteTextToBuffer(&missing, buffer.data(), size * 4), -1);
+    EXPECT_EQ(prompter.Ids(), std::vector<int>{kMsgWriteFormatError});
+}
+
+// Values the reader would give back differently, or not at all, stop the writer.
+TEST(Writer, RefusesValuesThatWouldNotReadBack) {
+    struct Case {
+        const char* name;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {"lone CR", "a\rb"},
+        {"end mark", "a\x1A" "b"},
+        {"zero byte", std::string("a\0b", 3)},
+        {"quote and comma", "say \",\" here"},
+        {"quote and CR", "a\"\rb"},
+        {"cut double-byte character", "a\x82"},
+        {"longer than the reader's buffer", std::string(40000, 'x')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingPrompter prompter;
+        CRecordSet set;
+        ASSERT_TRUE(set.SetKind(kKindSchedule));
+        auto r = set.NewRecord();
+        ASSERT_TRUE(r->SetFieldValue(MakeTag("MEM1"), FieldValue(c.text)));
+        set.InsertRecord(-1, std::move(r));
+
+        std::string out = "stale";
+        EXPECT_FALSE(set.WriteTextToString(out));
+        EXPECT_TRUE(out.empty());
+        std::vector<char> buffer(100000);
+        EXPECT_EQ(set.WriteTextToBuffer(nullptr, buffer.data(), 100000), -1);
+        std::ostringstream stream;
+        EXPECT_FALSE(set.WriteText(stream));
+        EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgWriteFormatError, kMsgWriteFormatError,
+                                                    kMsgWriteFormatError}));
+    }
+}
+
+TEST(Writer, SetWithASlotWithoutClassCannotBeWritten) {
+    RecordingPrompter prompter;
+    CRecordSet set;
+    ASSERT_TRUE(set.ReadText(test::Line("i", {"NAME", "SYNC"}) + "\r\n\x1A", nullptr));
+    EXPECT_EQ(Written(set), HeaderOf(set) + "\r\n\x1A");
+    set.InsertRecord(-1, set.NewRecord());
+    std::string out;
+    EXPECT_FALSE(set.WriteTextToString(out));
+    EXPECT_EQ(prompter.Ids(), std::vector<int>{kMsgWriteFormatError});
+}
+
+TEST(Writer, SinkFailureIsAFileError) {
+    RecordingPrompter prompter;
+    CRecordSet set;
+    ASSERT_TRUE(set.SetKind(kKindPhoneBook));
+    set.InsertRecord(-1, set.NewRecord());
+    EXPECT_FALSE(set.WriteText([](std::string_view) { return false; }));
+    EXPECT_EQ(prompter.Ids(), std::vector<int>{kMsgFileError});
+
+    std::string collected;
+    EXPECT_TRUE(set.WriteText([&](std::string_view b) {
+        collected.append(b);
+        return true;
+    }));
+    EXPECT_EQ(collected, Written(set));
+}
+
+} // namespace
+} // namespace tessera
