@@ -1,0 +1,155 @@
+#include "cli/RecordSetFile.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+
+#include <cstdio>
+
+#include "cli/CliPrompter.h"
+#include "model/Prompter.h"
+#include "model/RecordSet.h"
+#include "resources/Cp932Text.h"
+
+namespace tessera::cli {
+
+namespace {
+
+// Answers the reader's questions by the --bad-values policy instead of the global
+// --answer, and prints every message as the command line's prompter does.
+class ReadPolicyPrompter : public Prompter {
+public:
+    explicit ReadPolicyPrompter(BadValues policy) : m_policy(policy) {}
+
+    PromptResult Show(int id, const std::string& text, PromptIcon icon,
+                      PromptButtons buttons) override {
+        const bool empty = m_policy == BadValues::Empty;
+        // The general notice before each bad value says nothing the next message does not.
+        if (id == kMsgInvalidInput)
+            return PromptResult::Ok;
+        // Emptying bad values is "ignore all": the count is reported once at the end.
+        if (empty && id == kMsgBadValue)
+            return PromptResult::Ignore;
+        if (id == kMsgIgnoreAll)
+            return PromptResult::Yes;
+        PromptResult answer = DefaultPromptResult(buttons);
+        if (buttons == PromptButtons::AbortRetryIgnore)
+            answer = empty ? PromptResult::Ignore : PromptResult::Abort;
+        CliPrompter printer(answer, true, false);
+        return printer.Show(id, text, icon, buttons);
+    }
+
+private:
+    BadValues m_policy;
+};
+
+} // namespace
+
+void AddReadOptions(QCommandLineParser& parser, bool withBadValues) {
+    parser.addOption({QStringLiteral("conv"),
+                      QStringLiteral("device character conversions to switch on while reading: "
+                                     "alnum, symbol, kana (comma-separated), all or none"),
+                      QStringLiteral("list")});
+    if (withBadValues)
+        parser.addOption({QStringLiteral("bad-values"),
+                          QStringLiteral("what to do with a value its field refuses: abort "
+                                         "(default) or empty"),
+                          QStringLiteral("abort|empty")});
+}
+
+bool TakeReadOptions(Context& ctx, ReadOptions& options, bool withBadValues) {
+    const QCommandLineParser& p = ctx.Parser();
+    if (p.isSet(QStringLiteral("conv"))) {
+        QStringList words;
+        const QStringList allowed = {QStringLiteral("alnum"), QStringLiteral("symbol"),
+                                     QStringLiteral("kana"), QStringLiteral("all"),
+                                     QStringLiteral("none")};
+        if (!ParseWordList(p.value(QStringLiteral("conv")), allowed, words)) {
+            ctx.UsageError(QStringLiteral("--conv takes alnum, symbol, kana, all or none"));
+            return false;
+        }
+        const bool all = words.contains(QStringLiteral("all"));
+        options.flags.convAlphaNumeric = all || words.contains(QStringLiteral("alnum"));
+        options.flags.convSymbol = all || words.contains(QStringLiteral("symbol"));
+        options.flags.convHiraKana = all || words.contains(QStringLiteral("kana"));
+    }
+    if (withBadValues && p.isSet(QStringLiteral("bad-values"))) {
+        const QString v = p.value(QStringLiteral("bad-values"));
+        if (v == QLatin1String("abort")) {
+            options.badValues = BadValues::Abort;
+        } else if (v == QLatin1String("empty")) {
+            options.badValues = BadValues::Empty;
+        } else {
+            ctx.UsageError(QStringLiteral("--bad-values takes abort or empty"));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadWholeFile(const QString& path, std::string& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return false;
+    bytes.assign(data.constData(), static_cast<std::size_t>(data.size()));
+    return true;
+}
+
+int ReadRecordFile(Context& ctx, const QString& path, const ReadOptions& options,
+                   CRecordSet& set, int& emptied) {
+    emptied = 0;
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) {
+        ctx.Err(QStringLiteral("tessera-cli: cannot read '%1'").arg(path));
+        return kExitBadData;
+    }
+    CCodeMap map(&options.flags);
+    if (!map.LoadTables()) {
+        ShowMessage(1012, PromptIcon::Stop, PromptButtons::Ok);
+        return kExitBadData;
+    }
+
+    Prompter* previous = CurrentPrompter();
+    ReadPolicyPrompter policy(options.badValues);
+    SetPrompter(&policy);
+    const bool ok = set.ReadText(bytes, &map, &emptied);
+    SetPrompter(previous);
+    if (!ok)
+        return kExitBadData;
+    if (emptied != 0)
+        ShowMessage(kMsgFieldsEmptied, PromptIcon::Warning, PromptButtons::Ok, emptied);
+    return kExitOk;
+}
+
+std::string JsonString(std::string_view cp932) {
+    const std::string utf8 = Cp932ToUtf8(cp932);
+    std::string out;
+    out.reserve(utf8.size() + 2);
+    out.push_back('"');
+    for (char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case '\f': out += "\\f"; break;
+        case '\b': out += "\\b"; break;
+        default:
+            if (b < 0x20 || b == 0x7F) {
+                char esc[8];
+                std::snprintf(esc, sizeof esc, "\\u%04x", b);
+                out += esc;
+            } else {
+                out.push_back(c);
+            }
+        }
+    }
+    out.push_back('"');
+    return out;
+}
+
+} // namespace tessera::cli

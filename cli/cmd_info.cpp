@@ -1,0 +1,55 @@
+// tessera-cli info FILE: what a record-set file holds, in four lines.
+
+#include <QCommandLineParser>
+
+#include "app/core/Cp932.h"
+#include "cli/Command.h"
+#include "cli/RecordSetFile.h"
+#include "model/RecordKind.h"
+#include "model/RecordSet.h"
+
+namespace tessera::cli {
+
+namespace {
+
+class InfoCommand : public Command {
+public:
+    QString Name() const override { return QStringLiteral("info"); }
+    QString Description() const override {
+        return QStringLiteral("show the kind, field and record counts of a .tsr file");
+    }
+
+    void AddOptions(QCommandLineParser& parser) const override {
+        AddReadOptions(parser);
+        parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("record-set file"));
+    }
+
+    int Run(Context& ctx) override {
+        ReadOptions options;
+        if (!TakeReadOptions(ctx, options))
+            return kExitUsage;
+        if (ctx.Arguments().size() != 1)
+            return ctx.UsageError(QStringLiteral("info: give one file"));
+
+        CRecordSet set;
+        int emptied = 0;
+        const int rc = ReadRecordFile(ctx, ctx.Arguments().front(), options, set, emptied);
+        if (rc != kExitOk)
+            return rc;
+        const QString name = set.Kind() != 0 ? Cp932ToQString(KindName(set.Kind()))
+                                             : QStringLiteral("none");
+        ctx.Out(QStringLiteral("kind: %1 (%2)\nfields: %3\nrecords: %4\nemptied: %5\n")
+                    .arg(set.Kind())
+                    .arg(name)
+                    .arg(set.FieldCount())
+                    .arg(set.RecordCount())
+                    .arg(emptied));
+        return kExitOk;
+    }
+};
+
+TESSERA_REGISTER_COMMAND(InfoCommand);
+
+} // namespace
+
+} // namespace tessera::cli
