@@ -69,6 +69,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::vector<char> tight(first.size() - 1);
             FUZZ_CHECK(set.WriteTextToBuffer(nullptr, tight.data(), need - 1) == -1);
         }
+
+        // A selection writes the listed records in the listed order; a position without a
+        // record fails the whole write.
+        if (count > 0) {
+            const std::vector<int32_t> selection = {count - 1, 0};
+            std::vector<char> room(first.size() * 2 + 64);
+            const int size = set.WriteTextToBuffer(&selection, room.data(),
+                                                   static_cast<int>(room.size()));
+            FUZZ_CHECK(size > 0);
+            tessera::fuzz::PolicyPrompter ignoring(1);
+            CRecordSet picked;
+            FUZZ_CHECK(picked.ReadText(room.data(), static_cast<std::size_t>(size), nullptr));
+            FUZZ_CHECK(picked.RecordCount() == 2);
+            const std::vector<int32_t> missing = {0, count};
+            FUZZ_CHECK(set.WriteTextToBuffer(&missing, room.data(),
+                                             static_cast<int>(room.size())) == -1);
+        }
     }
 
     tessera::fuzz::PolicyPrompter ignoring(1);
