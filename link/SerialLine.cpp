@@ -157,14 +157,14 @@ std::int64_t SerialLine::Write(const char* buffer, std::int64_t count) {
     const std::int64_t deadline = NowMs() + m_timeouts.WriteLimitMs(count);
     if (m_port->write(buffer, count) != count)
         return -1;
-    if (!WaitTransmitted(deadline)) {
+    const std::int64_t left = Untransmitted(deadline);
+    if (left != 0) {
         // Whatever did not leave in time must not go out later, in the middle of a retry.
-        const std::int64_t pending = m_port->bytesToWrite();
         m_port->clear(QSerialPort::Output);
         m_port->clearError();
-        if (!m_port->isOpen())
+        if (left < 0 || !m_port->isOpen())
             return -1;
-        return std::max<std::int64_t>(0, count - pending);
+        return std::max<std::int64_t>(0, count - left);
     }
     return count;
 }
@@ -172,30 +172,32 @@ std::int64_t SerialLine::Write(const char* buffer, std::int64_t count) {
 bool SerialLine::Flush() {
     if (!IsOpen())
         return false;
-    return WaitTransmitted(NowMs() + m_timeouts.WriteLimitMs(0));
+    return Untransmitted(NowMs() + m_timeouts.WriteLimitMs(0)) == 0;
 }
 
-bool SerialLine::WaitTransmitted(std::int64_t deadlineMs) {
+std::int64_t SerialLine::Untransmitted(std::int64_t deadlineMs) {
     while (m_port->bytesToWrite() > 0) {
         const std::int64_t wait = deadlineMs - NowMs();
         if (wait <= 0)
-            return false;
+            return m_port->bytesToWrite();
         if (!m_port->waitForBytesWritten(static_cast<int>(wait))) {
             if (LineFailed(*m_port) || !m_port->isOpen())
-                return false;
+                return -1;
             m_port->clearError();
         }
     }
 #ifdef Q_OS_UNIX
     // Qt has handed the bytes to the driver; a write means they have left the port, so the
-    // pauses around the end mark and after each packet are real pauses on the line.
+    // pauses around the end mark and after each packet are real pauses on the line. With the
+    // handshake on, a device that never raises CTS would hold tcdrain for ever, so the
+    // driver's queue is watched against the time-out first.
     const int fd = static_cast<int>(m_port->handle());
     if (fd >= 0) {
 #ifdef TIOCOUTQ
         int queued = 0;
         while (::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0) {
             if (NowMs() >= deadlineMs)
-                return false;
+                return queued;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
 #endif
@@ -204,7 +206,7 @@ bool SerialLine::WaitTransmitted(std::int64_t deadlineMs) {
         }
     }
 #endif
-    return true;
+    return 0;
 }
 
 bool SerialLine::Purge(unsigned flags) {

@@ -89,7 +89,9 @@ public:
     QString LastError() const { return m_lastError; }
 
 private:
-    bool WaitTransmitted(std::int64_t deadlineMs);
+    // Waits until all written bytes have left the port or the deadline passed; returns how
+    // many are still waiting (0 = all sent), or -1 when the line failed.
+    std::int64_t Untransmitted(std::int64_t deadlineMs);
     bool Cancelled() const { return m_cancelled && m_cancelled(); }
     void ReadErrorCounters(std::int64_t (&counters)[4]) const;
 
