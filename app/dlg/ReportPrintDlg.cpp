@@ -10,6 +10,9 @@
 
 #include <algorithm>
 
+#include "app/core/Cp932.h"
+#include "resources/StringTable.h"
+
 namespace tessera {
 
 namespace {
@@ -20,6 +23,13 @@ constexpr int kSizeShift = 3;
 constexpr std::uint8_t kSizeMask = 0x03;
 constexpr std::uint8_t kNoNameBit = 0x20;
 constexpr std::uint8_t kNoItemBit = 0x40;
+
+// A text of the string table (or of a resource pack), with the built-in words as a fallback.
+QString Text(int id, const char* fallback) {
+    if (HasString(id))
+        return Cp932ToQString(LoadString(id));
+    return QString::fromUtf8(fallback);
+}
 
 void SelectOrFirst(QComboBox* box, int index) {
     box->setCurrentIndex(index >= 0 && index < box->count() ? index : 0);
@@ -57,27 +67,26 @@ ReportPrintSettings DefaultItemPrintSettings() {
 }
 
 CReportPrintDlg::CReportPrintDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("印刷設定"));
+    setWindowTitle(Text(110183, "印刷設定"));
     setObjectName(QStringLiteral("CReportPrintDlg"));
 
-    m_printItem = new QCheckBox(QStringLiteral("項目全体を印字(&A)"), this);
+    m_printItem = new QCheckBox(Text(101090, "項目全体を印字(&A)"), this);
     m_printItem->setObjectName(QStringLiteral("printItem"));
-    m_printName = new QCheckBox(QStringLiteral("項目名を印字(&N)"), this);
+    m_printName = new QCheckBox(Text(101091, "項目名を印字(&N)"), this);
     m_printName->setObjectName(QStringLiteral("printName"));
-    m_underline = new QCheckBox(QStringLiteral("下線(&U)"), this);
+    m_underline = new QCheckBox(Text(101093, "下線(&U)"), this);
     m_underline->setObjectName(QStringLiteral("underline"));
 
     m_charSize = new QComboBox(this);
     m_charSize->setObjectName(QStringLiteral("charSize"));
-    m_charSize->addItems({QStringLiteral("普通"), QStringLiteral("縦倍角"), QStringLiteral("横倍角"),
-                          QStringLiteral("4倍角")});
+    m_charSize->addItems({Text(9064, "普通"), Text(9065, "縦倍角"), Text(9066, "横倍角"), Text(9067, "4倍角")});
     m_position = new QComboBox(this);
     m_position->setObjectName(QStringLiteral("position"));
-    m_position->addItems({QStringLiteral("左詰め"), QStringLiteral("センタリング"), QStringLiteral("右詰め")});
+    m_position->addItems({Text(9068, "左詰め"), Text(9069, "センタリング"), Text(9070, "右詰め")});
 
-    m_charSizeLabel = new QLabel(QStringLiteral("文字サイズ(&S) :"), this);
+    m_charSizeLabel = new QLabel(Text(101092, "文字サイズ(&S) :"), this);
     m_charSizeLabel->setBuddy(m_charSize);
-    m_positionLabel = new QLabel(QStringLiteral("印字位置(&L) :"), this);
+    m_positionLabel = new QLabel(Text(101094, "印字位置(&L) :"), this);
     m_positionLabel->setBuddy(m_position);
 
     // The four attributes belong to the whole-item box: indented under it.
@@ -89,8 +98,8 @@ CReportPrintDlg::CReportPrintDlg(QWidget* parent) : QDialog(parent) {
     details->addRow(m_underline);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
+    buttons->button(QDialogButtonBox::Ok)->setText(Text(9026, "OK"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(Text(9027, "キャンセル"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 

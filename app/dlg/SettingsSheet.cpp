@@ -75,16 +75,16 @@ CSettingsSheet::CSettingsSheet(CAppSettings& settings, QWidget* parent, ToneAvai
     m_toneAvailable = toneAvailable ? toneAvailable() : CToneDialModule::Instance().Available();
 
     m_tabs = new QTabWidget(this);
-    m_tabs->addTab(BuildPortPage(), QStringLiteral("通信ポート"));
-    m_tabs->addTab(BuildEditPage(), QStringLiteral("編集"));
-    m_tabs->addTab(BuildFilePage(), QStringLiteral("ファイル"));
-    m_tabs->addTab(BuildMachinePage(), QStringLiteral("機種"));
-    m_tabs->addTab(BuildDialPage(), QStringLiteral("ダイアル"));
+    m_tabs->addTab(BuildPortPage(), Text(110135, "通信ポート"));
+    m_tabs->addTab(BuildEditPage(), Text(110147, "編集"));
+    m_tabs->addTab(BuildFilePage(), Text(110102, "ファイル"));
+    m_tabs->addTab(BuildMachinePage(), Text(110152, "機種"));
+    m_tabs->addTab(BuildDialPage(), Text(110165, "ダイアル"));
     connect(m_tabs, &QTabWidget::currentChanged, this, &CSettingsSheet::OnTabChanged);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
+    buttons->button(QDialogButtonBox::Ok)->setText(Text(9026, "OK"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(Text(9027, "キャンセル"));
     connect(buttons, &QDialogButtonBox::accepted, this, &CSettingsSheet::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -119,9 +119,9 @@ QWidget* CSettingsSheet::BuildPortPage() {
     page->setObjectName(QStringLiteral("portPage"));
 
     auto* methodBox = new QGroupBox(QStringLiteral("通信方法"), page);
-    m_methodAsk = new QRadioButton(QStringLiteral("&ASK光通信"), methodBox);
+    m_methodAsk = new QRadioButton(Text(101033, "&ASK光通信"), methodBox);
     m_methodAsk->setObjectName(QStringLiteral("methodAsk"));
-    m_methodCable = new QRadioButton(QStringLiteral("オプションポート&15"), methodBox);
+    m_methodCable = new QRadioButton(Text(101034, "オプションポート&15"), methodBox);
     m_methodCable->setObjectName(QStringLiteral("methodCable"));
     auto* methodLayout = new QHBoxLayout(methodBox);
     methodLayout->addWidget(m_methodAsk);
@@ -188,7 +188,7 @@ QWidget* CSettingsSheet::BuildPortPage() {
     bufferRow->addWidget(m_buffer, 1);
     bufferRow->addWidget(m_bufferLabel);
 
-    m_ignoreEcho = new QCheckBox(QStringLiteral("エコーを無視する(&E)"), page);
+    m_ignoreEcho = new QCheckBox(Text(101161, "エコーを無視する(&E)"), page);
     m_ignoreEcho->setObjectName(QStringLiteral("ignoreEcho"));
 
     auto* form = new QFormLayout;
@@ -208,24 +208,24 @@ QWidget* CSettingsSheet::BuildPortPage() {
 QWidget* CSettingsSheet::BuildEditPage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("editPage"));
-    auto make = [page](const char* text, const char* name) {
-        auto* box = new QCheckBox(QString::fromUtf8(text), page);
+    auto make = [page](int id, const char* text, const char* name) {
+        auto* box = new QCheckBox(Text(id, text), page);
         box->setObjectName(QString::fromLatin1(name));
         return box;
     };
-    m_convAlpha = make("全角英数字を半角に変換する(&D)", "convAlphaNumeric");
-    m_convSymbol = make("特殊記号を変換する(&S)", "convSymbol");
-    m_convHiraKana = make("半角ひらがな、半角カタカナを変換する(&H)", "convHiraKana");
-    m_imageSize = make("手書きメモの大きさを検査する(&I)", "imageSize");
-    m_limitWidth = make("表示するフィールド幅を制限する(&W)", "limitFieldWidth");
-    m_autoComp = make("スケジュール終了時刻を開始時刻で自動補完する(&C)", "scheduleAutoComp");
+    m_convAlpha = make(101097, "全角英数字を半角に変換する(&D)", "convAlphaNumeric");
+    m_convSymbol = make(101098, "特殊記号を変換する(&S)", "convSymbol");
+    m_convHiraKana = make(101099, "半角ひらがな、半角カタカナを変換する(&H)", "convHiraKana");
+    m_imageSize = make(101158, "手書きメモの大きさを検査する(&I)", "imageSize");
+    m_limitWidth = make(101162, "表示するフィールド幅を制限する(&W)", "limitFieldWidth");
+    m_autoComp = make(101229, "スケジュール終了時刻を開始時刻で自動補完する(&C)", "scheduleAutoComp");
 
     m_maxWidth = new QLineEdit(page);
     m_maxWidth->setObjectName(QStringLiteral("maxFieldWidth"));
     m_maxWidth->setMaxLength(8);
     m_maxWidth->setAlignment(Qt::AlignRight);
     m_maxWidth->setFixedWidth(m_maxWidth->fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
-    m_maxWidthLabel = new QLabel(QStringLiteral("Bytes"), page);
+    m_maxWidthLabel = new QLabel(Text(101164, "Bytes"), page);
     m_maxWidthLabel->setObjectName(QStringLiteral("maxFieldWidthLabel"));
     connect(m_limitWidth, &QCheckBox::toggled, this, [this] { UpdateWidthEnabled(); });
 
@@ -269,7 +269,7 @@ QWidget* CSettingsSheet::BuildFilePage() {
     historyRow->addWidget(m_history, 1);
     historyRow->addWidget(m_historyLabel);
 
-    m_newOnStart = new QCheckBox(QStringLiteral("起動時に新規ファイルを開く(&N)"), page);
+    m_newOnStart = new QCheckBox(Text(101213, "起動時に新規ファイルを開く(&N)"), page);
     m_newOnStart->setObjectName(QStringLiteral("newOnStart"));
 
     auto* layout = new QVBoxLayout(page);
@@ -278,7 +278,7 @@ QWidget* CSettingsSheet::BuildFilePage() {
     layout->addSpacing(6);
     layout->addWidget(m_newOnStart);
     layout->addSpacing(12);
-    layout->addWidget(Note(QStringLiteral("Tips:\n次回起動時から有効です．"), page));
+    layout->addWidget(Note(Text(9040, "Tips:\n次回起動時から有効です．"), page));
     layout->addStretch();
     return page;
 }
@@ -296,7 +296,7 @@ QWidget* CSettingsSheet::BuildMachinePage() {
         if (row >= 0)
             m_modelChoice = row;
     });
-    auto* title = new QLabel(QStringLiteral("ザウルス型番(&Z) :"), page);
+    auto* title = new QLabel(Text(101144, "ザウルス型番(&Z) :"), page);
     title->setBuddy(m_models);
 
     auto* layout = new QVBoxLayout(page);
@@ -346,7 +346,7 @@ QWidget* CSettingsSheet::BuildDialPage() {
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(methodBox);
     layout->addLayout(callOutRow);
-    layout->addWidget(Note(QStringLiteral("@で1秒、$で5秒、%で10秒間待ちます"), page));
+    layout->addWidget(Note(Text(9041, "@で1秒、$で5秒、%で10秒間待ちます"), page));
     layout->addWidget(Note(QStringLiteral(",(カンマ)で0.5秒間待ちます"), page));
     layout->addStretch();
 
@@ -462,7 +462,8 @@ int CSettingsSheet::SpeedIndexOfBps(int bps) {
 }
 
 QString CSettingsSheet::BufferSizeText(int power) {
-    return QString::number(1 << std::clamp(power, 0, 20)) + QStringLiteral("KB");
+    const int kb = 1 << std::clamp(power, 0, 20);
+    return Cp932ToQString(FormatText(QStringToCp932Lossy(Text(9044, "%dKB")), {static_cast<long long>(kb)}));
 }
 
 // ---------------------------------------------------------------- checking and applying
@@ -477,14 +478,7 @@ bool CSettingsSheet::ReadWidth(int& width) const {
 }
 
 void CSettingsSheet::ShowWidthRangeMessage() {
-    if (HasString(kMsgIntRange)) {
-        ShowMessage(kMsgIntRange, PromptIcon::Warning, PromptButtons::Ok, kMinWidth, kMaxWidth);
-        return;
-    }
-    const std::string text = FormatText(QStringToCp932Lossy(QStringLiteral("%d から %d までの整数を入力してください。")),
-                                        {static_cast<long long>(kMinWidth), static_cast<long long>(kMaxWidth)});
-    if (Prompter* p = CurrentPrompter())
-        p->Show(kMsgIntRange, text, PromptIcon::Warning, PromptButtons::Ok);
+    ShowMessage(kMsgIntRange, PromptIcon::Warning, PromptButtons::Ok, kMinWidth, kMaxWidth);
 }
 
 bool CSettingsSheet::Validate() {

@@ -116,6 +116,7 @@ TEST_F(DialerTest, HandlerGetsTheConvertedNumberAsTelAddress) {
     EXPECT_EQ(probedScheme, QStringLiteral("tel"));
     ASSERT_EQ(prompter.Ids(), std::vector<int>{5120});
     EXPECT_EQ(prompter.shown[0].icon, PromptIcon::Information);
+    EXPECT_NE(prompter.shown[0].text.find("03-1234"), std::string::npos) << "5120 names the number";
     EXPECT_FALSE(dialer.InCall()) << "a handed-over call is the handler's, not ours";
     EXPECT_TRUE(dialer.ConfirmClose());
     // The prefix is for tone dialling only; the telephony handler applies its own rules.
