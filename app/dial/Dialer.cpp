@@ -3,6 +3,8 @@
 #include <QDesktopServices>
 #include <QProcess>
 
+#include "app/core/AppSettings.h"
+#include "app/core/Cp932.h"
 #include "app/dial/DialNumber.h"
 #include "model/Prompter.h"
 
@@ -18,6 +20,12 @@ constexpr int kMsgBusy = 5137;
 constexpr int kMsgDeviceInUse = 5142;
 
 } // namespace
+
+DialSettings DialSettings::From(const CAppSettings& settings) {
+    // The sheet lets only dialable ASCII into the prefix; anything else would fail the
+    // tone module's check and be reported there.
+    return {settings.DialMethod, QStringToCp932Lossy(settings.CallOut)};
+}
 
 CDialer::CDialer(QObject* parent)
     : QObject(parent), m_openUrl(&CDialer::OpenUrlWithDesktop), m_probe(&CDialer::DesktopHasHandler) {}

@@ -17,9 +17,14 @@
 
 namespace tessera {
 
+class CAppSettings;
+
 struct DialSettings {
     int dialMethod = 0;  // 1 = tones on the sound output, anything else = telephony handler
     std::string callOut; // outside-line prefix (code page 932), put before a tone-dialled number
+
+    // The current DialMethod and CallOut of the application's settings.
+    static DialSettings From(const CAppSettings& settings);
 };
 
 enum class DialOutcome {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/core/AppSettings.h"
 #include "app/dial/Dialer.h"
 #include "app/dial/ToneDial.h"
 #include "model/Prompter.h"
@@ -234,6 +235,17 @@ TEST_F(DialerTest, ClosedEditorStopsItsTones) {
     EXPECT_GT(state.stops, stopsBefore);
     // The sound output is free for the next editor.
     EXPECT_EQ(dialer.Dial("117", kTones), DialOutcome::TonesStarted);
+}
+
+TEST_F(DialerTest, SettingsChooseMethodAndPrefix) {
+    CAppSettings app;
+    app.DialMethod = 1;
+    app.CallOut = QStringLiteral("9@");
+    const DialSettings s = DialSettings::From(app);
+    EXPECT_EQ(s.dialMethod, 1);
+    EXPECT_EQ(s.callOut, "9@");
+    ASSERT_EQ(dialer.Dial("12", s), DialOutcome::TonesStarted);
+    EXPECT_EQ(test::DecodeDtmf(state.lastPcm, state.lastRate).digits, "912");
 }
 
 TEST_F(DialerTest, CallStateSignalFollowsTheCall) {
