@@ -68,6 +68,8 @@ std::int64_t FakeLine::Read(char* buffer, std::int64_t count) {
     std::string& front = m_peer->bursts.front();
     const auto n = static_cast<std::int64_t>(std::min<size_t>(count, front.size()));
     std::memcpy(buffer, front.data(), static_cast<size_t>(n));
+    if (m_peer->damages && m_peer->damages(front.substr(0, static_cast<size_t>(n))))
+        m_lineError = true;
     front.erase(0, static_cast<size_t>(n));
     if (front.empty())
         m_peer->bursts.pop_front();

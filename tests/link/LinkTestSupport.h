@@ -34,6 +34,8 @@ struct FakePeer {
     bool openFails = false;
     bool writeFails = false;
     bool lineErrorOnNextRead = false;
+    // Decides from the bytes one read delivered whether the driver reports a line error.
+    std::function<bool(const std::string&)> damages;
     int emptyReads = 0;
     int reads = 0;
     bool open = false;

@@ -309,6 +309,24 @@ TEST_F(IrFixture, ReceiveFailuresAnswerWithNakOrCan) {
     }
 }
 
+TEST_F(IrFixture, LineErrorInAPacketIsAnsweredLikeABadChecksum) {
+    // A parity or framing error reported during the packet: the data cannot be trusted even
+    // when the sum happens to match.
+    const std::string d = Pattern(40);
+    dev->outgoing = {DataPacketBytes(d, 0xFFFF)};
+    bool once = true;
+    peer->damages = [&](const std::string& bytes) {
+        const bool hit = once && bytes == d;
+        once = once && !hit;
+        return hit;
+    };
+    char buf[512];
+    int n = 0;
+    ASSERT_TRUE(port->ReadBlock(buf, n));
+    EXPECT_EQ(std::string(buf, static_cast<size_t>(n)), d);
+    EXPECT_EQ(dev->pcAnswers, (std::vector<int>{ir::NAK, ir::ACK}));
+}
+
 TEST_F(IrFixture, NoiseWithoutSyncEndsTheWaitInTime) {
     dev->noise = true;
     char buf[512];

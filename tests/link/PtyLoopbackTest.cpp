@@ -151,3 +151,25 @@ TEST(PtyInfrared, SilentDeviceFailsTheReceiveAfterThreeWaits) {
     // Having given up, the PC tells the device so.
     EXPECT_EQ(pty.ReadMaster(8, 500), CommandPacketBytes(0x18));
 }
+
+TEST(PtyWorker, PortRunsOnAWorkerThreadWithoutEventLoop) {
+    // Transfers run on a worker thread; the line must work there without an event loop.
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    bool ok = false;
+    std::string got;
+    std::thread worker([&] {
+        CCableCom port(SerialOptions(LoopTiming()));
+        if (!port.Open(pty.Path(), 9600))
+            return;
+        char buf[512];
+        int n = 0;
+        ok = port.WriteExact("ping", 4) && port.ReadBlock(buf, n);
+        got.assign(buf, static_cast<size_t>(n));
+    });
+    EXPECT_EQ(pty.ReadMaster(4, 2000), "ping");
+    ASSERT_TRUE(pty.WriteMaster("pong"));
+    worker.join();
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(got, "pong");
+}
