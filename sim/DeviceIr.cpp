@@ -212,9 +212,11 @@ Outcome DeviceIr::SendPacket(const std::string& data, std::uint16_t number,
 
         Pause(m_timing.commandPause);
         bool spoil = m_faults.badChecksumSends.count(m_transmitted) != 0;
+        auto renumbered = m_faults.renumberSends.find(m_transmitted);
+        std::uint16_t onAir = renumbered != m_faults.renumberSends.end() ? renumbered->second : number;
         ++m_transmitted;
         ++m_line.Stats().packetsSent;
-        if (m_line.Write(ir::DataPacket(data, number, spoil)) != LineStatus::Ok) {
+        if (m_line.Write(ir::DataPacket(data, onAir, spoil)) != LineStatus::Ok) {
             m_error = "cannot write to the line";
             return Outcome::Failed;
         }

@@ -56,6 +56,9 @@ struct SimFaults {
     // Data packets (counted from 0 in the order the device transmits them) that go out with
     // a wrong checksum.
     std::set<int> badChecksumSends;
+    // Data packets (counted as above) that go out carrying another sequence number, as when
+    // noise hits the number field, which no checksum covers.
+    std::map<int, std::uint16_t> renumberSends;
     // Data packets (counted from 0 in the order they arrive intact) that the device answers
     // with NAK as if their checksum had been wrong.
     std::set<int> rejectReceives;

@@ -110,7 +110,19 @@ void SimLine::SetOptions(const Options& options) {
 
 std::string SimLine::TerminalSpeedName(int bps) { return std::to_string(bps) + " bps"; }
 
-int SimLine::PeerBps() const {
+int SimLine::PeerBps() const { return m_seenBps > 0 ? m_seenBps : TerminalBps(); }
+
+// Taken once, when bytes first move: by then the PC has set the line up, and later it may
+// already be putting its old settings back while closing.
+void SimLine::SampleSpeed() {
+    if (!m_closed && m_seenBps == 0) {
+        int bps = TerminalBps();
+        if (bps > 0)
+            m_seenBps = bps;
+    }
+}
+
+int SimLine::TerminalBps() const {
     termios t{};
     if (m_master < 0 || ::tcgetattr(m_master, &t) != 0)
         return 0;
@@ -152,7 +164,7 @@ LineStatus SimLine::WaitForPeer(Clock::time_point deadline) {
 }
 
 std::chrono::nanoseconds SimLine::ByteTime() const {
-    int bps = m_options.bps > 0 ? m_options.bps : PeerBps();
+    int bps = m_options.bps > 0 ? m_options.bps : m_seenBps > 0 ? m_seenBps : TerminalBps();
     if (!m_options.pace || bps <= 0)
         return std::chrono::nanoseconds::zero();
     return std::chrono::nanoseconds(1000000000LL * m_options.bitsPerByte / bps);
@@ -186,6 +198,8 @@ LineStatus SimLine::Pull(Clock::time_point until) {
         std::uint8_t buf[4096];
         ssize_t n = ::read(m_master, buf, sizeof buf);
         if (n > 0) {
+            if (!hungUp)
+                SampleSpeed();
             auto now = Clock::now();
             auto bt = ByteTime();
             for (ssize_t i = 0; i < n; ++i) {
@@ -197,6 +211,7 @@ LineStatus SimLine::Pull(Clock::time_point until) {
                 m_pending.push_back({buf[i], due});
             }
             hungUp = false;
+            m_closed = false;
         } else if (n < 0 && errno == EIO) {
             hungUp = true;
         }
@@ -275,6 +290,7 @@ LineStatus SimLine::WriteRaw(const std::uint8_t* data, size_t count, Clock::time
 }
 
 LineStatus SimLine::Write(std::string_view bytes) {
+    SampleSpeed();
     // What goes on the air: each byte may be lost (it still takes its time) or corrupted.
     std::vector<std::uint8_t> air(bytes.size());
     std::vector<bool> lost(bytes.size(), false);

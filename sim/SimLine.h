@@ -46,7 +46,8 @@ public:
 
     // Waits until the PC has opened the line and put it in raw mode.
     LineStatus WaitForPeer(Clock::time_point deadline);
-    // The speed the PC set on the line (0 when unknown).
+    // The speed the PC set on the line (0 when unknown). When the PC has closed the line its
+    // old settings are back, so this is the speed seen while bytes last moved.
     int PeerBps() const;
 
     // One byte that reached the device by `deadline`.
@@ -77,7 +78,11 @@ private:
     LineStatus CheckClosed(bool hungUp);
     LineStatus WriteRaw(const std::uint8_t* data, size_t count, Clock::time_point deadline);
 
+    int TerminalBps() const;
+    void SampleSpeed();
+
     int m_master = -1;
+    int m_seenBps = 0;
     std::string m_slaveName;
     std::string m_linkPath;
     bool m_ownsLink = false;
