@@ -59,7 +59,9 @@ DialOutcome CDialer::Dial(const std::string& number, const DialSettings& setting
     if (number.empty())
         return DialOutcome::Nothing;
     std::string converted;
-    if (!ConvertDialNumber(number, converted)) {
+    // A number of dashes only would hand an empty address over or play nothing at all.
+    if (!ConvertDialNumber(number, converted) ||
+        converted.find_first_of("0123456789") == std::string::npos) {
         ShowMessage(kMsgBadNumber, PromptIcon::Stop, PromptButtons::Ok);
         return DialOutcome::BadNumber;
     }

@@ -29,7 +29,7 @@ struct DialSettings {
 
 enum class DialOutcome {
     Nothing,      // empty number: nothing happens
-    BadNumber,    // 1075 shown
+    BadNumber,    // 1075 shown (a character that is not dialable, too long, or no digit)
     HandedOver,   // the telephony handler took the call; 5120 shown
     NoHandler,    // no telephony handler; 5136 and 5124 shown
     TonesStarted, // tones are playing

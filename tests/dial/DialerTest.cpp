@@ -99,7 +99,7 @@ TEST_F(DialerTest, EmptyNumberDoesNothing) {
 TEST_F(DialerTest, BadNumbersAreRefusedBeforeAnythingDials) {
     for (const DialSettings& s : {kHandler, kTones}) {
         for (const std::string& number : {std::string("03-12a4"), std::string("03 1234"),
-                                          std::string(32, '5')}) {
+                                          std::string(32, '5'), std::string("-\x81\x5B")}) {
             prompter.shown.clear();
             EXPECT_EQ(dialer.Dial(number, s), DialOutcome::BadNumber) << number;
             ASSERT_EQ(prompter.Ids(), std::vector<int>{1075}) << number;
