@@ -13,7 +13,7 @@
 namespace tessera::sim::test {
 namespace {
 
-class PcLinkTest : public testing::TestWithParam<SimMethod> {
+class SimPcLinkTest : public testing::TestWithParam<SimMethod> {
 protected:
     SimConfig Device() const { return DeviceConfig(GetParam(), SimRole::PcLink); }
 
@@ -34,7 +34,7 @@ protected:
     QTemporaryDir m_dir;
 };
 
-TEST_P(PcLinkTest, InstallsTwoFilesOnADeviceWithExtendedMemory) {
+TEST_P(SimPcLinkTest, InstallsTwoFilesOnADeviceWithExtendedMemory) {
     SimConfig cfg = Device();
     cfg.nifadr = true;
     SimThread sim(cfg);
@@ -76,7 +76,7 @@ TEST_P(PcLinkTest, InstallsTwoFilesOnADeviceWithExtendedMemory) {
 
 // An absent file is a negative reply that the PC refuses with ENQ ACK ACK; the conversation
 // must go on cleanly after it (on infrared those bytes ride in front of the next frame).
-TEST_P(PcLinkTest, AbsentFilesAreRefusedAndTheConversationGoesOn) {
+TEST_P(SimPcLinkTest, AbsentFilesAreRefusedAndTheConversationGoesOn) {
     SimConfig cfg = Device();
     SimThread sim(cfg);
     bool nifadr = true, again = true, ended = false;
@@ -96,7 +96,7 @@ TEST_P(PcLinkTest, AbsentFilesAreRefusedAndTheConversationGoesOn) {
     EXPECT_EQ(r.stats.framesRejected, 0);
 }
 
-TEST_P(PcLinkTest, SameNameAddInIsFound) {
+TEST_P(SimPcLinkTest, SameNameAddInIsFound) {
     SimConfig cfg = Device();
     cfg.has = {"APP.EXE"};
     SimThread sim(cfg);
@@ -114,7 +114,7 @@ TEST_P(PcLinkTest, SameNameAddInIsFound) {
     EXPECT_TRUE(r.completed) << r.error;
 }
 
-TEST_P(PcLinkTest, RefusedSupportCheckThenEndOfLink) {
+TEST_P(SimPcLinkTest, RefusedSupportCheckThenEndOfLink) {
     SimConfig cfg = Device();
     cfg.noAddin = true;
     SimThread sim(cfg);
@@ -133,7 +133,7 @@ TEST_P(PcLinkTest, RefusedSupportCheckThenEndOfLink) {
     EXPECT_TRUE(r.stored.empty());
 }
 
-TEST_P(PcLinkTest, FileNameTooLongForTheCommandIsRefusedBeforeSending) {
+TEST_P(SimPcLinkTest, FileNameTooLongForTheCommandIsRefusedBeforeSending) {
     SimConfig cfg = Device();
     SimThread sim(cfg);
     bool announced = true, ended = false;
@@ -149,12 +149,12 @@ TEST_P(PcLinkTest, FileNameTooLongForTheCommandIsRefusedBeforeSending) {
     EXPECT_EQ(r.commands, (std::vector<std::string>{"CLE"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, PcLinkTest, testing::Values(SimMethod::Cable, SimMethod::Infrared),
+INSTANTIATE_TEST_SUITE_P(SimLines, SimPcLinkTest, testing::Values(SimMethod::Cable, SimMethod::Infrared),
                          [](const testing::TestParamInfo<SimMethod>& info) {
                              return info.param == SimMethod::Cable ? "Cable" : "Ir";
                          });
 
-TEST(PcLinkBlocks, BlockNumbersWrapAfter255AndTheFileArrivesWhole) {
+TEST(SimPcLinkBlocks, BlockNumbersWrapAfter255AndTheFileArrivesWhole) {
     QTemporaryDir dir;
     SimConfig cfg = DeviceConfig(SimMethod::Cable, SimRole::PcLink);
     cfg.storeDir = QDir(dir.path()).filePath("device").toStdString();

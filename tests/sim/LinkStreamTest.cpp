@@ -39,7 +39,7 @@ std::vector<StreamCase> Cases() {
     return out;
 }
 
-class StreamTest : public testing::TestWithParam<StreamCase> {
+class SimStreamTest : public testing::TestWithParam<StreamCase> {
 protected:
     std::string Data() const {
         const auto& c = GetParam();
@@ -50,7 +50,7 @@ protected:
     bool Carriable() const { return GetParam().method != SimMethod::Cable || GetParam().length > 0; }
 };
 
-TEST_P(StreamTest, PcToDeviceArrivesByteIdentical) {
+TEST_P(SimStreamTest, PcToDeviceArrivesByteIdentical) {
     const auto& c = GetParam();
     std::string data = Data();
     SimConfig cfg = DeviceConfig(c.method, SimRole::Receive);
@@ -90,7 +90,7 @@ TEST_P(StreamTest, PcToDeviceArrivesByteIdentical) {
     }
 }
 
-TEST_P(StreamTest, DeviceToPcArrivesByteIdentical) {
+TEST_P(SimStreamTest, DeviceToPcArrivesByteIdentical) {
     const auto& c = GetParam();
     std::string data = Data();
     SimConfig cfg = DeviceConfig(c.method, SimRole::Send);
@@ -119,11 +119,11 @@ TEST_P(StreamTest, DeviceToPcArrivesByteIdentical) {
     EXPECT_TRUE(pc.data == data);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, StreamTest, testing::ValuesIn(Cases()), Name);
+INSTANTIATE_TEST_SUITE_P(SimLengths, SimStreamTest, testing::ValuesIn(Cases()), Name);
 
 // ---- retries and failures on infrared ---------------------------------------------------
 
-TEST(IrFaults, BadChecksumFromDeviceIsRefusedAndSentAgain) {
+TEST(SimIrFaults, BadChecksumFromDeviceIsRefusedAndSentAgain) {
     std::string data = AnyBytes(1500, 3);
     SimConfig cfg = DeviceConfig(SimMethod::Infrared, SimRole::Send);
     cfg.sendData = data;
@@ -142,7 +142,7 @@ TEST(IrFaults, BadChecksumFromDeviceIsRefusedAndSentAgain) {
     EXPECT_EQ(r.stats.packetsSent, 5);
 }
 
-TEST(IrFaults, PcRepeatsPacketTheDeviceRefused) {
+TEST(SimIrFaults, PcRepeatsPacketTheDeviceRefused) {
     std::string data = AnyBytes(1500, 4);
     SimConfig cfg = DeviceConfig(SimMethod::Infrared, SimRole::Receive);
     cfg.faults.rejectReceives = {0, 2};
@@ -159,7 +159,7 @@ TEST(IrFaults, PcRepeatsPacketTheDeviceRefused) {
     EXPECT_EQ(r.stats.naksSent, 2);
 }
 
-TEST(IrFaults, ThreeBadPacketsMakeThePcCancel) {
+TEST(SimIrFaults, ThreeBadPacketsMakeThePcCancel) {
     SimConfig cfg = DeviceConfig(SimMethod::Infrared, SimRole::Send);
     cfg.sendData = AnyBytes(1200, 5);
     cfg.faults.badChecksumSends = {1, 2, 3};
@@ -177,7 +177,7 @@ TEST(IrFaults, ThreeBadPacketsMakeThePcCancel) {
     EXPECT_EQ(r.stats.cansReceived, 1);
 }
 
-TEST(IrFaults, ThreeRefusalsMakeThePcSendFail) {
+TEST(SimIrFaults, ThreeRefusalsMakeThePcSendFail) {
     SimConfig cfg = DeviceConfig(SimMethod::Infrared, SimRole::Receive);
     cfg.faults.rejectReceives = {1, 2, 3};
     cfg.timing.replyWait = 300ms;
@@ -197,7 +197,7 @@ TEST(IrFaults, ThreeRefusalsMakeThePcSendFail) {
 // Noise on the number field of the last full packet makes it look like a repeat of the one
 // before. Taking it for a repeat would drop 512 bytes and still end with the short packet.
 // Disabled until the port compares a repeat with the packet it took before.
-TEST(IrFaults, DISABLED_PacketWithThePreviousNumberButNewDataIsNotDropped) {
+TEST(SimIrFaults, DISABLED_PacketWithThePreviousNumberButNewDataIsNotDropped) {
     std::string data = AnyBytes(3 * 512 + 64, 12);
     SimConfig cfg = DeviceConfig(SimMethod::Infrared, SimRole::Send);
     cfg.sendData = data;
@@ -217,7 +217,7 @@ TEST(IrFaults, DISABLED_PacketWithThePreviousNumberButNewDataIsNotDropped) {
 
 // ---- a silent device --------------------------------------------------------------------
 
-TEST(SilentDevice, ReceiveFailsAfterTheTimeOuts) {
+TEST(SimSilentDevice, ReceiveFailsAfterTheTimeOuts) {
     for (SimMethod m : {SimMethod::Cable, SimMethod::Infrared}) {
         SCOPED_TRACE(m == SimMethod::Cable ? "cable" : "infrared");
         SimConfig cfg = DeviceConfig(m, SimRole::Send, 0.01);
@@ -245,7 +245,7 @@ TEST(SilentDevice, ReceiveFailsAfterTheTimeOuts) {
     }
 }
 
-TEST(SilentDevice, InfraredSendFailsWithoutAnswer) {
+TEST(SimSilentDevice, InfraredSendFailsWithoutAnswer) {
     SimConfig cfg = DeviceConfig(SimMethod::Infrared, SimRole::Receive, 0.02);
     cfg.faults.mute = true;
     SimThread sim(cfg);
@@ -261,7 +261,7 @@ TEST(SilentDevice, InfraredSendFailsWithoutAnswer) {
 
 // ---- noise on the air: never a wrong success ----------------------------------------------
 
-TEST(IrNoise, FlippedBytesGiveIdenticalDataOrFailure) {
+TEST(SimIrNoise, FlippedBytesGiveIdenticalDataOrFailure) {
     int identical = 0, failed = 0;
     long long flipped = 0;
     for (std::uint32_t seed = 1; seed <= 16; ++seed) {
