@@ -1,0 +1,356 @@
+#include "document/TesseraView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+
+#include "document/CommandIds.h"
+#include "document/DocHost.h"
+#include "document/RecordTableModel.h"
+#include "document/TesseraDoc.h"
+#include "app/core/Cp932.h"
+#include "model/RecordSet.h"
+#include "resources/StringTable.h"
+
+namespace tessera {
+
+namespace {
+
+constexpr int kDefaultWidth = 100;
+
+struct PopupItem {
+    int id;
+    int textId;         // string-table entry of the item's text
+    const char* text;   // the text when the table has none
+};
+
+// The table's context menu; 0 is a separator.
+constexpr PopupItem kPopup[] = {
+    {ID_EDIT_CUT, 9007, "切り取り(&T)"},
+    {ID_EDIT_COPY, 9008, "コピー(&C)"},
+    {ID_EDIT_PASTE, 9009, "貼り付け(&P)"},
+    {0, 0, nullptr},
+    {ID_RECORD_ADD, 9010, "追加(&A)..."},
+    {ID_RECORD_INSERT, 9011, "挿入(&I)..."},
+    {ID_RECORD_DELETE, 9012, "削除(&D)..."},
+    {0, 0, nullptr},
+    {ID_RECORD_SEND, ID_RECORD_SEND, "送信(&S)..."},
+    {0, 0, nullptr},
+    {ID_RECORD_PROPERTIES, 9013, "プロパティ(&R)..."},
+};
+
+QString PopupText(const PopupItem& item) {
+    const std::string& s = LoadString(item.textId);
+    return s.empty() ? QString::fromUtf8(item.text) : Cp932ToQString(s);
+}
+
+bool IsViewCommand(int id) {
+    switch (id) {
+    case ID_RECORD_DELETE:
+    case ID_RECORD_PROPERTIES:
+    case ID_RECORD_ADD:
+    case ID_RECORD_INSERT:
+    case ID_EDIT_COPY:
+    case ID_EDIT_CUT:
+    case ID_EDIT_PASTE:
+    case ID_SEND_TO_DEVICE:
+    case ID_RECEIVE_FROM_DEVICE:
+    case ID_RECORD_SEND:
+    case ID_VIEW_REFRESH:
+    case ID_FILE_IMPORT:
+    case ID_FILE_EXPORT: return true;
+    default: return false;
+    }
+}
+
+// Rows are selected whole, so a single cell never shows its own focus frame.
+class CRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->state &= ~QStyle::State_HasFocus;
+    }
+};
+
+bool ClipboardHasText() {
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    return mime != nullptr && mime->hasText();
+}
+
+} // namespace
+
+CTesseraView::CTesseraView(CTesseraDoc& doc, QWidget* parent)
+    : QTableView(parent), m_doc(doc), m_model(new CRecordTableModel(doc.Host(), this)) {
+    setModel(m_model);
+    setItemDelegate(new CRowDelegate(this));
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setShowGrid(false);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideRight);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setSortingEnabled(false);
+    setContextMenuPolicy(Qt::DefaultContextMenu);
+
+    QHeaderView* rows = verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(fontMetrics().height() + 6);
+
+    QHeaderView* columns = horizontalHeader();
+    columns->setSectionsClickable(true);
+    columns->setHighlightSections(false);
+    columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    columns->setStretchLastSection(false);
+    columns->setSectionResizeMode(QHeaderView::Interactive);
+    columns->setMinimumSectionSize(8);
+    connect(columns, &QHeaderView::sectionClicked, this, &CTesseraView::OnHeaderClicked);
+    connect(columns, &QHeaderView::sectionResized, this, [this](int i, int, int size) {
+        if (!m_applyingWidths && i >= 0 && i < static_cast<int>(m_widths.size()))
+            m_widths[static_cast<std::size_t>(i)] = size;
+    });
+
+    connect(&m_doc, &CTesseraDoc::Updated, this,
+            [this](QObject* sender, int hint, const CUpdateWindow* w) {
+                if (sender != this)
+                    OnUpdate(sender, hint, w);
+            });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CTesseraView::CommandStatesChanged);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &CTesseraView::CommandStatesChanged);
+
+    Rebuild();
+    m_doc.AddView(this);
+}
+
+CTesseraView::~CTesseraView() {
+    SaveColumnWidths();
+    m_doc.RemoveView(this);
+}
+
+void CTesseraView::OnUpdate(QObject*, int hint, const CUpdateWindow* window) {
+    if (hint == kHintRebuild) {
+        Rebuild();
+    } else if (hint == kHintRecord && window != nullptr) {
+        // The row is redrawn where it stands, sorted or not, and becomes the selection.
+        const int row = m_model->RefreshRecord(window->index);
+        if (row >= 0) {
+            selectionModel()->setCurrentIndex(m_model->index(row, 0),
+                                              QItemSelectionModel::ClearAndSelect |
+                                                  QItemSelectionModel::Rows);
+        }
+    }
+    emit CommandStatesChanged();
+}
+
+void CTesseraView::Rebuild() {
+    const CRecordSet* set = m_doc.RecordSet();
+    const int fields = set != nullptr ? set->FieldCount() : 0;
+    const int shown = m_model->columnCount();
+
+    // The user's width changes survive the rebuild; the first rebuild with fields reads
+    // the store, as does a column that did not exist before.
+    if (!m_widths.empty()) {
+        for (int i = 0; i < std::min({fields, shown, static_cast<int>(m_widths.size())}); ++i)
+            m_widths[static_cast<std::size_t>(i)] = columnWidth(i);
+    }
+    if (fields > 0 && static_cast<int>(m_widths.size()) < fields) {
+        for (int i = static_cast<int>(m_widths.size()); i < fields; ++i)
+            m_widths.push_back(m_doc.Host().FieldWidth(set->Tags()[static_cast<std::size_t>(i)]));
+    }
+
+    m_tags = set != nullptr ? set->Tags() : std::vector<std::string>{};
+    m_model->Rebuild(set);
+    ApplyWidths();
+
+    if (m_sortOrder != 0 && m_sortColumn >= 0 && m_sortColumn < fields) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_model->SortRows(m_sortColumn, m_sortOrder == 2);
+        QApplication::restoreOverrideCursor();
+        horizontalHeader()->setSortIndicatorShown(true);
+        horizontalHeader()->setSortIndicator(
+            m_sortColumn, m_sortOrder == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
+    } else {
+        horizontalHeader()->setSortIndicatorShown(false);
+    }
+}
+
+void CTesseraView::ApplyWidths() {
+    m_applyingWidths = true;
+    const int columns = m_model->columnCount();
+    for (int i = 0; i < columns && i < static_cast<int>(m_widths.size()); ++i) {
+        // The stored width is taken as the list control took it: its low 16 bits.
+        int w = m_widths[static_cast<std::size_t>(i)] & 0xFFFF;
+        if (w <= 0 || w > 4000)
+            w = kDefaultWidth;
+        setColumnWidth(i, w);
+    }
+    m_applyingWidths = false;
+}
+
+void CTesseraView::OnHeaderClicked(int column) {
+    if (column < 0 || column >= m_model->columnCount())
+        return;
+    m_sortOrder = column == m_sortColumn ? (m_sortOrder + 1) % 3 : 1;
+    if (m_sortOrder == 0) {
+        // Back to record order; the sort column stays for the next click.
+        Rebuild();
+        return;
+    }
+    m_sortColumn = column;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_model->SortRows(column, m_sortOrder == 2);
+    QApplication::restoreOverrideCursor();
+    horizontalHeader()->setSortIndicatorShown(true);
+    horizontalHeader()->setSortIndicator(column, m_sortOrder == 1 ? Qt::AscendingOrder
+                                                                  : Qt::DescendingOrder);
+}
+
+std::vector<int> CTesseraView::SelectedRecordIndices() const {
+    QModelIndexList rows = selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    std::vector<int> out;
+    out.reserve(static_cast<std::size_t>(rows.size()));
+    for (const QModelIndex& r : rows)
+        out.push_back(m_model->RecordIndexAt(r.row()));
+    return out;
+}
+
+int CTesseraView::SelectedCount() const {
+    return static_cast<int>(selectionModel()->selectedRows().size());
+}
+
+int CTesseraView::FocusedRecordIndex() const {
+    const QModelIndex current = selectionModel()->currentIndex();
+    return current.isValid() ? m_model->RecordIndexAt(current.row()) : -1;
+}
+
+void CTesseraView::ResetColumnWidths() { m_widths.clear(); }
+
+void CTesseraView::SaveColumnWidths() {
+    if (m_widths.empty())
+        return;
+    const int columns = m_model->columnCount();
+    for (int i = 0; i < columns && i < static_cast<int>(m_tags.size()); ++i)
+        m_doc.Host().SetFieldWidth(m_tags[static_cast<std::size_t>(i)], columnWidth(i));
+}
+
+bool CTesseraView::EnabledByRule(int id) const {
+    const bool busy = m_doc.Host().IsBusy();
+    switch (id) {
+    case ID_RECORD_DELETE:
+    case ID_RECORD_PROPERTIES:
+    case ID_RECORD_INSERT:
+    case ID_EDIT_COPY:
+    case ID_EDIT_CUT: return SelectedCount() > 0;
+    case ID_RECORD_ADD:
+    case ID_VIEW_REFRESH: return true;
+    case ID_EDIT_PASTE: return ClipboardHasText();
+    case ID_SEND_TO_DEVICE:
+    case ID_RECEIVE_FROM_DEVICE: return !busy;
+    case ID_RECORD_SEND: return !busy && SelectedCount() > 0;
+    default: return true;
+    }
+}
+
+bool CTesseraView::UpdateCommand(int id, CommandState& state) {
+    if (!IsViewCommand(id))
+        return false;
+    if (id == ID_VIEW_REFRESH) {
+        state.enabled = true;
+        return true;
+    }
+    const auto it = Handlers().find(id);
+    if (it == Handlers().end() || !it->second.run) {
+        state.enabled = false;
+        return true;
+    }
+    state.enabled = it->second.enabled ? it->second.enabled(*this) : EnabledByRule(id);
+    return true;
+}
+
+bool CTesseraView::RunCommand(int id) {
+    if (!IsViewCommand(id))
+        return false;
+    if (id == ID_VIEW_REFRESH) {
+        m_doc.UpdateAllViews(nullptr, kHintRebuild);
+        return true;
+    }
+    CommandState state;
+    UpdateCommand(id, state);
+    if (!state.enabled)
+        return true;
+    // Copy the handler: it may register or remove commands while it runs.
+    const ViewCommandHandler handler = Handlers()[id];
+    handler.run(*this);
+    return true;
+}
+
+QMenu* CTesseraView::CreateContextMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("RecordPopup"));
+    for (const PopupItem& item : kPopup) {
+        if (item.id == 0) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* a = menu->addAction(PopupText(item));
+        a->setData(item.id);
+        CommandState state;
+        UpdateCommand(item.id, state);
+        a->setEnabled(state.enabled);
+        const int id = item.id;
+        connect(a, &QAction::triggered, this, [this, id] { RunCommand(id); });
+    }
+    return menu;
+}
+
+void CTesseraView::contextMenuEvent(QContextMenuEvent* e) {
+    QMenu* menu = CreateContextMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(e->globalPos());
+    e->accept();
+}
+
+void CTesseraView::mouseDoubleClickEvent(QMouseEvent* e) {
+    // Any point on a row's height counts, also right of the last column.
+    const int row = rowAt(e->position().toPoint().y());
+    if (row < 0 || e->button() != Qt::LeftButton) {
+        QTableView::mouseDoubleClickEvent(e);
+        return;
+    }
+    selectionModel()->setCurrentIndex(m_model->index(row, 0), QItemSelectionModel::ClearAndSelect |
+                                                                  QItemSelectionModel::Rows);
+    RunCommand(ID_RECORD_PROPERTIES);
+}
+
+std::map<int, ViewCommandHandler>& CTesseraView::Handlers() {
+    static std::map<int, ViewCommandHandler> handlers;
+    return handlers;
+}
+
+void CTesseraView::RegisterCommand(int id, ViewCommandHandler handler) {
+    Handlers()[id] = std::move(handler);
+}
+
+void CTesseraView::UnregisterCommand(int id) { Handlers().erase(id); }
+
+bool CTesseraView::HasCommand(int id) {
+    const auto it = Handlers().find(id);
+    return it != Handlers().end() && it->second.run;
+}
+
+} // namespace tessera

@@ -1,0 +1,98 @@
+#pragma once
+// The record table of a document window: one column per field, one row per record, whole
+// rows selected (several at once), three-state sorting by a header click, column widths
+// kept per field tag, and the record commands with their enable rules.
+
+#include <QTableView>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "document/CommandTarget.h"
+#include "document/UpdateHint.h"
+
+class QMenu;
+
+namespace tessera {
+
+class CDocHost;
+class CRecordTableModel;
+class CTesseraDoc;
+class CTesseraView;
+
+// A record command's action, and optionally its own enable rule in place of the table's;
+// commands without an action stay disabled in every menu.
+struct ViewCommandHandler {
+    std::function<void(CTesseraView&)> run;
+    std::function<bool(const CTesseraView&)> enabled;
+};
+
+class CTesseraView : public QTableView, public CCommandTarget {
+    Q_OBJECT
+public:
+    explicit CTesseraView(CTesseraDoc& doc, QWidget* parent = nullptr);
+    ~CTesseraView() override;
+
+    CTesseraDoc& Document() const { return m_doc; }
+    CRecordTableModel* Model() const { return m_model; }
+
+    // Hint 0 rebuilds the table, hint 1 replaces the row of the named record.
+    void OnUpdate(QObject* sender, int hint, const CUpdateWindow* window);
+
+    // The sort state: order 0 record order, 1 ascending, 2 descending.
+    int SortColumn() const { return m_sortColumn; }
+    int SortOrder() const { return m_sortOrder; }
+    // What a click on the header of `column` does.
+    void OnHeaderClicked(int column);
+
+    // Record indices of the selected rows, in display order.
+    std::vector<int> SelectedRecordIndices() const;
+    int SelectedCount() const;
+    // Record index of the focused row, -1 without one.
+    int FocusedRecordIndex() const;
+
+    // Column widths as the view keeps them (filled from the store on the first rebuild).
+    const std::vector<int>& ColumnWidths() const { return m_widths; }
+    // Empties the widths so the next rebuild reads the store again (a receive may bring
+    // another kind).
+    void ResetColumnWidths();
+    // Writes the current widths to the store under each column's tag.
+    void SaveColumnWidths();
+
+    // The context menu of the table, with the current enable states.
+    QMenu* CreateContextMenu(QWidget* parent);
+
+    bool UpdateCommand(int id, CommandState& state) override;
+    bool RunCommand(int id) override;
+
+    // Record commands register their action here once they exist.
+    static void RegisterCommand(int id, ViewCommandHandler handler);
+    static void UnregisterCommand(int id);
+    static bool HasCommand(int id);
+
+signals:
+    // The selection or focus moved: the command states may have changed.
+    void CommandStatesChanged();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+private:
+    void Rebuild();
+    void ApplyWidths();
+    bool EnabledByRule(int id) const;
+    static std::map<int, ViewCommandHandler>& Handlers();
+
+    CTesseraDoc& m_doc;
+    CRecordTableModel* m_model = nullptr;
+    std::vector<int> m_widths;
+    int m_sortColumn = -1;
+    int m_sortOrder = 0;
+    bool m_applyingWidths = false;
+    std::vector<std::string> m_tags;   // tags of the columns shown, for the width store
+};
+
+} // namespace tessera
