@@ -1,0 +1,46 @@
+#include "app/ChildFrame.h"
+
+#include <QCloseEvent>
+#include <QIcon>
+
+#include "document/TesseraDoc.h"
+#include "document/TesseraView.h"
+
+namespace tessera {
+
+CChildFrame::CChildFrame(CTesseraDoc& doc, QWidget* parent)
+    : QMdiSubWindow(parent), m_doc(doc) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/tessera-tsr.svg")));
+    m_view = new CTesseraView(doc, this);
+    setWidget(m_view);
+    connect(&doc, &CTesseraDoc::TitleChanged, this, &CChildFrame::UpdateTitle);
+    connect(&doc, &CTesseraDoc::ViewsChanged, this, &CChildFrame::UpdateTitle);
+    UpdateTitle();
+}
+
+void CChildFrame::UpdateTitle() {
+    const auto& views = m_doc.Views();
+    QString title = m_doc.Title();
+    if (views.size() > 1) {
+        const int n = static_cast<int>(views.indexOf(m_view)) + 1;
+        if (n > 0)
+            title += QStringLiteral(":%1").arg(n);
+    }
+    setWindowTitle(title);
+}
+
+void CChildFrame::closeEvent(QCloseEvent* e) {
+    // Only the last window of a document asks; the others just go.
+    const bool last = m_doc.Views().size() <= 1;
+    if (last && !m_doc.IsClosing()) {
+        if (!m_doc.SaveModified(this)) {
+            e->ignore();
+            return;
+        }
+        m_doc.SetClosing(true);
+    }
+    QMdiSubWindow::closeEvent(e);
+}
+
+} // namespace tessera

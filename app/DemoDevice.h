@@ -1,0 +1,56 @@
+#pragma once
+// The --demo start: a simulated device on a pseudo-terminal that holds a sample phone book
+// and sends it whenever Tessera receives. This run's port points at it; the user's own port
+// is what gets stored at exit.
+
+#include <QString>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace tessera {
+
+namespace sim {
+class SimDevice;
+}
+
+class CAppSettings;
+
+class CDemoDevice {
+public:
+    CDemoDevice();
+    ~CDemoDevice();
+    CDemoDevice(const CDemoDevice&) = delete;
+    CDemoDevice& operator=(const CDemoDevice&) = delete;
+
+    // Starts the device and points `settings` at it (cable, 9600 bps). False when the
+    // sample or the pseudo-terminal cannot be had; the settings are then unchanged.
+    bool Start(CAppSettings& settings);
+    void Stop();
+
+    bool IsRunning() const { return m_thread.joinable(); }
+    // The stable name of the line this run uses, and the port it replaced.
+    const QString& PortName() const { return m_portName; }
+    const QString& PreviousPort() const { return m_previousPort; }
+    // Exchanges the device has finished so far.
+    int Exchanges() const { return m_exchanges.load(); }
+
+    // The sample phone book the device holds (code page 932 text form); empty when none.
+    static QString SamplePhoneBook();
+
+private:
+    void Loop(std::string data);
+
+    QString m_portName;
+    QString m_previousPort;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_exchanges{0};
+    std::mutex m_lock;
+    sim::SimDevice* m_current = nullptr;
+};
+
+} // namespace tessera

@@ -1,0 +1,99 @@
+#include "app/GuiPrompter.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QThread>
+
+#include "app/core/Cp932.h"
+
+namespace tessera {
+
+namespace {
+
+QMessageBox::Icon BoxIcon(PromptIcon icon) {
+    switch (icon) {
+    case PromptIcon::Stop: return QMessageBox::Critical;
+    case PromptIcon::Warning: return QMessageBox::Warning;
+    case PromptIcon::Information: return QMessageBox::Information;
+    case PromptIcon::Question: return QMessageBox::Question;
+    case PromptIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QList<QMessageBox::StandardButton> BoxButtons(PromptButtons buttons) {
+    switch (buttons) {
+    case PromptButtons::Ok: return {QMessageBox::Ok};
+    case PromptButtons::OkCancel: return {QMessageBox::Ok, QMessageBox::Cancel};
+    case PromptButtons::YesNo: return {QMessageBox::Yes, QMessageBox::No};
+    case PromptButtons::YesNoCancel: return {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
+    case PromptButtons::AbortRetryIgnore:
+        return {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore};
+    case PromptButtons::RetryCancel: return {QMessageBox::Retry, QMessageBox::Cancel};
+    }
+    return {QMessageBox::Ok};
+}
+
+PromptResult ToResult(int button, PromptButtons buttons) {
+    switch (button) {
+    case QMessageBox::Ok: return PromptResult::Ok;
+    case QMessageBox::Cancel: return PromptResult::Cancel;
+    case QMessageBox::Yes: return PromptResult::Yes;
+    case QMessageBox::No: return PromptResult::No;
+    case QMessageBox::Abort: return PromptResult::Abort;
+    case QMessageBox::Retry: return PromptResult::Retry;
+    case QMessageBox::Ignore: return PromptResult::Ignore;
+    default: break;
+    }
+    // Closing the box with Escape or the title bar: the cancelling answer of the set.
+    switch (buttons) {
+    case PromptButtons::Ok: return PromptResult::Ok;
+    case PromptButtons::YesNo: return PromptResult::No;
+    case PromptButtons::AbortRetryIgnore: return PromptResult::Abort;
+    default: return PromptResult::Cancel;
+    }
+}
+
+} // namespace
+
+CGuiPrompter::CGuiPrompter(QObject* parent) : QObject(parent) {}
+
+bool CGuiPrompter::DefaultsToSecondButton(int id) {
+    // "Ignore all further bad values?" must not be taken by a stray Enter.
+    return id == 1078;
+}
+
+PromptResult CGuiPrompter::Show(int id, const std::string& text, PromptIcon icon,
+                                PromptButtons buttons) {
+    const QString qtext = Cp932ToQString(text);
+    int answer = 0;
+    if (QThread::currentThread() == thread()) {
+        answer = ShowOnGuiThread(id, qtext, static_cast<int>(icon), static_cast<int>(buttons));
+    } else {
+        QMetaObject::invokeMethod(this, "ShowOnGuiThread", Qt::BlockingQueuedConnection,
+                                  Q_RETURN_ARG(int, answer), Q_ARG(int, id),
+                                  Q_ARG(QString, qtext), Q_ARG(int, static_cast<int>(icon)),
+                                  Q_ARG(int, static_cast<int>(buttons)));
+    }
+    return ToResult(answer, buttons);
+}
+
+int CGuiPrompter::ShowOnGuiThread(int id, const QString& text, int icon, int buttons) {
+    QWidget* parent = m_parent ? m_parent.data() : QApplication::activeWindow();
+    QMessageBox box(parent);
+    box.setWindowTitle(Cp932ToQString(LoadString(57344)).isEmpty()
+                           ? QStringLiteral("Tessera")
+                           : Cp932ToQString(LoadString(57344)));
+    box.setText(text);
+    box.setIcon(BoxIcon(static_cast<PromptIcon>(icon)));
+    const auto list = BoxButtons(static_cast<PromptButtons>(buttons));
+    QMessageBox::StandardButtons set;
+    for (auto b : list)
+        set |= b;
+    box.setStandardButtons(set);
+    const int defaultIndex = (DefaultsToSecondButton(id) && list.size() > 1) ? 1 : 0;
+    box.setDefaultButton(list[defaultIndex]);
+    return box.exec();
+}
+
+} // namespace tessera

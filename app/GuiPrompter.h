@@ -1,0 +1,34 @@
+#pragma once
+// The window program's prompter: every message becomes a QMessageBox with Japanese
+// standard buttons. Messages raised on a worker thread are shown by the GUI thread while
+// the worker waits for the answer.
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+#include "model/Prompter.h"
+
+namespace tessera {
+
+class CGuiPrompter : public QObject, public Prompter {
+    Q_OBJECT
+public:
+    explicit CGuiPrompter(QObject* parent = nullptr);
+
+    PromptResult Show(int id, const std::string& text, PromptIcon icon,
+                      PromptButtons buttons) override;
+
+    // Parent window of the boxes; the active window when unset.
+    void SetParentWidget(QWidget* w) { m_parent = w; }
+
+    // Message ids whose default button is the second one (a "No" default).
+    static bool DefaultsToSecondButton(int id);
+
+private:
+    Q_INVOKABLE int ShowOnGuiThread(int id, const QString& text, int icon, int buttons);
+
+    QPointer<QWidget> m_parent;
+};
+
+} // namespace tessera

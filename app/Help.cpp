@@ -1,0 +1,79 @@
+#include "app/Help.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+
+namespace tessera {
+
+namespace {
+
+struct TopicAnchor {
+    unsigned dialogId;
+    const char* anchor;
+};
+
+// Dialog resource id -> manual section. Sections cover every window and dialog.
+constexpr TopicAnchor kAnchors[] = {
+    {100, "about"},         {102, "settings-file"},   {128, "main-window"},
+    {129, "record-table"},  {131, "send"},            {132, "editor-phone"},
+    {134, "new-document"},  {135, "settings-port"},   {139, "editor-card"},
+    {140, "editor-memo"},   {141, "editor-report"},   {144, "receive"},
+    {147, "settings-edit"}, {148, "editor-action"},   {150, "editor-schedule"},
+    {152, "settings-model"}, {162, "addin"},          {163, "editor-anniversary"},
+    {164, "editor-anniversary"}, {165, "settings-dial"}, {183, "report-print"},
+    {185, "filters"},       {186, "filters"},
+};
+
+HelpOpener g_opener = nullptr;
+
+} // namespace
+
+QString HelpAnchor(unsigned topic) {
+    if (topic > kHelpTopicBase) {
+        const unsigned id = topic - kHelpTopicBase;
+        for (const auto& a : kAnchors)
+            if (a.dialogId == id)
+                return QString::fromLatin1(a.anchor);
+    }
+    return QStringLiteral("contents");
+}
+
+QString ManualPath() {
+    const QString env = qEnvironmentVariable("TESSERA_MANUAL");
+    if (!env.isEmpty() && QFileInfo::exists(env))
+        return QFileInfo(env).absoluteFilePath();
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QStringList candidates = {
+        appDir + QStringLiteral("/../share/doc/tessera/manual.html"),
+        appDir + QStringLiteral("/docs/manual.html"),
+        QStringLiteral(TESSERA_SOURCE_DIR "/docs/manual.html"),
+    };
+    for (const QString& c : candidates)
+        if (QFileInfo::exists(c))
+            return QFileInfo(c).canonicalFilePath();
+    return {};
+}
+
+QUrl HelpUrl(unsigned topic) {
+    const QString path = ManualPath();
+    if (path.isEmpty())
+        return {};
+    QUrl url = QUrl::fromLocalFile(path);
+    url.setFragment(HelpAnchor(topic));
+    return url;
+}
+
+bool ShowHelpTopic(unsigned topic) {
+    const QUrl url = HelpUrl(topic);
+    if (!url.isValid() || url.isEmpty())
+        return false;
+    if (g_opener != nullptr)
+        return g_opener(url);
+    return QDesktopServices::openUrl(url);
+}
+
+void SetHelpOpener(HelpOpener opener) { g_opener = opener; }
+
+} // namespace tessera

@@ -1,0 +1,866 @@
+#include "app/MainFrame.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+
+#include "app/AboutDlg.h"
+#include "app/AppResources.h"
+#include "app/ChildFrame.h"
+#include "app/Help.h"
+#include "app/RecentFileList.h"
+#include "app/TesseraApp.h"
+#include "app/core/AppSettings.h"
+#include "app/core/Cp932.h"
+#include "document/CommandIds.h"
+#include "document/TesseraDoc.h"
+#include "document/TesseraView.h"
+#include "model/RecordKind.h"
+#include "model/RecordSet.h"
+#include "resources/StringTable.h"
+
+namespace tessera {
+
+namespace {
+
+// Help shortcut and the frame's own keys that have no menu item.
+constexpr int ID_HELP_CONTEXT = 57670;
+
+struct ActionDef {
+    int id;
+    const char* text;      // menu text with mnemonic and shown shortcut
+    const char* keys;      // shortcuts separated by ';' (portable text)
+    const char* icon;      // resource name or null
+    const char* tip;       // tool tip
+    const char* hint;      // status-bar hint
+};
+
+constexpr ActionDef kActions[] = {
+    {ID_FILE_NEW, "新規作成(&N)\tCtrl+N", "Ctrl+N", "new", "新規作成",
+     "新しいドキュメントを作成します"},
+    {ID_FILE_OPEN, "開く(&O)...\tCtrl+O", "Ctrl+O", "open", "開く",
+     "既存のドキュメントを開きます"},
+    {ID_FILE_CLOSE, "閉じる(&C)", "", nullptr, "閉じる", "作業中のドキュメントを閉じます"},
+    {ID_FILE_SAVE, "上書き保存(&S)\tCtrl+S", "Ctrl+S", "save", "上書き保存",
+     "作業中のドキュメントを上書きして保存します"},
+    {ID_FILE_SAVE_AS, "名前を付けて保存(&A)...", "", nullptr, "名前を付けて保存",
+     "作業中のドキュメントに名前を付けて保存します"},
+    {ID_SEND_TO_DEVICE, "ザウルスへ送信(&T)...", "", "send", "ザウルスへ送信",
+     "ドキュメントの全レコードをザウルスへ送信します"},
+    {ID_RECEIVE_FROM_DEVICE, "ザウルスから受信(&G)...", "", "receive", "ザウルスから受信",
+     "ザウルスからレコードを受信してドキュメントに読み込みます"},
+    {ID_ADDIN_TRANSFER, "アドインの転送(&I)...", "", "addin", "アドインの転送",
+     "アドインプログラムをザウルスへ転送します"},
+    {ID_FILE_IMPORT, "インポート(&M)...", "", nullptr, "インポート",
+     "他の形式のファイルをフィルタプログラムで読み込みます"},
+    {ID_FILE_EXPORT, "エクスポート(&E)...", "", nullptr, "エクスポート",
+     "ドキュメントをフィルタプログラムで他の形式のファイルに書き出します"},
+    {ID_FILE_SEND_MAIL, "送信(&D)...", "", nullptr, "メールで送信",
+     "ドキュメントをメールに添付して送信します"},
+    {ID_APP_EXIT, "終了(&X)", "", nullptr, "終了", "アプリケーションを終了します"},
+    {ID_EDIT_CUT, "切り取り(&T)\tCtrl+X", "Ctrl+X;Shift+Del", "cut", "切り取り",
+     "選択したレコードを切り取ってクリップボードに移します"},
+    {ID_EDIT_COPY, "コピー(&C)\tCtrl+C", "Ctrl+C;Ctrl+Ins", "copy", "コピー",
+     "選択したレコードをクリップボードにコピーします"},
+    {ID_EDIT_PASTE, "貼り付け(&P)\tCtrl+V", "Ctrl+V;Shift+Ins", "paste", "貼り付け",
+     "クリップボードのレコードを貼り付けます"},
+    {ID_VIEW_TOOLBAR, "ツールバー(&T)", "", nullptr, "ツールバー",
+     "ツールバーの表示/非表示を切り替えます"},
+    {ID_VIEW_STATUS_BAR, "ステータスバー(&S)", "", nullptr, "ステータスバー",
+     "ステータスバーの表示/非表示を切り替えます"},
+    {ID_VIEW_REFRESH, "最新の情報に更新(&R)", "", nullptr, "最新の情報に更新",
+     "レコードの一覧を作り直して最新の状態にします"},
+    {ID_RECORD_ADD, "追加(&A)...", "", "addrecord", "レコードの追加",
+     "新しいレコードを末尾に追加します"},
+    {ID_RECORD_INSERT, "挿入(&I)...\tIns", "Ins", nullptr, "レコードの挿入",
+     "選択したレコードの前に新しいレコードを挿入します"},
+    {ID_RECORD_DELETE, "削除(&D)...\tDel", "Del", "deleterecord", "レコードの削除",
+     "選択したレコードを削除します"},
+    {ID_RECORD_SEND, "送信(&S)...", "", nullptr, "選択したレコードの送信",
+     "選択したレコードをザウルスへ送信します"},
+    {ID_RECORD_PROPERTIES, "プロパティ(&P)...\tEnter", "Return;Enter", "properties",
+     "レコードのプロパティ", "選択したレコードの内容を表示して編集します"},
+    {ID_OPTION_SETTINGS, "環境設定(&E)...", "", nullptr, "環境設定",
+     "通信ポート、編集、ファイル、機種、ダイアルの設定を変更します"},
+    {ID_OPTION_FILTERS, "フィルタ設定(&F)...", "", nullptr, "フィルタ設定",
+     "インポートとエクスポートに使うフィルタプログラムを登録します"},
+    {ID_WINDOW_NEW, "新しいウィンドウを開く(&N)", "", nullptr, "新しいウィンドウ",
+     "作業中のドキュメントをもう一つのウィンドウで開きます"},
+    {ID_WINDOW_CASCADE, "重ねて表示(&C)", "", nullptr, "重ねて表示",
+     "ウィンドウを少しずつずらして重ねて表示します"},
+    {ID_WINDOW_TILE_HORZ, "並べて表示(&T)", "", nullptr, "並べて表示",
+     "ウィンドウを重ならないように並べて表示します"},
+    {ID_WINDOW_ARRANGE, "アイコンの整列(&A)", "", nullptr, "アイコンの整列",
+     "アイコン化したウィンドウをウィンドウの下端に整列します"},
+    {ID_HELP_INDEX, "目次(&C)", "", "help", "ヘルプの目次", "ヘルプの目次を表示します"},
+    {ID_HELP_WEB1, "Tesseraのホームページ(&W)", "", nullptr, "Tessera のホームページ",
+     "Tessera のホームページをブラウザで開きます"},
+    {ID_HELP_WEB2, "ダウンロード(&L)", "", nullptr, "ダウンロード",
+     "最新版のダウンロードページをブラウザで開きます"},
+    {ID_HELP_WEB3, "よくある質問(&Q)", "", nullptr, "よくある質問",
+     "よくある質問と答えのページをブラウザで開きます"},
+    {ID_HELP_WEB4, "アドイン情報(&D)", "", nullptr, "アドイン情報",
+     "アドインプログラムの情報ページをブラウザで開きます"},
+    {ID_APP_ABOUT, "バージョン情報(&A)...", "", "about", "バージョン情報",
+     "プログラムの名前、バージョン、動作環境を表示します"},
+    {ID_HELP_CONTEXT, "ヘルプ", "F1", nullptr, "ヘルプ", "この画面のヘルプを表示します"},
+};
+
+// Web-page addresses when the string table has none.
+const char* FallbackWebPage(int id) {
+    switch (id) {
+    case ID_HELP_WEB1: return "https://tessera.example.org/";
+    case ID_HELP_WEB2: return "https://tessera.example.org/download/";
+    case ID_HELP_WEB3: return "https://tessera.example.org/faq/";
+    default: return "https://tessera.example.org/addins/";
+    }
+}
+
+int WebStringId(int id) {
+    switch (id) {
+    case ID_HELP_WEB1: return 4004;
+    case ID_HELP_WEB2: return 4005;
+    case ID_HELP_WEB3: return 4006;
+    default: return 4007;
+    }
+}
+
+QString Str(int id, const char* fallback) {
+    const std::string& s = LoadString(id);
+    return s.empty() ? QString::fromUtf8(fallback) : Cp932ToQString(s);
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(CTesseraApp& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
+    InitAppResources();
+    setObjectName(QStringLiteral("MainFrame"));
+    setWindowTitle(QStringLiteral("Tessera"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/tessera.svg")));
+    setAcceptDrops(true);
+
+    m_mdi = new QMdiArea(this);
+    m_mdi->setObjectName(QStringLiteral("MdiArea"));
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setActivationOrder(QMdiArea::ActivationHistoryOrder);
+    setCentralWidget(m_mdi);
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
+
+    m_updateTimer = new QTimer(this);
+    m_updateTimer->setSingleShot(true);
+    m_updateTimer->setInterval(0);
+    connect(m_updateTimer, &QTimer::timeout, this, [this] {
+        UpdateCommands();
+        RefreshStatusPanes();
+    });
+
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    SwitchMenus(false);
+    RebuildRecentMenus();
+
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+            &CMainFrame::ScheduleUpdate);
+    connect(&m_app, &CTesseraApp::BusyChanged, this, &CMainFrame::ScheduleUpdate);
+    UpdateCommands();
+    RefreshStatusPanes();
+    m_placementReady = true;
+}
+
+CMainFrame::~CMainFrame() {
+    // Views write their column widths while their documents still exist; nothing asks any
+    // more, and the documents no longer report to this window.
+    for (CTesseraDoc* doc : m_docs) {
+        doc->SetClosing(true);
+        disconnect(doc, nullptr, this, nullptr);
+    }
+    const QList<QMdiSubWindow*> windows = m_mdi->subWindowList();
+    for (QMdiSubWindow* w : windows)
+        delete w;
+    qDeleteAll(m_docs);
+    m_docs.clear();
+}
+
+// ---------------------------------------------------------------- actions and menus
+
+void CMainFrame::CreateActions() {
+    for (const ActionDef& def : kActions) {
+        // The string table may hold the text (a resource pack can translate it).
+        auto* a = new QAction(Str(def.id, def.text), this);
+        a->setData(def.id);
+        a->setObjectName(QStringLiteral("cmd%1").arg(def.id));
+        if (def.icon != nullptr)
+            a->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(def.icon))));
+        a->setToolTip(QString::fromUtf8(def.tip));
+        a->setStatusTip(QString::fromUtf8(def.hint));
+        const QString keys = QString::fromLatin1(def.keys);
+        if (!keys.isEmpty()) {
+            QList<QKeySequence> seqs;
+            for (const QString& k : keys.split(QLatin1Char(';')))
+                seqs.append(QKeySequence(k, QKeySequence::PortableText));
+            a->setShortcuts(seqs);
+            a->setShortcutContext(Qt::WindowShortcut);
+        }
+        if (def.id == ID_VIEW_TOOLBAR || def.id == ID_VIEW_STATUS_BAR) {
+            a->setCheckable(true);
+            a->setChecked(true);
+        }
+        const int id = def.id;
+        connect(a, &QAction::triggered, this, [this, id] { RouteCommand(id); });
+        // Shortcuts work whichever menu set is shown.
+        addAction(a);
+        m_actions[id] = a;
+    }
+}
+
+QAction* CMainFrame::Action(int id) const {
+    const auto it = m_actions.find(id);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+void CMainFrame::CreateMenus() {
+    auto menu = [this](int titleId, const char* title, const char* name) {
+        auto* m = new QMenu(Str(titleId, title), this);
+        m->setObjectName(QString::fromLatin1(name));
+        connect(m, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommands);
+        return m;
+    };
+    auto add = [this](QMenu* m, std::initializer_list<int> ids) {
+        for (int id : ids) {
+            if (id == 0)
+                m->addSeparator();
+            else
+                m->addAction(Action(id));
+        }
+    };
+    auto fileTail = [this](QMenu* m) {
+        // Recent files go between these two separators.
+        m->addSeparator();
+        m_recentAnchors.append(m->addSeparator());
+        m->addAction(Action(ID_APP_EXIT));
+        m_fileMenus.append(m);
+    };
+
+    // Menus while no document is open.
+    QMenu* file0 = menu(9000, "ファイル(&F)", "FileMenu0");
+    add(file0, {ID_FILE_NEW, ID_FILE_OPEN, 0, ID_ADDIN_TRANSFER});
+    fileTail(file0);
+    QMenu* view0 = menu(9002, "表示(&V)", "ViewMenu0");
+    add(view0, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
+    QMenu* option0 = menu(9004, "オプション(&O)", "OptionMenu0");
+    add(option0, {ID_OPTION_SETTINGS, ID_OPTION_FILTERS});
+    QMenu* help0 = menu(9006, "ヘルプ(&H)", "HelpMenu0");
+    add(help0, {ID_HELP_INDEX, 0, ID_HELP_WEB1, ID_HELP_WEB2, ID_HELP_WEB3, ID_HELP_WEB4, 0,
+                ID_APP_ABOUT});
+    m_noDocMenus = {file0, view0, option0, help0};
+
+    // Menus while a document is open.
+    QMenu* file1 = menu(9000, "ファイル(&F)", "FileMenu1");
+    add(file1, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0,
+                ID_SEND_TO_DEVICE, ID_RECEIVE_FROM_DEVICE, ID_ADDIN_TRANSFER, 0, ID_FILE_IMPORT,
+                ID_FILE_EXPORT, 0, ID_FILE_SEND_MAIL});
+    fileTail(file1);
+    QMenu* edit1 = menu(9001, "編集(&E)", "EditMenu1");
+    add(edit1, {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE});
+    QMenu* view1 = menu(9002, "表示(&V)", "ViewMenu1");
+    add(view1, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_REFRESH});
+    QMenu* record1 = menu(9003, "レコード(&R)", "RecordMenu1");
+    add(record1, {ID_RECORD_ADD, ID_RECORD_INSERT, ID_RECORD_DELETE, 0, ID_RECORD_SEND, 0,
+                  ID_RECORD_PROPERTIES});
+    QMenu* option1 = menu(9004, "オプション(&O)", "OptionMenu1");
+    add(option1, {ID_OPTION_SETTINGS, ID_OPTION_FILTERS});
+    m_windowMenu = menu(9005, "ウィンドウ(&W)", "WindowMenu1");
+    connect(m_windowMenu, &QMenu::aboutToShow, this, &CMainFrame::FillWindowMenu);
+    QMenu* help1 = menu(9006, "ヘルプ(&H)", "HelpMenu1");
+    add(help1, {ID_HELP_INDEX, 0, ID_HELP_WEB1, ID_HELP_WEB2, ID_HELP_WEB3, ID_HELP_WEB4, 0,
+                ID_APP_ABOUT});
+    m_docMenus = {file1, edit1, view1, record1, option1, m_windowMenu, help1};
+    FillWindowMenu();
+}
+
+void CMainFrame::SwitchMenus(bool documents) {
+    if (documents == m_documentMenus && !menuBar()->actions().isEmpty())
+        return;
+    m_documentMenus = documents;
+    menuBar()->clear();
+    for (QMenu* m : documents ? m_docMenus : m_noDocMenus)
+        menuBar()->addMenu(m);
+}
+
+QList<QMenu*> CMainFrame::CurrentMenus() const {
+    return m_documentMenus ? m_docMenus : m_noDocMenus;
+}
+
+void CMainFrame::FillWindowMenu() {
+    m_windowMenu->clear();
+    for (int id : std::initializer_list<int>{ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE})
+        m_windowMenu->addAction(Action(id));
+    const QList<QMdiSubWindow*> windows = m_mdi->subWindowList(QMdiArea::CreationOrder);
+    if (windows.isEmpty())
+        return;
+    m_windowMenu->addSeparator();
+    int n = 0;
+    for (QMdiSubWindow* w : windows) {
+        ++n;
+        QString title = w->windowTitle();
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        const QString text = n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(title)
+                                    : QStringLiteral("%1 %2").arg(n).arg(title);
+        QAction* a = m_windowMenu->addAction(text);
+        a->setCheckable(true);
+        a->setChecked(w == m_mdi->activeSubWindow());
+        a->setStatusTip(QStringLiteral("このウィンドウをアクティブにします"));
+        QPointer<QMdiSubWindow> target(w);
+        connect(a, &QAction::triggered, this, [this, target] {
+            if (target) {
+                if (target->isMinimized())
+                    target->showNormal();
+                m_mdi->setActiveSubWindow(target);
+            }
+        });
+    }
+}
+
+void CMainFrame::CreateToolBar() {
+    m_toolBar = new QToolBar(QStringLiteral("ツールバー"), this);
+    m_toolBar->setObjectName(QStringLiteral("MainToolBar"));
+    m_toolBar->setIconSize(QSize(20, 20));
+    m_toolBar->setMovable(true);
+    m_toolBar->setFloatable(true);
+    for (int id : std::initializer_list<int>{ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_CUT, ID_EDIT_COPY,
+                   ID_EDIT_PASTE, 0, ID_SEND_TO_DEVICE, ID_RECEIVE_FROM_DEVICE, 0,
+                   ID_ADDIN_TRANSFER, 0, ID_RECORD_ADD, ID_RECORD_DELETE, ID_RECORD_PROPERTIES,
+                   0, ID_APP_ABOUT}) {
+        if (id == 0)
+            m_toolBar->addSeparator();
+        else
+            m_toolBar->addAction(Action(id));
+    }
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+    setDockOptions(dockOptions() | QMainWindow::AnimatedDocks);
+    connect(m_toolBar, &QToolBar::visibilityChanged, this, &CMainFrame::ScheduleUpdate);
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    auto pane = [this, bar](int widestId, const char* widest, const char* name) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        // Each pane is as wide as the widest text it can show.
+        const QString text = Str(widestId, widest);
+        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(text) + 12);
+        bar->addPermanentWidget(label);
+        return label;
+    };
+    m_kindPane = pane(ID_INDICATOR_KIND, "記念日 (月/週/曜)", "KindPane");
+    m_countPane = pane(ID_INDICATOR_COUNT, "99999レコード", "CountPane");
+    m_methodPane = pane(ID_INDICATOR_METHOD, "ASK赤外線", "MethodPane");
+}
+
+// ---------------------------------------------------------------- command routing
+
+std::map<int, FrameCommandHandler>& CMainFrame::Handlers() {
+    static std::map<int, FrameCommandHandler> handlers;
+    return handlers;
+}
+
+void CMainFrame::RegisterCommand(int id, FrameCommandHandler handler) {
+    Handlers()[id] = std::move(handler);
+}
+
+void CMainFrame::UnregisterCommand(int id) { Handlers().erase(id); }
+
+CommandState CMainFrame::RouteUpdate(int id) {
+    CommandState state;
+    if (CTesseraView* view = ActiveView()) {
+        if (view->UpdateCommand(id, state))
+            return state;
+        if (view->Document().UpdateCommand(id, state))
+            return state;
+    }
+    if (UpdateCommand(id, state))
+        return state;
+    state.enabled = false;
+    return state;
+}
+
+bool CMainFrame::RouteCommand(int id) {
+    // A shortcut can fire between two updates: check the state first.
+    const CommandState state = RouteUpdate(id);
+    if (!state.enabled)
+        return false;
+    if (CTesseraView* view = ActiveView()) {
+        if (view->RunCommand(id))
+            return true;
+        if (view->Document().RunCommand(id)) {
+            ScheduleUpdate();
+            return true;
+        }
+    }
+    const bool done = RunCommand(id);
+    ScheduleUpdate();
+    return done;
+}
+
+bool CMainFrame::UpdateCommand(int id, CommandState& state) {
+    const auto it = Handlers().find(id);
+    const bool registered = it != Handlers().end() && it->second.run;
+    const bool extra = !registered || !it->second.enabled || it->second.enabled();
+    const bool busy = m_app.IsBusy();
+    switch (id) {
+    case ID_FILE_NEW:
+    case ID_FILE_OPEN:
+    case ID_HELP_INDEX:
+    case ID_HELP_CONTEXT:
+    case ID_HELP_WEB1:
+    case ID_HELP_WEB2:
+    case ID_HELP_WEB3:
+    case ID_HELP_WEB4:
+    case ID_APP_ABOUT: state.enabled = true; return true;
+    case ID_FILE_CLOSE:
+    case ID_WINDOW_NEW: state.enabled = ActiveDocument() != nullptr; return true;
+    case ID_WINDOW_CASCADE:
+    case ID_WINDOW_TILE_HORZ: state.enabled = !m_mdi->subWindowList().isEmpty(); return true;
+    case ID_WINDOW_ARRANGE: state.enabled = !m_mdi->subWindowList().isEmpty(); return true;
+    case ID_APP_EXIT: state.enabled = !busy; return true;
+    case ID_VIEW_TOOLBAR:
+        state.enabled = true;
+        state.checkable = true;
+        state.checked = m_toolBar->isVisibleTo(this);
+        return true;
+    case ID_VIEW_STATUS_BAR:
+        state.enabled = true;
+        state.checkable = true;
+        state.checked = statusBar()->isVisibleTo(this);
+        return true;
+    case ID_ADDIN_TRANSFER:
+        // The add-in transfer needs a model that takes add-ins, and the line to itself.
+        state.enabled = registered && extra && m_app.Settings().ModelCode() >= 2 && !busy;
+        return true;
+    case ID_OPTION_SETTINGS:
+    case ID_OPTION_FILTERS: state.enabled = registered && extra; return true;
+    default: break;
+    }
+    if (registered) {
+        state.enabled = extra;
+        return true;
+    }
+    return false;
+}
+
+bool CMainFrame::RunCommand(int id) {
+    switch (id) {
+    case ID_FILE_NEW: NewDocument(); return true;
+    case ID_FILE_OPEN: OnFileOpen(); return true;
+    case ID_FILE_CLOSE:
+        if (CTesseraDoc* doc = ActiveDocument())
+            CloseDocument(doc);
+        return true;
+    case ID_WINDOW_NEW: NewWindow(); return true;
+    case ID_WINDOW_CASCADE: m_mdi->cascadeSubWindows(); return true;
+    case ID_WINDOW_TILE_HORZ: m_mdi->tileSubWindows(); return true;
+    case ID_WINDOW_ARRANGE: ArrangeIcons(); return true;
+    case ID_APP_EXIT: close(); return true;
+    case ID_VIEW_TOOLBAR: m_toolBar->setVisible(!m_toolBar->isVisibleTo(this)); return true;
+    case ID_VIEW_STATUS_BAR: statusBar()->setVisible(!statusBar()->isVisibleTo(this)); return true;
+    case ID_HELP_INDEX: ShowHelpContents(); return true;
+    case ID_HELP_CONTEXT: ShowContextHelp(); return true;
+    case ID_HELP_WEB1:
+    case ID_HELP_WEB2:
+    case ID_HELP_WEB3:
+    case ID_HELP_WEB4: OpenWebPage(id); return true;
+    case ID_APP_ABOUT: ShowAbout(); return true;
+    default: break;
+    }
+    const auto it = Handlers().find(id);
+    if (it != Handlers().end() && it->second.run) {
+        const FrameCommandHandler handler = it->second;
+        handler.run();
+        return true;
+    }
+    return false;
+}
+
+void CMainFrame::ScheduleUpdate() {
+    if (!m_updateTimer->isActive())
+        m_updateTimer->start();
+}
+
+void CMainFrame::UpdateCommands() {
+    for (auto& [id, action] : m_actions) {
+        const CommandState state = RouteUpdate(id);
+        action->setEnabled(state.enabled);
+        if (action->isCheckable())
+            action->setChecked(state.checked);
+    }
+}
+
+// ---------------------------------------------------------------- documents
+
+QList<CTesseraDoc*> CMainFrame::Documents() const {
+    // A document whose windows are closing is on its way out.
+    QList<CTesseraDoc*> open;
+    for (CTesseraDoc* doc : m_docs)
+        if (!doc->IsClosing())
+            open.append(doc);
+    return open;
+}
+
+CTesseraDoc* CMainFrame::FindDocument(const QString& path) const {
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (canonical.isEmpty())
+        return nullptr;
+    for (CTesseraDoc* doc : m_docs)
+        if (!doc->IsClosing() && doc->PathName() == canonical)
+            return doc;
+    return nullptr;
+}
+
+CTesseraDoc* CMainFrame::AdoptDocument(CTesseraDoc* doc) {
+    doc->setParent(this);
+    m_docs.append(doc);
+    connect(doc, &CTesseraDoc::LastViewClosed, this, [this, doc] { OnLastViewClosed(doc); });
+    connect(doc, &CTesseraDoc::Updated, this, &CMainFrame::ScheduleUpdate);
+    connect(doc, &CTesseraDoc::ModifiedChanged, this, &CMainFrame::ScheduleUpdate);
+    connect(doc, &CTesseraDoc::TitleChanged, this, &CMainFrame::ScheduleUpdate);
+    CreateChild(doc);
+    SwitchMenus(true);
+    emit DocumentOpened(doc);
+    ScheduleUpdate();
+    return doc;
+}
+
+CChildFrame* CMainFrame::CreateChild(CTesseraDoc* doc) {
+    auto* child = new CChildFrame(*doc);
+    m_mdi->addSubWindow(child);
+    connect(child->View(), &CTesseraView::CommandStatesChanged, this, &CMainFrame::ScheduleUpdate);
+    child->resize(qMax(320, m_mdi->width() * 3 / 4), qMax(200, m_mdi->height() * 3 / 4));
+    child->show();
+    m_mdi->setActiveSubWindow(child);
+    child->View()->setFocus();
+    return child;
+}
+
+CTesseraDoc* CMainFrame::NewDocument() {
+    auto doc = std::make_unique<CTesseraDoc>(m_app);
+    if (!doc->OnNewDocument())
+        return nullptr;
+    return AdoptDocument(doc.release());
+}
+
+CTesseraDoc* CMainFrame::OpenDocumentFile(const QString& path) {
+    if (CTesseraDoc* open = FindDocument(path)) {
+        const auto views = open->Views();
+        if (!views.isEmpty()) {
+            for (QMdiSubWindow* w : m_mdi->subWindowList())
+                if (w->widget() == views.first()) {
+                    if (w->isMinimized())
+                        w->showNormal();
+                    m_mdi->setActiveSubWindow(w);
+                }
+        }
+        return open;
+    }
+    auto doc = std::make_unique<CTesseraDoc>(m_app);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool ok = doc->OnOpenDocument(path);
+    QApplication::restoreOverrideCursor();
+    if (!ok) {
+        // The reader has said why; the entry leaves the recent-file list.
+        m_app.RecentFiles().Remove(path);
+        RebuildRecentMenus();
+        return nullptr;
+    }
+    RebuildRecentMenus();
+    return AdoptDocument(doc.release());
+}
+
+CChildFrame* CMainFrame::NewWindow() {
+    CTesseraDoc* doc = ActiveDocument();
+    return doc != nullptr ? CreateChild(doc) : nullptr;
+}
+
+bool CMainFrame::CloseDocument(CTesseraDoc* doc) {
+    if (!doc->SaveModified(this))
+        return false;
+    doc->SetClosing(true);
+    for (QMdiSubWindow* w : m_mdi->subWindowList()) {
+        auto* child = qobject_cast<CChildFrame*>(w);
+        if (child != nullptr && &child->Document() == doc)
+            child->close();
+    }
+    return true;
+}
+
+bool CMainFrame::SaveAllModified() {
+    for (CTesseraDoc* doc : m_docs) {
+        if (!doc->SaveModified(this))
+            return false;
+        doc->SetClosing(true);
+    }
+    return true;
+}
+
+void CMainFrame::CloseAllDocuments() {
+    for (CTesseraDoc* doc : m_docs)
+        doc->SetClosing(true);
+    m_mdi->closeAllSubWindows();
+}
+
+void CMainFrame::OnLastViewClosed(CTesseraDoc* doc) {
+    m_docs.removeAll(doc);
+    doc->deleteLater();
+    if (m_docs.isEmpty())
+        SwitchMenus(false);
+    ScheduleUpdate();
+}
+
+CChildFrame* CMainFrame::ActiveChild() const {
+    return qobject_cast<CChildFrame*>(m_mdi->activeSubWindow());
+}
+
+CTesseraView* CMainFrame::ActiveView() const {
+    CChildFrame* child = ActiveChild();
+    return child != nullptr ? child->View() : nullptr;
+}
+
+CTesseraDoc* CMainFrame::ActiveDocument() const {
+    CChildFrame* child = ActiveChild();
+    return child != nullptr ? &child->Document() : nullptr;
+}
+
+void CMainFrame::OnSubWindowActivated(QMdiSubWindow* w) {
+    auto* child = qobject_cast<CChildFrame*>(w);
+    setWindowTitle(child != nullptr ? QStringLiteral("Tessera - %1").arg(child->windowTitle())
+                                    : QStringLiteral("Tessera"));
+    ScheduleUpdate();
+}
+
+void CMainFrame::OnFileOpen() {
+    const QString path = m_app.GetOpenFileName(this);
+    if (!path.isEmpty())
+        OpenDocumentFile(path);
+}
+
+void CMainFrame::OnOpenRecent(int index) {
+    const QStringList& files = m_app.RecentFiles().Files();
+    if (index < 0 || index >= files.size())
+        return;
+    OpenDocumentFile(files[index]);
+}
+
+void CMainFrame::RebuildRecentMenus() {
+    for (QMenu* m : m_fileMenus)
+        for (QAction* a : m_recentActions)
+            m->removeAction(a);
+    qDeleteAll(m_recentActions);
+    m_recentActions.clear();
+
+    const CRecentFileList& list = m_app.RecentFiles();
+    if (list.Files().isEmpty()) {
+        auto* none = new QAction(QStringLiteral("最近使ったファイル"), this);
+        none->setEnabled(false);
+        m_recentActions.append(none);
+    }
+    for (int i = 0; i < list.Files().size(); ++i) {
+        auto* a = new QAction(list.MenuText(i), this);
+        a->setStatusTip(QStringLiteral("%1 を開きます").arg(list.Files()[i]));
+        a->setObjectName(QStringLiteral("recent%1").arg(i + 1));
+        connect(a, &QAction::triggered, this, [this, i] { OnOpenRecent(i); });
+        m_recentActions.append(a);
+    }
+    for (int m = 0; m < m_fileMenus.size(); ++m)
+        m_fileMenus[m]->insertActions(m_recentAnchors[m], m_recentActions);
+}
+
+void CMainFrame::ArrangeIcons() {
+    // Minimised windows line up along the bottom edge, left to right.
+    const QRect area = m_mdi->viewport()->rect();
+    int x = 0;
+    int y = area.bottom();
+    for (QMdiSubWindow* w : m_mdi->subWindowList(QMdiArea::CreationOrder)) {
+        if (!w->isMinimized())
+            continue;
+        const QSize s = w->size();
+        if (x > 0 && x + s.width() > area.width()) {
+            x = 0;
+            y -= s.height();
+        }
+        w->move(x, y - s.height() + 1);
+        x += s.width();
+    }
+}
+
+// ---------------------------------------------------------------- status bar
+
+QString CMainFrame::KindPaneText() const {
+    if (ActiveChild() == nullptr)
+        return QStringLiteral(" ");
+    const CRecordSet* set = ActiveDocument()->RecordSet();
+    if (set != nullptr && IsValidKind(set->Kind()))
+        return Cp932ToQString(LoadString(4095 + set->Kind()));
+    return Str(4111, "不明");
+}
+
+QString CMainFrame::CountPaneText() const {
+    if (ActiveChild() == nullptr)
+        return QStringLiteral(" ");
+    const CRecordSet* set = ActiveDocument()->RecordSet();
+    const int count = set != nullptr ? set->RecordCount() : 0;
+    if (count < 1)
+        return Str(4115, "レコード無し");
+    if (!HasString(4114))
+        return QStringLiteral("%1レコード").arg(count, 4);
+    return Cp932ToQString(FormatString(4114, count)).left(15);
+}
+
+QString CMainFrame::MethodPaneText() const {
+    return m_app.Settings().Method == 0 ? Str(4112, "ASK赤外線") : Str(4113, "ケーブル");
+}
+
+void CMainFrame::RefreshStatusPanes() {
+    m_kindPane->setText(KindPaneText());
+    m_countPane->setText(CountPaneText());
+    m_methodPane->setText(MethodPaneText());
+}
+
+// ---------------------------------------------------------------- help and about
+
+void CMainFrame::ShowAbout() {
+    CAboutDlg dlg(this);
+    dlg.exec();
+}
+
+void CMainFrame::ShowHelpContents() { ShowHelpTopic(kHelpContents); }
+
+void CMainFrame::ShowContextHelp() {
+    ShowHelpTopic(kHelpTopicBase + (ActiveView() != nullptr ? 129u : 128u));
+}
+
+void CMainFrame::OpenWebPage(int id) {
+    const std::string& s = LoadString(WebStringId(id));
+    const QString address = s.empty() ? QString::fromLatin1(FallbackWebPage(id)) : Cp932ToQString(s);
+    // A failing browser start is ignored.
+    m_app.OpenUrl(QUrl(address));
+}
+
+// ---------------------------------------------------------------- window events
+
+void CMainFrame::closeEvent(QCloseEvent* e) {
+    if (m_app.IsBusy() || !SaveAllModified()) {
+        for (CTesseraDoc* doc : m_docs)
+            doc->SetClosing(false);
+        e->ignore();
+        return;
+    }
+    CloseAllDocuments();
+    e->accept();
+}
+
+void CMainFrame::RecordPlacement() {
+    if (!m_placementReady)
+        return;
+    CAppSettings& s = m_app.Settings();
+    s.WindowStyle = isMinimized() ? 1 : isMaximized() ? 2 : 0;
+    // The client rectangle: it is what the next start gives back to setGeometry.
+    const QRect r = geometry();
+    s.WindowLeft = r.x();
+    s.WindowTop = r.y();
+    s.WindowRight = r.x() + r.width();
+    s.WindowBottom = r.y() + r.height();
+}
+
+void CMainFrame::ApplyStoredPlacement() {
+    const CAppSettings& s = m_app.Settings();
+    if (!s.ApplyStoredRect())
+        return;
+    const QRect r(s.WindowLeft, s.WindowTop, s.WindowRight - s.WindowLeft,
+                  s.WindowBottom - s.WindowTop);
+    if (r.width() < 100 || r.height() < 60)
+        return;
+    // A rectangle left on a screen that is no longer there would hide the window.
+    bool onScreen = QGuiApplication::screens().isEmpty();
+    for (QScreen* screen : QGuiApplication::screens())
+        if (screen->availableGeometry().intersects(r))
+            onScreen = true;
+    if (!onScreen)
+        return;
+    const bool ready = m_placementReady;
+    m_placementReady = false;
+    setGeometry(r);
+    m_placementReady = ready;
+}
+
+void CMainFrame::ShowWithStoredState() {
+    ApplyStoredPlacement();
+    switch (m_app.Settings().ShowState()) {
+    case WindowShowState::Minimized: showMinimized(); break;
+    case WindowShowState::Maximized: showMaximized(); break;
+    default: show(); break;
+    }
+}
+
+void CMainFrame::moveEvent(QMoveEvent* e) {
+    QMainWindow::moveEvent(e);
+    RecordPlacement();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    RecordPlacement();
+}
+
+void CMainFrame::changeEvent(QEvent* e) {
+    QMainWindow::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange)
+        RecordPlacement();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls()) {
+        for (const QUrl& url : e->mimeData()->urls())
+            if (url.isLocalFile()) {
+                e->acceptProposedAction();
+                return;
+            }
+    }
+    e->ignore();
+}
+
+void CMainFrame::dropEvent(QDropEvent* e) {
+    QStringList files;
+    for (const QUrl& url : e->mimeData()->urls())
+        if (url.isLocalFile())
+            files.append(url.toLocalFile());
+    e->acceptProposedAction();
+    activateWindow();
+    for (const QString& f : files)
+        OpenDocumentFile(f);
+}
+
+} // namespace tessera

@@ -1,0 +1,325 @@
+#include "app/TesseraApp.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QDesktopServices>
+#include <QLibraryInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTranslator>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/DemoDevice.h"
+#include "app/GuiPrompter.h"
+#include "app/MainFrame.h"
+#include "app/RecentFileList.h"
+#include "app/SingleInstance.h"
+#include "app/ToneDialInfo.h"
+#include "app/core/AppSettings.h"
+#ifdef TESSERA_HAVE_TONEDIAL
+#include "app/dial/ToneDial.h"
+#endif
+#include "app/dlg/SettingsSheet.h"
+#include "document/CommandIds.h"
+#include "document/TesseraDoc.h"
+#include "model/CodeMap.h"
+#include "model/Prompter.h"
+#include "resources/StringTable.h"
+
+namespace tessera {
+
+namespace {
+
+CTesseraApp* g_app = nullptr;
+
+constexpr int kMsgCharTables = 1012;
+constexpr int kDefaultFieldWidth = 100;
+
+QString FieldWidthKey(const std::string& tag) {
+    return QStringLiteral("Field Width/") + QString::fromLatin1(tag.data(), static_cast<qsizetype>(tag.size()));
+}
+
+} // namespace
+
+CTesseraApp::CTesseraApp() : CTesseraApp(Options{}) {}
+
+CTesseraApp::CTesseraApp(Options options)
+    : m_options(std::move(options)), m_settings(std::make_unique<CAppSettings>()),
+      m_recent(std::make_unique<CRecentFileList>(0)) {
+    g_app = this;
+}
+
+CTesseraApp::~CTesseraApp() {
+    ExitInstance();
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+CTesseraApp* CTesseraApp::Instance() { return g_app; }
+
+QStringList CTesseraApp::ResourcePackCandidates() {
+    QStringList list;
+    const QString name = QStringLiteral("tsres.txt");
+    list << QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (!data.isEmpty())
+        list << QDir(data).filePath(name);
+    return list;
+}
+
+void CTesseraApp::LoadResourcePackIfPresent() {
+    // The first pack found overrides the built-in texts; none is no error.
+    for (const QString& path : ResourcePackCandidates()) {
+        if (QFileInfo::exists(path)) {
+            LoadResourcePack(QFile::encodeName(path).toStdString());
+            return;
+        }
+    }
+}
+
+void CTesseraApp::LoadQtTranslations() {
+    // Standard buttons and dialogs of the toolkit read in Japanese, as the rest of Tessera.
+    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const char* name : {"qtbase_ja", "qt_ja"}) {
+        auto* t = new QTranslator(qApp);
+        if (t->load(QString::fromLatin1(name), dir)) {
+            QCoreApplication::installTranslator(t);
+            m_translators.append(t);
+            break;
+        }
+        delete t;
+    }
+}
+
+bool CTesseraApp::InitInstance(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Tessera"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption demo(QStringLiteral("demo"),
+                            QStringLiteral("Start with a simulated device holding a sample phone book."));
+    parser.addOption(demo);
+    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Documents to open (*.tsr)."),
+                                 QStringLiteral("[files...]"));
+    if (!parser.parse(arguments)) {
+        fprintf(stderr, "%s\n", qPrintable(parser.errorText()));
+        m_exitCode = 2;
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version"))) {
+        const QString text = parser.isSet(QStringLiteral("version"))
+                                 ? QStringLiteral("Tessera %1\n").arg(QStringLiteral(TESSERA_VERSION))
+                                 : parser.helpText();
+        fputs(qPrintable(text), stdout);
+        return false;
+    }
+    QStringList files;
+    for (const QString& f : parser.positionalArguments())
+        files << QFileInfo(f).absoluteFilePath();
+
+    // 1. One instance: a later start hands its files to the running one and ends.
+    if (m_options.singleInstance) {
+        m_instance = std::make_unique<CSingleInstance>(QStringLiteral("tessera"), m_options.instanceDir);
+        if (!m_instance->Acquire()) {
+            if (!files.isEmpty() && !m_instance->SendFiles(files))
+                m_exitCode = 1;
+            return false;
+        }
+        connect(m_instance.get(), &CSingleInstance::FilesReceived, this,
+                &CTesseraApp::OpenHandedOverFiles);
+    }
+
+    // 2. Resource pack, toolkit texts and the message boxes.
+    LoadResourcePackIfPresent();
+    LoadQtTranslations();
+    if (m_options.installPrompter) {
+        m_prompter = std::make_unique<CGuiPrompter>();
+        SetPrompter(m_prompter.get());
+    }
+
+    // 3. Settings, the recent-file list sized by them, the column-width store.
+    m_settings->LoadSettings();
+    m_store = CAppSettings::OpenStore();
+    m_recent = std::make_unique<CRecentFileList>(m_settings->HistoryBuffer);
+    m_recent->ReadList(*m_store);
+
+    // 4. Character map.
+    m_codeMap = std::make_unique<CCodeMap>(m_settings->ConvFlags());
+    if (!m_codeMap->LoadTables()) {
+        ShowMessage(kMsgCharTables, PromptIcon::Stop, PromptButtons::Ok);
+        m_exitCode = 1;
+        return false;
+    }
+#ifdef TESSERA_HAVE_TONEDIAL
+    SetToneDialVersionProvider(&InstalledToneDialVersion);
+#endif
+
+    // 5. Main window, and the commands that belong to no document.
+    m_frame = std::make_unique<CMainFrame>(*this);
+    CMainFrame::RegisterCommand(ID_OPTION_SETTINGS, {[this] { RunSettingsSheet(); }, {}});
+    if (m_prompter)
+        m_prompter->SetParentWidget(m_frame.get());
+
+    // 6. The demo device, before any document, so its port is ready for a receive.
+    if (parser.isSet(demo))
+        StartDemo();
+
+    // 7. Documents: the named files, else an empty one when NewOnStart asks for it. A file
+    // that cannot be read has been reported and Tessera starts without it.
+    if (!files.isEmpty()) {
+        for (const QString& f : files)
+            m_frame->OpenDocumentFile(f);
+    } else if (m_settings->NewOnStart) {
+        m_frame->NewDocument();
+    }
+
+    // 8. Placement and show.
+    if (m_options.showWindow)
+        m_frame->ShowWithStoredState();
+    else
+        m_frame->ApplyStoredPlacement();
+    m_frame->ScheduleUpdate();
+    return true;
+}
+
+void CTesseraApp::ExitInstance() {
+    if (m_exited)
+        return;
+    m_exited = true;
+    if (m_frame) {
+        m_frame->CloseAllDocuments();
+        m_frame.reset();
+    }
+    // The demo's port belongs to this run only; the user's own port goes back to the store.
+    QString demoPort;
+    QString portBeforeDemo;
+    if (m_demo) {
+        demoPort = m_demo->PortName();
+        portBeforeDemo = m_demo->PreviousPort();
+        m_demo.reset();
+    }
+    // Settings go back only when they were read: a second start must not overwrite what the
+    // running one will store.
+    if (m_settings->IsLoaded()) {
+        m_settings->SaveSettings();
+        if (m_store) {
+            if (!demoPort.isEmpty() && m_settings->Port() == demoPort)
+                m_store->setValue(QStringLiteral("Device/Port"), portBeforeDemo);
+            m_recent->WriteList(*m_store);
+        }
+    }
+    if (m_store)
+        m_store->sync();
+    m_store.reset();
+    m_codeMap.reset();
+    if (m_prompter && CurrentPrompter() == m_prompter.get())
+        SetPrompter(nullptr);
+    m_prompter.reset();
+    m_instance.reset();
+    for (QTranslator* t : m_translators) {
+        QCoreApplication::removeTranslator(t);
+        delete t;
+    }
+    m_translators.clear();
+}
+
+void CTesseraApp::SetBusy(bool busy) {
+    if (m_busy == busy)
+        return;
+    m_busy = busy;
+    emit BusyChanged(busy);
+}
+
+void CTesseraApp::OpenHandedOverFiles(const QStringList& files) {
+    if (!m_frame)
+        return;
+    for (const QString& f : files)
+        m_frame->OpenDocumentFile(f);
+    if (m_frame->isMinimized())
+        m_frame->showNormal();
+    m_frame->raise();
+    m_frame->activateWindow();
+}
+
+QString CTesseraApp::GetOpenFileName(QWidget* parent) {
+    if (m_fileDialog)
+        return m_fileDialog(false, parent, QString());
+    return QFileDialog::getOpenFileName(
+        parent, QStringLiteral("開く"), QString(),
+        QString::fromLatin1(CTesseraDoc::kFileFilter) + QStringLiteral(";;すべてのファイル (*)"));
+}
+
+QString CTesseraApp::GetSaveFileName(QWidget* parent, const QString& suggested) {
+    if (m_fileDialog)
+        return m_fileDialog(true, parent, suggested);
+    QFileDialog dialog(parent ? parent : m_frame.get(), QStringLiteral("名前を付けて保存"),
+                       suggested, QString::fromLatin1(CTesseraDoc::kFileFilter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QString::fromLatin1(CTesseraDoc::kDefaultSuffix));
+    dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
+}
+
+bool CTesseraApp::OpenUrl(const QUrl& url) {
+    if (m_urlOpener)
+        return m_urlOpener(url);
+    return QDesktopServices::openUrl(url);
+}
+
+const CCodeMap* CTesseraApp::CodeMap() const { return m_codeMap.get(); }
+
+bool CTesseraApp::LimitFieldWidth() const { return m_settings->LimitFieldWidth; }
+
+int CTesseraApp::MaxFieldWidth() const {
+    // The cut must lie inside a row of 1024 bytes, and a limit of 0 would show nothing.
+    return std::clamp(m_settings->MaxFieldWidth, 1, 1023);
+}
+
+int CTesseraApp::FieldWidth(const std::string& tag) const {
+    if (!m_store)
+        return kDefaultFieldWidth;
+    bool ok = false;
+    const int w = m_store->value(FieldWidthKey(tag), kDefaultFieldWidth).toInt(&ok);
+    return ok && w > 0 ? w : kDefaultFieldWidth;
+}
+
+void CTesseraApp::SetFieldWidth(const std::string& tag, int width) {
+    if (m_store && tag.size() == 4)
+        m_store->setValue(FieldWidthKey(tag), width);
+}
+
+void CTesseraApp::AddToRecentFiles(const QString& path) {
+    m_recent->Add(path);
+    if (m_frame)
+        m_frame->RebuildRecentMenus();
+}
+
+void CTesseraApp::RefreshStatus() {
+    if (m_frame) {
+        m_frame->RefreshStatusPanes();
+        m_frame->ScheduleUpdate();
+    }
+}
+
+void CTesseraApp::RunSettingsSheet() {
+    if (!CSettingsSheet::Run(*m_settings, m_frame.get()))
+        return;
+    // The field-width limit and the link method show at once.
+    for (CTesseraDoc* doc : m_frame->Documents())
+        doc->UpdateAllViews(nullptr, kHintRebuild);
+    RefreshStatus();
+}
+
+bool CTesseraApp::StartDemo() {
+    m_demo = std::make_unique<CDemoDevice>();
+    return m_demo->Start(*m_settings);
+}
+
+} // namespace tessera

@@ -1,0 +1,113 @@
+#pragma once
+// The application object: starts Tessera (one instance per user, resource pack, Japanese
+// toolkit texts, settings, character map, main window, the files named on the command
+// line), owns what lives as long as the program, and writes the settings back at exit.
+
+#include <QObject>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+#include "document/DocHost.h"
+
+class QSettings;
+class QTranslator;
+
+namespace tessera {
+
+class CAppSettings;
+class CCodeMap;
+class CDemoDevice;
+class CGuiPrompter;
+class CMainFrame;
+class CRecentFileList;
+class CSingleInstance;
+
+class CTesseraApp : public QObject, public CDocHost {
+    Q_OBJECT
+public:
+    struct Options {
+        // Where the single-instance lock lives; empty = the user's runtime folder.
+        QString instanceDir;
+        bool singleInstance = true;
+        // Tests keep their own prompter; the program installs the message-box one.
+        bool installPrompter = true;
+        bool showWindow = true;
+    };
+
+    CTesseraApp();
+    explicit CTesseraApp(Options options);
+    ~CTesseraApp() override;
+
+    static CTesseraApp* Instance();
+
+    // Start-up. False when the program is to end now (a second start that handed its files
+    // over, or a failure already reported); ExitCode() tells with what code.
+    bool InitInstance(const QStringList& arguments);
+    // Exit processing: the settings (when they were read), the recent files, the lock.
+    void ExitInstance();
+    int ExitCode() const { return m_exitCode; }
+
+    CAppSettings& Settings() { return *m_settings; }
+    const CAppSettings& Settings() const { return *m_settings; }
+    CMainFrame* MainFrame() const { return m_frame.get(); }
+    CRecentFileList& RecentFiles() { return *m_recent; }
+    CSingleInstance* SingleInstance() const { return m_instance.get(); }
+    CDemoDevice* DemoDevice() const { return m_demo.get(); }
+
+    void SetBusy(bool busy);
+
+    // Opens the files a second start handed over and brings the window to the front.
+    void OpenHandedOverFiles(const QStringList& files);
+
+    // The file dialogs and the browser; tests replace them.
+    using FileDialogFn = std::function<QString(bool save, QWidget* parent, const QString& suggested)>;
+    void SetFileDialog(FileDialogFn fn) { m_fileDialog = std::move(fn); }
+    QString GetOpenFileName(QWidget* parent);
+    using UrlOpenerFn = std::function<bool(const QUrl&)>;
+    void SetUrlOpener(UrlOpenerFn fn) { m_urlOpener = std::move(fn); }
+    bool OpenUrl(const QUrl& url);
+
+    // CDocHost
+    const CCodeMap* CodeMap() const override;
+    bool LimitFieldWidth() const override;
+    int MaxFieldWidth() const override;
+    int FieldWidth(const std::string& tag) const override;
+    void SetFieldWidth(const std::string& tag, int width) override;
+    bool IsBusy() const override { return m_busy; }
+    void AddToRecentFiles(const QString& path) override;
+    QString GetSaveFileName(QWidget* parent, const QString& suggested) override;
+    void RefreshStatus() override;
+
+    // Where an optional resource pack is looked for, in order.
+    static QStringList ResourcePackCandidates();
+
+signals:
+    void BusyChanged(bool busy);
+
+private:
+    void LoadQtTranslations();
+    void LoadResourcePackIfPresent();
+    bool StartDemo();
+    void RunSettingsSheet();
+
+    Options m_options;
+    std::unique_ptr<CSingleInstance> m_instance;
+    std::unique_ptr<CAppSettings> m_settings;
+    std::unique_ptr<QSettings> m_store;
+    std::unique_ptr<CCodeMap> m_codeMap;
+    std::unique_ptr<CRecentFileList> m_recent;
+    std::unique_ptr<CGuiPrompter> m_prompter;
+    std::unique_ptr<CMainFrame> m_frame;
+    std::unique_ptr<CDemoDevice> m_demo;
+    QList<QTranslator*> m_translators;
+    FileDialogFn m_fileDialog;
+    UrlOpenerFn m_urlOpener;
+    bool m_busy = false;
+    bool m_exited = false;
+    int m_exitCode = 0;
+};
+
+} // namespace tessera
