@@ -222,14 +222,14 @@ bool SerialLine::Purge(unsigned flags) {
     return ok;
 }
 
-void SerialLine::ReadErrorCounters(std::int64_t (&counters)[4]) const {
+void SerialLine::ReadErrorCounters(std::int64_t (&counters)[4]) {
     std::fill(std::begin(counters), std::end(counters), 0);
 #if defined(Q_OS_LINUX) && defined(TIOCGICOUNT)
     if (!m_port)
         return;
     serial_icounter_struct ic{};
     if (::ioctl(static_cast<int>(m_port->handle()), TIOCGICOUNT, &ic) == 0) {
-        const_cast<SerialLine*>(this)->m_hasErrorCounters = true;
+        m_hasErrorCounters = true;
         counters[0] = ic.frame;
         counters[1] = ic.parity;
         counters[2] = ic.overrun;

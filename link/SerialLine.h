@@ -93,7 +93,7 @@ private:
     // many are still waiting (0 = all sent), or -1 when the line failed.
     std::int64_t Untransmitted(std::int64_t deadlineMs);
     bool Cancelled() const { return m_cancelled && m_cancelled(); }
-    void ReadErrorCounters(std::int64_t (&counters)[4]) const;
+    void ReadErrorCounters(std::int64_t (&counters)[4]);
 
     std::unique_ptr<QSerialPort> m_port;
     LineTimeouts m_timeouts;
