@@ -10,19 +10,151 @@ namespace tessera {
 
 // ---- CDataRecord ----
 
-CDataRecord::CDataRecord(std::span<const FieldTag> tags) {
-    m_fields.reserve(tags.size());
-    for (FieldTag tag : tags)
-        m_fields.push_back(CreateField(tag));
+namespace {
+
+struct ClassLayout {
+    std::size_t size;
+    std::size_t align;
+};
+
+template <class T>
+constexpr ClassLayout LayoutFor() {
+    return {sizeof(T), alignof(T)};
 }
+
+ClassLayout LayoutOf(FieldClass c) {
+    switch (c) {
+    case FieldClass::Text: return LayoutFor<CTextField>();
+    case FieldClass::SubText: return LayoutFor<CSubTextField>();
+    case FieldClass::Flag: return LayoutFor<CFlagField>();
+    case FieldClass::Time: return LayoutFor<CTimeField>();
+    case FieldClass::DayWeek: return LayoutFor<CDayWeekField>();
+    case FieldClass::Check: return LayoutFor<CCheckField>();
+    case FieldClass::Ascii: return LayoutFor<CAsciiField>();
+    case FieldClass::Binary: return LayoutFor<CBinaryField>();
+    case FieldClass::Phonogram: return LayoutFor<CPhonogramField>();
+    case FieldClass::Image: return LayoutFor<CImageField>();
+    case FieldClass::None: break;
+    }
+    return {0, 1};
+}
+
+// A new empty field of class `c` at `where`.
+CField* ConstructField(FieldClass c, FieldTag tag, void* where) {
+    switch (c) {
+    case FieldClass::Text: return ::new (where) CTextField(tag);
+    case FieldClass::SubText: return ::new (where) CSubTextField(tag);
+    case FieldClass::Flag: return ::new (where) CFlagField(tag);
+    case FieldClass::Time: return ::new (where) CTimeField(tag);
+    case FieldClass::DayWeek: return ::new (where) CDayWeekField(tag);
+    case FieldClass::Check: return ::new (where) CCheckField(tag);
+    case FieldClass::Ascii: return ::new (where) CAsciiField(tag);
+    case FieldClass::Binary: return ::new (where) CBinaryField(tag);
+    case FieldClass::Phonogram: return ::new (where) CPhonogramField(tag);
+    case FieldClass::Image: return ::new (where) CImageField(tag);
+    case FieldClass::None: break;
+    }
+    return nullptr;
+}
+
+// A copy of `f` (tag and value) at `where`.
+CField* CopyField(const CField& f, void* where) {
+    switch (f.Class()) {
+    case FieldClass::Text: return ::new (where) CTextField(static_cast<const CTextField&>(f));
+    case FieldClass::SubText:
+        return ::new (where) CSubTextField(static_cast<const CSubTextField&>(f));
+    case FieldClass::Flag: return ::new (where) CFlagField(static_cast<const CFlagField&>(f));
+    case FieldClass::Time: return ::new (where) CTimeField(static_cast<const CTimeField&>(f));
+    case FieldClass::DayWeek:
+        return ::new (where) CDayWeekField(static_cast<const CDayWeekField&>(f));
+    case FieldClass::Check: return ::new (where) CCheckField(static_cast<const CCheckField&>(f));
+    case FieldClass::Ascii: return ::new (where) CAsciiField(static_cast<const CAsciiField&>(f));
+    case FieldClass::Binary:
+        return ::new (where) CBinaryField(static_cast<const CBinaryField&>(f));
+    case FieldClass::Phonogram:
+        return ::new (where) CPhonogramField(static_cast<const CPhonogramField&>(f));
+    case FieldClass::Image: return ::new (where) CImageField(static_cast<const CImageField&>(f));
+    case FieldClass::None: break;
+    }
+    return nullptr;
+}
+
+constexpr std::size_t AlignUp(std::size_t n, std::size_t a) { return (n + a - 1) / a * a; }
+
+} // namespace
+
+RecordLayout RecordLayout::For(std::span<const FieldTag> tags) {
+    RecordLayout layout;
+    layout.tags.assign(tags.begin(), tags.end());
+    layout.classes.reserve(tags.size());
+    layout.offsets.reserve(tags.size());
+    std::size_t offset = tags.size() * sizeof(CField*);
+    for (FieldTag tag : tags) {
+        const FieldClass c = FieldClassOf(tag);
+        const ClassLayout l = LayoutOf(c);
+        offset = AlignUp(offset, l.align);
+        layout.classes.push_back(c);
+        layout.offsets.push_back(offset);
+        offset += l.size;
+    }
+    layout.size = offset == 0 ? 1 : offset;
+    return layout;
+}
+
+template <class Make>
+void CDataRecord::Build(const RecordLayout& layout, Make make) {
+    const std::size_t count = layout.classes.size();
+    auto block = std::make_unique_for_overwrite<std::byte[]>(layout.size);
+    auto** slots = reinterpret_cast<CField**>(block.get());
+    for (std::size_t i = 0; i < count; ++i)
+        ::new (static_cast<void*>(slots + i)) CField*(nullptr);
+    std::size_t i = 0;
+    try {
+        for (; i < count; ++i) {
+            if (layout.classes[i] != FieldClass::None)
+                slots[i] = make(i, static_cast<void*>(block.get() + layout.offsets[i]));
+        }
+    } catch (...) {
+        for (std::size_t j = 0; j < i; ++j)
+            if (slots[j] != nullptr)
+                slots[j]->~CField();
+        throw;
+    }
+    Release();
+    m_block = std::move(block);
+    m_fields = slots;
+    m_count = static_cast<int>(count);
+}
+
+void CDataRecord::Release() noexcept {
+    for (int i = 0; i < m_count; ++i)
+        if (m_fields[i] != nullptr)
+            m_fields[i]->~CField();
+    m_block.reset();
+    m_fields = nullptr;
+    m_count = 0;
+}
+
+CDataRecord::CDataRecord(const RecordLayout& layout) {
+    Build(layout, [&](std::size_t i, void* at) {
+        return ConstructField(layout.classes[i], layout.tags[i], at);
+    });
+}
+
+CDataRecord::CDataRecord(std::span<const FieldTag> tags) : CDataRecord(RecordLayout::For(tags)) {}
 
 CDataRecord::CDataRecord(const std::vector<std::string>& tags) {
-    m_fields.reserve(tags.size());
+    std::vector<FieldTag> codes;
+    codes.reserve(tags.size());
     for (const std::string& tag : tags)
-        m_fields.push_back(CreateField(TagCodeOf(tag)));
+        codes.push_back(TagCodeOf(tag));
+    const RecordLayout layout = RecordLayout::For(codes);
+    Build(layout, [&](std::size_t i, void* at) {
+        return ConstructField(layout.classes[i], layout.tags[i], at);
+    });
 }
 
-CDataRecord::~CDataRecord() = default;
+CDataRecord::~CDataRecord() { Release(); }
 
 std::unique_ptr<CDataRecord> CDataRecord::Clone() const {
     try {
@@ -39,17 +171,19 @@ std::unique_ptr<CDataRecord> CDataRecord::Clone() const {
 bool CDataRecord::Assign(const CDataRecord& other) {
     if (&other == this)
         return true;
-    try {
-        std::vector<std::unique_ptr<CField>> fields;
-        fields.reserve(other.m_fields.size());
-        for (const auto& field : other.m_fields) {
-            if (!field) {
-                ShowMessage(kMsgUnknownField, PromptIcon::Stop, PromptButtons::Ok);
-                return false;
-            }
-            fields.push_back(field->Clone());
+    for (int i = 0; i < other.m_count; ++i) {
+        if (other.m_fields[i] == nullptr) {
+            ShowMessage(kMsgUnknownField, PromptIcon::Stop, PromptButtons::Ok);
+            return false;
         }
-        m_fields.swap(fields);
+    }
+    try {
+        std::vector<FieldTag> tags;
+        tags.reserve(static_cast<std::size_t>(other.m_count));
+        for (int i = 0; i < other.m_count; ++i)
+            tags.push_back(other.m_fields[i]->Tag());
+        Build(RecordLayout::For(tags),
+              [&](std::size_t i, void* at) { return CopyField(*other.m_fields[i], at); });
         return true;
     } catch (const std::bad_alloc&) {
         ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
@@ -58,21 +192,21 @@ bool CDataRecord::Assign(const CDataRecord& other) {
 }
 
 CField* CDataRecord::FieldAt(int index) {
-    if (index < 0 || index >= FieldCount())
+    if (index < 0 || index >= m_count)
         return nullptr;
-    return m_fields[static_cast<std::size_t>(index)].get();
+    return m_fields[index];
 }
 
 const CField* CDataRecord::FieldAt(int index) const {
-    if (index < 0 || index >= FieldCount())
+    if (index < 0 || index >= m_count)
         return nullptr;
-    return m_fields[static_cast<std::size_t>(index)].get();
+    return m_fields[index];
 }
 
 int CDataRecord::FindField(FieldTag tag) const {
-    for (std::size_t i = 0; i < m_fields.size(); ++i) {
-        if (m_fields[i] && m_fields[i]->Tag() == tag)
-            return static_cast<int>(i);
+    for (int i = 0; i < m_count; ++i) {
+        if (m_fields[i] != nullptr && m_fields[i]->Tag() == tag)
+            return i;
     }
     return -1;
 }
@@ -80,7 +214,7 @@ int CDataRecord::FindField(FieldTag tag) const {
 bool CDataRecord::ParseField(int index, std::string_view text, bool report) {
     if (index < 0 || index >= FieldCount())
         return false;
-    CField* field = m_fields[static_cast<std::size_t>(index)].get();
+    CField* field = m_fields[index];
     if (field != nullptr && field->ParseText(text))
         return true;
     if (report)
@@ -112,14 +246,14 @@ bool CDataRecord::SetFieldValue(FieldTag tag, const FieldValue& value) {
     const int index = FindField(tag);
     if (index < 0)
         return false;
-    return m_fields[static_cast<std::size_t>(index)]->SetValue(value);
+    return m_fields[index]->SetValue(value);
 }
 
 FieldValueRef CDataRecord::GetFieldValue(FieldTag tag) const {
     const int index = FindField(tag);
     if (index < 0)
         throw CUserAbort();
-    return m_fields[static_cast<std::size_t>(index)]->GetValue();
+    return m_fields[index]->GetValue();
 }
 
 void CDataRecord::ClearField(int index) {
@@ -149,6 +283,7 @@ void CRecordSet::SetTags(std::vector<std::string> tags) {
     m_tagCodes.reserve(m_tags.size());
     for (const std::string& tag : m_tags)
         m_tagCodes.push_back(TagCodeOf(tag));
+    m_layout = RecordLayout::For(m_tagCodes);
 }
 
 bool CRecordSet::SetKind(int kind) {
@@ -221,7 +356,7 @@ std::unique_ptr<CDataRecord> CRecordSet::TakeRecord(int position) {
 
 std::unique_ptr<CDataRecord> CRecordSet::NewRecord() const {
     try {
-        return std::make_unique<CDataRecord>(std::span<const FieldTag>(m_tagCodes));
+        return std::unique_ptr<CDataRecord>(new CDataRecord(m_layout));
     } catch (const std::bad_alloc&) {
         ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
         return nullptr;
@@ -254,22 +389,26 @@ bool CRecordSet::MoveRecords(CRecordSet& from, CRecordSet& to, int position) {
             }
         }
     }
+    for (std::size_t i = 0; i < target.size(); ++i) {
+        // A slot without a class never holds a value; any other column must find its own.
+        if (target[i] < 0 && FieldClassOf(from.m_tagCodes[i]) != FieldClass::None)
+            return false;
+    }
+    std::vector<int> sourceOf(to.m_tagCodes.size(), -1);
+    for (std::size_t i = 0; i < target.size(); ++i)
+        if (target[i] >= 0)
+            sourceOf[static_cast<std::size_t>(target[i])] = static_cast<int>(i);
     try {
         RecordList rebuilt;
         rebuilt.reserve(from.m_records.size());
+        const RecordLayout& layout = to.m_layout;
         for (const auto& record : from.m_records) {
-            auto copy = std::make_unique<CDataRecord>(std::span<const FieldTag>(to.m_tagCodes));
-            for (std::size_t i = 0; i < record->m_fields.size(); ++i) {
-                auto& field = record->m_fields[i];
-                if (!field)
-                    continue; // a slot without a class never holds a value
-                if (target[i] < 0)
-                    return false;
-                auto& slot = copy->m_fields[static_cast<std::size_t>(target[i])];
-                if (!slot || slot->Class() != field->Class())
-                    return false;
-                slot = field->Clone();
-            }
+            std::unique_ptr<CDataRecord> copy(new CDataRecord());
+            copy->Build(layout, [&](std::size_t j, void* at) {
+                const CField* source = sourceOf[j] >= 0 ? record->FieldAt(sourceOf[j]) : nullptr;
+                return source != nullptr ? CopyField(*source, at)
+                                         : ConstructField(layout.classes[j], layout.tags[j], at);
+            });
             rebuilt.push_back(std::move(copy));
         }
         from.m_records.clear();
@@ -288,6 +427,7 @@ RecordList CRecordSet::Detach() {
     m_tags.clear();
     m_titles.clear();
     m_tagCodes.clear();
+    m_layout = RecordLayout{};
     return records;
 }
 

@@ -28,6 +28,16 @@ public:
     const char* what() const noexcept override { return "operation aborted"; }
 };
 
+// Where the fields of a record with a given tag list lie in the record's block.
+struct RecordLayout {
+    std::vector<FieldTag> tags;
+    std::vector<FieldClass> classes;
+    std::vector<std::size_t> offsets;
+    std::size_t size = 0;
+
+    static RecordLayout For(std::span<const FieldTag> tags);
+};
+
 // One record: a field per tag, in tag order; an empty slot for a tag without a field class.
 class CDataRecord {
 public:
@@ -44,7 +54,7 @@ public:
     // Becomes a deep copy of `other`; false (this record unchanged) after 1027 or 1036.
     bool Assign(const CDataRecord& other);
 
-    int FieldCount() const { return static_cast<int>(m_fields.size()); }
+    int FieldCount() const { return m_count; }
     // The field at `index`; null for an empty slot or an index outside the record.
     CField* FieldAt(int index);
     const CField* FieldAt(int index) const;
@@ -71,7 +81,19 @@ private:
     friend class CRecordSet;
     CDataRecord() = default;
 
-    std::vector<std::unique_ptr<CField>> m_fields;
+    explicit CDataRecord(const RecordLayout& layout);
+
+    // Makes the fields of `layout` in one block: `make(i, where)` constructs field i (of
+    // class layout.classes[i], never None) at `where`.
+    template <class Make>
+    void Build(const RecordLayout& layout, Make make);
+    void Release() noexcept;
+
+    // The fields live in one block with their pointer array in front: one allocation per
+    // record instead of one per field, which is most of the cost of reading a large set.
+    std::unique_ptr<std::byte[]> m_block;
+    CField** m_fields = nullptr;
+    int m_count = 0;
 };
 
 using RecordList = std::vector<std::unique_ptr<CDataRecord>>;
@@ -179,6 +201,7 @@ private:
     std::vector<std::string> m_tags;
     std::vector<std::string> m_titles;
     std::vector<FieldTag> m_tagCodes;
+    RecordLayout m_layout;
     RecordList m_records;
     ReadPosition m_readPos;
 };

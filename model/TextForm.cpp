@@ -55,6 +55,21 @@ CTextTokenizer::CTextTokenizer(const char* text, std::size_t size, const CCodeMa
       m_end(m_begin + (text != nullptr ? size : 0)),
       m_map(map) {
     m_value[0] = '\0';
+    if (map == nullptr) {
+        std::memset(m_unchanged, 0xFF, sizeof m_unchanged);
+        m_fastPairs = true;
+    } else if (static_cast<std::size_t>(m_end - m_begin) >= kIdentityTableThreshold) {
+        char out[16];
+        for (unsigned code = 0x8100; code <= 0xFDFF; ++code) {
+            if (!IsLeadByte(static_cast<unsigned char>(code >> 8)))
+                continue;
+            const int n = map->MapDeviceCode(static_cast<std::uint16_t>(code), out);
+            if (n == 2 && static_cast<unsigned char>(out[0]) == (code >> 8) &&
+                static_cast<unsigned char>(out[1]) == (code & 0xFF))
+                m_unchanged[(code >> 6) & 0x1FF] |= std::uint64_t{1} << (code & 63);
+        }
+        m_fastPairs = true;
+    }
 }
 
 bool CTextTokenizer::Append(const char* bytes, std::size_t count) {
@@ -88,10 +103,19 @@ CTextTokenizer::Status CTextTokenizer::Next() {
     };
 
     while (m_pos < m_end) {
-        // Copy the run of plain bytes in one go.
+        // Copy the run of plain bytes (and of characters the map leaves alone) in one go.
         const unsigned char* run = m_pos;
-        while (m_pos < m_end && kClasses[*m_pos] == Plain)
-            ++m_pos;
+        while (m_pos < m_end) {
+            const unsigned char c = kClasses[*m_pos];
+            if (c == Plain) {
+                ++m_pos;
+            } else if (c == Lead && m_fastPairs && m_pos + 1 < m_end &&
+                       Unchanged(m_pos[0], m_pos[1])) {
+                m_pos += 2;
+            } else {
+                break;
+            }
+        }
         if (m_pos != run && !Append(reinterpret_cast<const char*>(run), m_pos - run))
             return finish(Status::Overflow);
         if (m_pos >= m_end)
@@ -215,6 +239,55 @@ void AppendQuoted(std::string& out, std::string_view value) {
     out.append(value);
     RewriteCircled(out.data() + start, value.size());
     out.push_back(static_cast<char>(kQuote));
+}
+
+bool AppendCheckedValue(std::string& out, std::string_view value) {
+    out.push_back(static_cast<char>(kComma));
+    const std::size_t n = value.size();
+    if (n == 0)
+        return true;
+    if (n > kReadValueCapacity - 1) {
+        out.pop_back();
+        return false;
+    }
+    // One pass that checks, copies and rewrites, straight into the output.
+    const std::size_t start = out.size();
+    out.resize(start + n + 2);
+    char* dst = out.data() + start;
+    const auto* p = reinterpret_cast<const unsigned char*>(value.data());
+    *dst++ = static_cast<char>(kQuote);
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char b = p[i];
+        switch (kClasses[b]) {
+        case Plain:
+        case Comma:
+            *dst++ = static_cast<char>(b);
+            ++i;
+            continue;
+        case Lead: {
+            if (i + 1 >= n)
+                break; // half a character would swallow the closing quote
+            const unsigned char t = p[i + 1];
+            *dst++ = static_cast<char>((b == 0x87 && t >= 0x40 && t <= 0x53) ? 0xED : b);
+            *dst++ = static_cast<char>(t);
+            i += 2;
+            continue;
+        }
+        case Quote:
+            if (i + 1 < n && (p[i + 1] == kComma || p[i + 1] == kCR))
+                break;
+            *dst++ = static_cast<char>(b);
+            ++i;
+            continue;
+        default: // End, CR
+            break;
+        }
+        out.resize(start - 1);
+        return false;
+    }
+    *dst = static_cast<char>(kQuote);
+    return true;
 }
 
 void RewriteCircledNumbers(std::string& value) {

@@ -54,8 +54,16 @@ public:
     // Offset of the next unread byte.
     std::size_t Offset() const { return static_cast<std::size_t>(m_pos - m_begin); }
 
+    // Texts at least this long first learn which codes the map leaves as they are, so that
+    // the common character is copied without a call.
+    static constexpr std::size_t kIdentityTableThreshold = 64 * 1024;
+
 private:
     bool Append(const char* bytes, std::size_t count);
+    bool Unchanged(unsigned char lead, unsigned char trail) const {
+        const unsigned code = (static_cast<unsigned>(lead) << 8) | trail;
+        return (m_unchanged[(code >> 6) & 0x1FF] >> (code & 63)) & 1u;
+    }
 
     const unsigned char* m_begin;
     const unsigned char* m_pos;
@@ -63,7 +71,10 @@ private:
     const CCodeMap* m_map;
     LineState m_state = LineState::InLine;
     bool m_ended = false;
+    bool m_fastPairs = false; // double-byte characters found in m_unchanged are copied
     std::size_t m_length = 0;
+    // One bit per code 0x8000-0xFFFF: set when the map gives the code back unchanged.
+    std::uint64_t m_unchanged[512] = {};
     char m_value[kReadValueCapacity];
 };
 
@@ -83,6 +94,9 @@ ValueProblem CheckValue(std::string_view value);
 // else a quote, the value with circled numbers 0x8740-0x8753 rewritten to 0xED40-0xED53, and a
 // quote. The caller has checked the value with CheckValue.
 void AppendValue(std::string& out, std::string_view value);
+// AppendValue for a value that passes CheckValue, in one pass; false (and `out` as it was)
+// for one that does not.
+bool AppendCheckedValue(std::string& out, std::string_view value);
 // Appends a quote, the value (circled numbers rewritten) and a quote, also when it is empty:
 // how tags and titles are written.
 void AppendQuoted(std::string& out, std::string_view value);

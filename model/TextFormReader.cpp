@@ -115,7 +115,7 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
 
         std::unique_ptr<CDataRecord> record;
         if (isRecord)
-            record = std::make_unique<CDataRecord>(std::span<const FieldTag>(m_tagCodes));
+            record.reset(new CDataRecord(m_layout));
         bool truncating = false; // the user chose to drop this line's surplus values
         int n = 0;
         while (tok.State() != LineState::EndOfLine && status == Status::Value) {

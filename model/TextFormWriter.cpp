@@ -74,11 +74,10 @@ bool CRecordSet::WriteCore(const std::vector<int32_t>* selection, std::string& o
             // A value that does not fit the work buffer, cannot be formatted, or would read
             // back as something else stops the writer: better no file than a wrong one.
             if (!record->FormatField(i, value, false, kWriteValueCapacity) ||
-                CheckValue(value) != ValueProblem::None) {
+                !AppendCheckedValue(out, value)) {
                 ShowWriteFormatError();
                 return false;
             }
-            AppendValue(out, value);
         }
         if (!flush(false))
             return false;

@@ -132,6 +132,48 @@ TEST(Tokenizer, MapsDoubleByteCharactersThroughTheCodeMap) {
     EXPECT_EQ(raw[0].value, "\xED\x40\xEB\xAE");
 }
 
+// Long texts copy the characters the map leaves alone without asking it each time; the
+// values must be the same as when every character goes through the map.
+TEST(Tokenizer, LongTextsMapLikeShortOnes) {
+    CodeMapFlags flags;
+    flags.convAlphaNumeric = true;
+    flags.convSymbol = true;
+    flags.convHiraKana = true;
+    CCodeMap map(&flags);
+    ASSERT_TRUE(map.LoadTables());
+
+    std::vector<std::string> values;
+    for (int lead = 0x81; lead <= 0xFD; ++lead) {
+        if (!IsLeadByte(static_cast<unsigned char>(lead)))
+            continue;
+        std::string v = "x";
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            v += static_cast<char>(lead);
+            v += static_cast<char>(trail);
+        }
+        values.push_back(v);
+    }
+    std::string big;
+    while (big.size() < CTextTokenizer::kIdentityTableThreshold) {
+        for (const auto& v : values)
+            big += "\"" + v + "\"\r\n";
+    }
+    big += "\x1A";
+
+    auto tok = std::make_unique<CTextTokenizer>(big.data(), big.size(), &map);
+    std::size_t i = 0;
+    while (tok->Next() == Status::Value) {
+        tok->ResetLineState();
+        const std::string& source = values[i % values.size()];
+        const std::string one = "\"" + source + "\"\r\n\x1A";
+        auto small = std::make_unique<CTextTokenizer>(one.data(), one.size(), &map);
+        small->Next();
+        ASSERT_EQ(tok->Value(), small->Value()) << "value " << i;
+        ++i;
+    }
+    EXPECT_GE(i, values.size());
+}
+
 // Every prefix of a text, and random bytes, in buffers of exactly their size: the tokenizer
 // must stop at the buffer's end (run under the sanitizers, a read past it is caught).
 TEST(Tokenizer, NeverReadsPastTheBuffer) {
@@ -197,6 +239,12 @@ TEST(WriterValues, RefusesWhatWouldReadBackDifferently) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value.substr(0, 20));
         EXPECT_EQ(CheckValue(c.value), c.problem);
+        // The writer's one-pass append agrees with the check and the plain append.
+        std::string fused = "x";
+        std::string plain = "x";
+        AppendValue(plain, c.value);
+        EXPECT_EQ(AppendCheckedValue(fused, c.value), c.problem == ValueProblem::None);
+        EXPECT_EQ(fused, c.problem == ValueProblem::None ? plain : "x");
     }
 }
 
