@@ -1,0 +1,247 @@
+// Reading and writing the record-set text form of a large phone book, against glibc iconv
+// turning the same bytes from code page 932 into UTF-8: the cheapest thing anyone can do
+// with such a file, and so the yardstick. Prints MB/s, the ratios to the yardstick and the
+// memory the loaded set takes against the file size.
+
+#include <benchmark/benchmark.h>
+#include <iconv.h>
+#include <malloc.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "model/CodeMap.h"
+#include "model/RecordKind.h"
+#include "model/RecordSet.h"
+#include "resources/Cp932Text.h"
+
+namespace {
+
+using namespace tessera;
+
+constexpr int kRecords = 100000;
+
+std::string Sjis(const char* utf8) {
+    std::string out;
+    if (!Utf8ToCp932(utf8, out))
+        throw std::runtime_error("not code page 932");
+    return out;
+}
+
+std::vector<std::string> SjisList(std::initializer_list<const char*> items) {
+    std::vector<std::string> out;
+    for (const char* i : items)
+        out.push_back(Sjis(i));
+    return out;
+}
+
+// A phone book of made-up people: names, readings, numbers, addresses, birthdays, remarks
+// and card marks, varied by a fixed pseudo-random sequence so every run is the same.
+std::unique_ptr<CRecordSet> MakePhoneBook() {
+    const auto surnames = SjisList({"佐藤", "鈴木", "高橋", "田中", "伊藤", "渡辺", "山本", "中村",
+                                    "小林", "加藤", "吉田", "山田", "佐々木", "山口", "松本"});
+    const auto surReadings = SjisList({"さとう", "すずき", "たかはし", "たなか", "いとう",
+                                       "わたなべ", "やまもと", "なかむら", "こばやし", "かとう",
+                                       "よしだ", "やまだ", "ささき", "やまぐち", "まつもと"});
+    const auto given = SjisList({"太郎", "花子", "健一", "美咲", "大輔", "由紀", "誠", "さくら",
+                                 "翔太", "陽子", "一郎", "恵美"});
+    const auto givenReadings = SjisList({"たろう", "はなこ", "けんいち", "みさき", "だいすけ",
+                                         "ゆき", "まこと", "さくら", "しょうた", "ようこ",
+                                         "いちろう", "えみ"});
+    const auto places = SjisList({"東京都文京区本郷", "神奈川県横浜市中区山下町",
+                                  "大阪府大阪市北区梅田", "北海道札幌市中央区大通西",
+                                  "愛知県名古屋市中区栄", "福岡県福岡市中央区天神",
+                                  "京都府京都市左京区吉田", "宮城県仙台市青葉区一番町"});
+    const auto buildings = SjisList({"ひまわり荘", "グリーンハイツ", "第二松本ビル", "さくら館"});
+    const auto remarks = SjisList({"大学の同期。", "旧姓 小林。", "猫を二匹飼っている。",
+                                   "年賀状は毎年欠かさず。", "携帯のメールアドレスあり。",
+                                   "毎年夏に同窓会で会う。"});
+    const auto marks = SjisList({"", "○", "×", "△"});
+    const std::string chome = Sjis("丁目");
+
+    auto set = std::make_unique<CRecordSet>();
+    set->SetKind(kKindPhoneBook);
+    std::uint32_t seed = 12345;
+    auto next = [&seed](std::uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    RecordList records;
+    records.reserve(kRecords);
+    char buf[64];
+    for (int i = 0; i < kRecords; ++i) {
+        auto r = set->NewRecord();
+        const std::size_t s = next(static_cast<std::uint32_t>(surnames.size()));
+        const std::size_t g = next(static_cast<std::uint32_t>(given.size()));
+        r->ParseField(0, i % 17 == 0 ? "*" : " ", false);
+        r->ParseField(1, surnames[s] + " " + given[g], false);
+        r->ParseField(2, surReadings[s] + " " + givenReadings[g], false);
+        std::snprintf(buf, sizeof buf, "0%u-%04u-%04u", 3 + next(90), next(10000), next(10000));
+        r->ParseField(3, buf, false);
+        std::snprintf(buf, sizeof buf, "%03u-%04u", next(1000), next(10000));
+        r->ParseField(4, buf, false);
+        std::string address = places[next(static_cast<std::uint32_t>(places.size()))];
+        std::snprintf(buf, sizeof buf, "%u", 1 + next(9));
+        address += buf + chome;
+        std::snprintf(buf, sizeof buf, " %u-%u", 1 + next(30), 1 + next(20));
+        address += buf;
+        if (next(3) != 0) {
+            std::snprintf(buf, sizeof buf, " %u", 101 + next(900));
+            address += "\x1F" + buildings[next(static_cast<std::uint32_t>(buildings.size()))] + buf;
+        }
+        r->ParseField(5, address, false);
+        if (next(4) != 0) {
+            std::snprintf(buf, sizeof buf, "%04u%02u%02u      ", 1940 + next(60), 1 + next(12),
+                          1 + next(28));
+            r->ParseField(6, buf, false);
+        }
+        if (next(2) == 0)
+            r->ParseField(7, "MEM1:" + remarks[next(6)] + "\x1F" + remarks[next(6)] + "\x1E\x0C",
+                          false);
+        for (int c = 8; c < 12; ++c)
+            r->ParseField(c, marks[next(4)], false);
+        records.push_back(std::move(r));
+    }
+    set->InsertRecords(-1, std::move(records));
+    return set;
+}
+
+const std::string& PhoneBookText() {
+    static const std::string text = [] {
+        std::string out;
+        MakePhoneBook()->WriteTextToString(out);
+        return out;
+    }();
+    return text;
+}
+
+const CCodeMap& Map() {
+    static const CCodeMap map = [] {
+        CCodeMap m;
+        m.LoadTables();
+        return m;
+    }();
+    return map;
+}
+
+void BM_IconvCp932ToUtf8(benchmark::State& state) {
+    const std::string& text = PhoneBookText();
+    std::vector<char> out(text.size() * 3 + 16);
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        state.SkipWithError("iconv has no CP932");
+        return;
+    }
+    for (auto _ : state) {
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char* in = const_cast<char*>(text.data());
+        std::size_t inLeft = text.size();
+        char* o = out.data();
+        std::size_t outLeft = out.size();
+        if (iconv(cd, &in, &inLeft, &o, &outLeft) == static_cast<std::size_t>(-1)) {
+            state.SkipWithError("iconv failed");
+            break;
+        }
+        benchmark::DoNotOptimize(o);
+    }
+    iconv_close(cd);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(text.size()));
+}
+
+void BM_ReadPhoneBook(benchmark::State& state) {
+    const std::string& text = PhoneBookText();
+    for (auto _ : state) {
+        auto set = std::make_unique<CRecordSet>();
+        if (!set->ReadText(text, &Map()) || set->RecordCount() != kRecords) {
+            state.SkipWithError("read failed");
+            break;
+        }
+        // Tearing the set down belongs to the previous document, not to this read.
+        state.PauseTiming();
+        set.reset();
+        state.ResumeTiming();
+    }
+    // What a loaded set holds on the heap, measured once outside the timing.
+    const std::size_t before = mallinfo2().uordblks;
+    auto kept = std::make_unique<CRecordSet>();
+    kept->ReadText(text, &Map());
+    const std::size_t memory = mallinfo2().uordblks - before;
+    kept.reset();
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(text.size()));
+    state.counters["file_MB"] = static_cast<double>(text.size()) / 1e6;
+    state.counters["memory_x_file"] = static_cast<double>(memory) / static_cast<double>(text.size());
+}
+
+void BM_WritePhoneBook(benchmark::State& state) {
+    const std::string& text = PhoneBookText();
+    CRecordSet set;
+    if (!set.ReadText(text, &Map())) {
+        state.SkipWithError("read failed");
+        return;
+    }
+    std::string out;
+    out.reserve(text.size());
+    for (auto _ : state) {
+        if (!set.WriteTextToString(out) || out.size() != text.size()) {
+            state.SkipWithError("write failed");
+            break;
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(text.size()));
+}
+
+BENCHMARK(BM_IconvCp932ToUtf8)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadPhoneBook)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WritePhoneBook)->Unit(benchmark::kMillisecond);
+
+// The console output, then the throughput of each benchmark against iconv's.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.iterations == 0 || run.error_occurred)
+                continue;
+            // CPU time: the machine may be shared, and waiting for it is not this code's cost.
+            const double seconds = run.cpu_accumulated_time / static_cast<double>(run.iterations);
+            m_mbps[run.benchmark_name()] = static_cast<double>(PhoneBookText().size()) / seconds / 1e6;
+        }
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        const auto base = m_mbps.find("BM_IconvCp932ToUtf8");
+        if (base == m_mbps.end())
+            return;
+        std::printf("\n%-24s %10s %16s\n", "", "MB/s", "x iconv");
+        for (const auto& [name, mbps] : m_mbps)
+            std::printf("%-24s %10.1f %16.2f\n", name.c_str(), mbps, mbps / base->second);
+        std::printf("targets: read >= 1.00 x iconv, write >= 2.00 x iconv, memory <= 3 x file\n");
+    }
+
+private:
+    std::map<std::string, double> m_mbps;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Keep freed memory in the process, as a long-running program's heap does, so each read
+    // is not also timing the kernel handing the same pages back.
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    mallopt(M_MMAP_THRESHOLD, 1 << 30);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
