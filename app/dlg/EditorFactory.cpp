@@ -1,0 +1,36 @@
+#include "app/dlg/EditorFactory.h"
+
+#include "app/dlg/EditorCommon.h"
+#include "app/dlg/TelDlg.h"
+#include "app/dlg/CardDlg.h"
+#include "model/RecordKind.h"
+#include "model/RecordSet.h"
+
+namespace tessera {
+
+bool HasEditor(int kind) { return kind == kKindPhoneBook || kind == kKindBusinessCard; }
+
+std::unique_ptr<CRecordEditor> CreateEditor(int kind, QWidget* parent, const CAppSettings& settings) {
+    switch (kind) {
+    case kKindPhoneBook:
+        return std::make_unique<CTelDlg>(settings, parent);
+    case kKindBusinessCard:
+        return std::make_unique<CCardDlg>(settings, parent);
+    default:
+        return nullptr;
+    }
+}
+
+bool EditRecord(QWidget* parent, int kind, CDataRecord& record, bool isNew, const CAppSettings& settings) {
+    std::unique_ptr<CRecordEditor> editor = CreateEditor(kind, parent, settings);
+    if (!editor)
+        return false;
+    if (isNew)
+        editor->SetNewRecord();
+    else if (!editor->LoadFromRecord(record))
+        return false;
+    editor->SetTarget(&record);
+    return editor->exec() == QDialog::Accepted;
+}
+
+} // namespace tessera
