@@ -241,6 +241,67 @@ void AppendQuoted(std::string& out, std::string_view value) {
     out.push_back(static_cast<char>(kQuote));
 }
 
+namespace {
+
+// What the writer's check looks at in a byte it meets outside a double-byte character.
+enum WriteClass : unsigned char { WPlain = 0, WLead = 1, WBad = 2, WQuote = 4, WCircledLead = 8 };
+
+constexpr std::array<unsigned char, 256> MakeWriteClasses() {
+    std::array<unsigned char, 256> t{};
+    for (int b = 0; b < 256; ++b)
+        t[b] = IsLeadByte(static_cast<unsigned char>(b)) ? WLead : WPlain;
+    t[0x87] = WLead | WCircledLead;
+    t[0x00] = WBad;
+    t[0x1A] = WBad;
+    t[kCR] = WBad;
+    t[kQuote] = WQuote;
+    return t;
+}
+constexpr std::array<unsigned char, 256> kWriteClasses = MakeWriteClasses();
+
+// Bytes that need the character walk: controls, the quote, and 0x87 (circled numbers).
+constexpr std::array<unsigned char, 256> MakeWalkBytes() {
+    std::array<unsigned char, 256> t{};
+    for (int b = 0; b < 0x20; ++b)
+        t[b] = 1;
+    t[kQuote] = 1;
+    t[0x87] = 1;
+    return t;
+}
+constexpr std::array<unsigned char, 256> kWalkBytes = MakeWalkBytes();
+
+// True when p[0..n) holds a byte that needs the walk. Eight bytes at a time: a byte below
+// 0x20, or equal to the quote or 0x87, shows up in the high bit of its lane.
+bool NeedsWalk(const unsigned char* p, std::size_t n) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+    auto hasZero = [](std::uint64_t v) { return (v - kOnes) & ~v & kHigh; };
+    std::size_t k = 0;
+    for (; k + 8 <= n; k += 8) {
+        std::uint64_t x;
+        std::memcpy(&x, p + k, 8);
+        const std::uint64_t below = (x - kOnes * 0x20) & ~x & kHigh;
+        if (below | hasZero(x ^ (kOnes * kQuote)) | hasZero(x ^ (kOnes * 0x87)))
+            return true;
+    }
+    unsigned char walk = 0;
+    for (; k < n; ++k)
+        walk |= kWalkBytes[p[k]];
+    return walk != 0;
+}
+
+// True when the last byte of p[0..n) begins a double-byte character. Any byte outside the
+// lead range ends a character, so only the run of lead-range bytes at the end counts: they
+// pair up from its start.
+bool EndsInsideCharacter(const unsigned char* p, std::size_t n) {
+    std::size_t run = 0;
+    while (run < n && IsLeadByte(p[n - 1 - run]))
+        ++run;
+    return run % 2 == 1;
+}
+
+} // namespace
+
 bool AppendCheckedValue(std::string& out, std::string_view value) {
     out.push_back(static_cast<char>(kComma));
     const std::size_t n = value.size();
@@ -250,43 +311,44 @@ bool AppendCheckedValue(std::string& out, std::string_view value) {
         out.pop_back();
         return false;
     }
-    // One pass that checks, copies and rewrites, straight into the output.
+    // Copy first, then walk the characters as the reader will, mending circled numbers in
+    // the copy and stopping at anything that would not read back.
     const std::size_t start = out.size();
     out.resize(start + n + 2);
-    char* dst = out.data() + start;
+    char* dst = out.data() + start + 1;
+    dst[-1] = static_cast<char>(kQuote);
+    dst[n] = static_cast<char>(kQuote);
+    std::memcpy(dst, value.data(), n);
     const auto* p = reinterpret_cast<const unsigned char*>(value.data());
-    *dst++ = static_cast<char>(kQuote);
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned char b = p[i];
-        switch (kClasses[b]) {
-        case Plain:
-        case Comma:
-            *dst++ = static_cast<char>(b);
-            ++i;
-            continue;
-        case Lead: {
-            if (i + 1 >= n)
-                break; // half a character would swallow the closing quote
-            const unsigned char t = p[i + 1];
-            *dst++ = static_cast<char>((b == 0x87 && t >= 0x40 && t <= 0x53) ? 0xED : b);
-            *dst++ = static_cast<char>(t);
-            i += 2;
-            continue;
-        }
-        case Quote:
-            if (i + 1 < n && (p[i + 1] == kComma || p[i + 1] == kCR))
-                break;
-            *dst++ = static_cast<char>(b);
-            ++i;
-            continue;
-        default: // End, CR
-            break;
-        }
+    // Most values hold none of the bytes that need the walk.
+    if (!NeedsWalk(p, n)) {
+        if (!EndsInsideCharacter(p, n))
+            return true;
         out.resize(start - 1);
         return false;
     }
-    *dst = static_cast<char>(kQuote);
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char c = kWriteClasses[p[i]];
+        if (c == WPlain) {
+            ++i;
+            continue;
+        }
+        if (c & WLead) {
+            if ((c & WCircledLead) && i + 1 < n && p[i + 1] >= 0x40 && p[i + 1] <= 0x53)
+                dst[i] = static_cast<char>(0xED);
+            i += 2;
+            continue;
+        }
+        if ((c & WBad) || (i + 1 < n && (p[i + 1] == kComma || p[i + 1] == kCR)))
+            break;
+        ++i; // a quote that stays inside the value
+    }
+    // Stopped early, or the last byte began a character that the closing quote would end.
+    if (i != n) {
+        out.resize(start - 1);
+        return false;
+    }
     return true;
 }
 

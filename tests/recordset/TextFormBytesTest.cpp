@@ -233,6 +233,17 @@ TEST(WriterValues, RefusesWhatWouldReadBackDifferently) {
         {"a\",b", ValueProblem::QuoteSeparator},
         {"a\"\rb", ValueProblem::QuoteSeparator},
         {"abc\x82", ValueProblem::SplitCharacter},
+        {"\x88\x9F", ValueProblem::None},                  // trail byte in the lead range
+        {"\x82\x9F\x88", ValueProblem::SplitCharacter},
+        {"a\x9F\x88\x9F", ValueProblem::SplitCharacter},
+        {"\x87\x40x\x88", ValueProblem::SplitCharacter}, // the same through the slow walk
+        // Longer values are first looked at eight bytes at a time.
+        {"abcdefghijklmnopqrstu", ValueProblem::None},
+        {"abcdefgh\",ijklmnop", ValueProblem::QuoteSeparator},
+        {"abcdefghijk\x1Alm", ValueProblem::EndMark},
+        {"abcdefghijklmno\r", ValueProblem::BareCR},
+        {"0123456789\x87\x40\x82\xA0\x82\xA0", ValueProblem::None},
+        {"\x82\xA0\x82\xA0\x82\xA0\x82\xA0\x82", ValueProblem::SplitCharacter},
         {std::string(kReadValueCapacity - 1, 'x'), ValueProblem::None},
         {std::string(kReadValueCapacity, 'x'), ValueProblem::TooLong},
     };
