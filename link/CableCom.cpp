@@ -42,6 +42,9 @@ bool CCableCom::ReadBlock(char* buffer, int& count) {
         if (CheckCancel())
             break;
         const std::int64_t n = m_line->Read(buffer, kLinkBlockSize);
+        // A cancel can cut a read short; such a block must not pass for the stream's end.
+        if (CheckCancel())
+            break;
         // The raw stream has no checksum: a framing, parity or overrun error reported by the
         // driver is the only sign of damaged bytes, so such a read fails.
         if (n < 0 || m_line->TakeLineError())

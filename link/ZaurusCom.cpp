@@ -45,6 +45,10 @@ bool CZaurusCom::CheckCancel() {
     return false;
 }
 
+bool CZaurusCom::WasCancelled() const {
+    return m_wasCancelled || (m_options.cancelled && m_options.cancelled());
+}
+
 void CZaurusCom::Pause(int ms) const {
     if (ms > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));

@@ -42,8 +42,8 @@ public:
     virtual bool WriteExact(const char* buffer, int count) = 0;
     virtual bool ReadExact(char* buffer, int count) = 0;
 
-    // True when an operation ended because the cancel check said so.
-    bool WasCancelled() const { return m_wasCancelled; }
+    // True when an operation ended because the user cancelled (the cancel check said so).
+    bool WasCancelled() const;
     const LinkTiming& Timing() const { return m_options.timing; }
     // The line in use after Open (nullptr before); for tests and diagnostics.
     ILine* Line() const { return m_line.get(); }

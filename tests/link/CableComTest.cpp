@@ -7,6 +7,7 @@
 
 #include "LinkTestSupport.h"
 #include "link/CableCom.h"
+#include "link/RecordStream.h"
 
 using namespace tessera;
 using namespace tessera::test;
@@ -141,6 +142,29 @@ TEST(CableCancel, CancelStopsTheWaitForAFirstByte) {
     EXPECT_FALSE(port.ReadBlock(buf, n));
     EXPECT_TRUE(port.WasCancelled());
     EXPECT_LT(peer->emptyReads, 10);
+}
+
+TEST(CableCancel, BlockCutShortByACancelIsNotTheEndOfTheStream) {
+    auto peer = std::make_shared<FakePeer>();
+    bool cancel = false;
+    PortOptions o = FakeOptions(peer);
+    o.cancelled = [&] { return cancel; };
+    CCableCom port(std::move(o));
+    ASSERT_TRUE(port.Open(QStringLiteral("x"), 9600));
+    peer->Send(Pattern(512));
+    peer->Send(Pattern(200));  // the line's read ended early: the user cancelled meanwhile
+    peer->damages = [&](const std::string& bytes) {
+        cancel = bytes.size() == 200;
+        return false;
+    };
+    std::string got;
+    EXPECT_EQ(ReceiveRecordStream(port,
+                                  [&](const char* d, int n) {
+                                      got.append(d, static_cast<size_t>(n));
+                                      return true;
+                                  }),
+              TransferResult::Cancelled);
+    EXPECT_EQ(got.size(), 512u);
 }
 
 TEST(CableCancel, EndMarkDoesNotCarryOverToTheNextPort) {
