@@ -5,7 +5,10 @@
 #include <mutex>
 #include <thread>
 
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QEventLoop>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSerialPort>
@@ -51,6 +54,11 @@ SerialLine::~SerialLine() { Close(); }
 bool SerialLine::Open(const QString& portName, const LineSettings& settings) {
     Close();
     m_lastError.clear();
+    // QSerialPort sets up socket notifiers at open; on a plain worker thread they need an
+    // event dispatcher or Qt warns on every open. The waits here never run an event loop,
+    // so an idle dispatcher is all it takes (making a QEventLoop creates one).
+    if (QCoreApplication::instance() != nullptr && QAbstractEventDispatcher::instance() == nullptr)
+        QEventLoop makesDispatcher;
     auto port = std::make_unique<QSerialPort>();
     port->setPortName(portName);
     if (!port->open(QIODevice::ReadWrite)) {
