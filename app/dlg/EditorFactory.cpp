@@ -3,12 +3,16 @@
 #include "app/dlg/EditorCommon.h"
 #include "app/dlg/TelDlg.h"
 #include "app/dlg/CardDlg.h"
+#include "app/dlg/SchedDlg.h"
+#include "app/dlg/Day1Dlg.h"
+#include "app/dlg/Day2Dlg.h"
+#include "app/dlg/ActionDlg.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
 
 namespace tessera {
 
-bool HasEditor(int kind) { return kind == kKindPhoneBook || kind == kKindBusinessCard; }
+bool HasEditor(int kind) { return kind >= kKindPhoneBook && kind <= kKindActionList; }
 
 std::unique_ptr<CRecordEditor> CreateEditor(int kind, QWidget* parent, const CAppSettings& settings) {
     switch (kind) {
@@ -16,6 +20,14 @@ std::unique_ptr<CRecordEditor> CreateEditor(int kind, QWidget* parent, const CAp
         return std::make_unique<CTelDlg>(settings, parent);
     case kKindBusinessCard:
         return std::make_unique<CCardDlg>(settings, parent);
+    case kKindSchedule:
+        return std::make_unique<CSchedDlg>(settings, parent);
+    case kKindAnniversary:
+        return std::make_unique<CDay1Dlg>(settings, parent);
+    case kKindAnniversaryWeek:
+        return std::make_unique<CDay2Dlg>(settings, parent);
+    case kKindActionList:
+        return std::make_unique<CActionDlg>(settings, parent);
     default:
         return nullptr;
     }
