@@ -1,0 +1,103 @@
+#pragma once
+// An add-in for the device, described by a ZRS file: a title line, the add-in's document
+// file, then the data files to store on the device ("S1:" + name). ZRS files are made on
+// Windows, so names may use "\" and differ in case from the files on disk.
+//
+// ZRS file:
+//     ZRS,P,"Title"
+//     README.TXT          the document shown before the transfer
+//     APP.EXE             the add-in itself: size-checked, and checked for on the device
+//     APP.DAT             further data files, in the order they are stored
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <QString>
+
+namespace tessera {
+
+// Message ids of the add-in transfer.
+enum AddInMessage : int {
+    kMsgZrsFormat = 2560,
+    kMsgZrsMissingFile = 2561,
+    kMsgZrsNoMemory = 2562,
+    kMsgAddInPrepareFailed = 2563,
+    kMsgAddInDocument = 2564,
+    kMsgAddInSameName = 2565,
+    kMsgAddInUnsupported = 2566,
+    kMsgAddInTooLarge = 2567,
+    kMsgZrsOpen = 2568,
+    kMsgAddInNameTooLong = 2569,  // '%s': the name as written
+    kMsgAddInConfirm = 3092,
+    kMsgAddInNote = 9025,         // the overview window's note
+    kMsgAddInStepBase = 1104,     // step k shows 1104 + k
+};
+
+class CAddInTransfer {
+public:
+    // Results of LoadZrs. A positive result is shown as message 2559 + result.
+    enum LoadResult : int {
+        kCannotOpen = -1,   // 2568
+        kLoaded = 0,
+        kBadFormat = 1,     // 2560: line 1 is not a ZRS line, or fewer than three lines
+        kMissingFile = 2,   // 2561
+        kNoMemory = 3,      // 2562
+        kNameTooLong = 10,  // 2569: a data file's name does not fit the device's command
+    };
+
+    // The first file must be strictly smaller than this; more room when the device has
+    // S7:NIFADR.BOX.
+    static constexpr std::int64_t kSizeLimitExtended = 120832;  // 0x1D800
+    static constexpr std::int64_t kSizeLimitPlain = 54272;      // 0xD400
+    static std::int64_t SizeLimit(bool extendedMemory) {
+        return extendedMemory ? kSizeLimitExtended : kSizeLimitPlain;
+    }
+    // Longest name (code page 932 bytes) a device command can carry with its "S1:" prefix.
+    static constexpr int kMaxNameBytes = 25;
+
+    CAddInTransfer() = default;
+
+    // Reads the ZRS file; shows nothing. On failure the transfer holds nothing usable.
+    int LoadZrs(const QString& path);
+    // LoadZrs, and on failure its message (2568, 2560, 2561, 2562 or 2569) then 2563.
+    bool Load(const QString& path);
+
+    // The add-in's document as code page 932 text for the overview window, every line ending
+    // in CR LF. False when the file could not be read completely (`text` keeps what was read).
+    bool ReadDocument(std::string& text) const;
+
+    const QString& ZrsDirectory() const { return m_directory; }
+    const QString& DocumentPath() const { return m_documentPath; }
+    // The title of line 1 (between the quotes), code page 932.
+    const std::string& Title() const { return m_title; }
+    int FileCount() const { return static_cast<int>(m_names.size()); }
+    // The name as written in the ZRS file (code page 932): what the device is told.
+    const std::string& DeviceName(int index) const { return m_names.at(static_cast<std::size_t>(index)); }
+    // The file on this computer.
+    const QString& FilePath(int index) const { return m_paths.at(static_cast<std::size_t>(index)); }
+    std::int64_t TotalSize() const { return m_totalSize; }
+    std::int64_t FirstFileSize() const { return m_firstFileSize; }
+    // After kNameTooLong or kMissingFile: the line concerned, code page 932.
+    const std::string& ProblemName() const { return m_problem; }
+
+    // Resolves a name of a ZRS file (code page 932, "\" or "/" between folders) against
+    // `directory`: the exact path when it exists, else each part matched case-insensitively.
+    // Empty when no such regular file exists.
+    static QString ResolveName(const QString& directory, const std::string& name);
+
+private:
+    int LoadInner(const QString& path);
+    void Clear();
+
+    QString m_directory;
+    QString m_documentPath;
+    std::string m_title;
+    std::vector<std::string> m_names;
+    std::vector<QString> m_paths;
+    std::int64_t m_totalSize = 0;
+    std::int64_t m_firstFileSize = 0;
+    std::string m_problem;
+};
+
+} // namespace tessera
