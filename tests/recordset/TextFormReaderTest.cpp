@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -322,6 +323,37 @@ TEST(ReaderEmptySlots, ValuesForATagWithoutClassAreRejected) {
     ASSERT_TRUE(set.ReadText(text, nullptr, &errors));
     EXPECT_EQ(errors, 2);
     EXPECT_EQ(set.RecordCount(), 2);
+}
+
+// Whatever the bytes and the answers, the reader stops, keeps only whole records and leaves
+// a set that writes (or refuses with its message).
+TEST(ReaderRandomInput, NeverCrashesAndKeepsRecordsWhole) {
+    std::mt19937 rng(20011);
+    const std::vector<std::string> pieces = {
+        "\"i\"", "\"D\"", "\"T\"", "\"NAME\"", "\"PRTY\"", "\"SYNC\"", "\"TIM1\"", ",",
+        "\"", "\r\n", "\r", "\n", "\x1A", std::string(1, '\0'), "\x82\xA0", "\x87\x40", "\x81",
+        "\xED\x40", "03", "x", "200105311230  "};
+    const PromptResult answers[] = {R::Ok, R::Abort, R::Retry, R::Ignore, R::Yes, R::No};
+    CCodeMap map;
+    ASSERT_TRUE(map.LoadTables());
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = round % 2 ? "\"i\",\"NAME\",\"PRTY\"\r\n" : "";
+        const int n = static_cast<int>(rng() % 40);
+        for (int i = 0; i < n; ++i)
+            text += pieces[rng() % pieces.size()];
+        RecordingPrompter prompter;
+        for (int i = 0; i < 20; ++i)
+            prompter.script.push_back(answers[rng() % std::size(answers)]);
+        prompter.whenUnscripted = R::Ignore;
+        CRecordSet set;
+        int errors = -1;
+        set.ReadText(text.data(), text.size(), round % 3 ? &map : nullptr, &errors);
+        EXPECT_GE(errors, 0);
+        for (int r = 0; r < set.RecordCount(); ++r)
+            ASSERT_EQ(set.RecordAt(r)->FieldCount(), set.FieldCount());
+        std::string out;
+        set.WriteTextToString(out);
+    }
 }
 
 } // namespace
