@@ -196,8 +196,10 @@ CMainFrame::~CMainFrame() {
         doc->SetClosing(true);
         disconnect(doc, nullptr, this, nullptr);
     }
-    const QList<QMdiSubWindow*> windows = m_mdi->subWindowList();
-    for (QMdiSubWindow* w : windows)
+    // Closed windows wait for their deferred deletion and are no longer listed by the area:
+    // they go now too, before the documents their views point to.
+    const QList<CChildFrame*> windows = findChildren<CChildFrame*>();
+    for (CChildFrame* w : windows)
         delete w;
     qDeleteAll(m_docs);
     m_docs.clear();

@@ -88,9 +88,12 @@ void CRecordTableModel::SortRows(int column, bool descending) {
 
     std::vector<std::size_t> perm(n);
     std::iota(perm.begin(), perm.end(), std::size_t{0});
-    std::stable_sort(perm.begin(), perm.end(), [&](std::size_t a, std::size_t b) {
+    std::sort(perm.begin(), perm.end(), [&](std::size_t a, std::size_t b) {
         const int c = sortKeys[a].compare(sortKeys[b]);
-        return descending ? c > 0 : c < 0;
+        if (c != 0)
+            return descending ? c > 0 : c < 0;
+        // Equal texts stay in record order, whatever the table showed before.
+        return m_order[a] < m_order[b];
     });
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);

@@ -265,7 +265,7 @@ void CByteTextEdit::OnChanged() {
         return;
     const QString now = toPlainText();
     const int bytes = Cp932Length(now);
-    if (m_max > 0 && bytes > m_max && bytes > m_lastBytes) {
+    if (m_max > 0 && !m_soft && bytes > m_max && bytes > m_lastBytes) {
         // Refuse what went past the limit: back to the text before this change.
         const int pos = std::min(static_cast<int>(m_lastText.size()),
                                  std::max(0, textCursor().position() - static_cast<int>(now.size() - m_lastText.size())));

@@ -149,6 +149,9 @@ public:
     bool IsEmptyText() const { return toPlainText().isEmpty(); }
     int MaxBytes() const { return m_max; }
     void SetMaxBytes(int maxBytes);
+    // A soft limit only shows the room left (negative past it) and refuses nothing; the
+    // dialog checks the length when the user confirms.
+    void SetSoftLimit(bool soft) { m_soft = soft; }
     int RoomLeft() const;
     // A small label kept up to date with the bytes left (null without a limit).
     QLabel* RoomLabel();
@@ -165,6 +168,7 @@ private:
     QString m_lastText;
     int m_lastBytes = 0;
     bool m_reverting = false;
+    bool m_soft = false;
     QLabel* m_room = nullptr;
 };
 

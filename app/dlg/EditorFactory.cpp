@@ -7,12 +7,14 @@
 #include "app/dlg/Day1Dlg.h"
 #include "app/dlg/Day2Dlg.h"
 #include "app/dlg/ActionDlg.h"
+#include "app/dlg/ReportDlg.h"
+#include "app/dlg/ImageDlg.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
 
 namespace tessera {
 
-bool HasEditor(int kind) { return kind >= kKindPhoneBook && kind <= kKindActionList; }
+bool HasEditor(int kind) { return kind >= kKindPhoneBook && kind <= kKindMemo; }
 
 std::unique_ptr<CRecordEditor> CreateEditor(int kind, QWidget* parent, const CAppSettings& settings) {
     switch (kind) {
@@ -28,6 +30,10 @@ std::unique_ptr<CRecordEditor> CreateEditor(int kind, QWidget* parent, const CAp
         return std::make_unique<CDay2Dlg>(settings, parent);
     case kKindActionList:
         return std::make_unique<CActionDlg>(settings, parent);
+    case kKindReport:
+        return std::make_unique<CReportDlg>(settings, parent);
+    case kKindMemo:
+        return std::make_unique<CImageDlg>(settings, parent);
     default:
         return nullptr;
     }

@@ -34,7 +34,9 @@ const auto* const g_env = ::testing::AddGlobalTestEnvironment(new QtEnvironment)
 
 } // namespace
 
-StartedApp::StartedApp(const QStringList& args, bool singleInstance) {
+StartedApp::StartedApp(const QStringList& args, bool singleInstance, bool ownSettings) {
+    if (ownSettings)
+        settings = std::make_unique<TempSettings>();
     CTesseraApp::Options options;
     options.singleInstance = singleInstance;
     options.instanceDir = runtime.path();
@@ -52,6 +54,7 @@ StartedApp::~StartedApp() {
     if (app)
         app->ExitInstance();
     app.reset();
+    settings.reset();
 }
 
 QString WriteFile(const QTemporaryDir& dir, const QString& name, const std::string& bytes) {

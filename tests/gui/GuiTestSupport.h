@@ -44,13 +44,15 @@ public:
     int refreshes = 0;
 };
 
-// A started Tessera in a temporary settings folder, with its lock in a temporary folder
-// too, answering file dialogs from `dialogAnswer`.
+// A started Tessera, with its lock in a temporary folder, answering file dialogs from
+// `dialogAnswer`. With `ownSettings` it also gets a settings folder of its own; tests that
+// start Tessera twice on the same settings make a TempSettings themselves.
 struct StartedApp {
-    explicit StartedApp(const QStringList& args = {}, bool singleInstance = false);
+    explicit StartedApp(const QStringList& args = {}, bool singleInstance = false,
+                        bool ownSettings = true);
     ~StartedApp();
 
-    TempSettings settings;
+    std::unique_ptr<TempSettings> settings;
     QTemporaryDir runtime;
     std::unique_ptr<CTesseraApp> app;
     bool started = false;

@@ -1,0 +1,171 @@
+#include "document/Clipboard.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+#include <cstdio>
+
+#include "app/core/Cp932.h"
+#include "model/Prompter.h"
+
+namespace tessera {
+
+namespace {
+
+constexpr char kEndMark = 0x1A;
+
+QClipboard* Clipboard() {
+    if (QGuiApplication::instance() == nullptr)
+        return nullptr;
+    return QGuiApplication::clipboard();
+}
+
+std::string CodePointName(char32_t c) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(c));
+    return buf;
+}
+
+std::string ByteName(unsigned char b) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "0x%02X", b);
+    return buf;
+}
+
+// CR LF, lone CR and lone LF all become CR LF: a lone CR inside a value would end the
+// reader's line in the middle of a record.
+QString NormaliseLineBreaks(const QString& text) {
+    QString out;
+    out.reserve(text.size() + text.size() / 16);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\r')) {
+            out += QStringLiteral("\r\n");
+            if (i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
+                ++i;
+        } else if (c == QLatin1Char('\n')) {
+            out += QStringLiteral("\r\n");
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+bool RecordTextFromUnicode(const QString& text, std::string& out, std::string* badText, int* message) {
+    out.clear();
+    QString t = NormaliseLineBreaks(text);
+    // A text form copied from a file may still carry its end mark (and line breaks after it).
+    qsizetype end = t.size();
+    while (end > 0 && (t[end - 1] == QLatin1Char('\r') || t[end - 1] == QLatin1Char('\n')))
+        --end;
+    if (end > 0 && t[end - 1] == QChar(kEndMark))
+        t.truncate(end - 1);
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        const char16_t c = t[i].unicode();
+        if (c == 0 || c == static_cast<char16_t>(kEndMark)) {
+            if (badText)
+                *badText = ByteName(static_cast<unsigned char>(c));
+            if (message)
+                *message = kMsgClipboardControl;
+            return false;
+        }
+    }
+    qsizetype bad = -1;
+    std::string bytes;
+    if (!QStringToCp932(t, bytes, &bad)) {
+        if (badText) {
+            char32_t cp = bad >= 0 && bad < t.size() ? t[bad].unicode() : 0;
+            if (bad >= 0 && bad + 1 < t.size() && t[bad].isHighSurrogate() && t[bad + 1].isLowSurrogate())
+                cp = QChar::surrogateToUcs4(t[bad], t[bad + 1]);
+            *badText = CodePointName(cp);
+        }
+        if (message)
+            *message = kMsgClipboardBadChar;
+        return false;
+    }
+    // The reader takes a last line only with its line end.
+    if (!bytes.empty() && (bytes.size() < 2 || bytes.compare(bytes.size() - 2, 2, "\r\n") != 0))
+        bytes += "\r\n";
+    bytes += kEndMark;
+    out = std::move(bytes);
+    return true;
+}
+
+bool RecordTextFromBytes(std::string bytes, std::string& out, std::string* badText) {
+    out.clear();
+    std::size_t end = bytes.size();
+    while (end > 0 && (bytes[end - 1] == '\r' || bytes[end - 1] == '\n'))
+        --end;
+    if (end > 0 && bytes[end - 1] == kEndMark)
+        bytes.resize(end - 1);
+    for (char c : bytes) {
+        if (c == 0 || c == kEndMark) {
+            if (badText)
+                *badText = ByteName(static_cast<unsigned char>(c));
+            return false;
+        }
+    }
+    if (!bytes.empty() && (bytes.size() < 2 || bytes.compare(bytes.size() - 2, 2, "\r\n") != 0))
+        bytes += "\r\n";
+    bytes += kEndMark;
+    out = std::move(bytes);
+    return true;
+}
+
+bool PutRecordText(const std::string& text) {
+    QClipboard* clipboard = Clipboard();
+    if (clipboard == nullptr)
+        return false;
+    auto* mime = new QMimeData;
+    mime->setData(QString::fromLatin1(kRecordMimeType),
+                  QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    // Other programs get the text without the end mark, which is no character to them.
+    std::string_view plain(text);
+    if (!plain.empty() && plain.back() == kEndMark)
+        plain.remove_suffix(1);
+    mime->setText(Cp932ToQString(plain));
+    clipboard->setMimeData(mime);
+    return true;
+}
+
+bool ClipboardHasRecordText() {
+    QClipboard* clipboard = Clipboard();
+    if (clipboard == nullptr)
+        return false;
+    const QMimeData* mime = clipboard->mimeData();
+    return mime != nullptr && (mime->hasFormat(QString::fromLatin1(kRecordMimeType)) || mime->hasText());
+}
+
+ClipboardText TakeRecordText(std::string& out) {
+    out.clear();
+    QClipboard* clipboard = Clipboard();
+    if (clipboard == nullptr) {
+        ShowMessage(kMsgClipboardOpen, PromptIcon::Stop, PromptButtons::Ok);
+        return ClipboardText::Refused;
+    }
+    const QMimeData* mime = clipboard->mimeData();
+    if (mime == nullptr)
+        return ClipboardText::None;
+    std::string bad;
+    const QString ours = QString::fromLatin1(kRecordMimeType);
+    if (mime->hasFormat(ours)) {
+        const QByteArray bytes = mime->data(ours);
+        if (RecordTextFromBytes(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), out, &bad))
+            return ClipboardText::Ok;
+        ShowMessage(kMsgClipboardControl, PromptIcon::Warning, PromptButtons::Ok, bad);
+        return ClipboardText::Refused;
+    }
+    if (!mime->hasText())
+        return ClipboardText::None;
+    int message = 0;
+    if (RecordTextFromUnicode(mime->text(), out, &bad, &message))
+        return ClipboardText::Ok;
+    ShowMessage(message, PromptIcon::Warning, PromptButtons::Ok, bad);
+    return ClipboardText::Refused;
+}
+
+} // namespace tessera

@@ -1,0 +1,49 @@
+#pragma once
+// Records on the system clipboard. A copy puts the record-set text form there twice: as
+// Unicode text, which any program can take, and as its exact code page 932 bytes under a
+// type of our own, which a paste prefers so that nothing is lost on the way. Text that
+// other programs put there is made fit for the reader first: line breaks become CR LF and
+// the text is encoded to code page 932, refusing what it cannot carry.
+
+#include <QString>
+
+#include <string>
+
+namespace tessera {
+
+// Our own clipboard type: the text form's bytes, code page 932, with the end mark.
+inline constexpr const char* kRecordMimeType = "application/x-tessera-records";
+
+// Messages of the clipboard that the string table holds under our own ids.
+enum ClipboardMessage : int {
+    kMsgClipboardOpen = 1035,       // クリップボードがオープンできません
+    kMsgClipboardKind = 1031,       // クリップボードのデータ型が一致しません
+    kMsgClipboardBadChar = 61720,   // a character code page 932 cannot hold (%s: U+XXXX)
+    kMsgClipboardControl = 61721,   // a control byte the text form cannot carry (%s: 0xNN)
+};
+
+// Puts `text` (code page 932 text form) on the clipboard. False when there is no clipboard
+// to put it on.
+bool PutRecordText(const std::string& text);
+
+// True when the clipboard holds our records or any text.
+bool ClipboardHasRecordText();
+
+enum class ClipboardText {
+    None,       // nothing usable: no clipboard, or no text on it
+    Ok,
+    Refused,    // text that cannot be taken; the message has been shown
+};
+
+// The clipboard's records as code page 932 bytes ending in the end mark 0x1A.
+ClipboardText TakeRecordText(std::string& out);
+
+// The rules for text from other programs, apart from the clipboard itself. `badText`
+// receives what to name in the refusal (U+XXXX or 0xNN) and `message` its id.
+bool RecordTextFromUnicode(const QString& text, std::string& out, std::string* badText = nullptr,
+                           int* message = nullptr);
+// Checks bytes of our own type: at most one end mark, at the end; no NUL. Adds the end
+// mark when it is missing.
+bool RecordTextFromBytes(std::string bytes, std::string& out, std::string* badText = nullptr);
+
+} // namespace tessera

@@ -1,0 +1,555 @@
+#include "document/RecordCommands.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDeadlineTimer>
+#include <QMainWindow>
+#include <QMdiSubWindow>
+#include <QThread>
+
+#include <algorithm>
+#include <new>
+
+#include "document/Clipboard.h"
+#include "document/CommandIds.h"
+#include "document/DocHost.h"
+#include "document/TesseraDoc.h"
+#include "document/TesseraView.h"
+#include "model/Prompter.h"
+#include "model/RecordKind.h"
+#include "model/RecordSet.h"
+
+namespace tessera {
+
+namespace {
+
+RecordCommandHooks& Hooks() {
+    static RecordCommandHooks hooks;
+    return hooks;
+}
+
+std::function<void(JobLink&)>& LinkAdjuster() {
+    static std::function<void(JobLink&)> adjust;
+    return adjust;
+}
+
+CTransferSession* g_session = nullptr;
+
+std::size_t BufferBytes() {
+    const auto& h = Hooks();
+    return h.sendBufferBytes ? h.sendBufferBytes() : std::size_t{128} * 1024;
+}
+
+void FillLink(JobLink& link) {
+    if (Hooks().fillLink)
+        Hooks().fillLink(link);
+    if (LinkAdjuster())
+        LinkAdjuster()(link);
+}
+
+void SetBusy(bool busy) {
+    if (Hooks().setBusy)
+        Hooks().setBusy(busy);
+}
+
+bool HasEditorFor(int kind) { return Hooks().hasEditor && Hooks().editRecord && Hooks().hasEditor(kind); }
+
+bool AnyEditor() {
+    for (int kind : kNewDocumentKinds)
+        if (HasEditorFor(kind))
+            return true;
+    return false;
+}
+
+// A set without a kind that already has columns (tags no kind is known by) cannot be given
+// a kind without destroying its records, so nothing is added to it.
+bool IsBlankSet(const CRecordSet& set) { return set.Kind() == 0 && set.FieldCount() == 0 && set.RecordCount() == 0; }
+
+void Changed(CTesseraDoc& doc) {
+    doc.SetModifiedFlag(true);
+    doc.UpdateAllViews(nullptr, kHintRebuild);
+}
+
+bool Locked(const CTesseraView& view) { return IsDocumentLocked(&view.Document()); }
+
+bool HasSet(const CTesseraView& view) { return view.Document().RecordSet() != nullptr; }
+
+// ---- the view's handlers ----
+
+void OnDelete(CTesseraView& view) {
+    const int n = view.SelectedCount();
+    if (n <= 0)
+        return;
+    if (ShowMessage(kMsgConfirmDelete, PromptIcon::Question, PromptButtons::OkCancel, n) != PromptResult::Ok)
+        return;
+    DeleteRecords(view.Document(), view.SelectedRecordIndices());
+}
+
+void OnCut(CTesseraView& view) {
+    if (view.SelectedCount() <= 0)
+        return;
+    const std::vector<int> indices = view.SelectedRecordIndices();
+    if (CopyRecords(view.Document(), indices))
+        DeleteRecords(view.Document(), indices);
+}
+
+void OnCopy(CTesseraView& view) {
+    if (view.SelectedCount() > 0)
+        CopyRecords(view.Document(), view.SelectedRecordIndices());
+}
+
+void OnPaste(CTesseraView& view) { PasteRecords(view.Document(), view.FocusedRecordIndex()); }
+
+void OnAdd(CTesseraView& view) { AddRecord(view.Document(), &view, -1); }
+
+void OnInsert(CTesseraView& view) {
+    const int index = view.FocusedRecordIndex();
+    if (index >= 0)
+        AddRecord(view.Document(), &view, index);
+}
+
+void OnProperties(CTesseraView& view) {
+    const int index = view.FocusedRecordIndex();
+    if (index >= 0)
+        EditRecordAt(view.Document(), &view, index);
+}
+
+void OnSend(CTesseraView& view) {
+    if (ShowMessage(kMsgConfirmSend, PromptIcon::Question, PromptButtons::OkCancel) == PromptResult::Ok)
+        SendRecords(view, nullptr);
+}
+
+void OnSendSelected(CTesseraView& view) {
+    if (ShowMessage(kMsgConfirmSendSelected, PromptIcon::Question, PromptButtons::OkCancel) != PromptResult::Ok)
+        return;
+    const std::vector<int> indices = view.SelectedRecordIndices();
+    SendRecords(view, &indices);
+}
+
+void OnReceive(CTesseraView& view) { StartReceive(view); }
+
+bool Selected(const CTesseraView& v) { return !Locked(v) && HasSet(v) && v.SelectedCount() > 0; }
+bool TransferAllowed(const CTesseraView& v) { return !v.Document().Host().IsBusy() && !Locked(v) && HasSet(v); }
+
+} // namespace
+
+void InstallRecordCommands(RecordCommandHooks hooks) {
+    Hooks() = std::move(hooks);
+    CTesseraView::RegisterCommand(ID_RECORD_DELETE, {OnDelete, Selected});
+    CTesseraView::RegisterCommand(ID_EDIT_CUT, {OnCut, Selected});
+    CTesseraView::RegisterCommand(ID_EDIT_COPY, {OnCopy, Selected});
+    CTesseraView::RegisterCommand(ID_EDIT_PASTE, {OnPaste, [](const CTesseraView& v) {
+                                                      return !Locked(v) && HasSet(v) && ClipboardHasRecordText();
+                                                  }});
+    CTesseraView::RegisterCommand(ID_RECORD_ADD, {OnAdd, [](const CTesseraView& v) {
+                                                      return !Locked(v) && CanAddRecord(v.Document());
+                                                  }});
+    CTesseraView::RegisterCommand(ID_RECORD_INSERT, {OnInsert, [](const CTesseraView& v) {
+                                                         return Selected(v) && CanAddRecord(v.Document());
+                                                     }});
+    CTesseraView::RegisterCommand(ID_RECORD_PROPERTIES, {OnProperties, [](const CTesseraView& v) {
+                                                             return Selected(v) && CanEditRecords(v.Document());
+                                                         }});
+    CTesseraView::RegisterCommand(ID_SEND_TO_DEVICE, {OnSend, TransferAllowed});
+    CTesseraView::RegisterCommand(ID_RECEIVE_FROM_DEVICE, {OnReceive, TransferAllowed});
+    CTesseraView::RegisterCommand(ID_RECORD_SEND, {OnSendSelected, [](const CTesseraView& v) {
+                                                       return TransferAllowed(v) && v.SelectedCount() > 0;
+                                                   }});
+}
+
+const RecordCommandHooks& CurrentRecordCommandHooks() { return Hooks(); }
+
+void SetJobLinkAdjuster(std::function<void(JobLink&)> adjust) { LinkAdjuster() = std::move(adjust); }
+
+// ---------------------------------------------------------------- document operations
+
+int DeleteRecords(CTesseraDoc& doc, std::vector<int> indices) {
+    CRecordSet* set = doc.RecordSet();
+    if (set == nullptr || indices.empty())
+        return 0;
+    // Ascending, each index shifted by the records already gone before it.
+    std::sort(indices.begin(), indices.end());
+    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+    int deleted = 0;
+    for (int index : indices) {
+        if (index < 0)
+            continue;
+        if (set->RemoveRecord(index - deleted))
+            ++deleted;
+    }
+    if (deleted > 0)
+        Changed(doc);
+    return deleted;
+}
+
+bool CopyRecords(const CTesseraDoc& doc, const std::vector<int>& indices) {
+    const CRecordSet* set = doc.RecordSet();
+    if (set == nullptr || indices.empty())
+        return false;
+    const std::vector<std::int32_t> selection(indices.begin(), indices.end());
+    std::vector<char> buffer;
+    const std::size_t capacity = std::min<std::size_t>(BufferBytes(), 0x7FFFFFFF);
+    try {
+        buffer.resize(capacity);
+    } catch (const std::bad_alloc&) {
+        ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
+        return false;
+    }
+    const int n = set->WriteTextToBuffer(&selection, buffer.data(), static_cast<int>(capacity));
+    if (n < 0)
+        return false;
+    if (!PutRecordText(std::string(buffer.data(), static_cast<std::size_t>(n)))) {
+        ShowMessage(kMsgClipboardOpen, PromptIcon::Stop, PromptButtons::Ok);
+        return false;
+    }
+    return true;
+}
+
+bool PasteRecords(CTesseraDoc& doc, int position) {
+    CRecordSet* set = doc.RecordSet();
+    if (set == nullptr)
+        return false;
+    std::string text;
+    if (TakeRecordText(text) != ClipboardText::Ok)
+        return false;
+    std::unique_ptr<CRecordSet> pasted;
+    int errors = 0;
+    try {
+        pasted = std::make_unique<CRecordSet>();
+        if (!pasted->ReadText(text, doc.Host().CodeMap(), &errors))
+            return false;
+    } catch (const std::bad_alloc&) {
+        ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
+        return false;
+    }
+    if (errors != 0)
+        ShowMessage(kMsgFieldsEmptied, PromptIcon::Warning, PromptButtons::Ok, errors);
+
+    // A document without a kind and without records takes the pasted set as it is. One
+    // without a kind that holds records (of tags no kind is known by) is treated as a kind
+    // of its own: replacing its set would throw those records away.
+    if (set->Kind() == 0 && set->RecordCount() == 0) {
+        doc.SetRecordSet(std::move(pasted));
+        Changed(doc);
+        return true;
+    }
+    if (pasted->Kind() != set->Kind() || !CRecordSet::MoveRecords(*pasted, *set, position)) {
+        ShowMessage(kMsgClipboardKind, PromptIcon::Warning, PromptButtons::Ok);
+        return false;
+    }
+    pasted->Detach();
+    Changed(doc);
+    return true;
+}
+
+bool CanAddRecord(const CTesseraDoc& doc) {
+    const CRecordSet* set = doc.RecordSet();
+    if (set == nullptr)
+        return false;
+    if (set->Kind() == 0)
+        return IsBlankSet(*set) && AnyEditor();
+    return HasEditorFor(set->Kind());
+}
+
+bool CanEditRecords(const CTesseraDoc& doc) {
+    const CRecordSet* set = doc.RecordSet();
+    return set != nullptr && IsValidKind(set->Kind()) && HasEditorFor(set->Kind());
+}
+
+bool AddRecord(CTesseraDoc& doc, QWidget* parent, int position) {
+    CRecordSet* set = doc.RecordSet();
+    if (set == nullptr)
+        return false;
+    if (set->Kind() == 0) {
+        if (!IsBlankSet(*set)) {
+            ShowMessage(kMsgUnsupportedKind, PromptIcon::Stop, PromptButtons::Ok);
+            return false;
+        }
+        if (!Hooks().chooseNewKind)
+            return false;
+        const int choice = Hooks().chooseNewKind(parent);
+        if (choice < 0)
+            return false;
+        if (choice > 7 || !set->SetKind(kNewDocumentKinds[choice])) {
+            ShowMessage(kMsgNewRecordFailed, PromptIcon::Stop, PromptButtons::Ok);
+            return false;
+        }
+        // The columns of the chosen kind show at once, whether a record follows or not.
+        doc.UpdateAllViews(nullptr, kHintRebuild);
+    }
+    const int kind = set->Kind();
+    if (!IsValidKind(kind) || !HasEditorFor(kind)) {
+        ShowMessage(kMsgUnsupportedKind, PromptIcon::Stop, PromptButtons::Ok);
+        return false;
+    }
+    std::unique_ptr<CDataRecord> record = set->NewRecord();
+    if (!record)
+        return false;
+    if (!Hooks().editRecord(parent, kind, *record, true))
+        return false;
+    // The set may have gone while the editor ran (it cannot while its window is modal, but
+    // the record is only inserted into the set it was made for).
+    if (doc.RecordSet() != set)
+        return false;
+    if (!set->InsertRecord(position, std::move(record)))
+        return false;
+    Changed(doc);
+    return true;
+}
+
+bool EditRecordAt(CTesseraDoc& doc, QWidget* parent, int index) {
+    CRecordSet* set = doc.RecordSet();
+    if (set == nullptr)
+        return false;
+    CDataRecord* record = set->RecordAt(index);
+    if (record == nullptr)
+        return false;
+    const int kind = set->Kind();
+    if (!IsValidKind(kind) || !HasEditorFor(kind)) {
+        ShowMessage(kMsgUnsupportedKind, PromptIcon::Stop, PromptButtons::Ok);
+        return false;
+    }
+    // The editor works on a copy: the record changes only when every value was taken.
+    std::unique_ptr<CDataRecord> copy;
+    try {
+        copy = record->Clone();
+    } catch (const std::bad_alloc&) {
+        copy.reset();
+    }
+    if (!copy) {
+        ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
+        return false;
+    }
+    if (!Hooks().editRecord(parent, kind, *copy, false))
+        return false;
+    if (doc.RecordSet() != set || set->RecordAt(index) != record || !record->Assign(*copy))
+        return false;
+    doc.SetModifiedFlag(true);
+    CUpdateWindow hint{index, record};
+    doc.UpdateAllViews(nullptr, kHintRecord, &hint);
+    return true;
+}
+
+// ---------------------------------------------------------------- transfers
+
+bool SendRecords(CTesseraView& view, const std::vector<int>* indices) {
+    CTesseraDoc& doc = view.Document();
+    const CRecordSet* set = doc.RecordSet();
+    if (set == nullptr || CTransferSession::Current() != nullptr)
+        return false;
+    std::shared_ptr<SendJob> job;
+    try {
+        job = std::make_shared<SendJob>();
+    } catch (const std::bad_alloc&) {
+        ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
+        return false;
+    }
+    FillLink(job->link);
+    std::vector<std::int32_t> selection;
+    if (indices != nullptr)
+        selection.assign(indices->begin(), indices->end());
+    if (!PrepareSendJob(*job, *set, indices != nullptr ? &selection : nullptr, BufferBytes()))
+        return false;
+    auto beep = Hooks().beep;
+    return CTransferSession::Start(job, &doc, &view, [beep](TransferJob& j, CJobSignals& signals) {
+               CompletionHooks h;
+               h.beep = beep;
+               CompleteJob(j, signals, h);
+           }) != nullptr;
+}
+
+bool StartReceive(CTesseraView& view) {
+    CTesseraDoc& doc = view.Document();
+    if (doc.RecordSet() == nullptr || CTransferSession::Current() != nullptr)
+        return false;
+    if (!doc.SaveModified(&view))
+        return false;
+    if (ShowMessage(kMsgConfirmReceive, PromptIcon::Question, PromptButtons::OkCancel) != PromptResult::Ok)
+        return false;
+
+    std::shared_ptr<ReceiveJob> job;
+    std::unique_ptr<CRecordSet> empty;
+    try {
+        job = std::make_shared<ReceiveJob>();
+        empty = std::make_unique<CRecordSet>();
+    } catch (const std::bad_alloc&) {
+        ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
+        return false;
+    }
+    FillLink(job->link);
+
+    // The received kind may differ: every view reads the width store again.
+    for (CTesseraView* v : doc.Views())
+        v->ResetColumnWidths();
+    // The records held so far wait aside until the receive has ended.
+    auto previous = std::make_shared<std::unique_ptr<CRecordSet>>(doc.TakeRecordSet());
+    const bool wasModified = doc.IsModified();
+    doc.SetRecordSet(std::move(empty));
+    doc.UpdateAllViews(nullptr, kHintRebuild);
+
+    QPointer<CTesseraDoc> target(&doc);
+    auto restore = [target, previous, wasModified] {
+        if (!target || !*previous)
+            return;
+        target->SetRecordSet(std::move(*previous));
+        target->SetModifiedFlag(wasModified);
+        target->UpdateAllViews(nullptr, kHintRebuild);
+    };
+    auto beep = Hooks().beep;
+    CTransferSession* session = CTransferSession::Start(
+        job, &doc, &view, [target, restore, beep](TransferJob& j, CJobSignals& signals) {
+            // Nothing received: the records come back before the user is told.
+            if (j.result != kJobCompleted)
+                restore();
+            CompletionHooks h;
+            h.beep = beep;
+            h.loadReceived = [target, restore](const QString& path) {
+                if (target && target->LoadReceivedText(path))
+                    return true;
+                restore();
+                return false;
+            };
+            CompleteJob(j, signals, h);
+        });
+    if (session == nullptr) {
+        restore();
+        return false;
+    }
+    return true;
+}
+
+bool IsDocumentLocked(const CTesseraDoc* doc) {
+    return doc != nullptr && g_session != nullptr && !g_session->HasEnded() &&
+           g_session->Job()->Kind() == JobKind::Receive && g_session->Document() == doc;
+}
+
+// ---------------------------------------------------------------- session
+
+CTransferSession* CTransferSession::Current() { return g_session; }
+
+CTransferSession::CTransferSession(std::shared_ptr<TransferJob> job, CTesseraDoc* doc, Completion completion)
+    : m_job(std::move(job)), m_doc(doc), m_completion(std::move(completion)) {}
+
+CTransferSession::~CTransferSession() {
+    if (g_session == this)
+        g_session = nullptr;
+    if (qApp != nullptr)
+        qApp->removeEventFilter(this);
+}
+
+CTransferSession* CTransferSession::Start(std::shared_ptr<TransferJob> job, CTesseraDoc* doc, QWidget* parent,
+                                          Completion completion) {
+    if (g_session != nullptr || !job || !Hooks().createProgress)
+        return nullptr;
+    auto* session = new CTransferSession(job, doc, std::move(completion));
+    CProgressWindow* window = Hooks().createProgress(job, parent);
+    if (window == nullptr || window->Widget() == nullptr) {
+        delete session;
+        ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
+        return nullptr;
+    }
+    session->m_progress = window;
+    session->m_window = window->Widget();
+    g_session = session;
+
+    connect(&session->m_signals, &CJobSignals::Progress, session, [session](int, qint64 bytes) {
+        if (session->m_window)
+            session->m_progress->OnProgress(bytes);
+    });
+    connect(&session->m_signals, &CJobSignals::StepReached, session, [session](int step) {
+        if (session->m_window)
+            session->m_progress->OnStep(step);
+    });
+    connect(&session->m_signals, &CJobSignals::CloseRequested, session, [session](int) {
+        if (session->m_window)
+            session->m_progress->OnCloseRequest();
+    });
+    connect(&session->m_signals, &CJobSignals::Finished, session, &CTransferSession::OnFinished,
+            Qt::QueuedConnection);
+
+    SetBusy(true);
+    if (!session->m_runner.Start(job, session->m_signals)) {
+        if (session->m_window)
+            session->m_progress->OnCloseRequest();
+        SetBusy(false);
+        delete session;
+        ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
+        return nullptr;
+    }
+    qApp->installEventFilter(session);
+    QWidget* w = session->m_window;
+    w->show();
+    w->raise();
+    w->activateWindow();
+    return session;
+}
+
+void CTransferSession::Cancel() {
+    m_job->Cancel();
+    if (m_window)
+        m_window->close();
+}
+
+void CTransferSession::OnFinished() {
+    if (m_ended)
+        return;
+    m_runner.Finish();
+    qApp->removeEventFilter(this);
+    if (m_completion)
+        m_completion(*m_job, m_signals);
+    // No window outlives its job.
+    if (m_window)
+        m_progress->OnCloseRequest();
+    m_ended = true;
+    if (g_session == this)
+        g_session = nullptr;
+    SetBusy(false);
+    emit Ended();
+    // Windows whose close waited for the job go now (they ask their own questions).
+    for (const QPointer<QWidget>& w : m_closeAfterEnd)
+        if (w)
+            w->close();
+    deleteLater();
+}
+
+bool CTransferSession::GuardsClose(QObject* watched) const {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr || widget == m_window)
+        return false;
+    if (qobject_cast<QMainWindow*>(widget) != nullptr && widget->isWindow())
+        return true;
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(widget)) {
+        auto* view = qobject_cast<CTesseraView*>(sub->widget());
+        return view != nullptr && m_doc != nullptr && &view->Document() == m_doc.data();
+    }
+    return false;
+}
+
+bool CTransferSession::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Close || m_ended || !GuardsClose(watched))
+        return QObject::eventFilter(watched, event);
+    auto* widget = static_cast<QWidget*>(watched);
+    event->ignore();
+    if (m_closeAfterEnd.contains(widget))
+        return true;
+    if (ShowMessage(kMsgCancelToClose, PromptIcon::Question, PromptButtons::OkCancel) == PromptResult::Ok) {
+        m_closeAfterEnd.append(widget);
+        Cancel();
+    } else if (m_doc && qobject_cast<QMdiSubWindow*>(widget) != nullptr) {
+        // The document stays open: it is no longer on its way out.
+        m_doc->SetClosing(false);
+    }
+    return true;
+}
+
+bool CTransferSession::WaitForEnd(int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (g_session != nullptr && !deadline.hasExpired()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    QApplication::processEvents();
+    return g_session == nullptr;
+}
+
+} // namespace tessera

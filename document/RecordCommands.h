@@ -1,0 +1,170 @@
+#pragma once
+// The record commands of a document window (delete, cut, copy, paste, add, insert,
+// properties, send, send selected, receive) and the transfer session that runs a job behind
+// its progress window. The view calls the commands through its command table; what they
+// need from the application (editors, the kind chooser, progress windows, the link settings,
+// the busy flag) comes in through RecordCommandHooks, installed once at start-up.
+//
+//     RecordCommandHooks hooks;                 // the application fills these
+//     hooks.createProgress = ...;               // CTransDlg / CRecvDlg
+//     InstallRecordCommands(std::move(hooks));  // registers the view's handlers
+
+#include <QObject>
+#include <QPointer>
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "link/Job.h"
+#include "link/JobSignals.h"
+
+class QWidget;
+
+namespace tessera {
+
+class CDataRecord;
+class CTesseraDoc;
+class CTesseraView;
+
+// Message ids of the record commands.
+enum RecordCommandMessage : int {
+    kMsgUnsupportedKind = 1026,   // サポートしていないレコード形式です
+    kMsgNewRecordFailed = 1033,   // 新規レコードの作成に失敗しました
+    kMsgConfirmSend = 3088,
+    kMsgConfirmReceive = 3089,
+    kMsgConfirmDelete = 3090,     // %d件のレコードを削除します。...
+    kMsgConfirmSendSelected = 3091,
+    kMsgCancelToClose = 61722,    // a window is closed while a transfer runs
+};
+
+// The progress window of a transfer as the session drives it. The window deletes itself
+// when it closes; a close by the user (Cancel, the close box, Escape) cancels the job.
+class CProgressWindow {
+public:
+    virtual ~CProgressWindow() = default;
+    virtual QWidget* Widget() = 0;
+    // Bytes moved so far (an add-in counts across all its files).
+    virtual void OnProgress(qint64 bytes) = 0;
+    // An add-in step 2..7 was reached.
+    virtual void OnStep(int step) = 0;
+    // Closes the window without cancelling: the job is over or the worker asked.
+    virtual void OnCloseRequest() = 0;
+};
+
+struct RecordCommandHooks {
+    // True when `kind` has an editor; add, insert and properties stay disabled otherwise.
+    std::function<bool(int kind)> hasEditor;
+    // Runs the editor of `kind` on `record`; true when the user confirmed and every value
+    // was stored.
+    std::function<bool(QWidget* parent, int kind, CDataRecord& record, bool isNew)> editRecord;
+    // The new-document dialog: the choice 0..7 in its list, or -1 for Cancel.
+    std::function<int(QWidget* parent)> chooseNewKind;
+    // Makes the progress window of `job` (its kind and link method pick the window).
+    std::function<CProgressWindow*(const std::shared_ptr<TransferJob>& job, QWidget* parent)> createProgress;
+    // Fills the link of a job from the settings.
+    std::function<void(JobLink& link)> fillLink;
+    // 2^SendBufferSize KiB.
+    std::function<std::size_t()> sendBufferBytes;
+    // The application's busy flag.
+    std::function<void(bool busy)> setBusy;
+    // The failure beep before 1536 and 1539.
+    std::function<void()> beep;
+};
+
+// Registers the view's record-command handlers with `hooks`.
+void InstallRecordCommands(RecordCommandHooks hooks);
+const RecordCommandHooks& CurrentRecordCommandHooks();
+
+// For tests: a change to every job's link after the settings filled it (scaled timing).
+void SetJobLinkAdjuster(std::function<void(JobLink&)> adjust);
+
+// The list position of the kind chooser's entries: choice i makes a document of kind
+// kNewDocumentKinds[i].
+inline constexpr int kNewDocumentKinds[8] = {1, 2, 3, 6, 7, 8, 4, 5};
+
+// ---- the document operations behind the commands ----
+
+// Deletes the records at `indices` (any order, duplicates ignored); marks the document
+// modified and rebuilds its views when any went. Returns the number deleted.
+int DeleteRecords(CTesseraDoc& doc, std::vector<int> indices);
+// Puts the records at `indices`, in that order, on the clipboard. False when the writer
+// refused (it has said why) or there is no clipboard (1035).
+bool CopyRecords(const CTesseraDoc& doc, const std::vector<int>& indices);
+// Takes records from the clipboard and inserts them before the record at `position` (-1
+// appends). True when the document changed.
+bool PasteRecords(CTesseraDoc& doc, int position);
+// A new record through the kind's editor, inserted before `position` (-1 appends). A
+// document without a kind asks for one first.
+bool AddRecord(CTesseraDoc& doc, QWidget* parent, int position);
+// Edits the record at `index` through the kind's editor; true when it changed.
+bool EditRecordAt(CTesseraDoc& doc, QWidget* parent, int index);
+// True when records may be added to `doc` (an editor exists for its kind, or for some kind
+// when it has none yet).
+bool CanAddRecord(const CTesseraDoc& doc);
+bool CanEditRecords(const CTesseraDoc& doc);
+
+// Starts a send of the records at `indices` (all records when null) from `view`'s document.
+bool SendRecords(CTesseraView& view, const std::vector<int>* indices);
+// Starts a receive into `view`'s document. Its records are kept aside until the receive has
+// ended: a receive that fails, is cancelled or brings a text the reader refuses gives them
+// back.
+bool StartReceive(CTesseraView& view);
+
+// True while a receive into `doc` runs: its record commands, import, export and saving are
+// disabled and its views show the emptied table.
+bool IsDocumentLocked(const CTesseraDoc* doc);
+
+// One transfer job behind its progress window. The session lives until the job has ended
+// and its completion was handled, whatever happens to the window that started it; closing
+// the job's document window or the main window meanwhile asks whether to cancel and closes
+// once the job has ended.
+class CTransferSession : public QObject {
+    Q_OBJECT
+public:
+    // Completion handling, on the GUI thread after the worker has been joined.
+    using Completion = std::function<void(TransferJob& job, CJobSignals& signals)>;
+
+    // The session running now, if any.
+    static CTransferSession* Current();
+    // Starts `job` with its progress window; `doc` is the document the job belongs to (null
+    // for an add-in). Sets the busy flag. Null when nothing started (another job runs, or no
+    // window could be made).
+    static CTransferSession* Start(std::shared_ptr<TransferJob> job, CTesseraDoc* doc, QWidget* parent,
+                                   Completion completion);
+    // Waits (processing events) until the current session has ended; false on time-out.
+    static bool WaitForEnd(int timeoutMs);
+
+    ~CTransferSession() override;
+
+    const std::shared_ptr<TransferJob>& Job() const { return m_job; }
+    CTesseraDoc* Document() const { return m_doc; }
+    QWidget* ProgressWidget() const { return m_window; }
+    // Cancels as the user's close of the progress window does.
+    void Cancel();
+    bool HasEnded() const { return m_ended; }
+
+signals:
+    void Ended();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    CTransferSession(std::shared_ptr<TransferJob> job, CTesseraDoc* doc, Completion completion);
+    void OnFinished();
+    bool GuardsClose(QObject* watched) const;
+
+    std::shared_ptr<TransferJob> m_job;
+    QPointer<CTesseraDoc> m_doc;
+    Completion m_completion;
+    CJobRunner m_runner;
+    CJobSignals m_signals;
+    CProgressWindow* m_progress = nullptr;
+    QPointer<QWidget> m_window;
+    QList<QPointer<QWidget>> m_closeAfterEnd;
+    bool m_ended = false;
+};
+
+} // namespace tessera

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Takes the screenshots of the user manual (docs/screenshots/*.png) on Qt's offscreen
+# platform, so no display is needed. Usage: scripts/screenshots.sh [build-folder]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_BENCH=OFF >/dev/null
+fi
+cmake --build "$build" --target tessera-screenshots -j "$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+# A Japanese font renders the texts; without one they would show as empty boxes.
+if ! fc-list :lang=ja 2>/dev/null | grep -q .; then
+  echo "screenshots: no Japanese font installed (fonts-ipafont-gothic)" >&2
+  exit 1
+fi
+runtime=$(mktemp -d)
+trap 'rm -rf "$runtime"' EXIT
+XDG_RUNTIME_DIR="$runtime" "$build/tests/gui/tessera-screenshots" docs/screenshots
