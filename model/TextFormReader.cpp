@@ -102,8 +102,8 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
             ++recordNumber;
         m_readPos.record = recordNumber;
         m_readPos.field = 0;
-        m_readPos.value.assign(head);
         if (tok.State() == LineState::BadBreak) {
+            m_readPos.value.assign(head);
             ShowMessage(kMsgBadLineBreak, PromptIcon::Stop, PromptButtons::Ok, recordNumber);
             return false;
         }
@@ -122,26 +122,34 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
             status = tok.Next();
             if (status == Status::Overflow)
                 return formatError();
+            const std::string_view value = tok.Value();
             if (tok.State() == LineState::BadBreak) {
+                m_readPos.field = isRecord ? n + 1 : 0;
+                m_readPos.value.assign(value);
                 ShowMessage(kMsgBadLineBreak, PromptIcon::Stop, PromptButtons::Ok, recordNumber);
                 return false;
             }
             if (!isRecord)
                 continue; // title values are rebuilt from the tags
-            const std::string_view value = tok.Value();
-            m_readPos.field = n + 1;
-            m_readPos.value.assign(value);
+            // Kept up to date only where a question needs it: copying every value costs.
+            auto here = [&] {
+                m_readPos.field = n + 1;
+                m_readPos.value.assign(value);
+            };
             if (n < fieldCount) {
                 bool accepted = false;
                 try {
-                    accepted = record->ParseField(n, value, !ignoreAll);
+                    accepted = record->ParseField(n, value, false);
                 } catch (const CUserAbort&) {
                     accepted = false;
                 }
                 if (!accepted) {
+                    here();
                     ++errors;
                     record->ClearField(n);
                     if (!ignoreAll) {
+                        // What ParseField would report, once the position is known.
+                        ShowMessage(kMsgInvalidInput, PromptIcon::Warning, PromptButtons::Ok);
                         PromptResult answer;
                         do {
                             answer = ShowMessage(kMsgBadValue, PromptIcon::Warning,
@@ -158,6 +166,7 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
             } else if (!truncating) {
                 // The message says everything from this field on is dropped: one answer
                 // covers the rest of the line.
+                here();
                 PromptResult answer;
                 do {
                     answer = ShowMessage(kMsgTooManyFields, PromptIcon::Warning,
