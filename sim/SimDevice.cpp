@@ -121,7 +121,9 @@ private:
     bool CableSend() {
         if (!WaitStart())
             return false;
+        m_result.streamStart = Clock::now();
         LineStatus st = m_line.Write(m_config.sendData);
+        m_result.streamEnd = Clock::now();
         if (st != LineStatus::Ok)
             return FailLine(st, "sending the stream");
         return true;
@@ -137,15 +139,21 @@ private:
         if (st != LineStatus::Ok)
             return FailLine(st, "waiting for the stream");
         in += static_cast<char>(b);
+        m_result.streamStart = m_result.streamEnd = Clock::now();
         for (;;) {
             // The PC sends the end mark alone after a pause; quiet after it ends the stream.
             auto gap = in.back() == kEndMark ? t.endQuiet : t.streamGap;
+            auto before = m_result.streamEnd;
             st = m_line.ReadByte(b, Clock::now() + gap);
             if (st == LineStatus::Ok) {
                 in += static_cast<char>(b);
+                m_result.streamEnd = Clock::now();
+                if (b == kEndMark)
+                    m_result.endMarkQuiet = m_result.streamEnd - before;
                 continue;
             }
-            if (st == LineStatus::Timeout && in.back() == kEndMark)
+            // Quiet after the end mark, or the PC letting go of the line right after it.
+            if ((st == LineStatus::Timeout || st == LineStatus::Closed) && in.back() == kEndMark)
                 return true;
             if (st == LineStatus::Timeout)
                 return Fail("the stream stopped after " + std::to_string(in.size()) +
@@ -160,6 +168,7 @@ private:
             return false;
         const std::string& all = m_config.sendData;
         std::uint16_t number = 1;
+        m_result.streamStart = Clock::now();
         // floor(L/512)+1 blocks: the last is short, and empty when L is a multiple of 512.
         for (size_t at = 0;; at += kBlock) {
             std::string block = all.substr(std::min(at, all.size()), kBlock);
@@ -169,6 +178,7 @@ private:
             Outcome out = m_ir.SendPacket(block, n, wait);
             if (out != Outcome::Ok)
                 return FailIr(out, "sending packet " + std::to_string(at / kBlock + 1));
+            m_result.streamEnd = Clock::now();
             if (last)
                 return true;
         }
@@ -204,7 +214,10 @@ private:
                 return FailIr(out, first ? "waiting for the first packet"
                                          : "after " + std::to_string(m_result.received.size()) +
                                                " bytes");
+            if (first)
+                m_result.streamStart = Clock::now();
             first = false;
+            m_result.streamEnd = Clock::now();
             if (ended)
                 return true;
             m_result.received += data;

@@ -107,6 +107,13 @@ struct SimResult {
     std::map<std::string, std::string> stored; // PcLink: device name ("S1:X") -> file data
     std::vector<std::string> commands;         // PcLink: command codes in order ("CFV", ...)
     int lineBps = 0;          // the speed the PC set on the line
+    // When the record stream began and ended on the device's side: sending, from the first
+    // byte put on the line to the last one delivered (infrared: acknowledged); receiving, from
+    // the first byte to the end of the stream. For measuring transfer rates.
+    std::chrono::steady_clock::time_point streamStart{};
+    std::chrono::steady_clock::time_point streamEnd{};
+    // Cable: the silence the device heard before the end mark that ended the stream.
+    std::chrono::steady_clock::duration endMarkQuiet{};
     SimStats stats;
 };
 
