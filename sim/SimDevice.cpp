@@ -304,9 +304,12 @@ SimResult SimDevice::Run() {
     // A device at another speed (infrared always runs at 9600) would hear only garbage.
     int deviceBps = m_config.method == SimMethod::Infrared ? 9600 : m_config.bps;
     if (deviceBps > 0 && result.lineBps > 0 && result.lineBps != deviceBps) {
+        std::string why = "the PC set the line to " + std::to_string(result.lineBps) +
+                          " bps; the device runs at " + std::to_string(deviceBps) + " bps";
+        if (!result.completed && !result.error.empty())
+            why += " (" + result.error + ")";
         result.completed = false;
-        result.error = "the PC set the line to " + std::to_string(result.lineBps) +
-                       " bps; the device runs at " + std::to_string(deviceBps) + " bps";
+        result.error = why;
     }
     if (!m_stop)
         exchange.Linger();

@@ -110,7 +110,7 @@ void SimLine::SetOptions(const Options& options) {
 
 std::string SimLine::TerminalSpeedName(int bps) { return std::to_string(bps) + " bps"; }
 
-int SimLine::PeerBps() const { return m_seenBps > 0 ? m_seenBps : TerminalBps(); }
+int SimLine::PeerBps() const { return m_seenBps; }
 
 // Taken once, when bytes first move: by then the PC has set the line up, and later it may
 // already be putting its old settings back while closing.

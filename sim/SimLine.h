@@ -46,8 +46,8 @@ public:
 
     // Waits until the PC has opened the line and put it in raw mode.
     LineStatus WaitForPeer(Clock::time_point deadline);
-    // The speed the PC set on the line (0 when unknown). When the PC has closed the line its
-    // old settings are back, so this is the speed seen while bytes last moved.
+    // The speed the PC set on the line, as seen when bytes first moved (0 when none did: once
+    // the PC has closed the line its old settings are back).
     int PeerBps() const;
 
     // One byte that reached the device by `deadline`.
