@@ -1,0 +1,397 @@
+#include "filters/FilterKit.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "model/Prompter.h"
+#include "model/RecordKind.h"
+#include "model/TextForm.h"
+#include "resources/Cp932Text.h"
+
+namespace tessera::filters {
+
+namespace {
+
+// Answers every question of the reader with its refusing button and remembers the first
+// message, so a filter never empties a value behind the user's back.
+class RefusingPrompter : public Prompter {
+public:
+    PromptResult Show(int id, const std::string& text, PromptIcon, PromptButtons buttons) override {
+        if (m_first.empty())
+            m_first = std::to_string(id) + ": " + Cp932ToUtf8(text);
+        ++m_count;
+        switch (buttons) {
+        case PromptButtons::Ok: return PromptResult::Ok;
+        case PromptButtons::YesNo: return PromptResult::No;
+        case PromptButtons::AbortRetryIgnore: return PromptResult::Abort;
+        default: return PromptResult::Cancel;
+        }
+    }
+    int Count() const { return m_count; }
+    const std::string& First() const { return m_first; }
+
+private:
+    std::string m_first;
+    int m_count = 0;
+};
+
+class PrompterScope {
+public:
+    explicit PrompterScope(Prompter* p) : m_previous(CurrentPrompter()) { SetPrompter(p); }
+    ~PrompterScope() { SetPrompter(m_previous); }
+    PrompterScope(const PrompterScope&) = delete;
+    PrompterScope& operator=(const PrompterScope&) = delete;
+
+private:
+    Prompter* m_previous;
+};
+
+bool Fail(Failure& failure, int code, std::string message) {
+    failure.code = code;
+    failure.message = std::move(message);
+    return false;
+}
+
+bool ParseInt(const std::string& text, int& value) {
+    if (text.empty() || text.size() > 6)
+        return false;
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    return true;
+}
+
+std::string TrimRight(std::string s) {
+    while (!s.empty() && s.back() == ' ')
+        s.pop_back();
+    return s;
+}
+
+std::string TrimLeft(std::string s) {
+    std::size_t i = 0;
+    while (i < s.size() && s[i] == ' ')
+        ++i;
+    return s.substr(i);
+}
+
+} // namespace
+
+bool ParseFilterArgs(const std::vector<std::string>& args, FilterArgs& out, Failure& failure) {
+    bool haveI = false, haveE = false, haveT = false, haveV = false;
+    std::string version, kind;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool takesValue = a == "-I" || a == "-E" || a == "-T" || a == "-V";
+        if (!takesValue)
+            return Fail(failure, kExitOption, "unknown option: " + a);
+        if (i + 1 >= args.size())
+            return Fail(failure, kExitOption, "option " + a + " needs a value");
+        const std::string& v = args[++i];
+        bool& seen = a == "-I" ? haveI : a == "-E" ? haveE : a == "-T" ? haveT : haveV;
+        if (seen)
+            return Fail(failure, kExitOption, "option " + a + " given twice");
+        seen = true;
+        if (a == "-I" || a == "-E")
+            out.path = v;
+        else if (a == "-T")
+            kind = v;
+        else
+            version = v;
+    }
+    if (!haveV || version != "1")
+        return Fail(failure, kExitVersion, "filter interface version 1 expected");
+    if (haveI == haveE)
+        return Fail(failure, kExitOption, "exactly one of -I and -E is needed");
+    if (out.path.empty())
+        return Fail(failure, kExitOption, "the file name is empty");
+    out.import = haveI;
+    if (haveI) {
+        if (haveT)
+            return Fail(failure, kExitOption, "-T belongs to an export");
+        return true;
+    }
+    if (!haveT)
+        return Fail(failure, kExitOption, "an export needs -T");
+    if (!ParseInt(kind, out.kind) || !IsValidKind(out.kind))
+        return Fail(failure, kExitType, "no such record kind: " + kind);
+    return true;
+}
+
+bool ReadTextForm(std::string_view bytes, CRecordSet& set, Failure& failure) {
+    std::string text(bytes);
+    if (text.find('\x1A') == std::string::npos)
+        text.push_back('\x1A');
+    RefusingPrompter prompter;
+    PrompterScope scope(&prompter);
+    int errors = 0;
+    bool ok = false;
+    try {
+        ok = set.ReadText(text, nullptr, &errors);
+    } catch (const CUserAbort&) {
+        ok = false;
+    }
+    if (!ok || errors != 0 || prompter.Count() != 0)
+        return Fail(failure, kExitExport,
+                    "the records cannot be read" +
+                        (prompter.First().empty() ? std::string() : " (" + prompter.First() + ")"));
+    return true;
+}
+
+std::unique_ptr<CRecordSet> OnKindTags(CRecordSet& from, int kind, Failure& failure) {
+    if (from.Kind() != kind) {
+        Fail(failure, kExitExport, "the records are of kind " + std::to_string(from.Kind()) +
+                                       ", not " + std::to_string(kind));
+        return nullptr;
+    }
+    auto to = std::make_unique<CRecordSet>();
+    to->SetKind(kind);
+    if (from.Tags() == to->Tags()) {
+        if (from.RecordCount() > 0 && !CRecordSet::MoveRecords(from, *to, -1)) {
+            Fail(failure, kExitExport, "the records cannot be taken over");
+            return nullptr;
+        }
+        return to;
+    }
+    RefusingPrompter prompter;
+    PrompterScope scope(&prompter);
+    if (from.RecordCount() > 0 && !CRecordSet::MoveRecords(from, *to, -1)) {
+        Fail(failure, kExitExport, "the records hold a field this format has no place for");
+        return nullptr;
+    }
+    return to;
+}
+
+std::string ToUtf8(std::string_view cp932) { return Cp932ToUtf8(cp932); }
+
+bool FromUtf8(std::string_view utf8, std::string& cp932, Failure& failure) {
+    std::size_t bad = 0;
+    if (Utf8ToCp932(utf8, cp932, &bad))
+        return true;
+    std::size_t end = bad + 1;
+    while (end < utf8.size() && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80)
+        ++end;
+    return Fail(failure, kExitImport,
+                "the character '" + std::string(utf8.substr(bad, end - bad)) +
+                    "' has no code page 932 code");
+}
+
+std::string NormalizeBreaks(std::string_view text, std::string_view to) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            out += to;
+        } else if (text[i] == '\n') {
+            out += to;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string ExchangeUtf8(const CDataRecord& record, int index) {
+    std::string text;
+    record.FormatField(index, text, false);
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c == kExchangeLineBreak)
+            out += "\r\n";
+        else
+            out += c;
+    }
+    return ToUtf8(out);
+}
+
+bool ParseExchangeUtf8(CDataRecord& record, int index, std::string_view utf8, int recordNo,
+                       const std::string& tag, Failure& failure) {
+    std::string bytes;
+    if (!FromUtf8(NormalizeBreaks(utf8, "\x1F"), bytes, failure)) {
+        failure.message = "record " + std::to_string(recordNo) + ", " + tag + ": " + failure.message;
+        return false;
+    }
+    try {
+        if (record.ParseField(index, bytes, false))
+            return true;
+    } catch (const CUserAbort&) {
+    }
+    return Fail(failure, kExitBadInput,
+                "record " + std::to_string(recordNo) + ", " + tag + ": the value '" +
+                    std::string(utf8) + "' is not valid");
+}
+
+std::string CellText(const CDataRecord& record, int index) {
+    const CField* field = record.FieldAt(index);
+    if (field == nullptr)
+        return {};
+    switch (field->Class()) {
+    case FieldClass::Flag:
+        return static_cast<const CFlagField*>(field)->Value() != 0 ? "*" : "";
+    case FieldClass::Time:
+        return TrimRight(ExchangeUtf8(record, index));
+    case FieldClass::DayWeek:
+        return TrimLeft(ExchangeUtf8(record, index));
+    case FieldClass::SubText:
+        return ToUtf8(static_cast<const CSubTextField*>(field)->Value());
+    default:
+        return ExchangeUtf8(record, index);
+    }
+}
+
+bool ParseCellText(CDataRecord& record, int index, std::string_view utf8, int recordNo,
+                   const std::string& tag, Failure& failure) {
+    if (utf8.empty())
+        return true;
+    CField* field = record.FieldAt(index);
+    if (field == nullptr)
+        return Fail(failure, kExitBadInput, "record " + std::to_string(recordNo) + ": no field " + tag);
+    std::string text(utf8);
+    switch (field->Class()) {
+    case FieldClass::Flag:
+        if (text != "*" && text != " ")
+            return Fail(failure, kExitBadInput,
+                        "record " + std::to_string(recordNo) + ", " + tag + ": '" + text +
+                            "' is neither * nor empty");
+        break;
+    case FieldClass::Time:
+        if (text.size() < 14)
+            text.append(14 - text.size(), ' ');
+        break;
+    case FieldClass::DayWeek:
+        if (text.size() < 8)
+            text.insert(0, 8 - text.size(), ' ');
+        break;
+    case FieldClass::SubText: {
+        std::string bytes;
+        if (!FromUtf8(NormalizeBreaks(text, "\r\n"), bytes, failure)) {
+            failure.message = "record " + std::to_string(recordNo) + ", " + tag + ": " + failure.message;
+            return false;
+        }
+        if (!field->SetValue(bytes))
+            return Fail(failure, kExitBadInput, "record " + std::to_string(recordNo) + ", " + tag +
+                                                    ": the value is not valid");
+        return true;
+    }
+    default:
+        break;
+    }
+    return ParseExchangeUtf8(record, index, text, recordNo, tag, failure);
+}
+
+namespace {
+
+// Reads with read(2), which returns what the pipe holds: a host that keeps the pipe open
+// and ends its text with 0x1A must not leave the filter waiting for a full buffer.
+bool ReadAll(int fd, std::string& out, bool stopAtEndMark) {
+    char buf[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            return true;
+        out.append(buf, static_cast<std::size_t>(n));
+        if (stopAtEndMark && std::memchr(buf, 0x1A, static_cast<std::size_t>(n)) != nullptr)
+            return true;
+    }
+}
+
+int Report(const FormatOps& ops, const Failure& failure) {
+    std::fprintf(stderr, "%s: %s\n", ops.name, failure.message.c_str());
+    return failure.code;
+}
+
+int RunImport(const FormatOps& ops, const FilterArgs& args) {
+    Failure failure;
+    struct stat st {};
+    if (::stat(args.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return Report(ops, {kExitNoInput, "no such file: " + args.path});
+    const int in = ::open(args.path.c_str(), O_RDONLY);
+    if (in < 0)
+        return Report(ops, {kExitNoInput, "cannot open " + args.path + ": " + std::strerror(errno)});
+    std::string bytes;
+    const bool read = ReadAll(in, bytes, false);
+    ::close(in);
+    if (!read)
+        return Report(ops, {kExitNoInput, "cannot read " + args.path});
+    CRecordSet set;
+    RefusingPrompter prompter;
+    PrompterScope scope(&prompter);
+    if (!ops.importSet(bytes, set, failure))
+        return Report(ops, failure);
+    std::string text;
+    if (!set.WriteTextToString(text))
+        return Report(ops, {kExitImport, "the records cannot be written as text form" +
+                                             (prompter.First().empty() ? std::string()
+                                                                       : " (" + prompter.First() + ")")});
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+        return Report(ops, {kExitImport, "standard output cannot be written"});
+    return kExitOk;
+}
+
+int RunExport(const FormatOps& ops, const FilterArgs& args) {
+    Failure failure;
+    if (!ops.handlesKind(args.kind))
+        return Report(ops, {kExitType, "record kind " + std::to_string(args.kind) + " is not handled"});
+    std::string input;
+    if (!ReadAll(STDIN_FILENO, input, true))
+        return Report(ops, {kExitExport, "standard input cannot be read"});
+    CRecordSet read;
+    if (!ReadTextForm(input, read, failure))
+        return Report(ops, failure);
+    std::unique_ptr<CRecordSet> set = OnKindTags(read, args.kind, failure);
+    if (!set)
+        return Report(ops, failure);
+    std::string out;
+    if (!ops.exportSet(*set, out, failure))
+        return Report(ops, failure);
+
+    std::FILE* file = std::fopen(args.path.c_str(), "wb");
+    if (file == nullptr)
+        return Report(ops, {kExitCreate, "cannot create " + args.path + ": " + std::strerror(errno)});
+    const bool written = std::fwrite(out.data(), 1, out.size(), file) == out.size() && std::fflush(file) == 0;
+    const int writeErrno = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed) {
+        std::remove(args.path.c_str()); // a cut file would look like a whole one
+        const int err = written ? errno : writeErrno;
+        return Report(ops, {err == ENOSPC ? kExitDiskFull : kExitCreate,
+                            "cannot write " + args.path + ": " + std::strerror(err)});
+    }
+    return kExitOk;
+}
+
+} // namespace
+
+int RunFilter(int argc, char** argv, const FormatOps& ops) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i]);
+    FilterArgs parsed;
+    Failure failure;
+    if (!ParseFilterArgs(args, parsed, failure))
+        return Report(ops, failure);
+    try {
+        return parsed.import ? RunImport(ops, parsed) : RunExport(ops, parsed);
+    } catch (const std::bad_alloc&) {
+        return Report(ops, {parsed.import ? kExitImport : kExitExport, "out of memory"});
+    }
+}
+
+} // namespace tessera::filters

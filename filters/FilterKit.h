@@ -1,0 +1,88 @@
+#pragma once
+// What every bundled filter program shares: the command line of the filter interface, the
+// exit codes, reading the record-set text form from standard input and writing it to
+// standard output, and the exchange values in UTF-8.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/RecordSet.h"
+
+namespace tessera::filters {
+
+// Exit codes of the filter interface.
+enum FilterExit : int {
+    kExitOk = 0,
+    kExitVersion = 1,      // -V is not 1
+    kExitOption = 2,       // unknown or missing option
+    kExitType = 3,         // a record kind this filter does not handle
+    kExitNoInput = 10,     // import: the foreign file does not exist
+    kExitBadInput = 11,    // import: the foreign file is malformed
+    kExitImport = 19,      // import: something the records cannot hold, or output failed
+    kExitCreate = 20,      // export: the target cannot be created
+    kExitDiskFull = 21,    // export: no space left
+    kExitExport = 29,      // export: the records cannot be written in the foreign format
+};
+
+// A refusal with the exit code to end with and a line for standard error.
+struct Failure {
+    int code = kExitOk;
+    std::string message; // UTF-8
+};
+
+struct FilterArgs {
+    bool import = false;   // -I
+    std::string path;      // the foreign file
+    int kind = 0;          // -T, export only
+};
+
+// Reads the argument vector (without the program name). Failure codes: 2 for an unknown,
+// repeated or missing option, 1 for a version other than 1, 3 for a -T that is no kind.
+bool ParseFilterArgs(const std::vector<std::string>& args, FilterArgs& out, Failure& failure);
+
+// One foreign format: which kinds it takes, and the two conversions. Export gets a set of
+// the kind's own tag list; import fills an empty set.
+struct FormatOps {
+    const char* name = "";
+    std::function<bool(int kind)> handlesKind;
+    std::function<bool(const CRecordSet& set, std::string& out, Failure& failure)> exportSet;
+    std::function<bool(std::string_view in, CRecordSet& set, Failure& failure)> importSet;
+};
+
+// The whole program: arguments, standard input or the foreign file, the conversion, the
+// foreign file or standard output. Returns the exit code; messages go to standard error.
+int RunFilter(int argc, char** argv, const FormatOps& ops);
+
+// ---- pieces shared by the formats (all texts UTF-8 unless named otherwise) ----
+
+// Reads a text form (code page 932) into `set`. Any question or warning of the reader
+// counts as a refusal, so no value is emptied or record dropped on the way.
+bool ReadTextForm(std::string_view bytes, CRecordSet& set, Failure& failure);
+// A set of `kind` holding the records of `from` rebuilt on the kind's own tag list.
+std::unique_ptr<CRecordSet> OnKindTags(CRecordSet& from, int kind, Failure& failure);
+
+std::string ToUtf8(std::string_view cp932);
+// False (with 19 and a message naming the character) for a character code page 932 lacks.
+bool FromUtf8(std::string_view utf8, std::string& cp932, Failure& failure);
+
+// The exchange text of field `index` in UTF-8, its 0x1F line breaks as CR LF.
+std::string ExchangeUtf8(const CDataRecord& record, int index);
+// Parses a UTF-8 exchange text (line breaks CR LF, LF or 0x1F) into field `index`. False
+// with 19 (character) or 11 (value refused) and a message naming record and tag.
+bool ParseExchangeUtf8(CDataRecord& record, int index, std::string_view utf8, int recordNo,
+                       const std::string& tag, Failure& failure);
+
+// The value a CSV cell and the X- properties carry: the exchange text, but a flag is "*"
+// or empty, dates lose their padding, and a remark is its plain text.
+std::string CellText(const CDataRecord& record, int index);
+// Reads a cell back; an empty cell leaves the field as a new field has it.
+bool ParseCellText(CDataRecord& record, int index, std::string_view utf8, int recordNo,
+                   const std::string& tag, Failure& failure);
+
+// Line breaks: CR LF / LF / CR all become `to`.
+std::string NormalizeBreaks(std::string_view text, std::string_view to);
+
+} // namespace tessera::filters
