@@ -7,9 +7,6 @@ namespace tessera::sim {
 namespace ir {
 
 namespace {
-constexpr std::uint8_t kSync = 0x96;
-constexpr std::uint8_t kCommandType = 0x82;
-constexpr std::uint8_t kDataType = 0x81;
 constexpr int kPreamble = 5;
 } // namespace
 
@@ -119,7 +116,7 @@ LineStatus DeviceIr::Next(Event& event, Clock::time_point deadline) {
         return broken();
     if (st != LineStatus::Ok)
         return st;
-    if (type == 0x82) {
+    if (type == ir::kCommandType) {
         std::uint8_t code = 0;
         st = ReadByteWithin(code, Clock::time_point::max());
         if (st == LineStatus::Timeout)
@@ -134,7 +131,7 @@ LineStatus DeviceIr::Next(Event& event, Clock::time_point deadline) {
             ++m_line.Stats().cansReceived;
         return LineStatus::Ok;
     }
-    if (type != 0x81)
+    if (type != ir::kDataType)
         return broken();
 
     std::uint8_t head[8];

@@ -14,6 +14,9 @@
 namespace tessera::sim {
 
 namespace ir {
+inline constexpr std::uint8_t kSync = 0x96;
+inline constexpr std::uint8_t kCommandType = 0x82;
+inline constexpr std::uint8_t kDataType = 0x81;
 inline constexpr std::uint8_t kEnq = 0x05;
 inline constexpr std::uint8_t kAck = 0x06;
 inline constexpr std::uint8_t kNak = 0x15;

@@ -108,8 +108,6 @@ void SimLine::SetOptions(const Options& options) {
     m_random.seed(options.seed);
 }
 
-std::string SimLine::TerminalSpeedName(int bps) { return std::to_string(bps) + " bps"; }
-
 int SimLine::PeerBps() const { return m_seenBps; }
 
 // Taken once, when bytes first move: by then the PC has set the line up, and later it may
@@ -355,11 +353,6 @@ LineStatus SimLine::DrainUntilQuiet(std::chrono::milliseconds quiet, Clock::time
             return st;
         return Clock::now() >= deadline && until == deadline ? LineStatus::Timeout : LineStatus::Ok;
     }
-}
-
-bool SimLine::PeerPresent() {
-    short ev = WaitFd(m_master, 0, Clock::now());
-    return CheckClosed((ev & POLLHUP) != 0) != LineStatus::Closed;
 }
 
 LineStatus SimLine::WaitForClose(Clock::time_point deadline) {

@@ -57,13 +57,9 @@ public:
     // Discards what has arrived until the line stayed quiet for `quiet` (at most until
     // `deadline`).
     LineStatus DrainUntilQuiet(std::chrono::milliseconds quiet, Clock::time_point deadline);
-    // True while the PC has the line open (a short close within the grace time counts as open).
-    bool PeerPresent();
     // Waits until the PC has closed the line for good or `deadline` passed; what arrives is
     // dropped (after echoing it).
     LineStatus WaitForClose(Clock::time_point deadline);
-
-    static std::string TerminalSpeedName(int bps);
 
 private:
     struct Pending {
