@@ -310,6 +310,28 @@ TEST(SimInfrared, SendNumbersFullPacketsAndRepeatsAfterNak) {
     EXPECT_EQ(r.stats.naksReceived, 2);
 }
 
+TEST(SimInfrared, PacingCountsElevenBitsAByte) {
+    SimConfig c = Fast(SimMethod::Infrared, SimRole::Send);
+    c.sendData = Text(512, 10);
+    c.pace = true;
+    SimThread sim(c);
+    RawPc pc(sim.PortName());
+    ASSERT_EQ(ReadCommand(pc, 2000), kEnq);
+    pc.Write(Cmd(kSyn));
+    std::string first = pc.Read(1, 1000);
+    auto start = std::chrono::steady_clock::now();
+    std::string rest = pc.Read(512 + 16, 3000);
+    auto took = std::chrono::steady_clock::now() - start;
+    pc.Write(Cmd(kAck));
+    std::this_thread::sleep_for(50ms);
+    pc.Close();
+    sim.Join();
+    ASSERT_EQ(first.size() + rest.size(), 529u);
+    // 528 bytes at 9600 bps with a parity bit: 605 ms (550 ms at 10 bits a byte).
+    EXPECT_GE(took, 585ms);
+    EXPECT_LE(took, 900ms);
+}
+
 TEST(SimInfrared, SendAsksAgainWhenUnansweredAndStopsOnCan) {
     SimConfig c = Fast(SimMethod::Infrared, SimRole::Send);
     c.sendData = "abc";
