@@ -28,9 +28,8 @@ bool ParseModel(const QString& text, int& code) {
     const QString t = text.trimmed();
     bool isNumber = false;
     const int n = t.toInt(&isNumber);
-    if (isNumber) {
-        if (n < 0 || n >= CAppSettings::kModelCount)
-            return false;
+    // A model code 0..9; other numbers may be a model's digits ("6000").
+    if (isNumber && n >= 0 && n < CAppSettings::kModelCount) {
         code = n;
         return true;
     }
