@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/AddInCommand.h"
 #include "app/DemoDevice.h"
 #include "app/GuiPrompter.h"
 #include "app/MainFrame.h"
@@ -162,6 +163,7 @@ bool CTesseraApp::InitInstance(const QStringList& arguments) {
     // 5. Main window, and the commands that belong to no document.
     m_frame = std::make_unique<CMainFrame>(*this);
     CMainFrame::RegisterCommand(ID_OPTION_SETTINGS, {[this] { RunSettingsSheet(); }, {}});
+    InstallAppCommands(*this);
     if (m_prompter)
         m_prompter->SetParentWidget(m_frame.get());
 

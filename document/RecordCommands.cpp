@@ -161,6 +161,8 @@ const RecordCommandHooks& CurrentRecordCommandHooks() { return Hooks(); }
 
 void SetJobLinkAdjuster(std::function<void(JobLink&)> adjust) { LinkAdjuster() = std::move(adjust); }
 
+void FillJobLink(JobLink& link) { FillLink(link); }
+
 // ---------------------------------------------------------------- document operations
 
 int DeleteRecords(CTesseraDoc& doc, std::vector<int> indices) {
@@ -351,10 +353,10 @@ bool SendRecords(CTesseraView& view, const std::vector<int>* indices) {
     if (!PrepareSendJob(*job, *set, indices != nullptr ? &selection : nullptr, BufferBytes()))
         return false;
     auto beep = Hooks().beep;
-    return CTransferSession::Start(job, &doc, &view, [beep](TransferJob& j, CJobSignals& signals) {
+    return CTransferSession::Start(job, &doc, &view, [beep](TransferJob& j, CJobSignals& jobSignals) {
                CompletionHooks h;
                h.beep = beep;
-               CompleteJob(j, signals, h);
+               CompleteJob(j, jobSignals, h);
            }) != nullptr;
 }
 
@@ -397,7 +399,7 @@ bool StartReceive(CTesseraView& view) {
     };
     auto beep = Hooks().beep;
     CTransferSession* session = CTransferSession::Start(
-        job, &doc, &view, [target, restore, beep](TransferJob& j, CJobSignals& signals) {
+        job, &doc, &view, [target, restore, beep](TransferJob& j, CJobSignals& jobSignals) {
             // Nothing received: the records come back before the user is told.
             if (j.result != kJobCompleted)
                 restore();
@@ -409,7 +411,7 @@ bool StartReceive(CTesseraView& view) {
                 restore();
                 return false;
             };
-            CompleteJob(j, signals, h);
+            CompleteJob(j, jobSignals, h);
         });
     if (session == nullptr) {
         restore();

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "link/Job.h"
+#include "document/TesseraDoc.h"
 #include "link/JobSignals.h"
 
 class QWidget;
@@ -79,6 +80,8 @@ const RecordCommandHooks& CurrentRecordCommandHooks();
 
 // For tests: a change to every job's link after the settings filled it (scaled timing).
 void SetJobLinkAdjuster(std::function<void(JobLink&)> adjust);
+// Fills `link` from the settings (and the adjuster).
+void FillJobLink(JobLink& link);
 
 // The list position of the kind chooser's entries: choice i makes a document of kind
 // kNewDocumentKinds[i].
@@ -124,7 +127,7 @@ class CTransferSession : public QObject {
     Q_OBJECT
 public:
     // Completion handling, on the GUI thread after the worker has been joined.
-    using Completion = std::function<void(TransferJob& job, CJobSignals& signals)>;
+    using Completion = std::function<void(TransferJob& job, CJobSignals& jobSignals)>;
 
     // The session running now, if any.
     static CTransferSession* Current();

@@ -1,0 +1,133 @@
+#include "app/AddInCommand.h"
+
+#include <QApplication>
+#include <QFileDialog>
+
+#include <memory>
+#include <new>
+
+#include "app/MainFrame.h"
+#include "app/TesseraApp.h"
+#include "app/core/AppSettings.h"
+#include "app/core/Cp932.h"
+#include "app/dlg/EditorFactory.h"
+#include "app/dlg/NewDlg.h"
+#include "app/dlg/RecvDlg.h"
+#include "app/dlg/ShowDocDlg.h"
+#include "app/dlg/TransDlg.h"
+#include "document/CommandIds.h"
+#include "document/RecordCommands.h"
+#include "link/AddInTransfer.h"
+#include "link/Job.h"
+#include "model/Prompter.h"
+#include "resources/StringTable.h"
+
+namespace tessera {
+
+namespace {
+
+constexpr int kStrAddInOpenTitle = 3068;   // アドインファイルを開く
+
+AddInFileDialog& FileDialogHook() {
+    static AddInFileDialog hook;
+    return hook;
+}
+
+QString AskAddInFile(QWidget* parent) {
+    if (FileDialogHook())
+        return FileDialogHook()(parent);
+    const std::string& title = LoadString(kStrAddInOpenTitle);
+    // Add-ins come from Windows: their names may be in either case.
+    return QFileDialog::getOpenFileName(parent, Cp932ToQString(title), QString(),
+                                        QStringLiteral("Add-In Files (*.zrs *.ZRS);;All Files (*)"));
+}
+
+CProgressWindow* CreateProgressWindow(const std::shared_ptr<TransferJob>& job, QWidget* parent) {
+    const int method = job->link.method;
+    if (job->Kind() == JobKind::Receive)
+        return new CRecvDlg(job, method, parent);
+    return new CTransDlg(job, job->TotalBytes(), method, job->Kind() == JobKind::AddIn, parent);
+}
+
+} // namespace
+
+void SetAddInFileDialog(AddInFileDialog dialog) { FileDialogHook() = std::move(dialog); }
+
+QString AddInOverviewText(const std::string& document) {
+    QString text = Cp932ToQString(document);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
+}
+
+void InstallAppCommands(CTesseraApp& app) {
+    RecordCommandHooks hooks;
+    hooks.hasEditor = [](int kind) { return HasEditor(kind); };
+    hooks.editRecord = [&app](QWidget* parent, int kind, CDataRecord& record, bool isNew) {
+        return EditRecord(parent, kind, record, isNew, app.Settings());
+    };
+    hooks.chooseNewKind = [](QWidget* parent) { return CNewDlg::Choose(parent); };
+    hooks.createProgress = [](const std::shared_ptr<TransferJob>& job, QWidget* parent) {
+        return CreateProgressWindow(job, parent != nullptr ? parent->window() : nullptr);
+    };
+    hooks.fillLink = [&app](JobLink& link) {
+        const CAppSettings& s = app.Settings();
+        link.method = s.Method;
+        link.portName = s.Port();
+        link.bitsPerSecond = s.Bps;
+        link.ignoreEcho = s.IgnoreEcho;
+    };
+    hooks.sendBufferBytes = [&app] { return app.Settings().SendBufferBytes(); };
+    hooks.setBusy = [&app](bool busy) { app.SetBusy(busy); };
+    hooks.beep = [] { QApplication::beep(); };
+    InstallRecordCommands(std::move(hooks));
+
+    CMainFrame::RegisterCommand(ID_ADDIN_TRANSFER, {[&app] {
+                                                        RunAddInCommand(app, app.MainFrame());
+                                                    },
+                                                    {}});
+}
+
+bool RunAddInCommand(CTesseraApp& app, QWidget* parent) {
+    if (app.IsBusy() || CTransferSession::Current() != nullptr || app.Settings().ModelCode() < 2)
+        return false;
+    const QString path = AskAddInFile(parent);
+    if (path.isEmpty())
+        return false;
+
+    std::unique_ptr<CAddInTransfer> transfer;
+    std::shared_ptr<AddInJob> job;
+    try {
+        transfer = std::make_unique<CAddInTransfer>();
+    } catch (const std::bad_alloc&) {
+        ShowMessage(kMsgJobNoMemory, PromptIcon::Stop, PromptButtons::Ok);
+        return false;
+    }
+    // Its messages, then 2563.
+    if (!transfer->Load(path))
+        return false;
+
+    std::string document;
+    const bool readable = transfer->ReadDocument(document);
+    if (!readable)
+        ShowMessage(kMsgAddInDocument, PromptIcon::Warning, PromptButtons::Ok);
+    {
+        CShowDocDlg overview(AddInOverviewText(document), parent);
+        if (overview.exec() != QDialog::Accepted)
+            return false;
+    }
+    if (ShowMessage(kMsgAddInConfirm, PromptIcon::Question, PromptButtons::OkCancel) != PromptResult::Ok)
+        return false;
+
+    try {
+        job = std::make_shared<AddInJob>(std::move(transfer));
+    } catch (const std::bad_alloc&) {
+        ShowMessage(kMsgJobNoMemory, PromptIcon::Stop, PromptButtons::Ok);
+        return false;
+    }
+    FillJobLink(job->link);
+    return CTransferSession::Start(job, nullptr, parent, [](TransferJob& j, CJobSignals& jobSignals) {
+               CompleteJob(j, jobSignals, CompletionHooks{});
+           }) != nullptr;
+}
+
+} // namespace tessera
