@@ -326,7 +326,13 @@ bool COpticalCom::ReadBlock(char* buffer, int& count) {
             continue;
         }
         Pause(t.packetGapMs);
-        if (damaged || sum != Checksum16(buffer, length)) {
+        // The number is not covered by the checksum: a packet carrying the previous number
+        // is a repeat only when it also carries the previous data, otherwise a damaged
+        // number would silently drop a block.
+        const bool sameAsLast = repeat && length == m_lastLength &&
+                                std::memcmp(buffer, m_lastBlock.data(),
+                                            static_cast<size_t>(length)) == 0;
+        if (damaged || sum != Checksum16(buffer, length) || (repeat && !sameAsLast)) {
             SendCommand(ir::NAK);
             --attempts;
             continue;
@@ -342,6 +348,8 @@ bool COpticalCom::ReadBlock(char* buffer, int& count) {
         if (sequence != ir::kFinalSequence) {
             ++m_expected;
             m_haveAccepted = true;
+            std::memcpy(m_lastBlock.data(), buffer, static_cast<size_t>(length));
+            m_lastLength = length;
         }
         count = length;
         return true;

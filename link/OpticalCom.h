@@ -91,6 +91,8 @@ private:
     std::uint16_t m_sequence = 1;
     std::uint16_t m_expected = 1;
     bool m_haveAccepted = false;   // a numbered packet was taken, so a repeat can be spotted
+    std::array<char, kLinkBlockSize> m_lastBlock{};  // data of the last accepted packet
+    int m_lastLength = -1;
     bool m_held = false;
     std::array<char, kLinkBlockSize> m_packet{};
     int m_buffered = 0;

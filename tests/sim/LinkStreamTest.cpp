@@ -197,7 +197,7 @@ TEST(SimIrFaults, ThreeRefusalsMakeThePcSendFail) {
 // Noise on the number field of the last full packet makes it look like a repeat of the one
 // before. Taking it for a repeat would drop 512 bytes and still end with the short packet.
 // Disabled until the port compares a repeat with the packet it took before.
-TEST(SimIrFaults, DISABLED_PacketWithThePreviousNumberButNewDataIsNotDropped) {
+TEST(SimIrFaults, PacketWithThePreviousNumberButNewDataIsNotDropped) {
     std::string data = AnyBytes(3 * 512 + 64, 12);
     SimConfig cfg = DeviceConfig(SimMethod::Infrared, SimRole::Send);
     cfg.sendData = data;
