@@ -131,6 +131,9 @@ public:
     virtual std::unique_ptr<CField> Clone() const = 0;
 
 protected:
+    // The writer renders values straight into its output.
+    friend class CRecordSet;
+
     explicit CField(FieldTag tag) : m_tag(tag) {}
     CField(const CField&) = default;
 

@@ -303,29 +303,38 @@ bool EndsInsideCharacter(const unsigned char* p, std::size_t n) {
 } // namespace
 
 bool AppendCheckedValue(std::string& out, std::string_view value) {
-    out.push_back(static_cast<char>(kComma));
-    const std::size_t n = value.size();
-    if (n == 0)
-        return true;
-    if (n > kReadValueCapacity - 1) {
-        out.pop_back();
+    const std::size_t before = out.size();
+    if (value.size() > kReadValueCapacity - 1)
         return false;
+    out.push_back(static_cast<char>(kComma));
+    if (value.empty())
+        return true;
+    out.push_back(static_cast<char>(kQuote));
+    out.append(value);
+    if (CloseAppendedValue(out, before + 2))
+        return true;
+    out.resize(before);
+    return false;
+}
+
+bool CloseAppendedValue(std::string& out, std::size_t start) {
+    const std::size_t n = out.size() - start;
+    if (n == 0) {
+        out.pop_back(); // an empty value is a bare comma
+        return true;
     }
-    // Copy first, then walk the characters as the reader will, mending circled numbers in
-    // the copy and stopping at anything that would not read back.
-    const std::size_t start = out.size();
-    out.resize(start + n + 2);
-    char* dst = out.data() + start + 1;
-    dst[-1] = static_cast<char>(kQuote);
-    dst[n] = static_cast<char>(kQuote);
-    std::memcpy(dst, value.data(), n);
-    const auto* p = reinterpret_cast<const unsigned char*>(value.data());
+    if (n > kReadValueCapacity - 1)
+        return false;
+    // Walk the characters as the reader will, mending circled numbers in place and stopping
+    // at anything that would not read back.
+    char* dst = out.data() + start;
+    const auto* p = reinterpret_cast<const unsigned char*>(dst);
     // Most values hold none of the bytes that need the walk.
     if (!NeedsWalk(p, n)) {
-        if (!EndsInsideCharacter(p, n))
-            return true;
-        out.resize(start - 1);
-        return false;
+        if (EndsInsideCharacter(p, n))
+            return false;
+        out.push_back(static_cast<char>(kQuote));
+        return true;
     }
     std::size_t i = 0;
     while (i < n) {
@@ -345,10 +354,9 @@ bool AppendCheckedValue(std::string& out, std::string_view value) {
         ++i; // a quote that stays inside the value
     }
     // Stopped early, or the last byte began a character that the closing quote would end.
-    if (i != n) {
-        out.resize(start - 1);
+    if (i != n)
         return false;
-    }
+    out.push_back(static_cast<char>(kQuote));
     return true;
 }
 

@@ -97,6 +97,10 @@ void AppendValue(std::string& out, std::string_view value);
 // AppendValue for a value that passes CheckValue, in one pass; false (and `out` as it was)
 // for one that does not.
 bool AppendCheckedValue(std::string& out, std::string_view value);
+// The same check for a value already appended to `out` after its comma and opening quote,
+// starting at `start`: closes the value in place (an empty one loses its quote and stays a
+// bare comma) and returns true, or returns false and leaves `out` for the caller to cut back.
+bool CloseAppendedValue(std::string& out, std::size_t start);
 // Appends a quote, the value (circled numbers rewritten) and a quote, also when it is empty:
 // how tags and titles are written.
 void AppendQuoted(std::string& out, std::string_view value);

@@ -55,8 +55,24 @@ bool CRecordSet::WriteCore(const std::vector<int32_t>* selection, std::string& o
         AppendQuoted(out, title);
     }
 
-    std::string value;
-    value.reserve(256);
+    // Renders a field straight after its comma and quote and checks the bytes where they
+    // lie: no copy through a scratch string. A value that does not fit the work buffer,
+    // cannot be formatted, or would read back as something else stops the writer: better no
+    // file than a wrong one.
+    auto appendField = [&out](const CField* field) {
+        if (field == nullptr || field->RequiredCapacity(false) > kWriteValueCapacity)
+            return false;
+        out.append(",\"", 2);
+        const std::size_t start = out.size();
+        try {
+            if (!field->Render(out, false))
+                return false;
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return CloseAppendedValue(out, start);
+    };
+
     const std::size_t count = selection != nullptr ? selection->size() : m_records.size();
     for (std::size_t k = 0; k < count; ++k) {
         const CDataRecord* record = nullptr;
@@ -68,13 +84,10 @@ bool CRecordSet::WriteCore(const std::vector<int32_t>* selection, std::string& o
             ShowWriteFormatError();
             return false;
         }
-        out.append("\r\n\"D\"");
+        out.append("\r\n\"D\"", 5);
         const int fields = record->FieldCount();
         for (int i = 0; i < fields; ++i) {
-            // A value that does not fit the work buffer, cannot be formatted, or would read
-            // back as something else stops the writer: better no file than a wrong one.
-            if (!record->FormatField(i, value, false, kWriteValueCapacity) ||
-                !AppendCheckedValue(out, value)) {
+            if (!appendField(record->FieldAt(i))) {
                 ShowWriteFormatError();
                 return false;
             }
