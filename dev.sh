@@ -10,7 +10,7 @@ case "${1:-}" in
   demo)
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_BENCH=OFF >/dev/null
     cmake --build build -j "$jobs"
-    exec bash scripts/demo.sh build
+    exec bash scripts/demo.sh "$PWD/build"
     ;;
   test)
     extra=()
