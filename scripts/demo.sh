@@ -11,5 +11,5 @@ fi
 echo "(no display: showing the transfer with tessera-cli)" >&2
 bash "$root/scripts/demo-cli.sh" "$build" phonebook cable
 echo >&2
-bash "$root/scripts/demo-cli.sh" "$build" schedule ir | head -c 600
+bash "$root/scripts/demo-cli.sh" "$build" schedule ir
 echo
