@@ -15,7 +15,7 @@ case "${1:-}" in
   test)
     extra=()
     [ "${CI:-}" = "true" ] && extra+=(-DTESSERA_WERROR=ON)
-    cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null
+    cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Release "${extra[@]}" >/dev/null
     cmake --build build-test -j "$jobs"
     cd build-test
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 300
