@@ -122,7 +122,9 @@ void CContactDlg::BuildForm() {
     checks->addStretch(1);
 
     auto addRow = [this](QGridLayout* grid, int& r, const char* tag, QWidget* w, QLayout* l = nullptr) {
-        grid->addWidget(MakeFieldLabel(tag, w, this), r, 0, Qt::AlignRight | Qt::AlignVCenter);
+        // Labels of multi-line edits stand at their first line.
+        const Qt::Alignment vertical = qobject_cast<QPlainTextEdit*>(w) ? Qt::AlignTop : Qt::AlignVCenter;
+        grid->addWidget(MakeFieldLabel(tag, w, this), r, 0, Qt::AlignRight | vertical);
         if (l != nullptr)
             grid->addLayout(l, r, 1);
         else

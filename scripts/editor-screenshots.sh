@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Takes the pictures of the eight record editors (docs/screenshots/editor-*.png), each
+# loaded with a record of its sample file. Runs under Xvfb when it is installed, else on
+# Qt's offscreen platform. Usage: scripts/editor-screenshots.sh [build-folder]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_BENCH=OFF >/dev/null
+fi
+cmake --build "$build" --target editor-screenshots -j 2
+if ! fc-list :lang=ja 2>/dev/null | grep -q .; then
+  echo "editor-screenshots: no Japanese font installed (fonts-ipafont-gothic)" >&2
+  exit 1
+fi
+runtime=$(mktemp -d)
+trap 'rm -rf "$runtime"' EXIT
+tool="$build/tests/editors/editor-screenshots"
+if command -v xvfb-run >/dev/null 2>&1; then
+  XDG_RUNTIME_DIR="$runtime" xvfb-run -a -s "-screen 0 1280x1024x24" "$tool" docs/screenshots resources/samples
+else
+  XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=offscreen "$tool" docs/screenshots resources/samples
+fi
