@@ -110,40 +110,155 @@ std::string CField::Text(bool display) const {
     return out;
 }
 
-// ---- CTextField ----
+// ---- FieldBytes ----
+
+FieldBytes::~FieldBytes() {
+    const std::uintptr_t w = m_word.load(std::memory_order_acquire);
+    if (w & kOwned)
+        delete reinterpret_cast<std::string*>(w & ~kOwned);
+}
+
+std::string_view FieldBytes::View(std::uint32_t viewSize) const {
+    const std::uintptr_t w = m_word.load(std::memory_order_acquire);
+    if (w & kOwned)
+        return *reinterpret_cast<const std::string*>(w & ~kOwned);
+    if (w == 0)
+        return {};
+    return {reinterpret_cast<const char*>(w), viewSize};
+}
+
+const std::string& FieldBytes::Str(std::uint32_t viewSize) const {
+    std::uintptr_t w = m_word.load(std::memory_order_acquire);
+    if (!(w & kOwned)) {
+        auto* made = w == 0 ? new std::string()
+                            : new std::string(reinterpret_cast<const char*>(w), viewSize);
+        const std::uintptr_t mine = reinterpret_cast<std::uintptr_t>(made) | kOwned;
+        if (m_word.compare_exchange_strong(w, mine, std::memory_order_acq_rel,
+                                           std::memory_order_acquire))
+            w = mine;
+        else
+            delete made; // another reader made it first; `w` holds theirs
+    }
+    return *reinterpret_cast<const std::string*>(w & ~kOwned);
+}
+
+std::string& FieldBytes::Owned() {
+    std::uintptr_t w = m_word.load(std::memory_order_relaxed);
+    if (!(w & kOwned)) {
+        auto* made = new std::string();
+        w = reinterpret_cast<std::uintptr_t>(made) | kOwned;
+        m_word.store(w, std::memory_order_release);
+    }
+    return *reinterpret_cast<std::string*>(w & ~kOwned);
+}
 
 namespace {
 
-// Scans `text` character by character: whether it holds a TAB and how many single 0x1F
-// bytes it holds. Trail bytes are never taken for either.
-void ScanText(std::string_view text, bool& tab, std::size_t& separators) {
-    tab = false;
-    separators = 0;
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const unsigned char c = p[i];
-        if (c < 0x20) {
-            if (c == '\t')
-                tab = true;
-            else if (c == 0x1f)
-                ++separators;
-        } else if (fieldimpl::IsLeadByte(c)) {
-            ++i;
-        }
-    }
+// Fields of a record share one block, so every byte of these counts for a large set.
+static_assert(sizeof(void*) != 8 || sizeof(CTextField) <= 24);
+static_assert(sizeof(void*) != 8 || sizeof(CSubTextField) <= 24);
+
+constexpr char kSeparator = '\x1f';
+
+// Whether p[at] begins a character: the lead-range bytes just before it pair up from the
+// first of them, since the byte before that run always ends a character.
+bool IsCharStart(const char* p, std::size_t at) {
+    std::size_t run = 0;
+    while (run < at && fieldimpl::IsLeadByte(static_cast<unsigned char>(p[at - 1 - run])))
+        ++run;
+    return run % 2 == 0;
 }
 
+// Whether the text holds a TAB character (a TAB byte that is no trail byte).
 bool HoldsTab(std::string_view text) {
-    bool tab = false;
-    std::size_t separators = 0;
-    ScanText(text, tab, separators);
-    return tab;
+    const char* p = text.data();
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        const void* hit = std::memchr(p + i, '\t', n - i);
+        if (hit == nullptr)
+            return false;
+        const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - p);
+        if (IsCharStart(p, at))
+            return true;
+        i = at + 1;
+    }
+    return false;
+}
+
+// Calls run(from, to) for each stretch of `text` between separator characters (0x1F bytes
+// that are no trail bytes) and sep() for each separator. `all` takes every 0x1F byte.
+template <class Run, class Sep>
+void SplitAtSeparators(std::string_view text, bool all, Run run, Sep sep) {
+    const char* p = text.data();
+    const std::size_t n = text.size();
+    std::size_t from = 0;
+    std::size_t i = 0;
+    while (i < n) {
+        const void* hit = std::memchr(p + i, kSeparator, n - i);
+        if (hit == nullptr)
+            break;
+        const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - p);
+        i = at + 1;
+        if (!all && !IsCharStart(p, at))
+            continue; // the second byte of a character
+        run(from, at);
+        sep();
+        from = at + 1;
+    }
+    run(from, n);
+}
+
+std::size_t CountSeparators(std::string_view text, bool all) {
+    std::size_t count = 0;
+    SplitAtSeparators(text, all, [](std::size_t, std::size_t) {}, [&count] { ++count; });
+    return count;
+}
+
+// Writes `text` to `dst` with each separator turned into CR LF; returns the bytes written
+// (the text's size plus CountSeparators).
+std::size_t ExpandSeparators(std::string_view text, bool all, char* dst) {
+    char* o = dst;
+    SplitAtSeparators(
+        text, all,
+        [&](std::size_t from, std::size_t to) {
+            if (to > from)
+                std::memcpy(o, text.data() + from, to - from);
+            o += to - from;
+        },
+        [&] {
+            *o++ = '\r';
+            *o++ = '\n';
+        });
+    return static_cast<std::size_t>(o - dst);
+}
+
+// The owned string becomes `text` with its separators turned into CR LF.
+void AssignExpanded(std::string& s, std::string_view text, bool all) {
+    const std::size_t separators = CountSeparators(text, all);
+    if (separators == 0) {
+        s.assign(text);
+        return;
+    }
+    s.resize(text.size() + separators);
+    ExpandSeparators(text, all, s.data());
+}
+
+// Room taken in a record's block: an even address (odd addresses mark owned strings).
+char* AlignSpace(char*& space) {
+    if (reinterpret_cast<std::uintptr_t>(space) & 1)
+        ++space;
+    return space;
 }
 
 } // namespace
 
-CTextField::CTextField(const CTextField& other) : CField(other), m_text(other.m_text) {}
+// ---- CTextField ----
+
+CTextField::CTextField(const CTextField& other) : CField(other) {
+    const std::string_view text = other.View();
+    if (!text.empty())
+        m_text.Owned().assign(text);
+}
 
 bool CTextField::ParseText(std::string_view text) {
     if (text.empty()) {
@@ -151,29 +266,13 @@ bool CTextField::ParseText(std::string_view text) {
         return true;
     }
     try {
-        bool tabMode = false;
-        std::size_t separators = 0;
-        ScanText(text, tabMode, separators);
-        if (tabMode || separators == 0) {
-            m_text.assign(text); // nothing to convert
-        } else {
-            std::string converted;
-            converted.reserve(text.size() + separators);
-            for (std::size_t i = 0; i < text.size(); ++i) {
-                const char c = text[i];
-                if (fieldimpl::IsLeadByte(static_cast<unsigned char>(c))) {
-                    converted.push_back(c);
-                    if (i + 1 < text.size())
-                        converted.push_back(text[++i]);
-                } else if (c == '\x1f') {
-                    converted.append("\r\n");
-                } else {
-                    converted.push_back(c);
-                }
-            }
-            m_text = std::move(converted);
-        }
-        m_tabMode = tabMode;
+        const bool tabMode = HoldsTab(text);
+        std::string& s = m_text.Owned();
+        if (tabMode)
+            s.assign(text); // a report's items keep their 0x1F separators
+        else
+            AssignExpanded(s, text, false);
+        m_meta = tabMode ? kTabBit : 0;
     } catch (const std::bad_alloc&) {
         fieldimpl::ReportNoMemory();
         Clear();
@@ -182,18 +281,41 @@ bool CTextField::ParseText(std::string_view text) {
     return true;
 }
 
+bool CTextField::ReadInto(std::string_view text, char*& space) {
+    if (m_text.Owns())
+        return ParseText(text);
+    if (text.empty()) {
+        Clear();
+        return true;
+    }
+    char* at = AlignSpace(space);
+    const bool tabMode = HoldsTab(text);
+    std::size_t n = text.size();
+    if (tabMode)
+        std::memcpy(at, text.data(), n);
+    else
+        n = ExpandSeparators(text, false, at);
+    m_text.SetView(at);
+    m_meta = static_cast<std::uint32_t>(n) | (tabMode ? kTabBit : 0);
+    space = at + n;
+    return true;
+}
+
 bool CTextField::SetValue(const FieldValue& value) {
     const auto* text = std::get_if<std::string>(&value);
     if (text == nullptr)
         return false;
-    m_text = *text;
-    m_tabMode = HoldsTab(m_text);
+    m_text.Owned() = *text;
+    m_meta = HoldsTab(*text) ? kTabBit : 0;
     return true;
 }
 
 void CTextField::Clear() {
-    m_text.clear();
-    m_tabMode = false;
+    if (m_text.Owns())
+        m_text.Owned().clear();
+    else
+        m_text.SetView(nullptr);
+    m_meta = 0;
 }
 
 std::unique_ptr<CField> CTextField::Clone() const {
@@ -201,11 +323,11 @@ std::unique_ptr<CField> CTextField::Clone() const {
 }
 
 std::size_t CTextField::RequiredCapacity(bool) const {
-    return m_text.size() + 1;
+    return View().size() + 1;
 }
 
 bool CTextField::Render(std::string& out, bool display) const {
-    fieldimpl::AppendWithBreaks(out, m_text, display ? ' ' : '\x1f');
+    fieldimpl::AppendWithBreaks(out, View(), display ? ' ' : '\x1f');
     return true;
 }
 
@@ -213,38 +335,59 @@ bool CTextField::Render(std::string& out, bool display) const {
 
 namespace {
 constexpr std::string_view kSubTextPrefix = "MEM1:";
+
+// The content of a sub-text exchange text; false when the text is not one.
+bool SubTextContent(std::string_view text, std::string_view& content) {
+    if (text.substr(0, kSubTextPrefix.size()) != kSubTextPrefix)
+        return false;
+    const std::string_view rest = text.substr(kSubTextPrefix.size());
+    const std::size_t end = rest.find('\x1e');
+    if (end == std::string_view::npos)
+        return false;
+    content = rest.substr(0, end);
+    return true;
+}
 } // namespace
+
+CSubTextField::CSubTextField(const CSubTextField& other) : CField(other) {
+    const std::string_view text = other.View();
+    if (!text.empty())
+        m_text.Owned().assign(text);
+}
 
 bool CSubTextField::ParseText(std::string_view text) {
     if (text.empty()) {
-        m_text.clear();
+        Clear();
         return true;
     }
-    if (text.substr(0, kSubTextPrefix.size()) != kSubTextPrefix) {
-        m_text.clear();
-        return false;
-    }
-    const std::string_view rest = text.substr(kSubTextPrefix.size());
-    const std::size_t end = rest.find('\x1e');
-    if (end == std::string_view::npos) {
-        m_text.clear();
+    std::string_view content;
+    if (!SubTextContent(text, content)) {
+        Clear();
         return false;
     }
     try {
-        std::string content;
-        content.reserve(end + 16);
-        for (std::size_t i = 0; i < end; ++i) {
-            if (rest[i] == '\x1f')
-                content.append("\r\n");
-            else
-                content.push_back(rest[i]);
-        }
-        m_text = std::move(content);
+        AssignExpanded(m_text.Owned(), content, true);
     } catch (const std::bad_alloc&) {
         fieldimpl::ReportNoMemory();
-        m_text.clear();
+        Clear();
         return false;
     }
+    return true;
+}
+
+bool CSubTextField::ReadInto(std::string_view text, char*& space) {
+    if (m_text.Owns())
+        return ParseText(text);
+    std::string_view content;
+    if (text.empty() || !SubTextContent(text, content)) {
+        Clear();
+        return text.empty();
+    }
+    char* at = AlignSpace(space);
+    const std::size_t n = ExpandSeparators(content, true, at);
+    m_text.SetView(n != 0 ? at : nullptr);
+    m_size = static_cast<std::uint32_t>(n);
+    space = at + n;
     return true;
 }
 
@@ -252,8 +395,16 @@ bool CSubTextField::SetValue(const FieldValue& value) {
     const auto* text = std::get_if<std::string>(&value);
     if (text == nullptr)
         return false;
-    m_text = *text;
+    m_text.Owned() = *text;
     return true;
+}
+
+void CSubTextField::Clear() {
+    if (m_text.Owns())
+        m_text.Owned().clear();
+    else
+        m_text.SetView(nullptr);
+    m_size = 0;
 }
 
 std::unique_ptr<CField> CSubTextField::Clone() const {
@@ -261,18 +412,20 @@ std::unique_ptr<CField> CSubTextField::Clone() const {
 }
 
 std::size_t CSubTextField::RequiredCapacity(bool) const {
-    return m_text.empty() ? 1 : m_text.size() + 8;
+    const std::size_t size = View().size();
+    return size == 0 ? 1 : size + 8;
 }
 
 bool CSubTextField::Render(std::string& out, bool display) const {
-    if (m_text.empty())
+    const std::string_view text = View();
+    if (text.empty())
         return true;
     if (display) {
-        fieldimpl::AppendWithBreaks(out, m_text, ' ');
+        fieldimpl::AppendWithBreaks(out, text, ' ');
         return true;
     }
     out.append(kSubTextPrefix);
-    fieldimpl::AppendWithBreaks(out, m_text, '\x1f');
+    fieldimpl::AppendWithBreaks(out, text, '\x1f');
     out.append("\x1e\x0c");
     return true;
 }

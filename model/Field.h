@@ -7,6 +7,7 @@
 // All texts are code page 932 bytes. Line breaks are CR LF in memory, 0x1F in exchange
 // text and one space in display text.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -146,6 +147,36 @@ private:
     FieldTag m_tag;
 };
 
+// The bytes of a text-like field, without a std::string per field: either a view of bytes
+// kept in the record's own block (how the reader fills a large set: one allocation per record
+// instead of one per value), or a string the field owns (after any other change, or once a
+// caller asks for the string, which then stays valid as long as the field). The owner keeps
+// the view's size; an owned string knows its own.
+class FieldBytes {
+public:
+    FieldBytes() = default;
+    FieldBytes(const FieldBytes&) = delete;
+    FieldBytes& operator=(const FieldBytes&) = delete;
+    ~FieldBytes();
+
+    bool Owns() const { return (m_word.load(std::memory_order_acquire) & kOwned) != 0; }
+    std::string_view View(std::uint32_t viewSize) const;
+    // The string; made from the view on first use (safe from several readers at once).
+    const std::string& Str(std::uint32_t viewSize) const;
+    // The owned string for a new value; made empty (the view dropped) when there is none.
+    std::string& Owned();
+    // Shows `bytes` (at an even address, or null) of storage that outlives the field; only
+    // while the field owns no string.
+    void SetView(const char* bytes) {
+        m_word.store(reinterpret_cast<std::uintptr_t>(bytes), std::memory_order_relaxed);
+    }
+
+private:
+    static constexpr std::uintptr_t kOwned = 1; // tag bit of an owned string's address
+
+    mutable std::atomic<std::uintptr_t> m_word{0};
+};
+
 // Text: NAME NAPR TEL1 FAX1 OFCE OFPR SCTN PSTN ZIPC ADR1 MEM1 CLAS.
 // A text holding a TAB is a report's item list whose 0x1F bytes are separators, so in that
 // case (tab mode) ParseText keeps 0x1F instead of turning it into CR LF.
@@ -157,21 +188,31 @@ public:
     FieldClass Class() const override { return FieldClass::Text; }
     bool ParseText(std::string_view text) override;
     bool SetValue(const FieldValue& value) override;
-    FieldValueRef GetValue() const override { return &m_text; }
-    bool IsEmpty() const override { return m_text.empty(); }
+    FieldValueRef GetValue() const override { return &Value(); }
+    bool IsEmpty() const override { return View().empty(); }
     void Clear() override;
     std::unique_ptr<CField> Clone() const override;
 
-    const std::string& Value() const { return m_text; }
-    bool TabMode() const { return m_tabMode; }
+    const std::string& Value() const { return m_text.Str(m_meta & kSizeMask); }
+    // The text without making a string of it.
+    std::string_view View() const { return m_text.View(m_meta & kSizeMask); }
+    bool TabMode() const { return (m_meta & kTabBit) != 0; }
 
 protected:
     std::size_t RequiredCapacity(bool display) const override;
     bool Render(std::string& out, bool display) const override;
 
 private:
-    std::string m_text;
-    bool m_tabMode = false;
+    friend class CDataRecord;
+    // ParseText for the reader: the text goes to `space` (at least the value's size plus its
+    // 0x1F count plus one bytes), which lives as long as the field; `space` moves past it.
+    bool ReadInto(std::string_view text, char*& space);
+
+    static constexpr std::uint32_t kTabBit = 0x80000000u;
+    static constexpr std::uint32_t kSizeMask = 0x7FFFFFFFu;
+
+    std::uint32_t m_meta = 0; // size of a view, and the tab mode bit
+    FieldBytes m_text;
 };
 
 // Remark kept by the device as an embedded memo: RMRK ASCT.
@@ -179,24 +220,31 @@ private:
 class CSubTextField final : public CField {
 public:
     explicit CSubTextField(FieldTag tag) : CField(tag) {}
-    CSubTextField(const CSubTextField&) = default;
+    CSubTextField(const CSubTextField& other);
 
     FieldClass Class() const override { return FieldClass::SubText; }
     bool ParseText(std::string_view text) override;
     bool SetValue(const FieldValue& value) override;
-    FieldValueRef GetValue() const override { return &m_text; }
-    bool IsEmpty() const override { return m_text.empty(); }
-    void Clear() override { m_text.clear(); }
+    FieldValueRef GetValue() const override { return &Value(); }
+    bool IsEmpty() const override { return View().empty(); }
+    void Clear() override;
     std::unique_ptr<CField> Clone() const override;
 
-    const std::string& Value() const { return m_text; }
+    const std::string& Value() const { return m_text.Str(m_size); }
+    // The text without making a string of it.
+    std::string_view View() const { return m_text.View(m_size); }
 
 protected:
     std::size_t RequiredCapacity(bool display) const override;
     bool Render(std::string& out, bool display) const override;
 
 private:
-    std::string m_text;
+    friend class CDataRecord;
+    // ParseText for the reader, as CTextField::ReadInto.
+    bool ReadInto(std::string_view text, char*& space);
+
+    std::uint32_t m_size = 0; // size of a view
+    FieldBytes m_text;
 };
 
 // Set/clear flag: SCRT ALON. "*" is set, a space clear.

@@ -1,6 +1,7 @@
 #include "model/RecordSet.h"
 
 #include <algorithm>
+#include <cassert>
 #include <new>
 
 #include "model/Prompter.h"
@@ -88,7 +89,7 @@ RecordLayout RecordLayout::For(std::span<const FieldTag> tags) {
     layout.tags.assign(tags.begin(), tags.end());
     layout.classes.reserve(tags.size());
     layout.offsets.reserve(tags.size());
-    std::size_t offset = tags.size() * sizeof(CField*);
+    std::size_t offset = 0;
     for (FieldTag tag : tags) {
         const FieldClass c = FieldClassOf(tag);
         const ClassLayout l = LayoutOf(c);
@@ -101,56 +102,73 @@ RecordLayout RecordLayout::For(std::span<const FieldTag> tags) {
     return layout;
 }
 
+namespace {
+
+std::shared_ptr<const RecordLayout> SharedLayout(std::span<const FieldTag> tags) {
+    return std::make_shared<const RecordLayout>(RecordLayout::For(tags));
+}
+
+// The field made at `where`: single inheritance puts the CField part at the same address.
+CField* FieldIn(std::byte* where) {
+    return std::launder(reinterpret_cast<CField*>(where));
+}
+
+} // namespace
+
 template <class Make>
-void CDataRecord::Build(const RecordLayout& layout, Make make) {
-    const std::size_t count = layout.classes.size();
-    auto block = std::make_unique_for_overwrite<std::byte[]>(layout.size);
-    auto** slots = reinterpret_cast<CField**>(block.get());
-    for (std::size_t i = 0; i < count; ++i)
-        ::new (static_cast<void*>(slots + i)) CField*(nullptr);
+void CDataRecord::Build(std::shared_ptr<const RecordLayout> layout, std::size_t extra, Make make) {
+    const RecordLayout& l = *layout;
+    const std::size_t count = l.classes.size();
+    auto block = std::make_unique_for_overwrite<std::byte[]>(l.size + extra);
     std::size_t i = 0;
     try {
         for (; i < count; ++i) {
-            if (layout.classes[i] != FieldClass::None)
-                slots[i] = make(i, static_cast<void*>(block.get() + layout.offsets[i]));
+            if (l.classes[i] == FieldClass::None)
+                continue;
+            std::byte* where = block.get() + l.offsets[i];
+            [[maybe_unused]] CField* made = make(i, static_cast<void*>(where));
+            assert(static_cast<void*>(made) == static_cast<void*>(where));
         }
     } catch (...) {
         for (std::size_t j = 0; j < i; ++j)
-            if (slots[j] != nullptr)
-                slots[j]->~CField();
+            if (l.classes[j] != FieldClass::None)
+                FieldIn(block.get() + l.offsets[j])->~CField();
         throw;
     }
     Release();
     m_block = std::move(block);
-    m_fields = slots;
-    m_count = static_cast<int>(count);
+    m_layout = std::move(layout);
 }
 
 void CDataRecord::Release() noexcept {
-    for (int i = 0; i < m_count; ++i)
-        if (m_fields[i] != nullptr)
-            m_fields[i]->~CField();
+    if (m_layout && m_block) {
+        const RecordLayout& l = *m_layout;
+        for (std::size_t i = 0; i < l.classes.size(); ++i)
+            if (l.classes[i] != FieldClass::None)
+                FieldIn(m_block.get() + l.offsets[i])->~CField();
+    }
     m_block.reset();
-    m_fields = nullptr;
-    m_count = 0;
+    m_layout.reset();
 }
 
-CDataRecord::CDataRecord(const RecordLayout& layout) {
-    Build(layout, [&](std::size_t i, void* at) {
-        return ConstructField(layout.classes[i], layout.tags[i], at);
+CDataRecord::CDataRecord(std::shared_ptr<const RecordLayout> layout, std::size_t extra) {
+    const RecordLayout& l = *layout;
+    Build(std::move(layout), extra, [&l](std::size_t i, void* at) {
+        return ConstructField(l.classes[i], l.tags[i], at);
     });
 }
 
-CDataRecord::CDataRecord(std::span<const FieldTag> tags) : CDataRecord(RecordLayout::For(tags)) {}
+CDataRecord::CDataRecord(std::span<const FieldTag> tags) : CDataRecord(SharedLayout(tags), 0) {}
 
 CDataRecord::CDataRecord(const std::vector<std::string>& tags) {
     std::vector<FieldTag> codes;
     codes.reserve(tags.size());
     for (const std::string& tag : tags)
         codes.push_back(TagCodeOf(tag));
-    const RecordLayout layout = RecordLayout::For(codes);
-    Build(layout, [&](std::size_t i, void* at) {
-        return ConstructField(layout.classes[i], layout.tags[i], at);
+    auto layout = SharedLayout(codes);
+    const RecordLayout& l = *layout;
+    Build(std::move(layout), 0, [&l](std::size_t i, void* at) {
+        return ConstructField(l.classes[i], l.tags[i], at);
     });
 }
 
@@ -171,19 +189,19 @@ std::unique_ptr<CDataRecord> CDataRecord::Clone() const {
 bool CDataRecord::Assign(const CDataRecord& other) {
     if (&other == this)
         return true;
-    for (int i = 0; i < other.m_count; ++i) {
-        if (other.m_fields[i] == nullptr) {
+    const int count = other.FieldCount();
+    for (int i = 0; i < count; ++i) {
+        if (other.FieldAt(i) == nullptr) {
             ShowMessage(kMsgUnknownField, PromptIcon::Stop, PromptButtons::Ok);
             return false;
         }
     }
     try {
-        std::vector<FieldTag> tags;
-        tags.reserve(static_cast<std::size_t>(other.m_count));
-        for (int i = 0; i < other.m_count; ++i)
-            tags.push_back(other.m_fields[i]->Tag());
-        Build(RecordLayout::For(tags),
-              [&](std::size_t i, void* at) { return CopyField(*other.m_fields[i], at); });
+        // Every slot holds a field, so the copy has the same layout.
+        std::shared_ptr<const RecordLayout> layout =
+            other.m_layout ? other.m_layout : SharedLayout({});
+        Build(std::move(layout), 0,
+              [&](std::size_t i, void* at) { return CopyField(*other.FieldAt(static_cast<int>(i)), at); });
         return true;
     } catch (const std::bad_alloc&) {
         ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
@@ -192,20 +210,23 @@ bool CDataRecord::Assign(const CDataRecord& other) {
 }
 
 CField* CDataRecord::FieldAt(int index) {
-    if (index < 0 || index >= m_count)
+    if (index < 0 || index >= FieldCount())
         return nullptr;
-    return m_fields[index];
+    const auto i = static_cast<std::size_t>(index);
+    if (m_layout->classes[i] == FieldClass::None)
+        return nullptr;
+    return FieldIn(m_block.get() + m_layout->offsets[i]);
 }
 
 const CField* CDataRecord::FieldAt(int index) const {
-    if (index < 0 || index >= m_count)
-        return nullptr;
-    return m_fields[index];
+    return const_cast<CDataRecord*>(this)->FieldAt(index);
 }
 
 int CDataRecord::FindField(FieldTag tag) const {
-    for (int i = 0; i < m_count; ++i) {
-        if (m_fields[i] != nullptr && m_fields[i]->Tag() == tag)
+    const int count = FieldCount();
+    for (int i = 0; i < count; ++i) {
+        const CField* field = FieldAt(i);
+        if (field != nullptr && field->Tag() == tag)
             return i;
     }
     return -1;
@@ -214,12 +235,23 @@ int CDataRecord::FindField(FieldTag tag) const {
 bool CDataRecord::ParseField(int index, std::string_view text, bool report) {
     if (index < 0 || index >= FieldCount())
         return false;
-    CField* field = m_fields[index];
+    CField* field = FieldAt(index);
     if (field != nullptr && field->ParseText(text))
         return true;
     if (report)
         ShowMessage(kMsgInvalidInput, PromptIcon::Warning, PromptButtons::Ok);
     throw CUserAbort();
+}
+
+bool CDataRecord::ReadField(int index, std::string_view text, char*& space) {
+    CField* field = FieldAt(index);
+    if (field == nullptr)
+        return false;
+    switch (field->Class()) {
+    case FieldClass::Text: return static_cast<CTextField*>(field)->ReadInto(text, space);
+    case FieldClass::SubText: return static_cast<CSubTextField*>(field)->ReadInto(text, space);
+    default: return field->ParseText(text);
+    }
 }
 
 bool CDataRecord::FormatField(int index, char* buffer, std::size_t capacity, bool display) const {
@@ -246,14 +278,14 @@ bool CDataRecord::SetFieldValue(FieldTag tag, const FieldValue& value) {
     const int index = FindField(tag);
     if (index < 0)
         return false;
-    return m_fields[index]->SetValue(value);
+    return FieldAt(index)->SetValue(value);
 }
 
 FieldValueRef CDataRecord::GetFieldValue(FieldTag tag) const {
     const int index = FindField(tag);
     if (index < 0)
         throw CUserAbort();
-    return m_fields[index]->GetValue();
+    return FieldAt(index)->GetValue();
 }
 
 void CDataRecord::ClearField(int index) {
@@ -263,7 +295,7 @@ void CDataRecord::ClearField(int index) {
 
 // ---- CRecordSet ----
 
-CRecordSet::CRecordSet() = default;
+CRecordSet::CRecordSet() : m_layout(SharedLayout({})) {}
 CRecordSet::~CRecordSet() = default;
 
 FieldTag CRecordSet::TagCodeAt(int index) const {
@@ -283,7 +315,7 @@ void CRecordSet::SetTags(std::vector<std::string> tags) {
     m_tagCodes.reserve(m_tags.size());
     for (const std::string& tag : m_tags)
         m_tagCodes.push_back(TagCodeOf(tag));
-    m_layout = RecordLayout::For(m_tagCodes);
+    m_layout = SharedLayout(m_tagCodes);
 }
 
 bool CRecordSet::SetKind(int kind) {
@@ -356,7 +388,7 @@ std::unique_ptr<CDataRecord> CRecordSet::TakeRecord(int position) {
 
 std::unique_ptr<CDataRecord> CRecordSet::NewRecord() const {
     try {
-        return std::unique_ptr<CDataRecord>(new CDataRecord(m_layout));
+        return std::unique_ptr<CDataRecord>(new CDataRecord(m_layout, 0));
     } catch (const std::bad_alloc&) {
         ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
         return nullptr;
@@ -401,10 +433,10 @@ bool CRecordSet::MoveRecords(CRecordSet& from, CRecordSet& to, int position) {
     try {
         RecordList rebuilt;
         rebuilt.reserve(from.m_records.size());
-        const RecordLayout& layout = to.m_layout;
+        const RecordLayout& layout = *to.m_layout;
         for (const auto& record : from.m_records) {
             std::unique_ptr<CDataRecord> copy(new CDataRecord());
-            copy->Build(layout, [&](std::size_t j, void* at) {
+            copy->Build(to.m_layout, 0, [&](std::size_t j, void* at) {
                 const CField* source = sourceOf[j] >= 0 ? record->FieldAt(sourceOf[j]) : nullptr;
                 return source != nullptr ? CopyField(*source, at)
                                          : ConstructField(layout.classes[j], layout.tags[j], at);
@@ -427,7 +459,7 @@ RecordList CRecordSet::Detach() {
     m_tags.clear();
     m_titles.clear();
     m_tagCodes.clear();
-    m_layout = RecordLayout{};
+    m_layout = SharedLayout({});
     return records;
 }
 

@@ -54,7 +54,7 @@ public:
     // Becomes a deep copy of `other`; false (this record unchanged) after 1027 or 1036.
     bool Assign(const CDataRecord& other);
 
-    int FieldCount() const { return m_count; }
+    int FieldCount() const { return m_layout ? static_cast<int>(m_layout->classes.size()) : 0; }
     // The field at `index`; null for an empty slot or an index outside the record.
     CField* FieldAt(int index);
     const CField* FieldAt(int index) const;
@@ -81,19 +81,26 @@ private:
     friend class CRecordSet;
     CDataRecord() = default;
 
-    explicit CDataRecord(const RecordLayout& layout);
+    // A record of `layout` with `extra` bytes after its fields, where the reader keeps the
+    // record's texts.
+    CDataRecord(std::shared_ptr<const RecordLayout> layout, std::size_t extra);
 
     // Makes the fields of `layout` in one block: `make(i, where)` constructs field i (of
     // class layout.classes[i], never None) at `where`.
     template <class Make>
-    void Build(const RecordLayout& layout, Make make);
+    void Build(std::shared_ptr<const RecordLayout> layout, std::size_t extra, Make make);
     void Release() noexcept;
+    // The `extra` bytes of the block.
+    char* ExtraSpace() { return reinterpret_cast<char*>(m_block.get() + m_layout->size); }
+    // ParseText for the reader, without prompts or exceptions: texts go to `space` (see
+    // CTextField::ReadInto). False when the field refuses the text or the slot is empty.
+    bool ReadField(int index, std::string_view text, char*& space);
 
-    // The fields live in one block with their pointer array in front: one allocation per
-    // record instead of one per field, which is most of the cost of reading a large set.
+    // The fields live in one block, their places given by the layout that the records of a
+    // set share: one allocation per record instead of one per field and value, which is most
+    // of the cost of reading a large set, and no per-record table of field addresses.
+    std::shared_ptr<const RecordLayout> m_layout;
     std::unique_ptr<std::byte[]> m_block;
-    CField** m_fields = nullptr;
-    int m_count = 0;
 };
 
 using RecordList = std::vector<std::unique_ptr<CDataRecord>>;
@@ -201,7 +208,7 @@ private:
     std::vector<std::string> m_tags;
     std::vector<std::string> m_titles;
     std::vector<FieldTag> m_tagCodes;
-    RecordLayout m_layout;
+    std::shared_ptr<const RecordLayout> m_layout;
     RecordList m_records;
     ReadPosition m_readPos;
 };

@@ -259,19 +259,21 @@ constexpr std::array<unsigned char, 256> MakeWriteClasses() {
 }
 constexpr std::array<unsigned char, 256> kWriteClasses = MakeWriteClasses();
 
-// Bytes that need the character walk: controls, the quote, and 0x87 (circled numbers).
+// Bytes that need the character walk: the end marks, CR, the quote, and 0x87 (circled
+// numbers). Other control bytes (line breaks 0x1F, memo ends 0x1E 0x0C, TAB) are plain.
 constexpr std::array<unsigned char, 256> MakeWalkBytes() {
     std::array<unsigned char, 256> t{};
-    for (int b = 0; b < 0x20; ++b)
-        t[b] = 1;
+    t[0x00] = 1;
+    t[0x1A] = 1;
+    t[kCR] = 1;
     t[kQuote] = 1;
     t[0x87] = 1;
     return t;
 }
 constexpr std::array<unsigned char, 256> kWalkBytes = MakeWalkBytes();
 
-// True when p[0..n) holds a byte that needs the walk. Eight bytes at a time: a byte below
-// 0x20, or equal to the quote or 0x87, shows up in the high bit of its lane.
+// True when p[0..n) holds a byte that needs the walk. Eight bytes at a time: a lane equal to
+// one of those bytes becomes zero after the xor and shows up in its high bit.
 bool NeedsWalk(const unsigned char* p, std::size_t n) {
     constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
     constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
@@ -280,8 +282,8 @@ bool NeedsWalk(const unsigned char* p, std::size_t n) {
     for (; k + 8 <= n; k += 8) {
         std::uint64_t x;
         std::memcpy(&x, p + k, 8);
-        const std::uint64_t below = (x - kOnes * 0x20) & ~x & kHigh;
-        if (below | hasZero(x ^ (kOnes * kQuote)) | hasZero(x ^ (kOnes * 0x87)))
+        if (hasZero(x) | hasZero(x ^ (kOnes * 0x1A)) | hasZero(x ^ (kOnes * kCR)) |
+            hasZero(x ^ (kOnes * kQuote)) | hasZero(x ^ (kOnes * 0x87)))
             return true;
     }
     unsigned char walk = 0;

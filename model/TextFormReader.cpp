@@ -1,7 +1,10 @@
 // The reader of the record-set text form.
 
+#include <algorithm>
 #include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "model/Prompter.h"
 #include "model/RecordKind.h"
@@ -90,6 +93,8 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
 
     const int fieldCount = FieldCount();
     int recordNumber = 0;
+    std::string lineBytes;              // the values of the record line being read
+    std::vector<std::size_t> lineEnds; // where each of them ends in lineBytes
     bool ignoreAll = false;
 
     for (;;) {
@@ -113,42 +118,80 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
             return formatError();
         }
 
+        if (!isRecord) {
+            // Title values are rebuilt from the tags.
+            while (tok.State() != LineState::EndOfLine && status == Status::Value) {
+                status = tok.Next();
+                if (status == Status::Overflow)
+                    return formatError();
+                if (tok.State() == LineState::BadBreak) {
+                    m_readPos.value.assign(tok.Value());
+                    ShowMessage(kMsgBadLineBreak, PromptIcon::Stop, PromptButtons::Ok,
+                                recordNumber);
+                    return false;
+                }
+            }
+        }
+
+        // A record line's values are gathered first, so the record is made once with room
+        // for its texts; then they are taken in order, with the questions a bad one raises,
+        // and only then does a break in the line (if any) stop the read, as if each value had
+        // been taken as soon as it was read.
+        enum class Stop { None, Overflow, BadBreak } stop = Stop::None;
+        lineBytes.clear();
+        lineEnds.clear();
+        while (isRecord && tok.State() != LineState::EndOfLine && status == Status::Value) {
+            status = tok.Next();
+            if (status == Status::Overflow) {
+                stop = Stop::Overflow;
+                break;
+            }
+            if (tok.State() == LineState::BadBreak) {
+                stop = Stop::BadBreak;
+                lineBytes.append(tok.Value());
+                break;
+            }
+            lineBytes.append(tok.Value());
+            lineEnds.push_back(lineBytes.size());
+        }
+        auto valueAt = [&](std::size_t k) {
+            const std::size_t from = k == 0 ? 0 : lineEnds[k - 1];
+            return std::string_view(lineBytes).substr(from, lineEnds[k] - from);
+        };
+
         std::unique_ptr<CDataRecord> record;
-        if (isRecord)
-            record.reset(new CDataRecord(m_layout));
+        char* space = nullptr;
+        if (isRecord) {
+            // Room for the texts: each text-like value, its 0x1F bytes (which may become CR LF)
+            // and one byte to keep it at an even address.
+            const auto& classes = m_layout->classes;
+            const std::size_t parsed = std::min(lineEnds.size(), classes.size());
+            std::size_t extra = 0;
+            for (std::size_t k = 0; k < parsed; ++k) {
+                if (classes[k] != FieldClass::Text && classes[k] != FieldClass::SubText)
+                    continue;
+                const std::string_view v = valueAt(k);
+                extra += v.size() + static_cast<std::size_t>(std::count(v.begin(), v.end(), '\x1f')) + 1;
+            }
+            record.reset(new CDataRecord(m_layout, extra));
+            space = record->ExtraSpace();
+        }
         bool truncating = false; // the user chose to drop this line's surplus values
         int n = 0;
-        while (tok.State() != LineState::EndOfLine && status == Status::Value) {
-            status = tok.Next();
-            if (status == Status::Overflow)
-                return formatError();
-            const std::string_view value = tok.Value();
-            if (tok.State() == LineState::BadBreak) {
-                m_readPos.field = isRecord ? n + 1 : 0;
-                m_readPos.value.assign(value);
-                ShowMessage(kMsgBadLineBreak, PromptIcon::Stop, PromptButtons::Ok, recordNumber);
-                return false;
-            }
-            if (!isRecord)
-                continue; // title values are rebuilt from the tags
+        for (std::size_t k = 0; k < lineEnds.size(); ++k) {
+            const std::string_view value = valueAt(k);
             // Kept up to date only where a question needs it: copying every value costs.
             auto here = [&] {
                 m_readPos.field = n + 1;
                 m_readPos.value.assign(value);
             };
             if (n < fieldCount) {
-                bool accepted = false;
-                try {
-                    accepted = record->ParseField(n, value, false);
-                } catch (const CUserAbort&) {
-                    accepted = false;
-                }
-                if (!accepted) {
+                if (!record->ReadField(n, value, space)) {
                     here();
                     ++errors;
                     record->ClearField(n);
                     if (!ignoreAll) {
-                        // What ParseField would report, once the position is known.
+                        // What a refused ParseField reports, once the position is known.
                         ShowMessage(kMsgInvalidInput, PromptIcon::Warning, PromptButtons::Ok);
                         PromptResult answer;
                         do {
@@ -178,6 +221,15 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
                 truncating = true;
             }
             ++n;
+        }
+        if (stop == Stop::Overflow)
+            return formatError();
+        if (stop == Stop::BadBreak) {
+            m_readPos.field = n + 1;
+            m_readPos.value.assign(std::string_view(lineBytes).substr(
+                lineEnds.empty() ? 0 : lineEnds.back()));
+            ShowMessage(kMsgBadLineBreak, PromptIcon::Stop, PromptButtons::Ok, recordNumber);
+            return false;
         }
 
         if (tok.State() == LineState::EndOfLine) {
