@@ -199,6 +199,7 @@ public:
     bool TabMode() const { return (m_meta & kTabBit) != 0; }
 
 protected:
+    friend class CRecordSet; // the writer calls Render directly
     std::size_t RequiredCapacity(bool display) const override;
     bool Render(std::string& out, bool display) const override;
 
@@ -235,6 +236,7 @@ public:
     std::string_view View() const { return m_text.View(m_size); }
 
 protected:
+    friend class CRecordSet; // the writer calls Render directly
     std::size_t RequiredCapacity(bool display) const override;
     bool Render(std::string& out, bool display) const override;
 
@@ -347,6 +349,7 @@ public:
     int32_t Value() const { return m_value; }
 
 protected:
+    friend class CRecordSet; // the writer calls Render directly
     std::size_t RequiredCapacity(bool display) const override;
     bool Render(std::string& out, bool display) const override;
 

@@ -81,15 +81,24 @@ bool CCheckField::ParseText(std::string_view text) {
     }
     // The loaded symbols first, then always the fixed ones, so that a resource pack that
     // changes only some symbols cannot make files unreadable.
+    // Marks are a few bytes: compare them here rather than through a library call.
+    auto same = [text](const std::string& mark) {
+        if (mark.size() != text.size())
+            return false;
+        for (std::size_t i = 0; i < text.size(); ++i)
+            if (mark[i] != text[i])
+                return false;
+        return true;
+    };
     const auto& marks = fieldimpl::LoadedMarkStrings();
     for (int v = 3; v >= 1; --v) {
-        if (!marks.check[v].empty() && text == marks.check[v]) {
+        if (!marks.check[v].empty() && same(marks.check[v])) {
             m_value = v;
             return true;
         }
     }
     for (int v = 3; v >= 1; --v) {
-        if (text == kFixedCheck[v]) {
+        if (same(kFixedCheck[v])) {
             m_value = v;
             return true;
         }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstddef>
 #include <new>
 
 #include "model/Prompter.h"
@@ -115,28 +116,34 @@ CField* FieldIn(std::byte* where) {
 
 } // namespace
 
-template <class Make>
-void CDataRecord::Build(std::shared_ptr<const RecordLayout> layout, std::size_t extra, Make make) {
+template <class MakeField>
+void CDataRecord::Build(std::shared_ptr<const RecordLayout> layout, std::byte* block,
+                        std::size_t extra, MakeField make) {
     const RecordLayout& l = *layout;
     const std::size_t count = l.classes.size();
-    auto block = std::make_unique_for_overwrite<std::byte[]>(l.size + extra);
+    std::unique_ptr<std::byte[]> own;
+    if (block == nullptr) {
+        own = std::make_unique_for_overwrite<std::byte[]>(l.size + extra);
+        block = own.get();
+    }
     std::size_t i = 0;
     try {
         for (; i < count; ++i) {
             if (l.classes[i] == FieldClass::None)
                 continue;
-            std::byte* where = block.get() + l.offsets[i];
+            std::byte* where = block + l.offsets[i];
             [[maybe_unused]] CField* made = make(i, static_cast<void*>(where));
             assert(static_cast<void*>(made) == static_cast<void*>(where));
         }
     } catch (...) {
         for (std::size_t j = 0; j < i; ++j)
             if (l.classes[j] != FieldClass::None)
-                FieldIn(block.get() + l.offsets[j])->~CField();
+                FieldIn(block + l.offsets[j])->~CField();
         throw;
     }
     Release();
-    m_block = std::move(block);
+    m_ownsBlock = own != nullptr;
+    m_block = own ? own.release() : block;
     m_layout = std::move(layout);
 }
 
@@ -145,20 +152,49 @@ void CDataRecord::Release() noexcept {
         const RecordLayout& l = *m_layout;
         for (std::size_t i = 0; i < l.classes.size(); ++i)
             if (l.classes[i] != FieldClass::None)
-                FieldIn(m_block.get() + l.offsets[i])->~CField();
+                FieldIn(m_block + l.offsets[i])->~CField();
     }
-    m_block.reset();
+    if (m_ownsBlock)
+        delete[] m_block;
+    m_block = nullptr;
+    m_ownsBlock = false;
     m_layout.reset();
 }
 
-CDataRecord::CDataRecord(std::shared_ptr<const RecordLayout> layout, std::size_t extra) {
+namespace {
+constexpr std::size_t kSpaceOffset = AlignUp(sizeof(CDataRecord), alignof(std::max_align_t));
+} // namespace
+
+std::byte* CDataRecord::SpaceBehind() {
+    return reinterpret_cast<std::byte*>(this) + kSpaceOffset;
+}
+
+void* CDataRecord::operator new(std::size_t size, WithSpace space) {
+    assert(size <= kSpaceOffset);
+    (void)size;
+    return ::operator new(kSpaceOffset + space.bytes);
+}
+
+CDataRecord::CDataRecord(std::shared_ptr<const RecordLayout> layout, WithSpace) {
     const RecordLayout& l = *layout;
-    Build(std::move(layout), extra, [&l](std::size_t i, void* at) {
+    Build(std::move(layout), SpaceBehind(), 0, [&l](std::size_t i, void* at) {
         return ConstructField(l.classes[i], l.tags[i], at);
     });
 }
 
-CDataRecord::CDataRecord(std::span<const FieldTag> tags) : CDataRecord(SharedLayout(tags), 0) {}
+std::unique_ptr<CDataRecord> CDataRecord::Make(std::shared_ptr<const RecordLayout> layout,
+                                               std::size_t extra) {
+    const WithSpace space{layout->size + extra};
+    return std::unique_ptr<CDataRecord>(new (space) CDataRecord(std::move(layout), space));
+}
+
+CDataRecord::CDataRecord(std::span<const FieldTag> tags) {
+    auto layout = SharedLayout(tags);
+    const RecordLayout& l = *layout;
+    Build(std::move(layout), nullptr, 0, [&l](std::size_t i, void* at) {
+        return ConstructField(l.classes[i], l.tags[i], at);
+    });
+}
 
 CDataRecord::CDataRecord(const std::vector<std::string>& tags) {
     std::vector<FieldTag> codes;
@@ -167,7 +203,7 @@ CDataRecord::CDataRecord(const std::vector<std::string>& tags) {
         codes.push_back(TagCodeOf(tag));
     auto layout = SharedLayout(codes);
     const RecordLayout& l = *layout;
-    Build(std::move(layout), 0, [&l](std::size_t i, void* at) {
+    Build(std::move(layout), nullptr, 0, [&l](std::size_t i, void* at) {
         return ConstructField(l.classes[i], l.tags[i], at);
     });
 }
@@ -200,7 +236,7 @@ bool CDataRecord::Assign(const CDataRecord& other) {
         // Every slot holds a field, so the copy has the same layout.
         std::shared_ptr<const RecordLayout> layout =
             other.m_layout ? other.m_layout : SharedLayout({});
-        Build(std::move(layout), 0,
+        Build(std::move(layout), nullptr, 0,
               [&](std::size_t i, void* at) { return CopyField(*other.FieldAt(static_cast<int>(i)), at); });
         return true;
     } catch (const std::bad_alloc&) {
@@ -215,7 +251,7 @@ CField* CDataRecord::FieldAt(int index) {
     const auto i = static_cast<std::size_t>(index);
     if (m_layout->classes[i] == FieldClass::None)
         return nullptr;
-    return FieldIn(m_block.get() + m_layout->offsets[i]);
+    return FieldIn(m_block + m_layout->offsets[i]);
 }
 
 const CField* CDataRecord::FieldAt(int index) const {
@@ -247,7 +283,7 @@ bool CDataRecord::ReadField(int index, std::string_view text, char*& space) {
     CField* field = FieldAt(index);
     if (field == nullptr)
         return false;
-    switch (field->Class()) {
+    switch (m_layout->classes[static_cast<std::size_t>(index)]) {
     case FieldClass::Text: return static_cast<CTextField*>(field)->ReadInto(text, space);
     case FieldClass::SubText: return static_cast<CSubTextField*>(field)->ReadInto(text, space);
     default: return field->ParseText(text);
@@ -388,7 +424,7 @@ std::unique_ptr<CDataRecord> CRecordSet::TakeRecord(int position) {
 
 std::unique_ptr<CDataRecord> CRecordSet::NewRecord() const {
     try {
-        return std::unique_ptr<CDataRecord>(new CDataRecord(m_layout, 0));
+        return CDataRecord::Make(m_layout, 0);
     } catch (const std::bad_alloc&) {
         ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
         return nullptr;
@@ -436,7 +472,7 @@ bool CRecordSet::MoveRecords(CRecordSet& from, CRecordSet& to, int position) {
         const RecordLayout& layout = *to.m_layout;
         for (const auto& record : from.m_records) {
             std::unique_ptr<CDataRecord> copy(new CDataRecord());
-            copy->Build(to.m_layout, 0, [&](std::size_t j, void* at) {
+            copy->Build(to.m_layout, nullptr, 0, [&](std::size_t j, void* at) {
                 const CField* source = sourceOf[j] >= 0 ? record->FieldAt(sourceOf[j]) : nullptr;
                 return source != nullptr ? CopyField(*source, at)
                                          : ConstructField(layout.classes[j], layout.tags[j], at);

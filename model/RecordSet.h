@@ -77,21 +77,36 @@ public:
     // Puts field `index` back to the value of a new field.
     void ClearField(int index);
 
+    // Plain allocation; the set's own records carry their fields in the same allocation.
+    static void* operator new(std::size_t size) { return ::operator new(size); }
+    static void operator delete(void* p) noexcept { ::operator delete(p); }
+
 private:
     friend class CRecordSet;
     CDataRecord() = default;
 
-    // A record of `layout` with `extra` bytes after its fields, where the reader keeps the
-    // record's texts.
-    CDataRecord(std::shared_ptr<const RecordLayout> layout, std::size_t extra);
+    // Room for the block right behind the record, in the record's own allocation.
+    struct WithSpace {
+        std::size_t bytes;
+    };
+    static void* operator new(std::size_t size, WithSpace space);
+    static void operator delete(void* p, WithSpace) noexcept { ::operator delete(p); }
+    CDataRecord(std::shared_ptr<const RecordLayout> layout, WithSpace space);
+    // A record of `layout` with `extra` bytes after its fields (where the reader keeps the
+    // record's texts), all in one allocation.
+    static std::unique_ptr<CDataRecord> Make(std::shared_ptr<const RecordLayout> layout,
+                                             std::size_t extra);
+    std::byte* SpaceBehind();
 
     // Makes the fields of `layout` in one block: `make(i, where)` constructs field i (of
     // class layout.classes[i], never None) at `where`.
-    template <class Make>
-    void Build(std::shared_ptr<const RecordLayout> layout, std::size_t extra, Make make);
+    // `block` is where to make them (null: a block of the record's own, `extra` bytes longer).
+    template <class MakeField>
+    void Build(std::shared_ptr<const RecordLayout> layout, std::byte* block, std::size_t extra,
+               MakeField make);
     void Release() noexcept;
     // The `extra` bytes of the block.
-    char* ExtraSpace() { return reinterpret_cast<char*>(m_block.get() + m_layout->size); }
+    char* ExtraSpace() { return reinterpret_cast<char*>(m_block + m_layout->size); }
     // ParseText for the reader, without prompts or exceptions: texts go to `space` (see
     // CTextField::ReadInto). False when the field refuses the text or the slot is empty.
     bool ReadField(int index, std::string_view text, char*& space);
@@ -100,7 +115,8 @@ private:
     // set share: one allocation per record instead of one per field and value, which is most
     // of the cost of reading a large set, and no per-record table of field addresses.
     std::shared_ptr<const RecordLayout> m_layout;
-    std::unique_ptr<std::byte[]> m_block;
+    std::byte* m_block = nullptr;
+    bool m_ownsBlock = false; // false for the block behind the record
 };
 
 using RecordList = std::vector<std::unique_ptr<CDataRecord>>;

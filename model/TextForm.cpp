@@ -32,6 +32,14 @@ constexpr std::array<unsigned char, 256> kClasses = MakeClasses();
 
 bool IsEndByte(unsigned char b) { return b == 0x00 || b == 0x1A; }
 
+constexpr std::uint64_t kOnes8 = 0x0101010101010101ULL;
+constexpr std::uint64_t kHigh8 = 0x8080808080808080ULL;
+// Whether a lane of `x` (all below 0x80) equals `b`.
+constexpr bool HasByte(std::uint64_t x, unsigned char b) {
+    const std::uint64_t v = x ^ (kOnes8 * b);
+    return ((v - kOnes8) & ~v & kHigh8) != 0;
+}
+
 // Circled numbers 1-20 (0x8740-0x8753) go out as 0xED40-0xED53, which the reader maps back.
 void RewriteCircled(char* p, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
@@ -105,17 +113,30 @@ CTextTokenizer::Status CTextTokenizer::Next() {
     while (m_pos < m_end) {
         // Copy the run of plain bytes (and of characters the map leaves alone) in one go.
         const unsigned char* run = m_pos;
-        while (m_pos < m_end) {
-            const unsigned char c = kClasses[*m_pos];
+        const unsigned char* p = m_pos;
+        const unsigned char* const end = m_end;
+        const bool fastPairs = m_fastPairs;
+        while (p < end) {
+            const unsigned char c = kClasses[*p];
             if (c == Plain) {
-                ++m_pos;
-            } else if (c == Lead && m_fastPairs && m_pos + 1 < m_end &&
-                       Unchanged(m_pos[0], m_pos[1])) {
-                m_pos += 2;
+                ++p;
+                // Plain text such as numbers and dates: eight bytes at a time while none
+                // is special or above 0x7F.
+                while (end - p >= 8) {
+                    std::uint64_t x;
+                    std::memcpy(&x, p, 8);
+                    if ((x & kHigh8) != 0 || HasByte(x, 0x00) || HasByte(x, 0x1A) ||
+                        HasByte(x, kCR) || HasByte(x, kQuote) || HasByte(x, kComma))
+                        break;
+                    p += 8;
+                }
+            } else if (c == Lead && fastPairs && end - p >= 2 && Unchanged(p[0], p[1])) {
+                p += 2;
             } else {
                 break;
             }
         }
+        m_pos = p;
         if (m_pos != run && !Append(reinterpret_cast<const char*>(run), m_pos - run))
             return finish(Status::Overflow);
         if (m_pos >= m_end)

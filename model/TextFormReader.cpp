@@ -1,6 +1,7 @@
 // The reader of the record-set text form.
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -171,9 +172,12 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
                 if (classes[k] != FieldClass::Text && classes[k] != FieldClass::SubText)
                     continue;
                 const std::string_view v = valueAt(k);
-                extra += v.size() + static_cast<std::size_t>(std::count(v.begin(), v.end(), '\x1f')) + 1;
+                extra += v.size() + 1;
+                for (const char* p = v.data(), *end = p + v.size();
+                     (p = static_cast<const char*>(std::memchr(p, '\x1f', end - p))) != nullptr; ++p)
+                    ++extra;
             }
-            record.reset(new CDataRecord(m_layout, extra));
+            record = CDataRecord::Make(m_layout, extra);
             space = record->ExtraSpace();
         }
         bool truncating = false; // the user chose to drop this line's surplus values

@@ -59,14 +59,31 @@ bool CRecordSet::WriteCore(const std::vector<int32_t>* selection, std::string& o
     // lie: no copy through a scratch string. A value that does not fit the work buffer,
     // cannot be formatted, or would read back as something else stops the writer: better no
     // file than a wrong one.
-    auto appendField = [&out](const CField* field) {
-        if (field == nullptr || field->RequiredCapacity(false) > kWriteValueCapacity)
+    auto appendField = [&out](const CField* field, FieldClass cls) {
+        if (field == nullptr)
             return false;
         out.append(",\"", 2);
         const std::size_t start = out.size();
         try {
-            if (!field->Render(out, false))
-                return false;
+            // The common classes by direct call. Their capacity needs never decide: a value
+            // that large fails the read-back check anyway.
+            switch (cls) {
+            case FieldClass::Text:
+                static_cast<const CTextField*>(field)->Render(out, false);
+                break;
+            case FieldClass::SubText:
+                static_cast<const CSubTextField*>(field)->Render(out, false);
+                break;
+            case FieldClass::Check:
+                if (!static_cast<const CCheckField*>(field)->Render(out, false))
+                    return false;
+                break;
+            default:
+                if (field->RequiredCapacity(false) > kWriteValueCapacity ||
+                    !field->Render(out, false))
+                    return false;
+                break;
+            }
         } catch (const std::bad_alloc&) {
             return false;
         }
@@ -87,7 +104,8 @@ bool CRecordSet::WriteCore(const std::vector<int32_t>* selection, std::string& o
         out.append("\r\n\"D\"", 5);
         const int fields = record->FieldCount();
         for (int i = 0; i < fields; ++i) {
-            if (!appendField(record->FieldAt(i))) {
+            const FieldClass cls = record->m_layout->classes[static_cast<std::size_t>(i)];
+            if (!appendField(record->FieldAt(i), cls)) {
                 ShowWriteFormatError();
                 return false;
             }
