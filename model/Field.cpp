@@ -29,16 +29,19 @@ std::optional<int> ReadDecimalPart(std::string_view part) {
 }
 
 void AppendZeroPadded(std::string& out, int value, int digits) {
-    char buf[16];
+    // Right to left into a small buffer, then one append.
+    char buf[32];
+    char* end = buf + sizeof buf;
+    char* p = end;
     int n = 0;
     do {
-        buf[n++] = static_cast<char>('0' + value % 10);
+        *--p = static_cast<char>('0' + value % 10);
         value /= 10;
+        ++n;
     } while (value > 0 && n < 15);
-    for (int i = n; i < digits; ++i)
-        out.push_back('0');
-    while (n > 0)
-        out.push_back(buf[--n]);
+    for (; n < digits && p > buf; ++n)
+        *--p = '0';
+    out.append(p, static_cast<std::size_t>(end - p));
 }
 
 void AppendWithBreaks(std::string& out, std::string_view text, char lineBreak) {
@@ -289,8 +292,15 @@ bool CTextField::ReadInto(std::string_view text, char*& space) {
         return true;
     }
     char* at = AlignSpace(space);
-    const bool tabMode = HoldsTab(text);
     std::size_t n = text.size();
+    if (!fieldimpl::HasControlByte(text.data(), n)) { // neither TAB nor separators
+        std::memcpy(at, text.data(), n);
+        m_text.SetView(at);
+        m_meta = static_cast<std::uint32_t>(n);
+        space = at + n;
+        return true;
+    }
+    const bool tabMode = HoldsTab(text);
     if (tabMode)
         std::memcpy(at, text.data(), n);
     else

@@ -1,6 +1,7 @@
 #include "model/TextForm.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "model/CodeMap.h"
@@ -294,18 +295,34 @@ constexpr std::array<unsigned char, 256> MakeWalkBytes() {
 constexpr std::array<unsigned char, 256> kWalkBytes = MakeWalkBytes();
 
 // True when p[0..n) holds a byte that needs the walk. Eight bytes at a time: a lane equal to
-// one of those bytes becomes zero after the xor and shows up in its high bit.
-bool NeedsWalk(const unsigned char* p, std::size_t n) {
+// one of those bytes becomes zero after the xor and shows up in its high bit. `before` bytes
+// in front of p may be read too: then a short tail is read as the eight bytes that end it,
+// with the lanes in front of the value masked out.
+bool NeedsWalk(const unsigned char* p, std::size_t n, std::size_t before) {
     constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
     constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
     auto hasZero = [](std::uint64_t v) { return (v - kOnes) & ~v & kHigh; };
+    auto special = [&](std::uint64_t x) {
+        return (hasZero(x) | hasZero(x ^ (kOnes * 0x1A)) | hasZero(x ^ (kOnes * kCR)) |
+                hasZero(x ^ (kOnes * kQuote)) | hasZero(x ^ (kOnes * 0x87))) != 0;
+    };
     std::size_t k = 0;
     for (; k + 8 <= n; k += 8) {
         std::uint64_t x;
         std::memcpy(&x, p + k, 8);
-        if (hasZero(x) | hasZero(x ^ (kOnes * 0x1A)) | hasZero(x ^ (kOnes * kCR)) |
-            hasZero(x ^ (kOnes * kQuote)) | hasZero(x ^ (kOnes * 0x87)))
+        if (special(x))
             return true;
+    }
+    const std::size_t left = n - k;
+    if (left == 0)
+        return false;
+    if (k + before >= 8 - left) {
+        std::uint64_t x;
+        std::memcpy(&x, p + n - 8, 8);
+        // Little-endian lanes: the low ones lie in front of the tail; make them plain 'A'.
+        const std::uint64_t keep = ~std::uint64_t{0} << (8 * (8 - left));
+        x = (x & keep) | (kOnes * 'A' & ~keep);
+        return special(x);
     }
     unsigned char walk = 0;
     for (; k < n; ++k)
@@ -353,7 +370,7 @@ bool CloseAppendedValue(std::string& out, std::size_t start) {
     char* dst = out.data() + start;
     const auto* p = reinterpret_cast<const unsigned char*>(dst);
     // Most values hold none of the bytes that need the walk.
-    if (!NeedsWalk(p, n)) {
+    if (!NeedsWalk(p, n, std::endian::native == std::endian::little ? start : 0)) {
         if (EndsInsideCharacter(p, n))
             return false;
         out.push_back(static_cast<char>(kQuote));

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "model/FieldInternal.h"
 #include "model/Prompter.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
@@ -173,6 +174,8 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
                     continue;
                 const std::string_view v = valueAt(k);
                 extra += v.size() + 1;
+                if (!fieldimpl::HasControlByte(v.data(), v.size()))
+                    continue;
                 for (const char* p = v.data(), *end = p + v.size();
                      (p = static_cast<const char*>(std::memchr(p, '\x1f', end - p))) != nullptr; ++p)
                     ++extra;
