@@ -1,0 +1,27 @@
+#pragma once
+// The dialog shown while a filter program runs: application-modal, so no document can be
+// closed, edited, received into or imported into meanwhile; Cancel kills the filter.
+
+#include <QDialog>
+
+#include "document/FilterRunner.h"
+
+namespace tessera {
+
+class CFilterBusyDlg : public QDialog {
+    Q_OBJECT
+public:
+    CFilterBusyDlg(CFilterProcess& process, QWidget* parent = nullptr);
+
+    // Closes by itself when the filter ends; Cancel (or closing the dialog) kills it.
+    int exec() override;
+    void reject() override;
+
+    // The waiter import and export use in the window program.
+    static FilterWaiter Waiter(QWidget* parent);
+
+private:
+    CFilterProcess& m_process;
+};
+
+} // namespace tessera
