@@ -84,12 +84,21 @@ CTextTokenizer::CTextTokenizer(const char* text, std::size_t size, const CCodeMa
 bool CTextTokenizer::Append(const char* bytes, std::size_t count) {
     if (m_length + count > kReadValueCapacity - 1)
         return false;
+    if (m_inPlace) {
+        if (bytes == m_valueBegin + m_length) {
+            m_length += count; // the next input bytes: still the input itself
+            return true;
+        }
+        std::memcpy(m_value, m_valueBegin, m_length);
+        m_inPlace = false;
+    }
     std::memcpy(m_value + m_length, bytes, count);
     m_length += count;
     return true;
 }
 
 CTextTokenizer::Status CTextTokenizer::Next() {
+    m_inPlace = false;
     m_length = 0;
     m_value[0] = '\0';
     if (m_ended || m_pos >= m_end)
@@ -98,9 +107,12 @@ CTextTokenizer::Status CTextTokenizer::Next() {
     const bool quoted = *m_pos == kQuote;
     if (quoted)
         ++m_pos;
+    m_inPlace = true;
+    m_valueBegin = reinterpret_cast<const char*>(m_pos);
 
     auto finish = [this](Status s) {
-        m_value[m_length] = '\0';
+        if (!m_inPlace)
+            m_value[m_length] = '\0';
         if (s != Status::Value)
             m_ended = true;
         return s;
@@ -203,8 +215,7 @@ CTextTokenizer::Status CTextTokenizer::Next() {
             const std::uint16_t code = static_cast<std::uint16_t>((b << 8) | m_pos[1]);
             m_pos += 2;
             if (m_map == nullptr) {
-                const char pair[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
-                if (!Append(pair, 2))
+                if (!Append(reinterpret_cast<const char*>(m_pos - 2), 2))
                     return finish(Status::Overflow);
             } else {
                 char out[16];

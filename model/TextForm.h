@@ -48,7 +48,12 @@ public:
     Status Next();
 
     // The value read by the last Next() (for Overflow, its first kReadValueCapacity - 1 bytes).
-    std::string_view Value() const { return std::string_view(m_value, m_length); }
+    std::string_view Value() const {
+        return std::string_view(m_inPlace ? m_valueBegin : m_value, m_length);
+    }
+    // True when Value() shows the input itself (nothing in it was mapped to other bytes): it
+    // then stays valid after the next Next(), as long as the input does.
+    bool ValueInPlace() const { return m_inPlace; }
     LineState State() const { return m_state; }
     void ResetLineState() { m_state = LineState::InLine; }
     // Offset of the next unread byte.
@@ -73,6 +78,10 @@ private:
     bool m_ended = false;
     bool m_fastPairs = false; // double-byte characters found in m_unchanged are copied
     std::size_t m_length = 0;
+    // Until a mapped character changes its bytes, the value is the input from m_valueBegin
+    // and nothing is copied.
+    bool m_inPlace = false;
+    const char* m_valueBegin = nullptr;
     // One bit per code 0x8000-0xFFFF: set when the map gives the code back unchanged.
     std::uint64_t m_unchanged[512] = {};
     char m_value[kReadValueCapacity];

@@ -95,8 +95,15 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
 
     const int fieldCount = FieldCount();
     int recordNumber = 0;
-    std::string lineBytes;              // the values of the record line being read
-    std::vector<std::size_t> lineEnds; // where each of them ends in lineBytes
+    // The values of the record line being read: in the input, or copied to lineBytes.
+    struct LineValue {
+        const char* data; // null: at `offset` in lineBytes
+        std::size_t offset;
+        std::size_t size;
+    };
+    std::vector<LineValue> lineValues;
+    std::string lineBytes;
+    std::string breakValue;
     bool ignoreAll = false;
 
     for (;;) {
@@ -141,7 +148,7 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
         // been taken as soon as it was read.
         enum class Stop { None, Overflow, BadBreak } stop = Stop::None;
         lineBytes.clear();
-        lineEnds.clear();
+        lineValues.clear();
         while (isRecord && tok.State() != LineState::EndOfLine && status == Status::Value) {
             status = tok.Next();
             if (status == Status::Overflow) {
@@ -150,15 +157,22 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
             }
             if (tok.State() == LineState::BadBreak) {
                 stop = Stop::BadBreak;
-                lineBytes.append(tok.Value());
+                breakValue.assign(tok.Value());
                 break;
             }
-            lineBytes.append(tok.Value());
-            lineEnds.push_back(lineBytes.size());
+            // A value that is the input itself stays where it is; others are copied.
+            const std::string_view v = tok.Value();
+            if (tok.ValueInPlace()) {
+                lineValues.push_back({v.data(), 0, v.size()});
+            } else {
+                lineValues.push_back({nullptr, lineBytes.size(), v.size()});
+                lineBytes.append(v);
+            }
         }
         auto valueAt = [&](std::size_t k) {
-            const std::size_t from = k == 0 ? 0 : lineEnds[k - 1];
-            return std::string_view(lineBytes).substr(from, lineEnds[k] - from);
+            const LineValue& lv = lineValues[k];
+            return lv.data != nullptr ? std::string_view(lv.data, lv.size)
+                                      : std::string_view(lineBytes).substr(lv.offset, lv.size);
         };
 
         std::unique_ptr<CDataRecord> record;
@@ -167,7 +181,7 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
             // Room for the texts: each text-like value, its 0x1F bytes (which may become CR LF)
             // and one byte to keep it at an even address.
             const auto& classes = m_layout->classes;
-            const std::size_t parsed = std::min(lineEnds.size(), classes.size());
+            const std::size_t parsed = std::min(lineValues.size(), classes.size());
             std::size_t extra = 0;
             for (std::size_t k = 0; k < parsed; ++k) {
                 if (classes[k] != FieldClass::Text && classes[k] != FieldClass::SubText)
@@ -185,7 +199,7 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
         }
         bool truncating = false; // the user chose to drop this line's surplus values
         int n = 0;
-        for (std::size_t k = 0; k < lineEnds.size(); ++k) {
+        for (std::size_t k = 0; k < lineValues.size(); ++k) {
             const std::string_view value = valueAt(k);
             // Kept up to date only where a question needs it: copying every value costs.
             auto here = [&] {
@@ -233,8 +247,7 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
             return formatError();
         if (stop == Stop::BadBreak) {
             m_readPos.field = n + 1;
-            m_readPos.value.assign(std::string_view(lineBytes).substr(
-                lineEnds.empty() ? 0 : lineEnds.back()));
+            m_readPos.value = breakValue;
             ShowMessage(kMsgBadLineBreak, PromptIcon::Stop, PromptButtons::Ok, recordNumber);
             return false;
         }
