@@ -25,6 +25,7 @@
 #ifdef TESSERA_HAVE_TONEDIAL
 #include "app/dial/ToneDial.h"
 #endif
+#include "app/dlg/FilterSetDlg.h"
 #include "app/dlg/SettingsSheet.h"
 #include "document/CommandIds.h"
 #include "document/TesseraDoc.h"
@@ -164,6 +165,7 @@ bool CTesseraApp::InitInstance(const QStringList& arguments) {
     m_frame = std::make_unique<CMainFrame>(*this);
     CMainFrame::RegisterCommand(ID_OPTION_SETTINGS, {[this] { RunSettingsSheet(); }, {}});
     InstallAppCommands(*this);
+    InstallFilterCommands(*m_settings);
     if (m_prompter)
         m_prompter->SetParentWidget(m_frame.get());
 

@@ -10,6 +10,7 @@
 
 #include "app/Help.h"
 #include "app/MainFrame.h"
+#include "app/TesseraApp.h"
 #include "app/core/Cp932.h"
 #include "app/dlg/FilterBusyDlg.h"
 #include "app/dlg/FilterProgDlg.h"
@@ -150,24 +151,46 @@ void CFilterSetDlg::Delete() {
     UpdateButtons();
 }
 
+namespace {
+
+// The running application's settings, null once it has gone: the command table outlives
+// any one application object (tests start several), so nothing is captured.
+CAppSettings* AppSettings() {
+    CTesseraApp* app = CTesseraApp::Instance();
+    return app != nullptr ? &app->Settings() : nullptr;
+}
+
+} // namespace
+
 void InstallFilterCommands(CAppSettings& settings) {
     RegisterBundledFilters(settings, QCoreApplication::applicationDirPath());
-    CAppSettings* s = &settings;
-    CMainFrame::RegisterCommand(ID_OPTION_FILTERS, {[s] {
-                                                        CFilterSetDlg dlg(*s, QApplication::activeWindow());
-                                                        dlg.exec();
+    CMainFrame::RegisterCommand(ID_OPTION_FILTERS, {[] {
+                                                        if (CAppSettings* s = AppSettings()) {
+                                                            CFilterSetDlg dlg(*s, QApplication::activeWindow());
+                                                            dlg.exec();
+                                                        }
                                                     },
-                                                    {}});
-    CTesseraView::RegisterCommand(
-        ID_FILE_IMPORT, {[s](CTesseraView& view) {
-                             RunImportCommand(view.Document(), *s, &view, CFilterBusyDlg::Waiter(view.window()));
-                         },
-                         [s](const CTesseraView& view) { return ImportEnabled(*s, view.Document()); }});
-    CTesseraView::RegisterCommand(
-        ID_FILE_EXPORT, {[s](CTesseraView& view) {
-                             RunExportCommand(view.Document(), *s, &view, CFilterBusyDlg::Waiter(view.window()));
-                         },
-                         [s](const CTesseraView& view) { return ExportEnabled(*s, view.Document()); }});
+                                                    [] { return AppSettings() != nullptr; }});
+    CTesseraView::RegisterCommand(ID_FILE_IMPORT,
+                                  {[](CTesseraView& view) {
+                                       if (CAppSettings* s = AppSettings())
+                                           RunImportCommand(view.Document(), *s, &view,
+                                                            CFilterBusyDlg::Waiter(view.window()));
+                                   },
+                                   [](const CTesseraView& view) {
+                                       const CAppSettings* s = AppSettings();
+                                       return s != nullptr && ImportEnabled(*s, view.Document());
+                                   }});
+    CTesseraView::RegisterCommand(ID_FILE_EXPORT,
+                                  {[](CTesseraView& view) {
+                                       if (CAppSettings* s = AppSettings())
+                                           RunExportCommand(view.Document(), *s, &view,
+                                                            CFilterBusyDlg::Waiter(view.window()));
+                                   },
+                                   [](const CTesseraView& view) {
+                                       const CAppSettings* s = AppSettings();
+                                       return s != nullptr && ExportEnabled(*s, view.Document());
+                                   }});
 }
 
 } // namespace tessera

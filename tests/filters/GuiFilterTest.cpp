@@ -1,0 +1,86 @@
+// Import and export from a running Tessera window: the commands of the table view, with the
+// filters registered as a first start leaves them, the busy dialog in between and the
+// messages the user sees.
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include "app/MainFrame.h"
+#include "app/TesseraApp.h"
+#include "app/core/AppSettings.h"
+#include "document/CommandIds.h"
+#include "document/FilterCommands.h"
+#include "document/TesseraDoc.h"
+#include "document/TesseraView.h"
+#include "gui/GuiTestSupport.h"
+#include "support/ScriptedPrompter.h"
+#include "tests/filters/FilterTestSupport.h"
+
+namespace tessera::test {
+namespace {
+
+FilterProgram Registration(const char* name, const char* ext, const char* program) {
+    FilterProgram f;
+    f.name = QString::fromLatin1(name);
+    f.extension = QString::fromLatin1(ext);
+    f.program = QString::fromLocal8Bit(program);
+    return f;
+}
+
+// Answers a file dialog with `path` and the filter whose description starts with `name`.
+FilterFileDialog Answer(const QString& path, const QString& name) {
+    return [path, name](QWidget*, const FilterFileRequest& r, int& chosen) {
+        chosen = -1;
+        for (int i = 0; i < r.filters.size(); ++i)
+            if (r.filters.at(i).startsWith(name + QStringLiteral(" (")))
+                chosen = i;
+        return path;
+    };
+}
+
+TEST(GuiFilters, TheSamplePhoneBookGoesToVCardAndComesBackFromTheWindow) {
+    TempSettings settings;
+    for (const FilterProgram& f : {Registration("CSV", "csv", TSR_CSV), Registration("vCard", "vcf", TSR_VCARD),
+                                   Registration("iCalendar", "ics", TSR_ICAL)})
+        ASSERT_TRUE(CAppSettings::WriteFilter(f));
+    QTemporaryDir dir;
+    ScriptedPrompter prompter;
+    StartedApp started({}, false, false);
+    ASSERT_TRUE(started.started);
+    CMainFrame* frame = started.app->MainFrame();
+    EXPECT_EQ(started.app->Settings().Installed, 3) << "the count follows the registrations at start";
+
+    CTesseraDoc* book = frame->OpenDocumentFile(QStringLiteral(TESSERA_SAMPLES "/phonebook.tsr"));
+    ASSERT_NE(book, nullptr);
+    ASSERT_FALSE(book->Views().isEmpty());
+    CTesseraView* view = book->Views().front();
+    CommandState state;
+    ASSERT_TRUE(view->UpdateCommand(ID_FILE_EXPORT, state));
+    EXPECT_TRUE(state.enabled);
+
+    const QString vcf = dir.filePath(QStringLiteral("book"));
+    SetFilterFileDialogs(Answer(dir.filePath(QStringLiteral("book.vcf")), QStringLiteral("vCard")),
+                         Answer(vcf, QStringLiteral("vCard")));
+    prompter.Expect(1290);
+    EXPECT_TRUE(view->RunCommand(ID_FILE_EXPORT));
+    EXPECT_EQ(prompter.Count(1290), 1);
+    EXPECT_FALSE(ReadBytes(vcf + QStringLiteral(".vcf")).empty()) << "the extension was added";
+
+    CTesseraDoc* fresh = frame->NewDocument();
+    ASSERT_NE(fresh, nullptr);
+    CTesseraView* freshView = fresh->Views().front();
+    ASSERT_TRUE(freshView->UpdateCommand(ID_FILE_EXPORT, state));
+    EXPECT_FALSE(state.enabled) << "nothing to export from a new document";
+    ASSERT_TRUE(freshView->UpdateCommand(ID_FILE_IMPORT, state));
+    EXPECT_TRUE(state.enabled);
+    EXPECT_TRUE(freshView->RunCommand(ID_FILE_IMPORT));
+    ASSERT_NE(fresh->RecordSet(), nullptr);
+    EXPECT_EQ(Rows(*fresh->RecordSet()), Rows(*book->RecordSet()));
+    EXPECT_TRUE(fresh->IsModified());
+    EXPECT_EQ(freshView->model()->rowCount(), book->RecordSet()->RecordCount()) << "the table shows them";
+    SetFilterFileDialogs(nullptr, nullptr);
+    fresh->SetModifiedFlag(false);
+}
+
+} // namespace
+} // namespace tessera::test
