@@ -197,26 +197,44 @@ bool RunExportFilter(const CRecordSet& set, const FilterProgram& filter, const Q
     const QByteArray input(text.data(), static_cast<qsizetype>(text.size()));
     text = std::string();
 
+    // The file as it was, so a filter that fails or is stopped half-way changes nothing:
+    // a file that was there comes back, a file that was not is removed again.
     const bool targetExisted = QFileInfo::exists(target);
-    CFilterProcess process;
-    const bool ran = RunToEnd(process, ExportCommandLine(filter, target, set.Kind()), &input, waiter);
-    if (!ran) {
-        // A filter stopped half-way leaves a cut file: nothing of it may stay behind.
-        if (process.CurrentState() == CFilterProcess::State::Cancelled && !targetExisted)
+    const QString backup = target + QStringLiteral(".tessera-previous");
+    const bool backedUp = targetExisted && !QFileInfo::exists(backup) && QFile::copy(target, backup);
+    auto restore = [&] {
+        if (backedUp) {
             QFile::remove(target);
-        return false;
-    }
+            QFile::rename(backup, target);
+        } else if (!targetExisted) {
+            QFile::remove(target);
+        }
+    };
+    auto done = [&](bool ok) {
+        if (ok) {
+            if (backedUp)
+                QFile::remove(backup);
+        } else {
+            restore();
+        }
+        return ok;
+    };
+
+    CFilterProcess process;
+    if (!RunToEnd(process, ExportCommandLine(filter, target, set.Kind()), &input, waiter))
+        return done(false);
     if (process.CurrentState() == CFilterProcess::State::Crashed) {
         ShowStop(kMsgFilterInternal);
-        return false;
+        return done(false);
     }
     const int message = ExportExitMessage(process.ExitCode());
     if (process.ExitCode() == 0) {
+        done(true);
         ShowMessage(message, PromptIcon::Information, PromptButtons::Ok, QStringToCp932Lossy(target));
         return true;
     }
     ShowStop(message);
-    return false;
+    return done(false);
 }
 
 std::unique_ptr<CRecordSet> RunImportFilter(const FilterProgram& filter, const QString& source,

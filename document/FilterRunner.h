@@ -111,7 +111,8 @@ bool LookUpFilter(const QString& name, FilterProgram& out);
 
 // Exports all records of `set` through `filter` into `target` (taken as given). The text
 // form is made first, so no filter is left waiting when it cannot be made. Shows 1290 on
-// success, the exit code's message, 3079, 3080 or the writer's message otherwise.
+// success, the exit code's message, 3079, 3080 or the writer's message otherwise. A failed
+// or cancelled export leaves `target` as it was (removed when it did not exist).
 bool RunExportFilter(const CRecordSet& set, const FilterProgram& filter, const QString& target,
                      const FilterWaiter& waiter = WaitForFilter);
 

@@ -241,6 +241,32 @@ TEST_F(FilterRunnerTest, CancelKillsTheFilterAndLeavesNoHalfWrittenFile) {
     EXPECT_FALSE(RunImportFilter(Probe(), Path("x"), nullptr, [](CFilterProcess& p) { p.Cancel(); }));
 }
 
+TEST_F(FilterRunnerTest, AFailedOrCancelledExportLeavesAnExistingFileAsItWas) {
+    const QString target = Path("kept.csv");
+    auto write = [&] {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("the user's file");
+    };
+    write();
+    qputenv("PROBE_TOUCH", "1"); // the filter overwrites the target, then fails
+    qputenv("PROBE_EXIT", "21");
+    ScriptedPrompter prompter;
+    prompter.Expect(1287);
+    EXPECT_FALSE(RunExportFilter(*SampleSet("memo.tsr"), Probe(), target));
+    EXPECT_EQ(ReadBytes(target), "the user's file");
+    qputenv("PROBE_HANG", "1");
+    prompter.Expect(kMsgFilterCancelled);
+    EXPECT_FALSE(RunExportFilter(*SampleSet("memo.tsr"), Probe(), target, [&](CFilterProcess& p) {
+        for (int i = 0; i < 200 && ReadBytes(target) != "partial"; ++i)
+            QThread::msleep(10);
+        p.Cancel();
+    }));
+    EXPECT_EQ(ReadBytes(target), "the user's file");
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).filter(QStringLiteral("kept")).size(), 1)
+        << "no copy is left behind";
+}
+
 TEST_F(FilterRunnerTest, ImportMergesByKindAsPasteDoes) {
     ScriptedPrompter prompter;
     // Nothing yet: the imported set is taken whole.
