@@ -1,6 +1,7 @@
 // Check marks, done marks and priorities, and their display strings.
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -50,8 +51,17 @@ void LoadMarks() {
     g_marks = std::move(m);
 }
 
+// Set once the first load is done: every check field made or read asks, so the common
+// answer costs one load instead of a call.
+std::atomic<bool> g_marksReady{false};
+
 void EnsureMarks() {
-    std::call_once(g_marksOnce, LoadMarks);
+    if (g_marksReady.load(std::memory_order_acquire))
+        return;
+    std::call_once(g_marksOnce, [] {
+        LoadMarks();
+        g_marksReady.store(true, std::memory_order_release);
+    });
 }
 
 } // namespace

@@ -35,10 +35,10 @@ bool IsEndByte(unsigned char b) { return b == 0x00 || b == 0x1A; }
 
 constexpr std::uint64_t kOnes8 = 0x0101010101010101ULL;
 constexpr std::uint64_t kHigh8 = 0x8080808080808080ULL;
-// Whether a lane of `x` (all below 0x80) equals `b`.
-constexpr bool HasByte(std::uint64_t x, unsigned char b) {
+// High bit set in (at least) the lanes of `x` (all below 0x80) that equal `b`; zero when none.
+constexpr std::uint64_t LanesEqual(std::uint64_t x, unsigned char b) {
     const std::uint64_t v = x ^ (kOnes8 * b);
-    return ((v - kOnes8) & ~v & kHigh8) != 0;
+    return (v - kOnes8) & ~v & kHigh8;
 }
 
 // Circled numbers 1-20 (0x8740-0x8753) go out as 0xED40-0xED53, which the reader maps back.
@@ -138,8 +138,10 @@ CTextTokenizer::Status CTextTokenizer::Next() {
                 while (end - p >= 8) {
                     std::uint64_t x;
                     std::memcpy(&x, p, 8);
-                    if ((x & kHigh8) != 0 || HasByte(x, 0x00) || HasByte(x, 0x1A) ||
-                        HasByte(x, kCR) || HasByte(x, kQuote) || HasByte(x, kComma))
+                    if ((x & kHigh8) != 0)
+                        break;
+                    if ((LanesEqual(x, 0x00) | LanesEqual(x, 0x1A) | LanesEqual(x, kCR) |
+                         LanesEqual(x, kQuote) | LanesEqual(x, kComma)) != 0)
                         break;
                     p += 8;
                 }
