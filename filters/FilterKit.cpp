@@ -317,6 +317,28 @@ int Report(const FormatOps& ops, const Failure& failure) {
     return failure.code;
 }
 
+// Offset of the first byte that is not well-formed UTF-8, npos when all of it is.
+std::size_t FirstBadUtf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        std::size_t n = 0;
+        if (c >= 0xC2 && c <= 0xDF)
+            n = 1;
+        else if (c >= 0xE0 && c <= 0xEF)
+            n = 2;
+        else if (c >= 0xF0 && c <= 0xF4)
+            n = 3;
+        else if (c >= 0x80)
+            return i;
+        for (std::size_t k = 1; k <= n; ++k)
+            if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+                return i;
+        i += n + 1;
+    }
+    return std::string_view::npos;
+}
+
 int RunImport(const FormatOps& ops, const FilterArgs& args) {
     Failure failure;
     struct stat st {};
@@ -330,6 +352,10 @@ int RunImport(const FormatOps& ops, const FilterArgs& args) {
     ::close(in);
     if (!read)
         return Report(ops, {kExitNoInput, "cannot read " + args.path});
+    // A file in another encoding (a spreadsheet's Shift_JIS, say) is a format fault, not a
+    // character the records lack.
+    if (const std::size_t bad = FirstBadUtf8(bytes); bad != std::string_view::npos)
+        return Report(ops, {kExitBadInput, "the file is not UTF-8 text (byte " + std::to_string(bad) + ")"});
     CRecordSet set;
     RefusingPrompter prompter;
     PrompterScope scope(&prompter);
