@@ -130,6 +130,11 @@ void CDemoDevice::Loop(std::string data) {
     }
 }
 
+bool CDemoDevice::IsReady() const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_current != nullptr;
+}
+
 void CDemoDevice::Stop() {
     {
         std::lock_guard<std::mutex> lock(m_lock);

@@ -37,6 +37,8 @@ public:
     const QString& PreviousPort() const { return m_previousPort; }
     // Exchanges the device has finished so far.
     int Exchanges() const { return m_exchanges.load(); }
+    // True while a device waits on the line for the next exchange.
+    bool IsReady() const;
 
     // The sample phone book the device holds (code page 932 text form); empty when none.
     static QString SamplePhoneBook();
@@ -49,7 +51,7 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_exchanges{0};
-    std::mutex m_lock;
+    mutable std::mutex m_lock;
     sim::SimDevice* m_current = nullptr;
 };
 

@@ -397,6 +397,8 @@ void CMainFrame::RegisterCommand(int id, FrameCommandHandler handler) {
 
 void CMainFrame::UnregisterCommand(int id) { Handlers().erase(id); }
 
+void CMainFrame::SwapCommands(std::map<int, FrameCommandHandler>& table) { Handlers().swap(table); }
+
 CommandState CMainFrame::RouteUpdate(int id) {
     CommandState state;
     if (CTesseraView* view = ActiveView()) {

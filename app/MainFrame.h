@@ -72,6 +72,8 @@ public:
 
     static void RegisterCommand(int id, FrameCommandHandler handler);
     static void UnregisterCommand(int id);
+    // Exchanges the whole command table (tests start from a known table and put it back).
+    static void SwapCommands(std::map<int, FrameCommandHandler>& table);
 
     bool UpdateCommand(int id, CommandState& state) override;
     bool RunCommand(int id) override;

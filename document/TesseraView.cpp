@@ -348,6 +348,8 @@ void CTesseraView::RegisterCommand(int id, ViewCommandHandler handler) {
 
 void CTesseraView::UnregisterCommand(int id) { Handlers().erase(id); }
 
+void CTesseraView::SwapCommands(std::map<int, ViewCommandHandler>& table) { Handlers().swap(table); }
+
 bool CTesseraView::HasCommand(int id) {
     const auto it = Handlers().find(id);
     return it != Handlers().end() && it->second.run;

@@ -71,6 +71,8 @@ public:
     static void RegisterCommand(int id, ViewCommandHandler handler);
     static void UnregisterCommand(int id);
     static bool HasCommand(int id);
+    // Exchanges the whole command table (tests start from a known table and put it back).
+    static void SwapCommands(std::map<int, ViewCommandHandler>& table);
 
 signals:
     // The selection or focus moved: the command states may have changed.

@@ -9,7 +9,9 @@
 #include <memory>
 #include <string>
 
+#include "app/MainFrame.h"
 #include "app/TesseraApp.h"
+#include "document/TesseraView.h"
 #include "document/DocHost.h"
 #include "support/TempSettings.h"
 
@@ -57,6 +59,18 @@ struct StartedApp {
     std::unique_ptr<CTesseraApp> app;
     bool started = false;
     QString dialogAnswer;
+};
+
+// Empties the command tables of the views and the main window for the lifetime of the
+// object, so a test sees only the commands it registers itself; the tables come back after.
+class IsolatedCommands {
+public:
+    IsolatedCommands();
+    ~IsolatedCommands();
+
+private:
+    std::map<int, ViewCommandHandler> m_view;
+    std::map<int, FrameCommandHandler> m_frame;
 };
 
 // Writes `bytes` to `dir/name` and returns the path.

@@ -207,6 +207,8 @@ TEST(MainFrameTest, ToolbarHasItsButtonsInOrderWithIcons) {
 TEST(MainFrameTest, EnableRulesOfTheFrameCommands) {
     ScriptedPrompter prompter;
     StartedApp s;
+    // Only the commands registered here exist.
+    IsolatedCommands isolated;
     CMainFrame* frame = s.app->MainFrame();
     auto enabled = [frame](int id) { return frame->RouteUpdate(id).enabled; };
 
@@ -215,6 +217,8 @@ TEST(MainFrameTest, EnableRulesOfTheFrameCommands) {
     EXPECT_FALSE(enabled(ID_FILE_CLOSE)) << "nothing to close";
     EXPECT_FALSE(enabled(ID_FILE_SAVE));
     EXPECT_FALSE(enabled(ID_OPTION_FILTERS)) << "a command without its dialog is never offered";
+    EXPECT_FALSE(enabled(ID_OPTION_SETTINGS));
+    CMainFrame::RegisterCommand(ID_OPTION_SETTINGS, {[] {}, {}});
     EXPECT_TRUE(enabled(ID_OPTION_SETTINGS));
 
     // The add-in transfer: only for models from PI-4500 on, never during a transfer.
@@ -237,16 +241,23 @@ TEST(MainFrameTest, EnableRulesOfTheFrameCommands) {
     CMainFrame::UnregisterCommand(ID_ADDIN_TRANSFER);
     EXPECT_FALSE(enabled(ID_ADDIN_TRANSFER));
 
-    // With a document: its own commands, the view's refresh, and the window commands.
+    // With a document: its own commands, the view's refresh, and the window commands; the
+    // view's commands go through the view first.
     ASSERT_NE(frame->NewDocument(), nullptr);
     EXPECT_TRUE(enabled(ID_FILE_SAVE));
     EXPECT_TRUE(enabled(ID_FILE_CLOSE));
     EXPECT_TRUE(enabled(ID_VIEW_REFRESH));
     EXPECT_TRUE(enabled(ID_WINDOW_NEW));
     EXPECT_FALSE(enabled(ID_SEND_TO_DEVICE));
+    CTesseraView::RegisterCommand(ID_SEND_TO_DEVICE, {[](CTesseraView&) {}, {}});
+    EXPECT_TRUE(enabled(ID_SEND_TO_DEVICE));
+    s.app->SetBusy(true);
+    EXPECT_FALSE(enabled(ID_SEND_TO_DEVICE)) << "no second transfer while one runs";
+    s.app->SetBusy(false);
     EXPECT_EQ(enabled(ID_FILE_SEND_MAIL), !CTesseraDoc::MailProgram().isEmpty());
     frame->UpdateCommands();
     EXPECT_FALSE(frame->Action(ID_RECORD_DELETE)->isEnabled());
+    EXPECT_TRUE(frame->Action(ID_SEND_TO_DEVICE)->isEnabled());
 }
 
 TEST(MainFrameTest, NewWindowShowsTheSameDocumentAndClosingAsksOnce) {
@@ -573,6 +584,24 @@ TEST(MainFrameTest, HelpOpensTheManualAtTheSection) {
         const std::string anchor = "id=\"" + HelpAnchor(kHelpTopicBase + id).toStdString() + "\"";
         EXPECT_NE(manual.find(anchor), std::string::npos) << anchor;
     }
+}
+
+TEST(MainFrameTest, TableSettingsReachTheViewsSafely) {
+    ScriptedPrompter prompter;
+    StartedApp s;
+    // The cut must lie inside a row of 1024 bytes and never be 0, whatever the store says.
+    for (const auto& [stored, used] : std::vector<std::pair<int, int>>{
+             {-3, 1}, {0, 1}, {1, 1}, {64, 64}, {1023, 1023}, {1024, 1023}, {5000, 1023}}) {
+        s.app->Settings().MaxFieldWidth = stored;
+        EXPECT_EQ(s.app->MaxFieldWidth(), used) << stored;
+    }
+    EXPECT_EQ(s.app->FieldWidth("NAME"), 100);
+    s.app->SetFieldWidth("NAME", 150);
+    EXPECT_EQ(s.app->FieldWidth("NAME"), 150);
+    auto store = CAppSettings::OpenStore();
+    store->setValue(QStringLiteral("Field Width/TEL1"), QStringLiteral("wide"));
+    store->sync();
+    EXPECT_EQ(s.app->FieldWidth("TEL1"), 100) << "an unreadable width falls back";
 }
 
 TEST(MainFrameTest, AboutBoxNamesThePlatformAndVersion) {

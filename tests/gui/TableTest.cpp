@@ -276,6 +276,7 @@ TEST_F(TableTest, ColumnWidthsAreKeptPerTag) {
 }
 
 TEST_F(TableTest, RecordCommandsFollowTheirRulesOnceTheyExist) {
+    IsolatedCommands isolated;
     CTesseraView& v = Open(kKindPhoneBook, 5);
     auto enabled = [&v](int id) {
         CommandState s;
@@ -338,8 +339,6 @@ TEST_F(TableTest, RecordCommandsFollowTheirRulesOnceTheyExist) {
     EXPECT_TRUE(v.RunCommand(ID_RECORD_DELETE));
     EXPECT_EQ(runs, 1);
 
-    for (int id : commands)
-        CTesseraView::UnregisterCommand(id);
     QGuiApplication::clipboard()->clear();
 }
 
