@@ -11,6 +11,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QWidget>
 
 #include <cstddef>
 #include <functional>
@@ -21,7 +22,6 @@
 #include "document/TesseraDoc.h"
 #include "link/JobSignals.h"
 
-class QWidget;
 
 namespace tessera {
 

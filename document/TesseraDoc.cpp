@@ -12,6 +12,7 @@
 
 #include "document/CommandIds.h"
 #include "document/DocHost.h"
+#include "document/RecordCommands.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
 #include "resources/Cp932Text.h"
@@ -323,7 +324,8 @@ bool CTesseraDoc::UpdateCommand(int id, CommandState& state) {
     switch (id) {
     case ID_FILE_SAVE:
     case ID_FILE_SAVE_AS:
-        state.enabled = m_recordSet != nullptr;
+        // While a receive runs the set is empty: saving it would empty the file.
+        state.enabled = m_recordSet != nullptr && !IsDocumentLocked(this);
         return true;
     case ID_FILE_SEND_MAIL:
         state.enabled = m_recordSet != nullptr && !MailProgram().isEmpty();

@@ -1,0 +1,154 @@
+#include "CommandTestSupport.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include "app/core/Cp932.h"
+#include "document/TesseraDoc.h"
+#include "link/LinkTiming.h"
+#include "model/RecordSet.h"
+#include "support/ScriptedPrompter.h"
+
+namespace tessera::test {
+
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (QApplication::instance() == nullptr) {
+            static int argc = 1;
+            static char name[] = "commands_tests";
+            static char* argv[] = {name, nullptr};
+            m_app = new QApplication(argc, argv);
+        }
+    }
+    void TearDown() override {
+        delete m_app;
+        m_app = nullptr;
+    }
+
+private:
+    QApplication* m_app = nullptr;
+};
+
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+} // namespace
+
+std::string PhoneBookText(const std::vector<std::string>& names) {
+    std::string text = SampleText("phonebook");
+    // The sample's two header lines, then our records.
+    std::size_t end = text.find("\r\n");
+    end = text.find("\r\n", end + 2);
+    std::string out = text.substr(0, end + 2);
+    for (const std::string& n : names)
+        out += "\"D\",\" \",\"" + n + "\",,,,,,,,,,\r\n";
+    out += '\x1A';
+    return out;
+}
+
+std::string SampleText(const std::string& name) {
+    QFile f(QStringLiteral(TESSERA_SAMPLES "/%1.tsr").arg(QString::fromStdString(name)));
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << name;
+    const QByteArray b = f.readAll();
+    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
+
+std::vector<std::string> Names(const CTesseraDoc& doc, int field) {
+    std::vector<std::string> out;
+    const CRecordSet* set = doc.RecordSet();
+    if (set == nullptr)
+        return out;
+    for (int i = 0; i < set->RecordCount(); ++i) {
+        std::string text;
+        set->RecordAt(i)->FormatField(field, text, false);
+        out.push_back(Utf8(text));
+    }
+    return out;
+}
+
+RecordCommandHooks TestHooks::Make() {
+    RecordCommandHooks h;
+    h.hasEditor = [this](int kind) {
+        return std::find(editorKinds.begin(), editorKinds.end(), kind) != editorKinds.end();
+    };
+    h.editRecord = [this](QWidget*, int, CDataRecord& record, bool) {
+        ++editorRuns;
+        // Field 1 is a name in the contact kinds; other kinds may refuse the text.
+        try {
+            record.ParseField(1, Cp932(editorValue), false);
+        } catch (...) {
+        }
+        return editorAnswer;
+    };
+    h.chooseNewKind = [this](QWidget*) { return kindChoice; };
+    h.sendBufferBytes = [] { return std::size_t{128} * 1024; };
+    return h;
+}
+
+RunningApp::RunningApp() : settings(std::make_unique<TempSettings>()) {
+    CTesseraApp::Options options;
+    options.singleInstance = false;
+    options.instanceDir = runtime.path();
+    options.installPrompter = false;
+    options.showWindow = true;
+    app = std::make_unique<CTesseraApp>(options);
+    app->SetUrlOpener([](const QUrl&) { return true; });
+    started = app->InitInstance({QStringLiteral("tessera")});
+}
+
+RunningApp::~RunningApp() {
+    // A test that failed half-way must not leave a job behind for the next one.
+    if (CTransferSession* s = CTransferSession::Current())
+        s->Cancel();
+    CTransferSession::WaitForEnd(30000);
+    if (app)
+        app->ExitInstance();
+    app.reset();
+    settings.reset();
+    SetJobLinkAdjuster({});
+}
+
+void UseSimulatedLine(const std::string& port, sim::SimMethod method) {
+    const QString name = QString::fromStdString(port);
+    SetJobLinkAdjuster([name, method](JobLink& link) {
+        link.method = method == sim::SimMethod::Infrared ? 0 : 1;
+        link.portName = name;
+        link.bitsPerSecond = 9600;
+        link.ignoreEcho = false;
+        link.timing = LinkTiming{}.Scaled(kScale);
+    });
+}
+
+sim::SimConfig DeviceConfig(sim::SimMethod method, sim::SimRole role) {
+    sim::SimConfig c;
+    c.method = method;
+    c.role = role;
+    c.timing = sim::SimTiming{}.Scaled(kScale);
+    return c;
+}
+
+void ProcessEvents(int ms) {
+    QDeadlineTimer deadline(ms);
+    do {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (ms > 0)
+            QThread::msleep(2);
+    } while (!deadline.hasExpired());
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done() && !deadline.hasExpired()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return done();
+}
+
+} // namespace tessera::test

@@ -1,0 +1,78 @@
+#pragma once
+// Shared pieces of the command tests: the application object, a document host with its
+// settings in memory, documents filled from text forms, and the started program.
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/TesseraApp.h"
+#include "document/DocHost.h"
+#include "document/RecordCommands.h"
+#include "sim/SimDevice.h"
+#include "support/TempSettings.h"
+
+namespace tessera {
+class CTesseraDoc;
+class CTesseraView;
+} // namespace tessera
+
+namespace tessera::test {
+
+inline constexpr double kScale = 0.1;
+
+class FakeHost : public CDocHost {
+public:
+    const CCodeMap* CodeMap() const override { return nullptr; }
+    bool LimitFieldWidth() const override { return false; }
+    int MaxFieldWidth() const override { return 64; }
+    int FieldWidth(const std::string&) const override { return 100; }
+    void SetFieldWidth(const std::string&, int) override {}
+    bool IsBusy() const override { return busy; }
+    void AddToRecentFiles(const QString&) override {}
+    QString GetSaveFileName(QWidget*, const QString&) override { return {}; }
+    void RefreshStatus() override { ++refreshes; }
+    bool busy = false;
+    int refreshes = 0;
+};
+
+// The phone-book header (12 fields) with one record per name (only NAME filled).
+std::string PhoneBookText(const std::vector<std::string>& names);
+// A sample file's bytes (resources/samples/<name>.tsr).
+std::string SampleText(const std::string& name);
+// NAME of every record in set order (UTF-8), or the exchange text of `field`.
+std::vector<std::string> Names(const CTesseraDoc& doc, int field = 1);
+
+// Hooks for documents without the application: an editor that writes `editorValue` into
+// field 1 (NAME) and answers `editorAnswer`, a kind chooser answering `kindChoice`.
+struct TestHooks {
+    bool editorAnswer = true;
+    std::string editorValue = "Edited";
+    int kindChoice = 0;
+    int editorRuns = 0;
+    std::vector<int> editorKinds = {1, 2, 3, 4, 5, 6, 7, 8};
+    RecordCommandHooks Make();
+};
+
+// A started Tessera on its own settings folder, without message boxes of its own.
+struct RunningApp {
+    RunningApp();
+    ~RunningApp();
+    std::unique_ptr<TempSettings> settings;
+    QTemporaryDir runtime;
+    std::unique_ptr<CTesseraApp> app;
+    bool started = false;
+};
+
+// Points every job's link at `port` (cable or infrared) with scaled timing.
+void UseSimulatedLine(const std::string& port, sim::SimMethod method);
+sim::SimConfig DeviceConfig(sim::SimMethod method, sim::SimRole role);
+
+void ProcessEvents(int ms = 0);
+// Processes events until `done` or the time runs out; returns `done()`.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20000);
+
+} // namespace tessera::test
