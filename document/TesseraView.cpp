@@ -13,6 +13,7 @@
 
 #include "document/CommandIds.h"
 #include "document/DocHost.h"
+#include "document/RecordCommands.h"
 #include "document/RecordTableModel.h"
 #include "document/TesseraDoc.h"
 #include "app/core/Cp932.h"
@@ -271,6 +272,11 @@ bool CTesseraView::UpdateCommand(int id, CommandState& state) {
         return false;
     if (id == ID_VIEW_REFRESH) {
         state.enabled = true;
+        return true;
+    }
+    // A document being received holds none of its records: nothing may change or read it.
+    if (IsDocumentLocked(&m_doc)) {
+        state.enabled = false;
         return true;
     }
     const auto it = Handlers().find(id);
