@@ -91,7 +91,7 @@ RecordCommandHooks TestHooks::Make() {
     return h;
 }
 
-RunningApp::RunningApp() : settings(std::make_unique<TempSettings>()) {
+RunningApp::RunningApp(const QStringList& args) : settings(std::make_unique<TempSettings>()) {
     CTesseraApp::Options options;
     options.singleInstance = false;
     options.instanceDir = runtime.path();
@@ -99,7 +99,7 @@ RunningApp::RunningApp() : settings(std::make_unique<TempSettings>()) {
     options.showWindow = true;
     app = std::make_unique<CTesseraApp>(options);
     app->SetUrlOpener([](const QUrl&) { return true; });
-    started = app->InitInstance({QStringLiteral("tessera")});
+    started = app->InitInstance(QStringList{QStringLiteral("tessera")} + args);
 }
 
 RunningApp::~RunningApp() {

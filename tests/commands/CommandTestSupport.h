@@ -59,7 +59,7 @@ struct TestHooks {
 
 // A started Tessera on its own settings folder, without message boxes of its own.
 struct RunningApp {
-    RunningApp();
+    explicit RunningApp(const QStringList& args = {});
     ~RunningApp();
     std::unique_ptr<TempSettings> settings;
     QTemporaryDir runtime;

@@ -19,6 +19,7 @@
 #include "CommandTestSupport.h"
 #include "app/AddInCommand.h"
 #include "app/ChildFrame.h"
+#include "app/DemoDevice.h"
 #include "app/MainFrame.h"
 #include "app/core/AppSettings.h"
 #include "app/dlg/RecvDlg.h"
@@ -410,6 +411,26 @@ TEST_F(TransferWindowTest, AddInStopsAtABadZrsFileOrACancelledOverview) {
     SetAddInFileDialog({});
     EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgZrsFormat, kMsgAddInPrepareFailed}));
     EXPECT_FALSE(run.app->IsBusy());
+}
+
+// What a new user does first: start with the simulated device and receive its phone book,
+// with the program's own settings for the line and its real timing.
+TEST(DemoTransferTest, TheDemoDevicesPhoneBookArrivesInANewDocument) {
+    RunningApp run({QStringLiteral("--demo")});
+    ASSERT_TRUE(run.started);
+    if (run.app->DemoDevice() == nullptr || !run.app->DemoDevice()->IsRunning())
+        GTEST_SKIP() << "no pseudo-terminal for the demo device";
+    ScriptedPrompter prompter;
+    CMainFrame* frame = run.app->MainFrame();
+    CTesseraDoc* doc = frame->NewDocument();
+    prompter.Expect(kMsgConfirmReceive, PromptResult::Ok).Expect(kMsgReceiveDone);
+    ASSERT_TRUE(frame->RouteCommand(ID_RECEIVE_FROM_DEVICE));
+    EXPECT_TRUE(WaitUntil([] { return CTransferSession::Current() == nullptr; }, 60000));
+    EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgConfirmReceive, kMsgReceiveDone}));
+    ASSERT_NE(doc->RecordSet(), nullptr);
+    EXPECT_EQ(doc->RecordSet()->Kind(), 1);
+    EXPECT_GT(doc->RecordSet()->RecordCount(), 0);
+    EXPECT_EQ(doc->Views().first()->Model()->rowCount(), doc->RecordSet()->RecordCount());
 }
 
 } // namespace
