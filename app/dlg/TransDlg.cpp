@@ -177,6 +177,10 @@ void CTransferDlgBase::OnCloseRequest() {
 void CTransferDlgBase::done(int result) {
     if (m_closed)
         return;
+    // While Cancel is disabled (an add-in before the device answered) the close box and
+    // Escape do nothing either; a close request always closes.
+    if (!m_closeRequested && !m_cancel->isEnabled())
+        return;
     m_closed = true;
     m_timer.stop();
     // A window the user closed is how the worker learns of the cancel.

@@ -65,6 +65,10 @@ TEST(TransDlgTest, AddInStepsEnableCancelAndShowTheirTexts) {
     auto job = std::make_shared<AddInJob>(std::make_unique<CAddInTransfer>());
     auto* dlg = new CTransDlg(job, 2048, 0, true);
     EXPECT_FALSE(dlg->CancelButton()->isEnabled());
+    dlg->show();
+    dlg->close();   // no cancel before the device has answered
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_FALSE(job->UserCancelled());
     dlg->OnProgress(1024);
     EXPECT_EQ(dlg->StatusText(), QStringLiteral("接続待機中...")) << "an add-in's progress leaves the status to the steps";
     const char* texts[] = {"アドイン機能をチェックしています", "アドインサイズをチェックしています",
