@@ -44,11 +44,17 @@ public:
             return rc;
 
         std::string out = "{\"kind\":" + std::to_string(set.Kind()) + ",\"tags\":[";
-        for (std::size_t i = 0; i < set.Tags().size(); ++i)
-            out += (i ? "," : "") + JsonString(set.Tags()[i]);
+        for (std::size_t i = 0; i < set.Tags().size(); ++i) {
+            if (i)
+                out += ',';
+            out += JsonString(set.Tags()[i]);
+        }
         out += "],\"titles\":[";
-        for (std::size_t i = 0; i < set.Titles().size(); ++i)
-            out += (i ? "," : "") + JsonString(set.Titles()[i]);
+        for (std::size_t i = 0; i < set.Titles().size(); ++i) {
+            if (i)
+                out += ',';
+            out += JsonString(set.Titles()[i]);
+        }
         out += "],\"records\":[";
         std::string text;
         for (int r = 0; r < set.RecordCount(); ++r) {
