@@ -3,6 +3,7 @@
 // export does (same registrations, same command line, same messages).
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
 #include "app/core/AppSettings.h"
 #include "cli/Command.h"
@@ -12,8 +13,11 @@
 
 namespace tessera::cli {
 
-// The registered name that matches `name`, exactly or else without regard to case.
-QString RegisteredFilterName(const QString& name) {
+// The registered name that matches `name`, exactly or else without regard to case. The
+// first run of either program registers the bundled filters, so a user who only ever
+// runs tessera-cli has them too.
+QString RegisteredFilterName(Context& ctx, const QString& name) {
+    RegisterBundledFilters(ctx.Settings(), QCoreApplication::applicationDirPath());
     QString loose;
     for (const FilterProgram& f : CAppSettings::ReadFilters()) {
         if (f.name == name)
@@ -51,7 +55,7 @@ public:
         const QString wanted = ctx.Parser().value(QStringLiteral("filter"));
         if (wanted.isEmpty())
             return ctx.UsageError(QStringLiteral("export: give the filter with --filter"));
-        const QString name = RegisteredFilterName(wanted);
+        const QString name = RegisteredFilterName(ctx, wanted);
         if (name.isEmpty())
             return ctx.UsageError(QStringLiteral("export: no filter named '%1' is registered").arg(wanted));
 

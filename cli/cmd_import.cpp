@@ -13,7 +13,7 @@
 
 namespace tessera::cli {
 
-QString RegisteredFilterName(const QString& name); // cmd_export.cpp
+QString RegisteredFilterName(Context& ctx, const QString& name); // cmd_export.cpp
 
 namespace {
 
@@ -41,7 +41,7 @@ public:
         const QString wanted = ctx.Parser().value(QStringLiteral("filter"));
         if (wanted.isEmpty())
             return ctx.UsageError(QStringLiteral("import: give the filter with --filter"));
-        const QString name = RegisteredFilterName(wanted);
+        const QString name = RegisteredFilterName(ctx, wanted);
         if (name.isEmpty())
             return ctx.UsageError(QStringLiteral("import: no filter named '%1' is registered").arg(wanted));
 

@@ -99,5 +99,24 @@ TEST_F(CliFilterTest, FailuresAreReportedWithTheirMessagesAndExitCodes) {
     EXPECT_EQ(Cli({"import", Path("a"), "--filter", "CSV"}).code, 1);
 }
 
+TEST_F(CliFilterTest, FirstRunRegistersTheBundledFiltersOnceOnly) {
+    const QString conf = m_home.filePath(QStringLiteral("Quillon/Tessera.conf"));
+    ASSERT_TRUE(QFile::remove(conf)); // a user who never started either program
+    const QString sample = QStringLiteral(TESSERA_SAMPLES "/phonebook.tsr");
+    const Result first = Cli({"export", sample, "--filter", "vCard", "-o", Path("first.vcf")});
+    ASSERT_EQ(first.code, 0) << first.err;
+    EXPECT_TRUE(QFile::exists(Path("first.vcf")));
+    {
+        QSettings store(conf, QSettings::IniFormat);
+        EXPECT_EQ(store.value(QStringLiteral("Filters/Installed")).toInt(), 3);
+        // The user removes every filter afterwards: they stay removed.
+        store.remove(QStringLiteral("FilterPrograms"));
+        store.setValue(QStringLiteral("Filters/Installed"), 0);
+        store.sync();
+    }
+    EXPECT_EQ(Cli({"export", sample, "--filter", "vCard", "-o", Path("again.vcf")}).code, 1);
+    EXPECT_FALSE(QFile::exists(Path("again.vcf")));
+}
+
 } // namespace
 } // namespace tessera::test
