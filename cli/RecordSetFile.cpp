@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "app/core/AppSettings.h"
 #include "cli/CliPrompter.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
@@ -54,6 +55,14 @@ void AddReadOptions(QCommandLineParser& parser, bool withBadValues) {
                           QStringLiteral("what to do with a value its field refuses: abort "
                                          "(default) or empty"),
                           QStringLiteral("abort|empty")});
+}
+
+bool TakeTransferReadOptions(Context& ctx, ReadOptions& options) {
+    const CAppSettings& settings = ctx.Settings();
+    options.flags.convAlphaNumeric = settings.ConvAlphaNumeric();
+    options.flags.convSymbol = settings.ConvSymbol();
+    options.flags.convHiraKana = settings.ConvHiraKana();
+    return TakeReadOptions(ctx, options);
 }
 
 bool TakeReadOptions(Context& ctx, ReadOptions& options, bool withBadValues) {

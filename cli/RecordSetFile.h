@@ -32,6 +32,10 @@ void AddReadOptions(QCommandLineParser& parser, bool withBadValues = true);
 // Reads the options back; on a bad value prints the usage error and returns false.
 bool TakeReadOptions(Context& ctx, ReadOptions& options, bool withBadValues = true);
 
+// The read options of a transfer: the device's characters mapped as the user's settings
+// say, then --conv and --bad-values on top. False (usage error printed) on a bad value.
+bool TakeTransferReadOptions(Context& ctx, ReadOptions& options);
+
 // Reads `path` into the empty `set`. Messages go to stderr. Returns kExitOk, or kExitBadData
 // when the file cannot be read or the reader stopped. `emptied` receives the number of
 // fields emptied (reported with message 1079 when not zero).

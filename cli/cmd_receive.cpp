@@ -39,13 +39,8 @@ public:
         const QString output = ctx.Parser().value(QStringLiteral("output"));
         if (output.isEmpty())
             return ctx.UsageError(QStringLiteral("receive: give the output file with -o"));
-        // The device's characters are mapped as the user's settings say, unless --conv.
         ReadOptions options;
-        const CAppSettings& settings = ctx.Settings();
-        options.flags.convAlphaNumeric = settings.ConvAlphaNumeric();
-        options.flags.convSymbol = settings.ConvSymbol();
-        options.flags.convHiraKana = settings.ConvHiraKana();
-        if (!TakeReadOptions(ctx, options))
+        if (!TakeTransferReadOptions(ctx, options))
             return kExitUsage;
 
         auto job = std::make_shared<ReceiveJob>();

@@ -34,11 +34,7 @@ public:
         if (ctx.Arguments().size() != 1)
             return ctx.UsageError(QStringLiteral("send: give one record-set file"));
         ReadOptions options;
-        const CAppSettings& settings = ctx.Settings();
-        options.flags.convAlphaNumeric = settings.ConvAlphaNumeric();
-        options.flags.convSymbol = settings.ConvSymbol();
-        options.flags.convHiraKana = settings.ConvHiraKana();
-        if (!TakeReadOptions(ctx, options))
+        if (!TakeTransferReadOptions(ctx, options))
             return kExitUsage;
         auto job = std::make_shared<SendJob>();
         if (!TakeLinkOptions(ctx, job->link))
