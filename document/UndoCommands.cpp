@@ -1,4 +1,4 @@
-#include "app/dlg/UndoCommands.h"
+#include "document/UndoCommands.h"
 
 #include <QUndoStack>
 

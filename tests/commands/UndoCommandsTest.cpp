@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/dlg/UndoCommands.h"
+#include "document/UndoCommands.h"
 #include "document/DocHost.h"
 #include "document/TesseraDoc.h"
 #include "model/RecordKind.h"
