@@ -39,11 +39,22 @@ std::string LinkFrame(int block, const std::string& payload) {
 }
 
 LineStatus CableTransport::ReadByte(std::uint8_t& byte, Clock::time_point deadline) {
+    if (!m_taken.empty()) {
+        byte = m_taken.front();
+        m_taken.pop_front();
+        return LineStatus::Ok;
+    }
     return m_line.ReadByte(byte, deadline);
 }
 
 bool CableTransport::Write(const std::string& bytes) {
     return m_line.Write(bytes) == LineStatus::Ok;
+}
+
+void InfraredTransport::Prime(const std::string& packet) {
+    m_lastTaken = packet;
+    m_wroteSince = false;
+    m_queue.insert(m_queue.end(), packet.begin(), packet.end());
 }
 
 LineStatus InfraredTransport::ReadByte(std::uint8_t& byte, Clock::time_point deadline) {

@@ -27,11 +27,14 @@ public:
 class CableTransport : public ConvTransport {
 public:
     explicit CableTransport(SimLine& line) : m_line(line) {}
+    // Bytes that arrived before the conversation began; they are read first.
+    void Prime(const std::string& bytes) { m_taken.insert(m_taken.end(), bytes.begin(), bytes.end()); }
     LineStatus ReadByte(std::uint8_t& byte, Clock::time_point deadline) override;
     bool Write(const std::string& bytes) override;
 
 private:
     SimLine& m_line;
+    std::deque<std::uint8_t> m_taken;
 };
 
 // On infrared every write is one packet numbered 0xFFFF and reads are served from the
@@ -39,6 +42,8 @@ private:
 class InfraredTransport : public ConvTransport {
 public:
     explicit InfraredTransport(DeviceIr& ir) : m_ir(ir) {}
+    // A packet taken in (and acknowledged) before the conversation began.
+    void Prime(const std::string& packet);
     LineStatus ReadByte(std::uint8_t& byte, Clock::time_point deadline) override;
     bool Write(const std::string& bytes) override;
     std::string Error() const override { return m_ir.LastError(); }

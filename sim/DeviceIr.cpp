@@ -262,30 +262,33 @@ Outcome DeviceIr::SendPacket(const std::string& data, std::uint16_t number,
 }
 
 Outcome DeviceIr::ReceivePacket(const Judge& judge, std::chrono::milliseconds wait,
-                                std::string& data, bool& ended) {
+                                std::string& data, bool& ended, bool enqTaken) {
     const int kAttempts = 10;
     ended = false;
     int failures = 0;
     auto deadline = Clock::now() + wait;
-    for (;;) {
-        Event ev;
-        LineStatus st = Next(ev, deadline);
-        if (st == LineStatus::Timeout) {
-            m_error = "no packet from the PC";
-            return Outcome::Timeout;
+    LineStatus st = LineStatus::Ok;
+    for (bool answer = enqTaken;; answer = false) {
+        if (!answer) {
+            Event ev;
+            st = Next(ev, deadline);
+            if (st == LineStatus::Timeout) {
+                m_error = "no packet from the PC";
+                return Outcome::Timeout;
+            }
+            if (st != LineStatus::Ok) {
+                m_error = "the line went away while waiting for a packet";
+                return FromStatus(st);
+            }
+            if (ev.kind != Event::Command)
+                continue; // a packet without ENQ first is not for us
+            if (ev.code == ir::kCan) {
+                m_error = "the PC cancelled (CAN)";
+                return Outcome::Cancelled;
+            }
+            if (ev.code != ir::kEnq)
+                continue;
         }
-        if (st != LineStatus::Ok) {
-            m_error = "the line went away while waiting for a packet";
-            return FromStatus(st);
-        }
-        if (ev.kind != Event::Command)
-            continue; // a packet without ENQ first is not for us
-        if (ev.code == ir::kCan) {
-            m_error = "the PC cancelled (CAN)";
-            return Outcome::Cancelled;
-        }
-        if (ev.code != ir::kEnq)
-            continue;
 
         // ENQ: ready to receive. A further ENQ means our SYN was lost: answer it again.
         bool again = true;

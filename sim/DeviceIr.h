@@ -62,10 +62,11 @@ public:
                        std::chrono::milliseconds firstWait);
 
     // Serves the PC's packet exchanges until `judge` accepts one (its data in `data`) or the
-    // empty final packet arrives (`ended`). `wait` bounds the wait for the PC's ENQ.
+    // empty final packet arrives (`ended`). `wait` bounds the wait for the PC's ENQ;
+    // `enqTaken`: the caller has already read the PC's first ENQ, which is answered at once.
     using Judge = std::function<Verdict(std::uint16_t number, const std::string& data)>;
     Outcome ReceivePacket(const Judge& judge, std::chrono::milliseconds wait, std::string& data,
-                          bool& ended);
+                          bool& ended, bool enqTaken = false);
 
     const std::string& LastError() const { return m_error; }
     // Sends CAN to tell the PC the device gives up.

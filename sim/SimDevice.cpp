@@ -13,6 +13,7 @@ namespace tessera::sim {
 namespace {
 
 constexpr char kEndMark = 0x1A;
+constexpr std::uint8_t kSoh = 0x01;
 constexpr size_t kBlock = 512;
 
 SimTiming::ms Scale(SimTiming::ms d, double factor) {
@@ -30,6 +31,7 @@ public:
           m_ir(line, config.timing, config.faults) {}
 
     bool Play() {
+        Playing(m_config.role);
         if (m_config.faults.mute)
             return Mute();
         bool ir = m_config.method == SimMethod::Infrared;
@@ -40,6 +42,8 @@ public:
             return ir ? InfraredReceive() : CableReceive();
         case SimRole::PcLink:
             return PcLink();
+        case SimRole::Auto:
+            return ir ? InfraredAuto() : CableAuto();
         }
         return false;
     }
@@ -48,7 +52,7 @@ public:
     // infrared packet whose ACK the PC may have missed.
     void Linger() {
         auto deadline = Clock::now() + m_config.timing.linger;
-        if (m_config.method == SimMethod::Infrared && m_config.role == SimRole::Receive &&
+        if (m_config.method == SimMethod::Infrared && m_role == SimRole::Receive &&
             m_result.completed) {
             auto judge = [this](std::uint16_t number, const std::string& data) {
                 if (data.empty())
@@ -71,6 +75,18 @@ public:
     }
 
 private:
+    // A packet the device took in before it knew which part it plays.
+    struct FirstPacket {
+        std::uint16_t number = 0;
+        std::string data;
+        bool ended = false; // the empty final packet
+    };
+
+    void Playing(SimRole role) {
+        m_role = role;
+        m_result.played = role;
+    }
+
     bool Fail(const std::string& why) {
         if (m_result.error.empty())
             m_result.error = why;
@@ -121,6 +137,10 @@ private:
     bool CableSend() {
         if (!WaitStart())
             return false;
+        return CableStream();
+    }
+
+    bool CableStream() {
         m_result.streamStart = Clock::now();
         LineStatus st = m_line.Write(m_config.sendData);
         m_result.streamEnd = Clock::now();
@@ -130,21 +150,27 @@ private:
     }
 
     bool CableReceive() {
-        const auto& t = m_config.timing;
-        std::string& in = m_result.received;
         std::uint8_t b = 0;
-        LineStatus st = m_line.ReadByte(b, Clock::now() + t.firstWait);
+        LineStatus st = m_line.ReadByte(b, Clock::now() + m_config.timing.firstWait);
         if (st == LineStatus::Timeout)
             return Fail("nothing arrived: the PC never sent a stream");
         if (st != LineStatus::Ok)
             return FailLine(st, "waiting for the stream");
-        in += static_cast<char>(b);
+        return CableReceiveFrom(b);
+    }
+
+    // The rest of a stream whose first byte has arrived.
+    bool CableReceiveFrom(std::uint8_t first) {
+        const auto& t = m_config.timing;
+        std::string& in = m_result.received;
+        std::uint8_t b = 0;
+        in += static_cast<char>(first);
         m_result.streamStart = m_result.streamEnd = Clock::now();
         for (;;) {
             // The PC sends the end mark alone after a pause; quiet after it ends the stream.
             auto gap = in.back() == kEndMark ? t.endQuiet : t.streamGap;
             auto before = m_result.streamEnd;
-            st = m_line.ReadByte(b, Clock::now() + gap);
+            LineStatus st = m_line.ReadByte(b, Clock::now() + gap);
             if (st == LineStatus::Ok) {
                 in += static_cast<char>(b);
                 m_result.streamEnd = Clock::now();
@@ -166,6 +192,10 @@ private:
     bool InfraredSend() {
         if (!WaitStart())
             return false;
+        return InfraredStream();
+    }
+
+    bool InfraredStream() {
         const std::string& all = m_config.sendData;
         std::uint16_t number = 1;
         m_result.streamStart = Clock::now();
@@ -184,19 +214,23 @@ private:
         }
     }
 
-    bool InfraredReceive() {
+    // `taken` is the stream's first packet when it has already been acknowledged.
+    bool InfraredReceive(const FirstPacket* taken = nullptr) {
         std::uint16_t expected = 1;
         bool final = false;
+        auto keep = [&](std::uint16_t number, const std::string& data) {
+            if (number != ir::kLastNumber)
+                ++expected;
+            m_lastNumber = number;
+            m_lastData = data;
+            final = data.size() < kBlock;
+        };
         auto judge = [&](std::uint16_t number, const std::string& data) {
             if (data.empty())
                 // Only a true end: number 0xFFFF (its checksum 0 is already checked).
                 return number == ir::kLastNumber ? Verdict::EndSilent : Verdict::Reject;
             if (number == ir::kLastNumber || number == expected) {
-                if (number != ir::kLastNumber)
-                    ++expected;
-                m_lastNumber = number;
-                m_lastData = data;
-                final = data.size() < kBlock;
+                keep(number, data);
                 return Verdict::Accept;
             }
             // Our ACK was lost and the PC sent the same packet again.
@@ -205,6 +239,16 @@ private:
             return Verdict::Reject;
         };
         bool first = true;
+        if (taken != nullptr) {
+            m_result.streamStart = m_result.streamEnd = Clock::now();
+            if (taken->ended)
+                return true;
+            keep(taken->number, taken->data);
+            m_result.received += taken->data;
+            if (final)
+                return true;
+            first = false;
+        }
         for (;;) {
             std::string data;
             bool ended = false;
@@ -226,10 +270,74 @@ private:
         }
     }
 
-    bool PcLink() {
+    // The cable carries no request: a PC that sends starts its stream once the line is set
+    // up, one that receives stays silent, and a PC link starts with the SOH of its first frame.
+    bool CableAuto() {
+        std::uint8_t b = 0;
+        LineStatus st = m_line.ReadByte(b, Clock::now() + m_config.timing.roleWait);
+        if (st == LineStatus::Timeout) {
+            Playing(SimRole::Send);
+            return CableStream();
+        }
+        if (st != LineStatus::Ok)
+            return FailLine(st, "waiting for the PC to start");
+        if (b == kSoh) {
+            Playing(SimRole::PcLink);
+            return PcLink(std::string(1, static_cast<char>(b)));
+        }
+        Playing(SimRole::Receive);
+        return CableReceiveFrom(b);
+    }
+
+    // On infrared both a record stream and a PC link begin with the PC's ENQ; the first packet
+    // tells them apart: a PC-link frame starts with SOH, the text form never does.
+    bool InfraredAuto() {
+        auto deadline = Clock::now() + m_config.timing.roleWait;
+        for (;;) {
+            DeviceIr::Event ev;
+            LineStatus st = m_ir.Next(ev, deadline);
+            if (st == LineStatus::Timeout) {
+                Playing(SimRole::Send);
+                return InfraredStream();
+            }
+            if (st != LineStatus::Ok)
+                return FailLine(st, "waiting for the PC to start");
+            if (ev.kind == DeviceIr::Event::Command && ev.code == ir::kEnq)
+                break;
+            // Anything before the PC's first ENQ is not addressed to the device.
+        }
+        FirstPacket first;
+        auto judge = [&first](std::uint16_t number, const std::string& data) {
+            if (data.empty())
+                return number == ir::kLastNumber ? Verdict::EndSilent : Verdict::Reject;
+            if (number != 1 && number != ir::kLastNumber)
+                return Verdict::Reject;
+            first.number = number;
+            return Verdict::Accept;
+        };
+        Outcome out =
+            m_ir.ReceivePacket(judge, m_config.timing.replyWait, first.data, first.ended, true);
+        if (out != Outcome::Ok)
+            return FailIr(out, "waiting for the first packet");
+        if (!first.ended && static_cast<std::uint8_t>(first.data.front()) == kSoh) {
+            Playing(SimRole::PcLink);
+            return PcLink(first.data);
+        }
+        Playing(SimRole::Receive);
+        return InfraredReceive(&first);
+    }
+
+    // `taken`: bytes of the conversation that have already arrived.
+    bool PcLink(const std::string& taken = {}) {
         DeviceStore store(m_config.storeDir, m_config.nifadr, m_config.has);
         CableTransport cable(m_line);
         InfraredTransport infrared(m_ir);
+        if (!taken.empty()) {
+            if (m_config.method == SimMethod::Infrared)
+                infrared.Prime(taken);
+            else
+                cable.Prime(taken);
+        }
         ConvTransport& link = m_config.method == SimMethod::Infrared
                                   ? static_cast<ConvTransport&>(infrared)
                                   : static_cast<ConvTransport&>(cable);
@@ -243,6 +351,7 @@ private:
     const SimConfig& m_config;
     SimResult& m_result;
     DeviceIr m_ir;
+    SimRole m_role = SimRole::Auto;
     std::uint16_t m_lastNumber = 0;
     std::string m_lastData;
 };
@@ -251,7 +360,7 @@ private:
 
 SimTiming SimTiming::Scaled(double factor) const {
     SimTiming t = *this;
-    for (ms* d : {&t.startDelay, &t.firstWait, &t.replyWait, &t.synWait, &t.emptyWait,
+    for (ms* d : {&t.startDelay, &t.roleWait, &t.firstWait, &t.replyWait, &t.synWait, &t.emptyWait,
                   &t.byteGap, &t.streamGap, &t.endQuiet, &t.commandPause, &t.turnPause,
                   &t.quietGap, &t.closeGrace, &t.linger})
         *d = Scale(*d, factor);
@@ -289,11 +398,14 @@ void SimDevice::Stop() { m_stop = true; }
 
 SimResult SimDevice::Run() {
     SimResult result;
+    result.played = m_config.role;
     if (!m_line) {
         result.error = "the line is not open";
         return result;
     }
+    m_waiting = true;
     LineStatus st = m_line->WaitForPeer(Clock::now() + m_config.timing.peerWait);
+    m_waiting = false;
     if (st != LineStatus::Ok) {
         result.error = st == LineStatus::Stopped ? "stopped" : "the PC never opened the line";
         return result;

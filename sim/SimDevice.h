@@ -1,7 +1,8 @@
 #pragma once
 // The simulated PDA: plays the device's side of one exchange (record stream send or receive,
 // or the PC-link conversation of the add-in transfer) on a pseudo-terminal, over the cable or
-// the infrared packets, with an echoing adapter, line-speed pacing and faults on demand.
+// the infrared packets, with an echoing adapter, line-speed pacing and faults on demand. In
+// the Auto role it waits for whichever exchange the PC starts, as a device left ready for both.
 //
 // Typical in-process use (a test on its own thread):
 //     SimConfig cfg; cfg.method = SimMethod::Infrared; cfg.role = SimRole::Receive;
@@ -23,7 +24,11 @@
 namespace tessera::sim {
 
 enum class SimMethod { Cable, Infrared };
-enum class SimRole { Send, Receive, PcLink };
+// Auto: the PC's first bytes decide. Silence means the PC waits to receive, so the device
+// sends; a record stream (the cable) or an ENQ (infrared) means the PC sends, so the device
+// receives; the first frame of a PC link (SOH, on infrared inside the first packet) means an
+// add-in transfer, which the device answers as in PcLink.
+enum class SimRole { Send, Receive, PcLink, Auto };
 
 // The device's own patience. Defaults are a real device's pace; tests scale them down together
 // with the PC side's timing.
@@ -31,6 +36,7 @@ struct SimTiming {
     using ms = std::chrono::milliseconds;
     ms peerWait{24 * 3600 * 1000}; // for the PC to open the line
     ms startDelay{1000};           // the user starts the device's send after the PC waits
+    ms roleWait{2000};             // Auto: silence from the PC this long means it receives
     ms firstWait{120000};          // for the PC to start an exchange the device waits in
     ms replyWait{6000};            // for an answer within an exchange
     ms synWait{2000};              // for SYN before the device asks again with ENQ
@@ -70,11 +76,12 @@ struct SimConfig {
     bool echo = false;         // infrared: the adapter echoes every byte the PC sends
     int bps = 0;               // cable: the device's speed (0 = whatever the line is set to)
     bool pace = false;         // deliver bytes at line speed (10 bits a byte, 11 with parity)
-    std::string sendData;      // Send: the record stream the device sends
-    std::string storeDir;      // PcLink: device files are kept under here ("" = memory only)
-    bool nifadr = false;       // PcLink: S7:NIFADR.BOX exists
-    std::vector<std::string> has; // PcLink: S1:<name> exists
-    bool noAddin = false;      // PcLink: the device refuses the add-in support check
+    std::string sendData;      // Send, Auto: the record stream the device sends
+    // PcLink and Auto's PC link:
+    std::string storeDir;      // device files are kept under here ("" = memory only)
+    bool nifadr = false;       // S7:NIFADR.BOX exists
+    std::vector<std::string> has; // S1:<name> exists
+    bool noAddin = false;      // the device refuses the add-in support check
     std::string linkPath;      // a symbolic link to the line made for the PC (optional)
     SimFaults faults;
     SimTiming timing;
@@ -103,6 +110,9 @@ struct SimStats {
 struct SimResult {
     bool completed = false;   // the device played its whole part
     std::string error;        // why not, when not
+    // The part the device played: the configured role, or for Auto the one the PC chose
+    // (Auto itself while the PC had not shown its choice).
+    SimRole played = SimRole::Auto;
     std::string received;     // Receive: the record stream as it arrived
     std::map<std::string, std::string> stored; // PcLink: device name ("S1:X") -> file data
     std::vector<std::string> commands;         // PcLink: command codes in order ("CFV", ...)
@@ -134,11 +144,15 @@ public:
     SimResult Run();
     // Asks a running Run to give up at its next wait (safe from any thread).
     void Stop();
+    // True while Run waits for the PC to open the line, that is, while a new exchange may
+    // start (safe from any thread).
+    bool IsWaiting() const { return m_waiting.load(); }
 
 private:
     SimConfig m_config;
     std::unique_ptr<SimLine> m_line;
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_waiting{false};
 };
 
 // A device on its own thread, for tests: constructing it opens the line and starts Run.

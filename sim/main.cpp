@@ -1,6 +1,8 @@
 // zaurus-sim: a simulated PDA on a pseudo-terminal, for trying the program without a device
 // and for scripted end-to-end runs. It plays one exchange and says how it went by exit code:
 // 0 completed, 1 the exchange failed, 2 bad command line, 3 setup failed (line or files).
+// The first line on stdout is "ready PATH"; with --auto a second one says which part the
+// PC chose ("played send", "played receive" or "played pclink").
 
 #include <csignal>
 #include <cstdio>
@@ -23,7 +25,7 @@ namespace {
 const char kUsage[] =
     "usage: zaurus-sim --link PATH [--method cable|ir] [--echo] [--bps N] [--pace]\n"
     "                  (--send FILE.tsr | --receive OUT.tsr | --pclink DIR [--nifadr]\n"
-    "                   [--has NAME]... [--no-addin])\n"
+    "                   [--has NAME]... [--no-addin] | --auto FILE.tsr)\n"
     "                  [--drop P] [--flip P] [--seed N] [--mute] [--time-scale F]\n"
     "\n"
     "Makes a serial line at PATH, prints \"ready PATH\", waits for the PC to open it and\n"
@@ -31,8 +33,11 @@ const char kUsage[] =
     "  --send FILE     send FILE as a record stream (as when the user starts a send)\n"
     "  --receive OUT   take a record stream and write it to OUT\n"
     "  --pclink DIR    answer the PC link of an add-in transfer; files go to DIR/S1/...\n"
+    "  --auto FILE     whichever the PC starts: send FILE when the PC receives, take the\n"
+    "                  PC's stream into FILE when it sends, answer a PC link (files kept\n"
+    "                  in memory only)\n"
     "  --nifadr        S7:NIFADR.BOX exists        --has NAME   S1:NAME exists\n"
-    "  --no-addin      refuse the add-in support check\n"
+    "  --no-addin      refuse the add-in support check (these three: --pclink, --auto)\n"
     "  --method        cable (default) or ir       --bps N      cable speed to expect\n"
     "  --echo          the infrared adapter echoes what the PC sends\n"
     "  --pace          bytes take their line time (10 bits a byte, 11 on infrared)\n"
@@ -91,7 +96,7 @@ bool WriteWhole(const std::string& path, const std::string& data, std::string& e
 
 int main(int argc, char** argv) {
     SimConfig config;
-    std::string sendFile, receiveFile, pclinkDir;
+    std::string sendFile, receiveFile, pclinkDir, autoFile;
     int roles = 0;
     bool pclinkOnly = false;
     double timeScale = 1.0;
@@ -144,6 +149,11 @@ int main(int argc, char** argv) {
                 return Usage("--pclink needs a folder");
             config.role = SimRole::PcLink;
             ++roles;
+        } else if (a == "--auto") {
+            if (!value(autoFile))
+                return Usage("--auto needs a file");
+            config.role = SimRole::Auto;
+            ++roles;
         } else if (a == "--nifadr") {
             config.nifadr = true;
             pclinkOnly = true;
@@ -177,9 +187,9 @@ int main(int argc, char** argv) {
     if (config.linkPath.empty())
         return Usage("--link PATH is required");
     if (roles != 1)
-        return Usage("give exactly one of --send, --receive, --pclink");
-    if (pclinkOnly && config.role != SimRole::PcLink)
-        return Usage("--nifadr, --has and --no-addin go with --pclink");
+        return Usage("give exactly one of --send, --receive, --pclink, --auto");
+    if (pclinkOnly && config.role != SimRole::PcLink && config.role != SimRole::Auto)
+        return Usage("--nifadr, --has and --no-addin go with --pclink or --auto");
     if (config.echo && config.method == SimMethod::Cable)
         std::cerr << "zaurus-sim: --echo has no effect on the cable\n";
     if (timeScale != 1.0) {
@@ -188,14 +198,17 @@ int main(int argc, char** argv) {
         config.timing.peerWait = peerWait;
     }
 
-    if (config.role == SimRole::Send) {
-        std::ifstream in(sendFile, std::ios::binary);
+    if (config.role == SimRole::Send || config.role == SimRole::Auto) {
+        const std::string& file = config.role == SimRole::Send ? sendFile : autoFile;
+        std::ifstream in(file, std::ios::binary);
         if (!in) {
-            std::cerr << "zaurus-sim: cannot read " << sendFile << "\n";
+            std::cerr << "zaurus-sim: cannot read " << file << "\n";
             return 3;
         }
         config.sendData.assign(std::istreambuf_iterator<char>(in), {});
     }
+    if (config.role == SimRole::Auto)
+        receiveFile = autoFile;
     if (config.role == SimRole::PcLink) {
         std::error_code ec;
         std::filesystem::create_directories(pclinkDir, ec);
@@ -222,7 +235,13 @@ int main(int argc, char** argv) {
     SimResult result = device.Run();
     g_device = nullptr;
 
-    if (result.completed && config.role == SimRole::Receive &&
+    if (config.role == SimRole::Auto && result.played != SimRole::Auto) {
+        const char* part = result.played == SimRole::Send      ? "send"
+                           : result.played == SimRole::Receive ? "receive"
+                                                               : "pclink";
+        std::cout << "played " << part << std::endl;
+    }
+    if (result.completed && result.played == SimRole::Receive &&
         !WriteWhole(receiveFile, result.received, error)) {
         std::cerr << "zaurus-sim: " << error << "\n";
         return 3;
@@ -232,7 +251,7 @@ int main(int argc, char** argv) {
                   << "\n";
         return 1;
     }
-    switch (config.role) {
+    switch (result.played) {
     case SimRole::Send:
         std::cerr << "zaurus-sim: sent " << config.sendData.size() << " bytes\n";
         break;
@@ -244,6 +263,8 @@ int main(int argc, char** argv) {
         std::cerr << "zaurus-sim: PC link ended; " << result.stored.size() << " file(s) stored\n";
         for (const auto& [name, data] : result.stored)
             std::cerr << "  " << name << " (" << data.size() << " bytes)\n";
+        break;
+    case SimRole::Auto:
         break;
     }
     return 0;

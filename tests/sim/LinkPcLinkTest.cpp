@@ -149,6 +149,38 @@ TEST_P(SimPcLinkTest, FileNameTooLongForTheCommandIsRefusedBeforeSending) {
     EXPECT_EQ(r.commands, (std::vector<std::string>{"CLE"}));
 }
 
+// A device waiting for whichever exchange the PC starts hears the PC link in its first frame
+// (on infrared, in its first packet) and answers the whole add-in, refusals included.
+TEST_P(SimPcLinkTest, AnAutoDeviceAnswersTheWholeAddIn) {
+    SimConfig cfg = DeviceConfig(GetParam(), SimRole::Auto);
+    cfg.sendData = CableStream(700, 41);
+    cfg.has = {"OLD.EXE"};
+    SimThread sim(cfg);
+    std::string app = AnyBytes(253 + 10, 42);
+    QString appPath = MakeFile("APP.EXE", app);
+    bool support = false, old = false, fresh = true, announced = false, data = false, ended = false;
+    {
+        auto port = OpenPort(sim);
+        CPcLink link(*port, PcTiming());
+        support = link.CheckAddInSupport();
+        old = link.FileExists("S1:OLD.EXE");
+        fresh = link.FileExists("S1:APP.EXE");
+        announced = link.AnnounceFile("APP.EXE");
+        data = link.SendFileData(appPath);
+        ended = link.EndPcLink();
+    }
+    SimResult r = sim.Join();
+    EXPECT_TRUE(support);
+    EXPECT_TRUE(old);
+    EXPECT_FALSE(fresh);
+    EXPECT_TRUE(announced && data);
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(r.completed) << r.error;
+    EXPECT_EQ(r.played, SimRole::PcLink);
+    EXPECT_TRUE(r.stored["S1:APP.EXE"] == app);
+    EXPECT_EQ(r.stats.framesRejected, 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(SimLines, SimPcLinkTest, testing::Values(SimMethod::Cable, SimMethod::Infrared),
                          [](const testing::TestParamInfo<SimMethod>& info) {
                              return info.param == SimMethod::Cable ? "Cable" : "Ir";

@@ -121,6 +121,66 @@ TEST_P(SimStreamTest, DeviceToPcArrivesByteIdentical) {
 
 INSTANTIATE_TEST_SUITE_P(SimLengths, SimStreamTest, testing::ValuesIn(Cases()), Name);
 
+// ---- a device that serves both directions -----------------------------------------------
+
+class SimAutoStreamTest : public testing::TestWithParam<std::tuple<SimMethod, bool>> {
+protected:
+    SimConfig Device(const std::string& held) const {
+        SimConfig cfg = DeviceConfig(std::get<0>(GetParam()), SimRole::Auto);
+        cfg.echo = std::get<1>(GetParam());
+        cfg.sendData = held;
+        return cfg;
+    }
+    std::unique_ptr<CZaurusCom> Port() const {
+        return MakePort(std::get<0>(GetParam()), std::get<1>(GetParam()), PcTiming());
+    }
+};
+
+// What a device left ready for both does over two exchanges: it sends what it holds to a PC
+// that receives, and takes what a PC sends, with the ports' real timing in proportion.
+TEST_P(SimAutoStreamTest, SendsToAReceivingPcAndTakesFromASendingOne) {
+    const std::string held = CableStream(1300, 43);
+    const std::string sent = CableStream(1024, 44); // two full blocks and an empty one
+    {
+        SimThread sim(Device(held));
+        ASSERT_TRUE(sim.Ok()) << sim.OpenError();
+        PcOutcome pc;
+        {
+            auto port = Port();
+            pc = PcReceive(*port, sim.PortName());
+        }
+        SimResult r = sim.Join();
+        EXPECT_EQ(pc.result, TransferResult::Completed);
+        EXPECT_TRUE(pc.data == held);
+        EXPECT_TRUE(r.completed) << r.error;
+        EXPECT_EQ(r.played, SimRole::Send);
+    }
+    {
+        SimThread sim(Device(held));
+        ASSERT_TRUE(sim.Ok()) << sim.OpenError();
+        PcOutcome pc;
+        {
+            auto port = Port();
+            pc = PcSend(*port, sim.PortName(), sent);
+        }
+        SimResult r = sim.Join();
+        EXPECT_EQ(pc.result, TransferResult::Completed);
+        EXPECT_TRUE(r.completed) << r.error;
+        EXPECT_EQ(r.played, SimRole::Receive);
+        EXPECT_TRUE(r.received == sent);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SimLines, SimAutoStreamTest,
+                         testing::Values(std::make_tuple(SimMethod::Cable, false),
+                                         std::make_tuple(SimMethod::Infrared, false),
+                                         std::make_tuple(SimMethod::Infrared, true)),
+                         [](const testing::TestParamInfo<std::tuple<SimMethod, bool>>& info) {
+                             return std::string(std::get<0>(info.param) == SimMethod::Cable ? "Cable"
+                                                                                            : "Ir") +
+                                    (std::get<1>(info.param) ? "Echo" : "");
+                         });
+
 // ---- retries and failures on infrared ---------------------------------------------------
 
 TEST(SimIrFaults, BadChecksumFromDeviceIsRefusedAndSentAgain) {

@@ -39,6 +39,8 @@ public:
         return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -2;
     }
     QString Stderr() { return QString::fromUtf8(m_process.readAllStandardError()); }
+    // What stdout held after the ready line.
+    QString Stdout() { return QString::fromUtf8(m_process.readAllStandardOutput()); }
 
 private:
     QProcess m_process;
@@ -57,6 +59,8 @@ TEST(SimProgram, RefusesBadCommandLines) {
         {"--link", "/tmp/x", "--receive", "a", "--bps", "fast"},
         {"--link", "/tmp/x", "--receive", "a", "--seed"},
         {"--link", "/tmp/x", "--receive", "a", "--colour"},
+        {"--link", "/tmp/x", "--auto", "a", "--send", "b"},    // auto is an exchange too
+        {"--link", "/tmp/x", "--auto"},                         // auto without its file
     };
     for (const auto& args : bad) {
         ZaurusSim sim(args);
@@ -159,6 +163,51 @@ TEST(SimProgram, AnswersThePcLinkWithItsFiles) {
     EXPECT_TRUE(old);
     EXPECT_TRUE(ended);
     EXPECT_EQ(sim.Finish(), 0) << sim.Stderr().toStdString();
+}
+
+// --auto: one file is what the device holds. A PC that receives gets it; a PC that sends
+// replaces it, so the next receive brings back what was sent.
+TEST(SimProgram, AutoSendsItsFileAndKeepsWhatThePcSends) {
+    QTemporaryDir dir;
+    QString link = dir.filePath(QStringLiteral("line"));
+    QString held = dir.filePath(QStringLiteral("held.tsr"));
+    std::string first = CableStream(900, 45), second = CableStream(1500, 46);
+    {
+        QFile f(held);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(first.data(), static_cast<qint64>(first.size()));
+    }
+    auto readHeld = [&] {
+        QFile f(held);
+        return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("(unreadable)");
+    };
+    {
+        ZaurusSim sim(Fast({"--link", link, "--auto", held, "--has", "OLD.EXE"}));
+        ASSERT_EQ(sim.ReadyLine(), QStringLiteral("ready ") + link);
+        PcOutcome pc;
+        {
+            auto port = MakePort(SimMethod::Cable, false, PcTiming());
+            pc = PcReceive(*port, link.toStdString());
+        }
+        EXPECT_EQ(pc.result, TransferResult::Completed);
+        EXPECT_TRUE(pc.data == first);
+        EXPECT_EQ(sim.Finish(), 0) << sim.Stderr().toStdString();
+        EXPECT_EQ(sim.Stdout().trimmed(), QStringLiteral("played send"));
+        EXPECT_TRUE(readHeld() == first);
+    }
+    {
+        ZaurusSim sim(Fast({"--link", link, "--method", "ir", "--auto", held}));
+        ASSERT_EQ(sim.ReadyLine(), QStringLiteral("ready ") + link);
+        PcOutcome pc;
+        {
+            auto port = MakePort(SimMethod::Infrared, false, PcTiming());
+            pc = PcSend(*port, link.toStdString(), second);
+        }
+        EXPECT_EQ(pc.result, TransferResult::Completed);
+        EXPECT_EQ(sim.Finish(), 0) << sim.Stderr().toStdString();
+        EXPECT_EQ(sim.Stdout().trimmed(), QStringLiteral("played receive"));
+        EXPECT_TRUE(readHeld() == second);
+    }
 }
 
 // The fault options of the program: each noisy transfer arrives whole or fails, never wrong.

@@ -516,6 +516,144 @@ TEST(SimPcLink, DeviceFileNamesStayInsideTheStore) {
         EXPECT_EQ(DeviceFilePath("D", c.name), c.path) << c.name;
 }
 
+// ---- auto: the PC's first bytes choose the device's part --------------------------------
+
+TEST(SimAuto, CableSilenceMeansThePcReceives) {
+    SimConfig c = Fast(SimMethod::Cable, SimRole::Auto);
+    c.sendData = Text(1500, 20) + "\r\n\x1a";
+    c.timing.roleWait = 150ms;
+    SimThread sim(c);
+    RawPc pc(sim.PortName());
+    auto opened = std::chrono::steady_clock::now();
+    std::string got = pc.Read(1, 2000);
+    auto first = std::chrono::steady_clock::now() - opened;
+    got += pc.ReadUntilQuiet(200);
+    pc.Close();
+    SimResult r = sim.Join();
+    EXPECT_TRUE(r.completed) << r.error;
+    EXPECT_EQ(r.played, SimRole::Send);
+    EXPECT_EQ(got, c.sendData);
+    EXPECT_GE(first, 140ms) << "the device gives the PC its time to start a send";
+    EXPECT_TRUE(r.received.empty());
+}
+
+TEST(SimAuto, CableStreamFromThePcIsTakenWholeAndNothingIsSent) {
+    SimConfig c = Fast(SimMethod::Cable, SimRole::Auto);
+    c.sendData = "\"i\",\"HELD\"\r\n\x1a";
+    SimThread sim(c);
+    RawPc pc(sim.PortName());
+    std::this_thread::sleep_for(20ms);
+    std::string body = "\"i\",\"NAME\"\r\n" + Text(2000, 21) + "\r\n";
+    pc.Write(body);
+    std::this_thread::sleep_for(50ms);
+    pc.Write("\x1a");
+    // Well past the wait that would have made the device send: it must stay a receiver.
+    std::string heard = pc.Read(1, 300);
+    pc.Close();
+    SimResult r = sim.Join();
+    EXPECT_TRUE(r.completed) << r.error;
+    EXPECT_EQ(r.played, SimRole::Receive);
+    EXPECT_EQ(r.received, body + "\x1a") << "the byte that chose the part is kept too";
+    EXPECT_EQ(heard, "");
+}
+
+TEST(SimAuto, CableStreamCutShortIsAFailedReceive) {
+    SimConfig c = Fast(SimMethod::Cable, SimRole::Auto);
+    c.sendData = "x\x1a";
+    c.timing.linger = 10ms;
+    SimThread sim(c);
+    {
+        RawPc pc(sim.PortName());
+        std::this_thread::sleep_for(20ms);
+        pc.Write("\"i\",\"NAME\"\r\n" + Text(600, 22)); // the PC cancels: no end mark
+    }
+    SimResult r = sim.Join();
+    EXPECT_FALSE(r.completed);
+    EXPECT_EQ(r.played, SimRole::Receive);
+    EXPECT_NE(r.error.find("closed"), std::string::npos) << r.error;
+}
+
+TEST(SimAuto, CablePcLinkFrameStartsTheConversation) {
+    SimConfig c = Fast(SimMethod::Cable, SimRole::Auto);
+    c.sendData = "x\x1a";
+    c.has = {"OLD.EXE"};
+    SimThread sim(c);
+    RawPc pc(sim.PortName());
+    Conversation conv(pc);
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(conv.Transact("CFV"), "DOK");
+    EXPECT_EQ(conv.Transact(std::string("RFV\x0a\0\0S1:NIFADR.BOX\0", 20)), "AFV");
+    EXPECT_EQ(conv.Transact(std::string("RFFS1:OLD.EXE\0", 14)), "AFF");
+    EXPECT_EQ(conv.Transact("CLE"), "DOK");
+    pc.Close();
+    SimResult r = sim.Join();
+    EXPECT_TRUE(r.completed) << r.error;
+    EXPECT_EQ(r.played, SimRole::PcLink);
+    EXPECT_EQ(r.commands, (std::vector<std::string>{"CFV", "RFV", "RFF", "CLE"}));
+}
+
+TEST(SimAuto, InfraredEnqMakesAReceiverThatKeepsCountingFromTheFirstPacket) {
+    SimConfig c = Fast(SimMethod::Infrared, SimRole::Auto);
+    c.sendData = "x";
+    SimThread sim(c);
+    RawPc pc(sim.PortName());
+    std::string a = "\"i\"," + Text(508, 23), b = Text(512, 24), tail = Text(40, 25);
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(Offer(pc, Packet(1, a, 1)), kNak);     // the very first packet spoilt
+    EXPECT_EQ(Offer(pc, Packet(1, a)), kAck);
+    EXPECT_EQ(Offer(pc, Packet(1, a)), kAck);        // our ACK lost: kept once
+    EXPECT_EQ(Offer(pc, Packet(3, b)), kNak);        // out of sequence after the first
+    EXPECT_EQ(Offer(pc, Packet(2, b)), kAck);
+    EXPECT_EQ(Offer(pc, Packet(0xFFFF, tail)), kAck);
+    pc.Close();
+    SimResult r = sim.Join();
+    EXPECT_TRUE(r.completed) << r.error;
+    EXPECT_EQ(r.played, SimRole::Receive);
+    EXPECT_EQ(r.received, a + b + tail);
+    EXPECT_EQ(r.stats.duplicates, 1);
+    EXPECT_EQ(r.stats.sequenceNumbers, (std::vector<std::uint16_t>{1, 2, 0xFFFF}));
+}
+
+TEST(SimAuto, InfraredSilenceMakesASenderAndAPcLinkPacketAConversation) {
+    {
+        SimConfig c = Fast(SimMethod::Infrared, SimRole::Auto);
+        c.sendData = Text(100, 26);
+        SimThread sim(c);
+        RawPc pc(sim.PortName());
+        std::uint16_t n = 0;
+        std::string data;
+        bool sumOk = false;
+        ASSERT_TRUE(Take(pc, n, data, sumOk));
+        pc.Write(Cmd(kAck));
+        pc.Close();
+        SimResult r = sim.Join();
+        EXPECT_TRUE(r.completed) << r.error;
+        EXPECT_EQ(r.played, SimRole::Send);
+        EXPECT_EQ(n, 0xFFFF);
+        EXPECT_EQ(data, c.sendData);
+    }
+    {
+        SimConfig c = Fast(SimMethod::Infrared, SimRole::Auto);
+        c.sendData = "x";
+        SimThread sim(c);
+        RawPc pc(sim.PortName());
+        std::this_thread::sleep_for(20ms);
+        // The PC link's first frame travels in one packet; the device acknowledges the packet,
+        // then the frame, in a packet of its own.
+        EXPECT_EQ(Offer(pc, Packet(0xFFFF, Frame(1, "CFV"))), kAck);
+        ASSERT_EQ(ReadCommand(pc, 2000), kEnq);
+        pc.Write(Cmd(kSyn));
+        std::string reply = pc.Read(18, 1000);
+        ASSERT_EQ(reply.size(), 18u);
+        EXPECT_EQ(reply[15], kAck);
+        pc.Write(Cmd(kAck));
+        pc.Close();
+        SimResult r = sim.Join();
+        EXPECT_EQ(r.played, SimRole::PcLink);
+        EXPECT_EQ(r.commands, (std::vector<std::string>{"CFV"}));
+    }
+}
+
 TEST(SimDevice, MuteDeviceNeverAnswersAndReportsIt) {
     SimConfig c = Fast(SimMethod::Infrared, SimRole::Receive);
     c.faults.mute = true;
