@@ -284,7 +284,7 @@ bool CTextField::ParseText(std::string_view text) {
     return true;
 }
 
-bool CTextField::ReadInto(std::string_view text, char*& space) {
+bool CTextField::ReadInto(std::string_view text, bool mayHoldControl, char*& space) {
     if (m_text.Owns())
         return ParseText(text);
     if (text.empty()) {
@@ -293,7 +293,7 @@ bool CTextField::ReadInto(std::string_view text, char*& space) {
     }
     char* at = AlignSpace(space);
     std::size_t n = text.size();
-    if (!fieldimpl::HasControlByte(text.data(), n)) { // neither TAB nor separators
+    if (!mayHoldControl || !fieldimpl::HasControlByte(text.data(), n)) { // no TAB, no separator
         std::memcpy(at, text.data(), n);
         m_text.SetView(at);
         m_meta = static_cast<std::uint32_t>(n);

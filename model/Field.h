@@ -207,7 +207,9 @@ private:
     friend class CDataRecord;
     // ParseText for the reader: the text goes to `space` (at least the value's size plus its
     // 0x1F count plus one bytes), which lives as long as the field; `space` moves past it.
-    bool ReadInto(std::string_view text, char*& space);
+    // `mayHoldControl` false says that no character of the text is below 0x20 (so it holds
+    // neither a TAB nor a line break) and it is taken as it is.
+    bool ReadInto(std::string_view text, bool mayHoldControl, char*& space);
 
     static constexpr std::uint32_t kTabBit = 0x80000000u;
     static constexpr std::uint32_t kSizeMask = 0x7FFFFFFFu;

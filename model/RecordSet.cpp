@@ -279,15 +279,63 @@ bool CDataRecord::ParseField(int index, std::string_view text, bool report) {
     throw CUserAbort();
 }
 
-bool CDataRecord::ReadField(int index, std::string_view text, char*& space) {
-    CField* field = FieldAt(index);
-    if (field == nullptr)
-        return false;
-    switch (m_layout->classes[static_cast<std::size_t>(index)]) {
-    case FieldClass::Text: return static_cast<CTextField*>(field)->ReadInto(text, space);
-    case FieldClass::SubText: return static_cast<CSubTextField*>(field)->ReadInto(text, space);
-    default: return field->ParseText(text);
-    }
+CDataRecord::CDataRecord(std::shared_ptr<const RecordLayout> layout, WithSpace,
+                         std::span<const LineValue> values, unsigned char* refused) {
+    const RecordLayout& l = *layout;
+    std::byte* block = SpaceBehind();
+    char* space = reinterpret_cast<char*>(block + l.size);
+    const std::size_t count = std::min(values.size(), l.classes.size());
+    // A slot without a field refuses any value, an empty one too.
+    for (std::size_t i = 0; i < count; ++i)
+        if (l.classes[i] == FieldClass::None)
+            refused[i] = 1;
+    // Each field is made and takes its value while its bytes are at hand.
+    Build(std::move(layout), block, 0, [&](std::size_t i, void* at) -> CField* {
+        const FieldClass c = l.classes[i];
+        const FieldTag tag = l.tags[i];
+        if (i >= count)
+            return ConstructField(c, tag, at);
+        const LineValue& v = values[i];
+        CField* field = nullptr;
+        bool ok = true;
+        switch (c) {
+        case FieldClass::Text: {
+            auto* text = ::new (at) CTextField(tag);
+            ok = text->ReadInto(v.text, v.mayHoldControl, space);
+            field = text;
+            break;
+        }
+        case FieldClass::SubText: {
+            auto* sub = ::new (at) CSubTextField(tag);
+            ok = sub->ReadInto(v.text, space);
+            field = sub;
+            break;
+        }
+        default:
+            field = ConstructField(c, tag, at);
+            try {
+                ok = field->ParseText(v.text);
+            } catch (...) {
+                field->~CField(); // Build only undoes the fields made before this one
+                throw;
+            }
+            break;
+        }
+        if (!ok) {
+            field->Clear();
+            refused[i] = 1;
+        }
+        return field;
+    });
+}
+
+std::unique_ptr<CDataRecord> CDataRecord::MakeRead(std::shared_ptr<const RecordLayout> layout,
+                                                   std::size_t extra,
+                                                   std::span<const LineValue> values,
+                                                   unsigned char* refused) {
+    const WithSpace space{layout->size + extra};
+    return std::unique_ptr<CDataRecord>(
+        new (space) CDataRecord(std::move(layout), space, values, refused));
 }
 
 bool CDataRecord::FormatField(int index, char* buffer, std::size_t capacity, bool display) const {

@@ -107,9 +107,23 @@ private:
     void Release() noexcept;
     // The `extra` bytes of the block.
     char* ExtraSpace() { return reinterpret_cast<char*>(m_block + m_layout->size); }
-    // ParseText for the reader, without prompts or exceptions: texts go to `space` (see
-    // CTextField::ReadInto). False when the field refuses the text or the slot is empty.
-    bool ReadField(int index, std::string_view text, char*& space);
+    // One value of a line being read, and whether a character below 0x20 may be in it (see
+    // CTextTokenizer::ValueMayHoldControl).
+    struct LineValue {
+        std::string_view text;
+        bool mayHoldControl;
+    };
+    // A record of `layout` with `extra` bytes behind its fields, made and filled in one go:
+    // field k takes values[k] as the reader gives it (texts go to the extra bytes, see
+    // CTextField::ReadInto; other classes parse it). refused[k] is set for each value the
+    // field refused (the field is left empty) or that has no field to go to; `refused` must
+    // hold values.size() zeros.
+    static std::unique_ptr<CDataRecord> MakeRead(std::shared_ptr<const RecordLayout> layout,
+                                                 std::size_t extra,
+                                                 std::span<const LineValue> values,
+                                                 unsigned char* refused);
+    CDataRecord(std::shared_ptr<const RecordLayout> layout, WithSpace space,
+                std::span<const LineValue> values, unsigned char* refused);
 
     // The fields live in one block, their places given by the layout that the records of a
     // set share: one allocation per record instead of one per field and value, which is most

@@ -33,6 +33,16 @@ constexpr std::array<unsigned char, 256> kClasses = MakeClasses();
 
 bool IsEndByte(unsigned char b) { return b == 0x00 || b == 0x1A; }
 
+// What the quick pass of Next() does with a byte inside quotes.
+enum QuickClass : unsigned char {
+    QPlain = 0, // a single-byte character (the comma included): one step
+    QPair,      // the lead byte of a character the map leaves alone: two steps
+    QCheck,     // the lead byte of a character the map may change: ask the table
+    QControl,   // a byte below 0x20 that is no end mark and no CR: one step, noted
+    QQuote,     // the value's end when a comma or CR follows
+    QFull,      // end marks, CR, lead bytes without a table: the full rules decide
+};
+
 constexpr std::uint64_t kOnes8 = 0x0101010101010101ULL;
 constexpr std::uint64_t kHigh8 = 0x8080808080808080ULL;
 // High bit set in (at least) the lanes of `x` (all below 0x80) that equal `b`; zero when none.
@@ -79,6 +89,23 @@ CTextTokenizer::CTextTokenizer(const char* text, std::size_t size, const CCodeMa
         }
         m_fastPairs = true;
     }
+    for (int b = 0; b < 256; ++b) {
+        const auto c = static_cast<unsigned char>(b);
+        unsigned char q = QPlain;
+        if (IsLeadByte(c)) {
+            // The 256 codes of a lead byte are four words of the table.
+            const std::uint64_t* words = m_unchanged + ((static_cast<unsigned>(c) << 2) & 0x1FF);
+            const bool allSame = (words[0] & words[1] & words[2] & words[3]) == ~std::uint64_t{0};
+            q = !m_fastPairs ? QFull : allSame ? QPair : QCheck;
+        } else if (kClasses[c] == End || c == kCR) {
+            q = QFull;
+        } else if (c < 0x20) {
+            q = QControl;
+        } else if (c == kQuote) {
+            q = QQuote;
+        }
+        m_quickClass[b] = q;
+    }
 }
 
 bool CTextTokenizer::Append(const char* bytes, std::size_t count) {
@@ -98,6 +125,68 @@ bool CTextTokenizer::Append(const char* bytes, std::size_t count) {
 }
 
 CTextTokenizer::Status CTextTokenizer::Next() {
+    // The quick pass: a bare comma, or a quoted value of characters the map leaves alone that
+    // ends with a quote and a comma or CR, as nearly every value of a written file is. It
+    // stops at anything else and leaves the value, from its first byte, to the full rules.
+    const unsigned char* const begin = m_pos;
+    const unsigned char* const end = m_end;
+    if (m_ended || end - begin < 2)
+        return NextInFull();
+    if (*begin == kComma) {
+        m_inPlace = true;
+        m_valueBegin = reinterpret_cast<const char*>(begin);
+        m_length = 0;
+        m_control = false;
+        m_pos = begin + 1;
+        return Status::Value;
+    }
+    if (*begin != kQuote)
+        return NextInFull();
+    const unsigned char* p = begin + 1;
+    const unsigned char* const last = end - 1; // below it, p[1] can be read
+    const unsigned char* const classes = m_quickClass;
+    bool control = false;
+    while (p < last) {
+        const unsigned char c = classes[*p];
+        if (c == QPair) {
+            p += 2;
+        } else if (c == QPlain) {
+            ++p;
+        } else if (c == QQuote) {
+            const unsigned char next = p[1];
+            if (next == kComma || next == kCR) {
+                const auto length = static_cast<std::size_t>(p - (begin + 1));
+                if (length > kReadValueCapacity - 1)
+                    break;
+                m_inPlace = true;
+                m_valueBegin = reinterpret_cast<const char*>(begin + 1);
+                m_length = length;
+                m_control = control;
+                if (next == kComma) {
+                    m_pos = p + 2;
+                } else {
+                    m_pos = end - p > 3 ? p + 3 : end;
+                    m_state = LineState::EndOfLine;
+                }
+                return Status::Value;
+            }
+            if (IsEndByte(next))
+                break;
+            ++p; // a quote inside the value
+        } else if (c == QControl) {
+            control = true;
+            ++p;
+        } else if (c == QCheck && Unchanged(p[0], p[1])) {
+            p += 2;
+        } else {
+            break;
+        }
+    }
+    return NextInFull();
+}
+
+CTextTokenizer::Status CTextTokenizer::NextInFull() {
+    m_control = true;
     m_inPlace = false;
     m_length = 0;
     m_value[0] = '\0';

@@ -54,6 +54,9 @@ public:
     // True when Value() shows the input itself (nothing in it was mapped to other bytes): it
     // then stays valid after the next Next(), as long as the input does.
     bool ValueInPlace() const { return m_inPlace; }
+    // False when no character of Value() is a byte below 0x20 (TAB, 0x1F and the like; bytes
+    // inside a double-byte character do not count); true when one may be.
+    bool ValueMayHoldControl() const { return m_control; }
     LineState State() const { return m_state; }
     void ResetLineState() { m_state = LineState::InLine; }
     // Offset of the next unread byte.
@@ -64,6 +67,9 @@ public:
     static constexpr std::size_t kIdentityTableThreshold = 64 * 1024;
 
 private:
+    // The whole rule set, one byte class at a time, copying into m_value where the map changes
+    // a character. Next() leaves every value that is not a plain quoted one to it.
+    Status NextInFull();
     bool Append(const char* bytes, std::size_t count);
     bool Unchanged(unsigned char lead, unsigned char trail) const {
         const unsigned code = (static_cast<unsigned>(lead) << 8) | trail;
@@ -82,8 +88,11 @@ private:
     // and nothing is copied.
     bool m_inPlace = false;
     const char* m_valueBegin = nullptr;
+    bool m_control = true;
     // One bit per code 0x8000-0xFFFF: set when the map gives the code back unchanged.
     std::uint64_t m_unchanged[512] = {};
+    // What Next() does with each byte inside quotes (see TextForm.cpp).
+    unsigned char m_quickClass[256];
     char m_value[kReadValueCapacity];
 };
 

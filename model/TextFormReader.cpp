@@ -94,14 +94,19 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
     tok.ResetLineState();
 
     const int fieldCount = FieldCount();
+    const std::vector<FieldClass>& classes = m_layout->classes;
     int recordNumber = 0;
-    // The values of the record line being read: in the input, or copied to lineBytes.
-    struct LineValue {
-        const char* data; // null: at `offset` in lineBytes
+    // The values of the record line being read: in the input, or copied to lineBytes (data
+    // null, at `offset` there) where the map changed them.
+    struct Gathered {
+        const char* data;
         std::size_t offset;
         std::size_t size;
+        bool mayHoldControl;
     };
-    std::vector<LineValue> lineValues;
+    std::vector<Gathered> gathered;
+    std::vector<CDataRecord::LineValue> lineValues;
+    std::vector<unsigned char> refused;
     std::string lineBytes;
     std::string breakValue;
     bool ignoreAll = false;
@@ -143,12 +148,16 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
         }
 
         // A record line's values are gathered first, so the record is made once with room
-        // for its texts; then they are taken in order, with the questions a bad one raises,
-        // and only then does a break in the line (if any) stop the read, as if each value had
-        // been taken as soon as it was read.
+        // for its texts and each field takes its value as it is made; then the values are
+        // gone through in order, with the questions a refused one raises, and only then does
+        // a break in the line (if any) stop the read, as if each value had been taken as
+        // soon as it was read.
         enum class Stop { None, Overflow, BadBreak } stop = Stop::None;
         lineBytes.clear();
-        lineValues.clear();
+        gathered.clear();
+        // Room for the texts: each text-like value, its 0x1F bytes (which may become CR LF)
+        // and one byte to keep it at an even address.
+        std::size_t extra = 0;
         while (isRecord && tok.State() != LineState::EndOfLine && status == Status::Value) {
             status = tok.Next();
             if (status == Status::Overflow) {
@@ -162,70 +171,72 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
             }
             // A value that is the input itself stays where it is; others are copied.
             const std::string_view v = tok.Value();
+            const bool control = tok.ValueMayHoldControl();
+            const std::size_t k = gathered.size();
             if (tok.ValueInPlace()) {
-                lineValues.push_back({v.data(), 0, v.size()});
+                gathered.push_back({v.data(), 0, v.size(), control});
             } else {
-                lineValues.push_back({nullptr, lineBytes.size(), v.size()});
+                gathered.push_back({nullptr, lineBytes.size(), v.size(), control});
                 lineBytes.append(v);
             }
+            if (k >= classes.size() || v.empty())
+                continue;
+            const FieldClass cls = classes[k];
+            if (cls != FieldClass::Text && cls != FieldClass::SubText)
+                continue;
+            extra += v.size() + 1;
+            // A text without control characters keeps its size; a sub-text's separators
+            // are all counted.
+            if (cls == FieldClass::Text && !control)
+                continue;
+            for (const char* p = v.data(), *end = p + v.size();
+                 (p = static_cast<const char*>(std::memchr(p, '\x1f', end - p))) != nullptr; ++p)
+                ++extra;
         }
-        auto valueAt = [&](std::size_t k) {
-            const LineValue& lv = lineValues[k];
-            return lv.data != nullptr ? std::string_view(lv.data, lv.size)
-                                      : std::string_view(lineBytes).substr(lv.offset, lv.size);
-        };
 
         std::unique_ptr<CDataRecord> record;
-        char* space = nullptr;
+        refused.assign(gathered.size(), 0);
         if (isRecord) {
-            // Room for the texts: each text-like value, its 0x1F bytes (which may become CR LF)
-            // and one byte to keep it at an even address.
-            const auto& classes = m_layout->classes;
-            const std::size_t parsed = std::min(lineValues.size(), classes.size());
-            std::size_t extra = 0;
-            for (std::size_t k = 0; k < parsed; ++k) {
-                if (classes[k] != FieldClass::Text && classes[k] != FieldClass::SubText)
-                    continue;
-                const std::string_view v = valueAt(k);
-                extra += v.size() + 1;
-                if (!fieldimpl::HasControlByte(v.data(), v.size()))
-                    continue;
-                for (const char* p = v.data(), *end = p + v.size();
-                     (p = static_cast<const char*>(std::memchr(p, '\x1f', end - p))) != nullptr; ++p)
-                    ++extra;
+            lineValues.resize(gathered.size());
+            for (std::size_t k = 0; k < gathered.size(); ++k) {
+                const Gathered& g = gathered[k];
+                lineValues[k] = {std::string_view(g.data != nullptr ? g.data
+                                                                    : lineBytes.data() + g.offset,
+                                                  g.size),
+                                 g.mayHoldControl};
             }
-            record = CDataRecord::Make(m_layout, extra);
-            space = record->ExtraSpace();
+            record = CDataRecord::MakeRead(m_layout, extra, lineValues, refused.data());
         }
         bool truncating = false; // the user chose to drop this line's surplus values
         int n = 0;
-        for (std::size_t k = 0; k < lineValues.size(); ++k) {
-            const std::string_view value = valueAt(k);
+        for (std::size_t k = 0; k < gathered.size(); ++k) {
+            if (n < fieldCount && !refused[k]) {
+                ++n;
+                continue;
+            }
+            const std::string_view value = lineValues[k].text;
             // Kept up to date only where a question needs it: copying every value costs.
             auto here = [&] {
                 m_readPos.field = n + 1;
                 m_readPos.value.assign(value);
             };
             if (n < fieldCount) {
-                if (!record->ReadField(n, value, space)) {
-                    here();
-                    ++errors;
-                    record->ClearField(n);
-                    if (!ignoreAll) {
-                        // What a refused ParseField reports, once the position is known.
-                        ShowMessage(kMsgInvalidInput, PromptIcon::Warning, PromptButtons::Ok);
-                        PromptResult answer;
-                        do {
-                            answer = ShowMessage(kMsgBadValue, PromptIcon::Warning,
-                                                 PromptButtons::AbortRetryIgnore, recordNumber,
-                                                 n + 1, m_readPos.value);
-                        } while (answer == PromptResult::Retry);
-                        if (answer != PromptResult::Ignore)
-                            return false;
-                        if (ShowMessage(kMsgIgnoreAll, PromptIcon::Question,
-                                        PromptButtons::YesNo) == PromptResult::Yes)
-                            ignoreAll = true;
-                    }
+                here();
+                ++errors;
+                if (!ignoreAll) {
+                    // What a refused ParseField reports, once the position is known.
+                    ShowMessage(kMsgInvalidInput, PromptIcon::Warning, PromptButtons::Ok);
+                    PromptResult answer;
+                    do {
+                        answer = ShowMessage(kMsgBadValue, PromptIcon::Warning,
+                                             PromptButtons::AbortRetryIgnore, recordNumber,
+                                             n + 1, m_readPos.value);
+                    } while (answer == PromptResult::Retry);
+                    if (answer != PromptResult::Ignore)
+                        return false;
+                    if (ShowMessage(kMsgIgnoreAll, PromptIcon::Question,
+                                    PromptButtons::YesNo) == PromptResult::Yes)
+                        ignoreAll = true;
                 }
             } else if (!truncating) {
                 // The message says everything from this field on is dropped: one answer

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <string>
@@ -210,6 +211,130 @@ TEST(Tokenizer, NeverReadsPastTheBuffer) {
         }
         EXPECT_LE(tok->Offset(), n);
         EXPECT_LT(steps, 200);
+    }
+}
+
+// The rules read one byte at a time, with no map: what the tokenizer must give, however it
+// gets there.
+std::vector<Token> TokensByTheRules(const std::string& text) {
+    std::vector<Token> out;
+    const std::size_t n = text.size();
+    std::size_t pos = 0;
+    bool ended = false;
+    LineState state = LineState::InLine;
+    auto isEnd = [](unsigned char b) { return b == 0x00 || b == 0x1A; };
+    for (int guard = 0; guard < 1000; ++guard) {
+        std::string value;
+        Status status = Status::LastValue;
+        if (!ended && pos < n) {
+            const bool quoted = text[pos] == '"';
+            if (quoted)
+                ++pos;
+            bool done = false;
+            while (!done && pos < n) {
+                const auto b = static_cast<unsigned char>(text[pos]);
+                if (isEnd(b)) {
+                    status = Status::LastValue;
+                    done = true;
+                } else if (b == '\r') {
+                    if (quoted) {
+                        state = LineState::BadBreak;
+                        pos = std::min(n, pos + 3);
+                        status = Status::Value;
+                    } else {
+                        state = LineState::EndOfLine;
+                        pos = std::min(n, pos + 2);
+                        status = pos < n && text[pos] == '"' ? Status::Value : Status::LastValue;
+                    }
+                    done = true;
+                } else if (b == '"' && quoted) {
+                    const int next = pos + 1 < n ? static_cast<unsigned char>(text[pos + 1]) : -1;
+                    if (next < 0 || isEnd(static_cast<unsigned char>(next))) {
+                        ++pos;
+                        status = Status::LastValue;
+                        done = true;
+                    } else if (next == '\r') {
+                        pos = std::min(n, pos + 3);
+                        state = LineState::EndOfLine;
+                        status = Status::Value;
+                        done = true;
+                    } else if (next == ',') {
+                        pos += 2;
+                        status = Status::Value;
+                        done = true;
+                    } else {
+                        value += '"';
+                        ++pos;
+                    }
+                } else if (b == ',' && !quoted) {
+                    ++pos;
+                    status = Status::Value;
+                    done = true;
+                } else if (IsLeadByte(b) && pos + 1 < n) {
+                    value += text.substr(pos, 2);
+                    pos += 2;
+                } else {
+                    value += static_cast<char>(b);
+                    ++pos;
+                }
+            }
+            if (status != Status::Value)
+                ended = true;
+        }
+        out.push_back({value, status, state});
+        if (status != Status::Value || state == LineState::BadBreak)
+            break;
+        if (state == LineState::EndOfLine)
+            state = LineState::InLine;
+    }
+    return out;
+}
+
+// Whether a character of `value` (bytes inside a double-byte character aside) is below 0x20.
+bool HoldsControlCharacter(std::string_view value) {
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const auto b = static_cast<unsigned char>(value[i]);
+        if (b < 0x20)
+            return true;
+        if (IsLeadByte(b))
+            ++i;
+    }
+    return false;
+}
+
+// Values of every shape, near and at the buffer's end: the tokenizer's quick way through
+// plain quoted values must split them exactly as the rules do, and say truly when a value
+// holds no control character.
+TEST(Tokenizer, AgreesWithTheRulesByteForByte) {
+    std::mt19937 rng(977);
+    const std::vector<std::string> pieces = {
+        "\"", ",", "\r\n", "\r", "\n", "\x1A", std::string(1, '\0'), "\x1F", "\t", "\x1E\x0C",
+        "D", "abc", "0123456789", " ", "\x82\xA0", "\x88\x9F", "\x81\"", "\x82,", "\x9F\xE0",
+        "\x81", "\xE0", "\xFD\xFC", "\xA1", "\x80", "\xFF", "\",\"", "\"\r\n\"D\",\"", "\x81\r",
+    };
+    for (int round = 0; round < 4000; ++round) {
+        std::string text = round % 2 == 0 ? "\"D\",\"" : "";
+        const int count = 1 + static_cast<int>(rng() % 24);
+        for (int i = 0; i < count; ++i)
+            text += pieces[rng() % pieces.size()];
+        SCOPED_TRACE(round);
+        // In a buffer of exactly its size, so the end is the buffer's end.
+        std::unique_ptr<char[]> exact(new char[text.size() + 1]);
+        std::copy(text.begin(), text.end(), exact.get());
+        auto tok = std::make_unique<CTextTokenizer>(exact.get(), text.size(), nullptr);
+        const auto expected = TokensByTheRules(text);
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            SCOPED_TRACE(i);
+            const Status s = tok->Next();
+            ASSERT_EQ(tok->Value(), expected[i].value);
+            ASSERT_EQ(s, expected[i].status);
+            ASSERT_EQ(tok->State(), expected[i].state);
+            if (!tok->ValueMayHoldControl()) {
+                EXPECT_FALSE(HoldsControlCharacter(tok->Value()));
+            }
+            if (tok->State() == LineState::EndOfLine)
+                tok->ResetLineState();
+        }
     }
 }
 
