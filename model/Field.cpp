@@ -14,20 +14,6 @@ using fieldimpl::Tag4;
 
 namespace fieldimpl {
 
-std::optional<int> ReadDecimalPart(std::string_view part) {
-    std::size_t i = 0;
-    while (i < part.size() && part[i] == ' ')
-        ++i;
-    int value = 0;
-    for (; i < part.size(); ++i) {
-        const char c = part[i];
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
-
 void AppendZeroPadded(std::string& out, int value, int digits) {
     // Right to left into a small buffer, then one append.
     char buf[32];

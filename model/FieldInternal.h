@@ -24,8 +24,21 @@ constexpr bool IsLeadByte(unsigned char c) {
 }
 
 // A decimal number after optional leading spaces; all spaces (or nothing) read as 0.
-// Anything else in the part refuses it.
-std::optional<int> ReadDecimalPart(std::string_view part);
+// Anything else in the part refuses it. Parts are a few bytes: inline, since a large read
+// parses several per record.
+inline std::optional<int> ReadDecimalPart(std::string_view part) {
+    std::size_t i = 0;
+    while (i < part.size() && part[i] == ' ')
+        ++i;
+    int value = 0;
+    for (; i < part.size(); ++i) {
+        const char c = part[i];
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
 
 // Whether p[0..n) holds a byte below 0x20 (TAB, 0x1F and the like); eight bytes at a time,
 // since most values hold none and can then be copied as they are.
@@ -57,9 +70,21 @@ void ReportNoMemory();
 // Display strings of marks, loaded once from the string table.
 struct MarkStrings {
     std::string check[4]; // index = value; [0] unused
+    std::uint64_t checkKey[4] = {}; // MarkKey of each check text
     std::string priority[4];
     std::string done;
 };
 const MarkStrings& LoadedMarkStrings();
+
+// A text of at most 7 bytes as one number: its size in the low byte, its bytes above; equal
+// texts and only they give equal keys, the empty text 0. Longer texts give 0 too.
+inline std::uint64_t MarkKey(std::string_view text) {
+    if (text.size() > 7)
+        return 0;
+    std::uint64_t key = text.size();
+    for (std::size_t i = 0; i < text.size(); ++i)
+        key |= std::uint64_t{static_cast<unsigned char>(text[i])} << (8 * (i + 1));
+    return key;
+}
 
 } // namespace tessera::fieldimpl

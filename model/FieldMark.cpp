@@ -45,6 +45,8 @@ void LoadMarks() {
     m.check[1] = SlotText(12802, kFixedCheck[1]);
     m.check[2] = SlotText(12801, kFixedCheck[2]);
     m.check[3] = SlotText(12800, kFixedCheck[3]);
+    for (int v = 1; v < 4; ++v)
+        m.checkKey[v] = fieldimpl::MarkKey(m.check[v]);
     for (int i = 0; i < 4; ++i)
         m.priority[i] = SlotText(12816 + i, kDefaultPriority[i]);
     m.done = SlotText(12820, kDefaultDone);
@@ -90,27 +92,25 @@ bool CCheckField::ParseText(std::string_view text) {
         return true;
     }
     // The loaded symbols first, then always the fixed ones, so that a resource pack that
-    // changes only some symbols cannot make files unreadable.
-    // Marks are a few bytes: compare them here rather than through a library call.
-    auto same = [text](const std::string& mark) {
-        if (mark.size() != text.size())
-            return false;
-        for (std::size_t i = 0; i < text.size(); ++i)
-            if (mark[i] != text[i])
-                return false;
-        return true;
-    };
-    const auto& marks = fieldimpl::LoadedMarkStrings();
-    for (int v = 3; v >= 1; --v) {
-        if (!marks.check[v].empty() && same(marks.check[v])) {
-            m_value = v;
-            return true;
+    // changes only some symbols cannot make files unreadable. Marks are at most 7 bytes, so
+    // they compare as numbers.
+    static const std::uint64_t kFixedKeys[4] = {0, fieldimpl::MarkKey(kFixedCheck[1]),
+                                                fieldimpl::MarkKey(kFixedCheck[2]),
+                                                fieldimpl::MarkKey(kFixedCheck[3])};
+    const std::uint64_t key = fieldimpl::MarkKey(text);
+    if (key != 0) {
+        const auto& marks = fieldimpl::LoadedMarkStrings();
+        for (int v = 3; v >= 1; --v) {
+            if (marks.checkKey[v] == key) { // an empty mark has key 0
+                m_value = v;
+                return true;
+            }
         }
-    }
-    for (int v = 3; v >= 1; --v) {
-        if (same(kFixedCheck[v])) {
-            m_value = v;
-            return true;
+        for (int v = 3; v >= 1; --v) {
+            if (kFixedKeys[v] == key) {
+                m_value = v;
+                return true;
+            }
         }
     }
     m_value = 0;

@@ -83,6 +83,14 @@ CField* CopyField(const CField& f, void* where) {
 
 constexpr std::size_t AlignUp(std::size_t n, std::size_t a) { return (n + a - 1) / a * a; }
 
+// A new field of final class F at `where` that has parsed `text`; `ok` tells whether it took it.
+template <class F>
+CField* MakeParsed(void* where, FieldTag tag, std::string_view text, bool& ok) {
+    auto* field = ::new (where) F(tag);
+    ok = field->ParseText(text);
+    return field;
+}
+
 } // namespace
 
 RecordLayout RecordLayout::For(std::span<const FieldTag> tags) {
@@ -311,6 +319,12 @@ CDataRecord::CDataRecord(std::shared_ptr<const RecordLayout> layout, WithSpace,
             field = sub;
             break;
         }
+        // The small classes by direct call; their parsing allocates nothing.
+        case FieldClass::Flag: field = MakeParsed<CFlagField>(at, tag, v.text, ok); break;
+        case FieldClass::Time: field = MakeParsed<CTimeField>(at, tag, v.text, ok); break;
+        case FieldClass::Check: field = MakeParsed<CCheckField>(at, tag, v.text, ok); break;
+        case FieldClass::Ascii: field = MakeParsed<CAsciiField>(at, tag, v.text, ok); break;
+        case FieldClass::DayWeek: field = MakeParsed<CDayWeekField>(at, tag, v.text, ok); break;
         default:
             field = ConstructField(c, tag, at);
             try {
