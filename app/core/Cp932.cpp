@@ -72,9 +72,7 @@ char32_t DecodeCode(const Cp932Tables& t, unsigned code) {
     return u == 0xFFFFFFFF ? 0 : u;
 }
 
-} // namespace
-
-QString Cp932ToQString(std::string_view bytes) {
+QString Decode(std::string_view bytes, bool forDisplay) {
     const Cp932Tables& t = Tables();
     QString out;
     out.reserve(static_cast<qsizetype>(bytes.size()));
@@ -86,7 +84,9 @@ QString Cp932ToQString(std::string_view bytes) {
             n = 2;
         }
         const char32_t u = DecodeCode(t, code);
-        if (u > 0xFFFF) {
+        if (u > 0xFFFF && forDisplay) {
+            out += QChar(char16_t{0x3013});
+        } else if (u > 0xFFFF) {
             out += QChar(QChar::highSurrogate(u));
             out += QChar(QChar::lowSurrogate(u));
         } else {
@@ -96,6 +96,12 @@ QString Cp932ToQString(std::string_view bytes) {
     }
     return out;
 }
+
+} // namespace
+
+QString Cp932ToQString(std::string_view bytes) { return Decode(bytes, false); }
+
+QString Cp932ToDisplayString(std::string_view bytes) { return Decode(bytes, true); }
 
 bool IsDeviceCodeChar(char32_t c, unsigned* code) {
     if (c < kDeviceBase || c > kDeviceBase + 0xFFFF)

@@ -13,6 +13,11 @@ namespace tessera {
 
 QString Cp932ToQString(std::string_view bytes);
 
+// For showing only (table cells): as Cp932ToQString, but each device-only code appears as
+// the placeholder "〓", which every Japanese font draws, instead of a private-use
+// character that most fonts draw as nothing at all.
+QString Cp932ToDisplayString(std::string_view bytes);
+
 // Encodes `text`; false when a character has no code page 932 code (nothing is replaced
 // silently). `badIndex` then receives the index of that character in `text`.
 bool QStringToCp932(const QString& text, std::string& out, qsizetype* badIndex = nullptr);

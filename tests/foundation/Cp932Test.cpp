@@ -90,6 +90,8 @@ TEST(Cp932, DeviceOnlyCodesKeepTheirBytes) {
     std::string back;
     ASSERT_TRUE(QStringToCp932(shown, back));
     EXPECT_EQ(back, device);
+    // On screen each of the four shows as one visible placeholder.
+    EXPECT_EQ(Cp932ToDisplayString(device), QStringLiteral("あ〓x〓〓〓"));
 }
 
 TEST(Cp932, RefusesCharactersItCannotHold) {
