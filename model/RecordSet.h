@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "model/Field.h"
+#include "model/TextForm.h"
 
 namespace tessera {
 
@@ -107,12 +108,8 @@ private:
     void Release() noexcept;
     // The `extra` bytes of the block.
     char* ExtraSpace() { return reinterpret_cast<char*>(m_block + m_layout->size); }
-    // One value of a line being read, and whether a character below 0x20 may be in it (see
-    // CTextTokenizer::ValueMayHoldControl).
-    struct LineValue {
-        std::string_view text;
-        bool mayHoldControl;
-    };
+    // One value of a line being read, and whether a character below 0x20 may be in it.
+    using LineValue = ReadValue;
     // A record of `layout` with `extra` bytes behind its fields, made and filled in one go:
     // field k takes values[k] as the reader gives it (texts go to the extra bytes, see
     // CTextField::ReadInto; other classes parse it). refused[k] is set for each value the

@@ -124,24 +124,19 @@ bool CTextTokenizer::Append(const char* bytes, std::size_t count) {
     return true;
 }
 
-CTextTokenizer::Status CTextTokenizer::Next() {
-    // The quick pass: a bare comma, or a quoted value of characters the map leaves alone that
-    // ends with a quote and a comma or CR, as nearly every value of a written file is. It
-    // stops at anything else and leaves the value, from its first byte, to the full rules.
-    const unsigned char* const begin = m_pos;
+// The quick pass: a bare comma, or a quoted value of characters the map leaves alone that
+// ends with a quote and a comma or CR, as nearly every value of a written file is. It stops
+// at anything else and leaves the value, from its first byte, to the full rules.
+inline bool CTextTokenizer::QuickValue(const unsigned char* begin, Quick& q) const {
     const unsigned char* const end = m_end;
-    if (m_ended || end - begin < 2)
-        return NextInFull();
+    if (end - begin < 2)
+        return false;
     if (*begin == kComma) {
-        m_inPlace = true;
-        m_valueBegin = reinterpret_cast<const char*>(begin);
-        m_length = 0;
-        m_control = false;
-        m_pos = begin + 1;
-        return Status::Value;
+        q = {begin, 0, begin + 1, false, false};
+        return true;
     }
     if (*begin != kQuote)
-        return NextInFull();
+        return false;
     const unsigned char* p = begin + 1;
     const unsigned char* const last = end - 1; // below it, p[1] can be read
     const unsigned char* const classes = m_quickClass;
@@ -157,21 +152,14 @@ CTextTokenizer::Status CTextTokenizer::Next() {
             if (next == kComma || next == kCR) {
                 const auto length = static_cast<std::size_t>(p - (begin + 1));
                 if (length > kReadValueCapacity - 1)
-                    break;
-                m_inPlace = true;
-                m_valueBegin = reinterpret_cast<const char*>(begin + 1);
-                m_length = length;
-                m_control = control;
-                if (next == kComma) {
-                    m_pos = p + 2;
-                } else {
-                    m_pos = end - p > 3 ? p + 3 : end;
-                    m_state = LineState::EndOfLine;
-                }
-                return Status::Value;
+                    return false;
+                const bool lineEnd = next == kCR;
+                q = {begin + 1, length, lineEnd ? (end - p > 3 ? p + 3 : end) : p + 2, control,
+                     lineEnd};
+                return true;
             }
             if (IsEndByte(next))
-                break;
+                return false;
             ++p; // a quote inside the value
         } else if (c == QControl) {
             control = true;
@@ -179,10 +167,48 @@ CTextTokenizer::Status CTextTokenizer::Next() {
         } else if (c == QCheck && Unchanged(p[0], p[1])) {
             p += 2;
         } else {
-            break;
+            return false;
         }
     }
-    return NextInFull();
+    return false;
+}
+
+inline void CTextTokenizer::TakeQuick(const Quick& q) {
+    m_inPlace = true;
+    m_valueBegin = reinterpret_cast<const char*>(q.value);
+    m_length = q.length;
+    m_control = q.control;
+    m_pos = q.next;
+    if (q.lineEnd)
+        m_state = LineState::EndOfLine;
+}
+
+CTextTokenizer::Status CTextTokenizer::Next() {
+    Quick q;
+    if (m_ended || !QuickValue(m_pos, q))
+        return NextInFull();
+    TakeQuick(q);
+    return Status::Value;
+}
+
+bool CTextTokenizer::NextInLine(std::vector<ReadValue>& values) {
+    if (m_ended)
+        return false;
+    Quick q;
+    const unsigned char* p = m_pos;
+    bool read = false;
+    while (QuickValue(p, q)) {
+        values.push_back({std::string_view(reinterpret_cast<const char*>(q.value), q.length),
+                          q.control});
+        read = true;
+        if (q.lineEnd)
+            break;
+        p = q.next;
+    }
+    if (!read)
+        return false;
+    TakeQuick(q); // the last value read (a failed QuickValue leaves `q` alone)
+    return q.lineEnd;
 }
 
 CTextTokenizer::Status CTextTokenizer::NextInFull() {

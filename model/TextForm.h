@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "resources/Cp932Text.h" // IsLeadByte
 
@@ -33,6 +34,13 @@ enum class LineState : int {
     EndOfLine = 1,
 };
 
+// A value as the reader takes it: its bytes, and whether a character below 0x20 may be
+// among them (see CTextTokenizer::ValueMayHoldControl).
+struct ReadValue {
+    std::string_view text;
+    bool mayHoldControl;
+};
+
 // Splits a text form into values, one at a time. Never reads outside [text, text + size):
 // the buffer's end counts as the end of input, like a 0x1A or a zero byte.
 class CTextTokenizer {
@@ -46,6 +54,12 @@ public:
         Overflow,   // the value does not fit the work buffer; nothing more can be read
     };
     Status Next();
+    // Next() for the rest of the current line while its values are the input itself, as
+    // they nearly always are: appends them to `values` (views of the input) and returns true
+    // once it has read the line's last value, as Next() would have with Value and EndOfLine.
+    // Stops before the first value that it cannot take so and returns false; Next() goes on
+    // from there. Value() shows the last value it read.
+    bool NextInLine(std::vector<ReadValue>& values);
 
     // The value read by the last Next() (for Overflow, its first kReadValueCapacity - 1 bytes).
     std::string_view Value() const {
@@ -70,6 +84,16 @@ private:
     // The whole rule set, one byte class at a time, copying into m_value where the map changes
     // a character. Next() leaves every value that is not a plain quoted one to it.
     Status NextInFull();
+    // One value by the quick pass, from `begin`: false when the full rules must read it.
+    struct Quick {
+        const unsigned char* value; // its first byte
+        std::size_t length;
+        const unsigned char* next;  // where the next value starts
+        bool control;
+        bool lineEnd;
+    };
+    bool QuickValue(const unsigned char* begin, Quick& q) const;
+    void TakeQuick(const Quick& q);
     bool Append(const char* bytes, std::size_t count);
     bool Unchanged(unsigned char lead, unsigned char trail) const {
         const unsigned code = (static_cast<unsigned>(lead) << 8) | trail;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/FieldInternal.h"
@@ -96,16 +97,10 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
     const int fieldCount = FieldCount();
     const std::vector<FieldClass>& classes = m_layout->classes;
     int recordNumber = 0;
-    // The values of the record line being read: in the input, or copied to lineBytes (data
-    // null, at `offset` there) where the map changed them.
-    struct Gathered {
-        const char* data;
-        std::size_t offset;
-        std::size_t size;
-        bool mayHoldControl;
-    };
-    std::vector<Gathered> gathered;
-    std::vector<CDataRecord::LineValue> lineValues;
+    // The values of the record line being read: views of the input, or of lineBytes where the
+    // map changed them (their views are made once the line is complete, at lineCopies' offsets).
+    std::vector<ReadValue> lineValues;
+    std::vector<std::pair<std::size_t, std::size_t>> lineCopies; // value index, offset
     std::vector<unsigned char> refused;
     std::string lineBytes;
     std::string breakValue;
@@ -154,10 +149,11 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
         // soon as it was read.
         enum class Stop { None, Overflow, BadBreak } stop = Stop::None;
         lineBytes.clear();
-        gathered.clear();
-        // Room for the texts: each text-like value, its 0x1F bytes (which may become CR LF)
-        // and one byte to keep it at an even address.
-        std::size_t extra = 0;
+        lineValues.clear();
+        lineCopies.clear();
+        // Most lines are read whole in one go; the rest value by value.
+        if (isRecord && tok.State() != LineState::EndOfLine && status == Status::Value)
+            tok.NextInLine(lineValues);
         while (isRecord && tok.State() != LineState::EndOfLine && status == Status::Value) {
             status = tok.Next();
             if (status == Status::Overflow) {
@@ -171,45 +167,46 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
             }
             // A value that is the input itself stays where it is; others are copied.
             const std::string_view v = tok.Value();
-            const bool control = tok.ValueMayHoldControl();
-            const std::size_t k = gathered.size();
             if (tok.ValueInPlace()) {
-                gathered.push_back({v.data(), 0, v.size(), control});
+                lineValues.push_back({v, tok.ValueMayHoldControl()});
             } else {
-                gathered.push_back({nullptr, lineBytes.size(), v.size(), control});
+                // Its view is made once the line is complete: lineBytes may still move.
+                lineCopies.emplace_back(lineValues.size(), lineBytes.size());
                 lineBytes.append(v);
+                lineValues.push_back({std::string_view(lineBytes).substr(lineCopies.back().second),
+                                      tok.ValueMayHoldControl()});
             }
-            if (k >= classes.size() || v.empty())
-                continue;
-            const FieldClass cls = classes[k];
-            if (cls != FieldClass::Text && cls != FieldClass::SubText)
-                continue;
-            extra += v.size() + 1;
-            // A text without control characters keeps its size; a sub-text's separators
-            // are all counted.
-            if (cls == FieldClass::Text && !control)
-                continue;
-            for (const char* p = v.data(), *end = p + v.size();
-                 (p = static_cast<const char*>(std::memchr(p, '\x1f', end - p))) != nullptr; ++p)
-                ++extra;
         }
+        for (const auto& [k, offset] : lineCopies)
+            lineValues[k].text = std::string_view(lineBytes).substr(offset, lineValues[k].text.size());
 
         std::unique_ptr<CDataRecord> record;
-        refused.assign(gathered.size(), 0);
+        refused.assign(lineValues.size(), 0);
         if (isRecord) {
-            lineValues.resize(gathered.size());
-            for (std::size_t k = 0; k < gathered.size(); ++k) {
-                const Gathered& g = gathered[k];
-                lineValues[k] = {std::string_view(g.data != nullptr ? g.data
-                                                                    : lineBytes.data() + g.offset,
-                                                  g.size),
-                                 g.mayHoldControl};
+            // Room for the texts: each text-like value, its 0x1F bytes (which may become
+            // CR LF) and one byte to keep it at an even address.
+            std::size_t extra = 0;
+            const std::size_t parsed = std::min(lineValues.size(), classes.size());
+            for (std::size_t k = 0; k < parsed; ++k) {
+                const FieldClass cls = classes[k];
+                const ReadValue& v = lineValues[k];
+                if ((cls != FieldClass::Text && cls != FieldClass::SubText) || v.text.empty())
+                    continue;
+                extra += v.text.size() + 1;
+                // A text without control characters keeps its size; a sub-text's separators
+                // are all counted.
+                if (cls == FieldClass::Text && !v.mayHoldControl)
+                    continue;
+                for (const char *p = v.text.data(), *end = p + v.text.size();
+                     (p = static_cast<const char*>(std::memchr(p, '\x1f', end - p))) != nullptr;
+                     ++p)
+                    ++extra;
             }
             record = CDataRecord::MakeRead(m_layout, extra, lineValues, refused.data());
         }
         bool truncating = false; // the user chose to drop this line's surplus values
         int n = 0;
-        for (std::size_t k = 0; k < gathered.size(); ++k) {
+        for (std::size_t k = 0; k < lineValues.size(); ++k) {
             if (n < fieldCount && !refused[k]) {
                 ++n;
                 continue;

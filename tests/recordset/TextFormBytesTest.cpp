@@ -335,6 +335,42 @@ TEST(Tokenizer, AgreesWithTheRulesByteForByte) {
             if (tok->State() == LineState::EndOfLine)
                 tok->ResetLineState();
         }
+
+        // The same with the rest of each line taken in one go first, as the reader does.
+        auto byLine = std::make_unique<CTextTokenizer>(exact.get(), text.size(), nullptr);
+        std::vector<Token> got;
+        while (got.size() < expected.size()) {
+            std::vector<ReadValue> line;
+            const bool whole = byLine->NextInLine(line);
+            for (std::size_t i = 0; i < line.size(); ++i) {
+                const bool last = whole && i + 1 == line.size();
+                got.push_back({std::string(line[i].text), Status::Value, last ? Eol : In});
+                if (!line[i].mayHoldControl) {
+                    EXPECT_FALSE(HoldsControlCharacter(line[i].text));
+                }
+            }
+            if (!line.empty()) {
+                EXPECT_EQ(byLine->Value(), line.back().text);
+                EXPECT_EQ(byLine->State(), whole ? Eol : In);
+            }
+            if (whole) {
+                byLine->ResetLineState();
+                continue;
+            }
+            const Status s = byLine->Next();
+            got.push_back({std::string(byLine->Value()), s, byLine->State()});
+            if (s != Status::Value || byLine->State() == LineState::BadBreak)
+                break;
+            if (byLine->State() == LineState::EndOfLine)
+                byLine->ResetLineState();
+        }
+        ASSERT_EQ(got.size(), expected.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(got[i].value, expected[i].value);
+            EXPECT_EQ(got[i].status, expected[i].status);
+            EXPECT_EQ(got[i].state, expected[i].state);
+        }
     }
 }
 
