@@ -232,6 +232,21 @@ void AssignExpanded(std::string& s, std::string_view text, bool all) {
     ExpandSeparators(text, all, s.data());
 }
 
+// The stored form of a text in tab mode. Its 0x1F bytes stay as they are when it is read
+// back from the text form, so a CR LF, which goes out as 0x1F like in any text, would come
+// back as a separator: in tab mode each CR LF is kept as 0x1F from the start, the way the
+// report editor writes the line breaks of an item. The text then reads back as it was.
+void AssignTabText(std::string& s, std::string_view text) {
+    if (text.find("\r\n") == std::string_view::npos) {
+        s.assign(text);
+        return;
+    }
+    std::string out;
+    out.reserve(text.size());
+    fieldimpl::AppendWithBreaks(out, text, kSeparator);
+    s = std::move(out);
+}
+
 // Room taken in a record's block: an even address (odd addresses mark owned strings).
 char* AlignSpace(char*& space) {
     if (reinterpret_cast<std::uintptr_t>(space) & 1)
@@ -258,7 +273,7 @@ bool CTextField::ParseText(std::string_view text) {
         const bool tabMode = HoldsTab(text);
         std::string& s = m_text.Owned();
         if (tabMode)
-            s.assign(text); // a report's items keep their 0x1F separators
+            AssignTabText(s, text); // a report's items keep their 0x1F separators
         else
             AssignExpanded(s, text, false);
         m_meta = tabMode ? kTabBit : 0;
@@ -301,8 +316,12 @@ bool CTextField::SetValue(const FieldValue& value) {
     const auto* text = std::get_if<std::string>(&value);
     if (text == nullptr)
         return false;
-    m_text.Owned() = *text;
-    m_meta = HoldsTab(*text) ? kTabBit : 0;
+    const bool tabMode = HoldsTab(*text);
+    if (tabMode)
+        AssignTabText(m_text.Owned(), *text);
+    else
+        m_text.Owned() = *text;
+    m_meta = tabMode ? kTabBit : 0;
     return true;
 }
 

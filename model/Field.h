@@ -179,7 +179,10 @@ private:
 
 // Text: NAME NAPR TEL1 FAX1 OFCE OFPR SCTN PSTN ZIPC ADR1 MEM1 CLAS.
 // A text holding a TAB is a report's item list whose 0x1F bytes are separators, so in that
-// case (tab mode) ParseText keeps 0x1F instead of turning it into CR LF.
+// case (tab mode) ParseText keeps 0x1F instead of turning it into CR LF. The text form has
+// no other way to carry a line break, so a text in tab mode also holds each CR LF it is
+// given (by ParseText or SetValue) as 0x1F: what the report editor makes of a line break
+// inside an item, and what the text would read back as after a save.
 class CTextField final : public CField {
 public:
     explicit CTextField(FieldTag tag) : CField(tag) {}
@@ -479,7 +482,7 @@ void ReloadMarkStrings();
 
 // Text entering a field from outside the text form (editors, paste, import, the command
 // line) has every line break turned into CR LF: a lone CR would stop the reader, a lone LF
-// would come back as a plain byte.
+// would come back as a plain byte. (A text field in tab mode then keeps them as 0x1F.)
 std::string NormalizeLineBreaks(std::string_view text);
 
 } // namespace tessera
