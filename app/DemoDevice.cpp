@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 #include "app/core/AppSettings.h"
 #include "model/RecordKind.h"
 #include "sim/SimDevice.h"
@@ -80,7 +82,7 @@ bool CDemoDevice::Start(CAppSettings& settings) {
     // runs; the loop below then makes the device anew at the same name for every exchange.
     sim::SimConfig probe;
     probe.method = sim::SimMethod::Cable;
-    probe.role = sim::SimRole::Send;
+    probe.role = sim::SimRole::Auto;
     probe.linkPath = m_portName.toStdString();
     m_previousPort = settings.Port();
     {
@@ -104,11 +106,13 @@ bool CDemoDevice::Start(CAppSettings& settings) {
 }
 
 void CDemoDevice::Loop(std::string data) {
+    std::vector<std::string> files; // add-in files stored on the device, without "S1:"
     while (!m_stop) {
         sim::SimConfig cfg;
         cfg.method = sim::SimMethod::Cable;
-        cfg.role = sim::SimRole::Send;
+        cfg.role = sim::SimRole::Auto;
         cfg.sendData = data;
+        cfg.has = files;
         cfg.linkPath = m_portName.toStdString();
         sim::SimDevice device(cfg);
         std::string error;
@@ -125,14 +129,26 @@ void CDemoDevice::Loop(std::string data) {
             std::lock_guard<std::mutex> lock(m_lock);
             m_current = nullptr;
         }
-        if (result.completed)
-            ++m_exchanges;
+        if (!result.completed)
+            continue; // a failed or cancelled exchange leaves the device as it was
+        if (result.played == sim::SimRole::Receive && !result.received.empty()) {
+            // What Tessera sent replaces what the device held.
+            data = result.received;
+        } else if (result.played == sim::SimRole::PcLink) {
+            for (const auto& stored : result.stored) {
+                const std::string& name = stored.first;
+                if (name.rfind("S1:", 0) == 0 &&
+                    std::find(files.begin(), files.end(), name.substr(3)) == files.end())
+                    files.push_back(name.substr(3));
+            }
+        }
+        ++m_exchanges;
     }
 }
 
 bool CDemoDevice::IsReady() const {
     std::lock_guard<std::mutex> lock(m_lock);
-    return m_current != nullptr;
+    return m_current != nullptr && m_current->IsWaiting();
 }
 
 void CDemoDevice::Stop() {

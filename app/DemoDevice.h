@@ -1,7 +1,10 @@
 #pragma once
-// The --demo start: a simulated device on a pseudo-terminal that holds a sample phone book
-// and sends it whenever Tessera receives. This run's port points at it; the user's own port
-// is what gets stored at exit.
+// The --demo start: a simulated device on a pseudo-terminal, ready for whichever exchange
+// Tessera starts. It holds the sample phone book at first and sends what it holds whenever
+// Tessera receives; what Tessera sends replaces it, so a later receive brings those records
+// back, as a real device would keep them. Add-ins are answered too, and the device remembers
+// their files for this run. This run's port points at it; the user's own port is what gets
+// stored at exit.
 
 #include <QString>
 
@@ -35,9 +38,10 @@ public:
     // The stable name of the line this run uses, and the port it replaced.
     const QString& PortName() const { return m_portName; }
     const QString& PreviousPort() const { return m_previousPort; }
-    // Exchanges the device has finished so far.
+    // Exchanges the device has completed so far (failed and cancelled ones do not count).
     int Exchanges() const { return m_exchanges.load(); }
-    // True while a device waits on the line for the next exchange.
+    // True while a device waits on the line for the next exchange: from the end of one
+    // exchange (and the device's short linger after it) until Tessera opens the line again.
     bool IsReady() const;
 
     // The sample phone book the device holds (code page 932 text form); empty when none.
