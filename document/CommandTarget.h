@@ -3,12 +3,16 @@
 // document, then to the main frame. A command that no target handles is shown disabled, so a
 // menu item whose feature is missing can never be chosen and do nothing.
 
+#include <QString>
+
 namespace tessera {
 
 struct CommandState {
     bool enabled = false;
     bool checkable = false;
     bool checked = false;
+    // Said after the command's name in the menu (what undo would take back); empty for none.
+    QString detail;
 };
 
 class CCommandTarget {

@@ -2,6 +2,7 @@
 
 #include "document/DocHost.h"
 #include "document/TesseraDoc.h"
+#include "document/UndoCommands.h"
 #include "document/UpdateHint.h"
 #include "model/RecordSet.h"
 
@@ -24,7 +25,9 @@ bool ImportFile(CTesseraDoc& doc, const QString& path, const QString& filterName
     case MergeResult::Appended:
         break;
     }
-    doc.SetModifiedFlag(true);
+    // An import is not one of the steps the history takes back: it starts afresh, and the
+    // document counts as changed until it is saved.
+    ResetUndo(doc.UndoStack(), doc);
     doc.UpdateAllViews(nullptr, kHintRebuild);
     return true;
 }

@@ -65,11 +65,6 @@ bool AnyEditor() {
 // a kind without destroying its records, so nothing is added to it.
 bool IsBlankSet(const CRecordSet& set) { return set.Kind() == 0 && set.FieldCount() == 0 && set.RecordCount() == 0; }
 
-void Changed(CTesseraDoc& doc) {
-    doc.SetModifiedFlag(true);
-    doc.UpdateAllViews(nullptr, kHintRebuild);
-}
-
 bool Locked(const CTesseraView& view) { return IsDocumentLocked(&view.Document()); }
 
 bool HasSet(const CTesseraView& view) { return view.Document().RecordSet() != nullptr; }
@@ -90,7 +85,7 @@ void OnCut(CTesseraView& view) {
         return;
     const std::vector<int> indices = view.SelectedRecordIndices();
     if (CopyRecords(view.Document(), indices))
-        DeleteRecords(view.Document(), indices);
+        DeleteRecords(view.Document(), indices, UndoText::Cut);
 }
 
 void OnCopy(CTesseraView& view) {
@@ -165,23 +160,10 @@ void FillJobLink(JobLink& link) { FillLink(link); }
 
 // ---------------------------------------------------------------- document operations
 
-int DeleteRecords(CTesseraDoc& doc, std::vector<int> indices) {
-    CRecordSet* set = doc.RecordSet();
-    if (set == nullptr || indices.empty())
+int DeleteRecords(CTesseraDoc& doc, std::vector<int> indices, UndoText what) {
+    if (doc.RecordSet() == nullptr || indices.empty())
         return 0;
-    // Ascending, each index shifted by the records already gone before it.
-    std::sort(indices.begin(), indices.end());
-    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
-    int deleted = 0;
-    for (int index : indices) {
-        if (index < 0)
-            continue;
-        if (set->RemoveRecord(index - deleted))
-            ++deleted;
-    }
-    if (deleted > 0)
-        Changed(doc);
-    return deleted;
+    return DeleteRecordsUndoable(doc.UndoStack(), doc, std::move(indices), what);
 }
 
 bool CopyRecords(const CTesseraDoc& doc, const std::vector<int>& indices) {
@@ -232,15 +214,20 @@ bool PasteRecords(CTesseraDoc& doc, int position) {
     // of its own: replacing its set would throw those records away.
     if (set->Kind() == 0 && set->RecordCount() == 0) {
         doc.SetRecordSet(std::move(pasted));
-        Changed(doc);
+        ResetUndo(doc.UndoStack(), doc);
+        doc.UpdateAllViews(nullptr, kHintRebuild);
         return true;
     }
+    // Where the records land, as the move places them.
+    const int before = set->RecordCount();
+    const int first = position < 0 || position >= before ? before : position;
     if (pasted->Kind() != set->Kind() || !CRecordSet::MoveRecords(*pasted, *set, position)) {
         ShowMessage(kMsgClipboardKind, PromptIcon::Warning, PromptButtons::Ok);
         return false;
     }
     pasted->Detach();
-    Changed(doc);
+    RecordsInsertedUndoable(doc.UndoStack(), doc, first, set->RecordCount() - before, UndoText::Paste);
+    doc.UpdateAllViews(nullptr, kHintRebuild);
     return true;
 }
 
@@ -262,6 +249,7 @@ bool AddRecord(CTesseraDoc& doc, QWidget* parent, int position) {
     CRecordSet* set = doc.RecordSet();
     if (set == nullptr)
         return false;
+    bool kindChosen = false;
     if (set->Kind() == 0) {
         if (!IsBlankSet(*set)) {
             ShowMessage(kMsgUnsupportedKind, PromptIcon::Stop, PromptButtons::Ok);
@@ -276,6 +264,7 @@ bool AddRecord(CTesseraDoc& doc, QWidget* parent, int position) {
             ShowMessage(kMsgNewRecordFailed, PromptIcon::Stop, PromptButtons::Ok);
             return false;
         }
+        kindChosen = true;
         // The columns of the chosen kind show at once, whether a record follows or not.
         doc.UpdateAllViews(nullptr, kHintRebuild);
     }
@@ -293,10 +282,14 @@ bool AddRecord(CTesseraDoc& doc, QWidget* parent, int position) {
     // the record is only inserted into the set it was made for).
     if (doc.RecordSet() != set)
         return false;
-    if (!set->InsertRecord(position, std::move(record)))
-        return false;
-    Changed(doc);
-    return true;
+    // The kind is a change of the whole set that undoing the record leaves in place, so the
+    // document stays modified from here on.
+    if (kindChosen)
+        ResetUndo(doc.UndoStack(), doc);
+    RecordList records;
+    records.push_back(std::move(record));
+    return InsertRecordsUndoable(doc.UndoStack(), doc, position, std::move(records),
+                                 position < 0 ? UndoText::Add : UndoText::Insert);
 }
 
 bool EditRecordAt(CTesseraDoc& doc, QWidget* parent, int index) {
@@ -324,12 +317,10 @@ bool EditRecordAt(CTesseraDoc& doc, QWidget* parent, int index) {
     }
     if (!Hooks().editRecord(parent, kind, *copy, false))
         return false;
-    if (doc.RecordSet() != set || set->RecordAt(index) != record || !record->Assign(*copy))
+    if (doc.RecordSet() != set || set->RecordAt(index) != record)
         return false;
-    doc.SetModifiedFlag(true);
-    CUpdateWindow hint{index, record};
-    doc.UpdateAllViews(nullptr, kHintRecord, &hint);
-    return true;
+    // The edited copy takes the record's place; the record itself is kept for undo.
+    return ReplaceRecordUndoable(doc.UndoStack(), doc, index, std::move(copy));
 }
 
 // ---------------------------------------------------------------- transfers
@@ -383,17 +374,18 @@ bool StartReceive(CTesseraView& view) {
     // The received kind may differ: every view reads the width store again.
     for (CTesseraView* v : doc.Views())
         v->ResetColumnWidths();
-    // The records held so far wait aside until the receive has ended.
+    // The records held so far wait aside until the receive has ended, and their undo
+    // history with them (the document is locked meanwhile, undo included).
     auto previous = std::make_shared<std::unique_ptr<CRecordSet>>(doc.TakeRecordSet());
     const bool wasModified = doc.IsModified();
-    doc.SetRecordSet(std::move(empty));
+    doc.SetRecordSet(std::move(empty), CTesseraDoc::UndoHistory::Keep);
     doc.UpdateAllViews(nullptr, kHintRebuild);
 
     QPointer<CTesseraDoc> target(&doc);
     auto restore = [target, previous, wasModified] {
         if (!target || !*previous)
             return;
-        target->SetRecordSet(std::move(*previous));
+        target->SetRecordSet(std::move(*previous), CTesseraDoc::UndoHistory::Keep);
         target->SetModifiedFlag(wasModified);
         target->UpdateAllViews(nullptr, kHintRebuild);
     };

@@ -20,6 +20,7 @@
 
 #include "link/Job.h"
 #include "document/TesseraDoc.h"
+#include "document/UndoCommands.h"
 #include "link/JobSignals.h"
 
 
@@ -89,19 +90,22 @@ inline constexpr int kNewDocumentKinds[8] = {1, 2, 3, 6, 7, 8, 4, 5};
 
 // ---- the document operations behind the commands ----
 
-// Deletes the records at `indices` (any order, duplicates ignored); marks the document
-// modified and rebuilds its views when any went. Returns the number deleted.
-int DeleteRecords(CTesseraDoc& doc, std::vector<int> indices);
+// Deletes the records at `indices` (any order, duplicates ignored) as one step of the
+// document's undo history, named `what`; rebuilds its views when any went. Returns the
+// number deleted.
+int DeleteRecords(CTesseraDoc& doc, std::vector<int> indices, UndoText what = UndoText::Delete);
 // Puts the records at `indices`, in that order, on the clipboard. False when the writer
 // refused (it has said why) or there is no clipboard (1035).
 bool CopyRecords(const CTesseraDoc& doc, const std::vector<int>& indices);
 // Takes records from the clipboard and inserts them before the record at `position` (-1
-// appends). True when the document changed.
+// appends), as one undo step. A document without a kind and without records takes the
+// pasted set whole, which starts its undo history afresh. True when the document changed.
 bool PasteRecords(CTesseraDoc& doc, int position);
-// A new record through the kind's editor, inserted before `position` (-1 appends). A
-// document without a kind asks for one first.
+// A new record through the kind's editor, inserted before `position` (-1 appends) as one
+// undo step. A document without a kind asks for one first.
 bool AddRecord(CTesseraDoc& doc, QWidget* parent, int position);
-// Edits the record at `index` through the kind's editor; true when it changed.
+// Edits the record at `index` through the kind's editor; true when it changed (one undo
+// step).
 bool EditRecordAt(CTesseraDoc& doc, QWidget* parent, int index);
 // True when records may be added to `doc` (an editor exists for its kind, or for some kind
 // when it has none yet).

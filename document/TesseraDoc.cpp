@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSaveFile>
+#include <QSignalBlocker>
 #include <QStandardPaths>
 
 #include <new>
@@ -13,6 +14,7 @@
 #include "document/CommandIds.h"
 #include "document/DocHost.h"
 #include "document/RecordCommands.h"
+#include "document/UndoCommands.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
 #include "resources/Cp932Text.h"
@@ -32,7 +34,9 @@ std::string ToCp932(const QString& text) {
 
 } // namespace
 
-CTesseraDoc::CTesseraDoc(CDocHost& host, QObject* parent) : QObject(parent), m_host(host) {}
+CTesseraDoc::CTesseraDoc(CDocHost& host, QObject* parent) : QObject(parent), m_host(host) {
+    BindUndoStack(*this, m_undo);
+}
 
 CTesseraDoc::~CTesseraDoc() = default;
 
@@ -217,12 +221,38 @@ bool CTesseraDoc::LoadReceivedText(const QString& path) {
         ShowMessage(kMsgFileError, PromptIcon::Stop, PromptButtons::Ok);
         return false;
     }
-    SetModifiedFlag(true);
+    // Nothing done before the receive can be taken back in the records it brought, and the
+    // file on disk does not hold them yet.
+    ResetUndo(m_undo, *this);
     UpdateAllViews(nullptr, kHintRebuild);
     return true;
 }
 
-void CTesseraDoc::DeleteContents() { ReplaceRecordSet(nullptr); }
+void CTesseraDoc::DeleteContents() {
+    ReplaceRecordSet(nullptr);
+    DropUndoHistory();
+}
+
+void CTesseraDoc::DropUndoHistory() {
+    // Quietly: clearing would pass through the clean state and take the modified flag along.
+    {
+        const QSignalBlocker block(m_undo);
+        m_undo.clear();
+        if (m_modified)
+            m_undo.resetClean();
+        else
+            m_undo.setClean();
+    }
+    emit UndoStateChanged();
+}
+
+bool CTesseraDoc::CanUndo() const {
+    return m_recordSet != nullptr && m_undo.canUndo() && !IsDocumentLocked(this);
+}
+
+bool CTesseraDoc::CanRedo() const {
+    return m_recordSet != nullptr && m_undo.canRedo() && !IsDocumentLocked(this);
+}
 
 void CTesseraDoc::ReplaceRecordSet(std::unique_ptr<CRecordSet> set) {
     const bool hadSet = m_recordSet != nullptr;
@@ -239,8 +269,10 @@ void CTesseraDoc::SetModifiedFlag(bool modified) {
     emit ModifiedChanged(modified);
 }
 
-void CTesseraDoc::SetRecordSet(std::unique_ptr<CRecordSet> set) {
+void CTesseraDoc::SetRecordSet(std::unique_ptr<CRecordSet> set, UndoHistory history) {
     ReplaceRecordSet(std::move(set));
+    if (history == UndoHistory::Drop)
+        DropUndoHistory();
 }
 
 std::unique_ptr<CRecordSet> CTesseraDoc::TakeRecordSet() {
@@ -330,12 +362,29 @@ bool CTesseraDoc::UpdateCommand(int id, CommandState& state) {
     case ID_FILE_SEND_MAIL:
         state.enabled = m_recordSet != nullptr && !MailProgram().isEmpty();
         return true;
+    case ID_EDIT_UNDO:
+        state.enabled = CanUndo();
+        state.detail = state.enabled ? m_undo.undoText() : QString();
+        return true;
+    case ID_EDIT_REDO:
+        state.enabled = CanRedo();
+        state.detail = state.enabled ? m_undo.redoText() : QString();
+        return true;
     default: return false;
     }
 }
 
 bool CTesseraDoc::RunCommand(int id) {
     switch (id) {
+    case ID_EDIT_UNDO:
+        // A shortcut may come between two menu updates: the lock is checked again here.
+        if (CanUndo())
+            m_undo.undo();
+        return true;
+    case ID_EDIT_REDO:
+        if (CanRedo())
+            m_undo.redo();
+        return true;
     case ID_FILE_SAVE: DoFileSave(); return true;
     case ID_FILE_SAVE_AS: DoSave(QString()); return true;
     case ID_FILE_SEND_MAIL: SendMail(); return true;

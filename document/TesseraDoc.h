@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QUndoStack>
 
 #include <memory>
 
@@ -56,13 +57,28 @@ public:
     // the record set (a new one when there is none).
     bool LoadText(QByteArray bytes);
 
+    // Empties the document: no record set, no undo history (the modified flag stays).
     void DeleteContents();
     bool IsModified() const { return m_modified; }
     void SetModifiedFlag(bool modified = true);
 
+    // What becomes of the undo history when the record set is replaced.
+    enum class UndoHistory {
+        Drop,   // the set is gone for good: nothing in the history applies any more
+        Keep,   // the set is only put aside and comes back (a receive that fails)
+    };
     CRecordSet* RecordSet() const { return m_recordSet.get(); }
-    void SetRecordSet(std::unique_ptr<CRecordSet> set);
+    void SetRecordSet(std::unique_ptr<CRecordSet> set, UndoHistory history = UndoHistory::Drop);
+    // Hands the set over and leaves none; the history stays for the set's return.
     std::unique_ptr<CRecordSet> TakeRecordSet();
+
+    // The record changes made in this document, for Edit > Undo and Redo. The modified flag
+    // follows its clean state.
+    QUndoStack& UndoStack() { return m_undo; }
+    const QUndoStack& UndoStack() const { return m_undo; }
+    // True when undo or redo may run now: there is a step, and no receive holds the document.
+    bool CanUndo() const;
+    bool CanRedo() const;
 
     const QString& PathName() const { return m_path; }
     void SetPathName(const QString& path, bool addToRecent = true);
@@ -101,9 +117,12 @@ signals:
     // A view opened or closed; after the last one the document goes.
     void ViewsChanged();
     void LastViewClosed();
+    // The undo history was dropped or reset without the undo stack saying so.
+    void UndoStateChanged();
 
 private:
     void ReplaceRecordSet(std::unique_ptr<CRecordSet> set);
+    void DropUndoHistory();
 
     CDocHost& m_host;
     std::unique_ptr<CRecordSet> m_recordSet;
@@ -112,6 +131,7 @@ private:
     bool m_modified = false;
     bool m_closing = false;
     QList<CTesseraView*> m_views;
+    QUndoStack m_undo;
 };
 
 } // namespace tessera

@@ -10,7 +10,8 @@
 //
 // A command holds the records it took out, and positions in the set. That is only sound
 // while every change of the set goes through the stack: anything that replaces the whole
-// set (receive, import, paste into a kind-0 document, open) calls ResetUndo.
+// set (receive, import, paste into a kind-0 document) calls ResetUndo, and a new or opened
+// document starts with no history at all.
 
 #include <QString>
 #include <QUndoCommand>

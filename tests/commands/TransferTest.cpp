@@ -282,6 +282,65 @@ TEST_F(TransferWindowTest, ReceiveAsksToSaveAModifiedDocumentFirst) {
     EXPECT_EQ(Names(*doc), std::vector<std::string>{"keep"});
 }
 
+TEST_F(TransferWindowTest, UndoIsLockedWhileAReceiveRunsAndStartsAfreshAfterIt) {
+    CTesseraDoc* doc = OpenPhoneBook({"a", "b", "c"});
+    ASSERT_EQ(DeleteRecords(*doc, {0}), 1);
+    doc->SetModifiedFlag(false); // saved after the delete: no question before the receive
+    ASSERT_TRUE(Enabled(ID_EDIT_UNDO));
+
+    // A receive the user cancels: locked while it runs, the history back afterwards.
+    {
+        sim::SimConfig cfg = DeviceConfig(SimMethod::Cable, SimRole::Send);
+        cfg.faults.mute = true;
+        sim::SimThread device(cfg);
+        ASSERT_TRUE(device.Ok());
+        UseSimulatedLine(device.PortName(), SimMethod::Cable);
+        prompter.Expect(kMsgConfirmReceive, PromptResult::Ok).Expect(kMsgReceiveCancelled);
+        ASSERT_TRUE(frame->RouteCommand(ID_RECEIVE_FROM_DEVICE));
+        ASSERT_TRUE(IsDocumentLocked(doc));
+        EXPECT_FALSE(doc->CanUndo());
+        EXPECT_FALSE(Enabled(ID_EDIT_UNDO));
+        EXPECT_FALSE(frame->RouteCommand(ID_EDIT_UNDO));
+        // Even a direct call finds the lock: the history belongs to the records put aside.
+        EXPECT_TRUE(doc->RunCommand(ID_EDIT_UNDO));
+        EXPECT_EQ(doc->RecordSet()->RecordCount(), 0);
+        EXPECT_EQ(doc->UndoStack().index(), 1);
+        CTransferSession::Current()->Cancel();
+        WaitAndWatch(20000);
+        device.Stop();
+    }
+    EXPECT_EQ(Names(*doc), (std::vector<std::string>{"b", "c"}));
+    EXPECT_FALSE(doc->IsModified());
+    Activate(doc); // the closed progress window may have taken the activation along
+    ASSERT_TRUE(Enabled(ID_EDIT_UNDO));
+    ASSERT_TRUE(frame->RouteCommand(ID_EDIT_UNDO));
+    EXPECT_EQ(Names(*doc), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_TRUE(doc->IsModified());
+
+    // A receive that completes replaces the records: nothing before it can be undone, and
+    // the document stays modified until saved.
+    sim::SimConfig cfg = DeviceConfig(SimMethod::Cable, SimRole::Send);
+    cfg.sendData = SampleText("phonebook");
+    sim::SimThread device(cfg);
+    ASSERT_TRUE(device.Ok());
+    UseSimulatedLine(device.PortName(), SimMethod::Cable);
+    prompter.Expect(kMsgAskToSave, PromptResult::No).Expect(kMsgConfirmReceive, PromptResult::Ok).Expect(kMsgReceiveDone);
+    ASSERT_TRUE(frame->RouteCommand(ID_RECEIVE_FROM_DEVICE));
+    EXPECT_EQ(doc->UndoStack().index(), 0);
+    EXPECT_FALSE(doc->CanRedo()) << "redo is locked too";
+    EXPECT_FALSE(Enabled(ID_EDIT_REDO));
+    WaitAndWatch();
+    EXPECT_TRUE(device.Join().completed);
+    Activate(doc);
+    EXPECT_EQ(doc->RecordSet()->RecordCount(), 5);
+    EXPECT_EQ(doc->UndoStack().count(), 0);
+    EXPECT_FALSE(Enabled(ID_EDIT_UNDO));
+    EXPECT_FALSE(Enabled(ID_EDIT_REDO));
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(prompter.Pending(), 0u);
+    doc->SetModifiedFlag(false);
+}
+
 TEST_F(TransferWindowTest, ClosingWindowsWhileATransferRunsAsksAndWaitsForTheEnd) {
     CTesseraDoc* doc = OpenPhoneBook({"keep"});
     CTesseraDoc* other = OpenPhoneBook({"other"});

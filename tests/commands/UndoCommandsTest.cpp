@@ -41,7 +41,7 @@ QApplication& App() {
 
 class UndoTest : public ::testing::Test {
 protected:
-    UndoTest() : doc(host) {
+    UndoTest() : doc(host), stack(doc.UndoStack()) {
         App();
         auto set = std::make_unique<CRecordSet>();
         EXPECT_TRUE(set->SetKind(kKindPhoneBook));
@@ -49,8 +49,6 @@ protected:
         for (const char* n : {"a", "b", "c", "d", "e"})
             doc.RecordSet()->InsertRecord(-1, Named(n));
         doc.SetModifiedFlag(false);
-        BindUndoStack(doc, stack);
-        stack.setClean();
         QObject::connect(&doc, &CTesseraDoc::Updated, [this] { ++updates; });
     }
 
@@ -70,7 +68,7 @@ protected:
 
     Host host;
     CTesseraDoc doc;
-    QUndoStack stack;
+    QUndoStack& stack; // the document's own, bound to its modified flag
     ScriptedPrompter prompter;
     int updates = 0;
 };

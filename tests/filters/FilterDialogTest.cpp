@@ -17,6 +17,7 @@
 #include "document/DocHost.h"
 #include "document/FilterCommands.h"
 #include "document/TesseraDoc.h"
+#include "document/UndoCommands.h"
 #include "model/RecordKind.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempSettings.h"
@@ -318,6 +319,44 @@ TEST_F(FilterDialogTest, ImportMergesIntoTheDocumentOrLeavesItAsItWas) {
     EXPECT_FALSE(RunImportCommand(*plan, settings, nullptr));
     EXPECT_EQ(Rows(*plan->RecordSet()), before);
     EXPECT_FALSE(plan->IsModified());
+}
+
+TEST_F(FilterDialogTest, ImportStartsTheUndoHistoryAfresh) {
+    ASSERT_TRUE(CAppSettings::WriteFilter(Registration("CSV", "csv", QStringLiteral(TSR_CSV))));
+    CAppSettings settings;
+    SyncInstalledCount(settings);
+    auto book = Doc("phonebook.tsr");
+    {
+        ScriptedPrompter prompter;
+        prompter.Expect(kMsgExportDone);
+        ASSERT_TRUE(RunExportFilter(*book->RecordSet(), Registration("CSV", "csv", QStringLiteral(TSR_CSV)),
+                                    Path("book.csv")));
+    }
+    SetFilterFileDialogs(
+        [&](QWidget*, const FilterFileRequest&, int& chosen) {
+            chosen = 0;
+            return Path("book.csv");
+        },
+        nullptr);
+    ScriptedPrompter prompter;
+    // A saved document with a step to undo: the import appends, and the step no longer
+    // applies to what the document holds.
+    ASSERT_EQ(DeleteRecordsUndoable(book->UndoStack(), *book, {0}, UndoText::Delete), 1);
+    book->SetModifiedFlag(false);
+    ASSERT_TRUE(book->CanUndo());
+    const int count = book->RecordSet()->RecordCount();
+    EXPECT_TRUE(RunImportCommand(*book, settings, nullptr));
+    EXPECT_GT(book->RecordSet()->RecordCount(), count);
+    EXPECT_EQ(book->UndoStack().count(), 0);
+    EXPECT_FALSE(book->CanUndo());
+    EXPECT_TRUE(book->IsModified()) << "closing must still ask to save the imported records";
+
+    // Into a new document, which takes the imported set whole.
+    auto fresh = Doc(nullptr);
+    EXPECT_TRUE(RunImportCommand(*fresh, settings, nullptr));
+    EXPECT_EQ(fresh->UndoStack().count(), 0);
+    EXPECT_TRUE(fresh->IsModified());
+    EXPECT_FALSE(fresh->UndoStack().isClean());
 }
 
 TEST_F(FilterDialogTest, BusyDialogIsApplicationModalAndCancelKillsTheFilter) {
