@@ -21,6 +21,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QUndoStack>
 #include <QUrl>
 
 #include "app/AboutDlg.h"
@@ -44,6 +45,9 @@ namespace {
 
 // Help shortcut and the frame's own keys that have no menu item.
 constexpr int ID_HELP_CONTEXT = 57670;
+
+// An action's text without the detail an update may add to it.
+constexpr const char* kBaseText = "tesseraBaseText";
 
 struct ActionDef {
     int id;
@@ -77,6 +81,10 @@ constexpr ActionDef kActions[] = {
     {ID_FILE_SEND_MAIL, "送信(&D)...", "", nullptr, "メールで送信",
      "ドキュメントをメールに添付して送信します"},
     {ID_APP_EXIT, "終了(&X)", "", nullptr, "終了", "アプリケーションを終了します"},
+    {ID_EDIT_UNDO, "元に戻す(&U)\tCtrl+Z", "Ctrl+Z", nullptr, "元に戻す",
+     "直前のレコードの変更を取り消します"},
+    {ID_EDIT_REDO, "やり直し(&R)\tCtrl+Y", "Ctrl+Y;Ctrl+Shift+Z", nullptr, "やり直し",
+     "取り消したレコードの変更をもう一度行います"},
     {ID_EDIT_CUT, "切り取り(&T)\tCtrl+X", "Ctrl+X;Shift+Del", "cut", "切り取り",
      "選択したレコードを切り取ってクリップボードに移します"},
     {ID_EDIT_COPY, "コピー(&C)\tCtrl+C", "Ctrl+C;Ctrl+Ins", "copy", "コピー",
@@ -211,6 +219,7 @@ void CMainFrame::CreateActions() {
     for (const ActionDef& def : kActions) {
         // The string table may hold the text (a resource pack can translate it).
         auto* a = new QAction(Str(def.id, def.text), this);
+        a->setProperty(kBaseText, a->text());
         a->setData(def.id);
         a->setObjectName(QStringLiteral("cmd%1").arg(def.id));
         if (def.icon != nullptr)
@@ -285,7 +294,7 @@ void CMainFrame::CreateMenus() {
                 ID_FILE_EXPORT, 0, ID_FILE_SEND_MAIL});
     fileTail(file1);
     QMenu* edit1 = menu(9001, "編集(&E)", "EditMenu1");
-    add(edit1, {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE});
+    add(edit1, {ID_EDIT_UNDO, ID_EDIT_REDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE});
     QMenu* view1 = menu(9002, "表示(&V)", "ViewMenu1");
     add(view1, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_REFRESH});
     QMenu* record1 = menu(9003, "レコード(&R)", "RecordMenu1");
@@ -521,7 +530,22 @@ void CMainFrame::UpdateCommands() {
         action->setEnabled(state.enabled);
         if (action->isCheckable())
             action->setChecked(state.checked);
+        const QString text = CommandText(action->property(kBaseText).toString(), state.detail);
+        if (action->text() != text)
+            action->setText(text);
     }
+}
+
+QString CMainFrame::CommandText(const QString& text, const QString& detail) {
+    if (detail.isEmpty())
+        return text;
+    // "元に戻す(&U) - レコードの削除<tab>Ctrl+Z": the detail goes before the shortcut.
+    QString shown = detail;
+    shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    const qsizetype tab = text.indexOf(QLatin1Char('\t'));
+    const QString name = tab < 0 ? text : text.left(tab);
+    const QString keys = tab < 0 ? QString() : text.mid(tab);
+    return name + QStringLiteral(" - ") + shown + keys;
 }
 
 // ---------------------------------------------------------------- documents
@@ -552,6 +576,10 @@ CTesseraDoc* CMainFrame::AdoptDocument(CTesseraDoc* doc) {
     connect(doc, &CTesseraDoc::Updated, this, &CMainFrame::ScheduleUpdate);
     connect(doc, &CTesseraDoc::ModifiedChanged, this, &CMainFrame::ScheduleUpdate);
     connect(doc, &CTesseraDoc::TitleChanged, this, &CMainFrame::ScheduleUpdate);
+    // Undo and redo follow the history, and name the step they would take.
+    connect(&doc->UndoStack(), &QUndoStack::indexChanged, this, &CMainFrame::ScheduleUpdate);
+    connect(&doc->UndoStack(), &QUndoStack::cleanChanged, this, &CMainFrame::ScheduleUpdate);
+    connect(doc, &CTesseraDoc::UndoStateChanged, this, &CMainFrame::ScheduleUpdate);
     CreateChild(doc);
     SwitchMenus(true);
     emit DocumentOpened(doc);

@@ -62,8 +62,11 @@ public:
 
     // ---- commands ----
     QAction* Action(int id) const;
-    // Updates every command's enabled and checked state (the idle update).
+    // Updates every command's enabled and checked state and its text (the idle update).
     void UpdateCommands();
+    // A menu text with a command's detail put before its shortcut: "元に戻す(&U) - レコードの
+    // 削除\tCtrl+Z". The text alone when there is no detail.
+    static QString CommandText(const QString& text, const QString& detail);
     // Asks for an update soon, once, however often it is asked for.
     void ScheduleUpdate();
     // The state of `id` along the command route: active view, its document, this frame.

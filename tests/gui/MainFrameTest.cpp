@@ -137,6 +137,8 @@ TEST(MainFrameTest, CommandsCarryTheirTextsKeysAndHints) {
         {ID_FILE_EXPORT, "エクスポート(&E)...", ""},
         {ID_FILE_SEND_MAIL, "送信(&D)...", ""},
         {ID_APP_EXIT, "終了(&X)", ""},
+        {ID_EDIT_UNDO, "元に戻す(&U)\tCtrl+Z", "Ctrl+Z"},
+        {ID_EDIT_REDO, "やり直し(&R)\tCtrl+Y", "Ctrl+Y, Ctrl+Shift+Z"},
         {ID_EDIT_CUT, "切り取り(&T)\tCtrl+X", "Ctrl+X, Shift+Del"},
         {ID_EDIT_COPY, "コピー(&C)\tCtrl+C", "Ctrl+C, Ctrl+Ins"},
         {ID_EDIT_PASTE, "貼り付け(&P)\tCtrl+V", "Ctrl+V, Shift+Ins"},
