@@ -14,8 +14,8 @@ using fieldimpl::Tag4;
 
 namespace fieldimpl {
 
-void AppendZeroPadded(std::string& out, int value, int digits) {
-    // Right to left into a small buffer, then one append.
+char* WriteZeroPadded(char* dst, int value, int digits) {
+    // Right to left into a small buffer, then one copy.
     char buf[32];
     char* end = buf + sizeof buf;
     char* p = end;
@@ -27,28 +27,45 @@ void AppendZeroPadded(std::string& out, int value, int digits) {
     } while (value > 0 && n < 15);
     for (; n < digits && p > buf; ++n)
         *--p = '0';
-    out.append(p, static_cast<std::size_t>(end - p));
+    const auto size = static_cast<std::size_t>(end - p);
+    std::memcpy(dst, p, size);
+    return dst + size;
 }
 
-void AppendWithBreaks(std::string& out, std::string_view text, char lineBreak) {
+void AppendZeroPadded(std::string& out, int value, int digits) {
+    char buf[32];
+    out.append(buf, static_cast<std::size_t>(WriteZeroPadded(buf, value, digits) - buf));
+}
+
+char* WriteWithBreaks(char* dst, std::string_view text, char lineBreak) {
     const std::size_t n = text.size();
     std::size_t i = 0;
     while (i < n) {
         // Copy runs without a CR in one go; CR and LF never occur as trail bytes.
         const void* cr = std::memchr(text.data() + i, '\r', n - i);
         const std::size_t stop = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - text.data()) : n;
-        out.append(text.data() + i, stop - i);
+        std::memcpy(dst, text.data() + i, stop - i);
+        dst += stop - i;
         i = stop;
         if (i >= n)
             break;
         if (i + 1 < n && text[i + 1] == '\n') {
-            out.push_back(lineBreak);
+            *dst++ = lineBreak;
             i += 2;
         } else {
-            out.push_back('\r'); // a lone CR is copied; the writer decides what to do with it
+            *dst++ = '\r'; // a lone CR is copied; the writer decides what to do with it
             ++i;
         }
     }
+    return dst;
+}
+
+void AppendWithBreaks(std::string& out, std::string_view text, char lineBreak) {
+    // The result is never longer than the text.
+    const std::size_t old = out.size();
+    out.resize(old + text.size());
+    char* end = WriteWithBreaks(out.data() + old, text, lineBreak);
+    out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 void ReportNoMemory() {
@@ -107,14 +124,6 @@ FieldBytes::~FieldBytes() {
         delete reinterpret_cast<std::string*>(w & ~kOwned);
 }
 
-std::string_view FieldBytes::View(std::uint32_t viewSize) const {
-    const std::uintptr_t w = m_word.load(std::memory_order_acquire);
-    if (w & kOwned)
-        return *reinterpret_cast<const std::string*>(w & ~kOwned);
-    if (w == 0)
-        return {};
-    return {reinterpret_cast<const char*>(w), viewSize};
-}
 
 const std::string& FieldBytes::Str(std::uint32_t viewSize) const {
     std::uintptr_t w = m_word.load(std::memory_order_acquire);
@@ -346,6 +355,10 @@ bool CTextField::Render(std::string& out, bool display) const {
     return true;
 }
 
+char* CTextField::WriteExchange(char* dst) const {
+    return fieldimpl::WriteWithBreaks(dst, View(), kSeparator);
+}
+
 // ---- CSubTextField ----
 
 namespace {
@@ -439,10 +452,22 @@ bool CSubTextField::Render(std::string& out, bool display) const {
         fieldimpl::AppendWithBreaks(out, text, ' ');
         return true;
     }
-    out.append(kSubTextPrefix);
-    fieldimpl::AppendWithBreaks(out, text, '\x1f');
-    out.append("\x1e\x0c");
+    const std::size_t old = out.size();
+    out.resize(old + ExchangeBound());
+    char* end = WriteExchange(out.data() + old);
+    out.resize(static_cast<std::size_t>(end - out.data()));
     return true;
+}
+
+char* CSubTextField::WriteExchange(char* dst) const {
+    const std::string_view text = View();
+    if (text.empty())
+        return dst;
+    std::memcpy(dst, kSubTextPrefix.data(), kSubTextPrefix.size());
+    dst = fieldimpl::WriteWithBreaks(dst + kSubTextPrefix.size(), text, kSeparator);
+    *dst++ = '\x1e';
+    *dst++ = '\x0c';
+    return dst;
 }
 
 // ---- CFlagField ----
@@ -480,6 +505,11 @@ std::size_t CFlagField::RequiredCapacity(bool) const {
 bool CFlagField::Render(std::string& out, bool) const {
     out.push_back(m_value == 1 ? '*' : ' ');
     return true;
+}
+
+char* CFlagField::WriteExchange(char* dst) const {
+    *dst++ = m_value == 1 ? '*' : ' ';
+    return dst;
 }
 
 // ---- Tag table and factory ----

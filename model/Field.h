@@ -160,7 +160,14 @@ public:
     ~FieldBytes();
 
     bool Owns() const { return (m_word.load(std::memory_order_acquire) & kOwned) != 0; }
-    std::string_view View(std::uint32_t viewSize) const;
+    std::string_view View(std::uint32_t viewSize) const {
+        const std::uintptr_t w = m_word.load(std::memory_order_acquire);
+        if (w & kOwned)
+            return *reinterpret_cast<const std::string*>(w & ~kOwned);
+        if (w == 0)
+            return {};
+        return {reinterpret_cast<const char*>(w), viewSize};
+    }
     // The string; made from the view on first use (safe from several readers at once).
     const std::string& Str(std::uint32_t viewSize) const;
     // The owned string for a new value; made empty (the view dropped) when there is none.
@@ -205,6 +212,10 @@ protected:
     friend class CRecordSet; // the writer calls Render directly
     std::size_t RequiredCapacity(bool display) const override;
     bool Render(std::string& out, bool display) const override;
+    // The exchange text written straight to `dst`, which has room for ExchangeBound() bytes;
+    // returns the end.
+    std::size_t ExchangeBound() const { return View().size(); }
+    char* WriteExchange(char* dst) const;
 
 private:
     friend class CDataRecord;
@@ -244,6 +255,9 @@ protected:
     friend class CRecordSet; // the writer calls Render directly
     std::size_t RequiredCapacity(bool display) const override;
     bool Render(std::string& out, bool display) const override;
+    // As CTextField's.
+    std::size_t ExchangeBound() const { return View().size() + 7; }
+    char* WriteExchange(char* dst) const;
 
 private:
     friend class CDataRecord;
@@ -271,8 +285,12 @@ public:
     int32_t Value() const { return m_value; }
 
 protected:
+    friend class CRecordSet; // the writer calls Render directly
     std::size_t RequiredCapacity(bool display) const override;
     bool Render(std::string& out, bool display) const override;
+    // As CTextField's.
+    static constexpr std::size_t kExchangeBound = 1;
+    char* WriteExchange(char* dst) const;
 
 private:
     int32_t m_value = 0;
@@ -302,8 +320,12 @@ public:
     bool HasYear() const;   // every tag but ANN1
 
 protected:
+    friend class CRecordSet; // the writer calls Render directly
     std::size_t RequiredCapacity(bool display) const override;
     bool Render(std::string& out, bool display) const override;
+    // As CTextField's (five parts of at most 15 digits and two spaces).
+    static constexpr std::size_t kExchangeBound = 80;
+    char* WriteExchange(char* dst) const;
 
 private:
     DateTimeValue m_value;
@@ -357,6 +379,9 @@ protected:
     friend class CRecordSet; // the writer calls Render directly
     std::size_t RequiredCapacity(bool display) const override;
     bool Render(std::string& out, bool display) const override;
+    // As CTextField's; null when the value cannot be written.
+    static constexpr std::size_t kExchangeBound = 2;
+    char* WriteExchange(char* dst) const;
 
 private:
     int32_t m_value = 0;

@@ -1,5 +1,6 @@
 // Date, time and day-of-week fields.
 
+#include <cstring>
 #include <string>
 
 #include "model/Field.h"
@@ -27,6 +28,13 @@ void AppendPart(std::string& out, bool present, int value, int digits) {
         AppendZeroPadded(out, value, digits);
     else
         out.append(static_cast<std::size_t>(digits), ' ');
+}
+
+char* WritePart(char* dst, bool present, int value, int digits) {
+    if (present)
+        return fieldimpl::WriteZeroPadded(dst, value, digits);
+    std::memset(dst, ' ', static_cast<std::size_t>(digits));
+    return dst + digits;
 }
 
 } // namespace
@@ -171,12 +179,10 @@ bool CTimeField::Render(std::string& out, bool display) const {
     const bool hour = (f & DateTimeValue::kHour) != 0;
     const bool minute = (f & DateTimeValue::kMinute) != 0;
     if (!display) {
-        AppendPart(out, year, m_value.year, 4);
-        AppendPart(out, month, m_value.month, 2);
-        AppendPart(out, day, m_value.day, 2);
-        AppendPart(out, hour, m_value.hour, 2);
-        AppendPart(out, minute, m_value.minute, 2);
-        out.append("  ");
+        const std::size_t old = out.size();
+        out.resize(old + kExchangeBound);
+        char* end = WriteExchange(out.data() + old);
+        out.resize(static_cast<std::size_t>(end - out.data()));
         return true;
     }
     if (year || hour || minute) {
@@ -193,6 +199,20 @@ bool CTimeField::Render(std::string& out, bool display) const {
         AppendPart(out, minute, m_value.minute, 2);
     }
     return true;
+}
+
+char* CTimeField::WriteExchange(char* dst) const {
+    if (!m_set)
+        return dst;
+    const int32_t f = m_value.flags;
+    dst = WritePart(dst, (f & DateTimeValue::kYear) != 0, m_value.year, 4);
+    dst = WritePart(dst, (f & DateTimeValue::kMonth) != 0, m_value.month, 2);
+    dst = WritePart(dst, (f & DateTimeValue::kDay) != 0, m_value.day, 2);
+    dst = WritePart(dst, (f & DateTimeValue::kHour) != 0, m_value.hour, 2);
+    dst = WritePart(dst, (f & DateTimeValue::kMinute) != 0, m_value.minute, 2);
+    *dst++ = ' ';
+    *dst++ = ' ';
+    return dst;
 }
 
 // ---- CDayWeekField ----

@@ -58,9 +58,15 @@ inline bool HasControlByte(const char* p, std::size_t n) {
     return false;
 }
 
+// Writes `value` in at least `digits` digits with leading zeros (value >= 0) to `dst`
+// (room for 15 bytes); returns the end.
+char* WriteZeroPadded(char* dst, int value, int digits);
 // Appends `value` in at least `digits` digits with leading zeros (value >= 0).
 void AppendZeroPadded(std::string& out, int value, int digits);
 
+// Writes `text` with each CR LF pair replaced by `lineBreak` to `dst` (room for text.size()
+// bytes); returns the end.
+char* WriteWithBreaks(char* dst, std::string_view text, char lineBreak);
 // Appends `text` with each CR LF pair replaced by `lineBreak`.
 void AppendWithBreaks(std::string& out, std::string_view text, char lineBreak);
 

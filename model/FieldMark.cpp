@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -140,6 +141,14 @@ bool CCheckField::Render(std::string& out, bool display) const {
         return true;
     out.append(display ? fieldimpl::LoadedMarkStrings().check[m_value] : kFixedCheck[m_value]);
     return true;
+}
+
+char* CCheckField::WriteExchange(char* dst) const {
+    if (m_value < 0 || m_value > 3)
+        return nullptr;
+    const std::string& mark = kFixedCheck[m_value]; // empty for 0
+    std::memcpy(dst, mark.data(), mark.size());
+    return dst + mark.size();
 }
 
 // ---- CAsciiField ----

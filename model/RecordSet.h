@@ -227,8 +227,9 @@ public:
 
 private:
     bool ReadTextInner(const char* text, std::size_t size, const CCodeMap* map, int& errors);
-    bool WriteCore(const std::vector<int32_t>* selection, std::string& out,
-                   const TextSink* sink) const;
+    // Writes the text form of all records (selection null) or of the listed ones, handing it
+    // to `emit` in pieces; false after 2049, or when `emit` returns false.
+    bool WriteCore(const std::vector<int32_t>* selection, const TextSink& emit) const;
     void SetTags(std::vector<std::string> tags);
 
     int m_kind = 0;

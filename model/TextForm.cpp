@@ -485,25 +485,15 @@ bool AppendCheckedValue(std::string& out, std::string_view value) {
     return false;
 }
 
-bool CloseAppendedValue(std::string& out, std::size_t start) {
-    const std::size_t n = out.size() - start;
-    if (n == 0) {
-        out.pop_back(); // an empty value is a bare comma
-        return true;
-    }
-    if (n > kReadValueCapacity - 1)
-        return false;
-    // Walk the characters as the reader will, mending circled numbers in place and stopping
-    // at anything that would not read back.
-    char* dst = out.data() + start;
+namespace {
+
+// The check of one value at p[0..n) (n > 0, at most the reader's limit) as the reader will
+// walk it, mending circled numbers in place; `before` as for NeedsWalk.
+bool CheckWrittenValue(char* dst, std::size_t n, std::size_t before) {
     const auto* p = reinterpret_cast<const unsigned char*>(dst);
     // Most values hold none of the bytes that need the walk.
-    if (!NeedsWalk(p, n, std::endian::native == std::endian::little ? start : 0)) {
-        if (EndsInsideCharacter(p, n))
-            return false;
-        out.push_back(static_cast<char>(kQuote));
-        return true;
-    }
+    if (!NeedsWalk(p, n, before))
+        return !EndsInsideCharacter(p, n);
     std::size_t i = 0;
     while (i < n) {
         const unsigned char c = kWriteClasses[p[i]];
@@ -522,9 +512,86 @@ bool CloseAppendedValue(std::string& out, std::size_t start) {
         ++i; // a quote that stays inside the value
     }
     // Stopped early, or the last byte began a character that the closing quote would end.
-    if (i != n)
+    return i == n;
+}
+
+} // namespace
+
+bool CloseAppendedValue(std::string& out, std::size_t start) {
+    const std::size_t n = out.size() - start;
+    if (n == 0) {
+        out.pop_back(); // an empty value is a bare comma
+        return true;
+    }
+    if (n > kReadValueCapacity - 1)
+        return false;
+    if (!CheckWrittenValue(out.data() + start, n,
+                           std::endian::native == std::endian::little ? start : 0))
         return false;
     out.push_back(static_cast<char>(kQuote));
+    return true;
+}
+
+namespace {
+
+// What a stretch of written bytes holds that the fast check looks for.
+struct RegionBytes {
+    bool walk = false;     // an end mark, or 0x87 before a circled number's trail byte
+    std::size_t crs = 0;   // CR bytes
+    std::size_t quotes = 0;
+};
+
+// Plain byte tests in separate accumulators, in blocks short enough for byte counters: a
+// form the compiler turns into wide vector code. p[n] is read too (the byte after 0x87).
+void ScanRegion(const unsigned char* p, std::size_t n, RegionBytes& r) {
+    while (n > 0) {
+        const std::size_t block = n < 255 ? n : 255;
+        unsigned char zero = 0;
+        unsigned char end = 0;
+        unsigned char circled = 0;
+        unsigned char crs = 0;
+        unsigned char quotes = 0;
+        for (std::size_t i = 0; i < block; ++i) {
+            const unsigned char b = p[i];
+            const unsigned char next = p[i + 1];
+            zero |= static_cast<unsigned char>(b == 0x00);
+            end |= static_cast<unsigned char>(b == 0x1A);
+            circled |= static_cast<unsigned char>(
+                (b == 0x87) & (static_cast<unsigned char>(next - 0x40) < 0x14));
+            crs += static_cast<unsigned char>(b == kCR);
+            quotes += static_cast<unsigned char>(b == kQuote);
+        }
+        r.walk |= (zero | end | circled) != 0;
+        r.crs += crs;
+        r.quotes += quotes;
+        p += block;
+        n -= block;
+    }
+}
+
+} // namespace
+
+bool CheckWrittenLines(char* text, std::size_t regionStart, std::size_t regionEnd,
+                       std::size_t lines, const WrittenValue* values, std::size_t count) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    // Anywhere in the region: a byte the walk must stop at or mend (only a byte 0x87 before
+    // a circled number's trail byte can need mending, whatever the character boundaries),
+    // and the CR and quote bytes, which must be just the line ends and the quotes around
+    // "D" and each value.
+    RegionBytes r;
+    ScanRegion(bytes + regionStart, regionEnd - regionStart, r);
+    const WrittenValue* const end = values + count;
+    if (!r.walk && r.crs == lines && r.quotes == 2 * (lines + count)) {
+        for (const WrittenValue* v = values; v != end; ++v)
+            if (EndsInsideCharacter(bytes + v->start, v->size))
+                return false;
+        return true;
+    }
+    // Something needs the walk: each value as CloseAppendedValue checks it.
+    for (const WrittenValue* v = values; v != end; ++v)
+        if (!CheckWrittenValue(text + v->start, v->size,
+                               std::endian::native == std::endian::little ? v->start : 0))
+            return false;
     return true;
 }
 

@@ -143,6 +143,21 @@ bool AppendCheckedValue(std::string& out, std::string_view value);
 // starting at `start`: closes the value in place (an empty one loses its quote and stays a
 // bare comma) and returns true, or returns false and leaves `out` for the caller to cut back.
 bool CloseAppendedValue(std::string& out, std::size_t start);
+// Where one value of a line lies in the writer's output: its first byte (after the opening
+// quote) and its size (the closing quote follows).
+struct WrittenValue {
+    std::size_t start;
+    std::size_t size;
+};
+// CloseAppendedValue's check for the non-empty values of several record lines at once, each
+// already between its quotes in `text`. [regionStart, regionEnd) holds `lines` whole record
+// lines, each a CR LF, the quoted "D" and its values (each a comma, or a comma and the
+// quoted value); values[0..count) are the non-empty ones; text[regionEnd] must be readable.
+// Mends circled numbers in place; false when a value would not read back. Lines whose bytes
+// need no character walk (the usual case) are looked at in one pass of simple byte tests,
+// which the compiler can do many bytes at a time, instead of value by value.
+bool CheckWrittenLines(char* text, std::size_t regionStart, std::size_t regionEnd,
+                       std::size_t lines, const WrittenValue* values, std::size_t count);
 // Appends a quote, the value (circled numbers rewritten) and a quote, also when it is empty:
 // how tags and titles are written.
 void AppendQuoted(std::string& out, std::string_view value);

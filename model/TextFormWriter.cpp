@@ -1,8 +1,11 @@
 // The writers of the record-set text form.
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <ostream>
+#include <vector>
 
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
@@ -22,73 +25,98 @@ void ShowWriteFormatError() {
 
 } // namespace
 
-bool CRecordSet::WriteCore(const std::vector<int32_t>* selection, std::string& out,
-                           const TextSink* sink) const {
-    // Hands the bytes so far to the sink when there are enough of them.
-    auto flush = [&](bool force) {
-        if (sink == nullptr || out.empty() || (!force && out.size() < kSinkChunk))
-            return true;
-        if (!(*sink)(std::string_view(out))) {
-            ShowMessage(kMsgFileError, PromptIcon::Stop, PromptButtons::Ok);
+namespace {
+
+// The writer's output: one buffer it writes into directly, with room checked per field
+// rather than per byte, handed on in pieces of about kSinkChunk bytes.
+class OutBuffer {
+public:
+    // Bytes that may always be written (or read) past the current end.
+    static constexpr std::size_t kSlack = 16;
+
+    OutBuffer() : m_size(kSinkChunk + kWriteValueCapacity) {
+        m_data = std::make_unique_for_overwrite<char[]>(m_size);
+        m_pos = m_data.get();
+    }
+    char* Base() { return m_data.get(); }
+    char*& Pos() { return m_pos; }
+    std::size_t Used() const { return static_cast<std::size_t>(m_pos - m_data.get()); }
+    // Makes sure `count` more bytes (and the slack) fit. Moves the buffer when they do not,
+    // so pointers into it must be taken again afterwards; offsets stay.
+    void Room(std::size_t count) {
+        if (static_cast<std::size_t>(m_data.get() + m_size - m_pos) >= count + kSlack)
+            return;
+        const std::size_t used = Used();
+        const std::size_t size = std::max(m_size * 2, used + count + kSlack);
+        auto bigger = std::make_unique_for_overwrite<char[]>(size);
+        std::memcpy(bigger.get(), m_data.get(), used);
+        m_data = std::move(bigger);
+        m_size = size;
+        m_pos = m_data.get() + used;
+    }
+    void Append(const char* bytes, std::size_t count) {
+        Room(count);
+        std::memcpy(m_pos, bytes, count);
+        m_pos += count;
+    }
+    std::string_view View() const { return {m_data.get(), Used()}; }
+    void Clear() { m_pos = m_data.get(); }
+
+private:
+    std::unique_ptr<char[]> m_data;
+    std::size_t m_size;
+    char* m_pos;
+};
+
+} // namespace
+
+bool CRecordSet::WriteCore(const std::vector<int32_t>* selection, const TextSink& emit) const {
+    OutBuffer out;
+    {
+        std::string head = "\"i\"";
+        for (const std::string& tag : m_tags) {
+            if (CheckValue(tag) != ValueProblem::None) {
+                ShowWriteFormatError();
+                return false;
+            }
+            head.push_back(',');
+            AppendQuoted(head, tag);
+        }
+        head.append("\r\n\"T\"");
+        for (const std::string& title : m_titles) {
+            if (CheckValue(title) != ValueProblem::None) {
+                ShowWriteFormatError();
+                return false;
+            }
+            head.push_back(',');
+            AppendQuoted(head, title);
+        }
+        out.Append(head.data(), head.size());
+    }
+
+    // Record lines are written whole and their values checked together, a batch of lines at
+    // a time: a value that would not fit the reader's work buffer or would read back as
+    // something else stops the writer, as does a field that cannot be formatted: better no
+    // file than a wrong one. Checking waits until some lines are written (and always until
+    // before their bytes leave): reading bytes back while their stores are still under way
+    // costs the processor more than the check itself.
+    std::vector<WrittenValue> values;
+    std::size_t batchStart = out.Used(); // where the lines not yet checked begin
+    std::size_t batchLines = 0;
+    auto checkBatch = [&] {
+        *out.Pos() = '\0'; // the byte after the lines, which the check reads too
+        if (batchLines != 0 && !CheckWrittenLines(out.Base(), batchStart, out.Used(), batchLines,
+                                                  values.data(), values.size())) {
+            ShowWriteFormatError();
             return false;
         }
-        out.clear();
+        values.clear();
+        batchStart = out.Used();
+        batchLines = 0;
         return true;
     };
-
-    out.append("\"i\"");
-    for (const std::string& tag : m_tags) {
-        if (CheckValue(tag) != ValueProblem::None) {
-            ShowWriteFormatError();
-            return false;
-        }
-        out.push_back(',');
-        AppendQuoted(out, tag);
-    }
-    out.append("\r\n\"T\"");
-    for (const std::string& title : m_titles) {
-        if (CheckValue(title) != ValueProblem::None) {
-            ShowWriteFormatError();
-            return false;
-        }
-        out.push_back(',');
-        AppendQuoted(out, title);
-    }
-
-    // Renders a field straight after its comma and quote and checks the bytes where they
-    // lie: no copy through a scratch string. A value that does not fit the work buffer,
-    // cannot be formatted, or would read back as something else stops the writer: better no
-    // file than a wrong one.
-    auto appendField = [&out](const CField* field, FieldClass cls) {
-        if (field == nullptr)
-            return false;
-        out.append(",\"", 2);
-        const std::size_t start = out.size();
-        try {
-            // The common classes by direct call. Their capacity needs never decide: a value
-            // that large fails the read-back check anyway.
-            switch (cls) {
-            case FieldClass::Text:
-                static_cast<const CTextField*>(field)->Render(out, false);
-                break;
-            case FieldClass::SubText:
-                static_cast<const CSubTextField*>(field)->Render(out, false);
-                break;
-            case FieldClass::Check:
-                if (!static_cast<const CCheckField*>(field)->Render(out, false))
-                    return false;
-                break;
-            default:
-                if (field->RequiredCapacity(false) > kWriteValueCapacity ||
-                    !field->Render(out, false))
-                    return false;
-                break;
-            }
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-        return CloseAppendedValue(out, start);
-    };
+    constexpr std::size_t kBatch = 16 * 1024;
+    std::string scratch; // the rarer classes render through it
 
     const std::size_t count = selection != nullptr ? selection->size() : m_records.size();
     for (std::size_t k = 0; k < count; ++k) {
@@ -101,27 +129,113 @@ bool CRecordSet::WriteCore(const std::vector<int32_t>* selection, std::string& o
             ShowWriteFormatError();
             return false;
         }
-        out.append("\r\n\"D\"", 5);
-        const int fields = record->FieldCount();
-        for (int i = 0; i < fields; ++i) {
-            const FieldClass cls = record->m_layout->classes[static_cast<std::size_t>(i)];
-            if (!appendField(record->FieldAt(i), cls)) {
+        out.Append("\r\n\"D\"", 5);
+        const RecordLayout& layout = *record->m_layout;
+        const std::size_t fields = layout.classes.size();
+        for (std::size_t i = 0; i < fields; ++i) {
+            const FieldClass cls = layout.classes[i];
+            if (cls == FieldClass::None) {
                 ShowWriteFormatError();
                 return false;
             }
+            const CField* field =
+                std::launder(reinterpret_cast<const CField*>(record->m_block + layout.offsets[i]));
+            // The common classes straight into the buffer after the comma and quote, the
+            // others through a string. Room for the closing quote too.
+            char* start = nullptr;
+            char* end = nullptr;
+            auto open = [&](std::size_t bound) {
+                out.Room(bound + 3);
+                char*& p = out.Pos();
+                p[0] = ',';
+                p[1] = '"';
+                start = p + 2;
+            };
+            switch (cls) {
+            case FieldClass::Text: {
+                const auto* text = static_cast<const CTextField*>(field);
+                open(text->ExchangeBound());
+                end = text->WriteExchange(start);
+                break;
+            }
+            case FieldClass::SubText: {
+                const auto* sub = static_cast<const CSubTextField*>(field);
+                open(sub->ExchangeBound());
+                end = sub->WriteExchange(start);
+                break;
+            }
+            case FieldClass::Check:
+                open(CCheckField::kExchangeBound);
+                end = static_cast<const CCheckField*>(field)->WriteExchange(start);
+                break;
+            case FieldClass::Flag:
+                open(CFlagField::kExchangeBound);
+                end = static_cast<const CFlagField*>(field)->WriteExchange(start);
+                break;
+            case FieldClass::Time:
+                open(CTimeField::kExchangeBound);
+                end = static_cast<const CTimeField*>(field)->WriteExchange(start);
+                break;
+            default: {
+                bool rendered = false;
+                scratch.clear();
+                try {
+                    rendered = field->RequiredCapacity(false) <= kWriteValueCapacity &&
+                               field->Render(scratch, false);
+                } catch (const std::bad_alloc&) {
+                    rendered = false;
+                }
+                if (rendered) {
+                    open(scratch.size());
+                    std::memcpy(start, scratch.data(), scratch.size());
+                    end = start + scratch.size();
+                }
+                break;
+            }
+            }
+            if (end == nullptr) {
+                ShowWriteFormatError();
+                return false;
+            }
+            const auto size = static_cast<std::size_t>(end - start);
+            char*& p = out.Pos();
+            if (size == 0) {
+                p = start - 1; // an empty value is a bare comma
+                continue;
+            }
+            if (size > kReadValueCapacity - 1) {
+                ShowWriteFormatError();
+                return false;
+            }
+            *end = '"';
+            p = end + 1;
+            values.push_back({static_cast<std::size_t>(start - out.Base()), size});
         }
-        if (!flush(false))
+        ++batchLines;
+        if (out.Used() - batchStart >= kBatch && !checkBatch())
             return false;
+        if (out.Used() >= kSinkChunk) {
+            // Every line must have passed before its bytes leave.
+            if (!checkBatch() || !emit(out.View()))
+                return false;
+            out.Clear();
+            batchStart = 0;
+        }
     }
-    out.append("\r\n\x1A");
-    return flush(true);
+    if (!checkBatch())
+        return false;
+    out.Append("\r\n\x1A", 3);
+    return emit(out.View());
 }
 
 bool CRecordSet::WriteText(const TextSink& sink) const {
     try {
-        std::string out;
-        out.reserve(kSinkChunk + kWriteValueCapacity);
-        return WriteCore(nullptr, out, &sink);
+        return WriteCore(nullptr, [&sink](std::string_view bytes) {
+            if (sink(bytes))
+                return true;
+            ShowMessage(kMsgFileError, PromptIcon::Stop, PromptButtons::Ok);
+            return false;
+        });
     } catch (const std::bad_alloc&) {
         ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
         return false;
@@ -138,7 +252,10 @@ bool CRecordSet::WriteText(std::ostream& stream) const {
 bool CRecordSet::WriteTextToString(std::string& out) const {
     try {
         out.clear();
-        if (WriteCore(nullptr, out, nullptr))
+        if (WriteCore(nullptr, [&out](std::string_view bytes) {
+                out.append(bytes);
+                return true;
+            }))
             return true;
         out.clear();
         return false;
@@ -153,7 +270,10 @@ int CRecordSet::WriteTextToBuffer(const std::vector<int32_t>* selection, char* b
                                   int capacity) const {
     try {
         std::string out;
-        if (!WriteCore(selection, out, nullptr))
+        if (!WriteCore(selection, [&out](std::string_view bytes) {
+                out.append(bytes);
+                return true;
+            }))
             return -1;
         if (buffer == nullptr || capacity < 0 || out.size() > static_cast<std::size_t>(capacity)) {
             ShowMessage(kMsgBufferTooSmall, PromptIcon::Stop, PromptButtons::Ok,
