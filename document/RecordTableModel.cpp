@@ -18,7 +18,7 @@ namespace {
 QString ToQString(const std::string& cp932) {
     if (cp932.empty())
         return {};
-    return Cp932ToQString(cp932);
+    return Cp932ToDisplayString(cp932);
 }
 
 } // namespace

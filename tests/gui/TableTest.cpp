@@ -92,6 +92,10 @@ TEST_F(TableTest, ColumnsAreTitledFieldsAndCellsAreDisplayTexts) {
     ASSERT_FALSE(display.empty());
     EXPECT_EQ(m->data(m->index(3, 6)).toString(), Cp932ToQString(display));
     EXPECT_EQ(m->data(m->index(5, 0), CRecordTableModel::kRecordIndexRole).toInt(), 5);
+    // A device-only code (0xEBA4, left unconverted) shows as a visible placeholder.
+    ASSERT_TRUE(doc->RecordSet()->RecordAt(2)->SetFieldValue(MakeTag("NAME"), Sjis("鈴木") + "\xEB\xA4"));
+    doc->UpdateAllViews(nullptr, kHintRebuild);
+    EXPECT_EQ(m->data(m->index(2, 1)).toString(), QStringLiteral("鈴木〓"));
 
     // A document without fields shows no columns.
     doc->SetRecordSet(std::make_unique<CRecordSet>());
