@@ -22,7 +22,9 @@
 #include "app/MainFrame.h"
 #include "app/TesseraApp.h"
 #include "app/core/Cp932.h"
+#include "document/RecordTableModel.h"
 #include "document/TesseraDoc.h"
+#include "document/UndoCommands.h"
 #include "document/TesseraView.h"
 #include "model/Prompter.h"
 
@@ -138,6 +140,15 @@ int main(int argc, char* argv[]) {
             m->popup(frame->mapToGlobal(QPoint(10, 30)));
             failures += !Save(m, out, "menu-file.png");
             m->close();
+        }
+        if (m->objectName() == QLatin1String("EditMenu1")) {
+            // With one deleted record to take back.
+            tessera::DeleteRecordsUndoable(doc->UndoStack(), *doc, {view->Model()->RecordIndexAt(3)},
+                                           tessera::UndoText::Delete);
+            m->popup(frame->mapToGlobal(QPoint(60, 30)));
+            failures += !Save(m, out, "menu-edit.png");
+            m->close();
+            doc->UndoStack().undo();
         }
         if (m->objectName() == QLatin1String("RecordMenu1")) {
             m->popup(frame->mapToGlobal(QPoint(10, 30)));
