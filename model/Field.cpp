@@ -37,7 +37,54 @@ void AppendZeroPadded(std::string& out, int value, int digits) {
     out.append(buf, static_cast<std::size_t>(WriteZeroPadded(buf, value, digits) - buf));
 }
 
+namespace {
+
+// Copies n bytes that hold no CR (the common text) with a few loads and stores instead of a
+// search and a copy call; false (dst then holds some of them) when a CR is among them.
+bool CopyWithoutCR(char* dst, const char* src, std::size_t n) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+    auto hasCR = [](std::uint64_t x) {
+        const std::uint64_t v = x ^ (kOnes * '\r');
+        return ((v - kOnes) & ~v & kHigh) != 0;
+    };
+    if (n >= 8) {
+        // Whole words, the last one ending exactly at the end (it may overlap the one before).
+        std::uint64_t found = 0;
+        std::size_t i = 0;
+        for (; i + 8 < n; i += 8) {
+            std::uint64_t x;
+            std::memcpy(&x, src + i, 8);
+            found |= hasCR(x);
+            std::memcpy(dst + i, &x, 8);
+        }
+        std::uint64_t x;
+        std::memcpy(&x, src + n - 8, 8);
+        std::memcpy(dst + n - 8, &x, 8);
+        return !(found | hasCR(x));
+    }
+    if (n >= 4) {
+        std::uint32_t a;
+        std::uint32_t b;
+        std::memcpy(&a, src, 4);
+        std::memcpy(&b, src + n - 4, 4);
+        std::memcpy(dst, &a, 4);
+        std::memcpy(dst + n - 4, &b, 4);
+        return !hasCR((std::uint64_t{a} << 32) | b);
+    }
+    bool cr = false;
+    for (std::size_t i = 0; i < n; ++i) {
+        dst[i] = src[i];
+        cr |= src[i] == '\r';
+    }
+    return !cr;
+}
+
+} // namespace
+
 char* WriteWithBreaks(char* dst, std::string_view text, char lineBreak) {
+    if (CopyWithoutCR(dst, text.data(), text.size()))
+        return dst + text.size();
     const std::size_t n = text.size();
     std::size_t i = 0;
     while (i < n) {
@@ -503,14 +550,12 @@ std::size_t CFlagField::RequiredCapacity(bool) const {
 }
 
 bool CFlagField::Render(std::string& out, bool) const {
-    out.push_back(m_value == 1 ? '*' : ' ');
+    char c;
+    WriteExchange(&c);
+    out.push_back(c);
     return true;
 }
 
-char* CFlagField::WriteExchange(char* dst) const {
-    *dst++ = m_value == 1 ? '*' : ' ';
-    return dst;
-}
 
 // ---- Tag table and factory ----
 

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -290,7 +291,10 @@ protected:
     bool Render(std::string& out, bool display) const override;
     // As CTextField's.
     static constexpr std::size_t kExchangeBound = 1;
-    char* WriteExchange(char* dst) const;
+    char* WriteExchange(char* dst) const {
+        *dst = m_value == 1 ? '*' : ' ';
+        return dst + 1;
+    }
 
 private:
     int32_t m_value = 0;
@@ -374,6 +378,11 @@ public:
     std::unique_ptr<CField> Clone() const override;
 
     int32_t Value() const { return m_value; }
+    // The fixed exchange symbol of `value` 1-3; empty for any other.
+    static std::string_view ExchangeSymbol(int value) {
+        return value >= 1 && value <= 3 ? std::string_view(kExchangeSymbols[value], 2)
+                                        : std::string_view();
+    }
 
 protected:
     friend class CRecordSet; // the writer calls Render directly
@@ -381,9 +390,20 @@ protected:
     bool Render(std::string& out, bool display) const override;
     // As CTextField's; null when the value cannot be written.
     static constexpr std::size_t kExchangeBound = 2;
-    char* WriteExchange(char* dst) const;
+    char* WriteExchange(char* dst) const {
+        if (m_value < 0 || m_value > 3)
+            return nullptr;
+        if (m_value == 0)
+            return dst;
+        std::memcpy(dst, kExchangeSymbols[m_value], 2);
+        return dst + 2;
+    }
 
 private:
+    // The fixed symbols of the exchange text: "△" 1, "×" 2, "○" 3.
+    static constexpr char kExchangeSymbols[4][2] = {
+        {0, 0}, {'\x81', '\xa2'}, {'\x81', '\x7e'}, {'\x81', '\x9b'}};
+
     int32_t m_value = 0;
 };
 

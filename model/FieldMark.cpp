@@ -17,7 +17,9 @@ using fieldimpl::Tag4;
 namespace {
 
 // The fixed exchange symbols of check marks (code page 932): "△" 1, "×" 2, "○" 3.
-const std::string kFixedCheck[4] = {"", "\x81\xa2", "\x81\x7e", "\x81\x9b"};
+const std::string kFixedCheck[4] = {"", std::string(CCheckField::ExchangeSymbol(1)),
+                                    std::string(CCheckField::ExchangeSymbol(2)),
+                                    std::string(CCheckField::ExchangeSymbol(3))};
 
 // Built-in texts used when the string table has no entry: "緊急" "Ａ" "Ｂ" "Ｃ", "済".
 const std::string kDefaultPriority[4] = {"\x8b\xd9\x8b\x7d", "\x82\x60", "\x82\x61", "\x82\x62"};
@@ -141,14 +143,6 @@ bool CCheckField::Render(std::string& out, bool display) const {
         return true;
     out.append(display ? fieldimpl::LoadedMarkStrings().check[m_value] : kFixedCheck[m_value]);
     return true;
-}
-
-char* CCheckField::WriteExchange(char* dst) const {
-    if (m_value < 0 || m_value > 3)
-        return nullptr;
-    const std::string& mark = kFixedCheck[m_value]; // empty for 0
-    std::memcpy(dst, mark.data(), mark.size());
-    return dst + mark.size();
 }
 
 // ---- CAsciiField ----

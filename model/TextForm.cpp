@@ -541,32 +541,58 @@ struct RegionBytes {
     std::size_t quotes = 0;
 };
 
-// Plain byte tests in separate accumulators, in blocks short enough for byte counters: a
-// form the compiler turns into wide vector code. p[n] is read too (the byte after 0x87).
-void ScanRegion(const unsigned char* p, std::size_t n, RegionBytes& r) {
-    while (n > 0) {
-        const std::size_t block = n < 255 ? n : 255;
-        unsigned char zero = 0;
-        unsigned char end = 0;
-        unsigned char circled = 0;
-        unsigned char crs = 0;
-        unsigned char quotes = 0;
-        for (std::size_t i = 0; i < block; ++i) {
-            const unsigned char b = p[i];
-            const unsigned char next = p[i + 1];
-            zero |= static_cast<unsigned char>(b == 0x00);
-            end |= static_cast<unsigned char>(b == 0x1A);
-            circled |= static_cast<unsigned char>(
-                (b == 0x87) & (static_cast<unsigned char>(next - 0x40) < 0x14));
-            crs += static_cast<unsigned char>(b == kCR);
-            quotes += static_cast<unsigned char>(b == kQuote);
-        }
-        r.walk |= (zero | end | circled) != 0;
-        r.crs += crs;
-        r.quotes += quotes;
-        p += block;
-        n -= block;
+// Plain byte tests in separate accumulators over blocks of a fixed size, short enough for
+// byte counters: a form the compiler turns into wide vector code. p[n] is read too (the
+// byte after 0x87).
+template <std::size_t N>
+void ScanBlock(const unsigned char* p, std::size_t n, RegionBytes& r) {
+    unsigned char zero = 0;
+    unsigned char end = 0;
+    unsigned char circled = 0;
+    unsigned char crs = 0;
+    unsigned char quotes = 0;
+    for (std::size_t i = 0; i < (N != 0 ? N : n); ++i) {
+        const unsigned char b = p[i];
+        const unsigned char next = p[i + 1];
+        zero |= static_cast<unsigned char>(b == 0x00);
+        end |= static_cast<unsigned char>(b == 0x1A);
+        circled |= static_cast<unsigned char>((b == 0x87) &
+                                              (static_cast<unsigned char>(next - 0x40) < 0x14));
+        crs += static_cast<unsigned char>(b == kCR);
+        quotes += static_cast<unsigned char>(b == kQuote);
     }
+    r.walk |= (zero | end | circled) != 0;
+    r.crs += crs;
+    r.quotes += quotes;
+}
+
+void ScanRegion(const unsigned char* p, std::size_t n, RegionBytes& r) {
+    constexpr std::size_t kBlock = 128;
+    for (; n >= kBlock; p += kBlock, n -= kBlock)
+        ScanBlock<kBlock>(p, kBlock, r);
+    ScanBlock<0>(p, n, r);
+}
+
+// EndsInsideCharacter for a value that a non-lead byte (its opening quote) precedes, with
+// eight readable bytes before its end: the lead-range bytes at its end, counted eight at a
+// time without a branch per byte.
+bool EndsInsideCharacterFast(const unsigned char* p, std::size_t n) {
+    if constexpr (std::endian::native != std::endian::little)
+        return EndsInsideCharacter(p, n);
+    std::uint64_t x;
+    std::memcpy(&x, p + n - 8, 8); // the last byte in the top lane
+    // Lead bytes 0x81-0x9F and 0xE0-0xFD: high bit set, low seven bits 0x01-0x1F or 0x60-0x7D.
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+    const std::uint64_t low = x & kLow7;
+    auto inRange = [low](unsigned lo, unsigned hi) {
+        return (low + kOnes8 * (0x80 - lo)) & ~(low + kOnes8 * (0x7F - hi));
+    };
+    const std::uint64_t lead = x & (inRange(0x01, 0x1F) | inRange(0x60, 0x7D)) & kHigh8;
+    // Each lead lane gives eight ones from the top; the first other lane stops the count.
+    const int run = std::countl_one(lead | ~kHigh8) / 8;
+    if (run == 8)
+        return EndsInsideCharacter(p, n); // the run may go on further back
+    return (run & 1) != 0;
 }
 
 } // namespace
@@ -582,8 +608,10 @@ bool CheckWrittenLines(char* text, std::size_t regionStart, std::size_t regionEn
     ScanRegion(bytes + regionStart, regionEnd - regionStart, r);
     const WrittenValue* const end = values + count;
     if (!r.walk && r.crs == lines && r.quotes == 2 * (lines + count)) {
+        // Each value follows its opening quote, and the text holds more than eight bytes
+        // before any value.
         for (const WrittenValue* v = values; v != end; ++v)
-            if (EndsInsideCharacter(bytes + v->start, v->size))
+            if (EndsInsideCharacterFast(bytes + v->start, v->size))
                 return false;
         return true;
     }

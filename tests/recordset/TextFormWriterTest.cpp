@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "TestText.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
+#include "model/TextForm.h"
 
 namespace tessera {
 namespace {
@@ -154,6 +157,95 @@ TEST(Writer, RefusesValuesThatWouldNotReadBack) {
         EXPECT_FALSE(set.WriteText(stream));
         EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgWriteFormatError, kMsgWriteFormatError,
                                                     kMsgWriteFormatError}));
+    }
+}
+
+// The writer looks at whole lines at once and walks values one by one only when something
+// in a line needs it; what it writes or refuses must be what the rules for each single value
+// say. Values mix the bytes that matter: quotes before commas or CRs, CRs, end marks, circled
+// numbers (also as trail bytes), and runs of lead-range bytes at the end, short and long.
+TEST(Writer, LinesAreWrittenAndRefusedAsEachValueWouldBe) {
+    const std::vector<std::string> pieces = {
+        "a",        "0123456789", " ",        "\"",       "\",",     "\"\r",    "\r",
+        "\n",       "\x1A",      "\x1F",     "\t",       ",",        "\x87\x40", "\x87\x53",
+        "\x87\x54", "\x88\x87", "\x82\xA0", "\x88\x9F", "\x9F\x9F", "\x82",     "\xE0",
+        "\x81\x81\x81\x81\x81\x81\x81\x81\x81"};
+    std::mt19937 rng(4242);
+    for (int round = 0; round < 400; ++round) {
+        SCOPED_TRACE(round);
+        RecordingPrompter prompter;
+        CRecordSet set;
+        ASSERT_TRUE(set.SetKind(kKindPhoneBook));
+        std::string expected = HeaderOf(set);
+        bool readable = true;
+        const int records = 1 + static_cast<int>(rng() % 4);
+        for (int k = 0; k < records; ++k) {
+            auto r = set.NewRecord();
+            // Only some values are risky, so that most lines still pass as a whole.
+            for (const char* tag : {"NAME", "NAPR", "TEL1", "ADR1"}) {
+                std::string v;
+                const int count = static_cast<int>(rng() % 5);
+                for (int i = 0; i < count; ++i)
+                    v += rng() % 3 == 0 ? pieces[rng() % pieces.size()] : "\x93\x8C";
+                ASSERT_TRUE(r->SetFieldValue(MakeTag(tag), FieldValue(v)));
+            }
+            expected += "\r\n\"D\"";
+            for (int f = 0; f < r->FieldCount(); ++f) {
+                std::string text;
+                ASSERT_TRUE(r->FormatField(f, text, false));
+                readable = readable && CheckValue(text) == ValueProblem::None;
+                AppendValue(expected, text);
+            }
+            set.InsertRecord(-1, std::move(r));
+        }
+        expected += "\r\n\x1A";
+        std::string out;
+        EXPECT_EQ(set.WriteTextToString(out), readable);
+        if (readable)
+            EXPECT_EQ(out, expected);
+        else
+            EXPECT_EQ(prompter.Ids(), std::vector<int>{kMsgWriteFormatError});
+    }
+}
+
+// A large set goes to a sink in pieces; a value that cannot be written stops the writer
+// before any byte of its line has left, and what left is the start of the good text. The bad
+// line is put at many places, so that some end a piece.
+TEST(Writer, NothingOfABadLineLeavesThroughTheSink) {
+    CRecordSet set;
+    ASSERT_TRUE(set.SetKind(kKindPhoneBook));
+    for (int k = 0; k < 8000; ++k) {
+        auto r = set.NewRecord();
+        ASSERT_TRUE(r->SetFieldValue(MakeTag("NAME"), FieldValue(J("山田 太郎") + std::to_string(k))));
+        ASSERT_TRUE(r->SetFieldValue(MakeTag("ADR1"), FieldValue(std::string(80, 'x'))));
+        set.InsertRecord(-1, std::move(r));
+    }
+    const std::string good = Written(set);
+    ASSERT_GT(good.size(), 3u * 256 * 1024);
+    std::vector<std::size_t> lineStarts;
+    for (std::size_t at = good.find("\r\n\"D\""); at != std::string::npos;
+         at = good.find("\r\n\"D\"", at + 1))
+        lineStarts.push_back(at);
+    ASSERT_EQ(lineStarts.size(), 8000u);
+
+    for (std::size_t offset = 4096; offset < good.size(); offset += 4096) {
+        SCOPED_TRACE(offset);
+        // The record whose line holds `offset`.
+        const auto line = std::upper_bound(lineStarts.begin(), lineStarts.end(), offset) - 1;
+        const int bad = static_cast<int>(line - lineStarts.begin());
+        CDataRecord* record = set.RecordAt(bad);
+        ASSERT_TRUE(record->SetFieldValue(MakeTag("ADR1"), FieldValue(std::string("a\rb"))));
+
+        RecordingPrompter prompter;
+        std::string collected;
+        EXPECT_FALSE(set.WriteText([&](std::string_view bytes) {
+            collected.append(bytes);
+            return true;
+        }));
+        EXPECT_LE(collected.size(), *line);
+        EXPECT_EQ(good.compare(0, collected.size(), collected), 0);
+        EXPECT_EQ(prompter.Ids(), std::vector<int>{kMsgWriteFormatError});
+        ASSERT_TRUE(record->SetFieldValue(MakeTag("ADR1"), FieldValue(std::string(80, 'x'))));
     }
 }
 
