@@ -379,7 +379,7 @@ public:
 
     int32_t Value() const { return m_value; }
     // The fixed exchange symbol of `value` 1-3; empty for any other.
-    static std::string_view ExchangeSymbol(int value) {
+    static constexpr std::string_view ExchangeSymbol(int value) {
         return value >= 1 && value <= 3 ? std::string_view(kExchangeSymbols[value], 2)
                                         : std::string_view();
     }

@@ -84,7 +84,7 @@ const MarkStrings& LoadedMarkStrings();
 
 // A text of at most 7 bytes as one number: its size in the low byte, its bytes above; equal
 // texts and only they give equal keys, the empty text 0. Longer texts give 0 too.
-inline std::uint64_t MarkKey(std::string_view text) {
+constexpr std::uint64_t MarkKey(std::string_view text) {
     if (text.size() > 7)
         return 0;
     std::uint64_t key = text.size();

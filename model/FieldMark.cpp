@@ -97,9 +97,9 @@ bool CCheckField::ParseText(std::string_view text) {
     // The loaded symbols first, then always the fixed ones, so that a resource pack that
     // changes only some symbols cannot make files unreadable. Marks are at most 7 bytes, so
     // they compare as numbers.
-    static const std::uint64_t kFixedKeys[4] = {0, fieldimpl::MarkKey(kFixedCheck[1]),
-                                                fieldimpl::MarkKey(kFixedCheck[2]),
-                                                fieldimpl::MarkKey(kFixedCheck[3])};
+    static constexpr std::uint64_t kFixedKeys[4] = {
+        0, fieldimpl::MarkKey(ExchangeSymbol(1)), fieldimpl::MarkKey(ExchangeSymbol(2)),
+        fieldimpl::MarkKey(ExchangeSymbol(3))};
     const std::uint64_t key = fieldimpl::MarkKey(text);
     if (key != 0) {
         const auto& marks = fieldimpl::LoadedMarkStrings();

@@ -35,6 +35,8 @@ struct RecordLayout {
     std::vector<FieldClass> classes;
     std::vector<std::size_t> offsets;
     std::size_t size = 0;
+    // The indices of each class's fields, in order (indexed by FieldClass).
+    std::vector<std::vector<std::uint32_t>> byClass;
 
     static RecordLayout For(std::span<const FieldTag> tags);
 };
