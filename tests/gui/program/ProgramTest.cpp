@@ -1,0 +1,49 @@
+// The tessera program as a process: a terminate signal closes it like its close box, so
+// this run's demo line, lock and socket do not outlive it.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+QStringList Entries(const QString& path) {
+    return QDir(path).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+}
+
+TEST(Program, TerminateSignalClosesTheWindowAndCleansUp) {
+    QTemporaryDir runtime, config;
+    ASSERT_TRUE(runtime.isValid() && config.isValid());
+    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(TESSERA_PROGRAM), {QStringLiteral("--demo")});
+    ASSERT_TRUE(p.waitForStarted(10000));
+
+    // Up and running: the demo device's line is in the runtime folder.
+    QElapsedTimer t;
+    t.start();
+    while (!Entries(runtime.path()).join(QLatin1Char(' ')).contains(QLatin1String("tessera-demo")) &&
+           t.elapsed() < 20000)
+        QThread::msleep(50);
+    ASSERT_TRUE(Entries(runtime.path()).join(QLatin1Char(' ')).contains(QLatin1String("tessera-demo")))
+        << Entries(runtime.path()).join(QLatin1Char(' ')).toStdString();
+
+    ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(Entries(runtime.path()).isEmpty()) << Entries(runtime.path()).join(QLatin1Char(' ')).toStdString();
+}
+
+} // namespace
