@@ -13,7 +13,6 @@ namespace {
 constexpr unsigned char kQuote = '"';
 constexpr unsigned char kComma = ',';
 constexpr unsigned char kCR = '\r';
-constexpr unsigned char kLF = '\n';
 
 // Byte classes of the tokenizer, so the common case (a plain byte) costs one table look-up.
 enum ByteClass : unsigned char { Plain = 0, End, CR, Quote, Comma, Lead };

@@ -152,7 +152,9 @@ struct WrittenValue {
 // CloseAppendedValue's check for the non-empty values of several record lines at once, each
 // already between its quotes in `text`. [regionStart, regionEnd) holds `lines` whole record
 // lines, each a CR LF, the quoted "D" and its values (each a comma, or a comma and the
-// quoted value); values[0..count) are the non-empty ones; text[regionEnd] must be readable.
+// quoted value); values[0..count) are the non-empty ones; text[regionEnd] must be readable,
+// and so must the eight bytes that end each value (a line's first value starts seven bytes
+// into it).
 // Mends circled numbers in place; false when a value would not read back. Lines whose bytes
 // need no character walk (the usual case) are looked at in one pass of simple byte tests,
 // which the compiler can do many bytes at a time, instead of value by value.
