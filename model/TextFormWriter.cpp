@@ -23,10 +23,6 @@ void ShowWriteFormatError() {
     ShowMessage(kMsgWriteFormatError, PromptIcon::Stop, PromptButtons::Ok);
 }
 
-} // namespace
-
-namespace {
-
 // The writer's output: one buffer it writes into directly, with room checked per field
 // rather than per byte, handed on in pieces of about kSinkChunk bytes.
 class OutBuffer {
@@ -94,12 +90,11 @@ bool CRecordSet::WriteCore(const std::vector<int32_t>* selection, const TextSink
         out.Append(head.data(), head.size());
     }
 
-    // Record lines are written whole and their values checked together, a batch of lines at
-    // a time: a value that would not fit the reader's work buffer or would read back as
-    // something else stops the writer, as does a field that cannot be formatted: better no
-    // file than a wrong one. Checking waits until some lines are written (and always until
-    // before their bytes leave): reading bytes back while their stores are still under way
-    // costs the processor more than the check itself.
+    // Record lines are written whole and their values checked together, about 16 KB of
+    // lines at a time (and always before their bytes leave): a value that would not fit the
+    // reader's work buffer or would read back as something else stops the writer, as does a
+    // field that cannot be formatted: better no file than a wrong one. One pass of simple
+    // byte tests over a whole batch costs far less than a look at each value.
     std::vector<WrittenValue> values;
     std::size_t batchStart = out.Used(); // where the lines not yet checked begin
     std::size_t batchLines = 0;
