@@ -171,7 +171,6 @@ FieldBytes::~FieldBytes() {
         delete reinterpret_cast<std::string*>(w & ~kOwned);
 }
 
-
 const std::string& FieldBytes::Str(std::uint32_t viewSize) const {
     std::uintptr_t w = m_word.load(std::memory_order_acquire);
     if (!(w & kOwned)) {
@@ -555,7 +554,6 @@ bool CFlagField::Render(std::string& out, bool) const {
     out.push_back(c);
     return true;
 }
-
 
 // ---- Tag table and factory ----
 
