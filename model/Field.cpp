@@ -2,6 +2,7 @@
 
 #include "model/Field.h"
 
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -85,18 +86,34 @@ bool CopyWithoutCR(char* dst, const char* src, std::size_t n) {
 char* WriteWithBreaks(char* dst, std::string_view text, char lineBreak) {
     if (CopyWithoutCR(dst, text.data(), text.size()))
         return dst + text.size();
+    // Eight bytes at a time up to each CR, one byte at a time at it and at the end. CR and
+    // LF never occur as trail bytes. The output is never ahead of the input, so a whole word
+    // written while eight input bytes remain stays inside the room for the text.
+    const char* src = text.data();
     const std::size_t n = text.size();
     std::size_t i = 0;
     while (i < n) {
-        // Copy runs without a CR in one go; CR and LF never occur as trail bytes.
-        const void* cr = std::memchr(text.data() + i, '\r', n - i);
-        const std::size_t stop = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - text.data()) : n;
-        std::memcpy(dst, text.data() + i, stop - i);
-        dst += stop - i;
-        i = stop;
-        if (i >= n)
-            break;
-        if (i + 1 < n && text[i + 1] == '\n') {
+        if constexpr (std::endian::native == std::endian::little) {
+            if (n - i >= 8) {
+                constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+                std::uint64_t x;
+                std::memcpy(&x, src + i, 8);
+                const std::uint64_t v = x ^ (kOnes * '\r');
+                // The lowest marked lane is the first CR exactly.
+                const std::uint64_t cr = (v - kOnes) & ~v & (kOnes * 0x80);
+                std::memcpy(dst, &x, 8);
+                const std::size_t take = cr == 0 ? 8 : static_cast<std::size_t>(std::countr_zero(cr)) / 8;
+                dst += take;
+                i += take;
+                if (cr == 0)
+                    continue;
+            }
+        }
+        const char c = src[i];
+        if (c != '\r') {
+            *dst++ = c;
+            ++i;
+        } else if (i + 1 < n && src[i + 1] == '\n') {
             *dst++ = lineBreak;
             i += 2;
         } else {

@@ -597,7 +597,8 @@ bool EndsInsideCharacterFast(const unsigned char* p, std::size_t n) {
 } // namespace
 
 bool CheckWrittenLines(char* text, std::size_t regionStart, std::size_t regionEnd,
-                       std::size_t lines, const WrittenValue* values, std::size_t count) {
+                       std::size_t lines, std::size_t quoted, const WrittenValue* values,
+                       std::size_t count) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text);
     // Anywhere in the region: a byte the walk must stop at or mend (only a byte 0x87 before
     // a circled number's trail byte can need mending, whatever the character boundaries),
@@ -606,7 +607,7 @@ bool CheckWrittenLines(char* text, std::size_t regionStart, std::size_t regionEn
     RegionBytes r;
     ScanRegion(bytes + regionStart, regionEnd - regionStart, r);
     const WrittenValue* const end = values + count;
-    if (!r.walk && r.crs == lines && r.quotes == 2 * (lines + count)) {
+    if (!r.walk && r.crs == lines && r.quotes == 2 * (lines + quoted)) {
         // Each value follows its opening quote, and the text holds more than eight bytes
         // before any value.
         for (const WrittenValue* v = values; v != end; ++v)

@@ -152,14 +152,16 @@ struct WrittenValue {
 // CloseAppendedValue's check for the non-empty values of several record lines at once, each
 // already between its quotes in `text`. [regionStart, regionEnd) holds `lines` whole record
 // lines, each a CR LF, the quoted "D" and its values (each a comma, or a comma and the
-// quoted value); values[0..count) are the non-empty ones; text[regionEnd] must be readable,
-// and so must the eight bytes that end each value (a line's first value starts seven bytes
-// into it).
-// Mends circled numbers in place; false when a value would not read back. Lines whose bytes
-// need no character walk (the usual case) are looked at in one pass of simple byte tests,
-// which the compiler can do many bytes at a time, instead of value by value.
+// quoted value); `quoted` of the values are not empty, and values[0..count) are those of
+// them that can hold what the check looks for (the writer leaves out fields whose text is
+// made of fixed bytes only: marks, flags, dates). text[regionEnd] must be readable, and so
+// must the eight bytes that end each value (a line's first value starts seven bytes into
+// it). Mends circled numbers in place; false when a value would not read back. Lines whose
+// bytes need no character walk (the usual case) are looked at in one pass of simple byte
+// tests, which the compiler can do many bytes at a time, instead of value by value.
 bool CheckWrittenLines(char* text, std::size_t regionStart, std::size_t regionEnd,
-                       std::size_t lines, const WrittenValue* values, std::size_t count);
+                       std::size_t lines, std::size_t quoted, const WrittenValue* values,
+                       std::size_t count);
 // Appends a quote, the value (circled numbers rewritten) and a quote, also when it is empty:
 // how tags and titles are written.
 void AppendQuoted(std::string& out, std::string_view value);

@@ -95,19 +95,22 @@ bool CRecordSet::WriteCore(const std::vector<int32_t>* selection, const TextSink
     // reader's work buffer or would read back as something else stops the writer, as does a
     // field that cannot be formatted: better no file than a wrong one. One pass of simple
     // byte tests over a whole batch costs far less than a look at each value.
-    std::vector<WrittenValue> values;
+    std::vector<WrittenValue> values; // of the batch, those the check must look at
     std::size_t batchStart = out.Used(); // where the lines not yet checked begin
     std::size_t batchLines = 0;
+    std::size_t batchQuoted = 0; // non-empty values of the batch
     auto checkBatch = [&] {
         *out.Pos() = '\0'; // the byte after the lines, which the check reads too
-        if (batchLines != 0 && !CheckWrittenLines(out.Base(), batchStart, out.Used(), batchLines,
-                                                  values.data(), values.size())) {
+        if (batchLines != 0 &&
+            !CheckWrittenLines(out.Base(), batchStart, out.Used(), batchLines, batchQuoted,
+                               values.data(), values.size())) {
             ShowWriteFormatError();
             return false;
         }
         values.clear();
         batchStart = out.Used();
         batchLines = 0;
+        batchQuoted = 0;
         return true;
     };
     constexpr std::size_t kBatch = 16 * 1024;
@@ -204,7 +207,11 @@ bool CRecordSet::WriteCore(const std::vector<int32_t>* selection, const TextSink
             }
             *end = '"';
             p = end + 1;
-            values.push_back({static_cast<std::size_t>(start - out.Base()), size});
+            ++batchQuoted;
+            // Marks, flags and dates are fixed bytes that always read back: their values
+            // only count among the quotes.
+            if (cls != FieldClass::Check && cls != FieldClass::Flag && cls != FieldClass::Time)
+                values.push_back({static_cast<std::size_t>(start - out.Base()), size});
         }
         ++batchLines;
         if (out.Used() - batchStart >= kBatch && !checkBatch())

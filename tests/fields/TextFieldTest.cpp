@@ -64,6 +64,41 @@ TEST(TextField, LoneCarriageReturnIsCopied) {
     EXPECT_EQ(Exchange(f), "a\rb\x1f" "c");
 }
 
+// Line breaks anywhere in texts long and short (the copy goes eight bytes at a time): each
+// CR LF becomes one 0x1F in the exchange text and one space in the display text, a lone CR
+// or LF stays, and every other byte is copied.
+TEST(TextField, LineBreaksAtEveryPlaceAndLength) {
+    auto converted = [](const std::string& text, char lineBreak) {
+        std::string out;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+                out += lineBreak;
+                ++i;
+            } else {
+                out += text[i];
+            }
+        }
+        return out;
+    };
+    for (std::size_t length = 1; length <= 40; ++length) {
+        for (std::size_t at = 0; at < length; ++at) {
+            for (const char* brk : {"\r\n", "\r", "\n", "\r\r\n"}) {
+                std::string text;
+                for (std::size_t i = 0; i < length; ++i)
+                    text += static_cast<char>('a' + i % 26);
+                text.insert(at, brk);
+                if (length % 3 == 0)
+                    text += "\r\n"; // and one at the very end
+                SCOPED_TRACE(text);
+                CTextField f(MakeTag("ADR1"));
+                ASSERT_TRUE(f.SetValue(text));
+                EXPECT_EQ(Exchange(f), converted(text, '\x1f'));
+                EXPECT_EQ(Display(f), converted(text, ' '));
+            }
+        }
+    }
+}
+
 TEST(TextField, CapacityCountsTheStoredText) {
     CTextField f(MakeTag("NAME"));
     ASSERT_TRUE(f.ParseText("a\x1f" "b")); // stored as 4 bytes, exchanged as 3

@@ -208,6 +208,38 @@ TEST(Writer, LinesAreWrittenAndRefusedAsEachValueWouldBe) {
     }
 }
 
+// The writer looks at check marks, flags and dates only as part of the line structure: their
+// exchange texts are fixed bytes that always read back as they are.
+TEST(Writer, MarksFlagsAndDatesAlwaysReadBack) {
+    CRecordSet set;
+    ASSERT_TRUE(set.SetKind(kKindSchedule)); // flags and times with hours and minutes
+    auto schedule = set.NewRecord();
+    std::vector<std::string> texts;
+    for (int value : {0, 1}) {
+        ASSERT_TRUE(schedule->SetFieldValue(MakeTag("SCRT"), FieldValue(int32_t{value})));
+        texts.push_back(schedule->FieldAt(schedule->FindField(MakeTag("SCRT")))->Text(false));
+    }
+    for (const DateTimeValue& v :
+         {DateTimeValue{DateTimeValue::kMonth | DateTimeValue::kDay, 0, 12, 24, 0, 0},
+          DateTimeValue{0x1F, 2099, 1, 31, 23, 59}, DateTimeValue{0x07, 1901, 2, 1, 0, 0}}) {
+        ASSERT_TRUE(schedule->SetFieldValue(MakeTag("TIM1"), FieldValue(v)));
+        texts.push_back(schedule->FieldAt(schedule->FindField(MakeTag("TIM1")))->Text(false));
+    }
+    ASSERT_TRUE(set.SetKind(kKindPhoneBook));
+    auto phone = set.NewRecord();
+    for (int value = 0; value <= 3; ++value) {
+        ASSERT_TRUE(phone->SetFieldValue(MakeTag("CHK1"), FieldValue(int32_t{value})));
+        texts.push_back(phone->FieldAt(phone->FindField(MakeTag("CHK1")))->Text(false));
+    }
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(CheckValue(text), ValueProblem::None);
+        std::string quoted;
+        AppendQuoted(quoted, text);
+        EXPECT_EQ(quoted, "\"" + text + "\""); // nothing to mend either
+    }
+}
+
 // A large set goes to a sink in pieces; a value that cannot be written stops the writer
 // before any byte of its line has left, and what left is the start of the good text. The bad
 // line is put at many places, so that some end a piece.
