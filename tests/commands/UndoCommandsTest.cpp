@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "document/UndoCommands.h"
-#include "document/DocHost.h"
+#include "CommandTestSupport.h"
 #include "document/TesseraDoc.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
@@ -15,19 +15,6 @@
 
 namespace tessera::test {
 namespace {
-
-class Host : public CDocHost {
-public:
-    const CCodeMap* CodeMap() const override { return nullptr; }
-    bool LimitFieldWidth() const override { return false; }
-    int MaxFieldWidth() const override { return 64; }
-    int FieldWidth(const std::string&) const override { return 100; }
-    void SetFieldWidth(const std::string&, int) override {}
-    bool IsBusy() const override { return false; }
-    void AddToRecentFiles(const QString&) override {}
-    QString GetSaveFileName(QWidget*, const QString&) override { return {}; }
-    void RefreshStatus() override {}
-};
 
 QApplication& App() {
     static int argc = 1;
@@ -66,7 +53,7 @@ protected:
         return s;
     }
 
-    Host host;
+    FakeHost host;
     CTesseraDoc doc;
     QUndoStack& stack; // the document's own, bound to its modified flag
     ScriptedPrompter prompter;
