@@ -8,7 +8,7 @@ bash scripts/install-deps.sh
 jobs=$(nproc)
 case "${1:-}" in
   demo)
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_BENCH=OFF >/dev/null
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_BENCH=OFF -DTESSERA_TESTS=OFF >/dev/null
     cmake --build build -j "$jobs"
     exec bash scripts/demo.sh "$PWD/build"
     ;;

@@ -4,8 +4,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
+# The picture tools live with the tests; a build made by ./dev.sh demo leaves those out.
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_BENCH=OFF >/dev/null
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_BENCH=OFF -DTESSERA_TESTS=ON >/dev/null
+else
+  cmake -S . -B "$build" -DTESSERA_TESTS=ON >/dev/null
 fi
 cmake --build "$build" --target tessera-screenshots -j "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
