@@ -1,6 +1,8 @@
 #include "CommandTestSupport.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
@@ -8,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "app/core/Cp932.h"
+#include "document/RecordTableModel.h"
 #include "document/TesseraDoc.h"
+#include "document/UpdateHint.h"
 #include "link/LinkTiming.h"
 #include "model/RecordSet.h"
 #include "support/ScriptedPrompter.h"
@@ -149,6 +153,38 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
         QThread::msleep(2);
     }
     return done();
+}
+
+void DocViewTest::SetUp() {
+    InstallRecordCommands(hooks.Make());
+    doc = std::make_unique<CTesseraDoc>(host);
+    ASSERT_TRUE(doc->OnNewDocument());
+    view = std::make_unique<CTesseraView>(*doc);
+    QGuiApplication::clipboard()->clear();
+}
+
+void DocViewTest::TearDown() {
+    view.reset();
+    doc.reset();
+}
+
+void DocViewTest::LoadText(const std::string& text) {
+    doc->DeleteContents();
+    ASSERT_TRUE(doc->LoadText(QByteArray(text.data(), static_cast<qsizetype>(text.size()))));
+    doc->UpdateAllViews(nullptr, kHintRebuild);
+    doc->SetModifiedFlag(false);
+}
+
+int DocViewTest::RowOf(int record) const { return view->Model()->RowOfRecord(record); }
+
+void DocViewTest::SelectRecords(const std::vector<int>& records, bool focus) {
+    view->clearSelection();
+    for (int r : records)
+        view->selectionModel()->select(view->Model()->index(RowOf(r), 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    if (focus && !records.empty())
+        view->selectionModel()->setCurrentIndex(view->Model()->index(RowOf(records.front()), 0),
+                                                QItemSelectionModel::NoUpdate);
 }
 
 } // namespace tessera::test

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,13 +14,11 @@
 #include "app/TesseraApp.h"
 #include "document/DocHost.h"
 #include "document/RecordCommands.h"
+#include "document/TesseraDoc.h"
+#include "document/TesseraView.h"
 #include "sim/SimDevice.h"
+#include "support/ScriptedPrompter.h"
 #include "support/TempSettings.h"
-
-namespace tessera {
-class CTesseraDoc;
-class CTesseraView;
-} // namespace tessera
 
 namespace tessera::test {
 
@@ -55,6 +55,26 @@ struct TestHooks {
     int editorRuns = 0;
     std::vector<int> editorKinds = {1, 2, 3, 4, 5, 6, 7, 8};
     RecordCommandHooks Make();
+};
+
+// A new document with one table view, the record commands installed with `hooks`, and an
+// empty clipboard. Public, so tables of cases can drive it from outside.
+class DocViewTest : public ::testing::Test {
+public:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Replaces the document's records with `text` (a text form) as an unmodified document.
+    void LoadText(const std::string& text);
+    int RowOf(int record) const;
+    // Selects the rows of `records`; the first becomes the focused row unless `focus` is false.
+    void SelectRecords(const std::vector<int>& records, bool focus = true);
+
+    ScriptedPrompter prompter;
+    FakeHost host;
+    TestHooks hooks;
+    std::unique_ptr<CTesseraDoc> doc;
+    std::unique_ptr<CTesseraView> view;
 };
 
 // A started Tessera on its own settings folder, without message boxes of its own.

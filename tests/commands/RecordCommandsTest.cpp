@@ -29,33 +29,10 @@ std::vector<std::string> NameList(int n) {
     return v;
 }
 
-class RecordCommandsTest : public ::testing::Test {
+class RecordCommandsTest : public DocViewTest {
 protected:
-    void SetUp() override {
-        InstallRecordCommands(hooks.Make());
-        doc = std::make_unique<CTesseraDoc>(host);
-        ASSERT_TRUE(doc->OnNewDocument());
-        view = std::make_unique<CTesseraView>(*doc);
-        QGuiApplication::clipboard()->clear();
-    }
-    void TearDown() override {
-        view.reset();
-        doc.reset();
-    }
-
-    void Load(const std::string& text) {
-        doc->DeleteContents();
-        ASSERT_TRUE(doc->LoadText(QByteArray(text.data(), static_cast<qsizetype>(text.size()))));
-        doc->UpdateAllViews(nullptr, kHintRebuild);
-        doc->SetModifiedFlag(false);
-    }
-    int RowOf(int record) const { return view->Model()->RowOfRecord(record); }
-    void SelectRecords(const std::vector<int>& records) {
-        view->clearSelection();
-        for (int r : records)
-            view->selectionModel()->select(view->Model()->index(RowOf(r), 0),
-                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
+    void Load(const std::string& text) { LoadText(text); }
+    void SelectRecords(const std::vector<int>& records) { DocViewTest::SelectRecords(records, false); }
     void Focus(int record) {
         view->selectionModel()->setCurrentIndex(view->Model()->index(RowOf(record), 0),
                                                 QItemSelectionModel::NoUpdate);
@@ -66,11 +43,6 @@ protected:
         return s.enabled;
     }
 
-    ScriptedPrompter prompter;
-    FakeHost host;
-    TestHooks hooks;
-    std::unique_ptr<CTesseraDoc> doc;
-    std::unique_ptr<CTesseraView> view;
 };
 
 std::vector<std::string> Without(std::vector<std::string> v, std::initializer_list<int> gone) {

@@ -35,37 +35,10 @@ std::string TextForm(const CTesseraDoc& doc) {
     return out;
 }
 
-class UndoRedoTest : public ::testing::Test {
+class UndoRedoTest : public DocViewTest {
 public: // the table of cases drives the fixture from outside
-    void SetUp() override {
-        InstallRecordCommands(hooks.Make());
-        doc = std::make_unique<CTesseraDoc>(host);
-        ASSERT_TRUE(doc->OnNewDocument());
-        view = std::make_unique<CTesseraView>(*doc);
-        QGuiApplication::clipboard()->clear();
-    }
-    void TearDown() override {
-        view.reset();
-        doc.reset();
-    }
-
-    void Load(const std::vector<std::string>& names) {
-        const std::string text = PhoneBookText(names);
-        doc->DeleteContents();
-        ASSERT_TRUE(doc->LoadText(QByteArray(text.data(), static_cast<qsizetype>(text.size()))));
-        doc->UpdateAllViews(nullptr, kHintRebuild);
-        doc->SetModifiedFlag(false);
-    }
-    int RowOf(int record) const { return view->Model()->RowOfRecord(record); }
-    void Select(const std::vector<int>& records) {
-        view->clearSelection();
-        for (int r : records)
-            view->selectionModel()->select(view->Model()->index(RowOf(r), 0),
-                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        if (!records.empty())
-            view->selectionModel()->setCurrentIndex(view->Model()->index(RowOf(records.front()), 0),
-                                                    QItemSelectionModel::NoUpdate);
-    }
+    void Load(const std::vector<std::string>& names) { LoadText(PhoneBookText(names)); }
+    void Select(const std::vector<int>& records) { SelectRecords(records); }
     CommandState State(int id) {
         CommandState s;
         EXPECT_TRUE(doc->UpdateCommand(id, s));
@@ -81,11 +54,6 @@ public: // the table of cases drives the fixture from outside
         return out;
     }
 
-    ScriptedPrompter prompter;
-    FakeHost host;
-    TestHooks hooks;
-    std::unique_ptr<CTesseraDoc> doc;
-    std::unique_ptr<CTesseraView> view;
 };
 
 TEST_F(UndoRedoTest, EachRecordCommandIsOneStepThatUndoTakesBackToTheSameBytes) {
