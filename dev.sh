@@ -6,16 +6,23 @@ set -euo pipefail
 cd "$(dirname "$0")"
 bash scripts/install-deps.sh
 jobs=$(nproc)
+# ccache, where present, keeps rebuilds of unchanged files cheap; paths are taken relative
+# to the checkout so that several checkouts share one cache.
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR="$PWD"
+fi
 case "${1:-}" in
   demo)
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_BENCH=OFF -DTESSERA_TESTS=OFF >/dev/null
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_BENCH=OFF -DTESSERA_TESTS=OFF "${launcher[@]}" >/dev/null
     cmake --build build -j "$jobs"
     exec bash scripts/demo.sh "$PWD/build"
     ;;
   test)
     extra=()
     [ "${CI:-}" = "true" ] && extra+=(-DTESSERA_WERROR=ON)
-    cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Release "${extra[@]}" >/dev/null
+    cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Release "${extra[@]}" "${launcher[@]}" >/dev/null
     cmake --build build-test -j "$jobs"
     cd build-test
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 300

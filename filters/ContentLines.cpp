@@ -115,7 +115,10 @@ bool ParseContentLines(std::string_view text, std::vector<ContentLine>& out, Fai
     }
 
     out.clear();
-    for (const auto& [line, number] : lines) {
+    for (const auto& entry : lines) {
+        // Named copies rather than a structured binding: clang 14 cannot capture one.
+        const std::string& line = entry.first;
+        const int number = entry.second;
         ContentLine cl;
         cl.lineNo = number;
         // name, then ;param=value(,value)* with quoted values, then ':' and the value
