@@ -312,7 +312,15 @@ bool ReadAll(int fd, std::string& out, bool stopAtEndMark) {
     }
 }
 
+void WriteNotes() {
+    for (const std::string& line : RunNotes().Lines())
+        std::fprintf(stderr, "%s\n", line.c_str());
+    RunNotes().Clear();
+    std::fflush(stderr);
+}
+
 int Report(const FormatOps& ops, const Failure& failure) {
+    WriteNotes();
     std::fprintf(stderr, "%s: %s\n", ops.name, failure.message.c_str());
     return failure.code;
 }
@@ -368,6 +376,7 @@ int RunImport(const FormatOps& ops, const FilterArgs& args) {
                                                                        : " (" + prompter.First() + ")")});
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
         return Report(ops, {kExitImport, "standard output cannot be written"});
+    WriteNotes();
     return kExitOk;
 }
 
@@ -400,10 +409,56 @@ int RunExport(const FormatOps& ops, const FilterArgs& args) {
         return Report(ops, {err == ENOSPC ? kExitDiskFull : kExitCreate,
                             "cannot write " + args.path + ": " + std::strerror(err)});
     }
+    WriteNotes();
     return kExitOk;
 }
 
 } // namespace
+
+void Notes::Record(int recordNo, std::string_view text) {
+    m_lines.push_back(NoteText(kNoteRecord, {recordNo, std::string(text)}));
+}
+
+void Notes::Line(int lineNo, std::string_view text) {
+    m_lines.push_back(NoteText(kNoteLine, {lineNo, std::string(text)}));
+}
+
+void Notes::General(std::string_view text) { m_lines.emplace_back(text); }
+
+Notes& RunNotes() {
+    static Notes notes;
+    return notes;
+}
+
+std::string NoteText(int id, const std::vector<FormatArg>& args) {
+    // The table is code page 932; arguments arrive in UTF-8 and are put in after the
+    // conversion, so that no character of theirs has to fit code page 932.
+    std::string utf8 = ToUtf8(LoadString(id));
+    std::string out;
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        if (utf8[i] != '%' || i + 1 >= utf8.size()) {
+            out.push_back(utf8[i]);
+            continue;
+        }
+        const char c = utf8[++i];
+        if (c == '%') {
+            out.push_back('%');
+        } else if (c == 'd' || c == 's') {
+            if (next < args.size()) {
+                if (const auto* n = std::get_if<long long>(&args[next]))
+                    out += std::to_string(*n);
+                else
+                    out += std::get<std::string>(args[next]);
+            }
+            ++next;
+        } else {
+            out.push_back('%');
+            out.push_back(c);
+        }
+    }
+    return out;
+}
 
 int RunFilter(int argc, char** argv, const FormatOps& ops) {
     std::vector<std::string> args;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/RecordSet.h"
+#include "resources/StringTable.h"
 
 namespace tessera::filters {
 
@@ -25,6 +26,12 @@ enum FilterExit : int {
     kExitCreate = 20,      // export: the target cannot be created
     kExitDiskFull = 21,    // export: no space left
     kExitExport = 29,      // export: the records cannot be written in the foreign format
+};
+
+// String-table texts of the notes' places ("%d" the number, "%s" the note).
+enum NoteTextId : int {
+    kNoteRecord = 9260,
+    kNoteLine = 9261,
 };
 
 // A refusal with the exit code to end with and a line for standard error.
@@ -81,6 +88,35 @@ std::string CellText(const CDataRecord& record, int index);
 // Reads a cell back; an empty cell leaves the field as a new field has it.
 bool ParseCellText(CDataRecord& record, int index, std::string_view utf8, int recordNo,
                    const std::string& tag, Failure& failure);
+
+// ---- notes to the user ----
+
+// What a run tells the user about single records while it goes on: a value it adjusted, a
+// property it kept in the memo text, a component it left out. The host shows them after the
+// run (in a message box's details, or on the command line's standard error). Each note is one
+// UTF-8 line "<where>: <text>" in the user's language; the texts come from the string table.
+class Notes {
+public:
+    // "レコード N: text" (N counts records from 1 as the host numbers them).
+    void Record(int recordNo, std::string_view text);
+    // "N 行目: text" for a line of the foreign file.
+    void Line(int lineNo, std::string_view text);
+    // A note about the whole file.
+    void General(std::string_view text);
+
+    const std::vector<std::string>& Lines() const { return m_lines; }
+    void Clear() { m_lines.clear(); }
+
+private:
+    std::vector<std::string> m_lines;
+};
+
+// The notes of this run. RunFilter writes them to standard error, one a line, before it
+// ends (after a failure too, so the user sees what was found before it).
+Notes& RunNotes();
+
+// The string-table text `id` formatted with `args`, in UTF-8.
+std::string NoteText(int id, const std::vector<FormatArg>& args = {});
 
 // Line breaks: CR LF / LF / CR all become `to`.
 std::string NormalizeBreaks(std::string_view text, std::string_view to);
