@@ -1,6 +1,7 @@
 #include "filters/FilterKit.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -414,6 +415,33 @@ int RunExport(const FormatOps& ops, const FilterArgs& args) {
 }
 
 } // namespace
+
+std::string ContentUid(const CDataRecord& record, int kind, std::map<std::string, int>& seen) {
+    // FNV-1a over the kind and every exchange text with a separator, which no text holds.
+    std::uint64_t h = 0xcbf29ce484222325ULL;
+    auto mix = [&h](std::string_view bytes) {
+        for (unsigned char c : bytes) {
+            h ^= c;
+            h *= 0x100000001b3ULL;
+        }
+    };
+    mix(std::to_string(kind));
+    std::string text;
+    for (int i = 0; i < record.FieldCount(); ++i) {
+        mix(std::string_view("\0", 1));
+        text.clear();
+        record.FormatField(i, text, false);
+        mix(text);
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
+    const int n = ++seen[hex];
+    std::string uid = hex;
+    if (n > 1)
+        uid += "-" + std::to_string(n);
+    uid += kUidSuffix;
+    return uid;
+}
 
 void Notes::Record(int recordNo, std::string_view text) {
     m_lines.push_back(NoteText(kNoteRecord, {recordNo, std::string(text)}));

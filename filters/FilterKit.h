@@ -4,6 +4,7 @@
 // standard output, and the exchange values in UTF-8.
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -88,6 +89,16 @@ std::string CellText(const CDataRecord& record, int index);
 // Reads a cell back; an empty cell leaves the field as a new field has it.
 bool ParseCellText(CDataRecord& record, int index, std::string_view utf8, int recordNo,
                    const std::string& tag, Failure& failure);
+
+// ---- identities ----
+
+// The UID of a record in vCard and iCalendar output: made from the record's kind and its
+// exchange texts alone, so an unchanged record keeps its UID across exports whatever its
+// position, and a changed one gets a new one. `seen` counts the UIDs handed out in one file:
+// a second identical record gets "-2", a third "-3". Every UID ends in kUidSuffix, which is
+// how resources this program made are told from those that others made.
+inline constexpr std::string_view kUidSuffix = "@tessera.invalid";
+std::string ContentUid(const CDataRecord& record, int kind, std::map<std::string, int>& seen);
 
 // ---- notes to the user ----
 
