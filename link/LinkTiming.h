@@ -27,6 +27,11 @@ struct LinkTiming {
     // Both lines.
     int openSettleMs = 500;         // after the line settings are applied
     int pacedPauseMs = 15;          // before each write of the PC-link conversation
+    // Before a frame or packet goes out again after a damaged exchange, input is read off
+    // until the line stayed silent this long (and at least two byte times): a late answer to
+    // the first try must not pass for the answer to the second. USB adapters hand bytes on
+    // in bursts up to 16 ms apart, so a shorter silence proves nothing.
+    int staleQuietMs = 20;
 
     // Every figure multiplied by `factor` (at least 1 ms where the figure was positive);
     // the counts (empty reads, attempts) stay as they are.

@@ -205,6 +205,9 @@ bool COpticalCom::WriteBlock(const char* buffer, int count) {
     for (int attempt = 0; attempt < t.packetAttempts; ++attempt) {
         if (CheckCancel())
             return false;
+        // A late SYN or ACK of the failed try must not answer this one.
+        if (attempt > 0)
+            DrainLine();
         if (!SendCommand(ir::ENQ))
             continue;
         std::uint8_t got = 0;
@@ -380,6 +383,11 @@ bool COpticalCom::WriteExact(const char* buffer, int count) {
     }
     Pause(Timing().packetGapMs);
     return WriteBlock(buffer, count);
+}
+
+void COpticalCom::DiscardInput(bool untilQuiet) {
+    m_buffered = m_position = 0;
+    CZaurusCom::DiscardInput(untilQuiet);
 }
 
 bool COpticalCom::ReadExact(char* buffer, int count) {

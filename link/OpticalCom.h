@@ -67,6 +67,8 @@ public:
     bool WriteBlock(const char* buffer, int count) override;
     bool WriteExact(const char* buffer, int count) override;
     bool ReadExact(char* buffer, int count) override;
+    // Also drops the unread rest of the last packet taken in.
+    void DiscardInput(bool untilQuiet) override;
 
     // Next number for a full packet sent, and the number expected of the next full packet
     // received. Both start at 1; 0xFFFF marks short packets.

@@ -74,6 +74,12 @@ bool CPcLink::WriteFrame(const std::string& frame) {
 
 bool CPcLink::SendWithAck(const std::string& frame, int attempts) {
     for (int i = 0; i < attempts; ++i) {
+        // Nothing the device said before this frame can acknowledge it: after a NAK, a
+        // time-out or a stray byte, whatever it still sends about the failed try (a late ACK
+        // above all) must be gone before the frame goes again, or it would be taken for the
+        // acknowledgement of a frame the device never got. Before a first try, what has
+        // already arrived is enough to drop (a second ACK for a frame sent twice).
+        m_port.DiscardInput(i > 0);
         PacedPause();
         if (!WriteFrame(frame))
             return false;
@@ -86,6 +92,8 @@ bool CPcLink::SendWithAck(const std::string& frame, int attempts) {
 
 bool CPcLink::Turnaround() {
     for (int i = 0; i < kTurnaroundTries; ++i) {
+        if (i > 0)
+            m_port.DiscardInput(true);
         if (!WriteByte(EOT))
             return false;
         std::uint8_t b = 0;

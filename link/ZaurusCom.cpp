@@ -1,5 +1,6 @@
 #include "link/ZaurusCom.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -47,6 +48,41 @@ bool CZaurusCom::CheckCancel() {
 
 bool CZaurusCom::WasCancelled() const {
     return m_wasCancelled || (m_options.cancelled && m_options.cancelled());
+}
+
+void CZaurusCom::DiscardInput(bool untilQuiet) {
+    if (!m_line)
+        return;
+    if (untilQuiet) {
+        DrainLine();
+        return;
+    }
+    m_line->Purge(PurgeInput);
+    m_line->TakeLineError();
+}
+
+void CZaurusCom::DrainLine() {
+    if (!m_line)
+        return;
+    m_line->Purge(PurgeInput);
+    const LineTimeouts saved = m_line->Timeouts();
+    // Two byte times at the line's speed (the per-byte figure is 1.5 byte times).
+    const std::int64_t twoBytesMs = (saved.readPerByteUs * 4 / 3 + 999) / 1000;
+    const int quietMs = static_cast<int>(std::max<std::int64_t>(
+        {static_cast<std::int64_t>(m_options.timing.staleQuietMs), twoBytesMs, 1}));
+    LineTimeouts quiet = saved;
+    quiet.readIntervalMs = quietMs;
+    quiet.readTotalMs = quietMs;
+    quiet.readPerByteUs = 0;
+    m_line->SetTimeouts(quiet);
+    using namespace std::chrono;
+    const auto until = steady_clock::now() + milliseconds(std::max(saved.readTotalMs, quietMs));
+    char sink[64];
+    while (steady_clock::now() < until && m_line->Read(sink, sizeof sink) > 0) {
+    }
+    m_line->SetTimeouts(saved);
+    // Damage in what was thrown away says nothing about what comes next.
+    m_line->TakeLineError();
 }
 
 void CZaurusCom::Pause(int ms) const {

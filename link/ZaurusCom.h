@@ -42,6 +42,12 @@ public:
     virtual bool WriteExact(const char* buffer, int count) = 0;
     virtual bool ReadExact(char* buffer, int count) = 0;
 
+    // Throws away what the peer sent and nobody has read: the input queue and, with
+    // `untilQuiet`, whatever arrives until the line has been silent for a while
+    // (LinkTiming::staleQuietMs). Used before anything is sent again after a damaged
+    // exchange, and (without the wait) before a new frame of a turn-taking conversation.
+    virtual void DiscardInput(bool untilQuiet);
+
     // True when an operation ended because the user cancelled (the cancel check said so).
     bool WasCancelled() const;
     const LinkTiming& Timing() const { return m_options.timing; }
@@ -54,6 +60,9 @@ protected:
     void CloseLine();
     bool CheckCancel();
     void Pause(int ms) const;
+    // The line part of DiscardInput: purge, then read until quiet. Bounded by the read
+    // time-out, so noise that never stops cannot hold it for ever.
+    void DrainLine();
 
     PortOptions m_options;
     std::unique_ptr<ILine> m_line;

@@ -51,6 +51,11 @@ bool CableTransport::Write(const std::string& bytes) {
     return m_line.Write(bytes) == LineStatus::Ok;
 }
 
+void CableTransport::Resync(std::chrono::milliseconds quiet, Clock::time_point deadline) {
+    m_taken.clear();
+    m_line.DrainUntilQuiet(quiet, deadline);
+}
+
 void InfraredTransport::Prime(const std::string& packet) {
     m_lastTaken = packet;
     m_wroteSince = false;
@@ -199,6 +204,12 @@ bool DeviceConversation::TakeFrame(int block, const std::string& payload) {
     return true;
 }
 
+bool DeviceConversation::ArrivesDamaged(int block, const std::string& payload) {
+    if (!m_inFile || payload.compare(0, 3, "RFD") != 0 || block == 1)
+        return false;
+    return m_config.faults.staleAckFrames.count(m_dataFramesSeen++) != 0;
+}
+
 bool DeviceConversation::AwaitByte(std::uint8_t wanted, int tries) {
     for (int i = 0; i < tries; ++i) {
         std::uint8_t b;
@@ -308,6 +319,13 @@ bool DeviceConversation::Run() {
                 break;
             }
             ++m_stats.framesReceived;
+            if (ArrivesDamaged(block, payload)) {
+                ++m_stats.framesRejected;
+                Send(std::string{static_cast<char>(kNak), static_cast<char>(kAck)});
+                m_pushback.clear();
+                m_link.Resync(t.quietGap, Clock::now() + t.replyWait);
+                break;
+            }
             bool take = TakeFrame(block, payload);
             if (!take)
                 ++m_stats.framesRejected;

@@ -21,6 +21,8 @@ public:
     virtual LineStatus ReadByte(std::uint8_t& byte, Clock::time_point deadline) = 0;
     virtual bool Write(const std::string& bytes) = 0;
     virtual std::string Error() const { return {}; }
+    // After a broken frame: drops what is queued and lets the rest of it pass.
+    virtual void Resync(std::chrono::milliseconds quiet, Clock::time_point deadline) = 0;
 };
 
 // On the cable the bytes go raw.
@@ -31,6 +33,7 @@ public:
     void Prime(const std::string& bytes) { m_taken.insert(m_taken.end(), bytes.begin(), bytes.end()); }
     LineStatus ReadByte(std::uint8_t& byte, Clock::time_point deadline) override;
     bool Write(const std::string& bytes) override;
+    void Resync(std::chrono::milliseconds quiet, Clock::time_point deadline) override;
 
 private:
     SimLine& m_line;
@@ -47,6 +50,8 @@ public:
     LineStatus ReadByte(std::uint8_t& byte, Clock::time_point deadline) override;
     bool Write(const std::string& bytes) override;
     std::string Error() const override { return m_ir.LastError(); }
+    // Packets arrive whole: only the rest of the one in hand is dropped.
+    void Resync(std::chrono::milliseconds, Clock::time_point) override { m_queue.clear(); }
 
 private:
     DeviceIr& m_ir;
@@ -72,6 +77,7 @@ private:
     bool PositiveReply(const std::string& code);
     bool NegativeReply();
     bool AwaitByte(std::uint8_t wanted, int tries);
+    bool ArrivesDamaged(int block, const std::string& payload);
     void Fail(const std::string& why);
 
     ConvTransport& m_link;
@@ -89,6 +95,7 @@ private:
     int m_expectedBlock = 2;
     int m_lastBlock = -1;
     std::string m_lastPayload;
+    int m_dataFramesSeen = 0;   // intact data frames, for the faults
     bool m_awaitRefusalAck = false;
 };
 

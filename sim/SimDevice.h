@@ -68,6 +68,11 @@ struct SimFaults {
     // Data packets (counted from 0 in the order they arrive intact) that the device answers
     // with NAK as if their checksum had been wrong.
     std::set<int> rejectReceives;
+    // PC-link data frames (counted from 0 in the order they arrive intact, frames sent again
+    // included) that arrive damaged: the device keeps nothing, answers NAK with a stray ACK
+    // right behind it, and then, as after any broken frame, lets the line go quiet for
+    // quietGap before it listens again, so what the PC sends meanwhile is lost.
+    std::set<int> staleAckFrames;
 };
 
 struct SimConfig {

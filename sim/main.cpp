@@ -27,6 +27,7 @@ const char kUsage[] =
     "                  (--send FILE.tsr | --receive OUT.tsr | --pclink DIR [--nifadr]\n"
     "                   [--has NAME]... [--no-addin] | --auto FILE.tsr)\n"
     "                  [--drop P] [--flip P] [--seed N] [--mute] [--time-scale F]\n"
+    "                  [--stale-ack N]...\n"
     "\n"
     "Makes a serial line at PATH, prints \"ready PATH\", waits for the PC to open it and\n"
     "plays one exchange as the device:\n"
@@ -43,7 +44,10 @@ const char kUsage[] =
     "  --pace          bytes take their line time (10 bits a byte, 11 on infrared)\n"
     "  --drop P / --flip P   lose / corrupt each byte on the air with probability P\n"
     "  --seed N        seed for the faults         --mute       never answer\n"
-    "  --time-scale F  multiply every pause and time-out of the device by F\n";
+    "  --time-scale F  multiply every pause and time-out of the device by F\n"
+    "  --stale-ack N   PC link: data frame N (from 0, in the order they arrive) comes in\n"
+    "                  damaged; its NAK has a stray ACK behind it, and the device is deaf\n"
+    "                  until the line has been quiet a moment\n";
 
 SimDevice* g_device = nullptr;
 
@@ -175,6 +179,11 @@ int main(int argc, char** argv) {
             if (!value(v) || !ParseInt(v, n) || n < 0 || n > 0xFFFFFFFFLL)
                 return Usage("--seed needs a number");
             config.faults.seed = static_cast<std::uint32_t>(n);
+        } else if (a == "--stale-ack") {
+            long long n = 0;
+            if (!value(v) || !ParseInt(v, n) || n < 0 || n > 0x7FFFFFFF)
+                return Usage("--stale-ack needs a frame number from 0");
+            config.faults.staleAckFrames.insert(static_cast<int>(n));
         } else if (a == "--mute") {
             config.faults.mute = true;
         } else if (a == "--time-scale") {

@@ -31,7 +31,8 @@ struct Device {
         {"CFV", Reply("DOK")}, {"RFV", Reply("AFV")}, {"CFF", Reply("DOK")},
         {"RFF", Reply("AFF")}, {"CFD", Reply("DOK")}, {"DATA", Reply("AEX")},
         {"CLE", Reply("DOK")}};
-    std::deque<int> frameAnswers;  // default ACK; -1 = silence
+    std::deque<int> frameAnswers;  // default ACK; -1 = silence; kNakThenAck = NAK, stray ACK
+    static constexpr int kNakThenAck = -2;
     std::deque<int> eotAnswers;    // default ACK
     std::vector<std::string> payloads;
     std::vector<int> blocks;
@@ -81,7 +82,11 @@ struct Device {
             } else {
                 last = payload.substr(0, 3);
             }
-            say(Take(frameAnswers, ACK));
+            const int answer = Take(frameAnswers, ACK);
+            if (answer == kNakThenAck)
+                out.push_back(Bytes({0x15, ACK}));  // one burst: the ACK is already there
+            else
+                say(answer);
             return out;
         }
         if (in.size() != 1)
@@ -89,7 +94,10 @@ struct Device {
         const int b = static_cast<unsigned char>(in[0]);
         if (b == EOT) {
             const int a = Take(eotAnswers, ACK);
-            say(a);
+            if (a == kNakThenAck)
+                out.push_back(Bytes({0x15, ACK}));
+            else
+                say(a);
             if (a == ACK)
                 state = WaitEnq;
         } else if (b == ENQ && state == WaitEnq) {
@@ -314,6 +322,36 @@ TEST(PcLinkCable, RetriesAreCounted) {
         rig.device->eotAnswers = std::deque<int>(10, -1);
         EXPECT_FALSE(rig.link->EndPcLink());
         EXPECT_EQ(std::count(rig.pcMessages.begin(), rig.pcMessages.end(), Bytes({EOT})), 10);
+    }
+}
+
+// A damaged frame is answered NAK with a stray ACK right behind it, and the frame sent again
+// is lost: that ACK must not pass for its acknowledgement. Neither may an ACK that came in
+// before a frame was written, nor one left over when the turn is handed over.
+TEST_P(PcLinkBoth, StaleAcksAcknowledgeNothing) {
+    {
+        Rig rig(GetParam());
+        rig.device->frameAnswers = {Device::kNakThenAck, -1, ACK};
+        EXPECT_TRUE(rig.link->SendWithAck(BuildLinkFrame(1, "CFV"), 10));
+        EXPECT_EQ(rig.pcMessages.size(), 3u);
+    }
+    {
+        Rig rig(GetParam());
+        rig.device->frameAnswers = {Device::kNakThenAck, -1, -1};
+        EXPECT_FALSE(rig.link->SendWithAck(BuildLinkFrame(1, "CFV"), 3));
+    }
+    if (GetParam() == Carrier::Cable) {
+        Rig rig(GetParam());
+        rig.device->frameAnswers = {-1};
+        rig.peer->Send(Bytes({ACK}));
+        EXPECT_FALSE(rig.link->SendWithAck(BuildLinkFrame(1, "CFV"), 1));
+    }
+    {
+        Rig rig(GetParam());
+        rig.device->eotAnswers = {Device::kNakThenAck, -1, ACK};
+        rig.device->last = "CFV";
+        EXPECT_TRUE(rig.link->Turnaround());
+        EXPECT_EQ(std::count(rig.pcMessages.begin(), rig.pcMessages.end(), Bytes({EOT})), 3);
     }
 }
 
