@@ -57,40 +57,36 @@ void CAddInTransfer::Clear() {
     m_firstFileSize = 0;
 }
 
+bool CAddInTransfer::IsPlainName(const std::string& name) {
+    if (name.empty())
+        return false;
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return false;
+    }
+    // Judged on the decoded text: in code page 932 the byte 0x5C is also the second byte of
+    // many double-byte characters (ソ, 表), which are no separator.
+    const QString text = QString::fromUtf8(Cp932ToUtf8(name));
+    return !text.contains(QLatin1Char('/')) && !text.contains(QLatin1Char('\\')) &&
+           !text.contains(QLatin1Char(':')) && !text.contains(QLatin1String("..")) &&
+           text != QLatin1String(".");
+}
+
 QString CAddInTransfer::ResolveName(const QString& directory, const std::string& name) {
-    if (name.empty() || name.find('\0') != std::string::npos)
+    if (!IsPlainName(name))
         return {};
-    QString relative = QString::fromUtf8(Cp932ToUtf8(name));
-    relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    const QString exact = QDir(directory).filePath(relative);
+    const QString plain = QString::fromUtf8(Cp932ToUtf8(name));
+    const QDir dir(directory);
+    const QString exact = dir.filePath(plain);
     if (QFileInfo(exact).isFile())
         return exact;
-
-    // Windows does not care about case; the disk here may. Match each part on its own.
-    const QStringList parts = relative.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    if (parts.isEmpty())
-        return {};
-    QString current = relative.startsWith(QLatin1Char('/')) ? QStringLiteral("/") : directory;
-    for (int i = 0; i < parts.size(); ++i) {
-        const QString& part = parts[i];
-        QString next = QDir(current).filePath(part);
-        if (!QFileInfo::exists(next) && part != QLatin1String(".") && part != QLatin1String("..")) {
-            const QStringList entries =
-                QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-            QString found;
-            for (const QString& e : entries) {
-                if (e.compare(part, Qt::CaseInsensitive) == 0) {
-                    found = e;
-                    break;
-                }
-            }
-            if (found.isEmpty())
-                return {};
-            next = QDir(current).filePath(found);
-        }
-        current = next;
+    // Windows does not care about case; the disk here may.
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& e : entries) {
+        if (e.compare(plain, Qt::CaseInsensitive) == 0)
+            return dir.filePath(e);
     }
-    return QFileInfo(current).isFile() ? current : QString();
+    return {};
 }
 
 int CAddInTransfer::LoadZrs(const QString& path) {
@@ -108,6 +104,8 @@ int CAddInTransfer::LoadZrs(const QString& path) {
 int CAddInTransfer::LoadInner(const QString& path) {
     Clear();
     m_problem.clear();
+    m_problemLine = 0;
+    m_problemSize = 0;
     const QFileInfo info(path);
     m_directory = info.absolutePath() + QLatin1Char('/');
 
@@ -132,31 +130,52 @@ int CAddInTransfer::LoadInner(const QString& path) {
     if (lines.size() < 3)
         return kBadFormat;
 
-    m_documentPath = ResolveName(m_directory, lines[1]);
-    if (m_documentPath.isEmpty()) {
-        m_problem = lines[1];
-        return IsBlank(lines[1]) ? kBadFormat : kMissingFile;
+    // The folder as the disk knows it, so a link leading out of it is seen for what it is.
+    const QString folder = QFileInfo(m_directory).canonicalFilePath();
+    // The file named on line `index` + 1, refused unless it is a plain name of a file that
+    // really lies in the ZRS folder; nothing outside is opened or even looked for.
+    const auto locate = [&](std::size_t index, QString& found) -> int {
+        const std::string& name = lines[index];
+        m_problem = name;
+        m_problemLine = static_cast<int>(index) + 1;
+        if (!IsPlainName(name))
+            return kNotPlainName;
+        found = ResolveName(m_directory, name);
+        if (found.isEmpty())
+            return kMissingFile;
+        if (QFileInfo(QFileInfo(found).canonicalFilePath()).absolutePath() != folder)
+            return kOutsideFolder;
+        return kLoaded;
+    };
+
+    if (IsBlank(lines[1]))
+        return kBadFormat;
+    if (const int r = locate(1, m_documentPath); r != kLoaded) {
+        m_documentPath.clear();
+        return r;
     }
     for (std::size_t i = 2; i < lines.size(); ++i) {
         const std::string& name = lines[i];
         // A blank line among the names is no name at all.
         if (IsBlank(name))
             return kBadFormat;
-        const QString filePath = ResolveName(m_directory, name);
-        if (filePath.isEmpty()) {
-            m_problem = name;
-            return kMissingFile;
-        }
-        if (static_cast<int>(name.size()) > kMaxNameBytes) {
-            m_problem = name;
+        QString filePath;
+        if (const int r = locate(i, filePath); r != kLoaded)
+            return r;
+        if (static_cast<int>(name.size()) > kMaxNameBytes)
             return kNameTooLong;
-        }
         const std::int64_t size = QFileInfo(filePath).size();
         if (m_names.empty())
             m_firstFileSize = size;
         m_totalSize += size;
         m_names.push_back(name);
         m_paths.push_back(filePath);
+    }
+    m_problem.clear();
+    m_problemLine = 0;
+    if (m_totalSize > kMaxTotalSize) {
+        m_problemSize = m_totalSize;
+        return kTotalTooLarge;
     }
     return kLoaded;
 }
@@ -169,6 +188,15 @@ bool CAddInTransfer::Load(const QString& path) {
     case kCannotOpen: ShowMessage(kMsgZrsOpen, PromptIcon::Stop, PromptButtons::Ok); break;
     case kNameTooLong:
         ShowMessage(kMsgAddInNameTooLong, PromptIcon::Stop, PromptButtons::Ok, m_problem);
+        break;
+    case kNotPlainName:
+        ShowMessage(kMsgZrsNotPlainName, PromptIcon::Stop, PromptButtons::Ok, m_problemLine, m_problem);
+        break;
+    case kOutsideFolder:
+        ShowMessage(kMsgZrsOutsideFolder, PromptIcon::Stop, PromptButtons::Ok, m_problemLine, m_problem);
+        break;
+    case kTotalTooLarge:
+        ShowMessage(kMsgZrsTotalTooLarge, PromptIcon::Stop, PromptButtons::Ok, m_problemSize, kMaxTotalSize);
         break;
     default: ShowMessage(kMsgZrsFormat - 1 + r, PromptIcon::Stop, PromptButtons::Ok); break;
     }

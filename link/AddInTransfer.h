@@ -1,7 +1,8 @@
 #pragma once
 // An add-in for the device, described by a ZRS file: a title line, the add-in's document
-// file, then the data files to store on the device ("S1:" + name). ZRS files are made on
-// Windows, so names may use "\" and differ in case from the files on disk.
+// file, then the data files to store on the device ("S1:" + name). Every name is a plain file
+// name in the ZRS file's own folder: a package must not reach any other file on this
+// computer. ZRS files are made on Windows, so a name may differ in case from the file on disk.
 //
 // ZRS file:
 //     ZRS,P,"Title"
@@ -29,6 +30,9 @@ enum AddInMessage : int {
     kMsgAddInTooLarge = 2567,
     kMsgZrsOpen = 2568,
     kMsgAddInNameTooLong = 2569,  // '%s': the name as written
+    kMsgZrsNotPlainName = 9240,   // %d: line, '%s': the name as written
+    kMsgZrsTotalTooLarge = 9241,  // %d: the add-in's bytes, %d: the limit
+    kMsgZrsOutsideFolder = 9242,  // %d: line, '%s': the name as written
     kMsgAddInConfirm = 3092,
     kMsgAddInNote = 9025,         // the overview window's note
     kMsgAddInStepBase = 1104,     // step k shows 1104 + k
@@ -44,6 +48,9 @@ public:
         kMissingFile = 2,   // 2561
         kNoMemory = 3,      // 2562
         kNameTooLong = 10,  // 2569: a data file's name does not fit the device's command
+        kNotPlainName = 11, // 9240: a name with a folder part, "..", a drive or absolute
+        kTotalTooLarge = 12,  // 9241: all files together exceed kMaxTotalSize
+        kOutsideFolder = 13,  // 9242: a plain name whose file (a link) lies elsewhere
     };
 
     // The first file must be strictly smaller than this; more room when the device has
@@ -55,12 +62,19 @@ public:
     }
     // Longest name (code page 932 bytes) a device command can carry with its "S1:" prefix.
     static constexpr int kMaxNameBytes = 25;
+    // The most an add-in (all its files together) may hold: 2 MiB. No PI-series model has
+    // more memory than that, and it is what the progress bar can count (65,535 steps of 32
+    // bytes). The device tells only whether its extension is there (S7:NIFADR.BOX, which
+    // lifts the first file's limit); it says nothing of the files after the first, so a sum
+    // no model could hold is refused before the link opens, not after half an hour on it.
+    static constexpr std::int64_t kMaxTotalSize = 2 * 1024 * 1024;
 
     CAddInTransfer() = default;
 
     // Reads the ZRS file; shows nothing. On failure the transfer holds nothing usable.
     int LoadZrs(const QString& path);
-    // LoadZrs, and on failure its message (2568, 2560, 2561, 2562 or 2569) then 2563.
+    // LoadZrs, and on failure its message (2568, 2560, 2561, 2562, 2569, 9240, 9241 or 9242)
+    // then 2563.
     bool Load(const QString& path);
 
     // The add-in's document as code page 932 text for the overview window, every line ending
@@ -78,12 +92,19 @@ public:
     const QString& FilePath(int index) const { return m_paths.at(static_cast<std::size_t>(index)); }
     std::int64_t TotalSize() const { return m_totalSize; }
     std::int64_t FirstFileSize() const { return m_firstFileSize; }
-    // After kNameTooLong or kMissingFile: the line concerned, code page 932.
+    // After kNameTooLong, kMissingFile, kNotPlainName or kOutsideFolder: the name concerned
+    // (code page 932) and its line in the ZRS file (from 1).
     const std::string& ProblemName() const { return m_problem; }
+    int ProblemLine() const { return m_problemLine; }
+    // After kTotalTooLarge: the bytes of all files together.
+    std::int64_t ProblemSize() const { return m_problemSize; }
 
-    // Resolves a name of a ZRS file (code page 932, "\" or "/" between folders) against
-    // `directory`: the exact path when it exists, else each part matched case-insensitively.
-    // Empty when no such regular file exists.
+    // True for a plain file name (code page 932): no "/" or "\", no "..", no drive or other
+    // ":", no control character, not empty.
+    static bool IsPlainName(const std::string& name);
+    // Finds a plain name of a ZRS file in `directory`: the exact file when it exists, else the
+    // one whose name differs only in case. Empty when there is no such regular file or the
+    // name is not plain.
     static QString ResolveName(const QString& directory, const std::string& name);
 
 private:
@@ -98,6 +119,8 @@ private:
     std::int64_t m_totalSize = 0;
     std::int64_t m_firstFileSize = 0;
     std::string m_problem;
+    int m_problemLine = 0;
+    std::int64_t m_problemSize = 0;
 };
 
 } // namespace tessera
