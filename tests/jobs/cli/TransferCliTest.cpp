@@ -195,6 +195,39 @@ TEST_F(TransferCliTest, AddInInstallsTheFiles) {
     EXPECT_EQ(ReadFile(Path(QStringLiteral("device/S1/APP.EXE"))), QByteArray(700, 'a'));
 }
 
+// The device takes the last of twelve frames as damaged and leaves a stray ACK behind its
+// NAK; the add-in still arrives whole.
+TEST_F(TransferCliTest, AddInArrivesWholePastAStaleAck) {
+    QByteArray app(3000, '\0');
+    for (int i = 0; i < app.size(); ++i)
+        app[i] = static_cast<char>((i * 7 + 3) & 0xFF);
+    WriteFile(QStringLiteral("README.TXT"), "x\n");
+    WriteFile(QStringLiteral("APP.EXE"), app);
+    WriteFile(QStringLiteral("ADDIN.ZRS"), "ZRS,P,\"Demo\"\r\nREADME.TXT\r\nAPP.EXE\r\n");
+    StartSim({QStringLiteral("--pclink"), Path(QStringLiteral("device")), QStringLiteral("--stale-ack"),
+              QStringLiteral("11")});
+    const CliRun r = Cli(QStringList{QStringLiteral("addin"), Path(QStringLiteral("ADDIN.ZRS")), QStringLiteral("--model"),
+                                  QStringLiteral("PI-6000")} + Link());
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(SimExit(), 0);
+    EXPECT_EQ(ReadFile(Path(QStringLiteral("device/S1/APP.EXE"))), app);
+}
+
+// A document line that leaves the package is refused before the document is shown.
+TEST_F(TransferCliTest, AddInNamingAFileOutsideShowsNothing) {
+    WriteFile(QStringLiteral("SECRET.TXT"), "not for the add-in\n");
+    QDir().mkpath(Path(QStringLiteral("pkg")));
+    WriteFile(QStringLiteral("pkg/APP.EXE"), "x");
+    WriteFile(QStringLiteral("pkg/ADDIN.ZRS"), "ZRS,P,\"Demo\"\r\n../SECRET.TXT\r\nAPP.EXE\r\n");
+    const CliRun r = Cli(QStringList{QStringLiteral("addin"), Path(QStringLiteral("pkg/ADDIN.ZRS")), QStringLiteral("--model"),
+                                  QStringLiteral("PI-6000")} + Link());
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("9240")) && r.err.contains(QStringLiteral("2563"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("../SECRET.TXT"))) << r.err.toStdString();
+    EXPECT_FALSE(r.out.contains(QStringLiteral("not for the add-in")));
+    EXPECT_FALSE(r.err.contains(QStringLiteral("3092")));
+}
+
 TEST_F(TransferCliTest, AddInDeclinedOrBrokenStartsNothing) {
     WriteFile(QStringLiteral("README.TXT"), "x");
     WriteFile(QStringLiteral("ADDIN.ZRS"), "ZRS,P,\"Demo\"\r\nREADME.TXT\r\nNONE.EXE\r\n");
