@@ -53,6 +53,7 @@ void CAddInTransfer::Clear() {
     m_title.clear();
     m_names.clear();
     m_paths.clear();
+    m_sizes.clear();
     m_totalSize = 0;
     m_firstFileSize = 0;
 }
@@ -87,6 +88,19 @@ QString CAddInTransfer::ResolveName(const QString& directory, const std::string&
             return dir.filePath(e);
     }
     return {};
+}
+
+bool CAddInTransfer::InFolder(const QString& path) const {
+    const QFileInfo real(QFileInfo(path).canonicalFilePath());
+    return !m_folder.isEmpty() && real.isFile() && real.absolutePath() == m_folder;
+}
+
+int CAddInTransfer::ChangedFile() const {
+    for (std::size_t i = 0; i < m_paths.size(); ++i) {
+        if (!InFolder(m_paths[i]) || QFileInfo(m_paths[i]).size() != m_sizes[i])
+            return static_cast<int>(i);
+    }
+    return -1;
 }
 
 int CAddInTransfer::LoadZrs(const QString& path) {
@@ -131,7 +145,7 @@ int CAddInTransfer::LoadInner(const QString& path) {
         return kBadFormat;
 
     // The folder as the disk knows it, so a link leading out of it is seen for what it is.
-    const QString folder = QFileInfo(m_directory).canonicalFilePath();
+    m_folder = QFileInfo(m_directory).canonicalFilePath();
     // The file named on line `index` + 1, refused unless it is a plain name of a file that
     // really lies in the ZRS folder; nothing outside is opened or even looked for.
     const auto locate = [&](std::size_t index, QString& found) -> int {
@@ -143,7 +157,7 @@ int CAddInTransfer::LoadInner(const QString& path) {
         found = ResolveName(m_directory, name);
         if (found.isEmpty())
             return kMissingFile;
-        if (QFileInfo(QFileInfo(found).canonicalFilePath()).absolutePath() != folder)
+        if (!InFolder(found))
             return kOutsideFolder;
         return kLoaded;
     };
@@ -170,6 +184,7 @@ int CAddInTransfer::LoadInner(const QString& path) {
         m_totalSize += size;
         m_names.push_back(name);
         m_paths.push_back(filePath);
+        m_sizes.push_back(size);
     }
     m_problem.clear();
     m_problemLine = 0;
@@ -207,7 +222,7 @@ bool CAddInTransfer::Load(const QString& path) {
 bool CAddInTransfer::ReadDocument(std::string& text) const {
     text.clear();
     QFile file(m_documentPath);
-    if (m_documentPath.isEmpty() || !file.open(QIODevice::ReadOnly))
+    if (m_documentPath.isEmpty() || !InFolder(m_documentPath) || !file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray bytes = file.readAll();
     const bool ok = file.error() == QFileDevice::NoError;
@@ -229,6 +244,18 @@ void RunAddInJob(AddInJob& job, JobObserver& observer) {
     if (!job.transfer || job.transfer->FileCount() == 0)
         return;
     CAddInTransfer& t = *job.transfer;
+    const auto closeWindow = [&] {
+        if (!job.DialogGone()) {
+            job.MarkDialogClosed();
+            observer.JobCloseRequest(JobKind::AddIn);
+        }
+    };
+    // The files are sent as they were checked, or not at all.
+    if (const int changed = t.ChangedFile(); changed >= 0) {
+        closeWindow();
+        ShowMessage(kMsgAddInFileChanged, PromptIcon::Stop, PromptButtons::Ok, t.DeviceName(changed));
+        return;
+    }
 
     PortOptions o;
     o.timing = job.link.timing;
@@ -243,12 +270,6 @@ void RunAddInJob(AddInJob& job, JobObserver& observer) {
         ShowMessage(kMsgJobNoMemory, PromptIcon::Stop, PromptButtons::Ok);
         return;
     }
-    const auto closeWindow = [&] {
-        if (!job.DialogGone()) {
-            job.MarkDialogClosed();
-            observer.JobCloseRequest(JobKind::AddIn);
-        }
-    };
     if (!port->Open(job.link.portName, job.link.bitsPerSecond)) {
         closeWindow();
         port.reset();
@@ -310,7 +331,7 @@ void RunAddInJob(AddInJob& job, JobObserver& observer) {
                     return false;
                 observer.JobProgress(JobKind::AddIn, total);
                 return true;
-            });
+            }, t.FileSize(i));
             if (!sent)
                 return job.DialogGone() ? kJobCancelled : kJobFailed;
         }

@@ -33,6 +33,7 @@ enum AddInMessage : int {
     kMsgZrsNotPlainName = 9240,   // %d: line, '%s': the name as written
     kMsgZrsTotalTooLarge = 9241,  // %d: the add-in's bytes, %d: the limit
     kMsgZrsOutsideFolder = 9242,  // %d: line, '%s': the name as written
+    kMsgAddInFileChanged = 9243,  // '%s': the name as written
     kMsgAddInConfirm = 3092,
     kMsgAddInNote = 9025,         // the overview window's note
     kMsgAddInStepBase = 1104,     // step k shows 1104 + k
@@ -90,6 +91,11 @@ public:
     const std::string& DeviceName(int index) const { return m_names.at(static_cast<std::size_t>(index)); }
     // The file on this computer.
     const QString& FilePath(int index) const { return m_paths.at(static_cast<std::size_t>(index)); }
+    // Its size when the ZRS file was read.
+    std::int64_t FileSize(int index) const { return m_sizes.at(static_cast<std::size_t>(index)); }
+    // The first file that is no longer what was checked (replaced by a link out of the folder,
+    // removed, or of another size), or -1. The user may take a while over the overview.
+    int ChangedFile() const;
     std::int64_t TotalSize() const { return m_totalSize; }
     std::int64_t FirstFileSize() const { return m_firstFileSize; }
     // After kNameTooLong, kMissingFile, kNotPlainName or kOutsideFolder: the name concerned
@@ -110,12 +116,16 @@ public:
 private:
     int LoadInner(const QString& path);
     void Clear();
+    // True when `path` is a regular file whose real place is the ZRS folder itself.
+    bool InFolder(const QString& path) const;
 
     QString m_directory;
     QString m_documentPath;
     std::string m_title;
     std::vector<std::string> m_names;
     std::vector<QString> m_paths;
+    std::vector<std::int64_t> m_sizes;
+    QString m_folder;  // the ZRS folder as the disk knows it (links resolved)
     std::int64_t m_totalSize = 0;
     std::int64_t m_firstFileSize = 0;
     std::string m_problem;

@@ -211,18 +211,24 @@ bool CPcLink::AnnounceFile(const std::string& name) {
     return SendWithAck(CommandFrame(rfd), kTransactionAttempts);
 }
 
-bool CPcLink::SendFileData(const QString& path, const PcLinkProgress& progress) {
+bool CPcLink::SendFileData(const QString& path, const PcLinkProgress& progress,
+                           std::int64_t expectedSize) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
     std::uint8_t block = 2;
     char data[kMaxDataPerFrame];
+    std::int64_t sent = 0;
     for (;;) {
         const qint64 n = file.read(data, kMaxDataPerFrame);
         if (n < 0)
             return false;
         if (n == 0)
             break;
+        // The file grew since it was checked: what it holds now was never confirmed.
+        if (expectedSize >= 0 && sent + n > expectedSize)
+            return false;
+        sent += n;
         std::string payload = "RFD";
         payload.append(data, static_cast<size_t>(n));
         if (!SendWithAck(BuildLinkFrame(block, payload), kTransactionAttempts))
@@ -233,6 +239,9 @@ bool CPcLink::SendFileData(const QString& path, const PcLinkProgress& progress) 
         block = static_cast<std::uint8_t>(block + 1);  // wraps from 255 to 0
     }
     file.close();
+    // A file that shrank must not be completed on the device as if whole.
+    if (expectedSize >= 0 && sent != expectedSize)
+        return false;
     PacedPause();
     if (!Turnaround())
         return false;

@@ -55,7 +55,10 @@ public:
     bool AnnounceFile(const std::string& name);
     // Sends the contents of `path` in data frames, then hands the turn over and expects the
     // device's "AEX". `progress` returning false ends it (false; the caller tells cancel).
-    bool SendFileData(const QString& path, const PcLinkProgress& progress = {});
+    // With `expectedSize` (>= 0) a file of any other length fails before the device is told
+    // the file is complete, and no byte beyond that size is sent.
+    bool SendFileData(const QString& path, const PcLinkProgress& progress = {},
+                      std::int64_t expectedSize = -1);
     bool EndPcLink();
 
     // Bytes of file data sent by this conversation, across files.

@@ -297,6 +297,7 @@ protected:
     sim::SimConfig Device() const { return SimDeviceConfig(GetParam(), SimRole::PcLink); }
 
     ZrsFolder m_dir;
+    QTemporaryDir m_outside;
 };
 
 TEST_P(AddInJobTest, InstallsTwoFiles) {
@@ -463,6 +464,42 @@ TEST_P(AddInJobTest, AStaleAckDoesNotPassForTheResentFrame) {
     EXPECT_EQ(job->result, kJobCompleted);
     EXPECT_EQ(run.message, kMsgSendDone);
     EXPECT_TRUE(r.completed) << r.error;
+}
+
+// A file swapped after the package was checked (for a link out of the folder, or for other
+// contents) is not sent: the line is not even opened.
+TEST_P(AddInJobTest, FilesChangedAfterTheCheckAreNotSent) {
+    const QString outside = m_outside.filePath(QStringLiteral("secret"));
+    {
+        QFile f(outside);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("0123456789");
+    }
+    for (const bool link : {true, false}) {
+        QFile::remove(m_dir.Path(QStringLiteral("APP.DAT")));  // the link of the last round
+        sim::SimThread device(Device());
+        ASSERT_TRUE(device.Ok());
+        auto job = MakeJob(device, {{"APP.EXE", "abcdefghij"}, {"APP.DAT", "0123456789"}});
+        const QString dat = job->transfer->FilePath(1);
+        ASSERT_TRUE(QFile::remove(dat));
+        if (link) {
+            ASSERT_TRUE(QFile::link(outside, dat));  // the same size as before
+        } else {
+            QFile f(dat);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("more data");
+        }
+        ScriptedPrompter prompter;
+        prompter.Expect(kMsgAddInFileChanged).Expect(kMsgSendFailed);
+        RecordingObserver observer;
+        const JobRun run = RunJobToEnd(job, observer);
+        device.Stop();
+        const sim::SimResult r = device.Join();
+        EXPECT_EQ(job->result, kJobFailed);
+        EXPECT_NE(prompter.Messages().front().Utf8().find("'APP.DAT'"), std::string::npos);
+        EXPECT_EQ(r.stats.bytesIn, 0) << link;
+        EXPECT_TRUE(r.stored.empty());
+    }
 }
 
 TEST_P(AddInJobTest, PortThatCannotBeOpened) {

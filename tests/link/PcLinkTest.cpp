@@ -280,6 +280,26 @@ TEST_P(PcLinkBoth, FileDataGoesInNumberedFramesThatWrap) {
     }
 }
 
+// A file whose length is not the one checked is never completed on the device: no byte
+// beyond the checked size goes out, and the turn is not handed over.
+TEST(PcLinkCable, FileOfAnotherSizeThanExpectedFails) {
+    QTemporaryDir dir;
+    const QString path = QString::fromStdString(WriteFile(dir, "a", Pattern(600)));
+    const struct {
+        std::int64_t expected;
+        bool ok;
+        size_t sentAtMost;
+    } cases[] = {{600, true, 600}, {-1, true, 600}, {500, false, 500}, {700, false, 600}};
+    for (const auto& c : cases) {
+        Rig rig(Carrier::Cable);
+        rig.device->last = "DATA";
+        EXPECT_EQ(rig.link->SendFileData(path, {}, c.expected), c.ok) << c.expected;
+        EXPECT_LE(rig.device->fileData.size(), c.sentAtMost) << c.expected;
+        EXPECT_EQ(std::count(rig.pcMessages.begin(), rig.pcMessages.end(), Bytes({EOT})), c.ok ? 1 : 0)
+            << c.expected;
+    }
+}
+
 TEST(PcLinkCable, RunningTotalSpansFilesAndCancelStopsAfterTheBlock) {
     QTemporaryDir dir;
     Rig rig(Carrier::Cable);
