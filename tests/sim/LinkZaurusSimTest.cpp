@@ -61,6 +61,8 @@ TEST(SimProgram, RefusesBadCommandLines) {
         {"--link", "/tmp/x", "--receive", "a", "--colour"},
         {"--link", "/tmp/x", "--auto", "a", "--send", "b"},    // auto is an exchange too
         {"--link", "/tmp/x", "--auto"},                         // auto without its file
+        {"--link", "/tmp/x", "--pclink", "d", "--stale-ack", "-1"},
+        {"--link", "/tmp/x", "--pclink", "d", "--stale-ack"},
     };
     for (const auto& args : bad) {
         ZaurusSim sim(args);
