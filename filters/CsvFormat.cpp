@@ -113,7 +113,7 @@ std::string HumanTime(const CDataRecord& record, int index) {
     const DateTimeValue& v = field->Value();
     const bool year = (v.flags & DateTimeValue::kYear) != 0;
     const bool hour = (v.flags & DateTimeValue::kHour) != 0, minute = (v.flags & DateTimeValue::kMinute) != 0;
-    if (hour != minute || (v.flags & DateTimeValue::kMonth) == 0 || (v.flags & DateTimeValue::kDay) == 0)
+    if ((v.flags & DateTimeValue::kMonth) == 0 || (v.flags & DateTimeValue::kDay) == 0)
         return CellText(record, index);
     std::string out;
     if (year) {
@@ -123,11 +123,15 @@ std::string HumanTime(const CDataRecord& record, int index) {
     out += TwoDigits(v.month);
     out += '/';
     out += TwoDigits(v.day);
-    if (hour) {
+    if (hour || minute) {
+        // The device allows an hour without minutes (and the other way round): the
+        // missing part stays empty, "10:".
         out += ' ';
-        out += TwoDigits(v.hour);
+        if (hour)
+            out += TwoDigits(v.hour);
         out += ':';
-        out += TwoDigits(v.minute);
+        if (minute)
+            out += TwoDigits(v.minute);
     }
     return out;
 }
@@ -232,10 +236,16 @@ bool TimeExchange(std::string cell, std::string& out) {
         return false;
     if (!time.empty()) {
         const std::vector<std::string> t = SplitAny(time, ":");
-        if (t.size() < 2 || t.size() > 3 || !AllDigits(t[0]) || !AllDigits(t[1]) || t[0].size() > 2 ||
-            t[1].size() > 2)
+        if (t.size() < 2 || t.size() > 3 || t[0].size() > 2 || t[1].size() > 2 || (t[0].empty() && t[1].empty()))
             return false;
-        out += TwoDigits(std::stoi(t[0])) + TwoDigits(std::stoi(t[1]));
+        for (int k = 0; k < 2; ++k) {
+            if (t[static_cast<std::size_t>(k)].empty())
+                out += "  ";
+            else if (AllDigits(t[static_cast<std::size_t>(k)]))
+                out += TwoDigits(std::stoi(t[static_cast<std::size_t>(k)]));
+            else
+                return false;
+        }
     }
     out.append(14 - out.size(), ' ');
     return true;
@@ -351,11 +361,15 @@ bool ExportCsv(const CRecordSet& set, std::string& out, Failure&) {
     out += "\r\n";
     for (int r = 0; r < set.RecordCount(); ++r) {
         const CDataRecord* record = set.RecordAt(r);
+        std::string row;
         for (int i = 0; i < n; ++i) {
             if (i > 0)
-                out += ',';
-            out += CsvQuote(CsvCell(*record, i));
+                row += ',';
+            row += CsvQuote(CsvCell(*record, i));
         }
+        if (row.find_first_not_of(',') == std::string::npos)
+            row.insert(0, "\"\""); // not a row of bare commas, which the import skips
+        out += row;
         out += "\r\n";
     }
     return true;
@@ -459,15 +473,15 @@ bool ImportCsv(std::string_view in, CRecordSet& set, Failure& failure) {
     RecordList records;
     int recordNo = 0;
     while (pos < in.size()) {
+        const std::size_t rowStart = pos;
         if (!ReadCsvRow(in, pos, cells, failure)) {
             failure.message = "row " + std::to_string(recordNo + 1) + ": " + failure.message;
             return false;
         }
-        bool blank = true;
-        for (const std::string& c : cells)
-            blank &= c.empty();
-        if (blank)
-            continue; // a blank line or a row of bare commas
+        // A blank line or a row of bare commas is padding; a record whose values are all
+        // empty is written with a quoted empty cell and is kept.
+        if (in.substr(rowStart, pos - rowStart).find_first_not_of(",\r\n") == std::string_view::npos)
+            continue;
         ++recordNo;
         for (std::size_t i = header.size(); i < cells.size(); ++i)
             if (!cells[i].empty()) {

@@ -75,6 +75,8 @@ std::string Bday(const CRecordSet& set, const CDataRecord& record, bool& fits, b
 const std::set<std::string> kMapped = {"SCRT", "NAME", "NAPR", "TEL1", "FAX1", "OFCE",
                                        "SCTN", "PSTN", "ZIPC", "ADR1", "BRTH", "RMRK"};
 
+bool Blank(const std::string& s) { return s.find_first_not_of(" \t\r\n") == std::string::npos; }
+
 void Prop(std::string& out, const std::string& nameAndParams, const std::string& value) {
     AppendFolded(out, nameAndParams + ":" + value);
 }
@@ -95,16 +97,20 @@ bool ExportVCard(const CRecordSet& set, std::string& out, Failure&) {
         std::string family, given;
         SplitName(name, family, given);
         Prop(out, "N", EscapeText(family) + ";" + EscapeText(given) + ";;;");
-        if (name.empty()) {
-            // FN may not be empty for strict readers; say what stands in for the name.
+        if (Blank(name)) {
+            // FN may not be blank for strict readers; say what stands in for the name, and
+            // keep the name as it was for the way back.
             std::string stand;
             for (const char* tag : {"NAPR", "OFCE", "TEL1", "FAX1"})
-                if (stand.empty())
+                if (Blank(stand))
                     stand = NormalizeBreaks(Cell(set, rec, tag), " ");
-            if (stand.empty())
+            if (Blank(stand))
                 stand = "-";
             Prop(out, "FN", EscapeText(stand));
-            Prop(out, "X-TESSERA-NONAME", "1");
+            if (name.empty())
+                Prop(out, "X-TESSERA-NONAME", "1");
+            else
+                Prop(out, "X-TESSERA-NAME", EscapeText(name));
             RunNotes().Record(r + 1, NoteText(kNoteNoName, {stand}));
         } else {
             Prop(out, "FN", EscapeText(name));
@@ -247,8 +253,7 @@ void KeepInMemo(Card& card, const ContentLine& line, const std::string& text) {
 
 // A tel: URI as the number it carries ("tel:+81-3-1234-5678;ext=12").
 std::string TelNumber(const ContentLine& line, std::string text) {
-    const bool uri = ToUpperAscii(line.Param("VALUE")) == "URI" || ToUpperAscii(text.substr(0, 4)) == "TEL:";
-    if (!uri || ToUpperAscii(text.substr(0, 4)) != "TEL:")
+    if (ToUpperAscii(line.Param("VALUE")) != "URI" || ToUpperAscii(text.substr(0, 4)) != "TEL:")
         return text;
     text = text.substr(4);
     std::string ext;
@@ -354,8 +359,13 @@ bool ImportVCard(std::string_view in, CRecordSet& set, Failure& failure) {
                 if (static_cast<std::size_t>(i) < p.size())
                     order.push_back(p[static_cast<std::size_t>(i)]);
             card->n = JoinNonEmpty(order, " ");
-            if (const auto it = line.params.find("SORT-AS"); it != line.params.end())
-                card->readings.emplace(2, JoinNonEmpty(it->second, " "));
+            if (const auto it = line.params.find("SORT-AS"); it != line.params.end()) {
+                std::vector<std::string> parts; // family, given: each may be quoted with its comma
+                for (const std::string& v : it->second)
+                    for (const std::string& part : SplitStructured(v, ','))
+                        parts.push_back(part);
+                card->readings.emplace(2, JoinNonEmpty(parts, " "));
+            }
         } else if (name == "SORT-STRING") {
             card->readings.emplace(1, text);
         } else if (name == "X-PHONETIC-LAST-NAME") {
@@ -376,7 +386,9 @@ bool ImportVCard(std::string_view in, CRecordSet& set, Failure& failure) {
                 KeepInMemo(*card, line, number);
             }
         } else if (name == "ORG") {
-            const std::vector<std::string> p = SplitStructured(value, ';');
+            std::vector<std::string> p = SplitStructured(value, ';');
+            while (!p.empty() && p.back().empty())
+                p.pop_back(); // "ORG:Company;Unit;" as address books write it
             const bool first = card->values.count("OFCE") == 0 && card->values.count("SCTN") == 0;
             if (first && p.size() <= 2) {
                 if (!p.empty() && !p[0].empty())
