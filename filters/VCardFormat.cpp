@@ -117,8 +117,15 @@ bool ExportVCard(const CRecordSet& set, std::string& out, Failure&) {
         }
         if (cards)
             Prop(out, "X-TESSERA-KIND", "2");
-        if (const std::string s = Cell(set, rec, "NAPR"); !s.empty())
+        if (const std::string s = Cell(set, rec, "NAPR"); !s.empty()) {
             Prop(out, "SORT-STRING", EscapeText(s));
+            // Phone address books show these as the reading; import prefers SORT-STRING.
+            std::string last, first;
+            SplitName(s, last, first);
+            Prop(out, "X-PHONETIC-LAST-NAME", EscapeText(last));
+            if (!first.empty())
+                Prop(out, "X-PHONETIC-FIRST-NAME", EscapeText(first));
+        }
         if (const std::string s = Cell(set, rec, "TEL1"); !s.empty())
             Prop(out, "TEL;TYPE=VOICE", EscapeText(s));
         if (const std::string s = Cell(set, rec, "FAX1"); !s.empty())
@@ -167,6 +174,7 @@ struct Card {
     std::map<std::string, std::string> labels; // group -> X-ABLabel
     bool needsCards = false;
     bool noName = false;
+    bool v21 = false;
     int number = 0;
 };
 
@@ -276,6 +284,23 @@ std::string TelNumber(const ContentLine& line, std::string text) {
     return ext.empty() ? out : out + " ext. " + ext;
 }
 
+// vCard 2.1 has no backslash escapes but "\;" inside a structured value: a "\n" there is
+// text (a Windows path), not a line break.
+std::vector<std::string> Split21(std::string_view value) {
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\' && i + 1 < value.size() && value[i + 1] == ';') {
+            parts.back() += ';';
+            ++i;
+        } else if (value[i] == ';') {
+            parts.emplace_back();
+        } else {
+            parts.back() += value[i];
+        }
+    }
+    return parts;
+}
+
 std::string LineNo(const ContentLine& line) { return "line " + std::to_string(line.lineNo) + ": "; }
 
 } // namespace
@@ -343,7 +368,21 @@ bool ImportVCard(std::string_view in, CRecordSet& set, Failure& failure) {
                 value = ToUtf8(raw); // undeclared 8-bit text from a Japanese phone
             }
         }
-        const std::string text = UnescapeText(value);
+        if (name == "VERSION")
+            card->v21 = value == "2.1";
+        const bool v21 = card->v21;
+        auto split = [v21](const std::string& v) { return v21 ? Split21(v) : SplitStructured(v, ';'); };
+        std::string text;
+        if (v21) {
+            const std::vector<std::string> parts = Split21(value);
+            for (std::size_t k = 0; k < parts.size(); ++k) {
+                if (k > 0)
+                    text += ';';
+                text += parts[k];
+            }
+        } else {
+            text = UnescapeText(value);
+        }
 
         if (name == "VERSION" || name == "PRODID" || name == "UID" || name == "REV" || name == "X-ABLABEL") {
             // about the file, not the person (labels went into the lines they name)
@@ -353,7 +392,7 @@ bool ImportVCard(std::string_view in, CRecordSet& set, Failure& failure) {
             else
                 KeepInMemo(*card, line, text);
         } else if (name == "N") {
-            const std::vector<std::string> p = SplitStructured(value, ';');
+            const std::vector<std::string> p = split(value);
             std::vector<std::string> order;
             for (int i : {3, 0, 1, 2, 4})
                 if (static_cast<std::size_t>(i) < p.size())
@@ -373,7 +412,7 @@ bool ImportVCard(std::string_view in, CRecordSet& set, Failure& failure) {
         } else if (name == "X-PHONETIC-FIRST-NAME") {
             card->readings[3] = JoinNonEmpty({card->readings[3], text}, " ");
         } else if (name == "SOUND" && line.HasType("X-IRMC-N")) {
-            const std::vector<std::string> p = SplitStructured(value, ';');
+            const std::vector<std::string> p = split(value);
             card->readings.emplace(4, JoinNonEmpty({p.size() > 0 ? p[0] : "", p.size() > 1 ? p[1] : ""}, " "));
         } else if (name == "TEL") {
             const std::string number = TelNumber(line, text);
@@ -386,7 +425,7 @@ bool ImportVCard(std::string_view in, CRecordSet& set, Failure& failure) {
                 KeepInMemo(*card, line, number);
             }
         } else if (name == "ORG") {
-            std::vector<std::string> p = SplitStructured(value, ';');
+            std::vector<std::string> p = split(value);
             while (!p.empty() && p.back().empty())
                 p.pop_back(); // "ORG:Company;Unit;" as address books write it
             const bool first = card->values.count("OFCE") == 0 && card->values.count("SCTN") == 0;
@@ -407,7 +446,7 @@ bool ImportVCard(std::string_view in, CRecordSet& set, Failure& failure) {
                 KeepInMemo(*card, line, text);
             }
         } else if (name == "ADR") {
-            std::vector<std::string> p = SplitStructured(value, ';');
+            std::vector<std::string> p = split(value);
             p.resize(7);
             // Japanese order: region, locality, street, then the rest.
             const std::string adr = JoinNonEmpty({p[4], p[3], p[2], p[1], p[0], p[6]}, " ");

@@ -161,6 +161,16 @@ TEST(VCardImport, APropertyWithoutAFieldIsKeptNotRefused) {
         ASSERT_EQ(set.RecordCount(), 1);
         EXPECT_NE(Value(set, 0, c.tag).find(c.value), std::string::npos) << Value(set, 0, c.tag);
     }
+    // vCard 2.1 knows no backslash escapes but "\;" in a structured value.
+    {
+        CRecordSet set;
+        Failure failure;
+        ASSERT_TRUE(ImportVCard("BEGIN:VCARD\r\nVERSION:2.1\r\nN:a\\;b;c\r\nNOTE:C:\\new\r\nEND:VCARD\r\n", set,
+                                failure))
+            << failure.message;
+        EXPECT_EQ(Value(set, 0, "NAME"), "a;b c");
+        EXPECT_EQ(Value(set, 0, "RMRK"), "MEM1:C:\\new\x1E\x0C");
+    }
     RunNotes().Clear();
     // What cannot be read at all still ends the run, saying where.
     for (const std::string bad : {"BEGIN:VCARD\r\nFN:A\r\n", "FN:A\r\n", "BEGIN:VCARD\r\nBEGIN:VCARD\r\n"}) {
