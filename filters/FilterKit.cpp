@@ -396,7 +396,7 @@ bool ParseExchangeUtf8(CDataRecord& record, int index, std::string_view utf8, in
     }
     return Fail(failure, kExitBadInput,
                 "record " + std::to_string(recordNo) + ", " + tag + ": the value '" +
-                    std::string(utf8) + "' is not valid");
+                    std::string(utf8) + "' is not valid (correct it in the file or leave it empty)");
 }
 
 std::string CellText(const CDataRecord& record, int index) {

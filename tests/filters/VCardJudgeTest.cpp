@@ -1,7 +1,8 @@
 // The bundled programs end to end on random record sets (through the host's text form,
 // so circled numbers travel as the device codes the host writes), and a judge nobody on
 // this project wrote: every vCard tsr-vcard exports, of every sample and a random set, is
-// read strictly by Debian's python3-vobject and must carry UID, FN, VERSION and real dates.
+// read strictly by Debian's python3-vobject and must carry UID, FN, VERSION and real dates,
+// and a Radicale CardDAV server started for the test takes every card.
 
 #include <QDir>
 #include <QProcess>
@@ -106,6 +107,14 @@ TEST(StrictVCardJudge, EveryExportedCardPasses) {
     const Outcome judged = Judge(files);
     EXPECT_EQ(judged.code, 0) << judged.out << judged.err;
     EXPECT_NE(judged.out.find(" 0 faults"), std::string::npos) << judged.out;
+
+    // A CardDAV server (Radicale) takes every card, too.
+    if (Start(QString::fromLatin1(kPython), {"-c", "import radicale"}).code == 0) {
+        const Outcome put = Start(QString::fromLatin1(kPython),
+                                  QStringList{QStringLiteral(TESSERA_SOURCE_DIR "/tests/judges/carddav_put.py")} + files);
+        EXPECT_EQ(put.code, 0) << put.out << put.err;
+        EXPECT_NE(put.out.find(" 0 refused"), std::string::npos) << put.out;
+    }
 
     // The judge itself refuses what servers refuse.
     QFile bad(dir.filePath(QStringLiteral("bad.vcf")));
