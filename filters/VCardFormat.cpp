@@ -142,9 +142,11 @@ bool ExportVCard(const CRecordSet& set, std::string& out, Failure&) {
         bool bdayFits = true, bdayMoved = false;
         if (const std::string b = Bday(set, rec, bdayFits, bdayMoved); !b.empty()) {
             Prop(out, "BDAY", b);
-            if (bdayMoved)
-                RunNotes().Record(r + 1, NoteText(kNoteNearestDate, {Cell(set, rec, "BRTH"), b,
-                                                                     std::string("X-TESSERA-BRTH")}));
+            if (bdayMoved) {
+                std::string shown; // the date as the table shows it, 1968/04/31
+                rec.FormatField(set.FindTag(MakeTag("BRTH")), shown, true);
+                RunNotes().Record(r + 1, NoteText(kNoteNearestDate, {ToUtf8(shown), b, std::string("X-TESSERA-BRTH")}));
+            }
         }
         if (const std::string s = Cell(set, rec, "RMRK"); !s.empty())
             Prop(out, "NOTE", EscapeText(s));
