@@ -22,6 +22,56 @@ bool ContentLine::HasType(std::string_view word) const {
     return false;
 }
 
+std::string ContentLine::Param(std::string_view name) const {
+    const auto it = params.find(std::string(name));
+    if (it == params.end() || it->second.empty())
+        return {};
+    return it->second.front();
+}
+
+std::string ContentLine::Encoding() const {
+    std::string e = ToUpperAscii(Param("ENCODING"));
+    if (e.empty()) {
+        if (params.count("QUOTED-PRINTABLE") != 0)
+            e = "QUOTED-PRINTABLE";
+        else if (params.count("BASE64") != 0)
+            e = "BASE64";
+    }
+    return e;
+}
+
+std::string DecodeQuotedPrintable(std::string_view value) {
+    auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        return -1;
+    };
+    std::string out;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] != '=') {
+            out += value[i];
+            continue;
+        }
+        if (i + 2 < value.size() && hex(value[i + 1]) >= 0 && hex(value[i + 2]) >= 0) {
+            out += static_cast<char>(hex(value[i + 1]) * 16 + hex(value[i + 2]));
+            i += 2;
+        } else if (i + 1 < value.size() && (value[i + 1] == '\r' || value[i + 1] == '\n')) {
+            ++i; // a soft break kept by the reader
+            if (value[i] == '\r' && i + 1 < value.size() && value[i + 1] == '\n')
+                ++i;
+        } else if (i + 1 >= value.size()) {
+            // a soft break at the very end
+        } else {
+            out += '=';
+        }
+    }
+    return out;
+}
+
 std::string EscapeText(std::string_view text) {
     std::string out;
     out.reserve(text.size());
@@ -97,6 +147,7 @@ bool ParseContentLines(std::string_view text, std::vector<ContentLine>& out, Fai
     std::vector<std::pair<std::string, int>> lines;
     std::size_t pos = 0;
     int lineNo = 0;
+    bool continueQp = false, inBase64 = false;
     while (pos < text.size()) {
         std::size_t end = text.find_first_of("\r\n", pos);
         if (end == std::string_view::npos)
@@ -108,10 +159,24 @@ bool ParseContentLines(std::string_view text, std::vector<ContentLine>& out, Fai
             ++pos;
         if (pos < text.size() && text[pos] == '\n')
             ++pos;
-        if (!line.empty() && (line[0] == ' ' || line[0] == '\t') && !lines.empty())
+        if (line.empty())
+            continue;
+        if (!lines.empty() && continueQp) {
+            // The previous quoted-printable value ended in a soft break.
+            std::string& prev = lines.back().first;
+            prev.pop_back();
+            prev.append(line);
+        } else if ((line[0] == ' ' || line[0] == '\t') && !lines.empty()) {
             lines.back().first.append(line.substr(1));
-        else if (!line.empty())
+        } else if (!lines.empty() && inBase64 && line.find(':') == std::string_view::npos) {
+            lines.back().first.append(line); // vCard 2.1 writes base64 lines unindented
+        } else {
             lines.emplace_back(std::string(line), lineNo);
+        }
+        const std::string& cur = lines.back().first;
+        const std::string head = ToUpperAscii(std::string_view(cur).substr(0, cur.find(':')));
+        continueQp = head.find("QUOTED-PRINTABLE") != std::string::npos && cur.back() == '=';
+        inBase64 = head.find("BASE64") != std::string::npos || head.find("ENCODING=B") != std::string::npos;
     }
 
     out.clear();
@@ -133,8 +198,10 @@ bool ParseContentLines(std::string_view text, std::vector<ContentLine>& out, Fai
             return bad("not a content line");
         cl.name = ToUpperAscii(line.substr(0, i));
         // A group prefix ("item1.TEL") does not change what the property is.
-        if (const std::size_t dot = cl.name.rfind('.'); dot != std::string::npos)
+        if (const std::size_t dot = cl.name.rfind('.'); dot != std::string::npos) {
+            cl.group = cl.name.substr(0, dot);
             cl.name = cl.name.substr(dot + 1);
+        }
         while (i < line.size() && line[i] == ';') {
             ++i;
             std::size_t j = i;

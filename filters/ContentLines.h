@@ -17,6 +17,12 @@ struct ContentLine {
     std::map<std::string, std::vector<std::string>> params; // names upper case
     std::string value; // still escaped
     int lineNo = 0;
+    std::string group; // "ITEM1" of "item1.EMAIL", upper case; empty without one
+
+    // The first value of parameter `name` (upper case); empty when it is missing or bare.
+    std::string Param(std::string_view name) const;
+    // The ENCODING in upper case, also vCard 2.1's bare QUOTED-PRINTABLE / BASE64 words.
+    std::string Encoding() const;
 
     // True when a parameter (or, vCard 2.1 style, a bare parameter word) holds `word`
     // without regard to case, e.g. HasType("FAX") for TYPE=fax or TYPE=WORK,FAX.
@@ -33,7 +39,11 @@ std::vector<std::string> SplitStructured(std::string_view value, char sep);
 // Appends "line" folded to lines of at most 75 octets, each ended with CR LF.
 void AppendFolded(std::string& out, std::string_view line);
 
-// Unfolds and splits a whole file. False with 11 for a line without a colon.
+// Decodes quoted-printable: "=XX" a byte, "=" at a line end a soft break.
+std::string DecodeQuotedPrintable(std::string_view value);
+
+// Unfolds and splits a whole file. A quoted-printable value that ends in "=" goes on on
+// the next line, and the bare lines of a vCard 2.1 BASE64 value belong to it. False with 11 for a line without a colon.
 bool ParseContentLines(std::string_view text, std::vector<ContentLine>& out, Failure& failure);
 
 std::string ToUpperAscii(std::string_view text);

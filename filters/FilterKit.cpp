@@ -8,9 +8,11 @@
 #include <iostream>
 #include <iterator>
 #include <fcntl.h>
+#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "model/CodeMap.h"
 #include "model/Prompter.h"
 #include "model/RecordKind.h"
 #include "model/TextForm.h"
@@ -134,10 +136,17 @@ bool ReadTextForm(std::string_view bytes, CRecordSet& set, Failure& failure) {
         text.push_back('\x1A');
     RefusingPrompter prompter;
     PrompterScope scope(&prompter);
+    // The host writes circled numbers as their device codes and reads every text through
+    // the always-on part of the character map; a filter must read the same characters.
+    static const CCodeMap map = [] {
+        CCodeMap m(nullptr);
+        m.LoadTables();
+        return m;
+    }();
     int errors = 0;
     bool ok = false;
     try {
-        ok = set.ReadText(text, nullptr, &errors);
+        ok = set.ReadText(text, map.IsLoaded() ? &map : nullptr, &errors);
     } catch (const CUserAbort&) {
         ok = false;
     }
@@ -174,16 +183,169 @@ std::unique_ptr<CRecordSet> OnKindTags(CRecordSet& from, int kind, Failure& fail
 
 std::string ToUtf8(std::string_view cp932) { return Cp932ToUtf8(cp932); }
 
+namespace {
+
+int g_replaced = 0;
+
+// Characters other programs write for a code page 932 character that has another code
+// point there (Unicode's JIS mapping against Windows' one, and a few look-alikes).
+char32_t FoldedTwin(char32_t c) {
+    switch (c) {
+    case 0x301C: return 0xFF5E; // 〜 -> ～
+    case 0x2212: return 0xFF0D; // − -> －
+    case 0x2016: return 0x2225; // ‖ -> ∥
+    case 0x00A2: return 0xFFE0; // ¢ -> ￠
+    case 0x00A3: return 0xFFE1; // £ -> ￡
+    case 0x00AC: return 0xFFE2; // ¬ -> ￢
+    case 0x2014: return 0x2015; // — -> ―
+    case 0x00A6: return 0xFFE4; // ¦ -> ￤
+    case 0x2225: return 0x2225;
+    default: return 0;
+    }
+}
+
+std::string Utf8Of(char32_t c) {
+    std::string out;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+// Length of the well-formed UTF-8 sequence at `i` (with its code point), 0 when malformed.
+std::size_t Utf8At(std::string_view s, std::size_t i, char32_t& c) {
+    const unsigned char b = static_cast<unsigned char>(s[i]);
+    std::size_t n = 0;
+    char32_t min = 0;
+    if (b < 0x80) {
+        c = b;
+        return 1;
+    }
+    if (b >= 0xC2 && b <= 0xDF)
+        n = 1, c = b & 0x1F, min = 0x80;
+    else if (b >= 0xE0 && b <= 0xEF)
+        n = 2, c = b & 0x0F, min = 0x800;
+    else if (b >= 0xF0 && b <= 0xF4)
+        n = 3, c = b & 0x07, min = 0x10000;
+    else
+        return 0;
+    if (i + n >= s.size())
+        return 0;
+    for (std::size_t k = 1; k <= n; ++k) {
+        const unsigned char t = static_cast<unsigned char>(s[i + k]);
+        if ((t & 0xC0) != 0x80)
+            return 0;
+        c = (c << 6) | (t & 0x3F);
+    }
+    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        return 0;
+    return n + 1;
+}
+
+} // namespace
+
 bool FromUtf8(std::string_view utf8, std::string& cp932, Failure& failure) {
     std::size_t bad = 0;
     if (Utf8ToCp932(utf8, cp932, &bad))
         return true;
-    std::size_t end = bad + 1;
-    while (end < utf8.size() && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80)
-        ++end;
-    return Fail(failure, kExitImport,
-                "the character '" + std::string(utf8.substr(bad, end - bad)) +
-                    "' has no code page 932 code");
+    // Slow path from the first character that needs help: convert piece by piece.
+    std::string out;
+    std::string piece;
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        std::size_t at = 0;
+        if (Utf8ToCp932(utf8.substr(pos), piece, &at)) {
+            out += piece;
+            break;
+        }
+        std::string head;
+        Utf8ToCp932(utf8.substr(pos, at), head);
+        out += head;
+        pos += at;
+        char32_t c = 0;
+        const std::size_t n = Utf8At(utf8, pos, c);
+        if (n == 0)
+            return Fail(failure, kExitBadInput,
+                        "byte " + std::to_string(pos) + " is not UTF-8 (save the file as UTF-8 or Shift_JIS)");
+        std::string twin;
+        if (const char32_t t = FoldedTwin(c); t != 0 && Utf8ToCp932(Utf8Of(t), twin)) {
+            out += twin;
+        } else {
+            out += "\x81\xAC"; // 〓
+            ++g_replaced;
+        }
+        pos += n;
+    }
+    cp932 = std::move(out);
+    return true;
+}
+
+int ReplacedCharacters() { return g_replaced; }
+
+bool IsUtf8(std::string_view bytes) {
+    std::size_t i = 0;
+    char32_t c = 0;
+    while (i < bytes.size()) {
+        const std::size_t n = Utf8At(bytes, i, c);
+        if (n == 0)
+            return false;
+        i += n;
+    }
+    return true;
+}
+
+bool CharsetToUtf8(std::string_view bytes, std::string_view charset, std::string& utf8) {
+    std::string name;
+    for (char ch : charset)
+        name += static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 'a' + 'A' : ch);
+    if (name.empty() || name == "UTF-8" || name == "UTF8" || name == "US-ASCII" || name == "ASCII") {
+        if (!IsUtf8(bytes))
+            return false;
+        utf8.assign(bytes);
+        return true;
+    }
+    if (name == "SHIFT_JIS" || name == "SHIFT-JIS" || name == "SJIS" || name == "CP932" ||
+        name == "WINDOWS-31J" || name == "MS_KANJI" || name == "X-SJIS" || name == "MS932") {
+        utf8 = ToUtf8(bytes);
+        return true;
+    }
+    iconv_t cd = ::iconv_open("UTF-8", name.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    std::string in(bytes);
+    std::string out(in.size() * 4 + 16, '\0');
+    char* src = in.data();
+    std::size_t srcLeft = in.size();
+    char* dst = out.data();
+    std::size_t dstLeft = out.size();
+    const std::size_t r = ::iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    ::iconv_close(cd);
+    if (r == static_cast<std::size_t>(-1) || srcLeft != 0)
+        return false;
+    out.resize(out.size() - dstLeft);
+    utf8 = std::move(out);
+    return true;
+}
+
+int DaysInMonth(int year, int month) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12)
+        return 31;
+    if (month == 2 && (year == 0 || (year % 4 == 0 && (year % 100 != 0 || year % 400 == 0))))
+        return 29;
+    return days[month - 1];
 }
 
 std::string NormalizeBreaks(std::string_view text, std::string_view to) {
@@ -220,10 +382,13 @@ std::string ExchangeUtf8(const CDataRecord& record, int index) {
 bool ParseExchangeUtf8(CDataRecord& record, int index, std::string_view utf8, int recordNo,
                        const std::string& tag, Failure& failure) {
     std::string bytes;
+    const int replacedBefore = ReplacedCharacters();
     if (!FromUtf8(NormalizeBreaks(utf8, "\x1F"), bytes, failure)) {
         failure.message = "record " + std::to_string(recordNo) + ", " + tag + ": " + failure.message;
         return false;
     }
+    if (const int n = ReplacedCharacters() - replacedBefore; n > 0)
+        RunNotes().Record(recordNo, NoteText(kNoteReplaced, {tag, n}));
     try {
         if (record.ParseField(index, bytes, false))
             return true;
@@ -231,7 +396,7 @@ bool ParseExchangeUtf8(CDataRecord& record, int index, std::string_view utf8, in
     }
     return Fail(failure, kExitBadInput,
                 "record " + std::to_string(recordNo) + ", " + tag + ": the value '" +
-                    std::string(utf8) + "' is not valid");
+                    std::string(utf8) + "' is not valid (correct it in the file or leave it empty)");
 }
 
 std::string CellText(const CDataRecord& record, int index) {
@@ -277,10 +442,13 @@ bool ParseCellText(CDataRecord& record, int index, std::string_view utf8, int re
         break;
     case FieldClass::SubText: {
         std::string bytes;
+        const int replacedBefore = ReplacedCharacters();
         if (!FromUtf8(NormalizeBreaks(text, "\r\n"), bytes, failure)) {
             failure.message = "record " + std::to_string(recordNo) + ", " + tag + ": " + failure.message;
             return false;
         }
+        if (const int n = ReplacedCharacters() - replacedBefore; n > 0)
+            RunNotes().Record(recordNo, NoteText(kNoteReplaced, {tag, n}));
         if (!field->SetValue(bytes))
             return Fail(failure, kExitBadInput, "record " + std::to_string(recordNo) + ", " + tag +
                                                     ": the value is not valid");
@@ -363,7 +531,7 @@ int RunImport(const FormatOps& ops, const FilterArgs& args) {
         return Report(ops, {kExitNoInput, "cannot read " + args.path});
     // A file in another encoding (a spreadsheet's Shift_JIS, say) is a format fault, not a
     // character the records lack.
-    if (const std::size_t bad = FirstBadUtf8(bytes); bad != std::string_view::npos)
+    if (const std::size_t bad = FirstBadUtf8(bytes); !ops.decodesBytes && bad != std::string_view::npos)
         return Report(ops, {kExitBadInput, "the file is not UTF-8 text (byte " + std::to_string(bad) + ")"});
     CRecordSet set;
     RefusingPrompter prompter;
@@ -437,8 +605,10 @@ std::string ContentUid(const CDataRecord& record, int kind, std::map<std::string
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
     const int n = ++seen[hex];
     std::string uid = hex;
-    if (n > 1)
-        uid += "-" + std::to_string(n);
+    if (n > 1) {
+        uid += '-';
+        uid += std::to_string(n);
+    }
     uid += kUidSuffix;
     return uid;
 }

@@ -33,6 +33,16 @@ enum FilterExit : int {
 enum NoteTextId : int {
     kNoteRecord = 9260,
     kNoteLine = 9261,
+    kNoteReplaced = 9262,      // %d characters without a code became 〓
+    kNoteKeptInMemo = 9263,    // %s kept in the remark as a labelled line
+    kNoteLeftOut = 9264,       // %s (binary data) left out
+    kNoteNearestDate = 9265,   // %s does not exist: %s written, the exact value in %s
+    kNoteDefaultPriority = 9266,
+    kNoteNoName = 9268,        // no name: FN carries %s
+    kNoteUnknownEncoding = 9269, // %s: encoding %s not read, left out
+    kNoteUnknownCharset = 9270,  // %s: character set %s unknown, read as UTF-8
+    kNoteCp932File = 9271,     // the file was read as Shift_JIS (code page 932)
+    kNoteBadValueInMemo = 9272, // %s value %s could not be read, kept in the remark
 };
 
 // A refusal with the exit code to end with and a line for standard error.
@@ -58,6 +68,9 @@ struct FormatOps {
     std::function<bool(int kind)> handlesKind;
     std::function<bool(const CRecordSet& set, std::string& out, Failure& failure)> exportSet;
     std::function<bool(std::string_view in, CRecordSet& set, Failure& failure)> importSet;
+    // True when importSet reads other encodings than UTF-8 itself (a Shift_JIS file, a
+    // CHARSET parameter); otherwise a file that is not UTF-8 is refused before it.
+    bool decodesBytes = false;
 };
 
 // The whole program: arguments, standard input or the foreign file, the conversion, the
@@ -73,8 +86,23 @@ bool ReadTextForm(std::string_view bytes, CRecordSet& set, Failure& failure);
 std::unique_ptr<CRecordSet> OnKindTags(CRecordSet& from, int kind, Failure& failure);
 
 std::string ToUtf8(std::string_view cp932);
-// False (with 19 and a message naming the character) for a character code page 932 lacks.
+// UTF-8 to code page 932. Characters other programs type for one code page 932 holds under
+// another code point (〜 U+301C, − U+2212, ‖ U+2016, ¢ £ ¬, — U+2014) are folded to it; a
+// character with no code at all becomes 〓 and is counted in ReplacedCharacters(). False
+// (with 11) only for bytes that are not UTF-8.
 bool FromUtf8(std::string_view utf8, std::string& cp932, Failure& failure);
+// How many characters FromUtf8 has replaced by 〓 in this process.
+int ReplacedCharacters();
+
+// True when `bytes` is well-formed UTF-8.
+bool IsUtf8(std::string_view bytes);
+// `bytes` in the character set `charset` (a MIME / IANA name) as UTF-8. Shift_JIS and its
+// Windows form go through code page 932's own table, others through iconv(3). False when
+// the character set is unknown or the bytes are not in it.
+bool CharsetToUtf8(std::string_view bytes, std::string_view charset, std::string& utf8);
+
+// Days in `month` of `year` (a year of 0: any year, so February has 29).
+int DaysInMonth(int year, int month);
 
 // The exchange text of field `index` in UTF-8, its 0x1F line breaks as CR LF.
 std::string ExchangeUtf8(const CDataRecord& record, int index);

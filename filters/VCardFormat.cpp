@@ -1,6 +1,8 @@
 #include "filters/VCardFormat.h"
 
+#include <cctype>
 #include <cstdio>
+#include <map>
 #include <set>
 
 #include "filters/ContentLines.h"
@@ -36,8 +38,12 @@ void SplitName(const std::string& name, std::string& family, std::string& given)
     given = name.substr(at + width);
 }
 
-std::string Bday(const CRecordSet& set, const CDataRecord& record, bool& fits) {
+// The BDAY value of the record: a real date always. A day the month does not have (the
+// device takes April 31) goes out as the month's last day; `exact` is then true and the
+// device's own value travels in X-TESSERA-BRTH.
+std::string Bday(const CRecordSet& set, const CDataRecord& record, bool& fits, bool& moved) {
     fits = true;
+    moved = false;
     const int i = set.FindTag(MakeTag("BRTH"));
     if (i < 0)
         return {};
@@ -46,21 +52,30 @@ std::string Bday(const CRecordSet& set, const CDataRecord& record, bool& fits) {
         return {};
     const DateTimeValue& v = field->Value();
     const int flags = v.flags & (DateTimeValue::kYear | DateTimeValue::kMonth | DateTimeValue::kDay);
-    char buf[32];
-    if (flags == (DateTimeValue::kYear | DateTimeValue::kMonth | DateTimeValue::kDay))
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", v.year, v.month, v.day);
-    else if (flags == (DateTimeValue::kMonth | DateTimeValue::kDay))
-        std::snprintf(buf, sizeof buf, "--%02d%02d", v.month, v.day);
-    else {
+    const bool withYear = flags == (DateTimeValue::kYear | DateTimeValue::kMonth | DateTimeValue::kDay);
+    if (!withYear && flags != (DateTimeValue::kMonth | DateTimeValue::kDay)) {
         fits = false;
         return {};
     }
+    int day = v.day;
+    const int last = DaysInMonth(withYear ? v.year : 0, v.month);
+    if (day > last) {
+        day = last;
+        moved = true;
+    }
+    char buf[32];
+    if (withYear)
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", v.year, v.month, day);
+    else
+        std::snprintf(buf, sizeof buf, "--%02d%02d", v.month, day);
     return buf;
 }
 
 // The tags written as properties of their own; every other one goes as X-TESSERA-<tag>.
 const std::set<std::string> kMapped = {"SCRT", "NAME", "NAPR", "TEL1", "FAX1", "OFCE",
                                        "SCTN", "PSTN", "ZIPC", "ADR1", "BRTH", "RMRK"};
+
+bool Blank(const std::string& s) { return s.find_first_not_of(" \t\r\n") == std::string::npos; }
 
 void Prop(std::string& out, const std::string& nameAndParams, const std::string& value) {
     AppendFolded(out, nameAndParams + ":" + value);
@@ -71,17 +86,46 @@ void Prop(std::string& out, const std::string& nameAndParams, const std::string&
 bool ExportVCard(const CRecordSet& set, std::string& out, Failure&) {
     out.clear();
     const bool cards = set.Kind() == kKindBusinessCard;
+    std::map<std::string, int> uids;
     for (int r = 0; r < set.RecordCount(); ++r) {
         const CDataRecord& rec = *set.RecordAt(r);
         out += "BEGIN:VCARD\r\nVERSION:3.0\r\n";
         Prop(out, "PRODID", "-//Quillon//Tessera//JA");
+        // Servers refuse a card without one; made from the content, so it stays put.
+        Prop(out, "UID", ContentUid(rec, set.Kind(), uids));
         const std::string name = Cell(set, rec, "NAME");
         std::string family, given;
         SplitName(name, family, given);
         Prop(out, "N", EscapeText(family) + ";" + EscapeText(given) + ";;;");
-        Prop(out, "FN", EscapeText(name));
-        if (const std::string s = Cell(set, rec, "NAPR"); !s.empty())
+        if (Blank(name)) {
+            // FN may not be blank for strict readers; say what stands in for the name, and
+            // keep the name as it was for the way back.
+            std::string stand;
+            for (const char* tag : {"NAPR", "OFCE", "TEL1", "FAX1"})
+                if (Blank(stand))
+                    stand = NormalizeBreaks(Cell(set, rec, tag), " ");
+            if (Blank(stand))
+                stand = "-";
+            Prop(out, "FN", EscapeText(stand));
+            if (name.empty())
+                Prop(out, "X-TESSERA-NONAME", "1");
+            else
+                Prop(out, "X-TESSERA-NAME", EscapeText(name));
+            RunNotes().Record(r + 1, NoteText(kNoteNoName, {stand}));
+        } else {
+            Prop(out, "FN", EscapeText(name));
+        }
+        if (cards)
+            Prop(out, "X-TESSERA-KIND", "2");
+        if (const std::string s = Cell(set, rec, "NAPR"); !s.empty()) {
             Prop(out, "SORT-STRING", EscapeText(s));
+            // Phone address books show these as the reading; import prefers SORT-STRING.
+            std::string last, first;
+            SplitName(s, last, first);
+            Prop(out, "X-PHONETIC-LAST-NAME", EscapeText(last));
+            if (!first.empty())
+                Prop(out, "X-PHONETIC-FIRST-NAME", EscapeText(first));
+        }
         if (const std::string s = Cell(set, rec, "TEL1"); !s.empty())
             Prop(out, "TEL;TYPE=VOICE", EscapeText(s));
         if (const std::string s = Cell(set, rec, "FAX1"); !s.empty())
@@ -95,16 +139,22 @@ bool ExportVCard(const CRecordSet& set, std::string& out, Failure&) {
         if (!zip.empty() || !adr.empty())
             Prop(out, cards ? "ADR;TYPE=WORK" : "ADR;TYPE=HOME",
                  ";;" + EscapeText(adr) + ";;;" + EscapeText(zip) + ";");
-        bool bdayFits = true;
-        if (const std::string b = Bday(set, rec, bdayFits); !b.empty())
+        bool bdayFits = true, bdayMoved = false;
+        if (const std::string b = Bday(set, rec, bdayFits, bdayMoved); !b.empty()) {
             Prop(out, "BDAY", b);
+            if (bdayMoved) {
+                std::string shown; // the date as the table shows it, 1968/04/31
+                rec.FormatField(set.FindTag(MakeTag("BRTH")), shown, true);
+                RunNotes().Record(r + 1, NoteText(kNoteNearestDate, {ToUtf8(shown), b, std::string("X-TESSERA-BRTH")}));
+            }
+        }
         if (const std::string s = Cell(set, rec, "RMRK"); !s.empty())
             Prop(out, "NOTE", EscapeText(s));
         if (Cell(set, rec, "SCRT") == "*")
             Prop(out, "CLASS", "PRIVATE");
         for (int i = 0; i < set.FieldCount(); ++i) {
             const std::string& tag = set.Tags()[static_cast<std::size_t>(i)];
-            if (kMapped.count(tag) != 0 && !(tag == "BRTH" && !bdayFits))
+            if (kMapped.count(tag) != 0 && !(tag == "BRTH" && (!bdayFits || bdayMoved)))
                 continue;
             if (const std::string s = CellText(rec, i); !s.empty())
                 Prop(out, "X-TESSERA-" + tag, EscapeText(s));
@@ -118,22 +168,17 @@ namespace {
 
 struct Card {
     std::map<std::string, std::string> values; // tag -> cell text (UTF-8)
+    std::map<std::string, std::string> exact;  // X-TESSERA-<tag>: wins over the rest
     std::string n;                             // the N value when there is no FN
+    std::string notes;                         // NOTE texts
+    std::vector<std::string> memo;             // labelled lines for the remark
+    std::map<int, std::string> readings;       // reading candidates, best (lowest) first
+    std::map<std::string, std::string> labels; // group -> X-ABLabel
     bool needsCards = false;
-    int lineNo = 0;
+    bool noName = false;
+    bool v21 = false;
+    int number = 0;
 };
-
-bool Put(Card& card, const std::string& tag, const std::string& value, const ContentLine& line,
-         Failure& failure) {
-    if (value.empty())
-        return true;
-    if (!card.values.emplace(tag, value).second) {
-        failure = {kExitImport, "line " + std::to_string(line.lineNo) + ": a second " + line.name +
-                                    " has no place in the record"};
-        return false;
-    }
-    return true;
-}
 
 std::string JoinNonEmpty(const std::vector<std::string>& parts, std::string_view sep) {
     std::string out;
@@ -148,7 +193,8 @@ std::string JoinNonEmpty(const std::vector<std::string>& parts, std::string_view
 }
 
 // "1968-04-12", "19680412", "--0412", "--04-12" (a time part is cut off) -> the cell text
-// of a date: "19680412" or "    0412".
+// of a date: "19680412" or "    0412". A year the device cannot hold is refused; the year
+// 1604 is how some address books mark a birthday without one.
 bool BdayCell(std::string value, std::string& cell) {
     if (const std::size_t t = value.find('T'); t != std::string::npos)
         value = value.substr(0, t);
@@ -160,132 +206,298 @@ bool BdayCell(std::string value, std::string& cell) {
         else if (c != '-')
             return false;
     }
-    if (noYear && digits.size() == 4) {
-        cell = "    " + digits;
-        return true;
+    if (!noYear && digits.size() == 8 && digits.substr(0, 4) == "1604")
+        digits = digits.substr(4);
+    else if (!noYear && digits.size() != 8)
+        return false;
+    if (digits.size() == 4 || noYear) {
+        if (digits.size() != 4)
+            return false;
+        digits.insert(0, "    ");
     }
-    if (!noYear && digits.size() == 8) {
-        cell = digits;
-        return true;
-    }
-    return false;
+    const int year = digits[0] == ' ' ? 0 : std::stoi(digits.substr(0, 4));
+    const int month = std::stoi(digits.substr(4, 2)), day = std::stoi(digits.substr(6, 2));
+    if ((year != 0 && (year < 1901 || year > 2099)) || month < 1 || month > 12 || day < 1 || day > 31)
+        return false;
+    cell = digits;
+    return true;
 }
+
+// The kinds of a property in a label: TYPE values and vCard 2.1's bare words.
+std::string Types(const ContentLine& line) {
+    std::vector<std::string> words;
+    for (const auto& [key, values] : line.params) {
+        if (key == "TYPE") {
+            for (const std::string& v : values)
+                for (const std::string& part : SplitStructured(v, ','))
+                    words.push_back(ToUpperAscii(part));
+        } else if (values.empty() && key != "QUOTED-PRINTABLE" && key != "BASE64" && key != "8BIT") {
+            words.push_back(key);
+        }
+    }
+    return JoinNonEmpty(words, ",");
+}
+
+std::string Label(const Card& card, const ContentLine& line) {
+    std::string label = line.name;
+    std::string kinds = Types(line);
+    if (const auto it = card.labels.find(line.group); !line.group.empty() && it != card.labels.end()) {
+        std::string l = it->second;
+        // Address books wrap their own labels as _$!<Home>!$_.
+        if (l.rfind("_$!<", 0) == 0 && l.size() > 8)
+            l = l.substr(4, l.size() - 8);
+        kinds = JoinNonEmpty({kinds, l}, ",");
+    }
+    if (!kinds.empty())
+        label += " (" + kinds + ")";
+    return label;
+}
+
+void KeepInMemo(Card& card, const ContentLine& line, const std::string& text) {
+    if (text.empty())
+        return;
+    const std::string label = Label(card, line);
+    card.memo.push_back(label + ": " + NormalizeBreaks(text, " "));
+    RunNotes().Record(card.number, NoteText(kNoteKeptInMemo, {label}));
+}
+
+// A tel: URI as the number it carries ("tel:+81-3-1234-5678;ext=12").
+std::string TelNumber(const ContentLine& line, std::string text) {
+    if (ToUpperAscii(line.Param("VALUE")) != "URI" || ToUpperAscii(text.substr(0, 4)) != "TEL:")
+        return text;
+    text = text.substr(4);
+    std::string ext;
+    if (const std::size_t semi = text.find(';'); semi != std::string::npos) {
+        const std::string rest = text.substr(semi + 1);
+        text = text.substr(0, semi);
+        if (ToUpperAscii(rest.substr(0, 4)) == "EXT=")
+            ext = rest.substr(4, rest.find(';') == std::string::npos ? std::string::npos : rest.find(';') - 4);
+    }
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return ext.empty() ? out : out + " ext. " + ext;
+}
+
+// vCard 2.1 has no backslash escapes but "\;" inside a structured value: a "\n" there is
+// text (a Windows path), not a line break.
+std::vector<std::string> Split21(std::string_view value) {
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\' && i + 1 < value.size() && value[i + 1] == ';') {
+            parts.back() += ';';
+            ++i;
+        } else if (value[i] == ';') {
+            parts.emplace_back();
+        } else {
+            parts.back() += value[i];
+        }
+    }
+    return parts;
+}
+
+std::string LineNo(const ContentLine& line) { return "line " + std::to_string(line.lineNo) + ": "; }
 
 } // namespace
 
 bool ImportVCard(std::string_view in, CRecordSet& set, Failure& failure) {
+    // A file that is not UTF-8 is the Shift_JIS a feature phone writes without saying so.
+    std::string converted;
+    if (!IsUtf8(in)) {
+        converted = ToUtf8(in);
+        in = converted;
+        RunNotes().General(NoteText(kNoteCp932File));
+    }
     std::vector<ContentLine> lines;
     if (!ParseContentLines(in, lines, failure))
         return false;
     std::vector<Card> cards;
     Card* card = nullptr;
-    bool haveSortString = false;
-    std::string phoneticLast, phoneticFirst;
-    auto finishPhonetic = [&](Card& c) -> bool {
-        if (!haveSortString && (!phoneticLast.empty() || !phoneticFirst.empty()))
-            c.values["NAPR"] = JoinNonEmpty({phoneticLast, phoneticFirst}, " ");
-        return true;
-    };
-    for (const ContentLine& line : lines) {
+    for (std::size_t li = 0; li < lines.size(); ++li) {
+        const ContentLine& line = lines[li];
         const std::string& name = line.name;
         if (name == "BEGIN" && ToUpperAscii(line.value) == "VCARD") {
             if (card != nullptr) {
-                failure = {kExitBadInput, "line " + std::to_string(line.lineNo) + ": a vCard inside a vCard"};
+                failure = {kExitBadInput, LineNo(line) + "a vCard begins inside a vCard (is an END:VCARD missing?)"};
                 return false;
             }
             cards.emplace_back();
             card = &cards.back();
-            card->lineNo = line.lineNo;
-            haveSortString = false;
-            phoneticLast.clear();
-            phoneticFirst.clear();
+            card->number = static_cast<int>(cards.size());
+            // The labels of grouped properties come first, wherever they stand in the card.
+            for (std::size_t k = li + 1; k < lines.size() && lines[k].name != "END"; ++k)
+                if (lines[k].name == "X-ABLABEL" && !lines[k].group.empty())
+                    card->labels[lines[k].group] = UnescapeText(lines[k].value);
             continue;
         }
         if (card == nullptr) {
-            failure = {kExitBadInput, "line " + std::to_string(line.lineNo) + ": " + name + " outside a vCard"};
+            failure = {kExitBadInput, LineNo(line) + name + " stands outside BEGIN:VCARD ... END:VCARD"};
             return false;
         }
-        if (line.params.count("ENCODING") != 0 && ToUpperAscii(line.params.at("ENCODING").front()) != "8BIT") {
-            failure = {kExitBadInput, "line " + std::to_string(line.lineNo) + ": encoded values are not read"};
-            return false;
-        }
-        const std::string text = UnescapeText(line.value);
-        bool ok = true;
         if (name == "END" && ToUpperAscii(line.value) == "VCARD") {
-            finishPhonetic(*card);
             card = nullptr;
-        } else if (name == "VERSION" || name == "PRODID" || name == "UID" || name == "REV") {
-            // about the file, not the person
+            continue;
+        }
+
+        // The value's bytes: transfer encoding first, then the character set.
+        const std::string encoding = line.Encoding();
+        std::string raw;
+        if (encoding.empty() || encoding == "8BIT" || encoding == "7BIT") {
+            raw = line.value;
+        } else if (encoding == "QUOTED-PRINTABLE") {
+            raw = DecodeQuotedPrintable(line.value);
+        } else if (encoding == "B" || encoding == "BASE64") {
+            RunNotes().Record(card->number, NoteText(kNoteLeftOut, {name}));
+            continue;
+        } else {
+            RunNotes().Record(card->number, NoteText(kNoteUnknownEncoding, {name, encoding}));
+            continue;
+        }
+        std::string value;
+        const std::string charset = line.Param("CHARSET");
+        if (!CharsetToUtf8(raw, charset, value)) {
+            if (IsUtf8(raw)) {
+                RunNotes().Record(card->number, NoteText(kNoteUnknownCharset, {name, charset}));
+                value = raw;
+            } else {
+                value = ToUtf8(raw); // undeclared 8-bit text from a Japanese phone
+            }
+        }
+        if (name == "VERSION")
+            card->v21 = value == "2.1";
+        const bool v21 = card->v21;
+        auto split = [v21](const std::string& v) { return v21 ? Split21(v) : SplitStructured(v, ';'); };
+        std::string text;
+        if (v21) {
+            const std::vector<std::string> parts = Split21(value);
+            for (std::size_t k = 0; k < parts.size(); ++k) {
+                if (k > 0)
+                    text += ';';
+                text += parts[k];
+            }
+        } else {
+            text = UnescapeText(value);
+        }
+
+        if (name == "VERSION" || name == "PRODID" || name == "UID" || name == "REV" || name == "X-ABLABEL") {
+            // about the file, not the person (labels went into the lines they name)
         } else if (name == "FN") {
-            ok = Put(*card, "NAME", text, line, failure);
+            if (card->values.count("NAME") == 0 && !text.empty())
+                card->values["NAME"] = text;
+            else
+                KeepInMemo(*card, line, text);
         } else if (name == "N") {
-            const std::vector<std::string> p = SplitStructured(line.value, ';');
+            const std::vector<std::string> p = split(value);
             std::vector<std::string> order;
             for (int i : {3, 0, 1, 2, 4})
                 if (static_cast<std::size_t>(i) < p.size())
                     order.push_back(p[static_cast<std::size_t>(i)]);
             card->n = JoinNonEmpty(order, " ");
-        } else if (name == "SORT-STRING") {
-            haveSortString = true;
-            ok = Put(*card, "NAPR", text, line, failure);
-        } else if (name == "X-PHONETIC-LAST-NAME") {
-            phoneticLast = text;
-        } else if (name == "X-PHONETIC-FIRST-NAME") {
-            phoneticFirst = text;
-        } else if (name == "TEL") {
-            const bool fax = line.HasType("FAX");
-            card->needsCards |= fax;
-            ok = Put(*card, fax ? "FAX1" : "TEL1", text, line, failure);
-        } else if (name == "ORG") {
-            const std::vector<std::string> p = SplitStructured(line.value, ';');
-            if (p.size() > 2 && !JoinNonEmpty({p.begin() + 2, p.end()}, "").empty()) {
-                failure = {kExitImport, "line " + std::to_string(line.lineNo) + ": ORG has more units than the record holds"};
-                return false;
+            if (const auto it = line.params.find("SORT-AS"); it != line.params.end()) {
+                std::vector<std::string> parts; // family, given: each may be quoted with its comma
+                for (const std::string& v : it->second)
+                    for (const std::string& part : SplitStructured(v, ','))
+                        parts.push_back(part);
+                card->readings.emplace(2, JoinNonEmpty(parts, " "));
             }
-            card->needsCards = true;
-            ok = Put(*card, "OFCE", p.empty() ? "" : p[0], line, failure) &&
-                 Put(*card, "SCTN", p.size() > 1 ? p[1] : "", line, failure);
+        } else if (name == "SORT-STRING") {
+            card->readings.emplace(1, text);
+        } else if (name == "X-PHONETIC-LAST-NAME") {
+            card->readings[3] = JoinNonEmpty({text, card->readings[3]}, " ");
+        } else if (name == "X-PHONETIC-FIRST-NAME") {
+            card->readings[3] = JoinNonEmpty({card->readings[3], text}, " ");
+        } else if (name == "SOUND" && line.HasType("X-IRMC-N")) {
+            const std::vector<std::string> p = split(value);
+            card->readings.emplace(4, JoinNonEmpty({p.size() > 0 ? p[0] : "", p.size() > 1 ? p[1] : ""}, " "));
+        } else if (name == "TEL") {
+            const std::string number = TelNumber(line, text);
+            const bool fax = line.HasType("FAX");
+            const char* tag = fax ? "FAX1" : "TEL1";
+            if (!number.empty() && card->values.count(tag) == 0) {
+                card->values[tag] = number;
+                card->needsCards |= fax;
+            } else {
+                KeepInMemo(*card, line, number);
+            }
+        } else if (name == "ORG") {
+            std::vector<std::string> p = split(value);
+            while (!p.empty() && p.back().empty())
+                p.pop_back(); // "ORG:Company;Unit;" as address books write it
+            const bool first = card->values.count("OFCE") == 0 && card->values.count("SCTN") == 0;
+            if (first && p.size() <= 2) {
+                if (!p.empty() && !p[0].empty())
+                    card->values["OFCE"] = p[0];
+                if (p.size() > 1 && !p[1].empty())
+                    card->values["SCTN"] = p[1];
+                card->needsCards |= !JoinNonEmpty(p, "").empty();
+            } else {
+                KeepInMemo(*card, line, JoinNonEmpty(p, " "));
+            }
         } else if (name == "TITLE") {
-            card->needsCards = true;
-            ok = Put(*card, "PSTN", text, line, failure);
+            if (card->values.count("PSTN") == 0 && !text.empty()) {
+                card->values["PSTN"] = text;
+                card->needsCards = true;
+            } else {
+                KeepInMemo(*card, line, text);
+            }
         } else if (name == "ADR") {
-            std::vector<std::string> p = SplitStructured(line.value, ';');
+            std::vector<std::string> p = split(value);
             p.resize(7);
             // Japanese order: region, locality, street, then the rest.
-            ok = Put(*card, "ADR1", JoinNonEmpty({p[4], p[3], p[2], p[1], p[0], p[6]}, " "), line, failure) &&
-                 Put(*card, "ZIPC", p[5], line, failure);
+            const std::string adr = JoinNonEmpty({p[4], p[3], p[2], p[1], p[0], p[6]}, " ");
+            if (card->values.count("ADR1") == 0 && card->values.count("ZIPC") == 0) {
+                if (!adr.empty())
+                    card->values["ADR1"] = adr;
+                if (!p[5].empty())
+                    card->values["ZIPC"] = p[5];
+            } else {
+                KeepInMemo(*card, line, JoinNonEmpty({p[5], adr}, " "));
+            }
         } else if (name == "BDAY") {
             std::string cell;
-            if (!BdayCell(text, cell)) {
-                failure = {kExitBadInput, "line " + std::to_string(line.lineNo) + ": BDAY '" + text + "' is no date"};
-                return false;
+            if (card->values.count("BRTH") == 0 && BdayCell(text, cell)) {
+                card->values["BRTH"] = cell;
+            } else {
+                card->memo.push_back("BDAY: " + text);
+                RunNotes().Record(card->number, NoteText(kNoteBadValueInMemo, {name, text}));
             }
-            ok = Put(*card, "BRTH", cell, line, failure);
         } else if (name == "NOTE") {
-            ok = Put(*card, "RMRK", text, line, failure);
+            card->notes = JoinNonEmpty({card->notes, text}, "\r\n");
         } else if (name == "CLASS") {
             const std::string c = ToUpperAscii(text);
             if (c == "PRIVATE" || c == "CONFIDENTIAL")
-                ok = Put(*card, "SCRT", "*", line, failure);
-            else if (c != "PUBLIC") {
-                failure = {kExitImport, "line " + std::to_string(line.lineNo) + ": CLASS " + text + " has no place in the record"};
-                return false;
-            }
+                card->values["SCRT"] = "*";
+            else if (c != "PUBLIC")
+                KeepInMemo(*card, line, text);
+        } else if (name == "X-TESSERA-KIND") {
+            card->needsCards |= text == "2";
+        } else if (name == "X-TESSERA-NONAME") {
+            card->noName = true;
         } else if (name.rfind("X-TESSERA-", 0) == 0 && name.size() == 14) {
             const std::string tag = name.substr(10);
             if (tag == "OFPR" || tag == "ASCT")
                 card->needsCards = true;
-            ok = Put(*card, tag, text, line, failure);
+            card->exact[tag] = text;
+        } else if (name == "PHOTO" || name == "LOGO" || name == "KEY" || name == "SOUND") {
+            if (ToUpperAscii(text.substr(0, 5)) == "DATA:" || ToUpperAscii(line.Param("VALUE")) == "BINARY")
+                RunNotes().Record(card->number, NoteText(kNoteLeftOut, {name}));
+            else
+                KeepInMemo(*card, line, text);
         } else {
-            failure = {kExitImport, "line " + std::to_string(line.lineNo) + ": " + name +
-                                        " has no place in the records"};
-            return false;
+            // E-mail, web addresses, categories, nicknames, others' own properties: kept.
+            KeepInMemo(*card, line, text);
         }
-        if (!ok)
-            return false;
     }
     if (card != nullptr) {
-        failure = {kExitBadInput, "the last vCard has no END"};
+        failure = {kExitBadInput, "vCard " + std::to_string(card->number) +
+                                      " has no END:VCARD (the file may be cut off)"};
         return false;
     }
 
@@ -294,11 +506,23 @@ bool ImportVCard(std::string_view in, CRecordSet& set, Failure& failure) {
         anyCard |= c.needsCards;
     set.SetKind(anyCard ? kKindBusinessCard : kKindPhoneBook);
     RecordList records;
-    int number = 0;
     for (Card& c : cards) {
-        ++number;
-        if (c.values.count("NAME") == 0 && !c.n.empty())
+        if (c.noName)
+            c.values.erase("NAME");
+        else if (c.values.count("NAME") == 0 && !c.n.empty())
             c.values["NAME"] = c.n;
+        for (const auto& [priority, reading] : c.readings) {
+            if (!reading.empty()) {
+                c.values["NAPR"] = reading;
+                break;
+            }
+        }
+        std::vector<std::string> remark = {c.notes};
+        remark.insert(remark.end(), c.memo.begin(), c.memo.end());
+        if (const std::string r = JoinNonEmpty(remark, "\r\n"); !r.empty())
+            c.values["RMRK"] = r;
+        for (const auto& [tag, value] : c.exact)
+            c.values[tag] = value;
         std::unique_ptr<CDataRecord> record = set.NewRecord();
         if (!record) {
             failure = {kExitImport, "out of memory"};
@@ -307,10 +531,13 @@ bool ImportVCard(std::string_view in, CRecordSet& set, Failure& failure) {
         for (const auto& [tag, value] : c.values) {
             const int i = set.FindTag(MakeTag(tag));
             if (i < 0 || tag.size() != 4) {
-                failure = {kExitImport, "vCard " + std::to_string(number) + ": the records have no field " + tag};
+                if (tag == "NAPR" || tag == "RMRK" || value.empty())
+                    continue;
+                failure = {kExitImport, "vCard " + std::to_string(c.number) + ": the records have no field " +
+                                            tag + " (X-TESSERA-" + tag + " is not one of this program's)"};
                 return false;
             }
-            if (!ParseCellText(*record, i, value, number, tag, failure))
+            if (!ParseCellText(*record, i, value, c.number, tag, failure))
                 return false;
         }
         records.push_back(std::move(record));
@@ -326,6 +553,7 @@ FormatOps VCardOps() {
     ops.handlesKind = [](int kind) { return kind == kKindPhoneBook || kind == kKindBusinessCard; };
     ops.exportSet = ExportVCard;
     ops.importSet = ImportVCard;
+    ops.decodesBytes = true;
     return ops;
 }
 
