@@ -59,7 +59,7 @@ qsizetype LoneSurrogateAt(const QString& text) {
 
 QString LoneSurrogateText(const QString& text, qsizetype at) {
     return QStringLiteral("a lone surrogate (U+%1) at character %2 is not a character")
-        .arg(text[at - 1].unicode(), 4, 16, QLatin1Char('0'))
+        .arg(QString::number(text[at - 1].unicode(), 16).toUpper())
         .arg(at);
 }
 
