@@ -313,11 +313,17 @@ int CompleteJob(TransferJob& job, JobObserver& observer, const CompletionHooks& 
         if (job.result == kJobCompleted) {
             closeWindow();
             const QString path = receive.TempPath();
-            Prompter* const owner = CurrentPrompter();
-            LoadWatch watch(owner);
-            SetPrompter(&watch);
-            const bool loaded = !path.isEmpty() && hooks.loadReceived && hooks.loadReceived(path);
-            SetPrompter(owner);
+            LoadWatch watch(CurrentPrompter());
+            bool loaded = false;
+            {
+                // The owner's prompter comes back however the loader ends.
+                const struct Restore {
+                    Prompter* owner;
+                    ~Restore() { SetPrompter(owner); }
+                } restore{CurrentPrompter()};
+                SetPrompter(&watch);
+                loaded = !path.isEmpty() && hooks.loadReceived && hooks.loadReceived(path);
+            }
             receive.loadWarning = loaded ? watch.last : 0;
             receive.DeleteTempFile();
             id = loaded ? kMsgReceiveDone : kMsgReceiveFailed;

@@ -131,23 +131,6 @@ TEST_F(SafeSaveTest, ReplacesOnlyWhenEveryByteIsOnTheDisk) {
     }
 }
 
-TEST_F(SafeSaveTest, OneCallSaveReportsWhyAndKeepsTheOldFile) {
-    const QString path = Path("out.tsr");
-    WriteAll(path, "old");
-    QString reason;
-    {
-        FileSizeLimit limit(10);
-        EXPECT_FALSE(SaveFileSafely(path, std::string(200, 'y'), &reason));
-    }
-    EXPECT_EQ(reason, QStringLiteral("File too large"));
-    EXPECT_EQ(ReadAll(path), "old");
-
-    EXPECT_FALSE(SaveFileSafely(Path("no/such/folder/x.tsr"), "abc", &reason));
-    EXPECT_FALSE(reason.isEmpty());
-    EXPECT_TRUE(SaveFileSafely(path, "new", &reason));
-    EXPECT_EQ(ReadAll(path), "new");
-}
-
 // The window's Save on a full disk: 1037, the old file whole, and the document still
 // modified, so that closing it still asks.
 TEST_F(SafeSaveTest, DocumentSaveOnAFullDiskKeepsTheFileAndTheQuestion) {
