@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/core/AppSettings.h"
+#include "app/core/SafeSave.h"
 #include "cli/CliPrompter.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
@@ -19,7 +20,7 @@ namespace {
 // --answer, and prints every message as the command line's prompter does.
 class ReadPolicyPrompter : public Prompter {
 public:
-    explicit ReadPolicyPrompter(BadValues policy) : m_policy(policy) {}
+    ReadPolicyPrompter(BadValues policy, Prompter* next) : m_policy(policy), m_next(next) {}
 
     PromptResult Show(int id, const std::string& text, PromptIcon icon,
                       PromptButtons buttons) override {
@@ -32,6 +33,10 @@ public:
             return PromptResult::Ignore;
         if (id == kMsgIgnoreAll)
             return PromptResult::Yes;
+        // A notice needs no answer: it goes the usual way, so whoever watches the messages
+        // (a receive that checks its text was read cleanly) sees it.
+        if (buttons == PromptButtons::Ok && m_next != nullptr)
+            return m_next->Show(id, text, icon, buttons);
         PromptResult answer = DefaultPromptResult(buttons);
         if (buttons == PromptButtons::AbortRetryIgnore)
             answer = empty ? PromptResult::Ignore : PromptResult::Abort;
@@ -41,6 +46,7 @@ public:
 
 private:
     BadValues m_policy;
+    Prompter* m_next;
 };
 
 } // namespace
@@ -106,6 +112,15 @@ bool ReadWholeFile(const QString& path, std::string& bytes) {
     return true;
 }
 
+bool WriteOutputFile(Context& ctx, const QString& command, const QString& path,
+                     std::string_view text) {
+    QString reason;
+    if (SaveFileSafely(path, text, &reason))
+        return true;
+    ctx.Err(QStringLiteral("tessera-cli %1: cannot write '%2': %3").arg(command, path, reason));
+    return false;
+}
+
 int ReadRecordFile(Context& ctx, const QString& path, const ReadOptions& options,
                    CRecordSet& set, int& emptied) {
     emptied = 0;
@@ -121,7 +136,7 @@ int ReadRecordFile(Context& ctx, const QString& path, const ReadOptions& options
     }
 
     Prompter* previous = CurrentPrompter();
-    ReadPolicyPrompter policy(options.badValues);
+    ReadPolicyPrompter policy(options.badValues, previous);
     SetPrompter(&policy);
     const bool ok = set.ReadText(bytes, &map, &emptied);
     SetPrompter(previous);

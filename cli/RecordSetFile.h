@@ -45,6 +45,12 @@ int ReadRecordFile(Context& ctx, const QString& path, const ReadOptions& options
 // The bytes of a file; false when it cannot be read.
 bool ReadWholeFile(const QString& path, std::string& bytes);
 
+// Writes `text` as the whole new content of `path`, replacing it only once every byte is on
+// the disk. On failure prints "tessera-cli COMMAND: cannot write 'PATH': REASON" and returns
+// false; an older file at `path` is then left as it was.
+bool WriteOutputFile(Context& ctx, const QString& command, const QString& path,
+                     std::string_view text);
+
 // A JSON string literal (quotes included) of a code page 932 text, in UTF-8. Control bytes
 // become escapes; codes code page 932 leaves undefined come out as private-use characters
 // that build turns back into the same bytes.

@@ -8,7 +8,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <string>
 #include <vector>
@@ -41,6 +40,27 @@ QString ProblemText(ValueProblem problem) {
         break;
     }
     return {};
+}
+
+// The first half of a surrogate pair standing alone (JSON's "\ud800"), which no code page
+// 932 code can carry: its 1-based character position, or 0 when there is none.
+qsizetype LoneSurrogateAt(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        if (c.isSurrogate())
+            return i + 1;
+    }
+    return 0;
+}
+
+QString LoneSurrogateText(const QString& text, qsizetype at) {
+    return QStringLiteral("a lone surrogate (U+%1) at character %2 is not a character")
+        .arg(QString::number(text[at - 1].unicode(), 16).toUpper())
+        .arg(at);
 }
 
 class BuildCommand : public Command {
@@ -88,6 +108,12 @@ public:
         std::vector<std::string> tags;
         for (const QJsonValue& t : root.value(QStringLiteral("tags")).toArray()) {
             std::string tag;
+            if (t.isString()) {
+                const QString text = t.toString();
+                if (const qsizetype at = LoneSurrogateAt(text))
+                    return Fail(ctx, QStringLiteral("tag %1: ").arg(tags.size() + 1) +
+                                         LoneSurrogateText(text, at));
+            }
             if (!t.isString() || !Utf8ToCp932(t.toString().toStdString(), tag))
                 return Fail(ctx, QStringLiteral("every tag must be a text in code page 932"));
             tags.push_back(tag);
@@ -128,14 +154,8 @@ public:
         std::string text;
         if (!set.WriteTextToString(text))
             return kExitBadData;
-        QSaveFile file(output);
-        if (!file.open(QIODevice::WriteOnly) ||
-            file.write(text.data(), static_cast<qint64>(text.size())) !=
-                static_cast<qint64>(text.size()) ||
-            !file.commit()) {
-            ctx.Err(QStringLiteral("tessera-cli build: cannot write '%1'").arg(output));
+        if (!WriteOutputFile(ctx, Name(), output, text))
             return kExitBadData;
-        }
         return kExitOk;
     }
 
@@ -161,9 +181,13 @@ private:
         if (!slot)
             return Fail(ctx, where + QStringLiteral(": the tag has no field class, so the "
                                                     "value must be null"));
+        const QString input = v.toString();
+        // toStdString would turn it into '?' without a word.
+        if (const qsizetype at = LoneSurrogateAt(input))
+            return Fail(ctx, where + QStringLiteral(": ") + LoneSurrogateText(input, at));
         std::string value;
         std::size_t bad = 0;
-        const std::string utf8 = v.toString().toStdString();
+        const std::string utf8 = input.toStdString();
         if (!Utf8ToCp932(utf8, value, &bad))
             return Fail(ctx, where + QStringLiteral(": the character at byte %1 has no code "
                                                     "page 932 code")

@@ -2,12 +2,12 @@
 // filter program into a record-set file, exactly as the window program's import does.
 
 #include <QCommandLineParser>
-#include <QSaveFile>
 
 #include <string>
 
 #include "app/core/AppSettings.h"
 #include "cli/Command.h"
+#include "cli/RecordSetFile.h"
 #include "document/FilterRunner.h"
 #include "model/RecordSet.h"
 
@@ -55,13 +55,8 @@ public:
         std::string text;
         if (!set->WriteTextToString(text))
             return kExitBadData;
-        QSaveFile file(output);
-        if (!file.open(QIODevice::WriteOnly) ||
-            file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
-            !file.commit()) {
-            ctx.Err(QStringLiteral("tessera-cli import: cannot write '%1'").arg(output));
+        if (!WriteOutputFile(ctx, Name(), output, text))
             return kExitBadData;
-        }
         ctx.Out(QStringLiteral("%1 records imported into %2\n").arg(set->RecordCount()).arg(output));
         return kExitOk;
     }

@@ -8,11 +8,14 @@
 #include "cli/Command.h"
 #include "cli/LinkOptions.h"
 #include "cli/RecordSetFile.h"
+#include "model/Prompter.h"
 #include "model/RecordSet.h"
 
 namespace tessera::cli {
 
 namespace {
+
+constexpr int kMsgNoRecordData = 1038; // レコードデータを読み込めませんでした
 
 class SendCommand : public Command {
 public:
@@ -45,6 +48,16 @@ public:
         const int rc = ReadRecordFile(ctx, ctx.Arguments().front(), options, set, emptied);
         if (rc != kExitOk)
             return rc;
+
+        // A text without a tag line reads as a set without tags (so does a new, empty
+        // document); sending it would send an empty stream and report success.
+        if (set.FieldCount() == 0) {
+            ShowMessage(kMsgNoRecordData, PromptIcon::Stop, PromptButtons::Ok);
+            ctx.Err(QStringLiteral("tessera-cli send: '%1' holds no record set (no field tags); "
+                                   "nothing was sent")
+                        .arg(ctx.Arguments().front()));
+            return kExitBadData;
+        }
 
         std::vector<std::int32_t> positions;
         if (ctx.Parser().isSet(QStringLiteral("records"))) {

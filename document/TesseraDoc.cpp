@@ -5,12 +5,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QSignalBlocker>
 #include <QStandardPaths>
 
 #include <new>
 
+#include "app/core/SafeSave.h"
 #include "document/CommandIds.h"
 #include "document/DocHost.h"
 #include "document/RecordCommands.h"
@@ -120,21 +120,21 @@ bool CTesseraDoc::OnOpenDocument(const QString& path) {
 bool CTesseraDoc::OnSaveDocument(const QString& path) {
     if (!m_recordSet)
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    CSafeSave file(path);
+    if (!file.Open()) {
         ShowMessage(kMsgFileError, PromptIcon::Stop, PromptButtons::Ok);
         return false;
     }
-    const bool written = m_recordSet->WriteText([&file](std::string_view bytes) {
-        return file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
-               static_cast<qint64>(bytes.size());
-    });
+    const bool written =
+        m_recordSet->WriteText([&file](std::string_view bytes) { return file.Write(bytes); });
     if (!written) {
         // The writer has told the user; the old file stays as it was.
-        file.cancelWriting();
+        file.Cancel();
         return false;
     }
-    if (!file.commit()) {
+    // A disk that fills up shows here, not in the writes: the old file then stays whole and
+    // the document stays modified, so closing it still asks.
+    if (!file.Commit()) {
         ShowMessage(kMsgFileError, PromptIcon::Stop, PromptButtons::Ok);
         return false;
     }
@@ -340,13 +340,16 @@ bool CTesseraDoc::SendMail() {
         return false;
     }
     const QString copy = QDir(dir).filePath(SuggestedFileName().section(QLatin1Char('/'), -1));
-    QSaveFile file(copy);
-    if (!file.open(QIODevice::WriteOnly) ||
-        !m_recordSet->WriteText([&file](std::string_view bytes) {
-            return file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
-                   static_cast<qint64>(bytes.size());
-        }) ||
-        !file.commit()) {
+    CSafeSave file(copy);
+    if (!file.Open()) {
+        ShowMessage(kMsgFileError, PromptIcon::Stop, PromptButtons::Ok);
+        return false;
+    }
+    if (!m_recordSet->WriteText([&file](std::string_view bytes) { return file.Write(bytes); }))
+        return false; // the writer has told the user
+    if (!file.Commit()) {
+        // A short copy would go out as the attachment.
+        ShowMessage(kMsgFileError, PromptIcon::Stop, PromptButtons::Ok);
         return false;
     }
     return QProcess::startDetached(program, {QStringLiteral("--attach"), copy});

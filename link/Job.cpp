@@ -10,6 +10,7 @@
 #include "link/RecordStream.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
+#include "resources/Cp932Text.h"
 
 namespace tessera {
 
@@ -35,10 +36,43 @@ void RequestClose(TransferJob& job, JobObserver& observer) {
     observer.JobCloseRequest(job.Kind());
 }
 
+// Passes every message on and keeps the last warning or error: what the loader says about
+// a received text it still took.
+class LoadWatch : public Prompter {
+public:
+    explicit LoadWatch(Prompter* next) : m_next(next) {}
+    PromptResult Show(int id, const std::string& text, PromptIcon icon,
+                      PromptButtons buttons) override {
+        if (icon == PromptIcon::Warning || icon == PromptIcon::Stop)
+            last = id;
+        return m_next != nullptr ? m_next->Show(id, text, icon, buttons)
+                                 : DefaultPromptResult(buttons);
+    }
+    int last = 0;
+
+private:
+    Prompter* m_next;
+};
+
 // A failure after the user cancelled is the cancel's doing, not the device's.
 int FailureResult(const TransferJob& job) { return job.UserCancelled() ? kJobCancelled : kJobFailed; }
 
 } // namespace
+
+QString PortOpenReason(const CZaurusCom& port) {
+    const auto* serial = dynamic_cast<const SerialLine*>(port.Line());
+    return serial != nullptr ? serial->LastError() : QString();
+}
+
+void ShowPortOpenFailure(const QString& reason) {
+    ShowMessage(kMsgPortOpen, PromptIcon::Stop, PromptButtons::Ok);
+    if (reason.isEmpty())
+        return;
+    std::string text;
+    if (!Utf8ToCp932(reason.toStdString(), text))
+        text = reason.toLatin1().toStdString();
+    ShowMessage(kMsgPortReason, PromptIcon::Stop, PromptButtons::Ok, text);
+}
 
 // ---- job records ----
 
@@ -77,8 +111,9 @@ void RunSendJob(SendJob& job, JobObserver& observer) {
         return;
     if (!port->Open(job.link.portName, job.link.bitsPerSecond)) {
         RequestClose(job, observer);
+        const QString reason = PortOpenReason(*port);
         port.reset();
-        ShowMessage(kMsgPortOpen, PromptIcon::Stop, PromptButtons::Ok);
+        ShowPortOpenFailure(reason);
         return;
     }
     const TransferResult r =
@@ -119,8 +154,9 @@ void RunReceiveJob(ReceiveJob& job, JobObserver& observer) {
     }
     if (!port->Open(job.link.portName, job.link.bitsPerSecond)) {
         job.DeleteTempFile();
+        const QString reason = PortOpenReason(*port);
         port.reset();
-        ShowMessage(kMsgPortOpen, PromptIcon::Stop, PromptButtons::Ok);
+        ShowPortOpenFailure(reason);
         return;
     }
 
@@ -277,7 +313,18 @@ int CompleteJob(TransferJob& job, JobObserver& observer, const CompletionHooks& 
         if (job.result == kJobCompleted) {
             closeWindow();
             const QString path = receive.TempPath();
-            const bool loaded = !path.isEmpty() && hooks.loadReceived && hooks.loadReceived(path);
+            LoadWatch watch(CurrentPrompter());
+            bool loaded = false;
+            {
+                // The owner's prompter comes back however the loader ends.
+                const struct Restore {
+                    Prompter* owner;
+                    ~Restore() { SetPrompter(owner); }
+                } restore{CurrentPrompter()};
+                SetPrompter(&watch);
+                loaded = !path.isEmpty() && hooks.loadReceived && hooks.loadReceived(path);
+            }
+            receive.loadWarning = loaded ? watch.last : 0;
             receive.DeleteTempFile();
             id = loaded ? kMsgReceiveDone : kMsgReceiveFailed;
             icon = loaded ? PromptIcon::Information : PromptIcon::Stop;
@@ -319,6 +366,13 @@ int CompleteJob(TransferJob& job, JobObserver& observer, const CompletionHooks& 
         send.buffer.shrink_to_fit();
     }
     ShowMessage(id, icon, PromptButtons::Ok);
+    if (job.Kind() == JobKind::Receive && id == kMsgReceiveDone) {
+        const int warning = static_cast<ReceiveJob&>(job).loadWarning;
+        if (warning != 0) {
+            ShowMessage(kMsgReceiveDamaged, PromptIcon::Warning, PromptButtons::Ok, warning);
+            id = kMsgReceiveDamaged;
+        }
+    }
     return id;
 }
 

@@ -49,6 +49,8 @@ enum JobMessage : int {
     kMsgSendFailed = 1539,
     kMsgSendDone = 1540,
     kMsgSendCancelled = 1541,
+    kMsgReceiveDamaged = 9200, // the received text read with warnings: it may be damaged
+    kMsgPortReason = 9201,     // the system's reason, after 1120
     kMsgWaiting = 9021,        // "接続待機中..."
     kMsgBytesReceived = 9024,  // "%d バイト受信"
     kMsgTransferring = 1104,   // status text once data moves
@@ -121,6 +123,10 @@ public:
     void DeleteTempFile();
     std::unique_ptr<QTemporaryFile> tempFile;
     std::int64_t bytesReceived = 0;
+    // The last warning or error the loader showed while reading the received text (0 when
+    // it read cleanly); set by CompleteJob. The cable carries no check of its own, so such a
+    // message is the only sign that bytes were changed on the way.
+    int loadWarning = 0;
 };
 
 // An add-in to the device, described by a loaded CAddInTransfer.
@@ -194,6 +200,12 @@ private:
 bool PrepareSendJob(SendJob& job, const CRecordSet& records, const std::vector<std::int32_t>* selection,
                     std::size_t bufferBytes);
 
+// Why `port` did not open, in the system's words ("No such file or directory"); empty when
+// the line does not say. Ask before deleting the port.
+QString PortOpenReason(const CZaurusCom& port);
+// 1120, then the system's reason (9201) when there is one: 1120 alone only guesses.
+void ShowPortOpenFailure(const QString& reason);
+
 // What the owner does beyond messages and close requests when a job completes.
 struct CompletionHooks {
     // Loads the received text form at `path` into the document (the document's
@@ -205,8 +217,9 @@ struct CompletionHooks {
 };
 
 // The owner's completion handling: closes the progress window where it still stands, loads
-// and deletes the received file, and shows 1536..1541 through the prompter. Returns the id
-// of the message shown. Call it once per job, after CJobRunner::Finish.
+// and deletes the received file, and shows 1536..1541 through the prompter; a received text
+// that loaded with warnings is followed by 9200 (it may be damaged). Returns the id of the
+// last message shown. Call it once per job, after CJobRunner::Finish.
 int CompleteJob(TransferJob& job, JobObserver& observer, const CompletionHooks& hooks);
 
 } // namespace tessera

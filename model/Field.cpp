@@ -660,7 +660,8 @@ std::unique_ptr<CField> CreateField(FieldTag tag) {
 }
 
 FieldTag TagCodeOf(std::string_view tag) {
-    if (tag.size() < 4)
+    // A longer tag is another tag: "SCRTX" must not be taken for SCRT.
+    if (tag.size() != 4)
         return 0;
     return (static_cast<FieldTag>(static_cast<unsigned char>(tag[0])) << 24) |
            (static_cast<FieldTag>(static_cast<unsigned char>(tag[1])) << 16) |

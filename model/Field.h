@@ -517,7 +517,8 @@ FieldClass FieldClassOf(FieldTag tag);
 const char* FieldClassName(FieldClass fieldClass);
 // A new empty field of the tag's class; null for a tag without a field class.
 std::unique_ptr<CField> CreateField(FieldTag tag);
-// Packs the first four bytes of a tag string; 0 (matches no tag) when shorter.
+// Packs the four bytes of a tag string; 0 (matches no tag) when it is not four bytes long,
+// so an unknown longer tag keeps its own text and never passes for a known one.
 FieldTag TagCodeOf(std::string_view tag);
 
 // Reloads the display strings of check, priority and done marks from the string table.

@@ -256,17 +256,17 @@ class TransferWindowTest : public TransferTest {};
 TEST_F(TransferWindowTest, PortThatCannotBeOpenedReportsTwiceAndKeepsTheRecords) {
     CTesseraDoc* doc = OpenPhoneBook({"keep"});
     UseSimulatedLine("/nonexistent/tessera-test-port", SimMethod::Cable);
-    prompter.Expect(kMsgConfirmReceive, PromptResult::Ok).Expect(kMsgPortOpen).Expect(kMsgReceiveFailed);
+    prompter.Expect(kMsgConfirmReceive, PromptResult::Ok).Expect(kMsgPortOpen).Expect(kMsgPortReason).Expect(kMsgReceiveFailed);
     ASSERT_TRUE(frame->RouteCommand(ID_RECEIVE_FROM_DEVICE));
     WaitAndWatch();
-    EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgConfirmReceive, kMsgPortOpen, kMsgReceiveFailed}));
+    EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgConfirmReceive, kMsgPortOpen, kMsgPortReason, kMsgReceiveFailed}));
     EXPECT_EQ(Names(*doc), std::vector<std::string>{"keep"});
 
     prompter.Clear();
-    prompter.Expect(kMsgConfirmSend, PromptResult::Ok).Expect(kMsgPortOpen).Expect(kMsgSendFailed);
+    prompter.Expect(kMsgConfirmSend, PromptResult::Ok).Expect(kMsgPortOpen).Expect(kMsgPortReason).Expect(kMsgSendFailed);
     ASSERT_TRUE(frame->RouteCommand(ID_SEND_TO_DEVICE));
     WaitAndWatch();
-    EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgConfirmSend, kMsgPortOpen, kMsgSendFailed}));
+    EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgConfirmSend, kMsgPortOpen, kMsgPortReason, kMsgSendFailed}));
     EXPECT_FALSE(run.app->IsBusy());
 }
 

@@ -49,7 +49,7 @@ TEST(FieldFamily, TagChoosesTheClass) {
 TEST(FieldFamily, TagCodes) {
     EXPECT_EQ(TagCodeOf("NAME"), 0x4E414D45u);
     EXPECT_EQ(TagCodeOf("CHK1"), 0x43484B31u);
-    EXPECT_EQ(TagCodeOf("NAMEXYZ"), 0x4E414D45u); // only the first four bytes count
+    EXPECT_EQ(TagCodeOf("NAMEXYZ"), 0u); // a longer tag is another tag, not NAME
     EXPECT_EQ(TagCodeOf("NAM"), 0u);
     EXPECT_EQ(FieldClassOf(TagCodeOf("NAM")), FieldClass::None);
     EXPECT_STREQ(FieldClassName(FieldClass::Phonogram), "CPhonogramField");

@@ -31,7 +31,7 @@ TEST(RecordKind, DeducesFromTags) {
         {Tags({"ETDY"}), 6},
         {Tags({"CLAS", "CLSC"}), 7},
         {Tags({"IMG1", "TIM1"}), 8}, // the first deciding tag
-        {Tags({"NAMEX"}), 1},        // only the first four bytes count
+        {Tags({"NAMEX"}), 0},        // a longer tag is another tag, not NAME
         {Tags({"NAM"}), 0},
         {Tags({"name"}), 0},
         {Tags({}), 0},

@@ -288,7 +288,7 @@ TEST(JobStartTest, PortThatCannotBeOpened) {
     for (int method : {0, 1}) {
         {
             ScriptedPrompter prompter;
-            prompter.Expect(kMsgPortOpen).Expect(kMsgReceiveFailed);
+            prompter.Expect(kMsgPortOpen).Expect(kMsgPortReason).Expect(kMsgReceiveFailed);
             auto job = std::make_shared<ReceiveJob>();
             job->link.method = method;
             job->link.portName = missing;
@@ -302,7 +302,7 @@ TEST(JobStartTest, PortThatCannotBeOpened) {
         }
         {
             ScriptedPrompter prompter;
-            prompter.Expect(kMsgPortOpen).Expect(kMsgSendFailed);
+            prompter.Expect(kMsgPortOpen).Expect(kMsgPortReason).Expect(kMsgSendFailed);
             auto job = std::make_shared<SendJob>();
             job->link.method = method;
             job->link.portName = missing;
