@@ -18,6 +18,9 @@
 #include <unistd.h>
 
 int main(int argc, char** argv) {
+    // First of all, so a stop that comes once the log shows the run finds it in place.
+    if (std::getenv("PROBE_IGNORE_TERM"))
+        std::signal(SIGTERM, SIG_IGN);
     const char* log = std::getenv("PROBE_LOG");
     std::FILE* out = log ? std::fopen(log, "ab") : nullptr;
     if (out) {
@@ -36,8 +39,6 @@ int main(int argc, char** argv) {
         }
         std::fflush(stderr);
     }
-    if (std::getenv("PROBE_IGNORE_TERM"))
-        std::signal(SIGTERM, SIG_IGN);
     if (std::getenv("PROBE_CHILD")) {
         const pid_t child = fork();
         if (child == 0)
