@@ -5,10 +5,9 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
-
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -18,7 +17,6 @@
 #include <map>
 
 #ifdef Q_OS_UNIX
-#include <signal.h>
 #include <unistd.h>
 #endif
 
