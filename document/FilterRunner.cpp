@@ -354,11 +354,12 @@ bool ProcessAlive(qint64 pid) {
 // The files an export to `target` writes first: ".NAME.tessera-PID-XXXXXX.EXT", hidden, in
 // the target's folder (so the rename that replaces the target stays on one file system),
 // with the target's extension for filters that go by it.
+// The name is cut so that a long one still leaves room in the folder's name limit.
 QString TempPrefix(const QFileInfo& target) {
-    return QLatin1Char('.') + target.fileName() + QStringLiteral(".tessera-");
+    return QLatin1Char('.') + target.fileName().left(64) + QStringLiteral(".tessera-");
 }
 QString TempSuffix(const QFileInfo& target) {
-    return target.suffix().isEmpty() ? QString() : QLatin1Char('.') + target.suffix();
+    return target.suffix().isEmpty() ? QString() : QLatin1Char('.') + target.suffix().left(32);
 }
 
 // Removes what a run that was killed outright left of an export to `target`: files of the

@@ -454,6 +454,11 @@ TEST_F(FilterRunnerTest, AnExportThatCannotWriteBesideTheTargetStartsNoFilter) {
     ASSERT_TRUE(RunExportFilter(*SampleSet("memo.tsr"), Probe(), Path("link.csv")));
     EXPECT_TRUE(QFileInfo(Path("link.csv")).isSymLink());
     EXPECT_EQ(ReadBytes(Path("real.csv")), "partial");
+    // A name near the folder's limit still leaves room for the file written first.
+    const QString longName = QString(240, QLatin1Char('n')) + QStringLiteral(".csv");
+    prompter.Expect(kMsgExportDone);
+    ASSERT_TRUE(RunExportFilter(*SampleSet("memo.tsr"), Probe(), m_dir.filePath(longName)));
+    EXPECT_EQ(ReadBytes(m_dir.filePath(longName)), "partial");
 }
 
 TEST(FilterNotesTest, LinesAreDecodedCleanedAndBounded) {
