@@ -65,26 +65,34 @@ bool CGuiPrompter::DefaultsToSecondButton(int id) {
 
 PromptResult CGuiPrompter::Show(int id, const std::string& text, PromptIcon icon,
                                 PromptButtons buttons) {
+    return ShowWithDetails(id, text, icon, buttons, {});
+}
+
+PromptResult CGuiPrompter::ShowWithDetails(int id, const std::string& text, PromptIcon icon,
+                                           PromptButtons buttons, const std::string& detailsUtf8) {
     const QString qtext = Cp932ToQString(text);
+    const QString details = QString::fromStdString(detailsUtf8);
     int answer = 0;
     if (QThread::currentThread() == thread()) {
-        answer = ShowOnGuiThread(id, qtext, static_cast<int>(icon), static_cast<int>(buttons));
+        answer = ShowOnGuiThread(id, qtext, static_cast<int>(icon), static_cast<int>(buttons), details);
     } else {
         QMetaObject::invokeMethod(this, "ShowOnGuiThread", Qt::BlockingQueuedConnection,
                                   Q_RETURN_ARG(int, answer), Q_ARG(int, id),
                                   Q_ARG(QString, qtext), Q_ARG(int, static_cast<int>(icon)),
-                                  Q_ARG(int, static_cast<int>(buttons)));
+                                  Q_ARG(int, static_cast<int>(buttons)), Q_ARG(QString, details));
     }
     return ToResult(answer, buttons);
 }
 
-int CGuiPrompter::ShowOnGuiThread(int id, const QString& text, int icon, int buttons) {
+int CGuiPrompter::ShowOnGuiThread(int id, const QString& text, int icon, int buttons, const QString& details) {
     QWidget* parent = m_parent ? m_parent.data() : QApplication::activeWindow();
     QMessageBox box(parent);
     box.setWindowTitle(Cp932ToQString(LoadString(57344)).isEmpty()
                            ? QStringLiteral("Tessera")
                            : Cp932ToQString(LoadString(57344)));
     box.setText(text);
+    if (!details.isEmpty())
+        box.setDetailedText(details);
     box.setIcon(BoxIcon(static_cast<PromptIcon>(icon)));
     const auto list = BoxButtons(static_cast<PromptButtons>(buttons));
     QMessageBox::StandardButtons set;

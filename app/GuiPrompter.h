@@ -18,6 +18,9 @@ public:
 
     PromptResult Show(int id, const std::string& text, PromptIcon icon,
                       PromptButtons buttons) override;
+    // The details go into the box's detail text ("Show Details...").
+    PromptResult ShowWithDetails(int id, const std::string& text, PromptIcon icon, PromptButtons buttons,
+                                 const std::string& detailsUtf8) override;
 
     // Parent window of the boxes; the active window when unset.
     void SetParentWidget(QWidget* w) { m_parent = w; }
@@ -26,7 +29,7 @@ public:
     static bool DefaultsToSecondButton(int id);
 
 private:
-    Q_INVOKABLE int ShowOnGuiThread(int id, const QString& text, int icon, int buttons);
+    Q_INVOKABLE int ShowOnGuiThread(int id, const QString& text, int icon, int buttons, const QString& details);
 
     QPointer<QWidget> m_parent;
 };

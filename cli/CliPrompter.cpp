@@ -84,4 +84,20 @@ PromptResult CliPrompter::Show(int id, const std::string& text, PromptIcon icon,
     return r;
 }
 
+PromptResult CliPrompter::ShowWithDetails(int id, const std::string& text, PromptIcon icon, PromptButtons buttons,
+                                          const std::string& detailsUtf8) {
+    const PromptResult r = Show(id, text, icon, buttons);
+    std::size_t from = 0;
+    while (from < detailsUtf8.size()) {
+        std::size_t end = detailsUtf8.find('\n', from);
+        if (end == std::string::npos)
+            end = detailsUtf8.size();
+        if (end > from)
+            std::fprintf(stderr, "  %.*s\n", static_cast<int>(end - from), detailsUtf8.data() + from);
+        from = end + 1;
+    }
+    std::fflush(stderr);
+    return r;
+}
+
 } // namespace tessera::cli

@@ -15,6 +15,10 @@ public:
     explicit CliPrompter(PromptResult answer = PromptResult::Ok, bool hasAnswer = false, bool quiet = false);
 
     PromptResult Show(int id, const std::string& text, PromptIcon icon, PromptButtons buttons) override;
+    // The details follow the message, one indented line each; --quiet does not drop them
+    // (they are about the data, not about progress).
+    PromptResult ShowWithDetails(int id, const std::string& text, PromptIcon icon, PromptButtons buttons,
+                                 const std::string& detailsUtf8) override;
 
     // True once any message was answered with Cancel, No or Abort.
     bool Declined() const { return m_declined; }

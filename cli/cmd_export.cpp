@@ -3,30 +3,15 @@
 // export does (same registrations, same command line, same messages).
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 
 #include "app/core/AppSettings.h"
 #include "cli/Command.h"
+#include "cli/FilterCli.h"
 #include "cli/RecordSetFile.h"
 #include "document/FilterRunner.h"
 #include "model/RecordSet.h"
 
 namespace tessera::cli {
-
-// The registered name that matches `name`, exactly or else without regard to case. The
-// first run of either program registers the bundled filters, so a user who only ever
-// runs tessera-cli has them too.
-QString RegisteredFilterName(Context& ctx, const QString& name) {
-    RegisterBundledFilters(ctx.Settings(), QCoreApplication::applicationDirPath());
-    QString loose;
-    for (const FilterProgram& f : CAppSettings::ReadFilters()) {
-        if (f.name == name)
-            return f.name;
-        if (loose.isEmpty() && f.name.compare(name, Qt::CaseInsensitive) == 0)
-            loose = f.name;
-    }
-    return loose;
-}
 
 namespace {
 
@@ -43,6 +28,7 @@ public:
         parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
                           QStringLiteral("the foreign file to write"), QStringLiteral("OUT")});
         AddReadOptions(parser);
+        AddTimeoutOption(parser);
         parser.addPositionalArgument(QStringLiteral("FILE.tsr"), QStringLiteral("the records to export"));
     }
 
@@ -60,7 +46,8 @@ public:
             return ctx.UsageError(QStringLiteral("export: no filter named '%1' is registered").arg(wanted));
 
         ReadOptions options;
-        if (!TakeReadOptions(ctx, options))
+        int timeout = 0;
+        if (!TakeReadOptions(ctx, options) || !TakeTimeout(ctx, timeout))
             return kExitUsage;
         CRecordSet set;
         int emptied = 0;
@@ -71,7 +58,8 @@ public:
         FilterProgram filter;
         if (!LookUpFilter(name, filter))
             return kExitBadData;
-        return RunExportFilter(set, filter, output) ? kExitOk : kExitBadData;
+        FilterWait wait(timeout);
+        return wait.ExitCode(RunExportFilter(set, filter, output, wait.Waiter()));
     }
 };
 

@@ -7,13 +7,12 @@
 
 #include "app/core/AppSettings.h"
 #include "cli/Command.h"
+#include "cli/FilterCli.h"
 #include "cli/RecordSetFile.h"
 #include "document/FilterRunner.h"
 #include "model/RecordSet.h"
 
 namespace tessera::cli {
-
-QString RegisteredFilterName(Context& ctx, const QString& name); // cmd_export.cpp
 
 namespace {
 
@@ -29,6 +28,7 @@ public:
                           QStringLiteral("NAME")});
         parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
                           QStringLiteral("the record-set file to write"), QStringLiteral("OUT.tsr")});
+        AddTimeoutOption(parser);
         parser.addPositionalArgument(QStringLiteral("IN"), QStringLiteral("the foreign file"));
     }
 
@@ -45,12 +45,18 @@ public:
         if (name.isEmpty())
             return ctx.UsageError(QStringLiteral("import: no filter named '%1' is registered").arg(wanted));
 
+        int timeout = 0;
+        if (!TakeTimeout(ctx, timeout))
+            return kExitUsage;
+
         FilterProgram filter;
         if (!LookUpFilter(name, filter))
             return kExitBadData;
-        std::unique_ptr<CRecordSet> set = RunImportFilter(filter, ctx.Arguments().front(), ctx.CodeMap());
+        FilterWait wait(timeout);
+        std::unique_ptr<CRecordSet> set =
+            RunImportFilter(filter, ctx.Arguments().front(), ctx.CodeMap(), wait.Waiter());
         if (!set)
-            return kExitBadData;
+            return wait.ExitCode(false);
 
         std::string text;
         if (!set->WriteTextToString(text))

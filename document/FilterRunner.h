@@ -4,11 +4,13 @@
 // cancel). Qt Core only, so the command line uses the same code as the window program.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QObject>
 #include <QPointer>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -23,6 +25,7 @@ class CRecordSet;
 
 enum FilterMessageId : int {
     kMsgFilterVersion = 1280,
+    kMsgCannotCreateOutput = 1286,
     kMsgFilterInternal = 1289,
     kMsgExportDone = 1290,
     kMsgImportTitle = 3066,
@@ -38,6 +41,11 @@ enum FilterMessageId : int {
     kMsgFilterOverwrite = 3081, // %s exists: replace it?
     kMsgFilterBadName = 3082,   // a name with / or \ cannot be registered
     kMsgMergeKindMismatch = 1031,
+    kMsgExportDoneNotes = 9220, // 1290 with the record count and the number of notes
+    kMsgImportDoneNotes = 9221, // records imported, the number of notes
+    kMsgFilterTimedOut = 9222,  // the filter did not end within %d seconds; nothing changed
+    kMsgFilterMoreNotes = 9223, // "… N more" under the kept notes
+    kMsgFilterStopping = 9224,  // the busy dialog while a stopped filter ends
 };
 
 // The interface version passed with -V.
@@ -65,12 +73,47 @@ bool IsPerlScriptPath(const QString& path);
 // `path` with "." + `extension` appended when the file name has no extension.
 QString WithFilterExtension(const QString& path, const QString& extension);
 
+// What a filter wrote on standard error: one note a line ("レコード 3: ...", "26 行目: ..."),
+// in UTF-8 (a line that is not UTF-8 is read as code page 932, as older filters write).
+// Bounded: the first kMaxLines lines within kMaxBytes are kept, later ones only counted.
+class FilterNotes {
+public:
+    static constexpr int kMaxLines = 1000;
+    static constexpr qsizetype kMaxBytes = 64 * 1024;
+
+    void Feed(QByteArrayView bytes);
+    // Takes a last line that had no line end.
+    void Finish();
+    void Clear();
+
+    const QStringList& Lines() const { return m_lines; }
+    int More() const { return m_more; }
+    int Count() const { return static_cast<int>(m_lines.size()) + m_more; }
+    // The kept lines one a line, then "… ほかに N 件" when some were left out (UTF-8;
+    // empty when there are no notes): the detail text of a message.
+    std::string DetailsUtf8() const;
+
+private:
+    void EndLine();
+
+    QStringList m_lines;
+    qsizetype m_bytes = 0;
+    int m_more = 0;
+    QByteArray m_pending;
+    bool m_pendingCut = false;
+};
+
 // One run of a filter program. Import gathers standard output; export writes its input and
-// closes the channel so a filter reading to the end of its input finishes.
+// closes the channel so a filter reading to the end of its input finishes. Standard error
+// is read as the filter's notes. The filter runs in a process group of its own, so a
+// Ctrl+C at a terminal reaches only the host, which ends the filter and whatever the filter
+// started itself.
 class CFilterProcess : public QObject {
     Q_OBJECT
 public:
-    enum class State { NotStarted, Running, Finished, FailedToStart, Crashed, Cancelled };
+    enum class State { NotStarted, Running, Finished, FailedToStart, Crashed, Cancelled, TimedOut };
+    // How long a stopped filter has to end on SIGTERM before it is killed.
+    static constexpr int kGraceMs = 3000;
 
     explicit CFilterProcess(QObject* parent = nullptr);
     ~CFilterProcess() override;
@@ -78,31 +121,53 @@ public:
     // Starts the program. `input` null: an import (output gathered, no input); otherwise an
     // export whose standard input gets `*input`. False when it cannot start.
     bool Start(const FilterCommandLine& command, const QByteArray* input);
-    // Kills a running filter; the state becomes Cancelled.
+    // Stop(Cancelled): the user gives up.
     void Cancel();
-    // Waits in a local event loop until the filter has ended (no time limit).
+    // Asks a running filter to end: SIGTERM now, SIGKILL after kGraceMs or on a second
+    // request. Once it has ended the state is `reason` (Cancelled or TimedOut), whatever
+    // its exit code; Done is emitted then, not before.
+    void Stop(State reason);
+    // Stop, then waits (without an event loop) until the filter has ended.
+    void StopAndWait(State reason);
+    // The filter is stopped with TimedOut `seconds` from now; 0 takes the limit away.
+    void SetTimeLimit(int seconds);
+    int TimeLimit() const { return m_timeLimit; }
+    // Waits in a local event loop until the filter has ended (no limit of its own).
     void WaitInEventLoop();
 
     State CurrentState() const { return m_state; }
     bool IsDone() const { return m_state != State::NotStarted && m_state != State::Running; }
+    bool IsStopping() const { return m_state == State::Running && m_stopReason != State::NotStarted; }
     int ExitCode() const { return m_exitCode; }
     const QByteArray& Output() const { return m_output; }
+    const FilterNotes& Notes() const { return m_notes; }
     qint64 Pid() const;
 
 signals:
     void Done();
+    // A stop was asked for; Done follows once the filter has ended.
+    void Stopping();
 
 private:
     void Finish(State state);
+    void Signal(int signo);
+    void TakeStandardError();
 
     QProcess m_process;
+    QTimer m_graceTimer;
+    QTimer m_limitTimer;
     State m_state = State::NotStarted;
+    State m_stopReason = State::NotStarted;
     int m_exitCode = -1;
+    int m_timeLimit = 0;
+    qint64 m_group = 0;
     QByteArray m_output;
+    FilterNotes m_notes;
 };
 
 // How a caller waits for a started filter: the window program shows its busy dialog, the
-// command line waits in an event loop. It returns once the process is done (Cancel counts).
+// command line waits in an event loop. It returns once the process is done (Cancel counts);
+// a waiter that returns early has given up, and the filter is stopped.
 using FilterWaiter = std::function<void(CFilterProcess&)>;
 void WaitForFilter(CFilterProcess& process);
 
@@ -110,15 +175,19 @@ void WaitForFilter(CFilterProcess& process);
 bool LookUpFilter(const QString& name, FilterProgram& out);
 
 // Exports all records of `set` through `filter` into `target` (taken as given). The text
-// form is made first, so no filter is left waiting when it cannot be made. Shows 1290 on
-// success, the exit code's message, 3079, 3080 or the writer's message otherwise. A failed
-// or cancelled export leaves `target` as it was (removed when it did not exist).
+// form is made first, so no filter is left waiting when it cannot be made. The filter writes
+// a new file beside the target (".NAME.tessera-PID-XXXXXX.EXT"), which replaces the target
+// only when the filter exits with 0: a failed, cancelled or timed-out export leaves the
+// target as it was and no file of its own behind (nor any left by a run that was killed
+// outright). Shows 1290 on success (9220 with the notes in the details when the filter
+// left notes), else the exit code's message, 1286, 3079, 3080, 9222 or the writer's
+// message, with the notes under it.
 bool RunExportFilter(const CRecordSet& set, const FilterProgram& filter, const QString& target,
                      const FilterWaiter& waiter = WaitForFilter);
 
 // Imports `source` through `filter`: the set read from the filter's output, or null after
-// the messages (exit code, 3079, 3080, the reader's messages then 1037). 1079 when values
-// were emptied.
+// the messages (exit code, 3079, 3080, 9222, the reader's messages then 1037; the notes
+// under the last). 1079 when values were emptied; 9221 with the notes when there are some.
 std::unique_ptr<CRecordSet> RunImportFilter(const FilterProgram& filter, const QString& source,
                                             const CCodeMap* map,
                                             const FilterWaiter& waiter = WaitForFilter);

@@ -19,6 +19,14 @@ public:
     // Shows message `id` whose formatted text is `text` and returns the button pressed.
     virtual PromptResult Show(int id, const std::string& text, PromptIcon icon,
                               PromptButtons buttons) = 0;
+    // The same with a longer text the user may open under the message (UTF-8, one item a
+    // line: it comes from outside the string table, e.g. a filter's notes). A prompter
+    // with no place for it shows the message alone.
+    virtual PromptResult ShowWithDetails(int id, const std::string& text, PromptIcon icon,
+                                         PromptButtons buttons, const std::string& detailsUtf8) {
+        (void)detailsUtf8;
+        return Show(id, text, icon, buttons);
+    }
 };
 
 // The process-wide prompter. Without one installed, Show answers as if the first
@@ -36,6 +44,18 @@ PromptResult ShowMessage(int id, PromptIcon icon, PromptButtons buttons, const A
     if (p == nullptr)
         return DefaultPromptResult(buttons);
     return p->Show(id, text, icon, buttons);
+}
+
+// ShowMessage with a detail text (UTF-8); an empty one shows the message as ShowMessage does.
+template <class... A>
+PromptResult ShowMessageWithDetails(int id, PromptIcon icon, PromptButtons buttons,
+                                    const std::string& detailsUtf8, const A&... args) {
+    std::string text = FormatString(id, args...);
+    Prompter* p = CurrentPrompter();
+    if (p == nullptr)
+        return DefaultPromptResult(buttons);
+    return detailsUtf8.empty() ? p->Show(id, text, icon, buttons)
+                               : p->ShowWithDetails(id, text, icon, buttons, detailsUtf8);
 }
 
 } // namespace tessera

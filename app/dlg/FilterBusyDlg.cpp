@@ -22,7 +22,8 @@ CFilterBusyDlg::CFilterBusyDlg(CFilterProcess& process, QWidget* parent)
     setWindowTitle(QStringLiteral("Tessera"));
     setWindowModality(Qt::ApplicationModal);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(Text(kFixedTextBase + 83, "フィルタプログラムを実行しています..."), this));
+    auto* label = new QLabel(Text(kFixedTextBase + 83, "フィルタプログラムを実行しています..."), this);
+    layout->addWidget(label);
     auto* bar = new QProgressBar(this);
     bar->setRange(0, 0); // no end known: a filter tells nothing about its progress
     layout->addWidget(bar);
@@ -30,6 +31,8 @@ CFilterBusyDlg::CFilterBusyDlg(CFilterProcess& process, QWidget* parent)
     buttons->addButton(Text(kFixedTextBase + 27, "キャンセル"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::rejected, this, &CFilterBusyDlg::reject);
     layout->addWidget(buttons);
+    connect(&m_process, &CFilterProcess::Stopping, label,
+            [label] { label->setText(Text(kMsgFilterStopping, "フィルタプログラムを終了させています...")); });
     connect(&m_process, &CFilterProcess::Done, this, [this] {
         if (isVisible())
             QDialog::accept();
@@ -43,8 +46,11 @@ int CFilterBusyDlg::exec() {
 }
 
 void CFilterBusyDlg::reject() {
+    // The dialog stays until the filter has really ended (it closes on Done), so nothing
+    // touches the files while the filter may still write; a second Cancel kills it at once.
     m_process.Cancel();
-    QDialog::reject();
+    if (m_process.IsDone() && isVisible())
+        QDialog::reject();
 }
 
 FilterWaiter CFilterBusyDlg::Waiter(QWidget* parent) {

@@ -1,6 +1,6 @@
 #pragma once
 // The dialog shown while a filter program runs: application-modal, so no document can be
-// closed, edited, received into or imported into meanwhile; Cancel kills the filter.
+// closed, edited, received into or imported into meanwhile; Cancel ends the filter.
 
 #include <QDialog>
 
@@ -13,7 +13,8 @@ class CFilterBusyDlg : public QDialog {
 public:
     CFilterBusyDlg(CFilterProcess& process, QWidget* parent = nullptr);
 
-    // Closes by itself when the filter ends; Cancel (or closing the dialog) kills it.
+    // Closes by itself when the filter ends; Cancel (or closing the dialog) stops it:
+    // SIGTERM, then SIGKILL after a grace period or a second Cancel.
     int exec() override;
     void reject() override;
 

@@ -4,12 +4,16 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
+#include "app/GuiPrompter.h"
 #include "app/core/AppSettings.h"
 #include "app/dlg/FilterBusyDlg.h"
 #include "app/dlg/FilterProgDlg.h"
@@ -379,6 +383,70 @@ TEST_F(FilterDialogTest, BusyDialogIsApplicationModalAndCancelKillsTheFilter) {
     CFilterBusyDlg wait(quick);
     EXPECT_EQ(wait.exec(), QDialog::Accepted);
     EXPECT_EQ(quick.CurrentState(), CFilterProcess::State::Finished);
+}
+
+TEST_F(FilterDialogTest, BusyDialogWaitsForAStoppedFilterAndASecondCancelKillsIt) {
+    const QString log = Path("probe.log");
+    qputenv("PROBE_LOG", log.toLocal8Bit());
+    qputenv("PROBE_HANG", "1");
+    qputenv("PROBE_IGNORE_TERM", "1"); // only SIGKILL ends it
+    CFilterProcess process;
+    ASSERT_TRUE(process.Start({QStringLiteral(FILTER_PROBE), {}}, nullptr));
+    for (int i = 0; i < 3000 && ReadBytes(log).empty(); ++i)
+        QThread::msleep(10);
+    const qint64 pid = process.Pid();
+    CFilterBusyDlg dlg(process);
+    QString stopping;
+    bool visibleAfterCancel = false;
+    bool visibleBeforeSecond = false;
+    QTimer::singleShot(0, &dlg, [&] {
+        dlg.reject();
+        visibleAfterCancel = dlg.isVisible();
+        stopping = dlg.findChild<QLabel*>()->text();
+        QTimer::singleShot(50, &dlg, [&] {
+            visibleBeforeSecond = dlg.isVisible();
+            dlg.reject(); // no more waiting
+        });
+    });
+    dlg.exec();
+    for (const char* v : {"PROBE_LOG", "PROBE_HANG", "PROBE_IGNORE_TERM"})
+        qunsetenv(v);
+    EXPECT_TRUE(visibleAfterCancel) << "the dialog stays while the filter may still write";
+    EXPECT_TRUE(visibleBeforeSecond);
+    EXPECT_EQ(stopping.toStdString(), "フィルタプログラムを終了させています...");
+    EXPECT_EQ(process.CurrentState(), CFilterProcess::State::Cancelled);
+    EXPECT_TRUE(ProcessGone(pid));
+}
+
+TEST_F(FilterDialogTest, TheMessageBoxCarriesTheNotesAsItsDetailText) {
+    CGuiPrompter gui;
+    Prompter* previous = CurrentPrompter();
+    SetPrompter(&gui);
+    struct Seen {
+        QString text, details;
+    };
+    auto show = [](auto&& call) {
+        Seen seen;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seen = {box->text(), box->detailedText()};
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        poll.start(20);
+        call();
+        return seen;
+    };
+    const Seen with = show([] {
+        ShowMessageWithDetails(kMsgFilterCancelled, PromptIcon::Warning, PromptButtons::Ok, "レコード 1: 名前がありません\n2 行目: x");
+    });
+    const Seen without = show([] { ShowMessage(kMsgFilterCancelled, PromptIcon::Warning, PromptButtons::Ok); });
+    SetPrompter(previous);
+    EXPECT_EQ(with.text.toStdString(), "フィルタプログラムの実行を中止しました。何も変更されていません。");
+    EXPECT_EQ(with.details.toStdString(), "レコード 1: 名前がありません\n2 行目: x");
+    EXPECT_EQ(without.text, with.text);
+    EXPECT_TRUE(without.details.isEmpty());
 }
 
 } // namespace

@@ -3,8 +3,13 @@
 // and a Qt core application for the tests that run processes.
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QString>
+#include <QStringList>
+#include <QThread>
+
+#include <signal.h>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +18,7 @@
 
 #include "model/RecordSet.h"
 #include "resources/Cp932Text.h"
+#include "support/ScriptedPrompter.h"
 
 namespace tessera::test {
 
@@ -59,6 +65,47 @@ inline std::vector<std::vector<std::string>> Rows(const CRecordSet& set) {
         rows.push_back(row);
     }
     return rows;
+}
+
+// A scripted prompter that also keeps the detail text of each message (UTF-8; empty when
+// the message came without one), in the order shown.
+class DetailPrompter : public ScriptedPrompter {
+public:
+    PromptResult ShowWithDetails(int id, const std::string& text, PromptIcon icon, PromptButtons buttons,
+                                 const std::string& detailsUtf8) override {
+        m_details.resize(Messages().size());
+        m_details.push_back(detailsUtf8);
+        return Show(id, text, icon, buttons);
+    }
+    // The details of the n-th message shown.
+    std::string Details(std::size_t n) const { return n < m_details.size() ? m_details[n] : std::string(); }
+
+private:
+    std::vector<std::string> m_details;
+};
+
+// True once `pid` has ended (a zombie nobody reaps counts as ended).
+inline bool ProcessGone(long long pid) {
+    if (pid <= 0 || ::kill(static_cast<pid_t>(pid), 0) != 0)
+        return true;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    const qsizetype paren = line.lastIndexOf(')');
+    return paren >= 0 && line.size() > paren + 2 && line.at(paren + 2) == 'Z';
+}
+
+// Waits (generously) until `pid` has ended; false when it is still there.
+inline bool WaitUntilGone(long long pid) {
+    for (int i = 0; i < 1500 && !ProcessGone(pid); ++i)
+        QThread::msleep(20);
+    return ProcessGone(pid);
+}
+
+// The files of `dir`, hidden ones included, sorted.
+inline QStringList FilesIn(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
 }
 
 // One Qt core application for the whole test program (processes and event loops need it).

@@ -3,10 +3,13 @@
 // messages the user sees.
 
 #include <QApplication>
+#include <QDir>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "app/MainFrame.h"
 #include "app/TesseraApp.h"
+#include "app/dlg/FilterBusyDlg.h"
 #include "app/core/AppSettings.h"
 #include "document/CommandIds.h"
 #include "document/FilterCommands.h"
@@ -80,6 +83,57 @@ TEST(GuiFilters, TheSamplePhoneBookGoesToVCardAndComesBackFromTheWindow) {
     EXPECT_EQ(freshView->model()->rowCount(), book->RecordSet()->RecordCount()) << "the table shows them";
     SetFilterFileDialogs(nullptr, nullptr);
     fresh->SetModifiedFlag(false);
+}
+
+TEST(GuiFilters, CancelInTheBusyDialogStopsAHangingExportAndKeepsTheFile) {
+    TempSettings settings;
+    QTemporaryDir dir;
+    // A filter that never ends, with a child of its own; it tells its process ids once it runs.
+    const QString script = dir.filePath(QStringLiteral("hang.sh"));
+    const QString pids = dir.filePath(QStringLiteral("pids"));
+    {
+        QFile f(script);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\nsleep 100000 &\necho $! $$ > \"$0.new\" && mv \"$0.new\" \"" + pids.toLocal8Bit() +
+                "\"\nwait\n");
+        f.close();
+        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+    }
+    ASSERT_TRUE(CAppSettings::WriteFilter(Registration("Hang", "csv", script.toLocal8Bit().constData())));
+    const QString out = dir.filePath(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    const QString target = out + QStringLiteral("/book.csv");
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("the user's file");
+    }
+    ScriptedPrompter prompter;
+    StartedApp started({}, false, false);
+    ASSERT_TRUE(started.started);
+    CTesseraDoc* book = started.app->MainFrame()->OpenDocumentFile(QStringLiteral(TESSERA_SAMPLES "/phonebook.tsr"));
+    ASSERT_NE(book, nullptr);
+    SetFilterFileDialogs(nullptr, Answer(target, QStringLiteral("Hang")));
+    prompter.Expect(kMsgFilterOverwrite, PromptResult::Yes).Expect(kMsgFilterCancelled);
+    // The user presses Cancel once the filter runs.
+    QTimer poll;
+    bool cancelled = false;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* busy = qobject_cast<CFilterBusyDlg*>(QApplication::activeModalWidget());
+        if (busy != nullptr && QFile::exists(pids) && !cancelled) {
+            cancelled = true;
+            busy->reject();
+        }
+    });
+    poll.start(20);
+    EXPECT_TRUE(book->Views().front()->RunCommand(ID_FILE_EXPORT)); // handled; its outcome is the message
+    poll.stop();
+    SetFilterFileDialogs(nullptr, nullptr);
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(ReadBytes(target), "the user's file");
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"book.csv"});
+    for (const QByteArray& id : QByteArray::fromStdString(ReadBytes(pids)).trimmed().split(' '))
+        EXPECT_TRUE(WaitUntilGone(id.toLongLong())) << id.toStdString();
 }
 
 } // namespace

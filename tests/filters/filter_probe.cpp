@@ -7,6 +7,9 @@
 //   PROBE_CRASH=1     end by a signal
 //   PROBE_HANG=1      never end on its own (reads nothing)
 //   PROBE_TOUCH=1     create the -E target file (a half-written export)
+//   PROBE_NOTES=f     copy file f to standard error (the filter's notes), first of all
+//   PROBE_CHILD=1     start a child that never ends; "child=PID" goes to the log
+//   PROBE_IGNORE_TERM=1  ignore SIGTERM (only SIGKILL ends it)
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +18,9 @@
 #include <unistd.h>
 
 int main(int argc, char** argv) {
+    // First of all, so a stop that comes once the log shows the run finds it in place.
+    if (std::getenv("PROBE_IGNORE_TERM"))
+        std::signal(SIGTERM, SIG_IGN);
     const char* log = std::getenv("PROBE_LOG");
     std::FILE* out = log ? std::fopen(log, "ab") : nullptr;
     if (out) {
@@ -22,6 +28,26 @@ int main(int argc, char** argv) {
         for (int i = 1; i < argc; ++i)
             std::fprintf(out, "[%s]\n", argv[i]);
         std::fflush(out);
+    }
+    if (const char* notes = std::getenv("PROBE_NOTES")) {
+        if (std::FILE* in = std::fopen(notes, "rb")) {
+            char buf[4096];
+            std::size_t n;
+            while ((n = std::fread(buf, 1, sizeof buf, in)) > 0)
+                std::fwrite(buf, 1, n, stderr);
+            std::fclose(in);
+        }
+        std::fflush(stderr);
+    }
+    if (std::getenv("PROBE_CHILD")) {
+        const pid_t child = fork();
+        if (child == 0)
+            for (;;)
+                pause();
+        if (out) {
+            std::fprintf(out, "child=%d\n", static_cast<int>(child));
+            std::fflush(out);
+        }
     }
     if (std::getenv("PROBE_TOUCH"))
         for (int i = 1; i + 1 < argc; ++i)
@@ -56,7 +82,6 @@ int main(int argc, char** argv) {
             std::fclose(in);
         }
     }
-    std::fputs("probe: a line on standard error\n", stderr);
     if (std::getenv("PROBE_CRASH"))
         std::raise(SIGKILL);
     const char* code = std::getenv("PROBE_EXIT");
