@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <cstdlib>
@@ -362,8 +363,14 @@ struct ProcessResult {
     std::string out, err;
 };
 
-ProcessResult Start(const QString& program, const QStringList& args, const std::string& input = {}, int seconds = 60) {
+ProcessResult Start(const QString& program, const QStringList& args, const std::string& input = {}, int seconds = 60,
+                    const char* tz = nullptr) {
     QProcess p;
+    if (tz != nullptr) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TZ"), QString::fromLatin1(tz));
+        p.setProcessEnvironment(env);
+    }
     p.start(program, args);
     if (!p.waitForStarted(30000))
         return {};
@@ -493,6 +500,24 @@ TEST(ThirdPartyJudges, StrictParsersTakeEveryExportAndImportGivesTheSameRecords)
         const ProcessResult back = Start(QStringLiteral(TSR_ICAL), {"-I", f.path, "-V", "1"});
         ASSERT_EQ(back.code, 0) << back.err;
         EXPECT_EQ(RowsOf(back.out), RowsOf(f.text));
+    }
+}
+
+TEST(ICalZones, TheProgramsRoundTripHoldsInZonesFarEastAndWest) {
+    EnsureCoreApp();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const char* tz : {"Asia/Tokyo", "America/New_York", "Pacific/Kiritimati", "Pacific/Pago_Pago"}) {
+        for (unsigned seed = 1; seed <= 2; ++seed) {
+            SCOPED_TRACE(std::string(tz) + " " + std::to_string(seed));
+            const std::string text = RandomSet(kKindActionList, seed);
+            const QString path = dir.filePath(QStringLiteral("zone.ics"));
+            const ProcessResult out = Start(QStringLiteral(TSR_ICAL), {"-E", path, "-T", "6", "-V", "1"}, text, 60, tz);
+            ASSERT_EQ(out.code, 0) << out.err;
+            const ProcessResult back = Start(QStringLiteral(TSR_ICAL), {"-I", path, "-V", "1"}, {}, 60, tz);
+            ASSERT_EQ(back.code, 0) << back.err;
+            EXPECT_EQ(RowsOf(back.out), RowsOf(text));
+        }
     }
 }
 
