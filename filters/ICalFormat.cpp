@@ -942,6 +942,31 @@ std::string Memo(const Entry& e) {
     return memo;
 }
 
+// Whether an exact time of our own still belongs to the standard property beside it: the
+// property must still hold the real value export made of it. Another program that moved
+// the event changed the property and kept our property unchanged, and then the move wins.
+bool OwnValueStillHolds(CDataRecord& scratch, int i, const std::string& own, const std::string& standard) {
+    Failure ignored;
+    auto value = [&](const std::string& text) -> std::optional<DateTimeValue> {
+        scratch.FieldAt(i)->Clear();
+        const auto* f = dynamic_cast<const CTimeField*>(scratch.FieldAt(i));
+        if (f == nullptr || !ParseCellText(scratch, i, text, 0, "", ignored) || !f->IsSet())
+            return std::nullopt;
+        return f->Value();
+    };
+    const std::optional<DateTimeValue> d = value(standard);
+    if (!d)
+        return true; // not a time: nothing to compare
+    const std::optional<DateTimeValue> o = value(own);
+    if (!o)
+        return true; // refused below, with its own note
+    const bool timed = (d->flags & DateTimeValue::kHour) != 0;
+    const bool hasYear = (d->flags & DateTimeValue::kYear) != 0;
+    const Real r = Realize(*o, hasYear ? d->year : kAnniversaryYear, timed);
+    return r.value.month == d->month && r.value.day == d->day && (!hasYear || r.value.year == d->year) &&
+           (!timed || (r.value.hour == d->hour && r.value.minute == d->minute));
+}
+
 } // namespace
 
 bool ImportICal(std::string_view in, CRecordSet& set, Failure& failure) {
@@ -999,6 +1024,9 @@ bool ImportICal(std::string_view in, CRecordSet& set, Failure& failure) {
         std::unique_ptr<CDataRecord> record = set.NewRecord();
         if (!record)
             return Bad(failure, kExitImport, 0, "out of memory");
+        std::unique_ptr<CDataRecord> scratch = set.NewRecord();
+        if (!scratch)
+            return Bad(failure, kExitImport, 0, "out of memory");
         for (const auto& [tag, value] : e.own)
             if (set.FindTag(MakeTag(tag)) < 0 || tag.size() != 4)
                 AddOnce(e.dropped, "X-TESSERA-" + tag);
@@ -1008,7 +1036,8 @@ bool ImportICal(std::string_view in, CRecordSet& set, Failure& failure) {
             const auto found = e.values.find(tag);
             if (own != e.own.end()) {
                 Failure ignored;
-                if (ParseCellText(*record, i, own->second, number, tag, ignored))
+                if ((found == e.values.end() || OwnValueStillHolds(*scratch, i, own->second, found->second)) &&
+                    ParseCellText(*record, i, own->second, number, tag, ignored))
                     continue;
                 record->FieldAt(i)->Clear();
                 e.notes.push_back(NoteText(kNoteBadOwnValue, {tag, own->second}));

@@ -336,6 +336,10 @@ TEST(ICalImport, ComponentsOnceRefusedWholeNowImport) {
         {"no start", "BEGIN:VEVENT\r\nSUMMARY:a\r\nEND:VEVENT\r\n", {{0, "TIM1", ""}, {0, "MEM1", "a"}}, ""},
         {"a stale value of our own", "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nX-TESSERA-TIM2:20261340\r\nEND:VEVENT\r\n",
          {{0, "TIM2", ""}}, "X-TESSERA-TIM2"},
+        {"the event moved by another program", "BEGIN:VEVENT\r\nDTSTART:20260105T100000\r\nX-TESSERA-TIM1:200104311000\r\nEND:VEVENT\r\n",
+         {{0, "TIM1", "202601051000  "}}, "X-TESSERA-TIM1"},
+        {"an exact value still behind its property", "BEGIN:VEVENT\r\nDTSTART:20010430T100000\r\nX-TESSERA-TIM1:200104311000\r\nEND:VEVENT\r\n",
+         {{0, "TIM1", "200104311000  "}}, ""},
         {"a to-do with priority 0", "BEGIN:VTODO\r\nPRIORITY:0\r\nSUMMARY:c\r\nEND:VTODO\r\n",
          {{0, "PRTY", "02"}, {0, "MARK", "00"}}, ""},
     };
@@ -421,9 +425,14 @@ std::string RandomSet(int kind, unsigned seed) {
         }
         return s + "  ";
     };
-    static const std::vector<std::string> pieces = {
-        "会議", "\x87\x40", "\x87\x53", "\xED\x40", "\xEB\xAE", "\x82\x59", "\t", "\x1F", ",", ";", "\\", "abc", " ",
-        "第二会議室で打ち合わせ、資料は前日までに用意すること", "\x81\x60"};
+    // Code page 932 bytes: ① ⑳, the device's own codes of ① 0 10, 〜, and text in UTF-8.
+    std::vector<std::string> pieces = {"\x87\x40", "\x87\x53", "\xED\x40", "\xEB\xAE", "\x82\x59", "\x81\x60",
+                                       "\t", "\x1F", ",", ";", "\\", "abc", " "};
+    for (const char* utf8 : {"会議", "第二会議室で打ち合わせ、資料は前日までに用意すること"}) {
+        std::string bytes;
+        EXPECT_TRUE(Utf8ToCp932(utf8, bytes));
+        pieces.push_back(bytes);
+    }
     auto memo = [&] {
         std::string s;
         for (int n = pick(6); n > 0; --n)
