@@ -442,6 +442,7 @@ struct Component {
     int lineNo = 0;
     std::vector<ContentLine> props;
     std::vector<std::vector<ContentLine>> alarms;
+    std::vector<std::string> nested; // other components inside, left out
     int kind = 0; // the record kind it reads as, 0 for none
 };
 
@@ -473,7 +474,7 @@ bool ReadCalendar(std::string_view in, Calendar& cal, Failure& failure) {
                     return Bad(failure, kExitBadInput, line.lineNo, "no VCALENDAR");
             } else if (stack.size() == 1) {
                 if (value == "VEVENT" || value == "VTODO" || value == "VJOURNAL") {
-                    cal.components.push_back({value, line.lineNo, {}, {}, 0});
+                    cal.components.push_back({value, line.lineNo, {}, {}, {}, 0});
                     inComponent = true;
                 } else if (value == "VTIMEZONE") {
                     inZone = true;
@@ -485,6 +486,8 @@ bool ReadCalendar(std::string_view in, Calendar& cal, Failure& failure) {
             } else if (stack.size() == 2 && inComponent && value == "VALARM") {
                 cal.components.back().alarms.emplace_back();
                 inAlarm = true;
+            } else if (stack.size() == 2 && inComponent) {
+                cal.components.back().nested.push_back(value);
             } else if (stack.size() == 2 && inZone && (value == "STANDARD" || value == "DAYLIGHT")) {
                 inObservance = true;
                 observance.clear();
@@ -663,6 +666,8 @@ public:
         const ContentLine* end = nullptr;
         const ContentLine* duration = nullptr;
         const ContentLine* rule = nullptr;
+        for (const std::string& name : m_c.nested)
+            AddOnce(m_e.dropped, name);
         for (const ContentLine& p : m_c.props) {
             const std::string& n = p.name;
             const std::string text = UnescapeText(p.value);

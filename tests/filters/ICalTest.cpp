@@ -207,10 +207,11 @@ TEST(ICalZones, ZonedAndUtcTimesArriveAsTheLocalTimeOfThePC) {
                                set, failure))
             << failure.message;
         EXPECT_EQ(Value(set, 0, "TIM1"), c.tim1);
-        if (*c.note == '\0')
+        if (*c.note == '\0') {
             EXPECT_TRUE(RunNotes().Lines().empty()) << Notes();
-        else
+        } else {
             EXPECT_NE(Notes().find(c.note), std::string::npos) << Notes();
+        }
     }
     RunNotes().Clear();
 }
@@ -333,6 +334,8 @@ TEST(ICalImport, ComponentsOnceRefusedWholeNowImport) {
          "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nBEGIN:VALARM\r\nTRIGGER:-PT5M\r\nEND:VALARM\r\n"
          "BEGIN:VALARM\r\nTRIGGER:-PT1M\r\nEND:VALARM\r\nEND:VEVENT\r\n",
          {{0, "ALRM", "202601010955  "}, {0, "ALON", "*"}}, "アラーム 1 件"},
+        {"a component inside", "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nBEGIN:VLOCATION\r\nNAME:x\r\nEND:VLOCATION\r\nEND:VEVENT\r\n",
+         {{0, "TIM1", "202601011000  "}}, "VLOCATION"},
         {"no start", "BEGIN:VEVENT\r\nSUMMARY:a\r\nEND:VEVENT\r\n", {{0, "TIM1", ""}, {0, "MEM1", "a"}}, ""},
         {"a stale value of our own", "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nX-TESSERA-TIM2:20261340\r\nEND:VEVENT\r\n",
          {{0, "TIM2", ""}}, "X-TESSERA-TIM2"},
@@ -352,8 +355,9 @@ TEST(ICalImport, ComponentsOnceRefusedWholeNowImport) {
         ASSERT_EQ(set.RecordCount(), 1);
         for (const Expect& e : c.values)
             EXPECT_EQ(Value(set, e.record, e.tag), e.value) << e.tag;
-        if (*c.note != '\0')
+        if (*c.note != '\0') {
             EXPECT_NE(Notes().find(c.note), std::string::npos) << Notes();
+        }
     }
     RunNotes().Clear();
 }
