@@ -388,7 +388,7 @@ bool ExportICal(const CRecordSet& set, std::string& out, Failure& /*failure*/) {
 
 namespace {
 
-// "-PT15M", "P1DT2H", "PT0S", "-P1W" -> minutes. Seconds must make whole minutes.
+// "-PT15M", "P1DT2H", "PT0S", "-P1W" -> minutes; seconds short of a minute are cut.
 bool ParseDuration(const std::string& text, long long& minutes) {
     std::size_t i = 0;
     bool negative = false;
@@ -421,11 +421,9 @@ bool ParseDuration(const std::string& text, long long& minutes) {
             total += n * 60;
         else if (inTime && c == 'M')
             total += n;
-        else if (inTime && c == 'S') {
-            if (n % 60 != 0)
-                return false;
-            total += n / 60;
-        } else
+        else if (inTime && c == 'S')
+            total += n / 60; // the device counts whole minutes
+        else
             return false;
         n = 0;
         haveDigits = false;

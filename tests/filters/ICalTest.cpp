@@ -334,6 +334,8 @@ TEST(ICalImport, ComponentsOnceRefusedWholeNowImport) {
          "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nBEGIN:VALARM\r\nTRIGGER:-PT5M\r\nEND:VALARM\r\n"
          "BEGIN:VALARM\r\nTRIGGER:-PT1M\r\nEND:VALARM\r\nEND:VEVENT\r\n",
          {{0, "ALRM", "202601010955  "}, {0, "ALON", "*"}}, "アラーム 1 件"},
+        {"an alarm in seconds", "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nBEGIN:VALARM\r\nTRIGGER:-PT630S\r\nEND:VALARM\r\nEND:VEVENT\r\n",
+         {{0, "ALRM", "202601010950  "}}, ""},
         {"a component inside", "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nBEGIN:VLOCATION\r\nNAME:x\r\nEND:VLOCATION\r\nEND:VEVENT\r\n",
          {{0, "TIM1", "202601011000  "}}, "VLOCATION"},
         {"no start", "BEGIN:VEVENT\r\nSUMMARY:a\r\nEND:VEVENT\r\n", {{0, "TIM1", ""}, {0, "MEM1", "a"}}, ""},
