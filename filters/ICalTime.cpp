@@ -95,13 +95,12 @@ std::string SystemZoneName(const std::string& tzid) {
     std::size_t from = 0;
     while (from < tzid.size()) {
         const std::string name = tzid.substr(from);
+        // Letters, digits and "/_-+" only: no "..", so the name stays inside the folder.
         bool plain = !name.empty() && name[0] != '/';
         for (std::size_t i = 0; i < name.size() && plain; ++i) {
             const char c = name[i];
             plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '/' ||
                     c == '_' || c == '-' || c == '+';
-            if (c == '.' )
-                plain = false; // never "..": the name stays inside the zoneinfo folder
         }
         if (plain && IsTzif(base + "/" + name))
             return name;

@@ -29,7 +29,7 @@ long long LocalToUtc(const Civil& local);
 // One VTIMEZONE: its STANDARD and DAYLIGHT observances with their yearly rules.
 class ZoneRules {
 public:
-    // Lines of one STANDARD or DAYLIGHT part; `daylight` is informational only.
+    // The lines of one STANDARD or DAYLIGHT part; one without a start or offsets is passed over.
     void AddObservance(const std::vector<ContentLine>& lines);
     bool Usable() const { return !m_observances.empty(); }
     // The UTC instant of a wall-clock time of this zone.

@@ -276,6 +276,12 @@ TEST(ICalImport, FilesOfCalendarProgramsImportWithTheirExtrasKeptOrNoted) {
          {{0, "TIM1", "202612011700  "}, {0, "TIM2", "202612011900  "}, {0, "ALRM", "202612011600  "},
           {0, "MEM1", "忘年会\x1FURL: https://example.com/party"}},
          {"URL", "TRANSP, X-APPLE-TRAVEL-ADVISORY-BEHAVIOR"}},
+        {"caldav-server.ics", kKindSchedule, 3,
+         {{0, "TIM1", "202606151600  "}, {0, "TIM2", "202606160000  "}, // CEST: +7 hours to Tokyo
+          {0, "MEM1", "展示会\x1Fブース 4.2\x1FLOCATION: Messe Berlin"},
+          {1, "TIM1", "202612210300  "}, {1, "TIM2", "202612210500  "}, // CET: +8 hours
+          {2, "TIM1", "20260614      "}, {2, "TIM2", "20260616      "}},
+         {"LOCATION", "TRANSP"}},
         {"birthdays.ics", kKindAnniversary, 3,
          {{0, "ANN1", "    0412      "}, {0, "MEM1", "山田 太郎さんの誕生日"}, {1, "ANN1", "    0229      "},
           {2, "ANN1", "    1224      "}, {2, "SCRT", "*"}},
