@@ -855,12 +855,14 @@ private:
             When d;
             if (!ReadWhen(*end, d, failure))
                 return false;
+            // An all-day end is exclusive: the day before is the last one. An end on the start
+            // day itself means one day, as most programs read it.
             if (d.dateOnly != s.dateOnly)
                 Label(*end, end->value);
-            else if (d.dateOnly) // exclusive end -> the last day
-                endValue = FromMinutes(ToMinutes(d.value) - 1440, false);
-            else
+            else if (!d.dateOnly)
                 endValue = d.value;
+            else if (ToMinutes(d.value) > ToMinutes(s.value))
+                endValue = FromMinutes(ToMinutes(d.value) - 1440, false);
         } else if (duration != nullptr) {
             long long minutes = 0;
             if (!ParseDuration(duration->value, minutes) || minutes < 0)

@@ -340,6 +340,8 @@ TEST(ICalImport, ComponentsOnceRefusedWholeNowImport) {
          "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nBEGIN:VALARM\r\nTRIGGER:-PT5M\r\nEND:VALARM\r\n"
          "BEGIN:VALARM\r\nTRIGGER:-PT1M\r\nEND:VALARM\r\nEND:VEVENT\r\n",
          {{0, "ALRM", "202601010955  "}, {0, "ALON", "*"}}, "アラーム 1 件"},
+        {"an all-day end on the start day", "BEGIN:VEVENT\r\nDTSTART;VALUE=DATE:20260101\r\nDTEND;VALUE=DATE:20260101\r\nEND:VEVENT\r\n",
+         {{0, "TIM1", "20260101      "}, {0, "TIM2", ""}}, ""},
         {"an alarm in seconds", "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nBEGIN:VALARM\r\nTRIGGER:-PT630S\r\nEND:VALARM\r\nEND:VEVENT\r\n",
          {{0, "ALRM", "202601010950  "}}, ""},
         {"a component inside", "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nBEGIN:VLOCATION\r\nNAME:x\r\nEND:VLOCATION\r\nEND:VEVENT\r\n",
