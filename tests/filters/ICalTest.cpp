@@ -559,22 +559,5 @@ TEST(ThirdPartyJudges, CalDavServerStoresEveryExportedComponent) {
     EXPECT_EQ(r.code, 0) << r.out << r.err;
 }
 
-TEST(ThirdPartyJudges, CardDavServerStoresEveryExportedCard) {
-    EnsureCoreApp();
-    if (!HavePython("radicale"))
-        GTEST_SKIP() << "radicale is not installed (scripts/install-deps.sh)";
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    QStringList args = {QStringLiteral(DAV_JUDGE)};
-    for (const auto& [file, kind] : std::vector<std::pair<const char*, int>>{{"phonebook.tsr", 1}, {"cards.tsr", 2}}) {
-        const QString path = dir.filePath(QString::fromLatin1(file) + QStringLiteral(".vcf"));
-        const ProcessResult r = Start(QStringLiteral(TSR_VCARD), {"-E", path, "-T", QString::number(kind), "-V", "1"}, SampleBytes(file));
-        ASSERT_EQ(r.code, 0) << r.err;
-        args << path;
-    }
-    const ProcessResult r = Start(QString::fromLatin1(kPython), args, {}, 300);
-    EXPECT_EQ(r.code, 0) << r.out << r.err;
-}
-
 } // namespace
 } // namespace tessera::test
