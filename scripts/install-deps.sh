@@ -6,7 +6,8 @@ pkgs=(cmake g++ ninja-build pkg-config
       qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-svg-dev qt6-multimedia-dev
       qt6-translations-l10n qt6-qpa-plugins libqt6svg6
       libgtest-dev libgmock-dev libbenchmark-dev
-      xvfb xauth fonts-ipafont-gothic socat perl ccache)
+      xvfb xauth fonts-ipafont-gothic socat perl ccache
+      clang libclang-rt-14-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
