@@ -19,6 +19,13 @@ CChildFrame::CChildFrame(CTesseraDoc& doc, QWidget* parent)
     UpdateTitle();
 }
 
+CChildFrame::~CChildFrame() {
+    // The view goes with the base class, after this frame has stopped being a CChildFrame;
+    // the document's ViewsChanged from its destructor must not reach UpdateTitle here.
+    disconnect(&m_doc, nullptr, this, nullptr);
+    m_view = nullptr;
+}
+
 void CChildFrame::UpdateTitle() {
     const auto& views = m_doc.Views();
     QString title = m_doc.Title();

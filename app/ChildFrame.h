@@ -13,6 +13,7 @@ class CChildFrame : public QMdiSubWindow {
     Q_OBJECT
 public:
     CChildFrame(CTesseraDoc& doc, QWidget* parent = nullptr);
+    ~CChildFrame() override;
 
     CTesseraView* View() const { return m_view; }
     CTesseraDoc& Document() const { return m_doc; }

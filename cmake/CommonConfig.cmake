@@ -20,7 +20,27 @@ target_compile_definitions(tessera_common INTERFACE
   TESSERA_VERSION="${PROJECT_VERSION}"
   TESSERA_BUILD_NUMBER=${TESSERA_BUILD_NUMBER}
   TESSERA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-if(TESSERA_SANITIZE)
+# UBSan stops at its first finding (no recover), so a finding fails the test or fuzz run.
+if(TESSERA_SANITIZE OR TESSERA_FUZZ)
   target_compile_options(tessera_common INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(tessera_common INTERFACE -fsanitize=address,undefined)
+endif()
+# The tests of a sanitizer build run with the suppressions for leaks inside third-party
+# libraries (tests/lsan.supp) and stop at the first finding: ctest reads this file before
+# any test, so a plain `ctest` in the build folder gets the same environment as dev.sh.
+if(TESSERA_SANITIZE OR TESSERA_FUZZ)
+  set(_tessera_sanitizer_env ${CMAKE_BINARY_DIR}/SanitizerEnv.cmake)
+  file(WRITE ${_tessera_sanitizer_env}
+    "set(ENV{LSAN_OPTIONS} \"suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0:\$ENV{LSAN_OPTIONS}\")\n"
+    "set(ENV{UBSAN_OPTIONS} \"print_stacktrace=1:halt_on_error=1:\$ENV{UBSAN_OPTIONS}\")\n"
+    "set(ENV{ASAN_OPTIONS} \"detect_leaks=1:\$ENV{ASAN_OPTIONS}\")\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${_tessera_sanitizer_env})
+endif()
+# The fuzz build gives every library coverage feedback, so the fuzz targets link the same
+# libraries as the programs; only the targets themselves link libFuzzer's main.
+if(TESSERA_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "TESSERA_FUZZ needs clang: configure with -DCMAKE_CXX_COMPILER=clang++")
+  endif()
+  target_compile_options(tessera_common INTERFACE -fsanitize=fuzzer-no-link)
 endif()

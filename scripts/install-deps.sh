@@ -7,7 +7,8 @@ pkgs=(cmake g++ ninja-build pkg-config
       qt6-translations-l10n qt6-qpa-plugins libqt6svg6
       libgtest-dev libgmock-dev libbenchmark-dev
       xvfb xauth fonts-ipafont-gothic socat perl ccache
-      python3 python3-vobject python3-icalendar radicale)
+      python3 python3-vobject python3-icalendar radicale
+      clang libclang-rt-14-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -199,7 +199,8 @@ int CAppSettings::SaveSettings() {
             for (const Item& it : items)
                 store->setValue(it.key, it.value);
             store->sync();
-            if (store->status() != QSettings::NoError)
+            // A malformed old file (FormatError) is still replaced; only a failed write counts.
+            if (store->status() == QSettings::AccessError)
                 failed = static_cast<int>(items.size());
         }
     }

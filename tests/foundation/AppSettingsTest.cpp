@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QSettings>
 
@@ -253,6 +254,26 @@ TEST_F(AppSettingsTest, UnwritableStoreCountsEveryValue) {
     ASSERT_EQ(m_prompter.Messages().size(), 1u);
     EXPECT_EQ(m_prompter.Messages()[0].Utf8(), "23個のレジストリを書き込みできませんでした");
     EXPECT_EQ(m_prompter.Messages()[0].icon, PromptIcon::Warning);
+}
+
+TEST_F(AppSettingsTest, MalformedHandEditedFileIsStillSaved) {
+    // A section line without its closing bracket makes the file malformed, not unwritable.
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(m_temp.StoreFile()).path()));
+    const auto edit = [this](QIODevice::OpenMode mode, const char* text) {
+        QFile f(m_temp.StoreFile());
+        ASSERT_TRUE(f.open(mode));
+        f.write(text);
+    };
+    edit(QIODevice::WriteOnly, "[Devi\n[Device]\nBps=38400\n");
+    CAppSettings s;
+    s.LoadSettings();
+    s.HistoryBuffer = 9;
+    // Edited again while the program runs, so saving reads the malformed file afresh.
+    edit(QIODevice::Append, "[Other]\nKey=1\n");
+    EXPECT_EQ(s.SaveSettings(), 0);
+    EXPECT_TRUE(m_prompter.Messages().empty());
+    EXPECT_EQ(Stored(QStringLiteral("Device/Bps")).toInt(), 38400);
+    EXPECT_EQ(Stored(QStringLiteral("Settings/HistoryBuffer")).toInt(), 9);
 }
 
 TEST_F(AppSettingsTest, NothingIsWrittenWithoutLoading) {
