@@ -406,13 +406,12 @@ bool HavePython(const char* modules) {
     return Start(QString::fromLatin1(kPython), {"-c", QStringLiteral("import ") + QString::fromLatin1(modules)}).code == 0;
 }
 
+// The records of a text form as the host reads them: through the always-on part of the
+// character map, so a device code such as 0xEBAE is the character the host would show.
 std::vector<std::vector<std::string>> RowsOf(const std::string& text) {
-    ScriptedPrompter prompter;
     CRecordSet set;
-    std::string t = text;
-    if (t.find('\x1A') == std::string::npos)
-        t.push_back('\x1A');
-    EXPECT_TRUE(set.ReadText(t, nullptr));
+    Failure failure;
+    EXPECT_TRUE(ReadTextForm(text, set, failure)) << failure.message;
     return Rows(set);
 }
 
