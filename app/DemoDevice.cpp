@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "model/RecordKind.h"
 #include "sim/SimDevice.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "cli/CliPrompter.h"
 #include "model/CodeMap.h"
 

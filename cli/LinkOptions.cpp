@@ -10,10 +10,10 @@
 
 #include <unistd.h>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "model/Prompter.h"
-#include "resources/Cp932Text.h"
-#include "resources/StringTable.h"
+#include "text/Cp932Text.h"
+#include "text/StringTable.h"
 
 namespace tessera::cli {
 

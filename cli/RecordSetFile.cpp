@@ -5,12 +5,12 @@
 
 #include <cstdio>
 
-#include "app/core/AppSettings.h"
-#include "app/core/SafeSave.h"
+#include "base/AppSettings.h"
+#include "base/SafeSave.h"
 #include "cli/CliPrompter.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
 
 namespace tessera::cli {
 

@@ -6,13 +6,13 @@
 
 #include <cstdio>
 
-#include "app/core/AppSettings.h"
-#include "app/core/Cp932.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
 #include "cli/Command.h"
 #include "cli/LinkOptions.h"
 #include "link/AddInTransfer.h"
 #include "model/Prompter.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 namespace tessera::cli {
 

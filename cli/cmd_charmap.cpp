@@ -1,11 +1,11 @@
 // tessera-cli charmap [--conv alnum,symbol,kana] HEXCODE...: shows what the device
 // character map makes of double-byte codes: the result bytes in hex, a tab, the result.
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "cli/Command.h"
 #include "model/CodeMap.h"
 #include "model/Prompter.h"
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
 
 namespace tessera::cli {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "cli/Command.h"
 #include "cli/RecordSetFile.h"
 #include "model/Prompter.h"

@@ -16,7 +16,7 @@
 #include "model/Prompter.h"
 #include "model/RecordKind.h"
 #include "model/TextForm.h"
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
 
 namespace tessera::filters {
 

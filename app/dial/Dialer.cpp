@@ -3,8 +3,8 @@
 #include <QDesktopServices>
 #include <QProcess>
 
-#include "app/core/AppSettings.h"
-#include "app/core/Cp932.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
 #include "app/dial/DialNumber.h"
 #include "model/Prompter.h"
 

@@ -11,12 +11,12 @@
 #include <algorithm>
 
 #include "app/Help.h"
-#include "app/core/AppSettings.h"
-#include "app/core/Cp932.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
 #include "model/FieldNames.h"
 #include "model/RecordSet.h"
 #include "model/TextForm.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 

@@ -21,11 +21,11 @@
 
 #include <algorithm>
 
-#include "app/core/AppSettings.h"
-#include "app/core/Cp932.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
 #include "app/dial/ToneDial.h"
 #include "model/Prompter.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 

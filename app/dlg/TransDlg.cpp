@@ -11,9 +11,9 @@
 
 #include <algorithm>
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "link/Job.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 

@@ -362,7 +362,7 @@ int GenCp932(const QString& out) {
     if (decode.size() < 7000)
         Fail(out, QStringLiteral("the windows-31j codec defines too few codes"));
     std::string src = "// Generated from the windows-31j codec; do not edit.\n"
-                      "#include \"resources/Cp932Text.h\"\n\n"
+                      "#include \"resources/Cp932Data.h\"\n\n"
                       "namespace tessera::detail {\n\n"
                       "const Cp932Pair kCp932Decode[] = {";
     int k = 0;

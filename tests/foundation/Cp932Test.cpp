@@ -5,8 +5,8 @@
 #include <map>
 #include <vector>
 
-#include "app/core/Cp932.h"
-#include "resources/Cp932Text.h"
+#include "base/Cp932.h"
+#include "text/Cp932Text.h"
 
 using namespace tessera;
 

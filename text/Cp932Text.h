@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "resources/Cp932Data.h"
+
 namespace tessera {
 
 // Converts UTF-8 to code page 932. Fails on malformed UTF-8 or on a character that code
@@ -27,17 +29,5 @@ constexpr bool IsLeadByte(unsigned char b) {
 
 // The private-use base that stands for codes code page 932 leaves undefined.
 inline constexpr char32_t kDeviceCodeBase = 0xF0000;
-
-namespace detail {
-struct Cp932Pair {
-    std::uint16_t first;
-    std::uint16_t second;
-};
-// (code, Unicode) sorted by code; (Unicode, canonical code) sorted by Unicode.
-extern const Cp932Pair kCp932Decode[];
-extern const std::size_t kCp932DecodeCount;
-extern const Cp932Pair kCp932Encode[];
-extern const std::size_t kCp932EncodeCount;
-} // namespace detail
 
 } // namespace tessera

@@ -1,4 +1,4 @@
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

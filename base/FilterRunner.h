@@ -16,7 +16,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 
 namespace tessera {
 

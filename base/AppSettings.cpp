@@ -1,4 +1,4 @@
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
