@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "resources/Cp932Data.h"
+#include "text/LeadByte.h" // IsLeadByte
 
 namespace tessera {
 
@@ -21,11 +22,6 @@ bool Utf8ToCp932(std::string_view utf8, std::string& out, std::size_t* badOffset
 // character, a stray byte) becomes the private-use character U+F0000 + code, so nothing is
 // lost and Utf8ToCp932 restores the same bytes.
 std::string Cp932ToUtf8(std::string_view cp932);
-
-// True for the lead byte of a double-byte character.
-constexpr bool IsLeadByte(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFD);
-}
 
 // The private-use base that stands for codes code page 932 leaves undefined.
 inline constexpr char32_t kDeviceCodeBase = 0xF0000;

@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "text/LeadByte.h"
+
 namespace {
 
 [[noreturn]] void Fail(const QString& where, const QString& what) {
@@ -343,12 +345,12 @@ int GenCp932(const QString& out) {
         }
     };
     for (unsigned b = 0; b < 0x100; ++b) {
-        const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-        if (!lead)
+        if (!tessera::IsLeadByte(static_cast<unsigned char>(b)))
             tryCode(QByteArray(1, static_cast<char>(b)), b);
     }
+    // Lead 0xFD holds only device-only codes; the codec defines none of them.
     for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-        if (lead > 0x9F && lead < 0xE0)
+        if (!tessera::IsLeadByte(static_cast<unsigned char>(lead)))
             continue;
         for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
             if (trail == 0x7F)
