@@ -32,6 +32,7 @@
 #include "model/CodeMap.h"
 #include "model/Prompter.h"
 #include "text/StringTable.h"
+#include "resources/StringIds.h"
 
 namespace tessera {
 
@@ -39,7 +40,7 @@ namespace {
 
 CTesseraApp* g_app = nullptr;
 
-constexpr int kMsgCharTables = 1012;
+constexpr int kMsgCharTables = ids::kMsgCharTables;
 constexpr int kDefaultFieldWidth = 100;
 
 QString FieldWidthKey(const std::string& tag) {

@@ -13,12 +13,13 @@
 #include "link/AddInTransfer.h"
 #include "model/Prompter.h"
 #include "text/StringTable.h"
+#include "resources/StringIds.h"
 
 namespace tessera::cli {
 
 namespace {
 
-constexpr int kModelNameBase = 6144;
+constexpr int kModelNameBase = ids::kStrFirstModel;
 // Add-ins need a model from code 2 (PI-4500) on.
 constexpr int kFirstAddInModel = 2;
 

@@ -10,12 +10,13 @@
 #include "cli/RecordSetFile.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
+#include "resources/StringIds.h"
 
 namespace tessera::cli {
 
 namespace {
 
-constexpr int kMsgNoRecordData = 1038; // レコードデータを読み込めませんでした
+constexpr int kMsgNoRecordData = ids::kMsgNoRecordData; // レコードデータを読み込めませんでした
 
 class SendCommand : public Command {
 public:

@@ -7,6 +7,7 @@
 #include "base/Cp932.h"
 #include "app/dial/DialNumber.h"
 #include "model/Prompter.h"
+#include "resources/StringIds.h"
 
 namespace tessera {
 
@@ -17,7 +18,7 @@ constexpr int kMsgHandedOver = 5120;
 constexpr int kMsgDialError = 5124;
 constexpr int kMsgNoTelephony = 5136;
 constexpr int kMsgBusy = 5137;
-constexpr int kMsgDeviceInUse = 5142;
+constexpr int kMsgDeviceInUse = ids::kMsgDeviceInUse;
 
 } // namespace
 
