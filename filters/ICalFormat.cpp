@@ -27,7 +27,7 @@ enum ICalNote : int {
     kNoteUndated = 9291,
     kNoteOtherKinds = 9292,   // %d count, %s list
     kNoteInMemo = 9293,       // %s property names
-    kNoteLeftOut = 9294,      // %s property names
+    kNoteICalLeftOut = 9294,      // %s property names
     kNoteAttachments = 9295,  // %d count
     kNoteExtraAlarms = 9296,  // %d count
     kNoteUnknownZone = 9297,  // %s zone, %s property
@@ -1053,7 +1053,7 @@ bool ImportICal(std::string_view in, CRecordSet& set, Failure& failure) {
         if (!e.labels.empty())
             e.notes.push_back(NoteText(kNoteInMemo, {Join(e.labels, ", ")}));
         if (!e.dropped.empty())
-            e.notes.push_back(NoteText(kNoteLeftOut, {Join(e.dropped, ", ")}));
+            e.notes.push_back(NoteText(kNoteICalLeftOut, {Join(e.dropped, ", ")}));
         if (e.attachments > 0)
             e.notes.push_back(NoteText(kNoteAttachments, {e.attachments}));
         for (const std::string& note : e.notes)
