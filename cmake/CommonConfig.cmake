@@ -18,8 +18,7 @@ target_compile_definitions(tessera_common INTERFACE
   QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
   QT_NO_URL_CAST_FROM_STRING
   TESSERA_VERSION="${PROJECT_VERSION}"
-  TESSERA_BUILD_NUMBER=${TESSERA_BUILD_NUMBER}
-  TESSERA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  TESSERA_BUILD_NUMBER=${TESSERA_BUILD_NUMBER})
 if(TESSERA_SANITIZE)
   target_compile_options(tessera_common INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(tessera_common INTERFACE -fsanitize=address,undefined)
