@@ -21,6 +21,7 @@
 #endif
 #endif
 
+#include "model/Calendar.h"
 #include "model/CodeMap.h"
 #include "model/Prompter.h"
 #include "model/RecordKind.h"
@@ -352,14 +353,8 @@ bool CharsetToUtf8(std::string_view bytes, std::string_view charset, std::string
 #endif
 }
 
-int DaysInMonth(int year, int month) {
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12)
-        return 31;
-    if (month == 2 && (year == 0 || (year % 4 == 0 && (year % 100 != 0 || year % 400 == 0))))
-        return 29;
-    return days[month - 1];
-}
+// Year 0 (a date without its year) is a leap year like every fourth hundred.
+int DaysInMonth(int year, int month) { return tessera::DaysInMonth(year, month); }
 
 std::string NormalizeBreaks(std::string_view text, std::string_view to) {
     std::string out;

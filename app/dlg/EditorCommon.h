@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/Calendar.h"
 #include "model/Field.h"
 #include "model/Prompter.h"
 #include "resources/StringIds.h"
@@ -64,8 +65,7 @@ void ShowFieldRefused(FieldTag tag);
 
 // ---- calendar helpers ----
 
-// Day of week of a date, 0 = Sunday (the editors' texts beside dates).
-int DayOfWeek(int year, int month, int day);
+// DayOfWeek(year, month, day) and AgeOn on plain numbers come from model/Calendar.h.
 // The text "(日)" .. "(土)" of a date's day of week.
 QString DayOfWeekText(int year, int month, int day);
 // Age on `today` of someone born on year/month/day.
