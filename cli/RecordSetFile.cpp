@@ -11,6 +11,7 @@
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
 #include "text/Cp932Text.h"
+#include "resources/StringIds.h"
 
 namespace tessera::cli {
 
@@ -131,7 +132,7 @@ int ReadRecordFile(Context& ctx, const QString& path, const ReadOptions& options
     }
     CCodeMap map(&options.flags);
     if (!map.LoadTables()) {
-        ShowMessage(1012, PromptIcon::Stop, PromptButtons::Ok);
+        ShowMessage(ids::kMsgCharTables, PromptIcon::Stop, PromptButtons::Ok);
         return kExitBadData;
     }
 

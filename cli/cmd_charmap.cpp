@@ -6,6 +6,7 @@
 #include "model/CodeMap.h"
 #include "model/Prompter.h"
 #include "text/Cp932Text.h"
+#include "resources/StringIds.h"
 
 namespace tessera::cli {
 
@@ -51,7 +52,7 @@ public:
 
         CCodeMap map(&flags);
         if (!map.LoadTables()) {
-            ShowMessage(1012, PromptIcon::Stop, PromptButtons::Ok);
+            ShowMessage(ids::kMsgCharTables, PromptIcon::Stop, PromptButtons::Ok);
             return kExitBadData;
         }
         int rc = kExitOk;

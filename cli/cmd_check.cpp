@@ -12,6 +12,7 @@
 #include "cli/RecordSetFile.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
+#include "resources/StringIds.h"
 
 namespace tessera::cli {
 
@@ -74,7 +75,7 @@ public:
         }
         CCodeMap map(&options.flags);
         if (!map.LoadTables()) {
-            ShowMessage(1012, PromptIcon::Stop, PromptButtons::Ok);
+            ShowMessage(ids::kMsgCharTables, PromptIcon::Stop, PromptButtons::Ok);
             return kExitBadData;
         }
 
