@@ -26,6 +26,8 @@ case "${1:-}" in
     [ "${CI:-}" = "true" ] && extra+=(-DTESSERA_WERROR=ON)
     cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Release "${extra[@]}" "${launcher[@]}" >/dev/null
     cmake --build build-test -j "$jobs"
+    # Layer checks: includes point down, the programs link only their layers' libraries.
+    bash scripts/check-layers.sh && bash scripts/check-links.sh build-test
     cd build-test
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 300
     ;;

@@ -11,8 +11,8 @@
 #include "app/AppResources.h"
 #include "app/Help.h"
 #include "app/ToneDialInfo.h"
-#include "app/core/Cp932.h"
-#include "resources/StringTable.h"
+#include "base/Cp932.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 

@@ -8,8 +8,8 @@
 
 #include "app/MainFrame.h"
 #include "app/TesseraApp.h"
-#include "app/core/AppSettings.h"
-#include "app/core/Cp932.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
 #include "app/dlg/EditorFactory.h"
 #include "app/dlg/NewDlg.h"
 #include "app/dlg/RecvDlg.h"
@@ -20,7 +20,7 @@
 #include "link/AddInTransfer.h"
 #include "link/Job.h"
 #include "model/Prompter.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 

@@ -8,9 +8,12 @@
 
 #include <algorithm>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
+#include "base/DataPaths.h"
 #include "model/RecordKind.h"
+#if TESSERA_HAVE_DEMO
 #include "sim/SimDevice.h"
+#endif
 
 namespace tessera {
 
@@ -33,11 +36,10 @@ std::vector<std::string> FirstLineTags(const QByteArray& text) {
 }
 
 QStringList SampleFolders() {
-    const QString app = QCoreApplication::applicationDirPath();
-    return {
-        QDir(app).filePath(QStringLiteral("../share/tessera/samples")),
-        QStringLiteral(TESSERA_SOURCE_DIR "/resources/samples"),
-    };
+    QStringList folders;
+    for (const QString& data : DataFolders())
+        folders.append(QDir(data).filePath(QStringLiteral("samples")));
+    return folders;
 }
 
 } // namespace
@@ -60,6 +62,22 @@ QString CDemoDevice::SamplePhoneBook() {
     }
     return {};
 }
+
+#if !TESSERA_HAVE_DEMO
+
+// Built without the simulated device (TESSERA_DEMO off, or no pseudo-terminals here).
+bool CDemoDevice::Start(CAppSettings&) {
+    fprintf(stderr, "tessera: --demo is not available in this build\n");
+    return false;
+}
+
+void CDemoDevice::Loop(std::string) {}
+
+bool CDemoDevice::IsReady() const { return false; }
+
+void CDemoDevice::Stop() {}
+
+#else
 
 bool CDemoDevice::Start(CAppSettings& settings) {
     const QString sample = SamplePhoneBook();
@@ -163,5 +181,7 @@ void CDemoDevice::Stop() {
     if (!m_portName.isEmpty())
         QFile::remove(m_portName);
 }
+
+#endif // TESSERA_HAVE_DEMO
 
 } // namespace tessera

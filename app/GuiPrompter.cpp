@@ -4,7 +4,7 @@
 #include <QMessageBox>
 #include <QThread>
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 
 namespace tessera {
 

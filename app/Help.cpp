@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "base/DataPaths.h"
+
 namespace tessera {
 
 namespace {
@@ -44,12 +46,10 @@ QString ManualPath() {
     const QString env = qEnvironmentVariable("TESSERA_MANUAL");
     if (!env.isEmpty() && QFileInfo::exists(env))
         return QFileInfo(env).absoluteFilePath();
-    const QString appDir = QCoreApplication::applicationDirPath();
-    const QStringList candidates = {
-        appDir + QStringLiteral("/../share/doc/tessera/manual.html"),
-        appDir + QStringLiteral("/docs/manual.html"),
-        QStringLiteral(TESSERA_SOURCE_DIR "/docs/manual.html"),
-    };
+    QStringList candidates;
+    for (const QString& folder : DocFolders())
+        candidates.append(folder + QStringLiteral("/manual.html"));
+    candidates.append(QCoreApplication::applicationDirPath() + QStringLiteral("/docs/manual.html"));
     for (const QString& c : candidates)
         if (QFileInfo::exists(c))
             return QFileInfo(c).canonicalFilePath();

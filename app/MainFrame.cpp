@@ -30,14 +30,14 @@
 #include "app/Help.h"
 #include "app/RecentFileList.h"
 #include "app/TesseraApp.h"
-#include "app/core/AppSettings.h"
-#include "app/core/Cp932.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
 #include "document/CommandIds.h"
 #include "document/TesseraDoc.h"
 #include "document/TesseraView.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 

@@ -21,7 +21,7 @@
 #include "app/RecentFileList.h"
 #include "app/SingleInstance.h"
 #include "app/ToneDialInfo.h"
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #ifdef TESSERA_HAVE_TONEDIAL
 #include "app/dial/ToneDial.h"
 #endif
@@ -31,7 +31,8 @@
 #include "document/TesseraDoc.h"
 #include "model/CodeMap.h"
 #include "model/Prompter.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
+#include "resources/StringIds.h"
 
 namespace tessera {
 
@@ -39,7 +40,7 @@ namespace {
 
 CTesseraApp* g_app = nullptr;
 
-constexpr int kMsgCharTables = 1012;
+constexpr int kMsgCharTables = ids::kMsgCharTables;
 constexpr int kDefaultFieldWidth = 100;
 
 QString FieldWidthKey(const std::string& tag) {

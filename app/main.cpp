@@ -5,15 +5,18 @@
 #include <QFont>
 #include <QSocketNotifier>
 
+#ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include "app/MainFrame.h"
 #include "app/TesseraApp.h"
 
 namespace {
 
+#ifdef Q_OS_UNIX
 int g_signalPipe[2] = {-1, -1};
 
 extern "C" void OnTerminateSignal(int signo) {
@@ -41,6 +44,10 @@ void CloseOnTerminateSignals(tessera::CTesseraApp& app) {
     for (int signo : {SIGTERM, SIGINT, SIGHUP})
         std::signal(signo, OnTerminateSignal);
 }
+#else
+// Elsewhere the system closes the window through its own messages.
+void CloseOnTerminateSignals(tessera::CTesseraApp&) {}
+#endif
 
 } // namespace
 

@@ -19,7 +19,7 @@
 #include "model/CodeMap.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
 
 namespace {
 

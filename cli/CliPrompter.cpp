@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 
 namespace tessera::cli {
 

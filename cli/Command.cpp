@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "cli/CliPrompter.h"
 #include "model/CodeMap.h"
+#include "resources/StringIds.h"
 
 namespace tessera::cli {
 
@@ -46,7 +47,7 @@ const CCodeMap* Context::CodeMap() {
         if (map->LoadTables())
             m_map = std::move(map);
         else
-            ShowMessage(1012, PromptIcon::Stop, PromptButtons::Ok);
+            ShowMessage(ids::kMsgCharTables, PromptIcon::Stop, PromptButtons::Ok);
     }
     return m_map.get();
 }

@@ -8,7 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 
 namespace tessera::cli {
 

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "cli/Command.h"
-#include "document/FilterRunner.h"
+#include "base/FilterRunner.h"
 
 class QCommandLineParser;
 

@@ -8,12 +8,20 @@
 #include <mutex>
 #include <string>
 
+#if defined(__unix__) || defined(__APPLE__)
 #include <unistd.h>
+#define TESSERA_ISATTY(f) ::isatty(::fileno(f))
+#elif defined(_WIN32)
+#include <io.h>
+#define TESSERA_ISATTY(f) ::_isatty(::_fileno(f))
+#else
+#define TESSERA_ISATTY(f) 0
+#endif
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "model/Prompter.h"
-#include "resources/Cp932Text.h"
-#include "resources/StringTable.h"
+#include "text/Cp932Text.h"
+#include "text/StringTable.h"
 
 namespace tessera::cli {
 
@@ -57,7 +65,7 @@ private:
 // One line on stderr, rewritten in place while a terminal watches; messages first end it.
 class ProgressLine {
 public:
-    ProgressLine() : m_enabled(isatty(fileno(stderr)) != 0) {}
+    ProgressLine() : m_enabled(TESSERA_ISATTY(stderr) != 0) {}
 
     void Show(const std::string& cp932) {
         if (!m_enabled)

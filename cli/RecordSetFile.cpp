@@ -5,12 +5,13 @@
 
 #include <cstdio>
 
-#include "app/core/AppSettings.h"
-#include "app/core/SafeSave.h"
+#include "base/AppSettings.h"
+#include "base/SafeSave.h"
 #include "cli/CliPrompter.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
+#include "resources/StringIds.h"
 
 namespace tessera::cli {
 
@@ -131,7 +132,7 @@ int ReadRecordFile(Context& ctx, const QString& path, const ReadOptions& options
     }
     CCodeMap map(&options.flags);
     if (!map.LoadTables()) {
-        ShowMessage(1012, PromptIcon::Stop, PromptButtons::Ok);
+        ShowMessage(ids::kMsgCharTables, PromptIcon::Stop, PromptButtons::Ok);
         return kExitBadData;
     }
 

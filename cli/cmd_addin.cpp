@@ -6,19 +6,20 @@
 
 #include <cstdio>
 
-#include "app/core/AppSettings.h"
-#include "app/core/Cp932.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
 #include "cli/Command.h"
 #include "cli/LinkOptions.h"
 #include "link/AddInTransfer.h"
 #include "model/Prompter.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
+#include "resources/StringIds.h"
 
 namespace tessera::cli {
 
 namespace {
 
-constexpr int kModelNameBase = 6144;
+constexpr int kModelNameBase = ids::kStrFirstModel;
 // Add-ins need a model from code 2 (PI-4500) on.
 constexpr int kFirstAddInModel = 2;
 

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "cli/Command.h"
 #include "cli/RecordSetFile.h"
 #include "model/RecordSet.h"
 #include "model/TextForm.h"
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
 
 namespace tessera::cli {
 

@@ -1,11 +1,12 @@
 // tessera-cli charmap [--conv alnum,symbol,kana] HEXCODE...: shows what the device
 // character map makes of double-byte codes: the result bytes in hex, a tab, the result.
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "cli/Command.h"
 #include "model/CodeMap.h"
 #include "model/Prompter.h"
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
+#include "resources/StringIds.h"
 
 namespace tessera::cli {
 
@@ -51,7 +52,7 @@ public:
 
         CCodeMap map(&flags);
         if (!map.LoadTables()) {
-            ShowMessage(1012, PromptIcon::Stop, PromptButtons::Ok);
+            ShowMessage(ids::kMsgCharTables, PromptIcon::Stop, PromptButtons::Ok);
             return kExitBadData;
         }
         int rc = kExitOk;

@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "cli/Command.h"
 #include "cli/RecordSetFile.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
+#include "resources/StringIds.h"
 
 namespace tessera::cli {
 
@@ -74,7 +75,7 @@ public:
         }
         CCodeMap map(&options.flags);
         if (!map.LoadTables()) {
-            ShowMessage(1012, PromptIcon::Stop, PromptButtons::Ok);
+            ShowMessage(ids::kMsgCharTables, PromptIcon::Stop, PromptButtons::Ok);
             return kExitBadData;
         }
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "cli/Command.h"
 #include "cli/RecordSetFile.h"
 #include "model/RecordSet.h"

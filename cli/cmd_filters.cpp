@@ -5,9 +5,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "cli/Command.h"
-#include "document/FilterRunner.h"
+#include "base/FilterRunner.h"
 
 namespace tessera::cli {
 

@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "cli/Command.h"
 #include "cli/FilterCli.h"
 #include "cli/RecordSetFile.h"
-#include "document/FilterRunner.h"
+#include "base/FilterRunner.h"
 #include "model/RecordSet.h"
 
 namespace tessera::cli {

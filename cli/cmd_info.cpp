@@ -2,7 +2,7 @@
 
 #include <QCommandLineParser>
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "cli/Command.h"
 #include "cli/RecordSetFile.h"
 #include "model/RecordKind.h"

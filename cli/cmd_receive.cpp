@@ -7,7 +7,7 @@
 #include <QCommandLineParser>
 #include <string>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "cli/Command.h"
 #include "cli/LinkOptions.h"
 #include "cli/RecordSetFile.h"

@@ -4,18 +4,19 @@
 
 #include <QCommandLineParser>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "cli/Command.h"
 #include "cli/LinkOptions.h"
 #include "cli/RecordSetFile.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
+#include "resources/StringIds.h"
 
 namespace tessera::cli {
 
 namespace {
 
-constexpr int kMsgNoRecordData = 1038; // レコードデータを読み込めませんでした
+constexpr int kMsgNoRecordData = ids::kMsgNoRecordData; // レコードデータを読み込めませんでした
 
 class SendCommand : public Command {
 public:

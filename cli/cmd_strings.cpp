@@ -1,8 +1,8 @@
 // tessera-cli strings ID...: prints each text of the string table in UTF-8, one per line.
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "cli/Command.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 namespace tessera::cli {
 

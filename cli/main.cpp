@@ -7,7 +7,7 @@
 
 #include "cli/CliPrompter.h"
 #include "cli/Command.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 using namespace tessera;
 using namespace tessera::cli;

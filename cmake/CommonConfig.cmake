@@ -18,8 +18,7 @@ target_compile_definitions(tessera_common INTERFACE
   QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
   QT_NO_URL_CAST_FROM_STRING
   TESSERA_VERSION="${PROJECT_VERSION}"
-  TESSERA_BUILD_NUMBER=${TESSERA_BUILD_NUMBER}
-  TESSERA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  TESSERA_BUILD_NUMBER=${TESSERA_BUILD_NUMBER})
 # UBSan stops at its first finding (no recover), so a finding fails the test or fuzz run.
 if(TESSERA_SANITIZE OR TESSERA_FUZZ)
   target_compile_options(tessera_common INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)

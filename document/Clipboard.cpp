@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "model/Prompter.h"
 
 namespace tessera {

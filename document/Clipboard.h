@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <string>
+#include "resources/StringIds.h"
 
 namespace tessera {
 
@@ -17,7 +18,7 @@ inline constexpr const char* kRecordMimeType = "application/x-tessera-records";
 // Messages of the clipboard that the string table holds under our own ids.
 enum ClipboardMessage : int {
     kMsgClipboardOpen = 1035,       // クリップボードがオープンできません
-    kMsgClipboardKind = 1031,       // クリップボードのデータ型が一致しません
+    kMsgClipboardKind = ids::kMsgKindMismatch,       // クリップボードのデータ型が一致しません
     kMsgClipboardBadChar = 61720,   // a character code page 932 cannot hold (%s: U+XXXX)
     kMsgClipboardControl = 61721,   // a control byte the text form cannot carry (%s: 0xNN)
 };

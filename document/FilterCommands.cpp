@@ -3,7 +3,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "document/DocHost.h"
 #include "document/FilterDoc.h"
 #include "document/TesseraDoc.h"

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "document/FilterRunner.h"
+#include "base/FilterRunner.h"
 
 class QWidget;
 

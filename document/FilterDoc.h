@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "document/FilterRunner.h"
+#include "base/FilterRunner.h"
 
 namespace tessera {
 

@@ -8,8 +8,8 @@
 
 #include "document/DocHost.h"
 #include "model/RecordSet.h"
-#include "app/core/Cp932.h"
-#include "resources/Cp932Text.h"
+#include "base/Cp932.h"
+#include "text/Cp932Text.h"
 
 namespace tessera {
 

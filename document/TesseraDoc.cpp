@@ -10,14 +10,14 @@
 
 #include <new>
 
-#include "app/core/SafeSave.h"
+#include "base/SafeSave.h"
 #include "document/CommandIds.h"
 #include "document/DocHost.h"
 #include "document/RecordCommands.h"
 #include "document/UndoCommands.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
 
 namespace tessera {
 

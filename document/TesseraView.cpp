@@ -16,9 +16,9 @@
 #include "document/RecordCommands.h"
 #include "document/RecordTableModel.h"
 #include "document/TesseraDoc.h"
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "model/RecordSet.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 

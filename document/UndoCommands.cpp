@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "document/TesseraDoc.h"
 #include "document/UpdateHint.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 

@@ -7,16 +7,26 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#if defined(__unix__) || defined(__APPLE__)
+#define TESSERA_FILTER_POSIX 1
 #include <fcntl.h>
 #include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#else
+#include <filesystem>
+#include <io.h>
+#ifndef STDIN_FILENO
+#define STDIN_FILENO 0
+#endif
+#endif
 
+#include "model/Calendar.h"
 #include "model/CodeMap.h"
 #include "model/Prompter.h"
 #include "model/RecordKind.h"
 #include "model/TextForm.h"
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
 
 namespace tessera::filters {
 
@@ -321,6 +331,7 @@ bool CharsetToUtf8(std::string_view bytes, std::string_view charset, std::string
         utf8 = ToUtf8(bytes);
         return true;
     }
+#ifdef TESSERA_FILTER_POSIX
     iconv_t cd = ::iconv_open("UTF-8", name.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1))
         return false;
@@ -337,16 +348,13 @@ bool CharsetToUtf8(std::string_view bytes, std::string_view charset, std::string
     out.resize(out.size() - dstLeft);
     utf8 = std::move(out);
     return true;
+#else
+    return false; // no converter for other character sets here: the caller notes it
+#endif
 }
 
-int DaysInMonth(int year, int month) {
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12)
-        return 31;
-    if (month == 2 && (year == 0 || (year % 4 == 0 && (year % 100 != 0 || year % 400 == 0))))
-        return 29;
-    return days[month - 1];
-}
+// Year 0 (a date without its year) is a leap year like every fourth hundred.
+int DaysInMonth(int year, int month) { return tessera::DaysInMonth(year, month); }
 
 std::string NormalizeBreaks(std::string_view text, std::string_view to) {
     std::string out;
@@ -467,7 +475,11 @@ namespace {
 bool ReadAll(int fd, std::string& out, bool stopAtEndMark) {
     char buf[8192];
     for (;;) {
+#ifdef TESSERA_FILTER_POSIX
         const ssize_t n = ::read(fd, buf, sizeof buf);
+#else
+        const int n = ::_read(fd, buf, sizeof buf);
+#endif
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -518,6 +530,7 @@ std::size_t FirstBadUtf8(std::string_view s) {
 
 int RunImport(const FormatOps& ops, const FilterArgs& args) {
     Failure failure;
+#ifdef TESSERA_FILTER_POSIX
     struct stat st {};
     if (::stat(args.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return Report(ops, {kExitNoInput, "no such file: " + args.path});
@@ -527,6 +540,16 @@ int RunImport(const FormatOps& ops, const FilterArgs& args) {
     std::string bytes;
     const bool read = ReadAll(in, bytes, false);
     ::close(in);
+#else
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(args.path, ec))
+        return Report(ops, {kExitNoInput, "no such file: " + args.path});
+    std::ifstream file(args.path, std::ios::binary);
+    if (!file)
+        return Report(ops, {kExitNoInput, "cannot open " + args.path + ": " + std::strerror(errno)});
+    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const bool read = !file.bad();
+#endif
     if (!read)
         return Report(ops, {kExitNoInput, "cannot read " + args.path});
     // A file in another encoding (a spreadsheet's Shift_JIS, say) is a format fault, not a

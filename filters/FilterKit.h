@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "model/RecordSet.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 namespace tessera::filters {
 

@@ -1,5 +1,7 @@
 #include "filters/ICalTime.h"
 
+#include "model/Calendar.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -143,13 +145,7 @@ long long MakeLocal(const Civil& c) {
 
 } // namespace
 
-int DaysInMonth(int year, int month) {
-    static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12)
-        return 31;
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : days[month - 1];
-}
+int DaysInMonth(int year, int month) { return tessera::DaysInMonth(year, month); }
 
 long long ToEpoch(const Civil& c) {
     return DaysFromCivil(c.year, c.month, c.day) * 86400 + c.hour * 3600LL + c.minute * 60LL + c.second;

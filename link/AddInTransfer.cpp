@@ -9,7 +9,7 @@
 #include "link/Job.h"
 #include "link/PcLink.h"
 #include "model/Prompter.h"
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
 
 namespace tessera {
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include <QString>
+#include "resources/StringIds.h"
 
 namespace tessera {
 
@@ -36,7 +37,7 @@ enum AddInMessage : int {
     kMsgAddInFileChanged = 9243,  // '%s': the name as written
     kMsgAddInConfirm = 3092,
     kMsgAddInNote = 9025,         // the overview window's note
-    kMsgAddInStepBase = 1104,     // step k shows 1104 + k
+    kMsgAddInStepBase = ids::kMsgTransferring,     // step k shows 1104 + k
 };
 
 class CAddInTransfer {

@@ -10,7 +10,7 @@
 #include "link/RecordStream.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
 
 namespace tessera {
 

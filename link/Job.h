@@ -25,6 +25,7 @@
 
 #include "link/LinkTiming.h"
 #include "link/ZaurusCom.h"
+#include "resources/StringIds.h"
 
 class QTemporaryFile;
 
@@ -41,8 +42,8 @@ enum JobResult : int { kJobCompleted = 0, kJobCancelled = 1, kJobFailed = 2 };
 // Message ids of the jobs.
 enum JobMessage : int {
     kMsgTempFile = 1024,
-    kMsgJobNoMemory = 1036,
-    kMsgPortOpen = 1120,
+    kMsgJobNoMemory = ids::kMsgNoMemory,
+    kMsgPortOpen = ids::kMsgPortOpen,
     kMsgReceiveFailed = 1536,
     kMsgReceiveDone = 1537,
     kMsgReceiveCancelled = 1538,
@@ -51,9 +52,9 @@ enum JobMessage : int {
     kMsgSendCancelled = 1541,
     kMsgReceiveDamaged = 9200, // the received text read with warnings: it may be damaged
     kMsgPortReason = 9201,     // the system's reason, after 1120
-    kMsgWaiting = 9021,        // "接続待機中..."
+    kMsgWaiting = ids::kStrWaiting,        // "接続待機中..."
     kMsgBytesReceived = 9024,  // "%d バイト受信"
-    kMsgTransferring = 1104,   // status text once data moves
+    kMsgTransferring = ids::kMsgTransferring,   // status text once data moves
     kMsgBytesSent = 1105,      // "%d バイト送信 (%d%%)"
 };
 

@@ -5,12 +5,13 @@
 #include <new>
 
 #include "model/Prompter.h"
+#include "resources/StringIds.h"
 
 namespace tessera {
 
 namespace {
 
-constexpr int kMsgNoMemory = 1036;
+constexpr int kMsgNoMemory = ids::kMsgNoMemory;
 constexpr int kMsgUnsupportedPacking = 1059;
 constexpr int kMsgDataTooLong = 2050;
 

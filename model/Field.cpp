@@ -8,6 +8,7 @@
 
 #include "model/FieldInternal.h"
 #include "model/Prompter.h"
+#include "resources/StringIds.h"
 
 namespace tessera {
 
@@ -133,7 +134,7 @@ void AppendWithBreaks(std::string& out, std::string_view text, char lineBreak) {
 }
 
 void ReportNoMemory() {
-    ShowMessage(1036, PromptIcon::Stop, PromptButtons::Ok);
+    ShowMessage(ids::kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
 }
 
 } // namespace fieldimpl

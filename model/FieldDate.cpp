@@ -5,7 +5,7 @@
 
 #include "model/Field.h"
 #include "model/FieldInternal.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 

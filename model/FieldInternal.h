@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "model/FieldNames.h"
+#include "text/LeadByte.h"
 
 namespace tessera::fieldimpl {
 
@@ -19,9 +20,7 @@ constexpr FieldTag Tag4(const char (&s)[5]) {
            static_cast<FieldTag>(static_cast<unsigned char>(s[3]));
 }
 
-constexpr bool IsLeadByte(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFD);
-}
+using tessera::IsLeadByte;
 
 // A decimal number after optional leading spaces; all spaces (or nothing) read as 0.
 // Anything else in the part refuses it. Parts are a few bytes: inline, since a large read

@@ -8,7 +8,7 @@
 
 #include "model/Field.h"
 #include "model/FieldInternal.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 

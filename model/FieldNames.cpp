@@ -2,7 +2,7 @@
 
 #include <unordered_map>
 
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 

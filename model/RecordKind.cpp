@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 

@@ -17,6 +17,7 @@
 
 #include "model/Field.h"
 #include "model/TextForm.h"
+#include "resources/StringIds.h"
 
 namespace tessera {
 
@@ -251,10 +252,10 @@ enum RecordSetMessage : int {
     kMsgIgnoreAll = 1078,         // 以降の不正なデータ項目を全て無視しますか？...
     kMsgTooManyFields = 1077,     // レコード番号 %d のフィールド数が多すぎます。...
     kMsgBadLineBreak = 1076,      // レコード番号 %d に不正な改行コードが検出されました。...
-    kMsgInvalidInput = 1073,      // 入力されたデータが不正です。確認してください。
+    kMsgInvalidInput = ids::kMsgInvalidInput,      // 入力されたデータが不正です。確認してください。
     kMsgUnknownField = 1027,      // 未知のフィールド名です
     kMsgBufferTooSmall = 1028,    // バッファサイズ(%dバイト)以上のデータ(%dバイト)を...
-    kMsgNoMemory = 1036,          // メモリ割り当てに失敗しました
+    kMsgNoMemory = ids::kMsgNoMemory,          // メモリ割り当てに失敗しました
     kMsgFileError = 1037,         // ファイル操作中にエラーが発生しました
     kMsgFieldsEmptied = 1079,     // %d 個のフィールドにエラーがありました。...
     // The last record line ended without its line end, so that record was not read.

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "resources/Cp932Text.h" // IsLeadByte
+#include "text/Cp932Text.h" // IsLeadByte
 
 namespace tessera {
 

@@ -1,14 +1,8 @@
 #include "app/dial/DialNumber.h"
 
+#include "text/LeadByte.h"
+
 namespace tessera {
-
-namespace {
-
-bool IsLeadByte(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFD);
-}
-
-} // namespace
 
 bool ConvertDialNumber(std::string_view cp932, std::string& out) {
     out.clear();

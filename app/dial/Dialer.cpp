@@ -3,10 +3,11 @@
 #include <QDesktopServices>
 #include <QProcess>
 
-#include "app/core/AppSettings.h"
-#include "app/core/Cp932.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
 #include "app/dial/DialNumber.h"
 #include "model/Prompter.h"
+#include "resources/StringIds.h"
 
 namespace tessera {
 
@@ -17,7 +18,7 @@ constexpr int kMsgHandedOver = 5120;
 constexpr int kMsgDialError = 5124;
 constexpr int kMsgNoTelephony = 5136;
 constexpr int kMsgBusy = 5137;
-constexpr int kMsgDeviceInUse = 5142;
+constexpr int kMsgDeviceInUse = ids::kMsgDeviceInUse;
 
 } // namespace
 

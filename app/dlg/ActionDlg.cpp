@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QTimer>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "model/RecordSet.h"
 
 namespace tessera {

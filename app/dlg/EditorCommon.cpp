@@ -11,12 +11,12 @@
 #include <algorithm>
 
 #include "app/Help.h"
-#include "app/core/AppSettings.h"
-#include "app/core/Cp932.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
 #include "model/FieldNames.h"
 #include "model/RecordSet.h"
 #include "model/TextForm.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 
@@ -77,15 +77,6 @@ namespace {
 std::optional<QDateTime> g_fixedNow;
 } // namespace
 
-int DayOfWeek(int year, int month, int day) {
-    if (month == 1 || month == 2) {
-        year -= 1;
-        month += 12;
-    }
-    const int v = (13 * month + 8) / 5 + year + year / 4 - year / 100 + year / 400 + day;
-    return ((v % 7) + 7) % 7;
-}
-
 QString DayOfWeekText(int year, int month, int day) {
     static const char* const kNames[7] = {"(日)", "(月)", "(火)", "(水)", "(木)", "(金)", "(土)"};
     const int dow = DayOfWeek(year, month, day);
@@ -93,10 +84,7 @@ QString DayOfWeekText(int year, int month, int day) {
 }
 
 int AgeOn(const QDate& today, int year, int month, int day) {
-    int age = today.year() - year;
-    if (today.month() < month || (today.month() == month && today.day() < day))
-        --age;
-    return age;
+    return tessera::AgeOn(today.year(), today.month(), today.day(), year, month, day);
 }
 
 QDateTime EditorNow() { return g_fixedNow ? *g_fixedNow : QDateTime::currentDateTime(); }

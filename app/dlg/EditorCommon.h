@@ -22,8 +22,10 @@
 #include <utility>
 #include <vector>
 
+#include "model/Calendar.h"
 #include "model/Field.h"
 #include "model/Prompter.h"
+#include "resources/StringIds.h"
 
 QT_BEGIN_NAMESPACE
 class QComboBox;
@@ -38,12 +40,12 @@ class CDataRecord;
 
 // Message ids the editors show.
 enum EditorMessage : int {
-    kMsgEditNoMemory = 1036,     // メモリ割り当てに失敗しました
-    kMsgEditCannotLoad = 1038,   // レコードデータを読み込めませんでした
+    kMsgEditNoMemory = ids::kMsgNoMemory,     // メモリ割り当てに失敗しました
+    kMsgEditCannotLoad = ids::kMsgNoRecordData,   // レコードデータを読み込めませんでした
     kMsgEditRequired = 1040,     // 必須項目に未入力のものがあります
     kMsgEditBadDate = 1072,      // 日付指定が無効です。...
-    kMsgEditBadInput = 1073,     // 入力されたデータが不正です。確認してください。
-    kMsgEditPhoneBusy = 5142,    // テレフォニーデバイスを使用中です。
+    kMsgEditBadInput = ids::kMsgInvalidInput,     // 入力されたデータが不正です。確認してください。
+    kMsgEditPhoneBusy = ids::kMsgDeviceInUse,    // テレフォニーデバイスを使用中です。
     // Texts of our own (built-in words unless a resource pack gives others):
     kMsgEditUnencodable = 9100,  // a character code page 932 cannot hold (%s field, %s char)
     kMsgEditForbidden = 9101,    // a TAB, control byte or quote-comma (%s field)
@@ -63,8 +65,7 @@ void ShowFieldRefused(FieldTag tag);
 
 // ---- calendar helpers ----
 
-// Day of week of a date, 0 = Sunday (the editors' texts beside dates).
-int DayOfWeek(int year, int month, int day);
+// DayOfWeek(year, month, day) and AgeOn on plain numbers come from model/Calendar.h.
 // The text "(日)" .. "(土)" of a date's day of week.
 QString DayOfWeekText(int year, int month, int day);
 // Age on `today` of someone born on year/month/day.

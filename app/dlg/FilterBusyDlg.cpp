@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/core/Cp932.h"
-#include "resources/StringTable.h"
+#include "base/Cp932.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 

@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-#include "document/FilterRunner.h"
+#include "base/FilterRunner.h"
 
 namespace tessera {
 

@@ -8,10 +8,10 @@
 #include <QPushButton>
 
 #include "app/Help.h"
-#include "app/core/Cp932.h"
-#include "document/FilterRunner.h"
+#include "base/Cp932.h"
+#include "base/FilterRunner.h"
 #include "model/Prompter.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 

@@ -11,16 +11,16 @@
 #include "app/Help.h"
 #include "app/MainFrame.h"
 #include "app/TesseraApp.h"
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "app/dlg/FilterBusyDlg.h"
 #include "app/dlg/FilterProgDlg.h"
 #include "document/CommandIds.h"
 #include "document/FilterCommands.h"
-#include "document/FilterRunner.h"
+#include "base/FilterRunner.h"
 #include "document/TesseraView.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 
 QT_BEGIN_NAMESPACE
 class QListWidget;

@@ -18,8 +18,8 @@
 #include <algorithm>
 #include <new>
 
-#include "app/core/AppSettings.h"
-#include "app/core/Cp932.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
 #include "model/RecordSet.h"
 #include "model/TextForm.h"
 

@@ -1,8 +1,8 @@
 #include "app/dlg/RecvDlg.h"
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "link/Job.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 

@@ -14,9 +14,9 @@
 
 #include <new>
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "model/RecordSet.h"
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
 
 namespace tessera {
 

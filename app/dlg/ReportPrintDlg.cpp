@@ -10,8 +10,8 @@
 
 #include <algorithm>
 
-#include "app/core/Cp932.h"
-#include "resources/StringTable.h"
+#include "base/Cp932.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 

@@ -9,7 +9,7 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "model/RecordSet.h"
 
 namespace tessera {

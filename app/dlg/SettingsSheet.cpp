@@ -21,11 +21,12 @@
 
 #include <algorithm>
 
-#include "app/core/AppSettings.h"
-#include "app/core/Cp932.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
 #include "app/dial/ToneDial.h"
 #include "model/Prompter.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
+#include "resources/StringIds.h"
 
 namespace tessera {
 
@@ -33,7 +34,7 @@ namespace {
 
 constexpr int kStrCaption = 3072;      // 環境設定
 constexpr int kStrCountUnit = 3050;    // 個
-constexpr int kStrFirstModel = 6144;   // PI-3000 .. PI系以外
+constexpr int kStrFirstModel = ids::kStrFirstModel;   // PI-3000 .. PI系以外
 constexpr int kMsgSetAgain = 1032;
 constexpr int kMsgIntRange = 61713;    // whole number between %d and %d
 

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "app/dial/Dialer.h"
 #include "model/RecordSet.h"
 

@@ -11,9 +11,10 @@
 
 #include <algorithm>
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "link/Job.h"
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
+#include "resources/StringIds.h"
 
 namespace tessera {
 
@@ -21,7 +22,7 @@ namespace {
 
 constexpr int kIconSize = 40;
 constexpr int kStrCancel = 9020;      // 中断
-constexpr int kStrWaiting = 9021;     // 接続待機中...
+constexpr int kStrWaiting = ids::kStrWaiting;     // 接続待機中...
 constexpr int kStrSendNote = 9022;
 constexpr int kStrReceiveNote = 9023;
 constexpr int kDlgTransfer = 131;

@@ -1,5 +1,5 @@
 // Build-time generator: turns the UTF-8 sources of resources/ into code page 932 C++ data.
-//   resgen strings  strings.txt  out.cpp   the string table
+//   resgen strings  strings.txt  out.cpp [ids.h]   the string table [and its named ids]
 //   resgen charmap  charmap.txt  out.cpp   the three device character tables
 //   resgen cp932    out.cpp                the code page 932 <-> Unicode tables
 // Any text that code page 932 cannot hold, a duplicate id or a malformed row stops the build.
@@ -19,6 +19,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include "text/LeadByte.h"
 
 namespace {
 
@@ -118,14 +120,42 @@ void WriteFile(const QString& path, const std::string& content) {
         Fail(path, QStringLiteral("cannot write"));
 }
 
-int GenStrings(const QString& in, const QString& out) {
+// A comment line "#= kName" names the entry on the next line: the generated header then
+// holds `inline constexpr int kName = id;`, so code never spells the number twice.
+// Resource packs read the marker as the comment it is.
+bool IsIdName(const QString& name) {
+    if (name.size() < 2 || name.at(0) != QLatin1Char('k') || !name.at(1).isUpper())
+        return false;
+    for (QChar c : name)
+        if (c.unicode() > 0x7F || !(c.isLetterOrNumber() || c == QLatin1Char('_')))
+            return false;
+    return true;
+}
+
+int GenStrings(const QString& in, const QString& out, const QString& idsOut) {
     std::map<int, QByteArray> table;
+    std::map<QString, std::pair<int, QString>> names; // name -> (id, source text)
+    QString pendingName, pendingWhere;
     const QStringList lines = ReadLines(in);
     for (qsizetype n = 0; n < lines.size(); ++n) {
         const QString& line = lines[n];
         QString where = QStringLiteral("%1:%2").arg(in).arg(n + 1);
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+        if (line.startsWith(QLatin1String("#="))) {
+            if (!pendingName.isEmpty())
+                Fail(pendingWhere, QStringLiteral("name %1 is not followed by an entry").arg(pendingName));
+            pendingName = line.mid(2).trimmed();
+            pendingWhere = where;
+            if (!IsIdName(pendingName))
+                Fail(where, QStringLiteral("a name is k followed by a capital and letters or digits"));
+            if (names.count(pendingName))
+                Fail(where, QStringLiteral("name %1 given twice").arg(pendingName));
             continue;
+        }
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) {
+            if (!pendingName.isEmpty())
+                Fail(pendingWhere, QStringLiteral("name %1 is not followed by an entry").arg(pendingName));
+            continue;
+        }
         qsizetype tab = line.indexOf(QLatin1Char('\t'));
         if (tab <= 0)
             Fail(where, QStringLiteral("expected ID<TAB>text"));
@@ -136,7 +166,12 @@ int GenStrings(const QString& in, const QString& out) {
         if (table.count(id))
             Fail(where, QStringLiteral("id %1 given twice").arg(id));
         table[id] = ToCp932(Unescape(line.mid(tab + 1), where), where);
+        if (!pendingName.isEmpty())
+            names[pendingName] = {id, line.mid(tab + 1)};
+        pendingName.clear();
     }
+    if (!pendingName.isEmpty())
+        Fail(pendingWhere, QStringLiteral("name %1 is not followed by an entry").arg(pendingName));
     std::string src = "// Generated from strings.txt; do not edit.\n"
                       "#include \"resources/StringData.h\"\n\n"
                       "namespace tessera::detail {\n\n"
@@ -147,6 +182,22 @@ int GenStrings(const QString& in, const QString& out) {
     src += "};\nconst std::size_t kStringDataCount = " + std::to_string(table.size()) +
            ";\n\n} // namespace tessera::detail\n";
     WriteFile(out, src);
+    if (idsOut.isEmpty())
+        return 0;
+    std::map<int, QString> byId;
+    for (const auto& [name, entry] : names)
+        byId[entry.first] = name;
+    std::string ids = "// Generated from strings.txt (its \"#= kName\" lines); do not edit.\n"
+                      "#pragma once\n\nnamespace tessera::ids {\n\n";
+    for (const auto& [id, name] : byId) {
+        // The start of the text as a reminder; no backslash, which would continue the comment.
+        QString hint = names[name].second.left(40);
+        hint.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        ids += "inline constexpr int " + name.toStdString() + " = " + std::to_string(id) +
+               "; // " + hint.toStdString() + "\n";
+    }
+    ids += "\n} // namespace tessera::ids\n";
+    WriteFile(idsOut, ids);
     return 0;
 }
 
@@ -343,12 +394,12 @@ int GenCp932(const QString& out) {
         }
     };
     for (unsigned b = 0; b < 0x100; ++b) {
-        const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-        if (!lead)
+        if (!tessera::IsLeadByte(static_cast<unsigned char>(b)))
             tryCode(QByteArray(1, static_cast<char>(b)), b);
     }
+    // Lead 0xFD holds only device-only codes; the codec defines none of them.
     for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-        if (lead > 0x9F && lead < 0xE0)
+        if (!tessera::IsLeadByte(static_cast<unsigned char>(lead)))
             continue;
         for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
             if (trail == 0x7F)
@@ -362,7 +413,7 @@ int GenCp932(const QString& out) {
     if (decode.size() < 7000)
         Fail(out, QStringLiteral("the windows-31j codec defines too few codes"));
     std::string src = "// Generated from the windows-31j codec; do not edit.\n"
-                      "#include \"resources/Cp932Text.h\"\n\n"
+                      "#include \"resources/Cp932Data.h\"\n\n"
                       "namespace tessera::detail {\n\n"
                       "const Cp932Pair kCp932Decode[] = {";
     int k = 0;
@@ -385,12 +436,13 @@ int GenCp932(const QString& out) {
 
 int main(int argc, char** argv) {
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    if (mode == QLatin1String("strings") && argc == 4)
-        return GenStrings(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    if (mode == QLatin1String("strings") && (argc == 4 || argc == 5))
+        return GenStrings(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                          argc == 5 ? QString::fromLocal8Bit(argv[4]) : QString());
     if (mode == QLatin1String("charmap") && argc == 4)
         return GenCharmap(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     if (mode == QLatin1String("cp932") && argc == 3)
         return GenCp932(QString::fromLocal8Bit(argv[2]));
-    std::fprintf(stderr, "usage: resgen strings|charmap IN OUT | resgen cp932 OUT\n");
+    std::fprintf(stderr, "usage: resgen strings IN OUT [IDS] | resgen charmap IN OUT | resgen cp932 OUT\n");
     return 1;
 }

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "CommandTestSupport.h"
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "document/Clipboard.h"
 #include "support/ScriptedPrompter.h"
 

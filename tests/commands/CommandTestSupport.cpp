@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "document/RecordTableModel.h"
 #include "document/TesseraDoc.h"
 #include "document/UpdateHint.h"

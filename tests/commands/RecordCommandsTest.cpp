@@ -15,7 +15,7 @@
 #include "document/RecordTableModel.h"
 #include "document/TesseraDoc.h"
 #include "document/TesseraView.h"
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "model/RecordSet.h"
 #include "support/ScriptedPrompter.h"
 

@@ -21,7 +21,7 @@
 #include "app/ChildFrame.h"
 #include "app/DemoDevice.h"
 #include "app/MainFrame.h"
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "app/dlg/RecvDlg.h"
 #include "app/dlg/ShowDocDlg.h"
 #include "app/dlg/TransDlg.h"

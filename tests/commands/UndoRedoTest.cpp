@@ -16,7 +16,7 @@
 
 #include "CommandTestSupport.h"
 #include "app/MainFrame.h"
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "document/Clipboard.h"
 #include "document/CommandIds.h"
 #include "document/RecordTableModel.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "app/dial/Dialer.h"
 #include "app/dial/ToneDial.h"
 #include "model/Prompter.h"

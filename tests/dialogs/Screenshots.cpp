@@ -15,7 +15,7 @@
 #ifdef TONE_WITH_SETTINGS_SHEET
 #include <QTabWidget>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "app/dlg/SettingsSheet.h"
 #endif
 

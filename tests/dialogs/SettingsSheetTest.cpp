@@ -18,7 +18,7 @@
 
 #include <memory>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "app/dlg/SettingsSheet.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempSettings.h"

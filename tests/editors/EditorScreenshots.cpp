@@ -9,7 +9,7 @@
 
 #include <cstdio>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "app/dlg/EditorCommon.h"
 #include "app/dlg/EditorFactory.h"
 #include "app/dlg/ReportDlg.h"

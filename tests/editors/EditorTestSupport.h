@@ -12,8 +12,8 @@
 #include <memory>
 #include <string>
 
-#include "app/core/AppSettings.h"
-#include "app/core/Cp932.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
 #include "app/dlg/EditorCommon.h"
 #include "app/dlg/EditorFactory.h"
 #include "model/RecordKind.h"

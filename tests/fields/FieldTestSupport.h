@@ -8,7 +8,7 @@
 
 #include "model/Field.h"
 #include "model/Prompter.h"
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
 
 namespace tessera::fieldtest {
 

@@ -13,7 +13,7 @@
 #include <csignal>
 #include <sys/resource.h>
 
-#include "app/core/SafeSave.h"
+#include "base/SafeSave.h"
 #include "document/DocHost.h"
 #include "document/TesseraDoc.h"
 #include "gui/RecordFactory.h"

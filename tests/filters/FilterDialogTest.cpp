@@ -14,7 +14,7 @@
 #include <QTimer>
 
 #include "app/GuiPrompter.h"
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "app/dlg/FilterBusyDlg.h"
 #include "app/dlg/FilterProgDlg.h"
 #include "app/dlg/FilterSetDlg.h"

@@ -16,8 +16,8 @@
 #include <signal.h>
 #include <tuple>
 
-#include "app/core/AppSettings.h"
-#include "document/FilterRunner.h"
+#include "base/AppSettings.h"
+#include "base/FilterRunner.h"
 #include "model/RecordKind.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempSettings.h"

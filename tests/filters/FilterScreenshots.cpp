@@ -9,7 +9,7 @@
 
 #include <cstdio>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "app/dlg/FilterProgDlg.h"
 #include "app/dlg/FilterSetDlg.h"
 #include "support/TempSettings.h"

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "model/RecordSet.h"
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
 #include "support/ScriptedPrompter.h"
 
 namespace tessera::test {

@@ -10,7 +10,7 @@
 #include "app/MainFrame.h"
 #include "app/TesseraApp.h"
 #include "app/dlg/FilterBusyDlg.h"
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "document/CommandIds.h"
 #include "document/FilterCommands.h"
 #include "document/TesseraDoc.h"

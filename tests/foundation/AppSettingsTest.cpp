@@ -9,7 +9,7 @@
 #include <pty.h>
 #include <unistd.h>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "model/CodeMap.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempSettings.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "model/CodeMap.h"
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
 #include "support/ScriptedPrompter.h"
 
 using namespace tessera;

@@ -5,8 +5,8 @@
 #include <map>
 #include <vector>
 
-#include "app/core/Cp932.h"
-#include "resources/Cp932Text.h"
+#include "base/Cp932.h"
+#include "text/Cp932Text.h"
 
 using namespace tessera;
 
@@ -126,6 +126,29 @@ TEST(Cp932, BuildTimeTablesAgreeWithTheCodec) {
         const std::string one(1, static_cast<char>(c));
         EXPECT_EQ(QString::fromUtf8(Cp932ToUtf8(one)), Cp932ToQString(one)) << c;
     }
+}
+
+TEST(Cp932, EdgesAndTextLayerReadEveryByteAlike) {
+    // One table and one lead-byte rule: the Qt edge and the plain text layer give the same
+    // characters for every one- and two-byte sequence, defined or not (lone lead bytes,
+    // 0xFD device codes, stray trail bytes included), and the codec's own answer where it
+    // defines the code.
+    for (unsigned first = 0; first < 0x100; ++first) {
+        for (unsigned second = 0; second < 0x100; ++second) {
+            const std::string bytes{static_cast<char>(first), static_cast<char>(second)};
+            ASSERT_EQ(Cp932ToQString(bytes), QString::fromUtf8(Cp932ToUtf8(bytes)))
+                << std::hex << first << ' ' << second;
+        }
+        const std::string one(1, static_cast<char>(first));
+        ASSERT_EQ(Cp932ToQString(one), QString::fromUtf8(Cp932ToUtf8(one))) << std::hex << first;
+    }
+    for (const auto& [code, text] : DefinedCodes()) {
+        QStringDecoder dec("windows-31j");
+        EXPECT_EQ(text, dec.decode(QByteArray::fromStdString(Two(code)))) << std::hex << code;
+    }
+    EXPECT_TRUE(IsLeadByte(0xFD));
+    EXPECT_FALSE(IsLeadByte(0xFE));
+    EXPECT_FALSE(IsLeadByte(0xA0));
 }
 
 } // namespace

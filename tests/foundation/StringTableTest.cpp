@@ -4,10 +4,10 @@
 
 #include <fstream>
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "model/FieldNames.h"
-#include "resources/Cp932Text.h"
-#include "resources/StringTable.h"
+#include "text/Cp932Text.h"
+#include "text/StringTable.h"
 #include "support/ScriptedPrompter.h"
 
 using namespace tessera;

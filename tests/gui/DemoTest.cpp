@@ -16,7 +16,7 @@
 #include "GuiTestSupport.h"
 #include "app/DemoDevice.h"
 #include "app/MainFrame.h"
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "document/CommandIds.h"
 #include "document/RecordCommands.h"
 #include "document/RecordTableModel.h"

@@ -31,7 +31,7 @@
 #include "app/MainFrame.h"
 #include "app/RecentFileList.h"
 #include "app/SingleInstance.h"
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 #include "document/CommandIds.h"
 #include "document/TesseraDoc.h"
 #include "document/TesseraView.h"

@@ -9,7 +9,7 @@
 #include "model/Field.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
 
 namespace tessera::testdata {
 

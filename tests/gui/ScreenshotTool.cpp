@@ -21,7 +21,7 @@
 #include "app/ChildFrame.h"
 #include "app/MainFrame.h"
 #include "app/TesseraApp.h"
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "document/RecordTableModel.h"
 #include "document/TesseraDoc.h"
 #include "document/UndoCommands.h"

@@ -14,7 +14,7 @@
 #include <chrono>
 
 #include "GuiTestSupport.h"
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "RecordFactory.h"
 #include "document/CommandIds.h"
 #include "document/RecordTableModel.h"

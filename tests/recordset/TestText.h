@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
 
 namespace tessera::test {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
 
 namespace tessera::test {
 

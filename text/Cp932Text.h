@@ -8,6 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "resources/Cp932Data.h"
+#include "text/LeadByte.h" // IsLeadByte
+
 namespace tessera {
 
 // Converts UTF-8 to code page 932. Fails on malformed UTF-8 or on a character that code
@@ -20,24 +23,7 @@ bool Utf8ToCp932(std::string_view utf8, std::string& out, std::size_t* badOffset
 // lost and Utf8ToCp932 restores the same bytes.
 std::string Cp932ToUtf8(std::string_view cp932);
 
-// True for the lead byte of a double-byte character.
-constexpr bool IsLeadByte(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFD);
-}
-
 // The private-use base that stands for codes code page 932 leaves undefined.
 inline constexpr char32_t kDeviceCodeBase = 0xF0000;
-
-namespace detail {
-struct Cp932Pair {
-    std::uint16_t first;
-    std::uint16_t second;
-};
-// (code, Unicode) sorted by code; (Unicode, canonical code) sorted by Unicode.
-extern const Cp932Pair kCp932Decode[];
-extern const std::size_t kCp932DecodeCount;
-extern const Cp932Pair kCp932Encode[];
-extern const std::size_t kCp932EncodeCount;
-} // namespace detail
 
 } // namespace tessera

@@ -1,4 +1,4 @@
-#include "document/FilterRunner.h"
+#include "base/FilterRunner.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,7 +20,7 @@
 #include <unistd.h>
 #endif
 
-#include "app/core/Cp932.h"
+#include "base/Cp932.h"
 #include "model/Prompter.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"

@@ -16,7 +16,8 @@
 #include <memory>
 #include <vector>
 
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
+#include "resources/StringIds.h"
 
 namespace tessera {
 
@@ -40,7 +41,7 @@ enum FilterMessageId : int {
     kMsgFilterCancelled = 3080, // the user stopped the filter; nothing was changed
     kMsgFilterOverwrite = 3081, // %s exists: replace it?
     kMsgFilterBadName = 3082,   // a name with / or \ cannot be registered
-    kMsgMergeKindMismatch = 1031,
+    kMsgMergeKindMismatch = ids::kMsgKindMismatch,
     kMsgExportDoneNotes = 9220, // 1290 with the record count and the number of notes
     kMsgImportDoneNotes = 9221, // records imported, the number of notes
     kMsgFilterTimedOut = 9222,  // the filter did not end within %d seconds; nothing changed

@@ -1,4 +1,4 @@
-#include "app/core/SafeSave.h"
+#include "base/SafeSave.h"
 
 #include <QtGlobal>
 

@@ -1,4 +1,4 @@
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -10,16 +10,17 @@
 #include <climits>
 
 #include "model/Prompter.h"
+#include "resources/StringIds.h"
 
 namespace tessera {
 
 namespace {
 
-constexpr int kMsgBadModel = 1013;
-constexpr int kMsgWriteFailed = 1014;
-constexpr int kMsgPortOpen = 1120;
-constexpr int kMsgPortInfo = 1121;
-constexpr int kMsgPort9600 = 1122;
+constexpr int kMsgBadModel = ids::kMsgBadModel;
+constexpr int kMsgWriteFailed = ids::kMsgSettingsNotWritten;
+constexpr int kMsgPortOpen = ids::kMsgPortOpen;
+constexpr int kMsgPortInfo = ids::kMsgPortInfo;
+constexpr int kMsgPort9600 = ids::kMsgPort9600;
 
 // Stored ZaurusType 0..9 -> model code; PI-6600 was added after PI-7000 and PI-8000.
 constexpr int kModelOfStored[10] = {0, 1, 2, 3, 4, 5, 7, 8, 6, 9};

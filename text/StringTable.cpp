@@ -1,4 +1,4 @@
-#include "resources/StringTable.h"
+#include "text/StringTable.h"
 
 #include <algorithm>
 #include <climits>
@@ -8,7 +8,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
 #include "resources/StringData.h"
 
 namespace tessera {

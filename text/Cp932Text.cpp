@@ -1,4 +1,4 @@
-#include "resources/Cp932Text.h"
+#include "text/Cp932Text.h"
 
 #include <algorithm>
 

@@ -1,62 +1,31 @@
-#include "app/core/Cp932.h"
-
-#include <QStringDecoder>
-#include <QStringEncoder>
+#include "base/Cp932.h"
 
 #include <memory>
 #include <unordered_map>
 #include <vector>
 
+#include "text/Cp932Text.h"
+
 namespace tessera {
 
 namespace {
 
-constexpr char32_t kDeviceBase = 0xF0000;
+constexpr char32_t kDeviceBase = kDeviceCodeBase;
 
-bool IsLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFD); }
-
-// The codec's answer for every code, taken once: decoding then needs no converter state,
-// and a code the codec does not define is known exactly instead of being replaced.
+// The build-time tables of text/ indexed for the edges: decoding a table cell then costs one
+// array read, and both layers agree on every code because they read the same data.
 struct Cp932Tables {
     std::vector<char32_t> decode;                // index: code (0..0xFFFF); 0 = undefined
     std::unordered_map<char32_t, unsigned> encode; // Unicode -> canonical code
 
     Cp932Tables() : decode(0x10000, 0) {
-        auto tryCode = [&](unsigned code, const QByteArray& bytes) {
-            // A fresh converter per code: an error would otherwise stick to the next one.
-            QStringDecoder dec("windows-31j");
-            QString s = dec.decode(bytes);
-            if (dec.hasError() || s.size() != 1 || s.at(0) == QChar(0xFFFD) ||
-                (s.at(0) == QChar(0x1A) && code != 0x1A))
-                return;
-            const char32_t u = s.at(0).unicode();
-            decode[code] = u == 0 ? 0xFFFFFFFF : u;
-            if (!encode.count(u)) {
-                QStringEncoder enc("windows-31j");
-                QByteArray b = enc.encode(s);
-                if (enc.hasError() || b.isEmpty() || b.size() > 2)
-                    return;
-                unsigned c = 0;
-                for (char ch : b)
-                    c = (c << 8) | static_cast<unsigned char>(ch);
-                encode.emplace(u, c);
-            }
-        };
-        for (unsigned b = 0; b < 0x100; ++b)
-            if (!IsLead(static_cast<unsigned char>(b)))
-                tryCode(b, QByteArray(1, static_cast<char>(b)));
-        for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-            if (lead > 0x9F && lead < 0xE0)
-                continue;
-            for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-                if (trail == 0x7F)
-                    continue;
-                QByteArray b;
-                b += static_cast<char>(lead);
-                b += static_cast<char>(trail);
-                tryCode((lead << 8) | trail, b);
-            }
+        for (std::size_t i = 0; i < detail::kCp932DecodeCount; ++i) {
+            const char32_t u = detail::kCp932Decode[i].second;
+            decode[detail::kCp932Decode[i].first] = u == 0 ? 0xFFFFFFFF : u;
         }
+        encode.reserve(detail::kCp932EncodeCount);
+        for (std::size_t i = 0; i < detail::kCp932EncodeCount; ++i)
+            encode.emplace(detail::kCp932Encode[i].first, detail::kCp932Encode[i].second);
     }
 };
 
@@ -79,7 +48,7 @@ QString Decode(std::string_view bytes, bool forDisplay) {
     for (std::size_t i = 0; i < bytes.size();) {
         unsigned code = static_cast<unsigned char>(bytes[i]);
         std::size_t n = 1;
-        if (IsLead(static_cast<unsigned char>(code)) && i + 1 < bytes.size()) {
+        if (IsLeadByte(static_cast<unsigned char>(code)) && i + 1 < bytes.size()) {
             code = (code << 8) | static_cast<unsigned char>(bytes[i + 1]);
             n = 2;
         }
