@@ -10,7 +10,7 @@
 
 #include "app/AppResources.h"
 #include "app/Help.h"
-#include "app/ToneDialInfo.h"
+#include "app/dial/ToneDialInfo.h"
 #include "app/core/Cp932.h"
 #include "resources/StringTable.h"
 

@@ -1,4 +1,4 @@
-#include "app/dlg/TelDlg.h"
+#include "app/dial/TelDlg.h"
 
 #include <QCheckBox>
 #include <QComboBox>

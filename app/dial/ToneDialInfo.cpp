@@ -1,4 +1,4 @@
-#include "app/ToneDialInfo.h"
+#include "app/dial/ToneDialInfo.h"
 
 namespace tessera {
 

@@ -1,4 +1,4 @@
-#include "app/dlg/ActionDlg.h"
+#include "app/editors/ActionDlg.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "app/dlg/EditorCommon.h"
+#include "app/editors/EditorCommon.h"
 
 QT_BEGIN_NAMESPACE
 class QCheckBox;

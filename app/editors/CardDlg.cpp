@@ -1,4 +1,4 @@
-#include "app/dlg/CardDlg.h"
+#include "app/editors/CardDlg.h"
 
 namespace tessera {
 

@@ -1,7 +1,7 @@
 #pragma once
 // "名刺管理": the business-card editor, the phone-book form plus the company fields.
 
-#include "app/dlg/TelDlg.h"
+#include "app/dial/TelDlg.h"
 
 namespace tessera {
 

@@ -1,4 +1,4 @@
-#include "app/dlg/Day1Dlg.h"
+#include "app/editors/Day1Dlg.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

@@ -1,7 +1,7 @@
 #pragma once
 // "記念日(月日)": anniversaries kept by month and day.
 
-#include "app/dlg/EditorCommon.h"
+#include "app/editors/EditorCommon.h"
 
 QT_BEGIN_NAMESPACE
 class QCheckBox;

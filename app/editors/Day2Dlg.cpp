@@ -1,4 +1,4 @@
-#include "app/dlg/Day2Dlg.h"
+#include "app/editors/Day2Dlg.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #pragma once
 // "記念日(月/週/曜)": anniversaries kept by month, week of the month and day of week.
 
-#include "app/dlg/EditorCommon.h"
+#include "app/editors/EditorCommon.h"
 
 QT_BEGIN_NAMESPACE
 class QCheckBox;

@@ -1,4 +1,4 @@
-#include "app/dlg/EditorCommon.h"
+#include "app/editors/EditorCommon.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -1,4 +1,4 @@
-#include "app/dlg/ImageDlg.h"
+#include "app/editors/ImageDlg.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QWidget>
 
-#include "app/dlg/EditorCommon.h"
+#include "app/editors/EditorCommon.h"
 #include "model/DiBitmap.h"
 
 QT_BEGIN_NAMESPACE

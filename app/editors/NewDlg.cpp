@@ -1,4 +1,4 @@
-#include "app/dlg/NewDlg.h"
+#include "app/editors/NewDlg.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

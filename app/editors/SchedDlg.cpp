@@ -1,4 +1,4 @@
-#include "app/dlg/SchedDlg.h"
+#include "app/editors/SchedDlg.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

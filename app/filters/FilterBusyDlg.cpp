@@ -1,4 +1,4 @@
-#include "app/dlg/FilterBusyDlg.h"
+#include "app/filters/FilterBusyDlg.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "app/dlg/FilterProgDlg.h"
+#include "app/filters/FilterProgDlg.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>

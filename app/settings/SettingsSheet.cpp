@@ -1,4 +1,4 @@
-#include "app/dlg/SettingsSheet.h"
+#include "app/settings/SettingsSheet.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

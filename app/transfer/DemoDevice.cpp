@@ -1,4 +1,4 @@
-#include "app/DemoDevice.h"
+#include "app/transfer/DemoDevice.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/dlg/RecvDlg.h"
+#include "app/transfer/RecvDlg.h"
 
 #include "app/core/Cp932.h"
 #include "link/Job.h"

@@ -2,7 +2,7 @@
 // "ザウルスから受信中": the receive's progress window (see TransDlg.h). A receive cannot know
 // its length, so the window counts the bytes that arrived.
 
-#include "app/dlg/TransDlg.h"
+#include "app/transfer/TransDlg.h"
 
 namespace tessera {
 

@@ -1,4 +1,4 @@
-#include "app/dlg/ShowDocDlg.h"
+#include "app/transfer/ShowDocDlg.h"
 
 #include <QDialogButtonBox>
 #include <QFontDatabase>

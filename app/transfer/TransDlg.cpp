@@ -1,4 +1,4 @@
-#include "app/dlg/TransDlg.h"
+#include "app/transfer/TransDlg.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -14,8 +14,8 @@
 
 #include "app/core/AppSettings.h"
 #include "app/core/Cp932.h"
-#include "app/dlg/EditorCommon.h"
-#include "app/dlg/EditorFactory.h"
+#include "app/editors/EditorCommon.h"
+#include "app/editors/EditorFactory.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
 #include "support/ScriptedPrompter.h"

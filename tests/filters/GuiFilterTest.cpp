@@ -9,7 +9,7 @@
 
 #include "app/MainFrame.h"
 #include "app/TesseraApp.h"
-#include "app/dlg/FilterBusyDlg.h"
+#include "app/filters/FilterBusyDlg.h"
 #include "app/core/AppSettings.h"
 #include "document/CommandIds.h"
 #include "document/FilterCommands.h"

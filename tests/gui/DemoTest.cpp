@@ -14,7 +14,7 @@
 #include <atomic>
 
 #include "GuiTestSupport.h"
-#include "app/DemoDevice.h"
+#include "app/transfer/DemoDevice.h"
 #include "app/MainFrame.h"
 #include "app/core/AppSettings.h"
 #include "document/CommandIds.h"

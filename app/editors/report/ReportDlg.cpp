@@ -1,4 +1,4 @@
-#include "app/dlg/ReportDlg.h"
+#include "app/editors/report/ReportDlg.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/dlg/EditorCommon.h"
-#include "app/dlg/ReportPrintDlg.h"
+#include "app/editors/EditorCommon.h"
+#include "app/editors/report/ReportPrintDlg.h"
 
 QT_BEGIN_NAMESPACE
 class QCheckBox;

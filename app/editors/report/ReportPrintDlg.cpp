@@ -1,4 +1,4 @@
-#include "app/dlg/ReportPrintDlg.h"
+#include "app/editors/report/ReportPrintDlg.h"
 
 #include <QCheckBox>
 #include <QComboBox>
