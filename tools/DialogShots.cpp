@@ -11,12 +11,12 @@
 #include <functional>
 #include <vector>
 
-#include "app/dlg/ReportPrintDlg.h"
+#include "app/editors/report/ReportPrintDlg.h"
 #ifdef TONE_WITH_SETTINGS_SHEET
 #include <QTabWidget>
 
 #include "app/core/AppSettings.h"
-#include "app/dlg/SettingsSheet.h"
+#include "app/settings/SettingsSheet.h"
 #endif
 
 using namespace tessera;

@@ -10,9 +10,9 @@
 #include <cstdio>
 
 #include "app/core/AppSettings.h"
-#include "app/dlg/EditorCommon.h"
-#include "app/dlg/EditorFactory.h"
-#include "app/dlg/ReportDlg.h"
+#include "app/editors/EditorCommon.h"
+#include "app/editors/EditorFactory.h"
+#include "app/editors/report/ReportDlg.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
 

@@ -10,8 +10,8 @@
 #include <cstdio>
 
 #include "app/core/AppSettings.h"
-#include "app/dlg/FilterProgDlg.h"
-#include "app/dlg/FilterSetDlg.h"
+#include "app/filters/FilterProgDlg.h"
+#include "app/filters/FilterSetDlg.h"
 #include "support/TempSettings.h"
 
 using namespace tessera;

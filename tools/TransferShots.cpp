@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/AddInCommand.h"
-#include "app/dlg/RecvDlg.h"
-#include "app/dlg/ShowDocDlg.h"
-#include "app/dlg/TransDlg.h"
+#include "app/transfer/AddInCommand.h"
+#include "app/transfer/RecvDlg.h"
+#include "app/transfer/ShowDocDlg.h"
+#include "app/transfer/TransDlg.h"
 #include "link/AddInTransfer.h"
 #include "link/Job.h"
 
