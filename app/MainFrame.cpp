@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -27,12 +28,14 @@
 #include "app/AboutDlg.h"
 #include "app/AppResources.h"
 #include "app/ChildFrame.h"
+#include "app/commands/MainCommands.h"
 #include "app/Help.h"
 #include "app/RecentFileList.h"
 #include "app/TesseraApp.h"
 #include "app/core/AppSettings.h"
 #include "app/core/Cp932.h"
 #include "document/CommandIds.h"
+#include "document/RecordCommands.h"
 #include "document/TesseraDoc.h"
 #include "document/TesseraView.h"
 #include "model/RecordKind.h"
@@ -43,95 +46,8 @@ namespace tessera {
 
 namespace {
 
-// Help shortcut and the frame's own keys that have no menu item.
-constexpr int ID_HELP_CONTEXT = 57670;
-
 // An action's text without the detail an update may add to it.
 constexpr const char* kBaseText = "tesseraBaseText";
-
-struct ActionDef {
-    int id;
-    const char* text;      // menu text with mnemonic and shown shortcut
-    const char* keys;      // shortcuts separated by ';' (portable text)
-    const char* icon;      // resource name or null
-    const char* tip;       // tool tip
-    const char* hint;      // status-bar hint
-};
-
-constexpr ActionDef kActions[] = {
-    {ID_FILE_NEW, "新規作成(&N)\tCtrl+N", "Ctrl+N", "new", "新規作成",
-     "新しいドキュメントを作成します"},
-    {ID_FILE_OPEN, "開く(&O)...\tCtrl+O", "Ctrl+O", "open", "開く",
-     "既存のドキュメントを開きます"},
-    {ID_FILE_CLOSE, "閉じる(&C)", "", nullptr, "閉じる", "作業中のドキュメントを閉じます"},
-    {ID_FILE_SAVE, "上書き保存(&S)\tCtrl+S", "Ctrl+S", "save", "上書き保存",
-     "作業中のドキュメントを上書きして保存します"},
-    {ID_FILE_SAVE_AS, "名前を付けて保存(&A)...", "", nullptr, "名前を付けて保存",
-     "作業中のドキュメントに名前を付けて保存します"},
-    {ID_SEND_TO_DEVICE, "ザウルスへ送信(&T)...", "", "send", "ザウルスへ送信",
-     "ドキュメントの全レコードをザウルスへ送信します"},
-    {ID_RECEIVE_FROM_DEVICE, "ザウルスから受信(&G)...", "", "receive", "ザウルスから受信",
-     "ザウルスからレコードを受信してドキュメントに読み込みます"},
-    {ID_ADDIN_TRANSFER, "アドインの転送(&I)...", "", "addin", "アドインの転送",
-     "アドインプログラムをザウルスへ転送します"},
-    {ID_FILE_IMPORT, "インポート(&M)...", "", nullptr, "インポート",
-     "他の形式のファイルをフィルタプログラムで読み込みます"},
-    {ID_FILE_EXPORT, "エクスポート(&E)...", "", nullptr, "エクスポート",
-     "ドキュメントをフィルタプログラムで他の形式のファイルに書き出します"},
-    {ID_FILE_SEND_MAIL, "送信(&D)...", "", nullptr, "メールで送信",
-     "ドキュメントをメールに添付して送信します"},
-    {ID_APP_EXIT, "終了(&X)", "", nullptr, "終了", "アプリケーションを終了します"},
-    {ID_EDIT_UNDO, "元に戻す(&U)\tCtrl+Z", "Ctrl+Z", nullptr, "元に戻す",
-     "直前のレコードの変更を取り消します"},
-    {ID_EDIT_REDO, "やり直し(&R)\tCtrl+Y", "Ctrl+Y;Ctrl+Shift+Z", nullptr, "やり直し",
-     "取り消したレコードの変更をもう一度行います"},
-    {ID_EDIT_CUT, "切り取り(&T)\tCtrl+X", "Ctrl+X;Shift+Del", "cut", "切り取り",
-     "選択したレコードを切り取ってクリップボードに移します"},
-    {ID_EDIT_COPY, "コピー(&C)\tCtrl+C", "Ctrl+C;Ctrl+Ins", "copy", "コピー",
-     "選択したレコードをクリップボードにコピーします"},
-    {ID_EDIT_PASTE, "貼り付け(&P)\tCtrl+V", "Ctrl+V;Shift+Ins", "paste", "貼り付け",
-     "クリップボードのレコードを貼り付けます"},
-    {ID_VIEW_TOOLBAR, "ツールバー(&T)", "", nullptr, "ツールバー",
-     "ツールバーの表示/非表示を切り替えます"},
-    {ID_VIEW_STATUS_BAR, "ステータスバー(&S)", "", nullptr, "ステータスバー",
-     "ステータスバーの表示/非表示を切り替えます"},
-    {ID_VIEW_REFRESH, "最新の情報に更新(&R)", "", nullptr, "最新の情報に更新",
-     "レコードの一覧を作り直して最新の状態にします"},
-    {ID_RECORD_ADD, "追加(&A)...", "", "addrecord", "レコードの追加",
-     "新しいレコードを末尾に追加します"},
-    {ID_RECORD_INSERT, "挿入(&I)...\tIns", "Ins", nullptr, "レコードの挿入",
-     "選択したレコードの前に新しいレコードを挿入します"},
-    {ID_RECORD_DELETE, "削除(&D)...\tDel", "Del", "deleterecord", "レコードの削除",
-     "選択したレコードを削除します"},
-    {ID_RECORD_SEND, "送信(&S)...", "", nullptr, "選択したレコードの送信",
-     "選択したレコードをザウルスへ送信します"},
-    {ID_RECORD_PROPERTIES, "プロパティ(&P)...\tEnter", "Return;Enter", "properties",
-     "レコードのプロパティ", "選択したレコードの内容を表示して編集します"},
-    {ID_OPTION_SETTINGS, "環境設定(&E)...", "", nullptr, "環境設定",
-     "通信ポート、編集、ファイル、機種、ダイアルの設定を変更します"},
-    {ID_OPTION_FILTERS, "フィルタ設定(&F)...", "", nullptr, "フィルタ設定",
-     "インポートとエクスポートに使うフィルタプログラムを登録します"},
-    {ID_WINDOW_NEW, "新しいウィンドウを開く(&N)", "", nullptr, "新しいウィンドウ",
-     "作業中のドキュメントをもう一つのウィンドウで開きます"},
-    {ID_WINDOW_CASCADE, "重ねて表示(&C)", "", nullptr, "重ねて表示",
-     "ウィンドウを少しずつずらして重ねて表示します"},
-    {ID_WINDOW_TILE_HORZ, "並べて表示(&T)", "", nullptr, "並べて表示",
-     "ウィンドウを重ならないように並べて表示します"},
-    {ID_WINDOW_ARRANGE, "アイコンの整列(&A)", "", nullptr, "アイコンの整列",
-     "アイコン化したウィンドウをウィンドウの下端に整列します"},
-    {ID_HELP_INDEX, "目次(&C)", "", "help", "ヘルプの目次", "ヘルプの目次を表示します"},
-    {ID_HELP_WEB1, "Tesseraのホームページ(&W)", "", nullptr, "Tessera のホームページ",
-     "Tessera のホームページをブラウザで開きます"},
-    {ID_HELP_WEB2, "ダウンロード(&L)", "", nullptr, "ダウンロード",
-     "最新版のダウンロードページをブラウザで開きます"},
-    {ID_HELP_WEB3, "よくある質問(&Q)", "", nullptr, "よくある質問",
-     "よくある質問と答えのページをブラウザで開きます"},
-    {ID_HELP_WEB4, "アドイン情報(&D)", "", nullptr, "アドイン情報",
-     "アドインプログラムの情報ページをブラウザで開きます"},
-    {ID_APP_ABOUT, "バージョン情報(&A)...", "", "about", "バージョン情報",
-     "プログラムの名前、バージョン、動作環境を表示します"},
-    {ID_HELP_CONTEXT, "ヘルプ", "F1", nullptr, "ヘルプ", "この画面のヘルプを表示します"},
-};
 
 // Web-page addresses when the string table has none.
 const char* FallbackWebPage(int id) {
@@ -159,7 +75,8 @@ QString Str(int id, const char* fallback) {
 
 } // namespace
 
-CMainFrame::CMainFrame(CTesseraApp& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
+CMainFrame::CMainFrame(CTesseraApp& app, CommandTableFn commands, QWidget* parent)
+    : QMainWindow(parent), m_app(app) {
     InitAppResources();
     setObjectName(QStringLiteral("MainFrame"));
     setWindowTitle(QStringLiteral("Tessera"));
@@ -182,6 +99,9 @@ CMainFrame::CMainFrame(CTesseraApp& app, QWidget* parent) : QMainWindow(parent),
         RefreshStatusPanes();
     });
 
+    m_router = std::make_unique<CCommandRouter>(commands ? commands(*this) : MainCommandTable(*this), [this] {
+        return IsDocumentLocked(ActiveDocument());
+    });
     CreateActions();
     CreateMenus();
     CreateToolBar();
@@ -216,7 +136,7 @@ CMainFrame::~CMainFrame() {
 // ---------------------------------------------------------------- actions and menus
 
 void CMainFrame::CreateActions() {
-    for (const ActionDef& def : kActions) {
+    for (const CommandEntry& def : m_router->Table()) {
         // The string table may hold the text (a resource pack can translate it).
         auto* a = new QAction(Str(def.id, def.text), this);
         a->setProperty(kBaseText, a->text());
@@ -395,128 +315,25 @@ void CMainFrame::CreateStatusBar() {
 
 // ---------------------------------------------------------------- command routing
 
-std::map<int, FrameCommandHandler>& CMainFrame::Handlers() {
-    static std::map<int, FrameCommandHandler> handlers;
-    return handlers;
-}
-
-void CMainFrame::RegisterCommand(int id, FrameCommandHandler handler) {
-    Handlers()[id] = std::move(handler);
-}
-
-void CMainFrame::UnregisterCommand(int id) { Handlers().erase(id); }
-
-void CMainFrame::SwapCommands(std::map<int, FrameCommandHandler>& table) { Handlers().swap(table); }
-
 CommandState CMainFrame::RouteUpdate(int id) {
     CommandState state;
-    if (CTesseraView* view = ActiveView()) {
-        if (view->UpdateCommand(id, state))
-            return state;
-        if (view->Document().UpdateCommand(id, state))
-            return state;
-    }
-    if (UpdateCommand(id, state))
-        return state;
-    state.enabled = false;
+    if (!m_router->UpdateCommand(id, state))
+        state = CommandState{};
     return state;
 }
 
 bool CMainFrame::RouteCommand(int id) {
-    // A shortcut can fire between two updates: check the state first.
-    const CommandState state = RouteUpdate(id);
-    if (!state.enabled)
-        return false;
-    if (CTesseraView* view = ActiveView()) {
-        if (view->RunCommand(id))
-            return true;
-        if (view->Document().RunCommand(id)) {
-            ScheduleUpdate();
-            return true;
-        }
-    }
-    const bool done = RunCommand(id);
-    ScheduleUpdate();
+    // The handler may close this window: the update is asked for through a guard.
+    QPointer<CMainFrame> self(this);
+    const bool done = m_router->RunCommand(id);
+    if (self)
+        ScheduleUpdate();
     return done;
 }
 
-bool CMainFrame::UpdateCommand(int id, CommandState& state) {
-    const auto it = Handlers().find(id);
-    const bool registered = it != Handlers().end() && it->second.run;
-    const bool extra = !registered || !it->second.enabled || it->second.enabled();
-    const bool busy = m_app.IsBusy();
-    switch (id) {
-    case ID_FILE_NEW:
-    case ID_FILE_OPEN:
-    case ID_HELP_INDEX:
-    case ID_HELP_CONTEXT:
-    case ID_HELP_WEB1:
-    case ID_HELP_WEB2:
-    case ID_HELP_WEB3:
-    case ID_HELP_WEB4:
-    case ID_APP_ABOUT: state.enabled = true; return true;
-    case ID_FILE_CLOSE:
-    case ID_WINDOW_NEW: state.enabled = ActiveDocument() != nullptr; return true;
-    case ID_WINDOW_CASCADE:
-    case ID_WINDOW_TILE_HORZ: state.enabled = !m_mdi->subWindowList().isEmpty(); return true;
-    case ID_WINDOW_ARRANGE: state.enabled = !m_mdi->subWindowList().isEmpty(); return true;
-    case ID_APP_EXIT: state.enabled = !busy; return true;
-    case ID_VIEW_TOOLBAR:
-        state.enabled = true;
-        state.checkable = true;
-        state.checked = m_toolBar->isVisibleTo(this);
-        return true;
-    case ID_VIEW_STATUS_BAR:
-        state.enabled = true;
-        state.checkable = true;
-        state.checked = statusBar()->isVisibleTo(this);
-        return true;
-    case ID_ADDIN_TRANSFER:
-        // The add-in transfer needs a model that takes add-ins, and the line to itself.
-        state.enabled = registered && extra && m_app.Settings().ModelCode() >= 2 && !busy;
-        return true;
-    case ID_OPTION_SETTINGS:
-    case ID_OPTION_FILTERS: state.enabled = registered && extra; return true;
-    default: break;
-    }
-    if (registered) {
-        state.enabled = extra;
-        return true;
-    }
-    return false;
-}
-
-bool CMainFrame::RunCommand(int id) {
-    switch (id) {
-    case ID_FILE_NEW: NewDocument(); return true;
-    case ID_FILE_OPEN: OnFileOpen(); return true;
-    case ID_FILE_CLOSE:
-        if (CTesseraDoc* doc = ActiveDocument())
-            CloseDocument(doc);
-        return true;
-    case ID_WINDOW_NEW: NewWindow(); return true;
-    case ID_WINDOW_CASCADE: m_mdi->cascadeSubWindows(); return true;
-    case ID_WINDOW_TILE_HORZ: m_mdi->tileSubWindows(); return true;
-    case ID_WINDOW_ARRANGE: ArrangeIcons(); return true;
-    case ID_APP_EXIT: close(); return true;
-    case ID_VIEW_TOOLBAR: m_toolBar->setVisible(!m_toolBar->isVisibleTo(this)); return true;
-    case ID_VIEW_STATUS_BAR: statusBar()->setVisible(!statusBar()->isVisibleTo(this)); return true;
-    case ID_HELP_INDEX: ShowHelpContents(); return true;
-    case ID_HELP_CONTEXT: ShowContextHelp(); return true;
-    case ID_HELP_WEB1:
-    case ID_HELP_WEB2:
-    case ID_HELP_WEB3:
-    case ID_HELP_WEB4: OpenWebPage(id); return true;
-    case ID_APP_ABOUT: ShowAbout(); return true;
-    default: break;
-    }
-    const auto it = Handlers().find(id);
-    if (it != Handlers().end() && it->second.run) {
-        const FrameCommandHandler handler = it->second;
-        handler.run();
-        return true;
-    }
-    return false;
+void CMainFrame::CloseActiveDocument() {
+    if (CTesseraDoc* doc = ActiveDocument())
+        CloseDocument(doc);
 }
 
 void CMainFrame::ScheduleUpdate() {
@@ -731,7 +548,6 @@ void CMainFrame::RebuildRecentMenus() {
 }
 
 void CMainFrame::ArrangeIcons() {
-    // Minimised windows line up along the bottom edge, left to right.
     const QRect area = m_mdi->viewport()->rect();
     int x = 0;
     int y = area.bottom();
@@ -803,7 +619,30 @@ void CMainFrame::OpenWebPage(int id) {
 
 // ---------------------------------------------------------------- window events
 
+QWidget* CMainFrame::RunningModalWork() const {
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal != nullptr && modal != this ? modal : nullptr;
+}
+
 void CMainFrame::closeEvent(QCloseEvent* e) {
+    // Only a termination signal closes the window under modal work (its nested event loop
+    // still runs). The documents must outlive it: an export reads a document's records
+    // throughout. The work is cancelled first (a filter's busy dialog stops its program),
+    // and the window closes once it has returned.
+    if (QWidget* modal = RunningModalWork()) {
+        e->ignore();
+        if (auto* dlg = qobject_cast<QDialog*>(modal)) {
+            QPointer<CMainFrame> self(this);
+            connect(dlg, &QDialog::finished, this, [self] {
+                if (self)
+                    QTimer::singleShot(0, self.data(), [self] { if (self) self->close(); });
+            }, Qt::SingleShotConnection);
+            dlg->reject();
+        } else {
+            modal->close();
+        }
+        return;
+    }
     if (m_app.IsBusy() || !SaveAllModified()) {
         for (CTesseraDoc* doc : m_docs)
             doc->SetClosing(false);

@@ -14,19 +14,19 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/AddInCommand.h"
-#include "app/DemoDevice.h"
+#include "app/transfer/AddInCommand.h"
+#include "app/transfer/DemoDevice.h"
 #include "app/GuiPrompter.h"
 #include "app/MainFrame.h"
 #include "app/RecentFileList.h"
 #include "app/SingleInstance.h"
-#include "app/ToneDialInfo.h"
+#include "app/dial/ToneDialInfo.h"
 #include "app/core/AppSettings.h"
 #ifdef TESSERA_HAVE_TONEDIAL
 #include "app/dial/ToneDial.h"
 #endif
-#include "app/dlg/FilterSetDlg.h"
-#include "app/dlg/SettingsSheet.h"
+#include "app/filters/FilterSetDlg.h"
+#include "app/settings/SettingsSheet.h"
 #include "document/CommandIds.h"
 #include "document/TesseraDoc.h"
 #include "model/CodeMap.h"
@@ -162,8 +162,7 @@ bool CTesseraApp::InitInstance(const QStringList& arguments) {
 #endif
 
     // 5. Main window, and the commands that belong to no document.
-    m_frame = std::make_unique<CMainFrame>(*this);
-    CMainFrame::RegisterCommand(ID_OPTION_SETTINGS, {[this] { RunSettingsSheet(); }, {}});
+    m_frame = std::make_unique<CMainFrame>(*this, m_options.commandTable);
     InstallAppCommands(*this);
     InstallFilterCommands(*m_settings);
     if (m_prompter)

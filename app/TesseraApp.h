@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/commands/CommandRouter.h"
 #include "document/DocHost.h"
 
 class QSettings;
@@ -35,6 +36,8 @@ public:
         // Tests keep their own prompter; the program installs the message-box one.
         bool installPrompter = true;
         bool showWindow = true;
+        // The main window's command table; empty = the program's own (tests give theirs).
+        CommandTableFn commandTable;
     };
 
     CTesseraApp();
@@ -58,6 +61,8 @@ public:
     CDemoDevice* DemoDevice() const { return m_demo.get(); }
 
     void SetBusy(bool busy);
+    // The settings sheet; a change of the display limit or link method shows at once.
+    void RunSettingsSheet();
 
     // Opens the files a second start handed over and brings the window to the front.
     void OpenHandedOverFiles(const QStringList& files);
@@ -91,7 +96,6 @@ private:
     void LoadQtTranslations();
     void LoadResourcePackIfPresent();
     bool StartDemo();
-    void RunSettingsSheet();
 
     Options m_options;
     std::unique_ptr<CSingleInstance> m_instance;

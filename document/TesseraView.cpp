@@ -64,9 +64,7 @@ bool IsViewCommand(int id) {
     case ID_SEND_TO_DEVICE:
     case ID_RECEIVE_FROM_DEVICE:
     case ID_RECORD_SEND:
-    case ID_VIEW_REFRESH:
-    case ID_FILE_IMPORT:
-    case ID_FILE_EXPORT: return true;
+    case ID_VIEW_REFRESH: return true;
     default: return false;
     }
 }

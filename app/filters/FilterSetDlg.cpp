@@ -1,4 +1,4 @@
-#include "app/dlg/FilterSetDlg.h"
+#include "app/filters/FilterSetDlg.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -9,15 +9,11 @@
 #include <QVBoxLayout>
 
 #include "app/Help.h"
-#include "app/MainFrame.h"
-#include "app/TesseraApp.h"
 #include "app/core/Cp932.h"
-#include "app/dlg/FilterBusyDlg.h"
-#include "app/dlg/FilterProgDlg.h"
-#include "document/CommandIds.h"
+#include "app/filters/FilterBusyDlg.h"
+#include "app/filters/FilterProgDlg.h"
 #include "document/FilterCommands.h"
 #include "document/FilterRunner.h"
-#include "document/TesseraView.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
 #include "resources/StringTable.h"
@@ -151,46 +147,8 @@ void CFilterSetDlg::Delete() {
     UpdateButtons();
 }
 
-namespace {
-
-// The running application's settings, null once it has gone: the command table outlives
-// any one application object (tests start several), so nothing is captured.
-CAppSettings* AppSettings() {
-    CTesseraApp* app = CTesseraApp::Instance();
-    return app != nullptr ? &app->Settings() : nullptr;
-}
-
-} // namespace
-
 void InstallFilterCommands(CAppSettings& settings) {
     RegisterBundledFilters(settings, QCoreApplication::applicationDirPath());
-    CMainFrame::RegisterCommand(ID_OPTION_FILTERS, {[] {
-                                                        if (CAppSettings* s = AppSettings()) {
-                                                            CFilterSetDlg dlg(*s, QApplication::activeWindow());
-                                                            dlg.exec();
-                                                        }
-                                                    },
-                                                    [] { return AppSettings() != nullptr; }});
-    CTesseraView::RegisterCommand(ID_FILE_IMPORT,
-                                  {[](CTesseraView& view) {
-                                       if (CAppSettings* s = AppSettings())
-                                           RunImportCommand(view.Document(), *s, &view,
-                                                            CFilterBusyDlg::Waiter(view.window()));
-                                   },
-                                   [](const CTesseraView& view) {
-                                       const CAppSettings* s = AppSettings();
-                                       return s != nullptr && ImportEnabled(*s, view.Document());
-                                   }});
-    CTesseraView::RegisterCommand(ID_FILE_EXPORT,
-                                  {[](CTesseraView& view) {
-                                       if (CAppSettings* s = AppSettings())
-                                           RunExportCommand(view.Document(), *s, &view,
-                                                            CFilterBusyDlg::Waiter(view.window()));
-                                   },
-                                   [](const CTesseraView& view) {
-                                       const CAppSettings* s = AppSettings();
-                                       return s != nullptr && ExportEnabled(*s, view.Document());
-                                   }});
 }
 
 } // namespace tessera

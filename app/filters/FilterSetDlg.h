@@ -53,9 +53,8 @@ private:
 
 namespace tessera {
 
-// Registers the bundled filters on first start, then the commands "フィルタ設定",
-// "インポート" and "エクスポート" of the main window and the table view. Called once at
-// start-up, after the settings are loaded.
+// Registers the bundled filters on first start. Called once at start-up, after the settings
+// are loaded; the filter commands themselves are rows of the main window's command table.
 void InstallFilterCommands(CAppSettings& settings);
 
 } // namespace tessera

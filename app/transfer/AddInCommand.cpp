@@ -1,4 +1,4 @@
-#include "app/AddInCommand.h"
+#include "app/transfer/AddInCommand.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -10,11 +10,11 @@
 #include "app/TesseraApp.h"
 #include "app/core/AppSettings.h"
 #include "app/core/Cp932.h"
-#include "app/dlg/EditorFactory.h"
-#include "app/dlg/NewDlg.h"
-#include "app/dlg/RecvDlg.h"
-#include "app/dlg/ShowDocDlg.h"
-#include "app/dlg/TransDlg.h"
+#include "app/editors/EditorFactory.h"
+#include "app/editors/NewDlg.h"
+#include "app/transfer/RecvDlg.h"
+#include "app/transfer/ShowDocDlg.h"
+#include "app/transfer/TransDlg.h"
 #include "document/CommandIds.h"
 #include "document/RecordCommands.h"
 #include "link/AddInTransfer.h"
@@ -80,11 +80,6 @@ void InstallAppCommands(CTesseraApp& app) {
     hooks.setBusy = [&app](bool busy) { app.SetBusy(busy); };
     hooks.beep = [] { QApplication::beep(); };
     InstallRecordCommands(std::move(hooks));
-
-    CMainFrame::RegisterCommand(ID_ADDIN_TRANSFER, {[&app] {
-                                                        RunAddInCommand(app, app.MainFrame());
-                                                    },
-                                                    {}});
 }
 
 bool RunAddInCommand(CTesseraApp& app, QWidget* parent) {

@@ -14,7 +14,7 @@ namespace tessera {
 
 class CTesseraApp;
 
-// Installs the record commands' hooks and registers the add-in command with the main window.
+// Installs the record commands' hooks (the add-in command is a row of the main window's table).
 void InstallAppCommands(CTesseraApp& app);
 
 // The add-in command's file dialog; tests replace it. Empty = the user cancelled.

@@ -17,14 +17,14 @@
 #include <gtest/gtest.h>
 
 #include "CommandTestSupport.h"
-#include "app/AddInCommand.h"
+#include "app/transfer/AddInCommand.h"
 #include "app/ChildFrame.h"
-#include "app/DemoDevice.h"
+#include "app/transfer/DemoDevice.h"
 #include "app/MainFrame.h"
 #include "app/core/AppSettings.h"
-#include "app/dlg/RecvDlg.h"
-#include "app/dlg/ShowDocDlg.h"
-#include "app/dlg/TransDlg.h"
+#include "app/transfer/RecvDlg.h"
+#include "app/transfer/ShowDocDlg.h"
+#include "app/transfer/TransDlg.h"
 #include "document/CommandIds.h"
 #include "document/RecordTableModel.h"
 #include "document/TesseraDoc.h"
@@ -127,14 +127,18 @@ TEST_P(TransferTest, ReceiveFillsTheDocumentAndKeepsEveryWindowFromStartingAnoth
     EXPECT_FALSE(IsDocumentLocked(other));
     CTesseraView* second = frame->NewWindow()->View();
     EXPECT_EQ(second->Model()->rowCount(), 0);
-    // Import and export too, whatever their own rule says.
-    CTesseraView::RegisterCommand(ID_FILE_IMPORT, {[](CTesseraView&) {}, [](const CTesseraView&) { return true; }});
-    CTesseraView::RegisterCommand(ID_FILE_EXPORT, {[](CTesseraView&) {}, [](const CTesseraView&) { return true; }});
-    for (int id : {ID_RECORD_ADD, ID_EDIT_PASTE, ID_RECORD_DELETE, ID_RECORD_PROPERTIES, ID_FILE_IMPORT, ID_FILE_EXPORT})
+    for (int id : {ID_RECORD_ADD, ID_EDIT_PASTE, ID_RECORD_DELETE, ID_RECORD_PROPERTIES})
         EXPECT_FALSE(ViewEnabled(second, id)) << id;
-    EXPECT_TRUE(ViewEnabled(ViewOf(other), ID_FILE_IMPORT));
-    CTesseraView::UnregisterCommand(ID_FILE_IMPORT);
-    CTesseraView::UnregisterCommand(ID_FILE_EXPORT);
+    // Import and export too, whatever their own rule says.
+    for (int id : {ID_FILE_IMPORT, ID_FILE_EXPORT})
+        frame->Router().Replace(id, [] { return tessera::Enabled(true); }, [] {});
+    EXPECT_FALSE(Enabled(ID_FILE_IMPORT)) << "the second window on the receiving document is active";
+    EXPECT_FALSE(Enabled(ID_FILE_EXPORT));
+    QMdiSubWindow* secondWindow = frame->MdiArea()->activeSubWindow();
+    Activate(other);
+    EXPECT_TRUE(Enabled(ID_FILE_IMPORT));
+    EXPECT_TRUE(Enabled(ID_FILE_EXPORT));
+    frame->MdiArea()->setActiveSubWindow(secondWindow);
 
     const QStringList seen = WaitAndWatch();
     EXPECT_TRUE(seen.contains(QStringLiteral("接続待機中...")));

@@ -70,7 +70,6 @@ public:
 
 private:
     std::map<int, ViewCommandHandler> m_view;
-    std::map<int, FrameCommandHandler> m_frame;
 };
 
 // Writes `bytes` to `dir/name` and returns the path.
