@@ -4,7 +4,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDropEvent>
+#include <QPointer>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -218,14 +220,17 @@ TEST(MainFrameTest, EnableRulesOfTheFrameCommands) {
     EXPECT_TRUE(enabled(ID_APP_ABOUT));
     EXPECT_FALSE(enabled(ID_FILE_CLOSE)) << "nothing to close";
     EXPECT_FALSE(enabled(ID_FILE_SAVE));
-    EXPECT_FALSE(enabled(ID_OPTION_FILTERS)) << "a command without its dialog is never offered";
-    EXPECT_FALSE(enabled(ID_OPTION_SETTINGS));
-    CMainFrame::RegisterCommand(ID_OPTION_SETTINGS, {[] {}, {}});
+    EXPECT_TRUE(enabled(ID_OPTION_FILTERS));
     EXPECT_TRUE(enabled(ID_OPTION_SETTINGS));
+    frame->Router().Replace(ID_OPTION_FILTERS, {}, {});
+    EXPECT_FALSE(enabled(ID_OPTION_FILTERS)) << "a row without its handler is never offered";
+    EXPECT_FALSE(frame->RouteCommand(ID_OPTION_FILTERS));
+    EXPECT_FALSE(enabled(4711)) << "nor is a command the table does not have";
 
     // The add-in transfer: only for models from PI-4500 on, never during a transfer.
     int runs = 0;
-    CMainFrame::RegisterCommand(ID_ADDIN_TRANSFER, {[&runs] { ++runs; }, {}});
+    frame->Router().Replace(ID_ADDIN_TRANSFER, frame->Router().Find(ID_ADDIN_TRANSFER)->state,
+                            [&runs] { ++runs; });
     for (const auto& [model, expected] : std::vector<std::pair<unsigned, bool>>{
              {0, false}, {1, false}, {2, true}, {9, true}}) {
         ASSERT_TRUE(s.app->Settings().SetModel(model));
@@ -240,7 +245,7 @@ TEST(MainFrameTest, EnableRulesOfTheFrameCommands) {
     EXPECT_TRUE(enabled(ID_APP_EXIT));
     EXPECT_TRUE(frame->RouteCommand(ID_ADDIN_TRANSFER));
     EXPECT_EQ(runs, 1);
-    CMainFrame::UnregisterCommand(ID_ADDIN_TRANSFER);
+    frame->Router().Replace(ID_ADDIN_TRANSFER, {}, {});
     EXPECT_FALSE(enabled(ID_ADDIN_TRANSFER));
 
     // With a document: its own commands, the view's refresh, and the window commands; the
@@ -315,6 +320,29 @@ TEST(MainFrameTest, BusyWindowRefusesToClose) {
     EXPECT_FALSE(s.app->MainFrame()->close());
     s.app->SetBusy(false);
     EXPECT_TRUE(s.app->MainFrame()->close());
+}
+
+// A termination signal closes the window while modal work (a filter's busy dialog, an
+// editor) runs in a nested event loop: the work is cancelled and has returned before any
+// document closes, and the window closes after it.
+TEST(MainFrameTest, CloseUnderModalWorkCancelsItFirst) {
+    ScriptedPrompter prompter;
+    StartedApp s;
+    CMainFrame* frame = s.app->MainFrame();
+    QPointer<CTesseraDoc> doc = frame->NewDocument();
+    ASSERT_NE(doc, nullptr);
+    QDialog work(frame);
+    work.setWindowModality(Qt::ApplicationModal);
+    bool docAliveAtCancel = false;
+    QObject::connect(&work, &QDialog::rejected, [&] { docAliveAtCancel = doc != nullptr && !doc->IsClosing(); });
+    QTimer::singleShot(0, frame, [frame] { frame->close(); });
+    EXPECT_EQ(work.exec(), QDialog::Rejected);
+    EXPECT_TRUE(docAliveAtCancel);
+    ASSERT_NE(doc, nullptr) << "no document goes while the work still runs";
+    for (int i = 0; i < 20 && frame->isVisible(); ++i)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_FALSE(frame->isVisible());
+    EXPECT_TRUE(doc == nullptr || doc->IsClosing());
 }
 
 TEST(MainFrameTest, PlacementIsRecordedAndRestored) {
