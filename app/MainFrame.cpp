@@ -99,6 +99,7 @@ CMainFrame::CMainFrame(CTesseraApp& app, CommandTableFn commands, QWidget* paren
         RefreshStatusPanes();
     });
 
+    m_records = std::make_unique<CRecordCommands>(m_app.RecordHost());
     m_router = std::make_unique<CCommandRouter>(commands ? commands(*this) : MainCommandTable(*this), [this] {
         return IsDocumentLocked(ActiveDocument());
     });
@@ -406,6 +407,7 @@ CTesseraDoc* CMainFrame::AdoptDocument(CTesseraDoc* doc) {
 
 CChildFrame* CMainFrame::CreateChild(CTesseraDoc* doc) {
     auto* child = new CChildFrame(*doc);
+    child->View()->SetRecordCommands(m_records.get());
     m_mdi->addSubWindow(child);
     connect(child->View(), &CTesseraView::CommandStatesChanged, this, &CMainFrame::ScheduleUpdate);
     child->resize(qMax(320, m_mdi->width() * 3 / 4), qMax(200, m_mdi->height() * 3 / 4));

@@ -22,6 +22,7 @@ class QToolBar;
 namespace tessera {
 
 class CChildFrame;
+class CRecordCommands;
 class CTesseraApp;
 class CTesseraDoc;
 class CTesseraView;
@@ -73,6 +74,8 @@ public:
     // Runs `id` when it is enabled now; false when it is not.
     bool RouteCommand(int id);
     CCommandRouter& Router() { return *m_router; }
+    // The record commands of this window's table views, and its transfer session.
+    CRecordCommands& RecordCommands() const { return *m_records; }
 
     // True while the document menus are shown (at least one document is open).
     bool ShowsDocumentMenus() const { return m_documentMenus; }
@@ -130,6 +133,7 @@ private:
     QWidget* RunningModalWork() const;
 
     CTesseraApp& m_app;
+    std::unique_ptr<CRecordCommands> m_records;
     std::unique_ptr<CCommandRouter> m_router;
     QMdiArea* m_mdi = nullptr;
     QToolBar* m_toolBar = nullptr;

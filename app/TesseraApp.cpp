@@ -15,6 +15,7 @@
 #include <cstdio>
 
 #include "app/transfer/AddInCommand.h"
+#include "document/RecordCommands.h"
 #include "app/transfer/DemoDevice.h"
 #include "app/GuiPrompter.h"
 #include "app/MainFrame.h"
@@ -162,8 +163,8 @@ bool CTesseraApp::InitInstance(const QStringList& arguments) {
 #endif
 
     // 5. Main window, and the commands that belong to no document.
+    m_recordHost = MakeRecordCommandHost(*this);
     m_frame = std::make_unique<CMainFrame>(*this, m_options.commandTable);
-    InstallAppCommands(*this);
     InstallFilterCommands(*m_settings);
     if (m_prompter)
         m_prompter->SetParentWidget(m_frame.get());
@@ -309,6 +310,10 @@ void CTesseraApp::RefreshStatus() {
         m_frame->RefreshStatusPanes();
         m_frame->ScheduleUpdate();
     }
+}
+
+bool CTesseraApp::IsReceivingInto(const CTesseraDoc& doc) const {
+    return m_frame != nullptr && m_frame->RecordCommands().IsLocked(&doc);
 }
 
 void CTesseraApp::RunSettingsSheet() {

@@ -24,6 +24,7 @@ class CDemoDevice;
 class CGuiPrompter;
 class CMainFrame;
 class CRecentFileList;
+class CRecordCommandHost;
 class CSingleInstance;
 
 class CTesseraApp : public QObject, public CDocHost {
@@ -56,6 +57,7 @@ public:
     CAppSettings& Settings() { return *m_settings; }
     const CAppSettings& Settings() const { return *m_settings; }
     CMainFrame* MainFrame() const { return m_frame.get(); }
+    CRecordCommandHost& RecordHost() const { return *m_recordHost; }
     CRecentFileList& RecentFiles() { return *m_recent; }
     CSingleInstance* SingleInstance() const { return m_instance.get(); }
     CDemoDevice* DemoDevice() const { return m_demo.get(); }
@@ -82,6 +84,7 @@ public:
     int FieldWidth(const std::string& tag) const override;
     void SetFieldWidth(const std::string& tag, int width) override;
     bool IsBusy() const override { return m_busy; }
+    bool IsReceivingInto(const CTesseraDoc& doc) const override;
     void AddToRecentFiles(const QString& path) override;
     QString GetSaveFileName(QWidget* parent, const QString& suggested) override;
     void RefreshStatus() override;
@@ -104,6 +107,8 @@ private:
     std::unique_ptr<CCodeMap> m_codeMap;
     std::unique_ptr<CRecentFileList> m_recent;
     std::unique_ptr<CGuiPrompter> m_prompter;
+    // Before the window: the window's record commands and their sessions use it.
+    std::unique_ptr<CRecordCommandHost> m_recordHost;
     std::unique_ptr<CMainFrame> m_frame;
     std::unique_ptr<CDemoDevice> m_demo;
     QList<QTranslator*> m_translators;

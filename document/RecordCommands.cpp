@@ -23,42 +23,9 @@ namespace tessera {
 
 namespace {
 
-RecordCommandHooks& Hooks() {
-    static RecordCommandHooks hooks;
-    return hooks;
-}
-
 std::function<void(JobLink&)>& LinkAdjuster() {
     static std::function<void(JobLink&)> adjust;
     return adjust;
-}
-
-CTransferSession* g_session = nullptr;
-
-std::size_t BufferBytes() {
-    const auto& h = Hooks();
-    return h.sendBufferBytes ? h.sendBufferBytes() : std::size_t{128} * 1024;
-}
-
-void FillLink(JobLink& link) {
-    if (Hooks().fillLink)
-        Hooks().fillLink(link);
-    if (LinkAdjuster())
-        LinkAdjuster()(link);
-}
-
-void SetBusy(bool busy) {
-    if (Hooks().setBusy)
-        Hooks().setBusy(busy);
-}
-
-bool HasEditorFor(int kind) { return Hooks().hasEditor && Hooks().editRecord && Hooks().hasEditor(kind); }
-
-bool AnyEditor() {
-    for (int kind : kNewDocumentKinds)
-        if (HasEditorFor(kind))
-            return true;
-    return false;
 }
 
 // A set without a kind that already has columns (tags no kind is known by) cannot be given
@@ -69,94 +36,117 @@ bool Locked(const CTesseraView& view) { return IsDocumentLocked(&view.Document()
 
 bool HasSet(const CTesseraView& view) { return view.Document().RecordSet() != nullptr; }
 
-// ---- the view's handlers ----
-
-void OnDelete(CTesseraView& view) {
-    const int n = view.SelectedCount();
-    if (n <= 0)
-        return;
-    if (ShowMessage(kMsgConfirmDelete, PromptIcon::Question, PromptButtons::OkCancel, n) != PromptResult::Ok)
-        return;
-    DeleteRecords(view.Document(), view.SelectedRecordIndices());
-}
-
-void OnCut(CTesseraView& view) {
-    if (view.SelectedCount() <= 0)
-        return;
-    const std::vector<int> indices = view.SelectedRecordIndices();
-    if (CopyRecords(view.Document(), indices))
-        DeleteRecords(view.Document(), indices, UndoText::Cut);
-}
-
-void OnCopy(CTesseraView& view) {
-    if (view.SelectedCount() > 0)
-        CopyRecords(view.Document(), view.SelectedRecordIndices());
-}
-
-void OnPaste(CTesseraView& view) { PasteRecords(view.Document(), view.FocusedRecordIndex()); }
-
-void OnAdd(CTesseraView& view) { AddRecord(view.Document(), &view, -1); }
-
-void OnInsert(CTesseraView& view) {
-    const int index = view.FocusedRecordIndex();
-    if (index >= 0)
-        AddRecord(view.Document(), &view, index);
-}
-
-void OnProperties(CTesseraView& view) {
-    const int index = view.FocusedRecordIndex();
-    if (index >= 0)
-        EditRecordAt(view.Document(), &view, index);
-}
-
-void OnSend(CTesseraView& view) {
-    if (ShowMessage(kMsgConfirmSend, PromptIcon::Question, PromptButtons::OkCancel) == PromptResult::Ok)
-        SendRecords(view, nullptr);
-}
-
-void OnSendSelected(CTesseraView& view) {
-    if (ShowMessage(kMsgConfirmSendSelected, PromptIcon::Question, PromptButtons::OkCancel) != PromptResult::Ok)
-        return;
-    const std::vector<int> indices = view.SelectedRecordIndices();
-    SendRecords(view, &indices);
-}
-
-void OnReceive(CTesseraView& view) { StartReceive(view); }
-
 bool Selected(const CTesseraView& v) { return !Locked(v) && HasSet(v) && v.SelectedCount() > 0; }
 bool TransferAllowed(const CTesseraView& v) { return !v.Document().Host().IsBusy() && !Locked(v) && HasSet(v); }
 
 } // namespace
 
-void InstallRecordCommands(RecordCommandHooks hooks) {
-    Hooks() = std::move(hooks);
-    CTesseraView::RegisterCommand(ID_RECORD_DELETE, {OnDelete, Selected});
-    CTesseraView::RegisterCommand(ID_EDIT_CUT, {OnCut, Selected});
-    CTesseraView::RegisterCommand(ID_EDIT_COPY, {OnCopy, Selected});
-    CTesseraView::RegisterCommand(ID_EDIT_PASTE, {OnPaste, [](const CTesseraView& v) {
-                                                      return !Locked(v) && HasSet(v) && ClipboardHasRecordText();
-                                                  }});
-    CTesseraView::RegisterCommand(ID_RECORD_ADD, {OnAdd, [](const CTesseraView& v) {
-                                                      return !Locked(v) && CanAddRecord(v.Document());
-                                                  }});
-    CTesseraView::RegisterCommand(ID_RECORD_INSERT, {OnInsert, [](const CTesseraView& v) {
-                                                         return Selected(v) && CanAddRecord(v.Document());
-                                                     }});
-    CTesseraView::RegisterCommand(ID_RECORD_PROPERTIES, {OnProperties, [](const CTesseraView& v) {
-                                                             return Selected(v) && CanEditRecords(v.Document());
-                                                         }});
-    CTesseraView::RegisterCommand(ID_SEND_TO_DEVICE, {OnSend, TransferAllowed});
-    CTesseraView::RegisterCommand(ID_RECEIVE_FROM_DEVICE, {OnReceive, TransferAllowed});
-    CTesseraView::RegisterCommand(ID_RECORD_SEND, {OnSendSelected, [](const CTesseraView& v) {
-                                                       return TransferAllowed(v) && v.SelectedCount() > 0;
-                                                   }});
+// ---------------------------------------------------------------- the command table
+
+struct CRecordCommands::Entry {
+    int id;
+    bool (*enabled)(const CRecordCommands& c, const CTesseraView& v);
+    void (*run)(CRecordCommands& c, CTesseraView& v);
+};
+
+const std::vector<CRecordCommands::Entry>& CRecordCommands::Table() {
+    using C = CRecordCommands;
+    using V = CTesseraView;
+    static const std::vector<Entry> table = {
+        {ID_RECORD_DELETE, [](const C&, const V& v) { return Selected(v); },
+         [](C&, V& v) {
+             const int n = v.SelectedCount();
+             if (n > 0 && ShowMessage(kMsgConfirmDelete, PromptIcon::Question, PromptButtons::OkCancel, n) ==
+                              PromptResult::Ok)
+                 DeleteRecords(v.Document(), v.SelectedRecordIndices());
+         }},
+        {ID_EDIT_CUT, [](const C&, const V& v) { return Selected(v); },
+         [](C& c, V& v) {
+             const std::vector<int> indices = v.SelectedRecordIndices();
+             if (!indices.empty() && CopyRecords(v.Document(), indices, c.m_host.SendBufferBytes()))
+                 DeleteRecords(v.Document(), indices, UndoText::Cut);
+         }},
+        {ID_EDIT_COPY, [](const C&, const V& v) { return Selected(v); },
+         [](C& c, V& v) {
+             if (v.SelectedCount() > 0)
+                 CopyRecords(v.Document(), v.SelectedRecordIndices(), c.m_host.SendBufferBytes());
+         }},
+        {ID_EDIT_PASTE, [](const C&, const V& v) { return !Locked(v) && HasSet(v) && ClipboardHasRecordText(); },
+         [](C&, V& v) { PasteRecords(v.Document(), v.FocusedRecordIndex()); }},
+        {ID_RECORD_ADD, [](const C& c, const V& v) { return !Locked(v) && c.CanAddRecord(v.Document()); },
+         [](C& c, V& v) { c.AddRecord(v.Document(), &v, -1); }},
+        {ID_RECORD_INSERT, [](const C& c, const V& v) { return Selected(v) && c.CanAddRecord(v.Document()); },
+         [](C& c, V& v) {
+             if (const int index = v.FocusedRecordIndex(); index >= 0)
+                 c.AddRecord(v.Document(), &v, index);
+         }},
+        {ID_RECORD_PROPERTIES, [](const C& c, const V& v) { return Selected(v) && c.CanEditRecords(v.Document()); },
+         [](C& c, V& v) {
+             if (const int index = v.FocusedRecordIndex(); index >= 0)
+                 c.EditRecordAt(v.Document(), &v, index);
+         }},
+        {ID_SEND_TO_DEVICE, [](const C&, const V& v) { return TransferAllowed(v); },
+         [](C& c, V& v) {
+             if (ShowMessage(kMsgConfirmSend, PromptIcon::Question, PromptButtons::OkCancel) == PromptResult::Ok)
+                 c.SendRecords(v, nullptr);
+         }},
+        {ID_RECEIVE_FROM_DEVICE, [](const C&, const V& v) { return TransferAllowed(v); },
+         [](C& c, V& v) { c.StartReceive(v); }},
+        {ID_RECORD_SEND, [](const C&, const V& v) { return TransferAllowed(v) && v.SelectedCount() > 0; },
+         [](C& c, V& v) {
+             if (ShowMessage(kMsgConfirmSendSelected, PromptIcon::Question, PromptButtons::OkCancel) !=
+                 PromptResult::Ok)
+                 return;
+             const std::vector<int> indices = v.SelectedRecordIndices();
+             c.SendRecords(v, &indices);
+         }},
+    };
+    return table;
 }
 
-const RecordCommandHooks& CurrentRecordCommandHooks() { return Hooks(); }
+CRecordCommands::CRecordCommands(CRecordCommandHost& host) : m_host(host) {}
+
+CRecordCommands::~CRecordCommands() {
+    // A session still running reports to nobody; its job is cancelled and it ends on its own.
+    if (m_session)
+        m_session->Cancel();
+}
+
+bool CRecordCommands::UpdateCommand(const CTesseraView& view, int id, CommandState& state) const {
+    for (const Entry& e : Table())
+        if (e.id == id) {
+            state.enabled = e.enabled(*this, view);
+            return true;
+        }
+    return false;
+}
+
+bool CRecordCommands::RunCommand(CTesseraView& view, int id) {
+    for (const Entry& e : Table())
+        if (e.id == id) {
+            if (e.enabled(*this, view))
+                e.run(*this, view);
+            return true;
+        }
+    return false;
+}
+
+bool CRecordCommands::HasEditorFor(int kind) const { return m_host.HasEditor(kind); }
+
+bool CRecordCommands::AnyEditor() const {
+    for (int kind : kNewDocumentKinds)
+        if (HasEditorFor(kind))
+            return true;
+    return false;
+}
 
 void SetJobLinkAdjuster(std::function<void(JobLink&)> adjust) { LinkAdjuster() = std::move(adjust); }
 
-void FillJobLink(JobLink& link) { FillLink(link); }
+void CRecordCommands::FillLink(JobLink& link) {
+    m_host.FillLink(link);
+    if (LinkAdjuster())
+        LinkAdjuster()(link);
+}
 
 // ---------------------------------------------------------------- document operations
 
@@ -166,13 +156,13 @@ int DeleteRecords(CTesseraDoc& doc, std::vector<int> indices, UndoText what) {
     return DeleteRecordsUndoable(doc.UndoStack(), doc, std::move(indices), what);
 }
 
-bool CopyRecords(const CTesseraDoc& doc, const std::vector<int>& indices) {
+bool CopyRecords(const CTesseraDoc& doc, const std::vector<int>& indices, std::size_t bufferBytes) {
     const CRecordSet* set = doc.RecordSet();
     if (set == nullptr || indices.empty())
         return false;
     const std::vector<std::int32_t> selection(indices.begin(), indices.end());
     std::vector<char> buffer;
-    const std::size_t capacity = std::min<std::size_t>(BufferBytes(), 0x7FFFFFFF);
+    const std::size_t capacity = std::min<std::size_t>(bufferBytes, 0x7FFFFFFF);
     try {
         buffer.resize(capacity);
     } catch (const std::bad_alloc&) {
@@ -231,7 +221,7 @@ bool PasteRecords(CTesseraDoc& doc, int position) {
     return true;
 }
 
-bool CanAddRecord(const CTesseraDoc& doc) {
+bool CRecordCommands::CanAddRecord(const CTesseraDoc& doc) const {
     const CRecordSet* set = doc.RecordSet();
     if (set == nullptr)
         return false;
@@ -240,12 +230,12 @@ bool CanAddRecord(const CTesseraDoc& doc) {
     return HasEditorFor(set->Kind());
 }
 
-bool CanEditRecords(const CTesseraDoc& doc) {
+bool CRecordCommands::CanEditRecords(const CTesseraDoc& doc) const {
     const CRecordSet* set = doc.RecordSet();
     return set != nullptr && IsValidKind(set->Kind()) && HasEditorFor(set->Kind());
 }
 
-bool AddRecord(CTesseraDoc& doc, QWidget* parent, int position) {
+bool CRecordCommands::AddRecord(CTesseraDoc& doc, QWidget* parent, int position) {
     CRecordSet* set = doc.RecordSet();
     if (set == nullptr)
         return false;
@@ -255,9 +245,7 @@ bool AddRecord(CTesseraDoc& doc, QWidget* parent, int position) {
             ShowMessage(kMsgUnsupportedKind, PromptIcon::Stop, PromptButtons::Ok);
             return false;
         }
-        if (!Hooks().chooseNewKind)
-            return false;
-        const int choice = Hooks().chooseNewKind(parent);
+        const int choice = m_host.ChooseNewKind(parent);
         if (choice < 0)
             return false;
         if (choice > 7 || !set->SetKind(kNewDocumentKinds[choice])) {
@@ -276,7 +264,7 @@ bool AddRecord(CTesseraDoc& doc, QWidget* parent, int position) {
     std::unique_ptr<CDataRecord> record = set->NewRecord();
     if (!record)
         return false;
-    if (!Hooks().editRecord(parent, kind, *record, true))
+    if (!m_host.EditRecord(parent, kind, *record, true))
         return false;
     // The set may have gone while the editor ran (it cannot while its window is modal, but
     // the record is only inserted into the set it was made for).
@@ -292,7 +280,7 @@ bool AddRecord(CTesseraDoc& doc, QWidget* parent, int position) {
                                  position < 0 ? UndoText::Add : UndoText::Insert);
 }
 
-bool EditRecordAt(CTesseraDoc& doc, QWidget* parent, int index) {
+bool CRecordCommands::EditRecordAt(CTesseraDoc& doc, QWidget* parent, int index) {
     CRecordSet* set = doc.RecordSet();
     if (set == nullptr)
         return false;
@@ -315,7 +303,7 @@ bool EditRecordAt(CTesseraDoc& doc, QWidget* parent, int index) {
         ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
         return false;
     }
-    if (!Hooks().editRecord(parent, kind, *copy, false))
+    if (!m_host.EditRecord(parent, kind, *copy, false))
         return false;
     if (doc.RecordSet() != set || set->RecordAt(index) != record)
         return false;
@@ -325,10 +313,10 @@ bool EditRecordAt(CTesseraDoc& doc, QWidget* parent, int index) {
 
 // ---------------------------------------------------------------- transfers
 
-bool SendRecords(CTesseraView& view, const std::vector<int>* indices) {
+bool CRecordCommands::SendRecords(CTesseraView& view, const std::vector<int>* indices) {
     CTesseraDoc& doc = view.Document();
     const CRecordSet* set = doc.RecordSet();
-    if (set == nullptr || CTransferSession::Current() != nullptr)
+    if (set == nullptr || Session() != nullptr)
         return false;
     std::shared_ptr<SendJob> job;
     try {
@@ -341,19 +329,19 @@ bool SendRecords(CTesseraView& view, const std::vector<int>* indices) {
     std::vector<std::int32_t> selection;
     if (indices != nullptr)
         selection.assign(indices->begin(), indices->end());
-    if (!PrepareSendJob(*job, *set, indices != nullptr ? &selection : nullptr, BufferBytes()))
+    if (!PrepareSendJob(*job, *set, indices != nullptr ? &selection : nullptr, m_host.SendBufferBytes()))
         return false;
-    auto beep = Hooks().beep;
-    return CTransferSession::Start(job, &doc, &view, [beep](TransferJob& j, CJobSignals& jobSignals) {
+    auto beep = [this] { m_host.Beep(); };
+    return StartSession(job, &doc, &view, [beep](TransferJob& j, CJobSignals& jobSignals) {
                CompletionHooks h;
                h.beep = beep;
                CompleteJob(j, jobSignals, h);
            }) != nullptr;
 }
 
-bool StartReceive(CTesseraView& view) {
+bool CRecordCommands::StartReceive(CTesseraView& view) {
     CTesseraDoc& doc = view.Document();
-    if (doc.RecordSet() == nullptr || CTransferSession::Current() != nullptr)
+    if (doc.RecordSet() == nullptr || Session() != nullptr)
         return false;
     if (!doc.SaveModified(&view))
         return false;
@@ -389,8 +377,8 @@ bool StartReceive(CTesseraView& view) {
         target->SetModifiedFlag(wasModified);
         target->UpdateAllViews(nullptr, kHintRebuild);
     };
-    auto beep = Hooks().beep;
-    CTransferSession* session = CTransferSession::Start(
+    auto beep = [this] { m_host.Beep(); };
+    CTransferSession* session = StartSession(
         job, &doc, &view, [target, restore, beep](TransferJob& j, CJobSignals& jobSignals) {
             // Nothing received: the records come back before the user is told.
             if (j.result != kJobCompleted)
@@ -412,31 +400,36 @@ bool StartReceive(CTesseraView& view) {
     return true;
 }
 
-bool IsDocumentLocked(const CTesseraDoc* doc) {
-    return doc != nullptr && g_session != nullptr && !g_session->HasEnded() &&
-           g_session->Job()->Kind() == JobKind::Receive && g_session->Document() == doc;
+bool IsDocumentLocked(const CTesseraDoc* doc) { return doc != nullptr && doc->Host().IsReceivingInto(*doc); }
+
+bool CRecordCommands::IsLocked(const CTesseraDoc* doc) const {
+    const CTransferSession* s = m_session.data();
+    return doc != nullptr && s != nullptr && !s->HasEnded() && s->Job()->Kind() == JobKind::Receive &&
+           s->Document() == doc;
+}
+
+CTransferSession* CRecordCommands::Session() const {
+    CTransferSession* s = m_session.data();
+    return s != nullptr && !s->HasEnded() ? s : nullptr;
 }
 
 // ---------------------------------------------------------------- session
 
-CTransferSession* CTransferSession::Current() { return g_session; }
-
-CTransferSession::CTransferSession(std::shared_ptr<TransferJob> job, CTesseraDoc* doc, Completion completion)
-    : m_job(std::move(job)), m_doc(doc), m_completion(std::move(completion)) {}
+CTransferSession::CTransferSession(std::shared_ptr<TransferJob> job, CTesseraDoc* doc, Completion completion,
+                                   CRecordCommandHost& host)
+    : m_job(std::move(job)), m_doc(doc), m_completion(std::move(completion)), m_host(host) {}
 
 CTransferSession::~CTransferSession() {
-    if (g_session == this)
-        g_session = nullptr;
     if (qApp != nullptr)
         qApp->removeEventFilter(this);
 }
 
-CTransferSession* CTransferSession::Start(std::shared_ptr<TransferJob> job, CTesseraDoc* doc, QWidget* parent,
-                                          Completion completion) {
-    if (g_session != nullptr || !job || !Hooks().createProgress)
+CTransferSession* CRecordCommands::StartSession(std::shared_ptr<TransferJob> job, CTesseraDoc* doc, QWidget* parent,
+                                                std::function<void(TransferJob&, CJobSignals&)> completion) {
+    if (Session() != nullptr || !job)
         return nullptr;
-    auto* session = new CTransferSession(job, doc, std::move(completion));
-    CProgressWindow* window = Hooks().createProgress(job, parent);
+    auto* session = new CTransferSession(job, doc, std::move(completion), m_host);
+    CProgressWindow* window = m_host.CreateProgress(job, parent);
     if (window == nullptr || window->Widget() == nullptr) {
         delete session;
         ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
@@ -444,28 +437,28 @@ CTransferSession* CTransferSession::Start(std::shared_ptr<TransferJob> job, CTes
     }
     session->m_progress = window;
     session->m_window = window->Widget();
-    g_session = session;
+    m_session = session;
 
-    connect(&session->m_signals, &CJobSignals::Progress, session, [session](int, qint64 bytes) {
+    QObject::connect(&session->m_signals, &CJobSignals::Progress, session, [session](int, qint64 bytes) {
         if (session->m_window)
             session->m_progress->OnProgress(bytes);
     });
-    connect(&session->m_signals, &CJobSignals::StepReached, session, [session](int step) {
+    QObject::connect(&session->m_signals, &CJobSignals::StepReached, session, [session](int step) {
         if (session->m_window)
             session->m_progress->OnStep(step);
     });
-    connect(&session->m_signals, &CJobSignals::CloseRequested, session, [session](int) {
+    QObject::connect(&session->m_signals, &CJobSignals::CloseRequested, session, [session](int) {
         if (session->m_window)
             session->m_progress->OnCloseRequest();
     });
-    connect(&session->m_signals, &CJobSignals::Finished, session, &CTransferSession::OnFinished,
+    QObject::connect(&session->m_signals, &CJobSignals::Finished, session, &CTransferSession::OnFinished,
             Qt::QueuedConnection);
 
-    SetBusy(true);
+    m_host.SetBusy(true);
     if (!session->m_runner.Start(job, session->m_signals)) {
         if (session->m_window)
             session->m_progress->OnCloseRequest();
-        SetBusy(false);
+        m_host.SetBusy(false);
         delete session;
         ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
         return nullptr;
@@ -495,9 +488,7 @@ void CTransferSession::OnFinished() {
     if (m_window)
         m_progress->OnCloseRequest();
     m_ended = true;
-    if (g_session == this)
-        g_session = nullptr;
-    SetBusy(false);
+    m_host.SetBusy(false);
     emit Ended();
     // Windows whose close waited for the job go now (they ask their own questions).
     for (const QPointer<QWidget>& w : m_closeAfterEnd)
@@ -536,14 +527,14 @@ bool CTransferSession::eventFilter(QObject* watched, QEvent* event) {
     return true;
 }
 
-bool CTransferSession::WaitForEnd(int timeoutMs) {
+bool CRecordCommands::WaitForEnd(int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
-    while (g_session != nullptr && !deadline.hasExpired()) {
+    while (Session() != nullptr && !deadline.hasExpired()) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(2);
     }
     QApplication::processEvents();
-    return g_session == nullptr;
+    return Session() == nullptr;
 }
 
 } // namespace tessera

@@ -92,7 +92,7 @@ CommandTable MainCommandTable(CMainFrame& f) {
     {ID_ADDIN_TRANSFER, "アドインの転送(&I)...", "", "addin", "アドインの転送", "アドインプログラムをザウルスへ転送します",
      // The add-in transfer needs a model that takes add-ins, and the line to itself.
      [&f] { return Enabled(f.App().Settings().ModelCode() >= 2 && !f.App().IsBusy()); },
-     [&f] { RunAddInCommand(f.App(), &f); }},
+     [&f] { RunAddInCommand(f.App(), f.RecordCommands(), &f); }},
     {ID_FILE_IMPORT, "インポート(&M)...", "", nullptr, "インポート", "他の形式のファイルをフィルタプログラムで読み込みます",
      [&f] { return Enabled(f.ActiveView() != nullptr && ImportEnabled(f.App().Settings(), *f.ActiveDocument())); },
      [&f] {

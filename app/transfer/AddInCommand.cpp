@@ -59,31 +59,44 @@ QString AddInOverviewText(const std::string& document) {
     return text;
 }
 
-void InstallAppCommands(CTesseraApp& app) {
-    RecordCommandHooks hooks;
-    hooks.hasEditor = [](int kind) { return HasEditor(kind); };
-    hooks.editRecord = [&app](QWidget* parent, int kind, CDataRecord& record, bool isNew) {
-        return EditRecord(parent, kind, record, isNew, app.Settings());
-    };
-    hooks.chooseNewKind = [](QWidget* parent) { return CNewDlg::Choose(parent); };
-    hooks.createProgress = [](const std::shared_ptr<TransferJob>& job, QWidget* parent) {
+namespace {
+
+// The program's parts the record commands use: the editors, the kind chooser, the progress
+// windows and the settings of the link.
+class CAppRecordHost : public CRecordCommandHost {
+public:
+    explicit CAppRecordHost(CTesseraApp& app) : m_app(app) {}
+    bool HasEditor(int kind) const override { return tessera::HasEditor(kind); }
+    bool EditRecord(QWidget* parent, int kind, CDataRecord& record, bool isNew) override {
+        return tessera::EditRecord(parent, kind, record, isNew, m_app.Settings());
+    }
+    int ChooseNewKind(QWidget* parent) override { return CNewDlg::Choose(parent); }
+    CProgressWindow* CreateProgress(const std::shared_ptr<TransferJob>& job, QWidget* parent) override {
         return CreateProgressWindow(job, parent != nullptr ? parent->window() : nullptr);
-    };
-    hooks.fillLink = [&app](JobLink& link) {
-        const CAppSettings& s = app.Settings();
+    }
+    void FillLink(JobLink& link) override {
+        const CAppSettings& s = m_app.Settings();
         link.method = s.Method;
         link.portName = s.Port();
         link.bitsPerSecond = s.Bps;
         link.ignoreEcho = s.IgnoreEcho;
-    };
-    hooks.sendBufferBytes = [&app] { return app.Settings().SendBufferBytes(); };
-    hooks.setBusy = [&app](bool busy) { app.SetBusy(busy); };
-    hooks.beep = [] { QApplication::beep(); };
-    InstallRecordCommands(std::move(hooks));
+    }
+    std::size_t SendBufferBytes() const override { return m_app.Settings().SendBufferBytes(); }
+    void SetBusy(bool busy) override { m_app.SetBusy(busy); }
+    void Beep() override { QApplication::beep(); }
+
+private:
+    CTesseraApp& m_app;
+};
+
+} // namespace
+
+std::unique_ptr<CRecordCommandHost> MakeRecordCommandHost(CTesseraApp& app) {
+    return std::make_unique<CAppRecordHost>(app);
 }
 
-bool RunAddInCommand(CTesseraApp& app, QWidget* parent) {
-    if (app.IsBusy() || CTransferSession::Current() != nullptr || app.Settings().ModelCode() < 2)
+bool RunAddInCommand(CTesseraApp& app, CRecordCommands& commands, QWidget* parent) {
+    if (app.IsBusy() || commands.Session() != nullptr || app.Settings().ModelCode() < 2)
         return false;
     const QString path = AskAddInFile(parent);
     if (path.isEmpty())
@@ -119,8 +132,8 @@ bool RunAddInCommand(CTesseraApp& app, QWidget* parent) {
         ShowMessage(kMsgJobNoMemory, PromptIcon::Stop, PromptButtons::Ok);
         return false;
     }
-    FillJobLink(job->link);
-    return CTransferSession::Start(job, nullptr, parent, [](TransferJob& j, CJobSignals& jobSignals) {
+    commands.FillLink(job->link);
+    return commands.StartSession(job, nullptr, parent, [](TransferJob& j, CJobSignals& jobSignals) {
                CompleteJob(j, jobSignals, CompletionHooks{});
            }) != nullptr;
 }

@@ -211,8 +211,6 @@ TEST(MainFrameTest, ToolbarHasItsButtonsInOrderWithIcons) {
 TEST(MainFrameTest, EnableRulesOfTheFrameCommands) {
     ScriptedPrompter prompter;
     StartedApp s;
-    // Only the commands registered here exist.
-    IsolatedCommands isolated;
     CMainFrame* frame = s.app->MainFrame();
     auto enabled = [frame](int id) { return frame->RouteUpdate(id).enabled; };
 
@@ -255,8 +253,11 @@ TEST(MainFrameTest, EnableRulesOfTheFrameCommands) {
     EXPECT_TRUE(enabled(ID_FILE_CLOSE));
     EXPECT_TRUE(enabled(ID_VIEW_REFRESH));
     EXPECT_TRUE(enabled(ID_WINDOW_NEW));
+    // A view its window gave no record commands offers none.
+    frame->ActiveView()->SetRecordCommands(nullptr);
     EXPECT_FALSE(enabled(ID_SEND_TO_DEVICE));
-    CTesseraView::RegisterCommand(ID_SEND_TO_DEVICE, {[](CTesseraView&) {}, {}});
+    EXPECT_TRUE(enabled(ID_VIEW_REFRESH));
+    frame->ActiveView()->SetRecordCommands(&frame->RecordCommands());
     EXPECT_TRUE(enabled(ID_SEND_TO_DEVICE));
     s.app->SetBusy(true);
     EXPECT_FALSE(enabled(ID_SEND_TO_DEVICE)) << "no second transfer while one runs";
