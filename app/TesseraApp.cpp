@@ -38,8 +38,6 @@ namespace tessera {
 
 namespace {
 
-CTesseraApp* g_app = nullptr;
-
 constexpr int kMsgCharTables = 1012;
 constexpr int kDefaultFieldWidth = 100;
 
@@ -53,17 +51,11 @@ CTesseraApp::CTesseraApp() : CTesseraApp(Options{}) {}
 
 CTesseraApp::CTesseraApp(Options options)
     : m_options(std::move(options)), m_settings(std::make_unique<CAppSettings>()),
-      m_recent(std::make_unique<CRecentFileList>(0)) {
-    g_app = this;
-}
+      m_recent(std::make_unique<CRecentFileList>(0)) {}
 
 CTesseraApp::~CTesseraApp() {
     ExitInstance();
-    if (g_app == this)
-        g_app = nullptr;
 }
-
-CTesseraApp* CTesseraApp::Instance() { return g_app; }
 
 QStringList CTesseraApp::ResourcePackCandidates() {
     QStringList list;

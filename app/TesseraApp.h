@@ -45,8 +45,6 @@ public:
     explicit CTesseraApp(Options options);
     ~CTesseraApp() override;
 
-    static CTesseraApp* Instance();
-
     // Start-up. False when the program is to end now (a second start that handed its files
     // over, or a failure already reported); ExitCode() tells with what code.
     bool InitInstance(const QStringList& arguments);
