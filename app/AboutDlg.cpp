@@ -10,7 +10,7 @@
 
 #include "app/AppResources.h"
 #include "app/Help.h"
-#include "app/ToneDialInfo.h"
+#include "app/dial/ToneDialInfo.h"
 #include "base/Cp932.h"
 #include "text/StringTable.h"
 

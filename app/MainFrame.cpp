@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -27,12 +28,14 @@
 #include "app/AboutDlg.h"
 #include "app/AppResources.h"
 #include "app/ChildFrame.h"
+#include "app/commands/MainCommands.h"
 #include "app/Help.h"
 #include "app/RecentFileList.h"
 #include "app/TesseraApp.h"
 #include "base/AppSettings.h"
 #include "base/Cp932.h"
 #include "document/CommandIds.h"
+#include "document/RecordCommands.h"
 #include "document/TesseraDoc.h"
 #include "document/TesseraView.h"
 #include "model/RecordKind.h"
@@ -42,96 +45,6 @@
 namespace tessera {
 
 namespace {
-
-// Help shortcut and the frame's own keys that have no menu item.
-constexpr int ID_HELP_CONTEXT = 57670;
-
-// An action's text without the detail an update may add to it.
-constexpr const char* kBaseText = "tesseraBaseText";
-
-struct ActionDef {
-    int id;
-    const char* text;      // menu text with mnemonic and shown shortcut
-    const char* keys;      // shortcuts separated by ';' (portable text)
-    const char* icon;      // resource name or null
-    const char* tip;       // tool tip
-    const char* hint;      // status-bar hint
-};
-
-constexpr ActionDef kActions[] = {
-    {ID_FILE_NEW, "新規作成(&N)\tCtrl+N", "Ctrl+N", "new", "新規作成",
-     "新しいドキュメントを作成します"},
-    {ID_FILE_OPEN, "開く(&O)...\tCtrl+O", "Ctrl+O", "open", "開く",
-     "既存のドキュメントを開きます"},
-    {ID_FILE_CLOSE, "閉じる(&C)", "", nullptr, "閉じる", "作業中のドキュメントを閉じます"},
-    {ID_FILE_SAVE, "上書き保存(&S)\tCtrl+S", "Ctrl+S", "save", "上書き保存",
-     "作業中のドキュメントを上書きして保存します"},
-    {ID_FILE_SAVE_AS, "名前を付けて保存(&A)...", "", nullptr, "名前を付けて保存",
-     "作業中のドキュメントに名前を付けて保存します"},
-    {ID_SEND_TO_DEVICE, "ザウルスへ送信(&T)...", "", "send", "ザウルスへ送信",
-     "ドキュメントの全レコードをザウルスへ送信します"},
-    {ID_RECEIVE_FROM_DEVICE, "ザウルスから受信(&G)...", "", "receive", "ザウルスから受信",
-     "ザウルスからレコードを受信してドキュメントに読み込みます"},
-    {ID_ADDIN_TRANSFER, "アドインの転送(&I)...", "", "addin", "アドインの転送",
-     "アドインプログラムをザウルスへ転送します"},
-    {ID_FILE_IMPORT, "インポート(&M)...", "", nullptr, "インポート",
-     "他の形式のファイルをフィルタプログラムで読み込みます"},
-    {ID_FILE_EXPORT, "エクスポート(&E)...", "", nullptr, "エクスポート",
-     "ドキュメントをフィルタプログラムで他の形式のファイルに書き出します"},
-    {ID_FILE_SEND_MAIL, "送信(&D)...", "", nullptr, "メールで送信",
-     "ドキュメントをメールに添付して送信します"},
-    {ID_APP_EXIT, "終了(&X)", "", nullptr, "終了", "アプリケーションを終了します"},
-    {ID_EDIT_UNDO, "元に戻す(&U)\tCtrl+Z", "Ctrl+Z", nullptr, "元に戻す",
-     "直前のレコードの変更を取り消します"},
-    {ID_EDIT_REDO, "やり直し(&R)\tCtrl+Y", "Ctrl+Y;Ctrl+Shift+Z", nullptr, "やり直し",
-     "取り消したレコードの変更をもう一度行います"},
-    {ID_EDIT_CUT, "切り取り(&T)\tCtrl+X", "Ctrl+X;Shift+Del", "cut", "切り取り",
-     "選択したレコードを切り取ってクリップボードに移します"},
-    {ID_EDIT_COPY, "コピー(&C)\tCtrl+C", "Ctrl+C;Ctrl+Ins", "copy", "コピー",
-     "選択したレコードをクリップボードにコピーします"},
-    {ID_EDIT_PASTE, "貼り付け(&P)\tCtrl+V", "Ctrl+V;Shift+Ins", "paste", "貼り付け",
-     "クリップボードのレコードを貼り付けます"},
-    {ID_VIEW_TOOLBAR, "ツールバー(&T)", "", nullptr, "ツールバー",
-     "ツールバーの表示/非表示を切り替えます"},
-    {ID_VIEW_STATUS_BAR, "ステータスバー(&S)", "", nullptr, "ステータスバー",
-     "ステータスバーの表示/非表示を切り替えます"},
-    {ID_VIEW_REFRESH, "最新の情報に更新(&R)", "", nullptr, "最新の情報に更新",
-     "レコードの一覧を作り直して最新の状態にします"},
-    {ID_RECORD_ADD, "追加(&A)...", "", "addrecord", "レコードの追加",
-     "新しいレコードを末尾に追加します"},
-    {ID_RECORD_INSERT, "挿入(&I)...\tIns", "Ins", nullptr, "レコードの挿入",
-     "選択したレコードの前に新しいレコードを挿入します"},
-    {ID_RECORD_DELETE, "削除(&D)...\tDel", "Del", "deleterecord", "レコードの削除",
-     "選択したレコードを削除します"},
-    {ID_RECORD_SEND, "送信(&S)...", "", nullptr, "選択したレコードの送信",
-     "選択したレコードをザウルスへ送信します"},
-    {ID_RECORD_PROPERTIES, "プロパティ(&P)...\tEnter", "Return;Enter", "properties",
-     "レコードのプロパティ", "選択したレコードの内容を表示して編集します"},
-    {ID_OPTION_SETTINGS, "環境設定(&E)...", "", nullptr, "環境設定",
-     "通信ポート、編集、ファイル、機種、ダイアルの設定を変更します"},
-    {ID_OPTION_FILTERS, "フィルタ設定(&F)...", "", nullptr, "フィルタ設定",
-     "インポートとエクスポートに使うフィルタプログラムを登録します"},
-    {ID_WINDOW_NEW, "新しいウィンドウを開く(&N)", "", nullptr, "新しいウィンドウ",
-     "作業中のドキュメントをもう一つのウィンドウで開きます"},
-    {ID_WINDOW_CASCADE, "重ねて表示(&C)", "", nullptr, "重ねて表示",
-     "ウィンドウを少しずつずらして重ねて表示します"},
-    {ID_WINDOW_TILE_HORZ, "並べて表示(&T)", "", nullptr, "並べて表示",
-     "ウィンドウを重ならないように並べて表示します"},
-    {ID_WINDOW_ARRANGE, "アイコンの整列(&A)", "", nullptr, "アイコンの整列",
-     "アイコン化したウィンドウをウィンドウの下端に整列します"},
-    {ID_HELP_INDEX, "目次(&C)", "", "help", "ヘルプの目次", "ヘルプの目次を表示します"},
-    {ID_HELP_WEB1, "Tesseraのホームページ(&W)", "", nullptr, "Tessera のホームページ",
-     "Tessera のホームページをブラウザで開きます"},
-    {ID_HELP_WEB2, "ダウンロード(&L)", "", nullptr, "ダウンロード",
-     "最新版のダウンロードページをブラウザで開きます"},
-    {ID_HELP_WEB3, "よくある質問(&Q)", "", nullptr, "よくある質問",
-     "よくある質問と答えのページをブラウザで開きます"},
-    {ID_HELP_WEB4, "アドイン情報(&D)", "", nullptr, "アドイン情報",
-     "アドインプログラムの情報ページをブラウザで開きます"},
-    {ID_APP_ABOUT, "バージョン情報(&A)...", "", "about", "バージョン情報",
-     "プログラムの名前、バージョン、動作環境を表示します"},
-    {ID_HELP_CONTEXT, "ヘルプ", "F1", nullptr, "ヘルプ", "この画面のヘルプを表示します"},
-};
 
 // Web-page addresses when the string table has none.
 const char* FallbackWebPage(int id) {
@@ -159,7 +72,8 @@ QString Str(int id, const char* fallback) {
 
 } // namespace
 
-CMainFrame::CMainFrame(CTesseraApp& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
+CMainFrame::CMainFrame(CTesseraApp& app, CommandTableFn commands, QWidget* parent)
+    : QMainWindow(parent), m_app(app) {
     InitAppResources();
     setObjectName(QStringLiteral("MainFrame"));
     setWindowTitle(QStringLiteral("Tessera"));
@@ -182,6 +96,10 @@ CMainFrame::CMainFrame(CTesseraApp& app, QWidget* parent) : QMainWindow(parent),
         RefreshStatusPanes();
     });
 
+    m_records = std::make_unique<CRecordCommands>(m_app.RecordHost());
+    m_router = std::make_unique<CCommandRouter>(commands ? commands(*this) : MainCommandTable(*this), [this] {
+        return IsDocumentLocked(ActiveDocument());
+    });
     CreateActions();
     CreateMenus();
     CreateToolBar();
@@ -211,341 +129,6 @@ CMainFrame::~CMainFrame() {
         delete w;
     qDeleteAll(m_docs);
     m_docs.clear();
-}
-
-// ---------------------------------------------------------------- actions and menus
-
-void CMainFrame::CreateActions() {
-    for (const ActionDef& def : kActions) {
-        // The string table may hold the text (a resource pack can translate it).
-        auto* a = new QAction(Str(def.id, def.text), this);
-        a->setProperty(kBaseText, a->text());
-        a->setData(def.id);
-        a->setObjectName(QStringLiteral("cmd%1").arg(def.id));
-        if (def.icon != nullptr)
-            a->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(def.icon))));
-        a->setToolTip(QString::fromUtf8(def.tip));
-        a->setStatusTip(QString::fromUtf8(def.hint));
-        const QString keys = QString::fromLatin1(def.keys);
-        if (!keys.isEmpty()) {
-            QList<QKeySequence> seqs;
-            for (const QString& k : keys.split(QLatin1Char(';')))
-                seqs.append(QKeySequence(k, QKeySequence::PortableText));
-            a->setShortcuts(seqs);
-            a->setShortcutContext(Qt::WindowShortcut);
-        }
-        if (def.id == ID_VIEW_TOOLBAR || def.id == ID_VIEW_STATUS_BAR) {
-            a->setCheckable(true);
-            a->setChecked(true);
-        }
-        const int id = def.id;
-        connect(a, &QAction::triggered, this, [this, id] { RouteCommand(id); });
-        // Shortcuts work whichever menu set is shown.
-        addAction(a);
-        m_actions[id] = a;
-    }
-}
-
-QAction* CMainFrame::Action(int id) const {
-    const auto it = m_actions.find(id);
-    return it == m_actions.end() ? nullptr : it->second;
-}
-
-void CMainFrame::CreateMenus() {
-    auto menu = [this](int titleId, const char* title, const char* name) {
-        auto* m = new QMenu(Str(titleId, title), this);
-        m->setObjectName(QString::fromLatin1(name));
-        connect(m, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommands);
-        return m;
-    };
-    auto add = [this](QMenu* m, std::initializer_list<int> ids) {
-        for (int id : ids) {
-            if (id == 0)
-                m->addSeparator();
-            else
-                m->addAction(Action(id));
-        }
-    };
-    auto fileTail = [this](QMenu* m) {
-        // Recent files go between these two separators.
-        m->addSeparator();
-        m_recentAnchors.append(m->addSeparator());
-        m->addAction(Action(ID_APP_EXIT));
-        m_fileMenus.append(m);
-    };
-
-    // Menus while no document is open.
-    QMenu* file0 = menu(9000, "ファイル(&F)", "FileMenu0");
-    add(file0, {ID_FILE_NEW, ID_FILE_OPEN, 0, ID_ADDIN_TRANSFER});
-    fileTail(file0);
-    QMenu* view0 = menu(9002, "表示(&V)", "ViewMenu0");
-    add(view0, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
-    QMenu* option0 = menu(9004, "オプション(&O)", "OptionMenu0");
-    add(option0, {ID_OPTION_SETTINGS, ID_OPTION_FILTERS});
-    QMenu* help0 = menu(9006, "ヘルプ(&H)", "HelpMenu0");
-    add(help0, {ID_HELP_INDEX, 0, ID_HELP_WEB1, ID_HELP_WEB2, ID_HELP_WEB3, ID_HELP_WEB4, 0,
-                ID_APP_ABOUT});
-    m_noDocMenus = {file0, view0, option0, help0};
-
-    // Menus while a document is open.
-    QMenu* file1 = menu(9000, "ファイル(&F)", "FileMenu1");
-    add(file1, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0,
-                ID_SEND_TO_DEVICE, ID_RECEIVE_FROM_DEVICE, ID_ADDIN_TRANSFER, 0, ID_FILE_IMPORT,
-                ID_FILE_EXPORT, 0, ID_FILE_SEND_MAIL});
-    fileTail(file1);
-    QMenu* edit1 = menu(9001, "編集(&E)", "EditMenu1");
-    add(edit1, {ID_EDIT_UNDO, ID_EDIT_REDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE});
-    QMenu* view1 = menu(9002, "表示(&V)", "ViewMenu1");
-    add(view1, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_REFRESH});
-    QMenu* record1 = menu(9003, "レコード(&R)", "RecordMenu1");
-    add(record1, {ID_RECORD_ADD, ID_RECORD_INSERT, ID_RECORD_DELETE, 0, ID_RECORD_SEND, 0,
-                  ID_RECORD_PROPERTIES});
-    QMenu* option1 = menu(9004, "オプション(&O)", "OptionMenu1");
-    add(option1, {ID_OPTION_SETTINGS, ID_OPTION_FILTERS});
-    m_windowMenu = menu(9005, "ウィンドウ(&W)", "WindowMenu1");
-    connect(m_windowMenu, &QMenu::aboutToShow, this, &CMainFrame::FillWindowMenu);
-    QMenu* help1 = menu(9006, "ヘルプ(&H)", "HelpMenu1");
-    add(help1, {ID_HELP_INDEX, 0, ID_HELP_WEB1, ID_HELP_WEB2, ID_HELP_WEB3, ID_HELP_WEB4, 0,
-                ID_APP_ABOUT});
-    m_docMenus = {file1, edit1, view1, record1, option1, m_windowMenu, help1};
-    FillWindowMenu();
-}
-
-void CMainFrame::SwitchMenus(bool documents) {
-    if (documents == m_documentMenus && !menuBar()->actions().isEmpty())
-        return;
-    m_documentMenus = documents;
-    menuBar()->clear();
-    for (QMenu* m : documents ? m_docMenus : m_noDocMenus)
-        menuBar()->addMenu(m);
-}
-
-QList<QMenu*> CMainFrame::CurrentMenus() const {
-    return m_documentMenus ? m_docMenus : m_noDocMenus;
-}
-
-void CMainFrame::FillWindowMenu() {
-    m_windowMenu->clear();
-    for (int id : std::initializer_list<int>{ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE})
-        m_windowMenu->addAction(Action(id));
-    const QList<QMdiSubWindow*> windows = m_mdi->subWindowList(QMdiArea::CreationOrder);
-    if (windows.isEmpty())
-        return;
-    m_windowMenu->addSeparator();
-    int n = 0;
-    for (QMdiSubWindow* w : windows) {
-        ++n;
-        QString title = w->windowTitle();
-        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
-        const QString text = n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(title)
-                                    : QStringLiteral("%1 %2").arg(n).arg(title);
-        QAction* a = m_windowMenu->addAction(text);
-        a->setCheckable(true);
-        a->setChecked(w == m_mdi->activeSubWindow());
-        a->setStatusTip(QStringLiteral("このウィンドウをアクティブにします"));
-        QPointer<QMdiSubWindow> target(w);
-        connect(a, &QAction::triggered, this, [this, target] {
-            if (target) {
-                if (target->isMinimized())
-                    target->showNormal();
-                m_mdi->setActiveSubWindow(target);
-            }
-        });
-    }
-}
-
-void CMainFrame::CreateToolBar() {
-    m_toolBar = new QToolBar(QStringLiteral("ツールバー"), this);
-    m_toolBar->setObjectName(QStringLiteral("MainToolBar"));
-    m_toolBar->setIconSize(QSize(20, 20));
-    m_toolBar->setMovable(true);
-    m_toolBar->setFloatable(true);
-    for (int id : std::initializer_list<int>{ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_CUT, ID_EDIT_COPY,
-                   ID_EDIT_PASTE, 0, ID_SEND_TO_DEVICE, ID_RECEIVE_FROM_DEVICE, 0,
-                   ID_ADDIN_TRANSFER, 0, ID_RECORD_ADD, ID_RECORD_DELETE, ID_RECORD_PROPERTIES,
-                   0, ID_APP_ABOUT}) {
-        if (id == 0)
-            m_toolBar->addSeparator();
-        else
-            m_toolBar->addAction(Action(id));
-    }
-    addToolBar(Qt::TopToolBarArea, m_toolBar);
-    setDockOptions(dockOptions() | QMainWindow::AnimatedDocks);
-    connect(m_toolBar, &QToolBar::visibilityChanged, this, &CMainFrame::ScheduleUpdate);
-}
-
-void CMainFrame::CreateStatusBar() {
-    QStatusBar* bar = statusBar();
-    bar->setObjectName(QStringLiteral("StatusBar"));
-    auto pane = [this, bar](int widestId, const char* widest, const char* name) {
-        auto* label = new QLabel(this);
-        label->setObjectName(QString::fromLatin1(name));
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        // Each pane is as wide as the widest text it can show.
-        const QString text = Str(widestId, widest);
-        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(text) + 12);
-        bar->addPermanentWidget(label);
-        return label;
-    };
-    m_kindPane = pane(ID_INDICATOR_KIND, "記念日 (月/週/曜)", "KindPane");
-    m_countPane = pane(ID_INDICATOR_COUNT, "99999レコード", "CountPane");
-    m_methodPane = pane(ID_INDICATOR_METHOD, "ASK赤外線", "MethodPane");
-}
-
-// ---------------------------------------------------------------- command routing
-
-std::map<int, FrameCommandHandler>& CMainFrame::Handlers() {
-    static std::map<int, FrameCommandHandler> handlers;
-    return handlers;
-}
-
-void CMainFrame::RegisterCommand(int id, FrameCommandHandler handler) {
-    Handlers()[id] = std::move(handler);
-}
-
-void CMainFrame::UnregisterCommand(int id) { Handlers().erase(id); }
-
-void CMainFrame::SwapCommands(std::map<int, FrameCommandHandler>& table) { Handlers().swap(table); }
-
-CommandState CMainFrame::RouteUpdate(int id) {
-    CommandState state;
-    if (CTesseraView* view = ActiveView()) {
-        if (view->UpdateCommand(id, state))
-            return state;
-        if (view->Document().UpdateCommand(id, state))
-            return state;
-    }
-    if (UpdateCommand(id, state))
-        return state;
-    state.enabled = false;
-    return state;
-}
-
-bool CMainFrame::RouteCommand(int id) {
-    // A shortcut can fire between two updates: check the state first.
-    const CommandState state = RouteUpdate(id);
-    if (!state.enabled)
-        return false;
-    if (CTesseraView* view = ActiveView()) {
-        if (view->RunCommand(id))
-            return true;
-        if (view->Document().RunCommand(id)) {
-            ScheduleUpdate();
-            return true;
-        }
-    }
-    const bool done = RunCommand(id);
-    ScheduleUpdate();
-    return done;
-}
-
-bool CMainFrame::UpdateCommand(int id, CommandState& state) {
-    const auto it = Handlers().find(id);
-    const bool registered = it != Handlers().end() && it->second.run;
-    const bool extra = !registered || !it->second.enabled || it->second.enabled();
-    const bool busy = m_app.IsBusy();
-    switch (id) {
-    case ID_FILE_NEW:
-    case ID_FILE_OPEN:
-    case ID_HELP_INDEX:
-    case ID_HELP_CONTEXT:
-    case ID_HELP_WEB1:
-    case ID_HELP_WEB2:
-    case ID_HELP_WEB3:
-    case ID_HELP_WEB4:
-    case ID_APP_ABOUT: state.enabled = true; return true;
-    case ID_FILE_CLOSE:
-    case ID_WINDOW_NEW: state.enabled = ActiveDocument() != nullptr; return true;
-    case ID_WINDOW_CASCADE:
-    case ID_WINDOW_TILE_HORZ: state.enabled = !m_mdi->subWindowList().isEmpty(); return true;
-    case ID_WINDOW_ARRANGE: state.enabled = !m_mdi->subWindowList().isEmpty(); return true;
-    case ID_APP_EXIT: state.enabled = !busy; return true;
-    case ID_VIEW_TOOLBAR:
-        state.enabled = true;
-        state.checkable = true;
-        state.checked = m_toolBar->isVisibleTo(this);
-        return true;
-    case ID_VIEW_STATUS_BAR:
-        state.enabled = true;
-        state.checkable = true;
-        state.checked = statusBar()->isVisibleTo(this);
-        return true;
-    case ID_ADDIN_TRANSFER:
-        // The add-in transfer needs a model that takes add-ins, and the line to itself.
-        state.enabled = registered && extra && m_app.Settings().ModelCode() >= 2 && !busy;
-        return true;
-    case ID_OPTION_SETTINGS:
-    case ID_OPTION_FILTERS: state.enabled = registered && extra; return true;
-    default: break;
-    }
-    if (registered) {
-        state.enabled = extra;
-        return true;
-    }
-    return false;
-}
-
-bool CMainFrame::RunCommand(int id) {
-    switch (id) {
-    case ID_FILE_NEW: NewDocument(); return true;
-    case ID_FILE_OPEN: OnFileOpen(); return true;
-    case ID_FILE_CLOSE:
-        if (CTesseraDoc* doc = ActiveDocument())
-            CloseDocument(doc);
-        return true;
-    case ID_WINDOW_NEW: NewWindow(); return true;
-    case ID_WINDOW_CASCADE: m_mdi->cascadeSubWindows(); return true;
-    case ID_WINDOW_TILE_HORZ: m_mdi->tileSubWindows(); return true;
-    case ID_WINDOW_ARRANGE: ArrangeIcons(); return true;
-    case ID_APP_EXIT: close(); return true;
-    case ID_VIEW_TOOLBAR: m_toolBar->setVisible(!m_toolBar->isVisibleTo(this)); return true;
-    case ID_VIEW_STATUS_BAR: statusBar()->setVisible(!statusBar()->isVisibleTo(this)); return true;
-    case ID_HELP_INDEX: ShowHelpContents(); return true;
-    case ID_HELP_CONTEXT: ShowContextHelp(); return true;
-    case ID_HELP_WEB1:
-    case ID_HELP_WEB2:
-    case ID_HELP_WEB3:
-    case ID_HELP_WEB4: OpenWebPage(id); return true;
-    case ID_APP_ABOUT: ShowAbout(); return true;
-    default: break;
-    }
-    const auto it = Handlers().find(id);
-    if (it != Handlers().end() && it->second.run) {
-        const FrameCommandHandler handler = it->second;
-        handler.run();
-        return true;
-    }
-    return false;
-}
-
-void CMainFrame::ScheduleUpdate() {
-    if (!m_updateTimer->isActive())
-        m_updateTimer->start();
-}
-
-void CMainFrame::UpdateCommands() {
-    for (auto& [id, action] : m_actions) {
-        const CommandState state = RouteUpdate(id);
-        action->setEnabled(state.enabled);
-        if (action->isCheckable())
-            action->setChecked(state.checked);
-        const QString text = CommandText(action->property(kBaseText).toString(), state.detail);
-        if (action->text() != text)
-            action->setText(text);
-    }
-}
-
-QString CMainFrame::CommandText(const QString& text, const QString& detail) {
-    if (detail.isEmpty())
-        return text;
-    // "元に戻す(&U) - レコードの削除<tab>Ctrl+Z": the detail goes before the shortcut.
-    QString shown = detail;
-    shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    const qsizetype tab = text.indexOf(QLatin1Char('\t'));
-    const QString name = tab < 0 ? text : text.left(tab);
-    const QString keys = tab < 0 ? QString() : text.mid(tab);
-    return name + QStringLiteral(" - ") + shown + keys;
 }
 
 // ---------------------------------------------------------------- documents
@@ -589,6 +172,7 @@ CTesseraDoc* CMainFrame::AdoptDocument(CTesseraDoc* doc) {
 
 CChildFrame* CMainFrame::CreateChild(CTesseraDoc* doc) {
     auto* child = new CChildFrame(*doc);
+    child->View()->SetRecordCommands(m_records.get());
     m_mdi->addSubWindow(child);
     connect(child->View(), &CTesseraView::CommandStatesChanged, this, &CMainFrame::ScheduleUpdate);
     child->resize(qMax(320, m_mdi->width() * 3 / 4), qMax(200, m_mdi->height() * 3 / 4));
@@ -731,7 +315,6 @@ void CMainFrame::RebuildRecentMenus() {
 }
 
 void CMainFrame::ArrangeIcons() {
-    // Minimised windows line up along the bottom edge, left to right.
     const QRect area = m_mdi->viewport()->rect();
     int x = 0;
     int y = area.bottom();
@@ -803,7 +386,30 @@ void CMainFrame::OpenWebPage(int id) {
 
 // ---------------------------------------------------------------- window events
 
+QWidget* CMainFrame::RunningModalWork() const {
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal != nullptr && modal != this ? modal : nullptr;
+}
+
 void CMainFrame::closeEvent(QCloseEvent* e) {
+    // Only a termination signal closes the window under modal work (its nested event loop
+    // still runs). The documents must outlive it: an export reads a document's records
+    // throughout. The work is cancelled first (a filter's busy dialog stops its program),
+    // and the window closes once it has returned.
+    if (QWidget* modal = RunningModalWork()) {
+        e->ignore();
+        if (auto* dlg = qobject_cast<QDialog*>(modal)) {
+            QPointer<CMainFrame> self(this);
+            connect(dlg, &QDialog::finished, this, [self] {
+                if (self)
+                    QTimer::singleShot(0, self.data(), [self] { if (self) self->close(); });
+            }, Qt::SingleShotConnection);
+            dlg->reject();
+        } else {
+            modal->close();
+        }
+        return;
+    }
     if (m_app.IsBusy() || !SaveAllModified()) {
         for (CTesseraDoc* doc : m_docs)
             doc->SetClosing(false);

@@ -6,11 +6,10 @@
 #include <QMainWindow>
 #include <QPointer>
 
-#include <functional>
 #include <map>
-#include <vector>
+#include <memory>
 
-#include "document/CommandTarget.h"
+#include "app/commands/CommandRouter.h"
 
 class QAction;
 class QLabel;
@@ -23,21 +22,16 @@ class QToolBar;
 namespace tessera {
 
 class CChildFrame;
+class CRecordCommands;
 class CTesseraApp;
 class CTesseraDoc;
 class CTesseraView;
 
-// A main-window command's action and, optionally, an extra enable condition that is
-// combined with the window's own rule. Commands without an action stay disabled.
-struct FrameCommandHandler {
-    std::function<void()> run;
-    std::function<bool()> enabled;
-};
-
-class CMainFrame : public QMainWindow, public CCommandTarget {
+class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    explicit CMainFrame(CTesseraApp& app, QWidget* parent = nullptr);
+    // `commands` builds the window's command table; empty = MainCommandTable.
+    explicit CMainFrame(CTesseraApp& app, CommandTableFn commands = {}, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // ---- documents ----
@@ -59,6 +53,12 @@ public:
     CTesseraView* ActiveView() const;
     CTesseraDoc* ActiveDocument() const;
     QMdiArea* MdiArea() const { return m_mdi; }
+    QToolBar* ToolBar() const { return m_toolBar; }
+    CTesseraApp& App() const { return m_app; }
+    void CloseActiveDocument();
+    void OnFileOpen();
+    // Minimised windows line up along the bottom edge, left to right.
+    void ArrangeIcons();
 
     // ---- commands ----
     QAction* Action(int id) const;
@@ -69,17 +69,13 @@ public:
     static QString CommandText(const QString& text, const QString& detail);
     // Asks for an update soon, once, however often it is asked for.
     void ScheduleUpdate();
-    // The state of `id` along the command route: active view, its document, this frame.
+    // The state of `id` as the command table gives it (disabled when it has no row).
     CommandState RouteUpdate(int id);
+    // Runs `id` when it is enabled now; false when it is not.
     bool RouteCommand(int id);
-
-    static void RegisterCommand(int id, FrameCommandHandler handler);
-    static void UnregisterCommand(int id);
-    // Exchanges the whole command table (tests start from a known table and put it back).
-    static void SwapCommands(std::map<int, FrameCommandHandler>& table);
-
-    bool UpdateCommand(int id, CommandState& state) override;
-    bool RunCommand(int id) override;
+    CCommandRouter& Router() { return *m_router; }
+    // The record commands of this window's table views, and its transfer session.
+    CRecordCommands& RecordCommands() const { return *m_records; }
 
     // True while the document menus are shown (at least one document is open).
     bool ShowsDocumentMenus() const { return m_documentMenus; }
@@ -131,12 +127,14 @@ private:
     void OnLastViewClosed(CTesseraDoc* doc);
     void OnSubWindowActivated(QMdiSubWindow* w);
     void FillWindowMenu();
-    void ArrangeIcons();
-    void OnFileOpen();
     void OnOpenRecent(int index);
-    static std::map<int, FrameCommandHandler>& Handlers();
+    // Modal work running in a nested event loop (a filter's busy dialog, an editor) that a
+    // close must wait for; null when there is none.
+    QWidget* RunningModalWork() const;
 
     CTesseraApp& m_app;
+    std::unique_ptr<CRecordCommands> m_records;
+    std::unique_ptr<CCommandRouter> m_router;
     QMdiArea* m_mdi = nullptr;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_kindPane = nullptr;

@@ -14,19 +14,20 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/AddInCommand.h"
-#include "app/DemoDevice.h"
+#include "app/transfer/AddInCommand.h"
+#include "document/RecordCommands.h"
+#include "app/transfer/DemoDevice.h"
 #include "app/GuiPrompter.h"
 #include "app/MainFrame.h"
 #include "app/RecentFileList.h"
 #include "app/SingleInstance.h"
-#include "app/ToneDialInfo.h"
+#include "app/dial/ToneDialInfo.h"
 #include "base/AppSettings.h"
 #ifdef TESSERA_HAVE_TONEDIAL
 #include "app/dial/ToneDial.h"
 #endif
-#include "app/dlg/FilterSetDlg.h"
-#include "app/dlg/SettingsSheet.h"
+#include "app/filters/FilterSetDlg.h"
+#include "app/settings/SettingsSheet.h"
 #include "document/CommandIds.h"
 #include "document/TesseraDoc.h"
 #include "model/CodeMap.h"
@@ -37,8 +38,6 @@
 namespace tessera {
 
 namespace {
-
-CTesseraApp* g_app = nullptr;
 
 constexpr int kMsgCharTables = ids::kMsgCharTables;
 constexpr int kDefaultFieldWidth = 100;
@@ -53,17 +52,11 @@ CTesseraApp::CTesseraApp() : CTesseraApp(Options{}) {}
 
 CTesseraApp::CTesseraApp(Options options)
     : m_options(std::move(options)), m_settings(std::make_unique<CAppSettings>()),
-      m_recent(std::make_unique<CRecentFileList>(0)) {
-    g_app = this;
-}
+      m_recent(std::make_unique<CRecentFileList>(0)) {}
 
 CTesseraApp::~CTesseraApp() {
     ExitInstance();
-    if (g_app == this)
-        g_app = nullptr;
 }
-
-CTesseraApp* CTesseraApp::Instance() { return g_app; }
 
 QStringList CTesseraApp::ResourcePackCandidates() {
     QStringList list;
@@ -163,9 +156,8 @@ bool CTesseraApp::InitInstance(const QStringList& arguments) {
 #endif
 
     // 5. Main window, and the commands that belong to no document.
-    m_frame = std::make_unique<CMainFrame>(*this);
-    CMainFrame::RegisterCommand(ID_OPTION_SETTINGS, {[this] { RunSettingsSheet(); }, {}});
-    InstallAppCommands(*this);
+    m_recordHost = MakeRecordCommandHost(*this);
+    m_frame = std::make_unique<CMainFrame>(*this, m_options.commandTable);
     InstallFilterCommands(*m_settings);
     if (m_prompter)
         m_prompter->SetParentWidget(m_frame.get());
@@ -311,6 +303,10 @@ void CTesseraApp::RefreshStatus() {
         m_frame->RefreshStatusPanes();
         m_frame->ScheduleUpdate();
     }
+}
+
+bool CTesseraApp::IsReceivingInto(const CTesseraDoc& doc) const {
+    return m_frame != nullptr && m_frame->RecordCommands().IsLocked(&doc);
 }
 
 void CTesseraApp::RunSettingsSheet() {

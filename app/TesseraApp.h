@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/commands/CommandRouter.h"
 #include "document/DocHost.h"
 
 class QSettings;
@@ -23,6 +24,7 @@ class CDemoDevice;
 class CGuiPrompter;
 class CMainFrame;
 class CRecentFileList;
+class CRecordCommandHost;
 class CSingleInstance;
 
 class CTesseraApp : public QObject, public CDocHost {
@@ -35,13 +37,13 @@ public:
         // Tests keep their own prompter; the program installs the message-box one.
         bool installPrompter = true;
         bool showWindow = true;
+        // The main window's command table; empty = the program's own (tests give theirs).
+        CommandTableFn commandTable;
     };
 
     CTesseraApp();
     explicit CTesseraApp(Options options);
     ~CTesseraApp() override;
-
-    static CTesseraApp* Instance();
 
     // Start-up. False when the program is to end now (a second start that handed its files
     // over, or a failure already reported); ExitCode() tells with what code.
@@ -53,11 +55,14 @@ public:
     CAppSettings& Settings() { return *m_settings; }
     const CAppSettings& Settings() const { return *m_settings; }
     CMainFrame* MainFrame() const { return m_frame.get(); }
+    CRecordCommandHost& RecordHost() const { return *m_recordHost; }
     CRecentFileList& RecentFiles() { return *m_recent; }
     CSingleInstance* SingleInstance() const { return m_instance.get(); }
     CDemoDevice* DemoDevice() const { return m_demo.get(); }
 
     void SetBusy(bool busy);
+    // The settings sheet; a change of the display limit or link method shows at once.
+    void RunSettingsSheet();
 
     // Opens the files a second start handed over and brings the window to the front.
     void OpenHandedOverFiles(const QStringList& files);
@@ -77,6 +82,7 @@ public:
     int FieldWidth(const std::string& tag) const override;
     void SetFieldWidth(const std::string& tag, int width) override;
     bool IsBusy() const override { return m_busy; }
+    bool IsReceivingInto(const CTesseraDoc& doc) const override;
     void AddToRecentFiles(const QString& path) override;
     QString GetSaveFileName(QWidget* parent, const QString& suggested) override;
     void RefreshStatus() override;
@@ -91,7 +97,6 @@ private:
     void LoadQtTranslations();
     void LoadResourcePackIfPresent();
     bool StartDemo();
-    void RunSettingsSheet();
 
     Options m_options;
     std::unique_ptr<CSingleInstance> m_instance;
@@ -100,6 +105,8 @@ private:
     std::unique_ptr<CCodeMap> m_codeMap;
     std::unique_ptr<CRecentFileList> m_recent;
     std::unique_ptr<CGuiPrompter> m_prompter;
+    // Before the window: the window's record commands and their sessions use it.
+    std::unique_ptr<CRecordCommandHost> m_recordHost;
     std::unique_ptr<CMainFrame> m_frame;
     std::unique_ptr<CDemoDevice> m_demo;
     QList<QTranslator*> m_translators;

@@ -12,6 +12,7 @@ class QWidget;
 namespace tessera {
 
 class CCodeMap;
+class CTesseraDoc;
 
 class CDocHost {
 public:
@@ -30,6 +31,11 @@ public:
 
     // Set while a transfer job runs.
     virtual bool IsBusy() const = 0;
+    // True while a receive into `doc` runs (it holds none of its records meanwhile).
+    virtual bool IsReceivingInto(const CTesseraDoc& doc) const {
+        (void)doc;
+        return false;
+    }
 
     // A document was opened or saved under `path`: the recent-file list takes it.
     virtual void AddToRecentFiles(const QString& path) = 0;

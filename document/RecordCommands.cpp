@@ -1,3 +1,5 @@
+// The record commands' table and the document operations behind it; the transfers and
+// their session are in TransferSession.cpp.
 #include "document/RecordCommands.h"
 
 #include <QApplication>
@@ -23,42 +25,9 @@ namespace tessera {
 
 namespace {
 
-RecordCommandHooks& Hooks() {
-    static RecordCommandHooks hooks;
-    return hooks;
-}
-
 std::function<void(JobLink&)>& LinkAdjuster() {
     static std::function<void(JobLink&)> adjust;
     return adjust;
-}
-
-CTransferSession* g_session = nullptr;
-
-std::size_t BufferBytes() {
-    const auto& h = Hooks();
-    return h.sendBufferBytes ? h.sendBufferBytes() : std::size_t{128} * 1024;
-}
-
-void FillLink(JobLink& link) {
-    if (Hooks().fillLink)
-        Hooks().fillLink(link);
-    if (LinkAdjuster())
-        LinkAdjuster()(link);
-}
-
-void SetBusy(bool busy) {
-    if (Hooks().setBusy)
-        Hooks().setBusy(busy);
-}
-
-bool HasEditorFor(int kind) { return Hooks().hasEditor && Hooks().editRecord && Hooks().hasEditor(kind); }
-
-bool AnyEditor() {
-    for (int kind : kNewDocumentKinds)
-        if (HasEditorFor(kind))
-            return true;
-    return false;
 }
 
 // A set without a kind that already has columns (tags no kind is known by) cannot be given
@@ -69,94 +38,117 @@ bool Locked(const CTesseraView& view) { return IsDocumentLocked(&view.Document()
 
 bool HasSet(const CTesseraView& view) { return view.Document().RecordSet() != nullptr; }
 
-// ---- the view's handlers ----
-
-void OnDelete(CTesseraView& view) {
-    const int n = view.SelectedCount();
-    if (n <= 0)
-        return;
-    if (ShowMessage(kMsgConfirmDelete, PromptIcon::Question, PromptButtons::OkCancel, n) != PromptResult::Ok)
-        return;
-    DeleteRecords(view.Document(), view.SelectedRecordIndices());
-}
-
-void OnCut(CTesseraView& view) {
-    if (view.SelectedCount() <= 0)
-        return;
-    const std::vector<int> indices = view.SelectedRecordIndices();
-    if (CopyRecords(view.Document(), indices))
-        DeleteRecords(view.Document(), indices, UndoText::Cut);
-}
-
-void OnCopy(CTesseraView& view) {
-    if (view.SelectedCount() > 0)
-        CopyRecords(view.Document(), view.SelectedRecordIndices());
-}
-
-void OnPaste(CTesseraView& view) { PasteRecords(view.Document(), view.FocusedRecordIndex()); }
-
-void OnAdd(CTesseraView& view) { AddRecord(view.Document(), &view, -1); }
-
-void OnInsert(CTesseraView& view) {
-    const int index = view.FocusedRecordIndex();
-    if (index >= 0)
-        AddRecord(view.Document(), &view, index);
-}
-
-void OnProperties(CTesseraView& view) {
-    const int index = view.FocusedRecordIndex();
-    if (index >= 0)
-        EditRecordAt(view.Document(), &view, index);
-}
-
-void OnSend(CTesseraView& view) {
-    if (ShowMessage(kMsgConfirmSend, PromptIcon::Question, PromptButtons::OkCancel) == PromptResult::Ok)
-        SendRecords(view, nullptr);
-}
-
-void OnSendSelected(CTesseraView& view) {
-    if (ShowMessage(kMsgConfirmSendSelected, PromptIcon::Question, PromptButtons::OkCancel) != PromptResult::Ok)
-        return;
-    const std::vector<int> indices = view.SelectedRecordIndices();
-    SendRecords(view, &indices);
-}
-
-void OnReceive(CTesseraView& view) { StartReceive(view); }
-
 bool Selected(const CTesseraView& v) { return !Locked(v) && HasSet(v) && v.SelectedCount() > 0; }
 bool TransferAllowed(const CTesseraView& v) { return !v.Document().Host().IsBusy() && !Locked(v) && HasSet(v); }
 
 } // namespace
 
-void InstallRecordCommands(RecordCommandHooks hooks) {
-    Hooks() = std::move(hooks);
-    CTesseraView::RegisterCommand(ID_RECORD_DELETE, {OnDelete, Selected});
-    CTesseraView::RegisterCommand(ID_EDIT_CUT, {OnCut, Selected});
-    CTesseraView::RegisterCommand(ID_EDIT_COPY, {OnCopy, Selected});
-    CTesseraView::RegisterCommand(ID_EDIT_PASTE, {OnPaste, [](const CTesseraView& v) {
-                                                      return !Locked(v) && HasSet(v) && ClipboardHasRecordText();
-                                                  }});
-    CTesseraView::RegisterCommand(ID_RECORD_ADD, {OnAdd, [](const CTesseraView& v) {
-                                                      return !Locked(v) && CanAddRecord(v.Document());
-                                                  }});
-    CTesseraView::RegisterCommand(ID_RECORD_INSERT, {OnInsert, [](const CTesseraView& v) {
-                                                         return Selected(v) && CanAddRecord(v.Document());
-                                                     }});
-    CTesseraView::RegisterCommand(ID_RECORD_PROPERTIES, {OnProperties, [](const CTesseraView& v) {
-                                                             return Selected(v) && CanEditRecords(v.Document());
-                                                         }});
-    CTesseraView::RegisterCommand(ID_SEND_TO_DEVICE, {OnSend, TransferAllowed});
-    CTesseraView::RegisterCommand(ID_RECEIVE_FROM_DEVICE, {OnReceive, TransferAllowed});
-    CTesseraView::RegisterCommand(ID_RECORD_SEND, {OnSendSelected, [](const CTesseraView& v) {
-                                                       return TransferAllowed(v) && v.SelectedCount() > 0;
-                                                   }});
+// ---------------------------------------------------------------- the command table
+
+struct CRecordCommands::Entry {
+    int id;
+    bool (*enabled)(const CRecordCommands& c, const CTesseraView& v);
+    void (*run)(CRecordCommands& c, CTesseraView& v);
+};
+
+const std::vector<CRecordCommands::Entry>& CRecordCommands::Table() {
+    using C = CRecordCommands;
+    using V = CTesseraView;
+    static const std::vector<Entry> table = {
+        {ID_RECORD_DELETE, [](const C&, const V& v) { return Selected(v); },
+         [](C&, V& v) {
+             const int n = v.SelectedCount();
+             if (n > 0 && ShowMessage(kMsgConfirmDelete, PromptIcon::Question, PromptButtons::OkCancel, n) ==
+                              PromptResult::Ok)
+                 DeleteRecords(v.Document(), v.SelectedRecordIndices());
+         }},
+        {ID_EDIT_CUT, [](const C&, const V& v) { return Selected(v); },
+         [](C& c, V& v) {
+             const std::vector<int> indices = v.SelectedRecordIndices();
+             if (!indices.empty() && CopyRecords(v.Document(), indices, c.m_host.SendBufferBytes()))
+                 DeleteRecords(v.Document(), indices, UndoText::Cut);
+         }},
+        {ID_EDIT_COPY, [](const C&, const V& v) { return Selected(v); },
+         [](C& c, V& v) {
+             if (v.SelectedCount() > 0)
+                 CopyRecords(v.Document(), v.SelectedRecordIndices(), c.m_host.SendBufferBytes());
+         }},
+        {ID_EDIT_PASTE, [](const C&, const V& v) { return !Locked(v) && HasSet(v) && ClipboardHasRecordText(); },
+         [](C&, V& v) { PasteRecords(v.Document(), v.FocusedRecordIndex()); }},
+        {ID_RECORD_ADD, [](const C& c, const V& v) { return !Locked(v) && c.CanAddRecord(v.Document()); },
+         [](C& c, V& v) { c.AddRecord(v.Document(), &v, -1); }},
+        {ID_RECORD_INSERT, [](const C& c, const V& v) { return Selected(v) && c.CanAddRecord(v.Document()); },
+         [](C& c, V& v) {
+             if (const int index = v.FocusedRecordIndex(); index >= 0)
+                 c.AddRecord(v.Document(), &v, index);
+         }},
+        {ID_RECORD_PROPERTIES, [](const C& c, const V& v) { return Selected(v) && c.CanEditRecords(v.Document()); },
+         [](C& c, V& v) {
+             if (const int index = v.FocusedRecordIndex(); index >= 0)
+                 c.EditRecordAt(v.Document(), &v, index);
+         }},
+        {ID_SEND_TO_DEVICE, [](const C&, const V& v) { return TransferAllowed(v); },
+         [](C& c, V& v) {
+             if (ShowMessage(kMsgConfirmSend, PromptIcon::Question, PromptButtons::OkCancel) == PromptResult::Ok)
+                 c.SendRecords(v, nullptr);
+         }},
+        {ID_RECEIVE_FROM_DEVICE, [](const C&, const V& v) { return TransferAllowed(v); },
+         [](C& c, V& v) { c.StartReceive(v); }},
+        {ID_RECORD_SEND, [](const C&, const V& v) { return TransferAllowed(v) && v.SelectedCount() > 0; },
+         [](C& c, V& v) {
+             if (ShowMessage(kMsgConfirmSendSelected, PromptIcon::Question, PromptButtons::OkCancel) !=
+                 PromptResult::Ok)
+                 return;
+             const std::vector<int> indices = v.SelectedRecordIndices();
+             c.SendRecords(v, &indices);
+         }},
+    };
+    return table;
 }
 
-const RecordCommandHooks& CurrentRecordCommandHooks() { return Hooks(); }
+CRecordCommands::CRecordCommands(CRecordCommandHost& host) : m_host(host) {}
+
+CRecordCommands::~CRecordCommands() {
+    // A session still running reports to nobody; its job is cancelled and it ends on its own.
+    if (m_session)
+        m_session->Cancel();
+}
+
+bool CRecordCommands::UpdateCommand(const CTesseraView& view, int id, CommandState& state) const {
+    for (const Entry& e : Table())
+        if (e.id == id) {
+            state.enabled = e.enabled(*this, view);
+            return true;
+        }
+    return false;
+}
+
+bool CRecordCommands::RunCommand(CTesseraView& view, int id) {
+    for (const Entry& e : Table())
+        if (e.id == id) {
+            if (e.enabled(*this, view))
+                e.run(*this, view);
+            return true;
+        }
+    return false;
+}
+
+bool CRecordCommands::HasEditorFor(int kind) const { return m_host.HasEditor(kind); }
+
+bool CRecordCommands::AnyEditor() const {
+    for (int kind : kNewDocumentKinds)
+        if (HasEditorFor(kind))
+            return true;
+    return false;
+}
 
 void SetJobLinkAdjuster(std::function<void(JobLink&)> adjust) { LinkAdjuster() = std::move(adjust); }
 
-void FillJobLink(JobLink& link) { FillLink(link); }
+void CRecordCommands::FillLink(JobLink& link) {
+    m_host.FillLink(link);
+    if (LinkAdjuster())
+        LinkAdjuster()(link);
+}
 
 // ---------------------------------------------------------------- document operations
 
@@ -166,13 +158,13 @@ int DeleteRecords(CTesseraDoc& doc, std::vector<int> indices, UndoText what) {
     return DeleteRecordsUndoable(doc.UndoStack(), doc, std::move(indices), what);
 }
 
-bool CopyRecords(const CTesseraDoc& doc, const std::vector<int>& indices) {
+bool CopyRecords(const CTesseraDoc& doc, const std::vector<int>& indices, std::size_t bufferBytes) {
     const CRecordSet* set = doc.RecordSet();
     if (set == nullptr || indices.empty())
         return false;
     const std::vector<std::int32_t> selection(indices.begin(), indices.end());
     std::vector<char> buffer;
-    const std::size_t capacity = std::min<std::size_t>(BufferBytes(), 0x7FFFFFFF);
+    const std::size_t capacity = std::min<std::size_t>(bufferBytes, 0x7FFFFFFF);
     try {
         buffer.resize(capacity);
     } catch (const std::bad_alloc&) {
@@ -231,7 +223,7 @@ bool PasteRecords(CTesseraDoc& doc, int position) {
     return true;
 }
 
-bool CanAddRecord(const CTesseraDoc& doc) {
+bool CRecordCommands::CanAddRecord(const CTesseraDoc& doc) const {
     const CRecordSet* set = doc.RecordSet();
     if (set == nullptr)
         return false;
@@ -240,12 +232,12 @@ bool CanAddRecord(const CTesseraDoc& doc) {
     return HasEditorFor(set->Kind());
 }
 
-bool CanEditRecords(const CTesseraDoc& doc) {
+bool CRecordCommands::CanEditRecords(const CTesseraDoc& doc) const {
     const CRecordSet* set = doc.RecordSet();
     return set != nullptr && IsValidKind(set->Kind()) && HasEditorFor(set->Kind());
 }
 
-bool AddRecord(CTesseraDoc& doc, QWidget* parent, int position) {
+bool CRecordCommands::AddRecord(CTesseraDoc& doc, QWidget* parent, int position) {
     CRecordSet* set = doc.RecordSet();
     if (set == nullptr)
         return false;
@@ -255,9 +247,7 @@ bool AddRecord(CTesseraDoc& doc, QWidget* parent, int position) {
             ShowMessage(kMsgUnsupportedKind, PromptIcon::Stop, PromptButtons::Ok);
             return false;
         }
-        if (!Hooks().chooseNewKind)
-            return false;
-        const int choice = Hooks().chooseNewKind(parent);
+        const int choice = m_host.ChooseNewKind(parent);
         if (choice < 0)
             return false;
         if (choice > 7 || !set->SetKind(kNewDocumentKinds[choice])) {
@@ -276,7 +266,7 @@ bool AddRecord(CTesseraDoc& doc, QWidget* parent, int position) {
     std::unique_ptr<CDataRecord> record = set->NewRecord();
     if (!record)
         return false;
-    if (!Hooks().editRecord(parent, kind, *record, true))
+    if (!m_host.EditRecord(parent, kind, *record, true))
         return false;
     // The set may have gone while the editor ran (it cannot while its window is modal, but
     // the record is only inserted into the set it was made for).
@@ -292,7 +282,7 @@ bool AddRecord(CTesseraDoc& doc, QWidget* parent, int position) {
                                  position < 0 ? UndoText::Add : UndoText::Insert);
 }
 
-bool EditRecordAt(CTesseraDoc& doc, QWidget* parent, int index) {
+bool CRecordCommands::EditRecordAt(CTesseraDoc& doc, QWidget* parent, int index) {
     CRecordSet* set = doc.RecordSet();
     if (set == nullptr)
         return false;
@@ -315,235 +305,12 @@ bool EditRecordAt(CTesseraDoc& doc, QWidget* parent, int index) {
         ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
         return false;
     }
-    if (!Hooks().editRecord(parent, kind, *copy, false))
+    if (!m_host.EditRecord(parent, kind, *copy, false))
         return false;
     if (doc.RecordSet() != set || set->RecordAt(index) != record)
         return false;
     // The edited copy takes the record's place; the record itself is kept for undo.
     return ReplaceRecordUndoable(doc.UndoStack(), doc, index, std::move(copy));
-}
-
-// ---------------------------------------------------------------- transfers
-
-bool SendRecords(CTesseraView& view, const std::vector<int>* indices) {
-    CTesseraDoc& doc = view.Document();
-    const CRecordSet* set = doc.RecordSet();
-    if (set == nullptr || CTransferSession::Current() != nullptr)
-        return false;
-    std::shared_ptr<SendJob> job;
-    try {
-        job = std::make_shared<SendJob>();
-    } catch (const std::bad_alloc&) {
-        ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
-        return false;
-    }
-    FillLink(job->link);
-    std::vector<std::int32_t> selection;
-    if (indices != nullptr)
-        selection.assign(indices->begin(), indices->end());
-    if (!PrepareSendJob(*job, *set, indices != nullptr ? &selection : nullptr, BufferBytes()))
-        return false;
-    auto beep = Hooks().beep;
-    return CTransferSession::Start(job, &doc, &view, [beep](TransferJob& j, CJobSignals& jobSignals) {
-               CompletionHooks h;
-               h.beep = beep;
-               CompleteJob(j, jobSignals, h);
-           }) != nullptr;
-}
-
-bool StartReceive(CTesseraView& view) {
-    CTesseraDoc& doc = view.Document();
-    if (doc.RecordSet() == nullptr || CTransferSession::Current() != nullptr)
-        return false;
-    if (!doc.SaveModified(&view))
-        return false;
-    if (ShowMessage(kMsgConfirmReceive, PromptIcon::Question, PromptButtons::OkCancel) != PromptResult::Ok)
-        return false;
-
-    std::shared_ptr<ReceiveJob> job;
-    std::unique_ptr<CRecordSet> empty;
-    try {
-        job = std::make_shared<ReceiveJob>();
-        empty = std::make_unique<CRecordSet>();
-    } catch (const std::bad_alloc&) {
-        ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
-        return false;
-    }
-    FillLink(job->link);
-
-    // The received kind may differ: every view reads the width store again.
-    for (CTesseraView* v : doc.Views())
-        v->ResetColumnWidths();
-    // The records held so far wait aside until the receive has ended, and their undo
-    // history with them (the document is locked meanwhile, undo included).
-    auto previous = std::make_shared<std::unique_ptr<CRecordSet>>(doc.TakeRecordSet());
-    const bool wasModified = doc.IsModified();
-    doc.SetRecordSet(std::move(empty), CTesseraDoc::UndoHistory::Keep);
-    doc.UpdateAllViews(nullptr, kHintRebuild);
-
-    QPointer<CTesseraDoc> target(&doc);
-    auto restore = [target, previous, wasModified] {
-        if (!target || !*previous)
-            return;
-        target->SetRecordSet(std::move(*previous), CTesseraDoc::UndoHistory::Keep);
-        target->SetModifiedFlag(wasModified);
-        target->UpdateAllViews(nullptr, kHintRebuild);
-    };
-    auto beep = Hooks().beep;
-    CTransferSession* session = CTransferSession::Start(
-        job, &doc, &view, [target, restore, beep](TransferJob& j, CJobSignals& jobSignals) {
-            // Nothing received: the records come back before the user is told.
-            if (j.result != kJobCompleted)
-                restore();
-            CompletionHooks h;
-            h.beep = beep;
-            h.loadReceived = [target, restore](const QString& path) {
-                if (target && target->LoadReceivedText(path))
-                    return true;
-                restore();
-                return false;
-            };
-            CompleteJob(j, jobSignals, h);
-        });
-    if (session == nullptr) {
-        restore();
-        return false;
-    }
-    return true;
-}
-
-bool IsDocumentLocked(const CTesseraDoc* doc) {
-    return doc != nullptr && g_session != nullptr && !g_session->HasEnded() &&
-           g_session->Job()->Kind() == JobKind::Receive && g_session->Document() == doc;
-}
-
-// ---------------------------------------------------------------- session
-
-CTransferSession* CTransferSession::Current() { return g_session; }
-
-CTransferSession::CTransferSession(std::shared_ptr<TransferJob> job, CTesseraDoc* doc, Completion completion)
-    : m_job(std::move(job)), m_doc(doc), m_completion(std::move(completion)) {}
-
-CTransferSession::~CTransferSession() {
-    if (g_session == this)
-        g_session = nullptr;
-    if (qApp != nullptr)
-        qApp->removeEventFilter(this);
-}
-
-CTransferSession* CTransferSession::Start(std::shared_ptr<TransferJob> job, CTesseraDoc* doc, QWidget* parent,
-                                          Completion completion) {
-    if (g_session != nullptr || !job || !Hooks().createProgress)
-        return nullptr;
-    auto* session = new CTransferSession(job, doc, std::move(completion));
-    CProgressWindow* window = Hooks().createProgress(job, parent);
-    if (window == nullptr || window->Widget() == nullptr) {
-        delete session;
-        ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
-        return nullptr;
-    }
-    session->m_progress = window;
-    session->m_window = window->Widget();
-    g_session = session;
-
-    connect(&session->m_signals, &CJobSignals::Progress, session, [session](int, qint64 bytes) {
-        if (session->m_window)
-            session->m_progress->OnProgress(bytes);
-    });
-    connect(&session->m_signals, &CJobSignals::StepReached, session, [session](int step) {
-        if (session->m_window)
-            session->m_progress->OnStep(step);
-    });
-    connect(&session->m_signals, &CJobSignals::CloseRequested, session, [session](int) {
-        if (session->m_window)
-            session->m_progress->OnCloseRequest();
-    });
-    connect(&session->m_signals, &CJobSignals::Finished, session, &CTransferSession::OnFinished,
-            Qt::QueuedConnection);
-
-    SetBusy(true);
-    if (!session->m_runner.Start(job, session->m_signals)) {
-        if (session->m_window)
-            session->m_progress->OnCloseRequest();
-        SetBusy(false);
-        delete session;
-        ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
-        return nullptr;
-    }
-    qApp->installEventFilter(session);
-    QWidget* w = session->m_window;
-    w->show();
-    w->raise();
-    w->activateWindow();
-    return session;
-}
-
-void CTransferSession::Cancel() {
-    m_job->Cancel();
-    if (m_window)
-        m_window->close();
-}
-
-void CTransferSession::OnFinished() {
-    if (m_ended)
-        return;
-    m_runner.Finish();
-    qApp->removeEventFilter(this);
-    if (m_completion)
-        m_completion(*m_job, m_signals);
-    // No window outlives its job.
-    if (m_window)
-        m_progress->OnCloseRequest();
-    m_ended = true;
-    if (g_session == this)
-        g_session = nullptr;
-    SetBusy(false);
-    emit Ended();
-    // Windows whose close waited for the job go now (they ask their own questions).
-    for (const QPointer<QWidget>& w : m_closeAfterEnd)
-        if (w)
-            w->close();
-    deleteLater();
-}
-
-bool CTransferSession::GuardsClose(QObject* watched) const {
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget == nullptr || widget == m_window)
-        return false;
-    if (qobject_cast<QMainWindow*>(widget) != nullptr && widget->isWindow())
-        return true;
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(widget)) {
-        auto* view = qobject_cast<CTesseraView*>(sub->widget());
-        return view != nullptr && m_doc != nullptr && &view->Document() == m_doc.data();
-    }
-    return false;
-}
-
-bool CTransferSession::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::Close || m_ended || !GuardsClose(watched))
-        return QObject::eventFilter(watched, event);
-    auto* widget = static_cast<QWidget*>(watched);
-    event->ignore();
-    if (m_closeAfterEnd.contains(widget))
-        return true;
-    if (ShowMessage(kMsgCancelToClose, PromptIcon::Question, PromptButtons::OkCancel) == PromptResult::Ok) {
-        m_closeAfterEnd.append(widget);
-        Cancel();
-    } else if (m_doc && qobject_cast<QMdiSubWindow*>(widget) != nullptr) {
-        // The document stays open: it is no longer on its way out.
-        m_doc->SetClosing(false);
-    }
-    return true;
-}
-
-bool CTransferSession::WaitForEnd(int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (g_session != nullptr && !deadline.hasExpired()) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    QApplication::processEvents();
-    return g_session == nullptr;
 }
 
 } // namespace tessera

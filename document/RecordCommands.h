@@ -1,13 +1,13 @@
 #pragma once
 // The record commands of a document window (delete, cut, copy, paste, add, insert,
 // properties, send, send selected, receive) and the transfer session that runs a job behind
-// its progress window. The view calls the commands through its command table; what they
-// need from the application (editors, the kind chooser, progress windows, the link settings,
-// the busy flag) comes in through RecordCommandHooks, installed once at start-up.
+// its progress window. A CRecordCommands object holds their table (id, enable rule and
+// handler side by side) and the running session; the main window owns one and gives it to
+// every table view it makes. What the commands need from the program (editors, the kind
+// chooser, progress windows, the link settings, the busy flag) comes from its host.
 //
-//     RecordCommandHooks hooks;                 // the application fills these
-//     hooks.createProgress = ...;               // CTransDlg / CRecvDlg
-//     InstallRecordCommands(std::move(hooks));  // registers the view's handlers
+//     CRecordCommands commands(host);       // host: the program's CRecordCommandHost
+//     view->SetRecordCommands(&commands);   // the view's commands run through it
 
 #include <QObject>
 #include <QPointer>
@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "link/Job.h"
+#include "document/CommandTarget.h"
 #include "document/TesseraDoc.h"
 #include "document/UndoCommands.h"
 #include "link/JobSignals.h"
@@ -55,34 +56,34 @@ public:
     virtual void OnCloseRequest() = 0;
 };
 
-struct RecordCommandHooks {
+class CTransferSession;
+
+// What the record commands take from the program; tests give a small fake.
+class CRecordCommandHost {
+public:
+    virtual ~CRecordCommandHost() = default;
     // True when `kind` has an editor; add, insert and properties stay disabled otherwise.
-    std::function<bool(int kind)> hasEditor;
+    virtual bool HasEditor(int kind) const = 0;
     // Runs the editor of `kind` on `record`; true when the user confirmed and every value
     // was stored.
-    std::function<bool(QWidget* parent, int kind, CDataRecord& record, bool isNew)> editRecord;
+    virtual bool EditRecord(QWidget* parent, int kind, CDataRecord& record, bool isNew) = 0;
     // The new-document dialog: the choice 0..7 in its list, or -1 for Cancel.
-    std::function<int(QWidget* parent)> chooseNewKind;
-    // Makes the progress window of `job` (its kind and link method pick the window).
-    std::function<CProgressWindow*(const std::shared_ptr<TransferJob>& job, QWidget* parent)> createProgress;
+    virtual int ChooseNewKind(QWidget* parent) = 0;
+    // Makes the progress window of `job` (its kind and link method pick the window); null
+    // when there is none.
+    virtual CProgressWindow* CreateProgress(const std::shared_ptr<TransferJob>& job, QWidget* parent) = 0;
     // Fills the link of a job from the settings.
-    std::function<void(JobLink& link)> fillLink;
+    virtual void FillLink(JobLink& link) = 0;
     // 2^SendBufferSize KiB.
-    std::function<std::size_t()> sendBufferBytes;
+    virtual std::size_t SendBufferBytes() const = 0;
     // The application's busy flag.
-    std::function<void(bool busy)> setBusy;
+    virtual void SetBusy(bool busy) = 0;
     // The failure beep before 1536 and 1539.
-    std::function<void()> beep;
+    virtual void Beep() = 0;
 };
-
-// Registers the view's record-command handlers with `hooks`.
-void InstallRecordCommands(RecordCommandHooks hooks);
-const RecordCommandHooks& CurrentRecordCommandHooks();
 
 // For tests: a change to every job's link after the settings filled it (scaled timing).
 void SetJobLinkAdjuster(std::function<void(JobLink&)> adjust);
-// Fills `link` from the settings (and the adjuster).
-void FillJobLink(JobLink& link);
 
 // The list position of the kind chooser's entries: choice i makes a document of kind
 // kNewDocumentKinds[i].
@@ -94,34 +95,75 @@ inline constexpr int kNewDocumentKinds[8] = {1, 2, 3, 6, 7, 8, 4, 5};
 // document's undo history, named `what`; rebuilds its views when any went. Returns the
 // number deleted.
 int DeleteRecords(CTesseraDoc& doc, std::vector<int> indices, UndoText what = UndoText::Delete);
-// Puts the records at `indices`, in that order, on the clipboard. False when the writer
-// refused (it has said why) or there is no clipboard (1035).
-bool CopyRecords(const CTesseraDoc& doc, const std::vector<int>& indices);
+// Puts the records at `indices`, in that order, on the clipboard, written into a buffer of
+// `bufferBytes`. False when the writer refused (it has said why) or there is no clipboard
+// (1035).
+bool CopyRecords(const CTesseraDoc& doc, const std::vector<int>& indices,
+                 std::size_t bufferBytes = std::size_t{128} * 1024);
 // Takes records from the clipboard and inserts them before the record at `position` (-1
 // appends), as one undo step. A document without a kind and without records takes the
 // pasted set whole, which starts its undo history afresh. True when the document changed.
 bool PasteRecords(CTesseraDoc& doc, int position);
-// A new record through the kind's editor, inserted before `position` (-1 appends) as one
-// undo step. A document without a kind asks for one first.
-bool AddRecord(CTesseraDoc& doc, QWidget* parent, int position);
-// Edits the record at `index` through the kind's editor; true when it changed (one undo
-// step).
-bool EditRecordAt(CTesseraDoc& doc, QWidget* parent, int index);
-// True when records may be added to `doc` (an editor exists for its kind, or for some kind
-// when it has none yet).
-bool CanAddRecord(const CTesseraDoc& doc);
-bool CanEditRecords(const CTesseraDoc& doc);
-
-// Starts a send of the records at `indices` (all records when null) from `view`'s document.
-bool SendRecords(CTesseraView& view, const std::vector<int>* indices);
-// Starts a receive into `view`'s document. Its records are kept aside until the receive has
-// ended: a receive that fails, is cancelled or brings a text the reader refuses gives them
-// back.
-bool StartReceive(CTesseraView& view);
-
-// True while a receive into `doc` runs: its record commands, import, export and saving are
-// disabled and its views show the emptied table.
+// True while a receive into `doc` runs (its host knows): its record commands, import,
+// export and saving are disabled and its views show the emptied table.
 bool IsDocumentLocked(const CTesseraDoc* doc);
+
+// The record commands of the table views of one main window, and its transfer session.
+class CRecordCommands {
+public:
+    explicit CRecordCommands(CRecordCommandHost& host);
+    ~CRecordCommands();
+    CRecordCommands(const CRecordCommands&) = delete;
+    CRecordCommands& operator=(const CRecordCommands&) = delete;
+
+    CRecordCommandHost& Host() const { return m_host; }
+
+    // The state of record command `id` in `view`; false when `id` is none.
+    bool UpdateCommand(const CTesseraView& view, int id, CommandState& state) const;
+    // Runs `id` in `view` when it is enabled.
+    bool RunCommand(CTesseraView& view, int id);
+
+    // A new record through the kind's editor, inserted before `position` (-1 appends) as
+    // one undo step. A document without a kind asks for one first.
+    bool AddRecord(CTesseraDoc& doc, QWidget* parent, int position);
+    // Edits the record at `index` through the kind's editor; true when it changed (one undo
+    // step).
+    bool EditRecordAt(CTesseraDoc& doc, QWidget* parent, int index);
+    // True when records may be added to `doc` (an editor exists for its kind, or for some
+    // kind when it has none yet).
+    bool CanAddRecord(const CTesseraDoc& doc) const;
+    bool CanEditRecords(const CTesseraDoc& doc) const;
+
+    // Starts a send of the records at `indices` (all records when null) from `view`'s document.
+    bool SendRecords(CTesseraView& view, const std::vector<int>* indices);
+    // Starts a receive into `view`'s document. Its records are kept aside until the receive
+    // has ended: a receive that fails, is cancelled or brings a text the reader refuses
+    // gives them back.
+    bool StartReceive(CTesseraView& view);
+
+    // The session running now, if any.
+    CTransferSession* Session() const;
+    // Starts `job` with its progress window; `doc` is the document the job belongs to (null
+    // for an add-in). Sets the busy flag. Null when nothing started (another job runs, or no
+    // window could be made).
+    CTransferSession* StartSession(std::shared_ptr<TransferJob> job, CTesseraDoc* doc, QWidget* parent,
+                                   std::function<void(TransferJob&, CJobSignals&)> completion);
+    // Waits (processing events) until the running session has ended; false on time-out.
+    bool WaitForEnd(int timeoutMs);
+    // True while a receive into `doc` runs.
+    bool IsLocked(const CTesseraDoc* doc) const;
+    // Fills `link` from the settings (and the adjuster).
+    void FillLink(JobLink& link);
+
+private:
+    struct Entry;
+    static const std::vector<Entry>& Table();
+    bool HasEditorFor(int kind) const;
+    bool AnyEditor() const;
+
+    CRecordCommandHost& m_host;
+    QPointer<CTransferSession> m_session;
+};
 
 // One transfer job behind its progress window. The session lives until the job has ended
 // and its completion was handled, whatever happens to the window that started it; closing
@@ -132,16 +174,6 @@ class CTransferSession : public QObject {
 public:
     // Completion handling, on the GUI thread after the worker has been joined.
     using Completion = std::function<void(TransferJob& job, CJobSignals& jobSignals)>;
-
-    // The session running now, if any.
-    static CTransferSession* Current();
-    // Starts `job` with its progress window; `doc` is the document the job belongs to (null
-    // for an add-in). Sets the busy flag. Null when nothing started (another job runs, or no
-    // window could be made).
-    static CTransferSession* Start(std::shared_ptr<TransferJob> job, CTesseraDoc* doc, QWidget* parent,
-                                   Completion completion);
-    // Waits (processing events) until the current session has ended; false on time-out.
-    static bool WaitForEnd(int timeoutMs);
 
     ~CTransferSession() override;
 
@@ -159,7 +191,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    CTransferSession(std::shared_ptr<TransferJob> job, CTesseraDoc* doc, Completion completion);
+    friend class CRecordCommands;
+    CTransferSession(std::shared_ptr<TransferJob> job, CTesseraDoc* doc, Completion completion,
+                     CRecordCommandHost& host);
     void OnFinished();
     bool GuardsClose(QObject* watched) const;
 
@@ -171,6 +205,7 @@ private:
     CProgressWindow* m_progress = nullptr;
     QPointer<QWidget> m_window;
     QList<QPointer<QWidget>> m_closeAfterEnd;
+    CRecordCommandHost& m_host;
     bool m_ended = false;
 };
 

@@ -64,9 +64,7 @@ bool IsViewCommand(int id) {
     case ID_SEND_TO_DEVICE:
     case ID_RECEIVE_FROM_DEVICE:
     case ID_RECORD_SEND:
-    case ID_VIEW_REFRESH:
-    case ID_FILE_IMPORT:
-    case ID_FILE_EXPORT: return true;
+    case ID_VIEW_REFRESH: return true;
     default: return false;
     }
 }
@@ -82,11 +80,6 @@ protected:
         option->state &= ~QStyle::State_HasFocus;
     }
 };
-
-bool ClipboardHasText() {
-    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
-    return mime != nullptr && mime->hasText();
-}
 
 } // namespace
 
@@ -249,24 +242,6 @@ void CTesseraView::SaveColumnWidths() {
         m_doc.Host().SetFieldWidth(m_tags[static_cast<std::size_t>(i)], columnWidth(i));
 }
 
-bool CTesseraView::EnabledByRule(int id) const {
-    const bool busy = m_doc.Host().IsBusy();
-    switch (id) {
-    case ID_RECORD_DELETE:
-    case ID_RECORD_PROPERTIES:
-    case ID_RECORD_INSERT:
-    case ID_EDIT_COPY:
-    case ID_EDIT_CUT: return SelectedCount() > 0;
-    case ID_RECORD_ADD:
-    case ID_VIEW_REFRESH: return true;
-    case ID_EDIT_PASTE: return ClipboardHasText();
-    case ID_SEND_TO_DEVICE:
-    case ID_RECEIVE_FROM_DEVICE: return !busy;
-    case ID_RECORD_SEND: return !busy && SelectedCount() > 0;
-    default: return true;
-    }
-}
-
 bool CTesseraView::UpdateCommand(int id, CommandState& state) {
     if (!IsViewCommand(id))
         return false;
@@ -275,16 +250,11 @@ bool CTesseraView::UpdateCommand(int id, CommandState& state) {
         return true;
     }
     // A document being received holds none of its records: nothing may change or read it.
-    if (IsDocumentLocked(&m_doc)) {
+    if (IsDocumentLocked(&m_doc) || m_commands == nullptr) {
         state.enabled = false;
         return true;
     }
-    const auto it = Handlers().find(id);
-    if (it == Handlers().end() || !it->second.run) {
-        state.enabled = false;
-        return true;
-    }
-    state.enabled = it->second.enabled ? it->second.enabled(*this) : EnabledByRule(id);
+    m_commands->UpdateCommand(*this, id, state);
     return true;
 }
 
@@ -295,13 +265,8 @@ bool CTesseraView::RunCommand(int id) {
         m_doc.UpdateAllViews(nullptr, kHintRebuild);
         return true;
     }
-    CommandState state;
-    UpdateCommand(id, state);
-    if (!state.enabled)
-        return true;
-    // Copy the handler: it may register or remove commands while it runs.
-    const ViewCommandHandler handler = Handlers()[id];
-    handler.run(*this);
+    if (!IsDocumentLocked(&m_doc) && m_commands != nullptr)
+        m_commands->RunCommand(*this, id);
     return true;
 }
 
@@ -341,24 +306,6 @@ void CTesseraView::mouseDoubleClickEvent(QMouseEvent* e) {
     selectionModel()->setCurrentIndex(m_model->index(row, 0), QItemSelectionModel::ClearAndSelect |
                                                                   QItemSelectionModel::Rows);
     RunCommand(ID_RECORD_PROPERTIES);
-}
-
-std::map<int, ViewCommandHandler>& CTesseraView::Handlers() {
-    static std::map<int, ViewCommandHandler> handlers;
-    return handlers;
-}
-
-void CTesseraView::RegisterCommand(int id, ViewCommandHandler handler) {
-    Handlers()[id] = std::move(handler);
-}
-
-void CTesseraView::UnregisterCommand(int id) { Handlers().erase(id); }
-
-void CTesseraView::SwapCommands(std::map<int, ViewCommandHandler>& table) { Handlers().swap(table); }
-
-bool CTesseraView::HasCommand(int id) {
-    const auto it = Handlers().find(id);
-    return it != Handlers().end() && it->second.run;
 }
 
 } // namespace tessera

@@ -1,12 +1,10 @@
 #pragma once
 // The record table of a document window: one column per field, one row per record, whole
 // rows selected (several at once), three-state sorting by a header click, column widths
-// kept per field tag, and the record commands with their enable rules.
+// kept per field tag. Its record commands run through the CRecordCommands its window gives it.
 
 #include <QTableView>
 
-#include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -18,16 +16,9 @@ class QMenu;
 namespace tessera {
 
 class CDocHost;
+class CRecordCommands;
 class CRecordTableModel;
 class CTesseraDoc;
-class CTesseraView;
-
-// A record command's action, and optionally its own enable rule in place of the table's;
-// commands without an action stay disabled in every menu.
-struct ViewCommandHandler {
-    std::function<void(CTesseraView&)> run;
-    std::function<bool(const CTesseraView&)> enabled;
-};
 
 class CTesseraView : public QTableView, public CCommandTarget {
     Q_OBJECT
@@ -64,15 +55,12 @@ public:
     // The context menu of the table, with the current enable states.
     QMenu* CreateContextMenu(QWidget* parent);
 
+    // The record commands and refresh; a view without record commands offers none of them.
     bool UpdateCommand(int id, CommandState& state) override;
     bool RunCommand(int id) override;
 
-    // Record commands register their action here once they exist.
-    static void RegisterCommand(int id, ViewCommandHandler handler);
-    static void UnregisterCommand(int id);
-    static bool HasCommand(int id);
-    // Exchanges the whole command table (tests start from a known table and put it back).
-    static void SwapCommands(std::map<int, ViewCommandHandler>& table);
+    void SetRecordCommands(CRecordCommands* commands) { m_commands = commands; }
+    CRecordCommands* RecordCommands() const { return m_commands; }
 
 signals:
     // The selection or focus moved: the command states may have changed.
@@ -85,11 +73,10 @@ protected:
 private:
     void Rebuild();
     void ApplyWidths();
-    bool EnabledByRule(int id) const;
-    static std::map<int, ViewCommandHandler>& Handlers();
 
     CTesseraDoc& m_doc;
     CRecordTableModel* m_model = nullptr;
+    CRecordCommands* m_commands = nullptr;
     std::vector<int> m_widths;
     int m_sortColumn = -1;
     int m_sortOrder = 0;

@@ -17,7 +17,7 @@
 
 #include "FuzzCheck.h"
 #include "FuzzPrompter.h"
-#include "app/core/AppSettings.h"
+#include "base/AppSettings.h"
 
 using namespace tessera;
 

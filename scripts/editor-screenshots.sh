@@ -5,11 +5,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
-# The picture tools live with the tests; a build made by ./dev.sh demo leaves those out.
+# The picture tools (tools/) are built with TESSERA_TOOLS; a ./dev.sh demo build leaves them out.
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_BENCH=OFF -DTESSERA_TESTS=ON >/dev/null
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_BENCH=OFF -DTESSERA_TOOLS=ON >/dev/null
 else
-  cmake -S . -B "$build" -DTESSERA_TESTS=ON >/dev/null
+  cmake -S . -B "$build" -DTESSERA_TOOLS=ON >/dev/null
 fi
 cmake --build "$build" --target editor-screenshots -j 2
 if ! fc-list :lang=ja 2>/dev/null | grep -q .; then
@@ -18,7 +18,7 @@ if ! fc-list :lang=ja 2>/dev/null | grep -q .; then
 fi
 runtime=$(mktemp -d)
 trap 'rm -rf "$runtime"' EXIT
-tool="$build/tests/editors/editor-screenshots"
+tool="$build/tools/editor-screenshots"
 if command -v xvfb-run >/dev/null 2>&1; then
   XDG_RUNTIME_DIR="$runtime" xvfb-run -a -s "-screen 0 1280x1024x24" "$tool" docs/screenshots resources/samples
 else

@@ -4,11 +4,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
-# The picture tools live with the tests; a build made by ./dev.sh demo leaves those out.
+# The picture tools (tools/) are built with TESSERA_TOOLS; a ./dev.sh demo build leaves them out.
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_BENCH=OFF -DTESSERA_TESTS=ON >/dev/null
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_BENCH=OFF -DTESSERA_TOOLS=ON >/dev/null
 else
-  cmake -S . -B "$build" -DTESSERA_TESTS=ON >/dev/null
+  cmake -S . -B "$build" -DTESSERA_TOOLS=ON >/dev/null
 fi
 cmake --build "$build" --target tessera-screenshots -j "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
@@ -19,4 +19,4 @@ if ! fc-list :lang=ja 2>/dev/null | grep -q .; then
 fi
 runtime=$(mktemp -d)
 trap 'rm -rf "$runtime"' EXIT
-XDG_RUNTIME_DIR="$runtime" "$build/tests/gui/tessera-screenshots" docs/screenshots
+XDG_RUNTIME_DIR="$runtime" "$build/tools/tessera-screenshots" docs/screenshots

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/MainFrame.h"
 #include "base/Cp932.h"
 #include "document/RecordTableModel.h"
 #include "document/TesseraDoc.h"
@@ -76,23 +77,18 @@ std::vector<std::string> Names(const CTesseraDoc& doc, int field) {
     return out;
 }
 
-RecordCommandHooks TestHooks::Make() {
-    RecordCommandHooks h;
-    h.hasEditor = [this](int kind) {
-        return std::find(editorKinds.begin(), editorKinds.end(), kind) != editorKinds.end();
-    };
-    h.editRecord = [this](QWidget*, int, CDataRecord& record, bool) {
-        ++editorRuns;
-        // Field 1 is a name in the contact kinds; other kinds may refuse the text.
-        try {
-            record.ParseField(1, Cp932(editorValue), false);
-        } catch (...) {
-        }
-        return editorAnswer;
-    };
-    h.chooseNewKind = [this](QWidget*) { return kindChoice; };
-    h.sendBufferBytes = [] { return std::size_t{128} * 1024; };
-    return h;
+bool TestHooks::HasEditor(int kind) const {
+    return std::find(editorKinds.begin(), editorKinds.end(), kind) != editorKinds.end();
+}
+
+bool TestHooks::EditRecord(QWidget*, int, CDataRecord& record, bool) {
+    ++editorRuns;
+    // Field 1 is a name in the contact kinds; other kinds may refuse the text.
+    try {
+        record.ParseField(1, Cp932(editorValue), false);
+    } catch (...) {
+    }
+    return editorAnswer;
 }
 
 RunningApp::RunningApp(const QStringList& args) : settings(std::make_unique<TempSettings>()) {
@@ -108,14 +104,19 @@ RunningApp::RunningApp(const QStringList& args) : settings(std::make_unique<Temp
 
 RunningApp::~RunningApp() {
     // A test that failed half-way must not leave a job behind for the next one.
-    if (CTransferSession* s = CTransferSession::Current())
+    if (CTransferSession* s = Session())
         s->Cancel();
-    CTransferSession::WaitForEnd(30000);
+    if (app && app->MainFrame())
+        app->MainFrame()->RecordCommands().WaitForEnd(30000);
     if (app)
         app->ExitInstance();
     app.reset();
     settings.reset();
     SetJobLinkAdjuster({});
+}
+
+CTransferSession* RunningApp::Session() const {
+    return app && app->MainFrame() ? app->MainFrame()->RecordCommands().Session() : nullptr;
 }
 
 void UseSimulatedLine(const std::string& port, sim::SimMethod method) {
@@ -156,10 +157,11 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
 }
 
 void DocViewTest::SetUp() {
-    InstallRecordCommands(hooks.Make());
+    commands = std::make_unique<CRecordCommands>(hooks);
     doc = std::make_unique<CTesseraDoc>(host);
     ASSERT_TRUE(doc->OnNewDocument());
     view = std::make_unique<CTesseraView>(*doc);
+    view->SetRecordCommands(commands.get());
     QGuiApplication::clipboard()->clear();
 }
 

@@ -46,15 +46,25 @@ std::string SampleText(const std::string& name);
 // NAME of every record in set order (UTF-8), or the exchange text of `field`.
 std::vector<std::string> Names(const CTesseraDoc& doc, int field = 1);
 
-// Hooks for documents without the application: an editor that writes `editorValue` into
-// field 1 (NAME) and answers `editorAnswer`, a kind chooser answering `kindChoice`.
-struct TestHooks {
+// The record commands' host for documents without the application: an editor that writes
+// `editorValue` into field 1 (NAME) and answers `editorAnswer`, a kind chooser answering
+// `kindChoice`; no progress windows.
+struct TestHooks : CRecordCommandHost {
     bool editorAnswer = true;
     std::string editorValue = "Edited";
     int kindChoice = 0;
     int editorRuns = 0;
     std::vector<int> editorKinds = {1, 2, 3, 4, 5, 6, 7, 8};
-    RecordCommandHooks Make();
+    std::size_t bufferBytes = std::size_t{128} * 1024;
+
+    bool HasEditor(int kind) const override;
+    bool EditRecord(QWidget* parent, int kind, CDataRecord& record, bool isNew) override;
+    int ChooseNewKind(QWidget*) override { return kindChoice; }
+    CProgressWindow* CreateProgress(const std::shared_ptr<TransferJob>&, QWidget*) override { return nullptr; }
+    void FillLink(JobLink&) override {}
+    std::size_t SendBufferBytes() const override { return bufferBytes; }
+    void SetBusy(bool) override {}
+    void Beep() override {}
 };
 
 // A new document with one table view, the record commands installed with `hooks`, and an
@@ -73,6 +83,7 @@ public:
     ScriptedPrompter prompter;
     FakeHost host;
     TestHooks hooks;
+    std::unique_ptr<CRecordCommands> commands;
     std::unique_ptr<CTesseraDoc> doc;
     std::unique_ptr<CTesseraView> view;
 };
@@ -85,6 +96,8 @@ struct RunningApp {
     QTemporaryDir runtime;
     std::unique_ptr<CTesseraApp> app;
     bool started = false;
+    // The running transfer of the app's window, if any.
+    CTransferSession* Session() const;
 };
 
 // Points every job's link at `port` (cable or infrared) with scaled timing.

@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "CommandTestSupport.h"
-#include "app/dlg/RecvDlg.h"
-#include "app/dlg/TransDlg.h"
+#include "app/transfer/RecvDlg.h"
+#include "app/transfer/TransDlg.h"
 #include "link/AddInTransfer.h"
 #include "link/Job.h"
 

@@ -111,9 +111,7 @@ TEST_F(RecordCommandsTest, CutCopiesThenDeletesWithoutAsking) {
 
 TEST_F(RecordCommandsTest, CutThatCannotCopyDeletesNothing) {
     hooks.editorKinds = {1};
-    RecordCommandHooks h = hooks.Make();
-    h.sendBufferBytes = [] { return std::size_t{64}; };   // smaller than the text
-    InstallRecordCommands(h);
+    hooks.bufferBytes = 64;   // smaller than the text
     Load(PhoneBookText(NameList(5)));
     SelectRecords({0, 1});
     prompter.Expect(kMsgBufferTooSmall);
@@ -252,7 +250,7 @@ TEST_F(RecordCommandsTest, TheKindChoicesFollowTheListOrder) {
         SCOPED_TRACE(choice);
         ASSERT_TRUE(doc->OnNewDocument());
         hooks.kindChoice = choice;
-        EXPECT_TRUE(AddRecord(*doc, nullptr, -1));
+        EXPECT_TRUE(commands->AddRecord(*doc, nullptr, -1));
         EXPECT_EQ(doc->RecordSet()->Kind(), expected[choice]);
     }
 }
@@ -319,7 +317,7 @@ TEST_F(RecordCommandsTest, ADocumentWithoutAKindButWithColumnsIsNotGivenOneByAdd
     Load("\"i\",\"TEL1\",\"ZIPC\"\r\n\"T\",\"a\",\"b\"\r\n\"D\",\"03-1111\",\"113-0033\"\r\n\x1A");
     EXPECT_FALSE(Enabled(ID_RECORD_ADD));
     prompter.Expect(kMsgUnsupportedKind);
-    EXPECT_FALSE(AddRecord(*doc, nullptr, -1));
+    EXPECT_FALSE(commands->AddRecord(*doc, nullptr, -1));
     EXPECT_EQ(doc->RecordSet()->RecordCount(), 1) << "giving it a kind would have destroyed its records";
 }
 

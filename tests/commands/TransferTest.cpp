@@ -17,14 +17,14 @@
 #include <gtest/gtest.h>
 
 #include "CommandTestSupport.h"
-#include "app/AddInCommand.h"
+#include "app/transfer/AddInCommand.h"
 #include "app/ChildFrame.h"
-#include "app/DemoDevice.h"
+#include "app/transfer/DemoDevice.h"
 #include "app/MainFrame.h"
 #include "base/AppSettings.h"
-#include "app/dlg/RecvDlg.h"
-#include "app/dlg/ShowDocDlg.h"
-#include "app/dlg/TransDlg.h"
+#include "app/transfer/RecvDlg.h"
+#include "app/transfer/ShowDocDlg.h"
+#include "app/transfer/TransDlg.h"
 #include "document/CommandIds.h"
 #include "document/RecordTableModel.h"
 #include "document/TesseraDoc.h"
@@ -72,7 +72,7 @@ protected:
     // Waits for the running transfer to end, noting every status text its window showed.
     QStringList WaitAndWatch(int timeoutMs = 60000) {
         QStringList seen;
-        CTransferSession* session = CTransferSession::Current();
+        CTransferSession* session = run.Session();
         QPointer<QWidget> window = session != nullptr ? session->ProgressWidget() : nullptr;
         WaitUntil(
             [&] {
@@ -83,7 +83,7 @@ protected:
                         if (seen.last() != trans->BytesText())
                             seen << trans->BytesText();
                 }
-                return CTransferSession::Current() == nullptr;
+                return run.Session() == nullptr;
             },
             timeoutMs);
         ProcessEvents();
@@ -107,7 +107,7 @@ TEST_P(TransferTest, ReceiveFillsTheDocumentAndKeepsEveryWindowFromStartingAnoth
 
     prompter.Expect(kMsgConfirmReceive, PromptResult::Ok).Expect(kMsgReceiveDone);
     ASSERT_TRUE(frame->RouteCommand(ID_RECEIVE_FROM_DEVICE));
-    CTransferSession* session = CTransferSession::Current();
+    CTransferSession* session = run.Session();
     ASSERT_NE(session, nullptr);
     auto* dlg = qobject_cast<CRecvDlg*>(session->ProgressWidget());
     ASSERT_NE(dlg, nullptr);
@@ -127,14 +127,18 @@ TEST_P(TransferTest, ReceiveFillsTheDocumentAndKeepsEveryWindowFromStartingAnoth
     EXPECT_FALSE(IsDocumentLocked(other));
     CTesseraView* second = frame->NewWindow()->View();
     EXPECT_EQ(second->Model()->rowCount(), 0);
-    // Import and export too, whatever their own rule says.
-    CTesseraView::RegisterCommand(ID_FILE_IMPORT, {[](CTesseraView&) {}, [](const CTesseraView&) { return true; }});
-    CTesseraView::RegisterCommand(ID_FILE_EXPORT, {[](CTesseraView&) {}, [](const CTesseraView&) { return true; }});
-    for (int id : {ID_RECORD_ADD, ID_EDIT_PASTE, ID_RECORD_DELETE, ID_RECORD_PROPERTIES, ID_FILE_IMPORT, ID_FILE_EXPORT})
+    for (int id : {ID_RECORD_ADD, ID_EDIT_PASTE, ID_RECORD_DELETE, ID_RECORD_PROPERTIES})
         EXPECT_FALSE(ViewEnabled(second, id)) << id;
-    EXPECT_TRUE(ViewEnabled(ViewOf(other), ID_FILE_IMPORT));
-    CTesseraView::UnregisterCommand(ID_FILE_IMPORT);
-    CTesseraView::UnregisterCommand(ID_FILE_EXPORT);
+    // Import and export too, whatever their own rule says.
+    for (int id : {ID_FILE_IMPORT, ID_FILE_EXPORT})
+        frame->Router().Replace(id, [] { return tessera::Enabled(true); }, [] {});
+    EXPECT_FALSE(Enabled(ID_FILE_IMPORT)) << "the second window on the receiving document is active";
+    EXPECT_FALSE(Enabled(ID_FILE_EXPORT));
+    QMdiSubWindow* secondWindow = frame->MdiArea()->activeSubWindow();
+    Activate(other);
+    EXPECT_TRUE(Enabled(ID_FILE_IMPORT));
+    EXPECT_TRUE(Enabled(ID_FILE_EXPORT));
+    frame->MdiArea()->setActiveSubWindow(secondWindow);
 
     const QStringList seen = WaitAndWatch();
     EXPECT_TRUE(seen.contains(QStringLiteral("接続待機中...")));
@@ -177,7 +181,7 @@ TEST_P(TransferTest, SendDeliversTheDocumentsRecordsWithProgress) {
 
     prompter.Expect(kMsgConfirmSend, PromptResult::Ok).Expect(kMsgSendDone);
     ASSERT_TRUE(frame->RouteCommand(ID_SEND_TO_DEVICE));
-    auto* dlg = qobject_cast<CTransDlg*>(CTransferSession::Current()->ProgressWidget());
+    auto* dlg = qobject_cast<CTransDlg*>(run.Session()->ProgressWidget());
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(dlg->Total(), static_cast<qint64>(expected.size()));
     EXPECT_EQ(dlg->Bar()->maximum(), CTransDlg::BarMaximum(static_cast<qint64>(expected.size())));
@@ -207,13 +211,13 @@ TEST_P(TransferTest, CancelledReceiveGivesTheDocumentItsRecordsBack) {
 
     prompter.Expect(kMsgConfirmReceive, PromptResult::Ok).Expect(kMsgReceiveCancelled);
     ASSERT_TRUE(frame->RouteCommand(ID_RECEIVE_FROM_DEVICE));
-    auto* dlg = qobject_cast<CRecvDlg*>(CTransferSession::Current()->ProgressWidget());
+    auto* dlg = qobject_cast<CRecvDlg*>(run.Session()->ProgressWidget());
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(doc->RecordSet()->RecordCount(), 0);
     ProcessEvents(100);
     dlg->CancelButton()->click();
     WaitAndWatch(20000);
-    EXPECT_EQ(CTransferSession::Current(), nullptr);
+    EXPECT_EQ(run.Session(), nullptr);
     EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgConfirmReceive, kMsgReceiveCancelled}));
     EXPECT_EQ(prompter.Messages().back().icon, PromptIcon::Warning);
     EXPECT_EQ(Names(*doc), (std::vector<std::string>{"keep 1", "keep 2", "keep 3"}));
@@ -275,10 +279,10 @@ TEST_F(TransferWindowTest, ReceiveAsksToSaveAModifiedDocumentFirst) {
     doc->SetModifiedFlag(true);
     prompter.Expect(kMsgAskToSave, PromptResult::Cancel);
     frame->RouteCommand(ID_RECEIVE_FROM_DEVICE);
-    EXPECT_EQ(CTransferSession::Current(), nullptr);
+    EXPECT_EQ(run.Session(), nullptr);
     prompter.Expect(kMsgAskToSave, PromptResult::No).Expect(kMsgConfirmReceive, PromptResult::Cancel);
     frame->RouteCommand(ID_RECEIVE_FROM_DEVICE);
-    EXPECT_EQ(CTransferSession::Current(), nullptr);
+    EXPECT_EQ(run.Session(), nullptr);
     EXPECT_EQ(Names(*doc), std::vector<std::string>{"keep"});
 }
 
@@ -305,7 +309,7 @@ TEST_F(TransferWindowTest, UndoIsLockedWhileAReceiveRunsAndStartsAfreshAfterIt) 
         EXPECT_TRUE(doc->RunCommand(ID_EDIT_UNDO));
         EXPECT_EQ(doc->RecordSet()->RecordCount(), 0);
         EXPECT_EQ(doc->UndoStack().index(), 1);
-        CTransferSession::Current()->Cancel();
+        run.Session()->Cancel();
         WaitAndWatch(20000);
         device.Stop();
     }
@@ -352,13 +356,13 @@ TEST_F(TransferWindowTest, ClosingWindowsWhileATransferRunsAsksAndWaitsForTheEnd
     UseSimulatedLine(device.PortName(), SimMethod::Cable);
     prompter.Expect(kMsgConfirmReceive, PromptResult::Ok);
     ASSERT_TRUE(frame->RouteCommand(ID_RECEIVE_FROM_DEVICE));
-    ASSERT_NE(CTransferSession::Current(), nullptr);
+    ASSERT_NE(run.Session(), nullptr);
 
     // The main window: the user keeps the transfer, so nothing closes.
     prompter.Expect(kMsgCancelToClose, PromptResult::Cancel);
     EXPECT_FALSE(frame->close());
     EXPECT_TRUE(frame->isVisible());
-    EXPECT_NE(CTransferSession::Current(), nullptr);
+    EXPECT_NE(run.Session(), nullptr);
 
     // Another document's window is no concern of the transfer.
     QPointer<QMdiSubWindow> otherWindow;
@@ -379,7 +383,7 @@ TEST_F(TransferWindowTest, ClosingWindowsWhileATransferRunsAsksAndWaitsForTheEnd
     ProcessEvents();
     WaitAndWatch(20000);
     ProcessEvents(50);
-    EXPECT_EQ(CTransferSession::Current(), nullptr);
+    EXPECT_EQ(run.Session(), nullptr);
     EXPECT_FALSE(run.app->IsBusy());
     EXPECT_TRUE(docWindow.isNull()) << "the window closed after the job ended";
     EXPECT_TRUE(frame->Documents().isEmpty());
@@ -423,7 +427,7 @@ TEST_F(TransferWindowTest, AddInGoesToTheDeviceAfterTheOverviewAndTheQuestion) {
     prompter.Expect(kMsgAddInConfirm, PromptResult::Ok).Expect(kMsgSendDone);
     ASSERT_TRUE(frame->RouteCommand(ID_ADDIN_TRANSFER));
     EXPECT_EQ(overview, QStringLiteral("Test add-in\nline two\n"));
-    ASSERT_NE(CTransferSession::Current(), nullptr);
+    ASSERT_NE(run.Session(), nullptr);
     EXPECT_FALSE(Enabled(ID_ADDIN_TRANSFER));
     const QStringList seen = WaitAndWatch();
     SetAddInFileDialog({});
@@ -454,7 +458,7 @@ TEST_F(TransferWindowTest, AddInStopsAtABadZrsFileOrACancelledOverview) {
     SetAddInFileDialog([&](QWidget*) { return answer; });
     prompter.Expect(kMsgZrsFormat).Expect(kMsgAddInPrepareFailed);
     frame->RouteCommand(ID_ADDIN_TRANSFER);
-    EXPECT_EQ(CTransferSession::Current(), nullptr);
+    EXPECT_EQ(run.Session(), nullptr);
 
     answer = dir.filePath(QStringLiteral("OK.ZRS"));
     QTimer::singleShot(0, [&] {
@@ -463,7 +467,7 @@ TEST_F(TransferWindowTest, AddInStopsAtABadZrsFileOrACancelledOverview) {
                 show->reject();
     });
     frame->RouteCommand(ID_ADDIN_TRANSFER);
-    EXPECT_EQ(CTransferSession::Current(), nullptr);
+    EXPECT_EQ(run.Session(), nullptr);
 
     answer.clear();   // the file dialog cancelled
     frame->RouteCommand(ID_ADDIN_TRANSFER);
@@ -484,7 +488,7 @@ TEST(DemoTransferTest, TheDemoDevicesPhoneBookArrivesInANewDocument) {
     CTesseraDoc* doc = frame->NewDocument();
     prompter.Expect(kMsgConfirmReceive, PromptResult::Ok).Expect(kMsgReceiveDone);
     ASSERT_TRUE(frame->RouteCommand(ID_RECEIVE_FROM_DEVICE));
-    EXPECT_TRUE(WaitUntil([] { return CTransferSession::Current() == nullptr; }, 60000));
+    EXPECT_TRUE(WaitUntil([&run] { return run.Session() == nullptr; }, 60000));
     EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgConfirmReceive, kMsgReceiveDone}));
     ASSERT_NE(doc->RecordSet(), nullptr);
     EXPECT_EQ(doc->RecordSet()->Kind(), 1);

@@ -5,7 +5,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/dlg/ReportPrintDlg.h"
+#include "app/editors/report/ReportPrintDlg.h"
 #include "WidgetApp.h"
 
 using namespace tessera;

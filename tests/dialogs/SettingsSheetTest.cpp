@@ -19,7 +19,7 @@
 #include <memory>
 
 #include "base/AppSettings.h"
-#include "app/dlg/SettingsSheet.h"
+#include "app/settings/SettingsSheet.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempSettings.h"
 #include "WidgetApp.h"

@@ -4,7 +4,7 @@
 #include <QLabel>
 
 #include "EditorTestSupport.h"
-#include "app/dlg/ActionDlg.h"
+#include "app/editors/ActionDlg.h"
 
 namespace tessera::test {
 namespace {

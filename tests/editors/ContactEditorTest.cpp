@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "EditorTestSupport.h"
-#include "app/dlg/TelDlg.h"
+#include "app/dial/TelDlg.h"
 
 namespace tessera::test {
 namespace {

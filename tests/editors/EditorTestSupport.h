@@ -14,8 +14,9 @@
 
 #include "base/AppSettings.h"
 #include "base/Cp932.h"
-#include "app/dlg/EditorCommon.h"
-#include "app/dlg/EditorFactory.h"
+#include "app/editors/EditorCommon.h"
+#include "app/editors/EditorFactory.h"
+#include "app/editors/EditorCommon.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
 #include "support/ScriptedPrompter.h"

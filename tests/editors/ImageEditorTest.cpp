@@ -8,7 +8,7 @@
 #include <QPushButton>
 
 #include "EditorTestSupport.h"
-#include "app/dlg/ImageDlg.h"
+#include "app/editors/ImageDlg.h"
 
 namespace tessera::test {
 namespace {

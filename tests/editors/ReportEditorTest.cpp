@@ -8,7 +8,7 @@
 #include <QTreeWidget>
 
 #include "EditorTestSupport.h"
-#include "app/dlg/ReportDlg.h"
+#include "app/editors/report/ReportDlg.h"
 
 namespace tessera::test {
 namespace {

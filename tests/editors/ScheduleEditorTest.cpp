@@ -5,7 +5,7 @@
 #include <QTabBar>
 
 #include "EditorTestSupport.h"
-#include "app/dlg/SchedDlg.h"
+#include "app/editors/SchedDlg.h"
 
 namespace tessera::test {
 namespace {

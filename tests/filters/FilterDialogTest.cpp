@@ -15,9 +15,9 @@
 
 #include "app/GuiPrompter.h"
 #include "base/AppSettings.h"
-#include "app/dlg/FilterBusyDlg.h"
-#include "app/dlg/FilterProgDlg.h"
-#include "app/dlg/FilterSetDlg.h"
+#include "app/filters/FilterBusyDlg.h"
+#include "app/filters/FilterProgDlg.h"
+#include "app/filters/FilterSetDlg.h"
 #include "document/DocHost.h"
 #include "document/FilterCommands.h"
 #include "document/TesseraDoc.h"

@@ -9,7 +9,7 @@
 
 #include "app/MainFrame.h"
 #include "app/TesseraApp.h"
-#include "app/dlg/FilterBusyDlg.h"
+#include "app/filters/FilterBusyDlg.h"
 #include "base/AppSettings.h"
 #include "document/CommandIds.h"
 #include "document/FilterCommands.h"
@@ -56,27 +56,28 @@ TEST(GuiFilters, TheSamplePhoneBookGoesToVCardAndComesBackFromTheWindow) {
     CTesseraDoc* book = frame->OpenDocumentFile(QStringLiteral(TESSERA_SAMPLES "/phonebook.tsr"));
     ASSERT_NE(book, nullptr);
     ASSERT_FALSE(book->Views().isEmpty());
-    CTesseraView* view = book->Views().front();
+    ASSERT_EQ(frame->ActiveView(), book->Views().front());
     CommandState state;
-    ASSERT_TRUE(view->UpdateCommand(ID_FILE_EXPORT, state));
+    ASSERT_TRUE(frame->Router().UpdateCommand(ID_FILE_EXPORT, state)); // the book is active
     EXPECT_TRUE(state.enabled);
 
     const QString vcf = dir.filePath(QStringLiteral("book"));
     SetFilterFileDialogs(Answer(dir.filePath(QStringLiteral("book.vcf")), QStringLiteral("vCard")),
                          Answer(vcf, QStringLiteral("vCard")));
     prompter.Expect(1290);
-    EXPECT_TRUE(view->RunCommand(ID_FILE_EXPORT));
+    EXPECT_TRUE(frame->RouteCommand(ID_FILE_EXPORT));
     EXPECT_EQ(prompter.Count(1290), 1);
     EXPECT_FALSE(ReadBytes(vcf + QStringLiteral(".vcf")).empty()) << "the extension was added";
 
     CTesseraDoc* fresh = frame->NewDocument();
     ASSERT_NE(fresh, nullptr);
     CTesseraView* freshView = fresh->Views().front();
-    ASSERT_TRUE(freshView->UpdateCommand(ID_FILE_EXPORT, state));
+    ASSERT_EQ(frame->ActiveView(), freshView);
+    ASSERT_TRUE(frame->Router().UpdateCommand(ID_FILE_EXPORT, state));
     EXPECT_FALSE(state.enabled) << "nothing to export from a new document";
-    ASSERT_TRUE(freshView->UpdateCommand(ID_FILE_IMPORT, state));
+    ASSERT_TRUE(frame->Router().UpdateCommand(ID_FILE_IMPORT, state));
     EXPECT_TRUE(state.enabled);
-    EXPECT_TRUE(freshView->RunCommand(ID_FILE_IMPORT));
+    EXPECT_TRUE(frame->RouteCommand(ID_FILE_IMPORT));
     ASSERT_NE(fresh->RecordSet(), nullptr);
     EXPECT_EQ(Rows(*fresh->RecordSet()), Rows(*book->RecordSet()));
     EXPECT_TRUE(fresh->IsModified());
@@ -126,7 +127,7 @@ TEST(GuiFilters, CancelInTheBusyDialogStopsAHangingExportAndKeepsTheFile) {
         }
     });
     poll.start(20);
-    EXPECT_TRUE(book->Views().front()->RunCommand(ID_FILE_EXPORT)); // handled; its outcome is the message
+    EXPECT_TRUE(started.app->MainFrame()->RouteCommand(ID_FILE_EXPORT)); // handled; its outcome is the message
     poll.stop();
     SetFilterFileDialogs(nullptr, nullptr);
     EXPECT_TRUE(cancelled);

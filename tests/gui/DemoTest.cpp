@@ -14,7 +14,7 @@
 #include <atomic>
 
 #include "GuiTestSupport.h"
-#include "app/DemoDevice.h"
+#include "app/transfer/DemoDevice.h"
 #include "app/MainFrame.h"
 #include "base/AppSettings.h"
 #include "document/CommandIds.h"
@@ -282,14 +282,14 @@ TEST(DemoTest, WindowsReceiveChangeSendBackAndReceiveAgain) {
     if (demo == nullptr || !demo->IsRunning())
         GTEST_SKIP() << "no pseudo-terminal for the demo device";
     CMainFrame* frame = s.app->MainFrame();
-    const auto transferEnds = [] {
+    const auto transferEnds = [frame] {
         QDeadlineTimer until(60000);
-        while (CTransferSession::Current() != nullptr && !until.hasExpired()) {
+        while (frame->RecordCommands().Session() != nullptr && !until.hasExpired()) {
             QApplication::processEvents();
             QThread::msleep(10);
         }
         ProcessEvents();
-        return CTransferSession::Current() == nullptr;
+        return frame->RecordCommands().Session() == nullptr;
     };
 
     CTesseraDoc* first = frame->NewDocument();

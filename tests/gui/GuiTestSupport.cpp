@@ -57,16 +57,6 @@ StartedApp::~StartedApp() {
     settings.reset();
 }
 
-IsolatedCommands::IsolatedCommands() {
-    CTesseraView::SwapCommands(m_view);
-    CMainFrame::SwapCommands(m_frame);
-}
-
-IsolatedCommands::~IsolatedCommands() {
-    CTesseraView::SwapCommands(m_view);
-    CMainFrame::SwapCommands(m_frame);
-}
-
 QString WriteFile(const QTemporaryDir& dir, const QString& name, const std::string& bytes) {
     const QString path = QDir(dir.path()).filePath(name);
     QFile f(path);

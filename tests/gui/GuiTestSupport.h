@@ -61,18 +61,6 @@ struct StartedApp {
     QString dialogAnswer;
 };
 
-// Empties the command tables of the views and the main window for the lifetime of the
-// object, so a test sees only the commands it registers itself; the tables come back after.
-class IsolatedCommands {
-public:
-    IsolatedCommands();
-    ~IsolatedCommands();
-
-private:
-    std::map<int, ViewCommandHandler> m_view;
-    std::map<int, FrameCommandHandler> m_frame;
-};
-
 // Writes `bytes` to `dir/name` and returns the path.
 QString WriteFile(const QTemporaryDir& dir, const QString& name, const std::string& bytes);
 std::string ReadFile(const QString& path);

@@ -4,7 +4,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDropEvent>
+#include <QPointer>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -209,8 +211,6 @@ TEST(MainFrameTest, ToolbarHasItsButtonsInOrderWithIcons) {
 TEST(MainFrameTest, EnableRulesOfTheFrameCommands) {
     ScriptedPrompter prompter;
     StartedApp s;
-    // Only the commands registered here exist.
-    IsolatedCommands isolated;
     CMainFrame* frame = s.app->MainFrame();
     auto enabled = [frame](int id) { return frame->RouteUpdate(id).enabled; };
 
@@ -218,14 +218,17 @@ TEST(MainFrameTest, EnableRulesOfTheFrameCommands) {
     EXPECT_TRUE(enabled(ID_APP_ABOUT));
     EXPECT_FALSE(enabled(ID_FILE_CLOSE)) << "nothing to close";
     EXPECT_FALSE(enabled(ID_FILE_SAVE));
-    EXPECT_FALSE(enabled(ID_OPTION_FILTERS)) << "a command without its dialog is never offered";
-    EXPECT_FALSE(enabled(ID_OPTION_SETTINGS));
-    CMainFrame::RegisterCommand(ID_OPTION_SETTINGS, {[] {}, {}});
+    EXPECT_TRUE(enabled(ID_OPTION_FILTERS));
     EXPECT_TRUE(enabled(ID_OPTION_SETTINGS));
+    frame->Router().Replace(ID_OPTION_FILTERS, {}, {});
+    EXPECT_FALSE(enabled(ID_OPTION_FILTERS)) << "a row without its handler is never offered";
+    EXPECT_FALSE(frame->RouteCommand(ID_OPTION_FILTERS));
+    EXPECT_FALSE(enabled(4711)) << "nor is a command the table does not have";
 
     // The add-in transfer: only for models from PI-4500 on, never during a transfer.
     int runs = 0;
-    CMainFrame::RegisterCommand(ID_ADDIN_TRANSFER, {[&runs] { ++runs; }, {}});
+    frame->Router().Replace(ID_ADDIN_TRANSFER, frame->Router().Find(ID_ADDIN_TRANSFER)->state,
+                            [&runs] { ++runs; });
     for (const auto& [model, expected] : std::vector<std::pair<unsigned, bool>>{
              {0, false}, {1, false}, {2, true}, {9, true}}) {
         ASSERT_TRUE(s.app->Settings().SetModel(model));
@@ -240,7 +243,7 @@ TEST(MainFrameTest, EnableRulesOfTheFrameCommands) {
     EXPECT_TRUE(enabled(ID_APP_EXIT));
     EXPECT_TRUE(frame->RouteCommand(ID_ADDIN_TRANSFER));
     EXPECT_EQ(runs, 1);
-    CMainFrame::UnregisterCommand(ID_ADDIN_TRANSFER);
+    frame->Router().Replace(ID_ADDIN_TRANSFER, {}, {});
     EXPECT_FALSE(enabled(ID_ADDIN_TRANSFER));
 
     // With a document: its own commands, the view's refresh, and the window commands; the
@@ -250,8 +253,11 @@ TEST(MainFrameTest, EnableRulesOfTheFrameCommands) {
     EXPECT_TRUE(enabled(ID_FILE_CLOSE));
     EXPECT_TRUE(enabled(ID_VIEW_REFRESH));
     EXPECT_TRUE(enabled(ID_WINDOW_NEW));
+    // A view its window gave no record commands offers none.
+    frame->ActiveView()->SetRecordCommands(nullptr);
     EXPECT_FALSE(enabled(ID_SEND_TO_DEVICE));
-    CTesseraView::RegisterCommand(ID_SEND_TO_DEVICE, {[](CTesseraView&) {}, {}});
+    EXPECT_TRUE(enabled(ID_VIEW_REFRESH));
+    frame->ActiveView()->SetRecordCommands(&frame->RecordCommands());
     EXPECT_TRUE(enabled(ID_SEND_TO_DEVICE));
     s.app->SetBusy(true);
     EXPECT_FALSE(enabled(ID_SEND_TO_DEVICE)) << "no second transfer while one runs";
@@ -315,6 +321,31 @@ TEST(MainFrameTest, BusyWindowRefusesToClose) {
     EXPECT_FALSE(s.app->MainFrame()->close());
     s.app->SetBusy(false);
     EXPECT_TRUE(s.app->MainFrame()->close());
+}
+
+// A termination signal closes the window while modal work (a filter's busy dialog, an
+// editor) runs in a nested event loop: the work is cancelled and has returned before any
+// document closes, and the window closes after it.
+TEST(MainFrameTest, CloseUnderModalWorkCancelsItFirst) {
+    ScriptedPrompter prompter;
+    StartedApp s;
+    CMainFrame* frame = s.app->MainFrame();
+    QPointer<CTesseraDoc> doc = frame->NewDocument();
+    ASSERT_NE(doc, nullptr);
+    QDialog work(frame);
+    work.setWindowModality(Qt::ApplicationModal);
+    bool docAliveAtCancel = false;
+    QObject::connect(&work, &QDialog::rejected, [&] { docAliveAtCancel = doc != nullptr && !doc->IsClosing(); });
+    QTimer::singleShot(0, frame, [frame] { frame->close(); });
+    // Ends the work, not cancelled, if the close never reaches it (no hang on the fault).
+    QTimer::singleShot(20000, &work, [&work] { work.accept(); });
+    EXPECT_EQ(work.exec(), QDialog::Rejected) << "the close did not cancel the work";
+    EXPECT_TRUE(docAliveAtCancel);
+    ASSERT_NE(doc, nullptr) << "no document goes while the work still runs";
+    for (int i = 0; i < 20 && frame->isVisible(); ++i)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_FALSE(frame->isVisible());
+    EXPECT_TRUE(doc == nullptr || doc->IsClosing());
 }
 
 TEST(MainFrameTest, PlacementIsRecordedAndRestored) {
