@@ -1053,7 +1053,7 @@ bool ImportICal(std::string_view in, CRecordSet& set, Failure& failure) {
         if (!e.labels.empty())
             e.notes.push_back(NoteText(kNoteInMemo, {Join(e.labels, ", ")}));
         if (!e.dropped.empty())
-            e.notes.push_back(NoteText(kNoteLeftOut, {Join(e.dropped, ", ")}));
+            e.notes.push_back(NoteText(ICalNote::kNoteLeftOut, {Join(e.dropped, ", ")}));
         if (e.attachments > 0)
             e.notes.push_back(NoteText(kNoteAttachments, {e.attachments}));
         for (const std::string& note : e.notes)
