@@ -45,8 +45,9 @@ TEST(BrokenFiles, EachIsRefusedOrReadAsFarAsItIsWhole) {
         CRecordSet set;
         EXPECT_EQ(set.ReadText(bytes, nullptr), c.read);
         EXPECT_EQ(set.RecordCount(), c.records);
-        if (c.read)
+        if (c.read) {
             EXPECT_EQ(set.Kind(), kKindPhoneBook);
+        }
     }
 }
 
