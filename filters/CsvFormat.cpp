@@ -393,20 +393,9 @@ std::string Trimmed(const std::string& s) {
     return s.substr(b, s.find_last_not_of(" \t") - b + 1);
 }
 
-} // namespace
-
-bool ImportCsv(std::string_view in, CRecordSet& set, Failure& failure) {
-    if (in.substr(0, 3) == "\xEF\xBB\xBF")
-        in.remove_prefix(3);
-    // What a Japanese spreadsheet saves as "CSV" is code page 932.
-    std::string converted;
-    if (!IsUtf8(in)) {
-        converted = ToUtf8(in);
-        in = converted;
-        RunNotes().General(NoteText(kNoteCp932File));
-    }
-    std::size_t pos = 0;
-    std::vector<std::string> header;
+// The header row of column titles (or tags), trimmed, without a spreadsheet's trailing
+// empty columns.
+bool ReadHeader(std::string_view in, std::size_t& pos, std::vector<std::string>& header, Failure& failure) {
     if (in.empty() || !ReadCsvRow(in, pos, header, failure)) {
         if (in.empty())
             failure = {kExitBadInput, "the file is empty: a header row of column titles is needed"};
@@ -416,12 +405,30 @@ bool ImportCsv(std::string_view in, CRecordSet& set, Failure& failure) {
         h = Trimmed(h);
     while (header.size() > 1 && header.back().empty())
         header.pop_back(); // a spreadsheet's trailing empty columns
+    return true;
+}
 
-    // The first kind (in kind order) that has every column; a kind with exactly these
-    // columns wins, so a whole phone book never reads as business cards.
-    int kind = 0;
-    std::vector<int> columns;
-    std::string unknown;
+// Why no kind has the header's columns: the first column no kind knows, or a mix.
+std::string NoKindFor(const std::vector<std::string>& header) {
+    for (const std::string& name : header) {
+        bool known = false;
+        for (int k = kFirstKind; k <= kLastKind && !known; ++k) {
+            std::vector<std::string> tags, titles;
+            KindLayout(k, tags, titles);
+            known = ColumnOf(name, tags, titles) >= 0;
+        }
+        if (!known)
+            return "the column '" + name +
+                   "' is no field of any record kind: rename it to a column title (such as 個人名) or remove it";
+    }
+    return "the header row mixes columns of different record kinds";
+}
+
+// The first kind (in kind order) that has every column, and the field of each column; a
+// kind with exactly these columns wins, so a whole phone book never reads as business cards.
+bool KindOfColumns(const std::vector<std::string>& header, int& kind, std::vector<int>& columns,
+                   Failure& failure) {
+    kind = 0;
     for (int k = kFirstKind; k <= kLastKind; ++k) {
         std::vector<std::string> tags, titles;
         KindLayout(k, tags, titles);
@@ -447,28 +454,40 @@ bool ImportCsv(std::string_view in, CRecordSet& set, Failure& failure) {
             break;
     }
     if (kind == 0) {
-        // Name the first column no kind knows.
-        for (const std::string& name : header) {
-            bool known = false;
-            for (int k = kFirstKind; k <= kLastKind && !known; ++k) {
-                std::vector<std::string> tags, titles;
-                KindLayout(k, tags, titles);
-                known = ColumnOf(name, tags, titles) >= 0;
-            }
-            if (!known) {
-                unknown = name;
-                break;
-            }
-        }
-        failure = {kExitBadInput,
-                   unknown.empty()
-                       ? std::string("the header row mixes columns of different record kinds")
-                       : "the column '" + unknown +
-                             "' is no field of any record kind: rename it to a column title (such as 個人名) or remove it"};
+        failure = {kExitBadInput, NoKindFor(header)};
         return false;
     }
-    set.SetKind(kind);
+    return true;
+}
 
+// One row's cells into a new record of `set`; the fields no column gives get what an empty
+// cell would.
+std::unique_ptr<CDataRecord> RowRecord(const std::vector<std::string>& cells, const std::vector<int>& columns,
+                                       int recordNo, CRecordSet& set, Failure& failure) {
+    std::unique_ptr<CDataRecord> record = set.NewRecord();
+    if (!record) {
+        failure = {kExitImport, "out of memory"};
+        return nullptr;
+    }
+    std::vector<bool> given(static_cast<std::size_t>(set.FieldCount()), false);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const int c = columns[i];
+        given[static_cast<std::size_t>(c)] = true;
+        if (!ParseCsvCell(*record, c, cells[i], recordNo, set.Tags()[static_cast<std::size_t>(c)], failure))
+            return nullptr;
+    }
+    // A done mark or priority the file leaves out gets the same default as an empty cell.
+    for (int c = 0; c < set.FieldCount(); ++c)
+        if (!given[static_cast<std::size_t>(c)] && record->FieldAt(c) != nullptr &&
+            record->FieldAt(c)->Class() == FieldClass::Ascii &&
+            !ParseCsvCell(*record, c, "", recordNo, set.Tags()[static_cast<std::size_t>(c)], failure))
+            return nullptr;
+    return record;
+}
+
+// The rows after the header, each a record of `set`.
+bool ReadRows(std::string_view in, std::size_t pos, std::size_t width, const std::vector<int>& columns,
+              CRecordSet& set, Failure& failure) {
     std::vector<std::string> cells;
     RecordList records;
     int recordNo = 0;
@@ -483,38 +502,46 @@ bool ImportCsv(std::string_view in, CRecordSet& set, Failure& failure) {
         if (in.substr(rowStart, pos - rowStart).find_first_not_of(",\r\n") == std::string_view::npos)
             continue;
         ++recordNo;
-        for (std::size_t i = header.size(); i < cells.size(); ++i)
+        for (std::size_t i = width; i < cells.size(); ++i)
             if (!cells[i].empty()) {
                 failure = {kExitBadInput, "row " + std::to_string(recordNo) + " has " +
                                               std::to_string(cells.size()) + " values, the header " +
-                                              std::to_string(header.size()) +
-                                              " (a comma in a value needs quotes)"};
+                                              std::to_string(width) + " (a comma in a value needs quotes)"};
                 return false;
             }
-        cells.resize(header.size()); // a spreadsheet drops empty cells at a row's end
-        std::unique_ptr<CDataRecord> record = set.NewRecord();
-        if (!record) {
-            failure = {kExitImport, "out of memory"};
+        cells.resize(width); // a spreadsheet drops empty cells at a row's end
+        std::unique_ptr<CDataRecord> record = RowRecord(cells, columns, recordNo, set, failure);
+        if (!record)
             return false;
-        }
-        std::vector<bool> given(static_cast<std::size_t>(set.FieldCount()), false);
-        for (std::size_t i = 0; i < cells.size(); ++i) {
-            const int c = columns[i];
-            given[static_cast<std::size_t>(c)] = true;
-            if (!ParseCsvCell(*record, c, cells[i], recordNo, set.Tags()[static_cast<std::size_t>(c)], failure))
-                return false;
-        }
-        // A done mark or priority the file leaves out gets the same default as an empty cell.
-        for (int c = 0; c < set.FieldCount(); ++c)
-            if (!given[static_cast<std::size_t>(c)] && record->FieldAt(c) != nullptr &&
-                record->FieldAt(c)->Class() == FieldClass::Ascii &&
-                !ParseCsvCell(*record, c, "", recordNo, set.Tags()[static_cast<std::size_t>(c)], failure))
-                return false;
         records.push_back(std::move(record));
     }
     if (!records.empty())
         set.InsertRecords(-1, std::move(records));
     return true;
+}
+
+} // namespace
+
+bool ImportCsv(std::string_view in, CRecordSet& set, Failure& failure) {
+    if (in.substr(0, 3) == "\xEF\xBB\xBF")
+        in.remove_prefix(3);
+    // What a Japanese spreadsheet saves as "CSV" is code page 932.
+    std::string converted;
+    if (!IsUtf8(in)) {
+        converted = ToUtf8(in);
+        in = converted;
+        RunNotes().General(NoteText(kNoteCp932File));
+    }
+    std::size_t pos = 0;
+    std::vector<std::string> header;
+    if (!ReadHeader(in, pos, header, failure))
+        return false;
+    int kind = 0;
+    std::vector<int> columns;
+    if (!KindOfColumns(header, kind, columns, failure))
+        return false;
+    set.SetKind(kind);
+    return ReadRows(in, pos, header.size(), columns, set, failure);
 }
 
 FormatOps CsvOps() {

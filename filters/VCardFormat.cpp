@@ -305,20 +305,216 @@ std::vector<std::string> Split21(std::string_view value) {
 
 std::string LineNo(const ContentLine& line) { return "line " + std::to_string(line.lineNo) + ": "; }
 
-} // namespace
-
-bool ImportVCard(std::string_view in, CRecordSet& set, Failure& failure) {
-    // A file that is not UTF-8 is the Shift_JIS a feature phone writes without saying so.
-    std::string converted;
-    if (!IsUtf8(in)) {
-        converted = ToUtf8(in);
-        in = converted;
-        RunNotes().General(NoteText(kNoteCp932File));
-    }
-    std::vector<ContentLine> lines;
-    if (!ParseContentLines(in, lines, failure))
+// The value's bytes as UTF-8: transfer encoding first, then the character set. False (with
+// a note) for a value that is not taken at all.
+bool DecodeValue(const ContentLine& line, const Card& card, std::string& value) {
+    const std::string& name = line.name;
+    const std::string encoding = line.Encoding();
+    std::string raw;
+    if (encoding.empty() || encoding == "8BIT" || encoding == "7BIT") {
+        raw = line.value;
+    } else if (encoding == "QUOTED-PRINTABLE") {
+        raw = DecodeQuotedPrintable(line.value);
+    } else if (encoding == "B" || encoding == "BASE64") {
+        RunNotes().Record(card.number, NoteText(kNoteLeftOut, {name}));
         return false;
-    std::vector<Card> cards;
+    } else {
+        RunNotes().Record(card.number, NoteText(kNoteUnknownEncoding, {name, encoding}));
+        return false;
+    }
+    const std::string charset = line.Param("CHARSET");
+    if (!CharsetToUtf8(raw, charset, value)) {
+        if (IsUtf8(raw)) {
+            RunNotes().Record(card.number, NoteText(kNoteUnknownCharset, {name, charset}));
+            value = raw;
+        } else {
+            value = ToUtf8(raw); // undeclared 8-bit text from a Japanese phone
+        }
+    }
+    return true;
+}
+
+// A value as plain text: vCard 2.1's "\;" kept as written, later versions unescaped.
+std::string PlainText(const std::string& value, bool v21) {
+    if (!v21)
+        return UnescapeText(value);
+    std::string text;
+    const std::vector<std::string> parts = Split21(value);
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        if (k > 0)
+            text += ';';
+        text += parts[k];
+    }
+    return text;
+}
+
+// One property of a card, as its decoded value (`value`, structured) and its plain text.
+struct Property {
+    const ContentLine& line;
+    const std::string& value;
+    const std::string& text;
+    std::vector<std::string> Parts(const Card& card) const {
+        return card.v21 ? Split21(value) : SplitStructured(value, ';');
+    }
+};
+
+// The names and their readings.
+void TakeName(Card& card, const Property& p) {
+    const std::string& name = p.line.name;
+    if (name == "FN") {
+        if (card.values.count("NAME") == 0 && !p.text.empty())
+            card.values["NAME"] = p.text;
+        else
+            KeepInMemo(card, p.line, p.text);
+    } else if (name == "N") {
+        const std::vector<std::string> parts = p.Parts(card);
+        std::vector<std::string> order;
+        for (int i : {3, 0, 1, 2, 4})
+            if (static_cast<std::size_t>(i) < parts.size())
+                order.push_back(parts[static_cast<std::size_t>(i)]);
+        card.n = JoinNonEmpty(order, " ");
+        if (const auto it = p.line.params.find("SORT-AS"); it != p.line.params.end()) {
+            std::vector<std::string> sortAs; // family, given: each may be quoted with its comma
+            for (const std::string& v : it->second)
+                for (const std::string& part : SplitStructured(v, ','))
+                    sortAs.push_back(part);
+            card.readings.emplace(2, JoinNonEmpty(sortAs, " "));
+        }
+    } else if (name == "SORT-STRING") {
+        card.readings.emplace(1, p.text);
+    } else if (name == "X-PHONETIC-LAST-NAME") {
+        card.readings[3] = JoinNonEmpty({p.text, card.readings[3]}, " ");
+    } else if (name == "X-PHONETIC-FIRST-NAME") {
+        card.readings[3] = JoinNonEmpty({card.readings[3], p.text}, " ");
+    } else { // SOUND;X-IRMC-N
+        const std::vector<std::string> parts = p.Parts(card);
+        card.readings.emplace(4, JoinNonEmpty({parts.size() > 0 ? parts[0] : "",
+                                               parts.size() > 1 ? parts[1] : ""},
+                                              " "));
+    }
+}
+
+void TakeTel(Card& card, const Property& p) {
+    const std::string number = TelNumber(p.line, p.text);
+    const bool fax = p.line.HasType("FAX");
+    const char* tag = fax ? "FAX1" : "TEL1";
+    if (!number.empty() && card.values.count(tag) == 0) {
+        card.values[tag] = number;
+        card.needsCards |= fax;
+    } else {
+        KeepInMemo(card, p.line, number);
+    }
+}
+
+// Company, section and position.
+void TakeWork(Card& card, const Property& p) {
+    if (p.line.name == "TITLE") {
+        if (card.values.count("PSTN") == 0 && !p.text.empty()) {
+            card.values["PSTN"] = p.text;
+            card.needsCards = true;
+        } else {
+            KeepInMemo(card, p.line, p.text);
+        }
+        return;
+    }
+    std::vector<std::string> parts = p.Parts(card);
+    while (!parts.empty() && parts.back().empty())
+        parts.pop_back(); // "ORG:Company;Unit;" as address books write it
+    const bool first = card.values.count("OFCE") == 0 && card.values.count("SCTN") == 0;
+    if (first && parts.size() <= 2) {
+        if (!parts.empty() && !parts[0].empty())
+            card.values["OFCE"] = parts[0];
+        if (parts.size() > 1 && !parts[1].empty())
+            card.values["SCTN"] = parts[1];
+        card.needsCards |= !JoinNonEmpty(parts, "").empty();
+    } else {
+        KeepInMemo(card, p.line, JoinNonEmpty(parts, " "));
+    }
+}
+
+void TakeAddress(Card& card, const Property& p) {
+    std::vector<std::string> parts = p.Parts(card);
+    parts.resize(7);
+    // Japanese order: region, locality, street, then the rest.
+    const std::string adr = JoinNonEmpty({parts[4], parts[3], parts[2], parts[1], parts[0], parts[6]}, " ");
+    if (card.values.count("ADR1") == 0 && card.values.count("ZIPC") == 0) {
+        if (!adr.empty())
+            card.values["ADR1"] = adr;
+        if (!parts[5].empty())
+            card.values["ZIPC"] = parts[5];
+    } else {
+        KeepInMemo(card, p.line, JoinNonEmpty({parts[5], adr}, " "));
+    }
+}
+
+// The properties of this program's own and the rest: birthday, notes, secrecy, pictures and
+// whatever others write, kept in the remark.
+void TakeOther(Card& card, const Property& p) {
+    const std::string& name = p.line.name;
+    const std::string& text = p.text;
+    if (name == "BDAY") {
+        std::string cell;
+        if (card.values.count("BRTH") == 0 && BdayCell(text, cell)) {
+            card.values["BRTH"] = cell;
+        } else {
+            card.memo.push_back("BDAY: " + text);
+            RunNotes().Record(card.number, NoteText(kNoteBadValueInMemo, {name, text}));
+        }
+    } else if (name == "NOTE") {
+        card.notes = JoinNonEmpty({card.notes, text}, "\r\n");
+    } else if (name == "CLASS") {
+        const std::string c = ToUpperAscii(text);
+        if (c == "PRIVATE" || c == "CONFIDENTIAL")
+            card.values["SCRT"] = "*";
+        else if (c != "PUBLIC")
+            KeepInMemo(card, p.line, text);
+    } else if (name == "X-TESSERA-KIND") {
+        card.needsCards |= text == "2";
+    } else if (name == "X-TESSERA-NONAME") {
+        card.noName = true;
+    } else if (name.rfind("X-TESSERA-", 0) == 0 && name.size() == 14) {
+        const std::string tag = name.substr(10);
+        if (tag == "OFPR" || tag == "ASCT")
+            card.needsCards = true;
+        card.exact[tag] = text;
+    } else if (name == "PHOTO" || name == "LOGO" || name == "KEY" || name == "SOUND") {
+        if (ToUpperAscii(text.substr(0, 5)) == "DATA:" || ToUpperAscii(p.line.Param("VALUE")) == "BINARY")
+            RunNotes().Record(card.number, NoteText(kNoteLeftOut, {name}));
+        else
+            KeepInMemo(card, p.line, text);
+    } else {
+        // E-mail, web addresses, categories, nicknames, others' own properties: kept.
+        KeepInMemo(card, p.line, text);
+    }
+}
+
+// One content line inside a card.
+void TakeProperty(Card& card, const ContentLine& line) {
+    std::string value;
+    if (!DecodeValue(line, card, value))
+        return;
+    const std::string& name = line.name;
+    if (name == "VERSION")
+        card.v21 = value == "2.1";
+    const std::string text = PlainText(value, card.v21);
+    const Property p{line, value, text};
+    if (name == "VERSION" || name == "PRODID" || name == "UID" || name == "REV" || name == "X-ABLABEL")
+        return; // about the file, not the person (labels went into the lines they name)
+    if (name == "FN" || name == "N" || name == "SORT-STRING" || name == "X-PHONETIC-LAST-NAME" ||
+        name == "X-PHONETIC-FIRST-NAME" || (name == "SOUND" && line.HasType("X-IRMC-N")))
+        TakeName(card, p);
+    else if (name == "TEL")
+        TakeTel(card, p);
+    else if (name == "ORG" || name == "TITLE")
+        TakeWork(card, p);
+    else if (name == "ADR")
+        TakeAddress(card, p);
+    else
+        TakeOther(card, p);
+}
+
+// The cards of the file, each from BEGIN:VCARD to END:VCARD.
+bool ReadCards(const std::vector<ContentLine>& lines, std::vector<Card>& cards, Failure& failure) {
     Card* card = nullptr;
     for (std::size_t li = 0; li < lines.size(); ++li) {
         const ContentLine& line = lines[li];
@@ -345,184 +541,46 @@ bool ImportVCard(std::string_view in, CRecordSet& set, Failure& failure) {
             card = nullptr;
             continue;
         }
-
-        // The value's bytes: transfer encoding first, then the character set.
-        const std::string encoding = line.Encoding();
-        std::string raw;
-        if (encoding.empty() || encoding == "8BIT" || encoding == "7BIT") {
-            raw = line.value;
-        } else if (encoding == "QUOTED-PRINTABLE") {
-            raw = DecodeQuotedPrintable(line.value);
-        } else if (encoding == "B" || encoding == "BASE64") {
-            RunNotes().Record(card->number, NoteText(kNoteLeftOut, {name}));
-            continue;
-        } else {
-            RunNotes().Record(card->number, NoteText(kNoteUnknownEncoding, {name, encoding}));
-            continue;
-        }
-        std::string value;
-        const std::string charset = line.Param("CHARSET");
-        if (!CharsetToUtf8(raw, charset, value)) {
-            if (IsUtf8(raw)) {
-                RunNotes().Record(card->number, NoteText(kNoteUnknownCharset, {name, charset}));
-                value = raw;
-            } else {
-                value = ToUtf8(raw); // undeclared 8-bit text from a Japanese phone
-            }
-        }
-        if (name == "VERSION")
-            card->v21 = value == "2.1";
-        const bool v21 = card->v21;
-        auto split = [v21](const std::string& v) { return v21 ? Split21(v) : SplitStructured(v, ';'); };
-        std::string text;
-        if (v21) {
-            const std::vector<std::string> parts = Split21(value);
-            for (std::size_t k = 0; k < parts.size(); ++k) {
-                if (k > 0)
-                    text += ';';
-                text += parts[k];
-            }
-        } else {
-            text = UnescapeText(value);
-        }
-
-        if (name == "VERSION" || name == "PRODID" || name == "UID" || name == "REV" || name == "X-ABLABEL") {
-            // about the file, not the person (labels went into the lines they name)
-        } else if (name == "FN") {
-            if (card->values.count("NAME") == 0 && !text.empty())
-                card->values["NAME"] = text;
-            else
-                KeepInMemo(*card, line, text);
-        } else if (name == "N") {
-            const std::vector<std::string> p = split(value);
-            std::vector<std::string> order;
-            for (int i : {3, 0, 1, 2, 4})
-                if (static_cast<std::size_t>(i) < p.size())
-                    order.push_back(p[static_cast<std::size_t>(i)]);
-            card->n = JoinNonEmpty(order, " ");
-            if (const auto it = line.params.find("SORT-AS"); it != line.params.end()) {
-                std::vector<std::string> parts; // family, given: each may be quoted with its comma
-                for (const std::string& v : it->second)
-                    for (const std::string& part : SplitStructured(v, ','))
-                        parts.push_back(part);
-                card->readings.emplace(2, JoinNonEmpty(parts, " "));
-            }
-        } else if (name == "SORT-STRING") {
-            card->readings.emplace(1, text);
-        } else if (name == "X-PHONETIC-LAST-NAME") {
-            card->readings[3] = JoinNonEmpty({text, card->readings[3]}, " ");
-        } else if (name == "X-PHONETIC-FIRST-NAME") {
-            card->readings[3] = JoinNonEmpty({card->readings[3], text}, " ");
-        } else if (name == "SOUND" && line.HasType("X-IRMC-N")) {
-            const std::vector<std::string> p = split(value);
-            card->readings.emplace(4, JoinNonEmpty({p.size() > 0 ? p[0] : "", p.size() > 1 ? p[1] : ""}, " "));
-        } else if (name == "TEL") {
-            const std::string number = TelNumber(line, text);
-            const bool fax = line.HasType("FAX");
-            const char* tag = fax ? "FAX1" : "TEL1";
-            if (!number.empty() && card->values.count(tag) == 0) {
-                card->values[tag] = number;
-                card->needsCards |= fax;
-            } else {
-                KeepInMemo(*card, line, number);
-            }
-        } else if (name == "ORG") {
-            std::vector<std::string> p = split(value);
-            while (!p.empty() && p.back().empty())
-                p.pop_back(); // "ORG:Company;Unit;" as address books write it
-            const bool first = card->values.count("OFCE") == 0 && card->values.count("SCTN") == 0;
-            if (first && p.size() <= 2) {
-                if (!p.empty() && !p[0].empty())
-                    card->values["OFCE"] = p[0];
-                if (p.size() > 1 && !p[1].empty())
-                    card->values["SCTN"] = p[1];
-                card->needsCards |= !JoinNonEmpty(p, "").empty();
-            } else {
-                KeepInMemo(*card, line, JoinNonEmpty(p, " "));
-            }
-        } else if (name == "TITLE") {
-            if (card->values.count("PSTN") == 0 && !text.empty()) {
-                card->values["PSTN"] = text;
-                card->needsCards = true;
-            } else {
-                KeepInMemo(*card, line, text);
-            }
-        } else if (name == "ADR") {
-            std::vector<std::string> p = split(value);
-            p.resize(7);
-            // Japanese order: region, locality, street, then the rest.
-            const std::string adr = JoinNonEmpty({p[4], p[3], p[2], p[1], p[0], p[6]}, " ");
-            if (card->values.count("ADR1") == 0 && card->values.count("ZIPC") == 0) {
-                if (!adr.empty())
-                    card->values["ADR1"] = adr;
-                if (!p[5].empty())
-                    card->values["ZIPC"] = p[5];
-            } else {
-                KeepInMemo(*card, line, JoinNonEmpty({p[5], adr}, " "));
-            }
-        } else if (name == "BDAY") {
-            std::string cell;
-            if (card->values.count("BRTH") == 0 && BdayCell(text, cell)) {
-                card->values["BRTH"] = cell;
-            } else {
-                card->memo.push_back("BDAY: " + text);
-                RunNotes().Record(card->number, NoteText(kNoteBadValueInMemo, {name, text}));
-            }
-        } else if (name == "NOTE") {
-            card->notes = JoinNonEmpty({card->notes, text}, "\r\n");
-        } else if (name == "CLASS") {
-            const std::string c = ToUpperAscii(text);
-            if (c == "PRIVATE" || c == "CONFIDENTIAL")
-                card->values["SCRT"] = "*";
-            else if (c != "PUBLIC")
-                KeepInMemo(*card, line, text);
-        } else if (name == "X-TESSERA-KIND") {
-            card->needsCards |= text == "2";
-        } else if (name == "X-TESSERA-NONAME") {
-            card->noName = true;
-        } else if (name.rfind("X-TESSERA-", 0) == 0 && name.size() == 14) {
-            const std::string tag = name.substr(10);
-            if (tag == "OFPR" || tag == "ASCT")
-                card->needsCards = true;
-            card->exact[tag] = text;
-        } else if (name == "PHOTO" || name == "LOGO" || name == "KEY" || name == "SOUND") {
-            if (ToUpperAscii(text.substr(0, 5)) == "DATA:" || ToUpperAscii(line.Param("VALUE")) == "BINARY")
-                RunNotes().Record(card->number, NoteText(kNoteLeftOut, {name}));
-            else
-                KeepInMemo(*card, line, text);
-        } else {
-            // E-mail, web addresses, categories, nicknames, others' own properties: kept.
-            KeepInMemo(*card, line, text);
-        }
+        TakeProperty(*card, line);
     }
     if (card != nullptr) {
         failure = {kExitBadInput, "vCard " + std::to_string(card->number) +
                                       " has no END:VCARD (the file may be cut off)"};
         return false;
     }
+    return true;
+}
 
+// The cells a card ends with: the name, the best reading, the remark and this program's
+// own exact values over the rest.
+void FinishCells(Card& c) {
+    if (c.noName)
+        c.values.erase("NAME");
+    else if (c.values.count("NAME") == 0 && !c.n.empty())
+        c.values["NAME"] = c.n;
+    for (const auto& [priority, reading] : c.readings) {
+        if (!reading.empty()) {
+            c.values["NAPR"] = reading;
+            break;
+        }
+    }
+    std::vector<std::string> remark = {c.notes};
+    remark.insert(remark.end(), c.memo.begin(), c.memo.end());
+    if (const std::string r = JoinNonEmpty(remark, "\r\n"); !r.empty())
+        c.values["RMRK"] = r;
+    for (const auto& [tag, value] : c.exact)
+        c.values[tag] = value;
+}
+
+// The cards as records of a phone book, or of business cards when any card needs them.
+bool StoreCards(std::vector<Card>& cards, CRecordSet& set, Failure& failure) {
     bool anyCard = false;
     for (const Card& c : cards)
         anyCard |= c.needsCards;
     set.SetKind(anyCard ? kKindBusinessCard : kKindPhoneBook);
     RecordList records;
     for (Card& c : cards) {
-        if (c.noName)
-            c.values.erase("NAME");
-        else if (c.values.count("NAME") == 0 && !c.n.empty())
-            c.values["NAME"] = c.n;
-        for (const auto& [priority, reading] : c.readings) {
-            if (!reading.empty()) {
-                c.values["NAPR"] = reading;
-                break;
-            }
-        }
-        std::vector<std::string> remark = {c.notes};
-        remark.insert(remark.end(), c.memo.begin(), c.memo.end());
-        if (const std::string r = JoinNonEmpty(remark, "\r\n"); !r.empty())
-            c.values["RMRK"] = r;
-        for (const auto& [tag, value] : c.exact)
-            c.values[tag] = value;
+        FinishCells(c);
         std::unique_ptr<CDataRecord> record = set.NewRecord();
         if (!record) {
             failure = {kExitImport, "out of memory"};
@@ -545,6 +603,25 @@ bool ImportVCard(std::string_view in, CRecordSet& set, Failure& failure) {
     if (!records.empty())
         set.InsertRecords(-1, std::move(records));
     return true;
+}
+
+} // namespace
+
+bool ImportVCard(std::string_view in, CRecordSet& set, Failure& failure) {
+    // A file that is not UTF-8 is the Shift_JIS a feature phone writes without saying so.
+    std::string converted;
+    if (!IsUtf8(in)) {
+        converted = ToUtf8(in);
+        in = converted;
+        RunNotes().General(NoteText(kNoteCp932File));
+    }
+    std::vector<ContentLine> lines;
+    if (!ParseContentLines(in, lines, failure))
+        return false;
+    std::vector<Card> cards;
+    if (!ReadCards(lines, cards, failure))
+        return false;
+    return StoreCards(cards, set, failure);
 }
 
 FormatOps VCardOps() {

@@ -233,6 +233,10 @@ private:
     // Writes the text form of all records (selection null) or of the listed ones, handing it
     // to `emit` in pieces; false after 2049, or when `emit` returns false.
     bool WriteCore(const std::vector<int32_t>* selection, const TextSink& emit) const;
+    // One field's value of a record line for WriteCore, in the writer's own output and batch.
+    template <class Out, class Batch>
+    static bool AppendValue(Out& out, const CField& field, FieldClass cls, std::string& scratch,
+                            Batch& batch);
     void SetTags(std::vector<std::string> tags);
 
     int m_kind = 0;

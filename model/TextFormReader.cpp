@@ -40,6 +40,180 @@ void ShowCutOffRecord(int record) {
         prompter->Show(kMsgRecordCutOff, message, PromptIcon::Warning, PromptButtons::Ok);
 }
 
+using Status = CTextTokenizer::Status;
+
+bool ShowFormatError() {
+    ShowMessage(kMsgReadFormatError, PromptIcon::Stop, PromptButtons::Ok);
+    return false;
+}
+
+bool ShowBadLineBreak(int record) {
+    ShowMessage(kMsgBadLineBreak, PromptIcon::Stop, PromptButtons::Ok, record);
+    return false;
+}
+
+// The header line: "i" and the tags (the values of any other first line are not tags).
+// False when the text does not begin with one whole line of values.
+bool ReadHeaderTags(CTextTokenizer& tok, std::vector<std::string>& tags) {
+    bool first = true;
+    bool isHeader = false;
+    for (;;) {
+        const Status status = tok.Next();
+        if (status != Status::Value || tok.State() == LineState::BadBreak)
+            return false;
+        if (first) {
+            isHeader = IsLetter(tok.Value(), 'I');
+            first = false;
+        } else if (isHeader) {
+            tags.emplace_back(tok.Value());
+        }
+        if (tok.State() == LineState::EndOfLine)
+            return true;
+    }
+}
+
+// Why a line's values stopped before its end.
+enum class LineStop { None, Overflow, BadBreak };
+
+// The values of the record line being read: views of the input, or of `bytes` where the map
+// changed them (their views are made once the line is complete, at `copies`' offsets).
+// Kept from line to line so that their buffers are allocated once.
+struct LineValues {
+    std::vector<ReadValue> values;
+    std::vector<std::pair<std::size_t, std::size_t>> copies; // value index, offset
+    std::string bytes;
+    std::string breakValue; // the value a line break stopped in
+};
+
+// Reads past the rest of a title line.
+LineStop SkipTitleValues(CTextTokenizer& tok, Status& status) {
+    while (tok.State() != LineState::EndOfLine && status == Status::Value) {
+        status = tok.Next();
+        if (status == Status::Overflow)
+            return LineStop::Overflow;
+        if (tok.State() == LineState::BadBreak)
+            return LineStop::BadBreak;
+    }
+    return LineStop::None;
+}
+
+// Gathers the rest of a record line's values, so that the record is made once with room
+// for its texts and each field takes its value as it is made.
+LineStop GatherRecordValues(CTextTokenizer& tok, Status& status, LineValues& line) {
+    line.bytes.clear();
+    line.values.clear();
+    line.copies.clear();
+    if (tok.State() == LineState::EndOfLine || status != Status::Value)
+        return LineStop::None;
+    // Most lines are read whole in one go; the rest value by value.
+    tok.NextInLine(line.values);
+    LineStop stop = LineStop::None;
+    while (tok.State() != LineState::EndOfLine && status == Status::Value) {
+        status = tok.Next();
+        if (status == Status::Overflow) {
+            stop = LineStop::Overflow;
+            break;
+        }
+        if (tok.State() == LineState::BadBreak) {
+            stop = LineStop::BadBreak;
+            line.breakValue.assign(tok.Value());
+            break;
+        }
+        // A value that is the input itself stays where it is; others are copied.
+        const std::string_view v = tok.Value();
+        if (tok.ValueInPlace()) {
+            line.values.push_back({v, tok.ValueMayHoldControl()});
+        } else {
+            // Its view is made once the line is complete: `bytes` may still move.
+            line.copies.emplace_back(line.values.size(), line.bytes.size());
+            line.bytes.append(v);
+            line.values.push_back({std::string_view(line.bytes).substr(line.copies.back().second),
+                                   tok.ValueMayHoldControl()});
+        }
+    }
+    for (const auto& [k, offset] : line.copies)
+        line.values[k].text = std::string_view(line.bytes).substr(offset, line.values[k].text.size());
+    return stop;
+}
+
+// Room for a record's texts: each text-like value, its 0x1F bytes (which may become CR LF)
+// and one byte to keep it at an even address.
+std::size_t TextRoom(const std::vector<ReadValue>& values, const std::vector<FieldClass>& classes) {
+    std::size_t extra = 0;
+    const std::size_t parsed = std::min(values.size(), classes.size());
+    for (std::size_t k = 0; k < parsed; ++k) {
+        const FieldClass cls = classes[k];
+        const ReadValue& v = values[k];
+        if ((cls != FieldClass::Text && cls != FieldClass::SubText) || v.text.empty())
+            continue;
+        extra += v.text.size() + 1;
+        // A text without control characters keeps its size; a sub-text's separators are all
+        // counted.
+        if (cls == FieldClass::Text && !v.mayHoldControl)
+            continue;
+        for (const char *p = v.text.data(), *end = p + v.text.size();
+             (p = static_cast<const char*>(std::memchr(p, '\x1f', end - p))) != nullptr; ++p)
+            ++extra;
+    }
+    return extra;
+}
+
+// Goes through a record line's values in order, with the questions a value its field refused
+// raises and the one question about values beyond the last field. False when the user
+// stops the read; `n` ends as the number of values gone through.
+bool AskAboutRefusedValues(const std::vector<ReadValue>& values,
+                           const std::vector<unsigned char>& refused, int fieldCount,
+                           int recordNumber, ReadPosition& pos, int& errors, bool& ignoreAll,
+                           int& n) {
+    bool truncating = false; // the user chose to drop this line's surplus values
+    n = 0;
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        if (n < fieldCount && !refused[k]) {
+            ++n;
+            continue;
+        }
+        // Kept up to date only where a question needs it: copying every value costs.
+        const auto here = [&] {
+            pos.field = n + 1;
+            pos.value.assign(values[k].text);
+        };
+        if (n < fieldCount) {
+            here();
+            ++errors;
+            if (!ignoreAll) {
+                // What a refused ParseField reports, once the position is known.
+                ShowMessage(kMsgInvalidInput, PromptIcon::Warning, PromptButtons::Ok);
+                PromptResult answer;
+                do {
+                    answer = ShowMessage(kMsgBadValue, PromptIcon::Warning,
+                                         PromptButtons::AbortRetryIgnore, recordNumber, n + 1,
+                                         pos.value);
+                } while (answer == PromptResult::Retry);
+                if (answer != PromptResult::Ignore)
+                    return false;
+                if (ShowMessage(kMsgIgnoreAll, PromptIcon::Question, PromptButtons::YesNo) ==
+                    PromptResult::Yes)
+                    ignoreAll = true;
+            }
+        } else if (!truncating) {
+            // The message says everything from this field on is dropped: one answer covers
+            // the rest of the line.
+            here();
+            PromptResult answer;
+            do {
+                answer = ShowMessage(kMsgTooManyFields, PromptIcon::Warning,
+                                     PromptButtons::AbortRetryIgnore, recordNumber,
+                                     fieldCount + 1);
+            } while (answer == PromptResult::Retry);
+            if (answer != PromptResult::Ignore)
+                return false;
+            truncating = true;
+        }
+        ++n;
+    }
+    return true;
+}
+
 } // namespace
 
 bool CRecordSet::ReadText(const char* text, std::size_t size, const CCodeMap* map,
@@ -64,32 +238,12 @@ bool CRecordSet::ReadText(const char* text, std::size_t size, const CCodeMap* ma
 
 bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMap* map,
                                int& errors) {
-    using Status = CTextTokenizer::Status;
     auto tokenizer = std::make_unique<CTextTokenizer>(text, size, map);
     CTextTokenizer& tok = *tokenizer;
 
-    auto formatError = [] {
-        ShowMessage(kMsgReadFormatError, PromptIcon::Stop, PromptButtons::Ok);
-        return false;
-    };
-
-    // Header line: "i" and the tags.
     std::vector<std::string> tags;
-    bool first = true;
-    bool isHeader = false;
-    for (;;) {
-        const Status status = tok.Next();
-        if (status != Status::Value || tok.State() == LineState::BadBreak)
-            return formatError();
-        if (first) {
-            isHeader = IsLetter(tok.Value(), 'I');
-            first = false;
-        } else if (isHeader) {
-            tags.emplace_back(tok.Value());
-        }
-        if (tok.State() == LineState::EndOfLine)
-            break;
-    }
+    if (!ReadHeaderTags(tok, tags))
+        return ShowFormatError();
     SetTags(std::move(tags));
     DeduceKind();
     tok.ResetLineState();
@@ -97,19 +251,14 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
     const int fieldCount = FieldCount();
     const std::vector<FieldClass>& classes = m_layout->classes;
     int recordNumber = 0;
-    // The values of the record line being read: views of the input, or of lineBytes where the
-    // map changed them (their views are made once the line is complete, at lineCopies' offsets).
-    std::vector<ReadValue> lineValues;
-    std::vector<std::pair<std::size_t, std::size_t>> lineCopies; // value index, offset
+    LineValues line;
     std::vector<unsigned char> refused;
-    std::string lineBytes;
-    std::string breakValue;
     bool ignoreAll = false;
 
     for (;;) {
         Status status = tok.Next();
         if (status == Status::Overflow)
-            return formatError();
+            return ShowFormatError();
         const std::string_view head = tok.Value();
         const bool isRecord = IsLetter(head, 'D');
         if (isRecord)
@@ -118,146 +267,41 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
         m_readPos.field = 0;
         if (tok.State() == LineState::BadBreak) {
             m_readPos.value.assign(head);
-            ShowMessage(kMsgBadLineBreak, PromptIcon::Stop, PromptButtons::Ok, recordNumber);
-            return false;
+            return ShowBadLineBreak(recordNumber);
         }
         if (!isRecord && !IsLetter(head, 'T')) {
             if (status == Status::LastValue)
                 break; // the end of the text
-            return formatError();
+            return ShowFormatError();
         }
-
-        if (!isRecord) {
-            // Title values are rebuilt from the tags.
-            while (tok.State() != LineState::EndOfLine && status == Status::Value) {
-                status = tok.Next();
-                if (status == Status::Overflow)
-                    return formatError();
-                if (tok.State() == LineState::BadBreak) {
-                    m_readPos.value.assign(tok.Value());
-                    ShowMessage(kMsgBadLineBreak, PromptIcon::Stop, PromptButtons::Ok,
-                                recordNumber);
-                    return false;
-                }
-            }
-        }
-
-        // A record line's values are gathered first, so the record is made once with room
-        // for its texts and each field takes its value as it is made; then the values are
-        // gone through in order, with the questions a refused one raises, and only then does
-        // a break in the line (if any) stop the read, as if each value had been taken as
-        // soon as it was read.
-        enum class Stop { None, Overflow, BadBreak } stop = Stop::None;
-        lineBytes.clear();
-        lineValues.clear();
-        lineCopies.clear();
-        // Most lines are read whole in one go; the rest value by value.
-        if (isRecord && tok.State() != LineState::EndOfLine && status == Status::Value)
-            tok.NextInLine(lineValues);
-        while (isRecord && tok.State() != LineState::EndOfLine && status == Status::Value) {
-            status = tok.Next();
-            if (status == Status::Overflow) {
-                stop = Stop::Overflow;
-                break;
-            }
-            if (tok.State() == LineState::BadBreak) {
-                stop = Stop::BadBreak;
-                breakValue.assign(tok.Value());
-                break;
-            }
-            // A value that is the input itself stays where it is; others are copied.
-            const std::string_view v = tok.Value();
-            if (tok.ValueInPlace()) {
-                lineValues.push_back({v, tok.ValueMayHoldControl()});
-            } else {
-                // Its view is made once the line is complete: lineBytes may still move.
-                lineCopies.emplace_back(lineValues.size(), lineBytes.size());
-                lineBytes.append(v);
-                lineValues.push_back({std::string_view(lineBytes).substr(lineCopies.back().second),
-                                      tok.ValueMayHoldControl()});
-            }
-        }
-        for (const auto& [k, offset] : lineCopies)
-            lineValues[k].text = std::string_view(lineBytes).substr(offset, lineValues[k].text.size());
 
         std::unique_ptr<CDataRecord> record;
-        refused.assign(lineValues.size(), 0);
-        if (isRecord) {
-            // Room for the texts: each text-like value, its 0x1F bytes (which may become
-            // CR LF) and one byte to keep it at an even address.
-            std::size_t extra = 0;
-            const std::size_t parsed = std::min(lineValues.size(), classes.size());
-            for (std::size_t k = 0; k < parsed; ++k) {
-                const FieldClass cls = classes[k];
-                const ReadValue& v = lineValues[k];
-                if ((cls != FieldClass::Text && cls != FieldClass::SubText) || v.text.empty())
-                    continue;
-                extra += v.text.size() + 1;
-                // A text without control characters keeps its size; a sub-text's separators
-                // are all counted.
-                if (cls == FieldClass::Text && !v.mayHoldControl)
-                    continue;
-                for (const char *p = v.text.data(), *end = p + v.text.size();
-                     (p = static_cast<const char*>(std::memchr(p, '\x1f', end - p))) != nullptr;
-                     ++p)
-                    ++extra;
-            }
-            record = CDataRecord::MakeRead(m_layout, extra, lineValues, refused.data());
-        }
-        bool truncating = false; // the user chose to drop this line's surplus values
+        LineStop stop = LineStop::None;
         int n = 0;
-        for (std::size_t k = 0; k < lineValues.size(); ++k) {
-            if (n < fieldCount && !refused[k]) {
-                ++n;
-                continue;
+        if (isRecord) {
+            stop = GatherRecordValues(tok, status, line);
+            refused.assign(line.values.size(), 0);
+            record = CDataRecord::MakeRead(m_layout, TextRoom(line.values, classes), line.values,
+                                           refused.data());
+            // Only then does a break in the line stop the read, as if each value had been
+            // taken as soon as it was read.
+            if (!AskAboutRefusedValues(line.values, refused, fieldCount, recordNumber, m_readPos,
+                                       errors, ignoreAll, n))
+                return false;
+        } else {
+            // Title values are rebuilt from the tags.
+            stop = SkipTitleValues(tok, status);
+            if (stop == LineStop::BadBreak) {
+                m_readPos.value.assign(tok.Value());
+                return ShowBadLineBreak(recordNumber);
             }
-            const std::string_view value = lineValues[k].text;
-            // Kept up to date only where a question needs it: copying every value costs.
-            auto here = [&] {
-                m_readPos.field = n + 1;
-                m_readPos.value.assign(value);
-            };
-            if (n < fieldCount) {
-                here();
-                ++errors;
-                if (!ignoreAll) {
-                    // What a refused ParseField reports, once the position is known.
-                    ShowMessage(kMsgInvalidInput, PromptIcon::Warning, PromptButtons::Ok);
-                    PromptResult answer;
-                    do {
-                        answer = ShowMessage(kMsgBadValue, PromptIcon::Warning,
-                                             PromptButtons::AbortRetryIgnore, recordNumber,
-                                             n + 1, m_readPos.value);
-                    } while (answer == PromptResult::Retry);
-                    if (answer != PromptResult::Ignore)
-                        return false;
-                    if (ShowMessage(kMsgIgnoreAll, PromptIcon::Question,
-                                    PromptButtons::YesNo) == PromptResult::Yes)
-                        ignoreAll = true;
-                }
-            } else if (!truncating) {
-                // The message says everything from this field on is dropped: one answer
-                // covers the rest of the line.
-                here();
-                PromptResult answer;
-                do {
-                    answer = ShowMessage(kMsgTooManyFields, PromptIcon::Warning,
-                                         PromptButtons::AbortRetryIgnore, recordNumber,
-                                         fieldCount + 1);
-                } while (answer == PromptResult::Retry);
-                if (answer != PromptResult::Ignore)
-                    return false;
-                truncating = true;
-            }
-            ++n;
         }
-        if (stop == Stop::Overflow)
-            return formatError();
-        if (stop == Stop::BadBreak) {
+        if (stop == LineStop::Overflow)
+            return ShowFormatError();
+        if (stop == LineStop::BadBreak) {
             m_readPos.field = n + 1;
-            m_readPos.value = breakValue;
-            ShowMessage(kMsgBadLineBreak, PromptIcon::Stop, PromptButtons::Ok, recordNumber);
-            return false;
+            m_readPos.value = line.breakValue;
+            return ShowBadLineBreak(recordNumber);
         }
 
         if (tok.State() == LineState::EndOfLine) {

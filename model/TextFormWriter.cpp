@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "model/Prompter.h"
@@ -64,65 +65,167 @@ private:
     char* m_pos;
 };
 
-} // namespace
-
-bool CRecordSet::WriteCore(const std::vector<int32_t>* selection, const TextSink& emit) const {
-    OutBuffer out;
-    {
-        std::string head = "\"i\"";
-        for (const std::string& tag : m_tags) {
-            if (CheckValue(tag) != ValueProblem::None) {
-                ShowWriteFormatError();
-                return false;
-            }
-            head.push_back(',');
-            AppendQuoted(head, tag);
-        }
-        head.append("\r\n\"T\"");
-        for (const std::string& title : m_titles) {
-            if (CheckValue(title) != ValueProblem::None) {
-                ShowWriteFormatError();
-                return false;
-            }
-            head.push_back(',');
-            AppendQuoted(head, title);
-        }
-        out.Append(head.data(), head.size());
-    }
-
-    // Record lines are written whole and their values checked together, about 16 KB of
-    // lines at a time (and always before their bytes leave): a value that would not fit the
-    // reader's work buffer or would read back as something else stops the writer, as does a
-    // field that cannot be formatted: better no file than a wrong one. One pass of simple
-    // byte tests over a whole batch costs far less than a look at each value.
-    std::vector<WrittenValue> values; // of the batch, those the check must look at
-    std::size_t batchStart = out.Used(); // where the lines not yet checked begin
-    std::size_t batchLines = 0;
-    std::size_t batchQuoted = 0; // non-empty values of the batch
-    auto checkBatch = [&] {
-        *out.Pos() = '\0'; // the byte after the lines, which the check reads too
-        if (batchLines != 0 &&
-            !CheckWrittenLines(out.Base(), batchStart, out.Used(), batchLines, batchQuoted,
-                               values.data(), values.size())) {
+// The header and title lines. False (with the message) when a tag or title cannot be
+// written as a value.
+bool AppendHeader(OutBuffer& out, const std::vector<std::string>& tags,
+                  const std::vector<std::string>& titles) {
+    std::string head = "\"i\"";
+    for (const std::string& tag : tags) {
+        if (CheckValue(tag) != ValueProblem::None) {
             ShowWriteFormatError();
             return false;
         }
-        values.clear();
-        batchStart = out.Used();
-        batchLines = 0;
-        batchQuoted = 0;
+        head.push_back(',');
+        AppendQuoted(head, tag);
+    }
+    head.append("\r\n\"T\"");
+    for (const std::string& title : titles) {
+        if (CheckValue(title) != ValueProblem::None) {
+            ShowWriteFormatError();
+            return false;
+        }
+        head.push_back(',');
+        AppendQuoted(head, title);
+    }
+    out.Append(head.data(), head.size());
+    return true;
+}
+
+// Record lines are written whole and their values checked together, about 16 KB of lines at
+// a time (and always before their bytes leave): a value that would not fit the reader's work
+// buffer or would read back as something else stops the writer, as does a field that cannot
+// be formatted: better no file than a wrong one. One pass of simple byte tests over a whole
+// batch costs far less than a look at each value.
+class LineBatch {
+public:
+    explicit LineBatch(OutBuffer& out) : m_out(out), m_start(out.Used()) {}
+
+    // A quoted value of the line being written; `check` for those the check must look at.
+    void AddQuoted(const char* start, std::size_t size, bool check) {
+        ++m_quoted;
+        if (check)
+            m_values.push_back({static_cast<std::size_t>(start - m_out.Base()), size});
+    }
+    void EndLine() { ++m_lines; }
+    bool Full() const { return m_out.Used() - m_start >= kBytes; }
+    // Checks the lines written since the last check; false (with the message) when one fails.
+    bool Check() {
+        *m_out.Pos() = '\0'; // the byte after the lines, which the check reads too
+        if (m_lines != 0 && !CheckWrittenLines(m_out.Base(), m_start, m_out.Used(), m_lines, m_quoted,
+                                               m_values.data(), m_values.size())) {
+            ShowWriteFormatError();
+            return false;
+        }
+        m_values.clear();
+        m_start = m_out.Used();
+        m_lines = 0;
+        m_quoted = 0;
         return true;
+    }
+    // The checked lines left the buffer, which starts again from its beginning.
+    void Restart() { m_start = 0; }
+
+private:
+    static constexpr std::size_t kBytes = 16 * 1024;
+    OutBuffer& m_out;
+    std::vector<WrittenValue> m_values; // of the batch, those the check must look at
+    std::size_t m_start;                // where the lines not yet checked begin
+    std::size_t m_lines = 0;
+    std::size_t m_quoted = 0; // non-empty values of the batch
+};
+
+} // namespace
+
+// One field's value after a comma: quoted, or a bare comma when empty. False (with the
+// message) when the field cannot be formatted or its text would not fit the reader's work
+// buffer.
+template <class Out, class Batch>
+bool CRecordSet::AppendValue(Out& out, const CField& field, FieldClass cls, std::string& scratch,
+                             Batch& batch) {
+    // The common classes straight into the buffer after the comma and quote, the others
+    // through a string. Room for the closing quote too.
+    char* start = nullptr;
+    char* end = nullptr;
+    auto open = [&](std::size_t bound) {
+        out.Room(bound + 3);
+        char*& p = out.Pos();
+        p[0] = ',';
+        p[1] = '"';
+        start = p + 2;
     };
-    constexpr std::size_t kBatch = 16 * 1024;
+    switch (cls) {
+    case FieldClass::Text: {
+        const auto& text = static_cast<const CTextField&>(field);
+        open(text.ExchangeBound());
+        end = text.WriteExchange(start);
+        break;
+    }
+    case FieldClass::SubText: {
+        const auto& sub = static_cast<const CSubTextField&>(field);
+        open(sub.ExchangeBound());
+        end = sub.WriteExchange(start);
+        break;
+    }
+    case FieldClass::Check:
+        open(CCheckField::kExchangeBound);
+        end = static_cast<const CCheckField&>(field).WriteExchange(start);
+        break;
+    case FieldClass::Flag:
+        open(CFlagField::kExchangeBound);
+        end = static_cast<const CFlagField&>(field).WriteExchange(start);
+        break;
+    case FieldClass::Time:
+        open(CTimeField::kExchangeBound);
+        end = static_cast<const CTimeField&>(field).WriteExchange(start);
+        break;
+    default: {
+        bool rendered = false;
+        scratch.clear();
+        try {
+            rendered = field.RequiredCapacity(false) <= kWriteValueCapacity && field.Render(scratch, false);
+        } catch (const std::bad_alloc&) {
+            rendered = false;
+        }
+        if (rendered) {
+            open(scratch.size());
+            std::memcpy(start, scratch.data(), scratch.size());
+            end = start + scratch.size();
+        }
+        break;
+    }
+    }
+    if (end == nullptr) {
+        ShowWriteFormatError();
+        return false;
+    }
+    const auto size = static_cast<std::size_t>(end - start);
+    char*& p = out.Pos();
+    if (size == 0) {
+        p = start - 1; // an empty value is a bare comma
+        return true;
+    }
+    if (size > kReadValueCapacity - 1) {
+        ShowWriteFormatError();
+        return false;
+    }
+    *end = '"';
+    p = end + 1;
+    // Marks, flags and dates are fixed bytes that always read back: their values only count
+    // among the quotes.
+    batch.AddQuoted(start, size, cls != FieldClass::Check && cls != FieldClass::Flag && cls != FieldClass::Time);
+    return true;
+}
+
+bool CRecordSet::WriteCore(const std::vector<int32_t>* selection, const TextSink& emit) const {
+    OutBuffer out;
+    if (!AppendHeader(out, m_tags, m_titles))
+        return false;
+    LineBatch batch(out);
     std::string scratch; // the rarer classes render through it
 
     const std::size_t count = selection != nullptr ? selection->size() : m_records.size();
     for (std::size_t k = 0; k < count; ++k) {
-        const CDataRecord* record = nullptr;
-        if (selection != nullptr)
-            record = RecordAt((*selection)[k]);
-        else
-            record = m_records[k].get();
+        const CDataRecord* record = selection != nullptr ? RecordAt((*selection)[k]) : m_records[k].get();
         if (record == nullptr) {
             ShowWriteFormatError();
             return false;
@@ -138,93 +241,21 @@ bool CRecordSet::WriteCore(const std::vector<int32_t>* selection, const TextSink
             }
             const CField* field =
                 std::launder(reinterpret_cast<const CField*>(record->m_block + layout.offsets[i]));
-            // The common classes straight into the buffer after the comma and quote, the
-            // others through a string. Room for the closing quote too.
-            char* start = nullptr;
-            char* end = nullptr;
-            auto open = [&](std::size_t bound) {
-                out.Room(bound + 3);
-                char*& p = out.Pos();
-                p[0] = ',';
-                p[1] = '"';
-                start = p + 2;
-            };
-            switch (cls) {
-            case FieldClass::Text: {
-                const auto* text = static_cast<const CTextField*>(field);
-                open(text->ExchangeBound());
-                end = text->WriteExchange(start);
-                break;
-            }
-            case FieldClass::SubText: {
-                const auto* sub = static_cast<const CSubTextField*>(field);
-                open(sub->ExchangeBound());
-                end = sub->WriteExchange(start);
-                break;
-            }
-            case FieldClass::Check:
-                open(CCheckField::kExchangeBound);
-                end = static_cast<const CCheckField*>(field)->WriteExchange(start);
-                break;
-            case FieldClass::Flag:
-                open(CFlagField::kExchangeBound);
-                end = static_cast<const CFlagField*>(field)->WriteExchange(start);
-                break;
-            case FieldClass::Time:
-                open(CTimeField::kExchangeBound);
-                end = static_cast<const CTimeField*>(field)->WriteExchange(start);
-                break;
-            default: {
-                bool rendered = false;
-                scratch.clear();
-                try {
-                    rendered = field->RequiredCapacity(false) <= kWriteValueCapacity &&
-                               field->Render(scratch, false);
-                } catch (const std::bad_alloc&) {
-                    rendered = false;
-                }
-                if (rendered) {
-                    open(scratch.size());
-                    std::memcpy(start, scratch.data(), scratch.size());
-                    end = start + scratch.size();
-                }
-                break;
-            }
-            }
-            if (end == nullptr) {
-                ShowWriteFormatError();
+            if (!AppendValue(out, *field, cls, scratch, batch))
                 return false;
-            }
-            const auto size = static_cast<std::size_t>(end - start);
-            char*& p = out.Pos();
-            if (size == 0) {
-                p = start - 1; // an empty value is a bare comma
-                continue;
-            }
-            if (size > kReadValueCapacity - 1) {
-                ShowWriteFormatError();
-                return false;
-            }
-            *end = '"';
-            p = end + 1;
-            ++batchQuoted;
-            // Marks, flags and dates are fixed bytes that always read back: their values
-            // only count among the quotes.
-            if (cls != FieldClass::Check && cls != FieldClass::Flag && cls != FieldClass::Time)
-                values.push_back({static_cast<std::size_t>(start - out.Base()), size});
         }
-        ++batchLines;
-        if (out.Used() - batchStart >= kBatch && !checkBatch())
+        batch.EndLine();
+        if (batch.Full() && !batch.Check())
             return false;
         if (out.Used() >= kSinkChunk) {
             // Every line must have passed before its bytes leave.
-            if (!checkBatch() || !emit(out.View()))
+            if (!batch.Check() || !emit(out.View()))
                 return false;
             out.Clear();
-            batchStart = 0;
+            batch.Restart();
         }
     }
-    if (!checkBatch())
+    if (!batch.Check())
         return false;
     out.Append("\r\n\x1A", 3);
     return emit(out.View());

@@ -96,138 +96,220 @@ bool WriteWhole(const std::string& path, const std::string& data, std::string& e
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// What the command line asks for.
+struct Options {
     SimConfig config;
     std::string sendFile, receiveFile, pclinkDir, autoFile;
     int roles = 0;
-    bool pclinkOnly = false;
+    bool pclinkOnly = false; // an option that only a PC link uses was given
     double timeScale = 1.0;
-    std::vector<std::string> args(argv + 1, argv + argc);
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size())
-                return false;
-            out = args[++i];
-            return true;
-        };
-        std::string v;
+};
+
+// What an option parser did with args[i]: took it (and its value), left it to another, or
+// ended the run with an exit code (0 or above).
+constexpr int kTaken = -1;
+constexpr int kNotMine = -2;
+
+// The arguments, read one option at a time; `i` moves past an option's value.
+class Args {
+public:
+    Args(int argc, char** argv) : m_args(argv + 1, argv + argc) {}
+    bool More() const { return m_i < m_args.size(); }
+    const std::string& Current() const { return m_args[m_i]; }
+    void Advance() { ++m_i; }
+    // The value after the current option; false when there is none.
+    bool Value(std::string& out) {
+        if (m_i + 1 >= m_args.size())
+            return false;
+        out = m_args[++m_i];
+        return true;
+    }
+
+private:
+    std::vector<std::string> m_args;
+    std::size_t m_i = 0;
+};
+
+// The line: where, which method, how fast.
+int ParseLineOption(const std::string& a, Args& args, Options& o) {
+    SimConfig& config = o.config;
+    std::string v;
+    if (a == "--link") {
+        if (!args.Value(config.linkPath) || config.linkPath.empty())
+            return Usage("--link needs a path");
+    } else if (a == "--method") {
+        if (!args.Value(v))
+            return Usage("--method needs cable or ir");
+        if (v == "cable")
+            config.method = SimMethod::Cable;
+        else if (v == "ir")
+            config.method = SimMethod::Infrared;
+        else
+            return Usage("unknown method '" + v + "' (cable or ir)");
+    } else if (a == "--echo") {
+        config.echo = true;
+    } else if (a == "--bps") {
+        long long n = 0;
+        if (!args.Value(v) || !ParseInt(v, n) || n <= 0 || n > 4000000)
+            return Usage("--bps needs a positive speed");
+        config.bps = static_cast<int>(n);
+    } else if (a == "--pace") {
+        config.pace = true;
+    } else {
+        return kNotMine;
+    }
+    return kTaken;
+}
+
+// The part the device plays, and what a PC link finds on it.
+int ParseRoleOption(const std::string& a, Args& args, Options& o) {
+    SimConfig& config = o.config;
+    std::string v;
+    const auto role = [&](std::string& file, SimRole r, const char* why) {
+        if (!args.Value(file))
+            return Usage(why);
+        config.role = r;
+        ++o.roles;
+        return kTaken;
+    };
+    if (a == "--send")
+        return role(o.sendFile, SimRole::Send, "--send needs a file");
+    if (a == "--receive")
+        return role(o.receiveFile, SimRole::Receive, "--receive needs a file");
+    if (a == "--pclink")
+        return role(o.pclinkDir, SimRole::PcLink, "--pclink needs a folder");
+    if (a == "--auto")
+        return role(o.autoFile, SimRole::Auto, "--auto needs a file");
+    if (a == "--nifadr") {
+        config.nifadr = true;
+    } else if (a == "--has") {
+        if (!args.Value(v) || v.empty())
+            return Usage("--has needs a file name");
+        config.has.push_back(v);
+    } else if (a == "--no-addin") {
+        config.noAddin = true;
+    } else {
+        return kNotMine;
+    }
+    o.pclinkOnly = true;
+    return kTaken;
+}
+
+// Faults on the air and the device's pace.
+int ParseFaultOption(const std::string& a, Args& args, Options& o) {
+    SimConfig& config = o.config;
+    std::string v;
+    if (a == "--drop" || a == "--flip") {
+        double p = 0;
+        if (!args.Value(v) || !ParseNumber(v, p) || p < 0.0 || p > 1.0)
+            return Usage(a + " needs a probability from 0 to 1");
+        (a == "--drop" ? config.faults.drop : config.faults.flip) = p;
+    } else if (a == "--seed") {
+        long long n = 0;
+        if (!args.Value(v) || !ParseInt(v, n) || n < 0 || n > 0xFFFFFFFFLL)
+            return Usage("--seed needs a number");
+        config.faults.seed = static_cast<std::uint32_t>(n);
+    } else if (a == "--stale-ack") {
+        long long n = 0;
+        if (!args.Value(v) || !ParseInt(v, n) || n < 0 || n > 0x7FFFFFFF)
+            return Usage("--stale-ack needs a frame number from 0");
+        config.faults.staleAckFrames.insert(static_cast<int>(n));
+    } else if (a == "--mute") {
+        config.faults.mute = true;
+    } else if (a == "--time-scale") {
+        if (!args.Value(v) || !ParseNumber(v, o.timeScale) || o.timeScale <= 0.0 || o.timeScale > 100.0)
+            return Usage("--time-scale needs a positive factor");
+    } else {
+        return kNotMine;
+    }
+    return kTaken;
+}
+
+// Reads the command line into `o`; kTaken when the run goes on, else its exit code.
+int ParseOptions(int argc, char** argv, Options& o) {
+    for (Args args(argc, argv); args.More(); args.Advance()) {
+        const std::string a = args.Current();
         if (a == "--help" || a == "-h") {
             std::cout << kUsage;
             return 0;
-        } else if (a == "--link") {
-            if (!value(config.linkPath) || config.linkPath.empty())
-                return Usage("--link needs a path");
-        } else if (a == "--method") {
-            if (!value(v))
-                return Usage("--method needs cable or ir");
-            if (v == "cable")
-                config.method = SimMethod::Cable;
-            else if (v == "ir")
-                config.method = SimMethod::Infrared;
-            else
-                return Usage("unknown method '" + v + "' (cable or ir)");
-        } else if (a == "--echo") {
-            config.echo = true;
-        } else if (a == "--bps") {
-            long long n = 0;
-            if (!value(v) || !ParseInt(v, n) || n <= 0 || n > 4000000)
-                return Usage("--bps needs a positive speed");
-            config.bps = static_cast<int>(n);
-        } else if (a == "--pace") {
-            config.pace = true;
-        } else if (a == "--send") {
-            if (!value(sendFile))
-                return Usage("--send needs a file");
-            config.role = SimRole::Send;
-            ++roles;
-        } else if (a == "--receive") {
-            if (!value(receiveFile))
-                return Usage("--receive needs a file");
-            config.role = SimRole::Receive;
-            ++roles;
-        } else if (a == "--pclink") {
-            if (!value(pclinkDir))
-                return Usage("--pclink needs a folder");
-            config.role = SimRole::PcLink;
-            ++roles;
-        } else if (a == "--auto") {
-            if (!value(autoFile))
-                return Usage("--auto needs a file");
-            config.role = SimRole::Auto;
-            ++roles;
-        } else if (a == "--nifadr") {
-            config.nifadr = true;
-            pclinkOnly = true;
-        } else if (a == "--has") {
-            if (!value(v) || v.empty())
-                return Usage("--has needs a file name");
-            config.has.push_back(v);
-            pclinkOnly = true;
-        } else if (a == "--no-addin") {
-            config.noAddin = true;
-            pclinkOnly = true;
-        } else if (a == "--drop" || a == "--flip") {
-            double p = 0;
-            if (!value(v) || !ParseNumber(v, p) || p < 0.0 || p > 1.0)
-                return Usage(a + " needs a probability from 0 to 1");
-            (a == "--drop" ? config.faults.drop : config.faults.flip) = p;
-        } else if (a == "--seed") {
-            long long n = 0;
-            if (!value(v) || !ParseInt(v, n) || n < 0 || n > 0xFFFFFFFFLL)
-                return Usage("--seed needs a number");
-            config.faults.seed = static_cast<std::uint32_t>(n);
-        } else if (a == "--stale-ack") {
-            long long n = 0;
-            if (!value(v) || !ParseInt(v, n) || n < 0 || n > 0x7FFFFFFF)
-                return Usage("--stale-ack needs a frame number from 0");
-            config.faults.staleAckFrames.insert(static_cast<int>(n));
-        } else if (a == "--mute") {
-            config.faults.mute = true;
-        } else if (a == "--time-scale") {
-            if (!value(v) || !ParseNumber(v, timeScale) || timeScale <= 0.0 || timeScale > 100.0)
-                return Usage("--time-scale needs a positive factor");
-        } else {
-            return Usage("unknown option '" + a + "'");
         }
+        int r = ParseLineOption(a, args, o);
+        if (r == kNotMine)
+            r = ParseRoleOption(a, args, o);
+        if (r == kNotMine)
+            r = ParseFaultOption(a, args, o);
+        if (r == kNotMine)
+            return Usage("unknown option '" + a + "'");
+        if (r != kTaken)
+            return r;
     }
+    SimConfig& config = o.config;
     if (config.linkPath.empty())
         return Usage("--link PATH is required");
-    if (roles != 1)
+    if (o.roles != 1)
         return Usage("give exactly one of --send, --receive, --pclink, --auto");
-    if (pclinkOnly && config.role != SimRole::PcLink && config.role != SimRole::Auto)
+    if (o.pclinkOnly && config.role != SimRole::PcLink && config.role != SimRole::Auto)
         return Usage("--nifadr, --has and --no-addin go with --pclink or --auto");
     if (config.echo && config.method == SimMethod::Cable)
         std::cerr << "zaurus-sim: --echo has no effect on the cable\n";
-    if (timeScale != 1.0) {
+    if (o.timeScale != 1.0) {
         auto peerWait = config.timing.peerWait;
-        config.timing = config.timing.Scaled(timeScale);
+        config.timing = config.timing.Scaled(o.timeScale);
         config.timing.peerWait = peerWait;
     }
+    return kTaken;
+}
 
+// The file to send and the folder a PC link stores into; false (having said why) when
+// either cannot be used.
+bool PrepareFiles(Options& o) {
+    SimConfig& config = o.config;
     if (config.role == SimRole::Send || config.role == SimRole::Auto) {
-        const std::string& file = config.role == SimRole::Send ? sendFile : autoFile;
+        const std::string& file = config.role == SimRole::Send ? o.sendFile : o.autoFile;
         std::ifstream in(file, std::ios::binary);
         if (!in) {
             std::cerr << "zaurus-sim: cannot read " << file << "\n";
-            return 3;
+            return false;
         }
         config.sendData.assign(std::istreambuf_iterator<char>(in), {});
     }
     if (config.role == SimRole::Auto)
-        receiveFile = autoFile;
+        o.receiveFile = o.autoFile;
     if (config.role == SimRole::PcLink) {
         std::error_code ec;
-        std::filesystem::create_directories(pclinkDir, ec);
-        if (!std::filesystem::is_directory(pclinkDir, ec)) {
-            std::cerr << "zaurus-sim: cannot use the folder " << pclinkDir << "\n";
-            return 3;
+        std::filesystem::create_directories(o.pclinkDir, ec);
+        if (!std::filesystem::is_directory(o.pclinkDir, ec)) {
+            std::cerr << "zaurus-sim: cannot use the folder " << o.pclinkDir << "\n";
+            return false;
         }
-        config.storeDir = pclinkDir;
+        config.storeDir = o.pclinkDir;
     }
+    return true;
+}
 
+// Says on stderr what a completed exchange did.
+void ReportCompleted(const Options& o, const SimResult& result) {
+    switch (result.played) {
+    case SimRole::Send:
+        std::cerr << "zaurus-sim: sent " << o.config.sendData.size() << " bytes\n";
+        break;
+    case SimRole::Receive:
+        std::cerr << "zaurus-sim: received " << result.received.size() << " bytes into "
+                  << o.receiveFile << "\n";
+        break;
+    case SimRole::PcLink:
+        std::cerr << "zaurus-sim: PC link ended; " << result.stored.size() << " file(s) stored\n";
+        for (const auto& [name, data] : result.stored)
+            std::cerr << "  " << name << " (" << data.size() << " bytes)\n";
+        break;
+    case SimRole::Auto:
+        break;
+    }
+}
+
+// Opens the line, plays the exchange and keeps what was received; the exit code.
+int Play(const Options& o) {
+    const SimConfig& config = o.config;
     SimDevice device(config);
     std::string error;
     if (!device.Open(&error)) {
@@ -251,7 +333,7 @@ int main(int argc, char** argv) {
         std::cout << "played " << part << std::endl;
     }
     if (result.completed && result.played == SimRole::Receive &&
-        !WriteWhole(receiveFile, result.received, error)) {
+        !WriteWhole(o.receiveFile, result.received, error)) {
         std::cerr << "zaurus-sim: " << error << "\n";
         return 3;
     }
@@ -260,21 +342,17 @@ int main(int argc, char** argv) {
                   << "\n";
         return 1;
     }
-    switch (result.played) {
-    case SimRole::Send:
-        std::cerr << "zaurus-sim: sent " << config.sendData.size() << " bytes\n";
-        break;
-    case SimRole::Receive:
-        std::cerr << "zaurus-sim: received " << result.received.size() << " bytes into "
-                  << receiveFile << "\n";
-        break;
-    case SimRole::PcLink:
-        std::cerr << "zaurus-sim: PC link ended; " << result.stored.size() << " file(s) stored\n";
-        for (const auto& [name, data] : result.stored)
-            std::cerr << "  " << name << " (" << data.size() << " bytes)\n";
-        break;
-    case SimRole::Auto:
-        break;
-    }
+    ReportCompleted(o, result);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (const int code = ParseOptions(argc, argv, options); code != kTaken)
+        return code;
+    if (!PrepareFiles(options))
+        return 3;
+    return Play(options);
 }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QUrl>
 
 #include <memory>
@@ -9,7 +8,8 @@
 #include "base/AppSettings.h"
 #include "app/dial/Dialer.h"
 #include "app/dial/ToneDial.h"
-#include "model/Prompter.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TestApp.h"
 #include "DtmfDecoder.h"
 #include "FakeToneOutput.h"
 
@@ -19,46 +19,13 @@ using tessera::test::FakeToneState;
 
 namespace {
 
-QCoreApplication& App() {
-    static int argc = 1;
-    static char name[] = "dialer-tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = QCoreApplication::instance() != nullptr
-                                       ? QCoreApplication::instance()
-                                       : new QCoreApplication(argc, argv);
-    return *app;
-}
-
-struct Shown {
-    int id;
-    PromptIcon icon;
-    std::string text;
-};
-
-class RecordingPrompter final : public Prompter {
-public:
-    PromptResult Show(int id, const std::string& text, PromptIcon icon, PromptButtons) override {
-        shown.push_back({id, icon, text});
-        return PromptResult::Ok;
-    }
-    std::vector<int> Ids() const {
-        std::vector<int> ids;
-        for (const Shown& s : shown)
-            ids.push_back(s.id);
-        return ids;
-    }
-    std::vector<Shown> shown;
-};
-
 class DialerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
-        SetPrompter(&prompter);
+        test::CoreApp();
         tones.SetOutput(std::make_unique<FakeToneOutput>(state));
         Prepare(dialer);
     }
-    void TearDown() override { SetPrompter(nullptr); }
 
     void Prepare(CDialer& d) {
         d.SetToneModule(&tones);
@@ -72,7 +39,7 @@ protected:
         });
     }
 
-    RecordingPrompter prompter;
+    test::ScriptedPrompter prompter;
     FakeToneState state;
     CToneDialModule tones;
     CDialer dialer;
@@ -91,7 +58,7 @@ const std::string kWideNumber = "\x82\x4F\x82\x52\x81\x5B\x82\x50\x82\x51\x82\x5
 TEST_F(DialerTest, EmptyNumberDoesNothing) {
     EXPECT_EQ(dialer.Dial("", kHandler), DialOutcome::Nothing);
     EXPECT_EQ(dialer.Dial("", kTones), DialOutcome::Nothing);
-    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_TRUE(prompter.Messages().empty());
     EXPECT_TRUE(opened.empty());
     EXPECT_EQ(state.plays, 0);
 }
@@ -100,10 +67,11 @@ TEST_F(DialerTest, BadNumbersAreRefusedBeforeAnythingDials) {
     for (const DialSettings& s : {kHandler, kTones}) {
         for (const std::string& number : {std::string("03-12a4"), std::string("03 1234"),
                                           std::string(32, '5'), std::string("-\x81\x5B")}) {
-            prompter.shown.clear();
+            prompter.Clear();
+            prompter.Expect(1075);
             EXPECT_EQ(dialer.Dial(number, s), DialOutcome::BadNumber) << number;
             ASSERT_EQ(prompter.Ids(), std::vector<int>{1075}) << number;
-            EXPECT_EQ(prompter.shown[0].icon, PromptIcon::Stop);
+            EXPECT_EQ(prompter.Messages()[0].icon, PromptIcon::Stop);
         }
     }
     EXPECT_TRUE(opened.empty());
@@ -111,13 +79,14 @@ TEST_F(DialerTest, BadNumbersAreRefusedBeforeAnythingDials) {
 }
 
 TEST_F(DialerTest, HandlerGetsTheConvertedNumberAsTelAddress) {
+    prompter.Expect(5120).Expect(5120);
     EXPECT_EQ(dialer.Dial(kWideNumber, kHandler), DialOutcome::HandedOver);
     ASSERT_EQ(opened.size(), 1U);
     EXPECT_EQ(opened[0], QStringLiteral("tel:03-1234"));
     EXPECT_EQ(probedScheme, QStringLiteral("tel"));
     ASSERT_EQ(prompter.Ids(), std::vector<int>{5120});
-    EXPECT_EQ(prompter.shown[0].icon, PromptIcon::Information);
-    EXPECT_NE(prompter.shown[0].text.find("03-1234"), std::string::npos) << "5120 names the number";
+    EXPECT_EQ(prompter.Messages()[0].icon, PromptIcon::Information);
+    EXPECT_NE(prompter.Messages()[0].text.find("03-1234"), std::string::npos) << "5120 names the number";
     EXPECT_FALSE(dialer.InCall()) << "a handed-over call is the handler's, not ours";
     EXPECT_TRUE(dialer.ConfirmClose());
     // The prefix is for tone dialling only; the telephony handler applies its own rules.
@@ -127,6 +96,7 @@ TEST_F(DialerTest, HandlerGetsTheConvertedNumberAsTelAddress) {
 }
 
 TEST_F(DialerTest, AnyMethodButOneUsesTheHandler) {
+    prompter.Expect(5120).Expect(5120);
     EXPECT_EQ(dialer.Dial("117", {2, ""}), DialOutcome::HandedOver);
     EXPECT_EQ(dialer.Dial("117", {-1, ""}), DialOutcome::HandedOver);
     EXPECT_EQ(opened.size(), 2U);
@@ -136,30 +106,33 @@ TEST_F(DialerTest, AnyMethodButOneUsesTheHandler) {
 TEST_F(DialerTest, NoHandlerIsAFailureNotASuccess) {
     // The desktop says nothing handles tel: -> 5136 then 5124, the URL is not even tried.
     handlerKnown = false;
+    prompter.Expect(5136).Expect(5124);
     EXPECT_EQ(dialer.Dial("117", kHandler), DialOutcome::NoHandler);
     EXPECT_TRUE(opened.empty());
     EXPECT_EQ(prompter.Ids(), (std::vector<int>{5136, 5124}));
-    EXPECT_EQ(prompter.shown[0].icon, PromptIcon::Stop);
-    EXPECT_EQ(prompter.shown[1].icon, PromptIcon::Warning);
+    EXPECT_EQ(prompter.Messages()[0].icon, PromptIcon::Stop);
+    EXPECT_EQ(prompter.Messages()[1].icon, PromptIcon::Warning);
 
     // The desktop cannot tell, and opening fails.
-    prompter.shown.clear();
+    prompter.Clear();
     handlerKnown = std::nullopt;
     openerAccepts = false;
+    prompter.Expect(5136).Expect(5124);
     EXPECT_EQ(dialer.Dial("117", kHandler), DialOutcome::NoHandler);
     EXPECT_EQ(opened.size(), 1U);
     EXPECT_EQ(prompter.Ids(), (std::vector<int>{5136, 5124}));
 
     // The desktop cannot tell, and opening works.
-    prompter.shown.clear();
+    prompter.Clear();
     openerAccepts = true;
+    prompter.Expect(5120);
     EXPECT_EQ(dialer.Dial("117", kHandler), DialOutcome::HandedOver);
     EXPECT_EQ(prompter.Ids(), std::vector<int>{5120});
 }
 
 TEST_F(DialerTest, TonesCarryPrefixAndNumber) {
     EXPECT_EQ(dialer.Dial(kWideNumber, kTones), DialOutcome::TonesStarted);
-    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_TRUE(prompter.Messages().empty());
     EXPECT_TRUE(opened.empty());
     const auto decoded = test::DecodeDtmf(state.lastPcm, state.lastRate);
     EXPECT_EQ(decoded.digits, "0031234");
@@ -171,54 +144,60 @@ TEST_F(DialerTest, TonesCarryPrefixAndNumber) {
 TEST_F(DialerTest, CallInProgressRefusesSecondDialAndClosing) {
     ASSERT_EQ(dialer.Dial("117", kTones), DialOutcome::TonesStarted);
 
+    prompter.Expect(5137).Expect(5142);
     EXPECT_EQ(dialer.Dial("117", kTones), DialOutcome::Busy);
     EXPECT_FALSE(dialer.ConfirmClose());
     ASSERT_EQ(prompter.Ids(), (std::vector<int>{5137, 5142}));
-    EXPECT_EQ(prompter.shown[0].icon, PromptIcon::Stop);
-    EXPECT_EQ(prompter.shown[1].icon, PromptIcon::Warning);
+    EXPECT_EQ(prompter.Messages()[0].icon, PromptIcon::Stop);
+    EXPECT_EQ(prompter.Messages()[1].icon, PromptIcon::Warning);
     EXPECT_EQ(state.plays, 1);
 
     // Another open editor cannot take the sound output either.
     CDialer other;
     Prepare(other);
-    prompter.shown.clear();
+    prompter.Clear();
+    prompter.Expect(5137);
     EXPECT_EQ(other.Dial("110", kTones), DialOutcome::Busy);
     EXPECT_EQ(prompter.Ids(), std::vector<int>{5137});
     EXPECT_TRUE(other.ConfirmClose()) << "the other editor has no call of its own";
 
     // The tones end: closing and dialling work again, and nothing is reported for success.
-    prompter.shown.clear();
+    prompter.Clear();
     state.Finish(true);
     EXPECT_FALSE(dialer.InCall());
     EXPECT_TRUE(dialer.ConfirmClose());
-    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_TRUE(prompter.Messages().empty());
     EXPECT_EQ(dialer.Dial("117", kTones), DialOutcome::TonesStarted);
 }
 
 TEST_F(DialerTest, ToneFailuresShow5124) {
     // No audio output on this computer.
     state.available = false;
+    prompter.Expect(5124);
     EXPECT_EQ(dialer.Dial("117", kTones), DialOutcome::Failed);
     EXPECT_EQ(prompter.Ids(), std::vector<int>{5124});
 
     // A prefix character that has no tone.
-    prompter.shown.clear();
+    prompter.Clear();
     state.available = true;
+    prompter.Expect(5124);
     EXPECT_EQ(dialer.Dial("117", {1, "9x"}), DialOutcome::Failed);
     EXPECT_EQ(prompter.Ids(), std::vector<int>{5124});
 
     // The output refuses to start.
-    prompter.shown.clear();
+    prompter.Clear();
     state.refuseToStart = true;
+    prompter.Expect(5124);
     EXPECT_EQ(dialer.Dial("117", kTones), DialOutcome::Failed);
     EXPECT_EQ(prompter.Ids(), std::vector<int>{5124});
     EXPECT_FALSE(dialer.InCall());
 
     // The output breaks while playing.
-    prompter.shown.clear();
+    prompter.Clear();
     state.refuseToStart = false;
     ASSERT_EQ(dialer.Dial("117", kTones), DialOutcome::TonesStarted);
-    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_TRUE(prompter.Messages().empty());
+    prompter.Expect(5124);
     state.Finish(false);
     EXPECT_EQ(prompter.Ids(), std::vector<int>{5124});
     EXPECT_FALSE(dialer.InCall());

@@ -7,6 +7,7 @@
 #include "app/dial/ToneDial.h"
 #include "DtmfDecoder.h"
 #include "FakeToneOutput.h"
+#include "support/TestApp.h"
 
 using namespace tessera;
 using tessera::test::FakeToneOutput;
@@ -14,20 +15,10 @@ using tessera::test::FakeToneState;
 
 namespace {
 
-QCoreApplication& App() {
-    static int argc = 1;
-    static char name[] = "dial-tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = QCoreApplication::instance() != nullptr
-                                       ? QCoreApplication::instance()
-                                       : new QCoreApplication(argc, argv);
-    return *app;
-}
-
 class ToneDialModuleTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
+        test::CoreApp();
         module.SetOutput(std::make_unique<FakeToneOutput>(state));
     }
     FakeToneState state;

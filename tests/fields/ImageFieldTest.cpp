@@ -12,7 +12,7 @@ namespace {
 
 using fieldtest::Display;
 using fieldtest::Exchange;
-using fieldtest::RecordingPrompter;
+using test::ScriptedPrompter;
 
 CDiBitmap Picture(int width, int height, uint8_t fill) {
     CDiBitmap b;
@@ -69,12 +69,13 @@ TEST(ImageField, Capacities) {
 }
 
 TEST(ImageField, RefusedTextKeepsThePicture) {
-    RecordingPrompter prompter;
+    ScriptedPrompter prompter;
+    prompter.Expect(1059);
     CImageField f(MakeTag("IMG1"));
     ASSERT_TRUE(f.ParseText(kBlackEightByOne));
     // Packing 1 is not supported.
     EXPECT_FALSE(f.ParseText("0C00070000000401" "00FF" "0000"));
-    EXPECT_EQ(prompter.ids, std::vector<int>{1059});
+    EXPECT_EQ(prompter.Ids(), std::vector<int>{1059});
     EXPECT_EQ(Exchange(f), kBlackEightByOne);
     EXPECT_FALSE(f.ParseText("not hex at all"));
     EXPECT_EQ(Exchange(f), kBlackEightByOne);

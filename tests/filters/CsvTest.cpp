@@ -30,7 +30,7 @@ std::string Value(const CRecordSet& set, int r, const char* tag) {
 }
 
 std::string DataFile(const char* name) {
-    return ReadBytes(QStringLiteral(TESSERA_TEST_DATA "/csv/") + QString::fromLatin1(name));
+    return TestDataBytes(std::string("csv/") + name);
 }
 
 // One row of cells in UTF-8 from an exported file, after the header.

@@ -1,6 +1,6 @@
 #pragma once
-// Shared pieces of the filter tests: the samples, records as UTF-8 rows for comparisons,
-// and a Qt core application for the tests that run processes.
+// Shared pieces of the filter tests: the samples and records as UTF-8 rows for comparisons,
+// on top of the shared test support.
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,6 +19,8 @@
 #include "model/RecordSet.h"
 #include "text/Cp932Text.h"
 #include "support/ScriptedPrompter.h"
+#include "support/TestApp.h"
+#include "support/TestFiles.h"
 
 namespace tessera::test {
 
@@ -35,17 +37,7 @@ inline const std::vector<SampleFile>& Samples() {
     return list;
 }
 
-inline std::string ReadBytes(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray b = f.readAll();
-    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
-inline std::string SampleBytes(const char* file) {
-    return ReadBytes(QStringLiteral(TESSERA_SAMPLES "/") + QString::fromLatin1(file));
-}
+inline std::string ReadBytes(const QString& path) { return ReadFileBytes(path); }
 
 // Every record as a row of exchange texts in UTF-8 (the same character in either of code
 // page 932's duplicate codes compares equal), tags first.
@@ -109,13 +101,6 @@ inline QStringList FilesIn(const QString& dir) {
 }
 
 // One Qt core application for the whole test program (processes and event loops need it).
-inline void EnsureCoreApp() {
-    if (QCoreApplication::instance() == nullptr) {
-        static int argc = 1;
-        static char name[] = "filters_tests";
-        static char* argv[] = {name, nullptr};
-        static QCoreApplication app(argc, argv);
-    }
-}
+inline void EnsureCoreApp() { CoreApp(); }
 
 } // namespace tessera::test

@@ -303,7 +303,7 @@ TEST(ICalImport, FilesOfCalendarProgramsImportWithTheirExtrasKeptOrNoted) {
         RunNotes().Clear();
         CRecordSet set;
         Failure failure;
-        ASSERT_TRUE(ImportICal(ReadBytes(QStringLiteral(TESSERA_TEST_DATA "/ical/") + QString::fromLatin1(c.file)),
+        ASSERT_TRUE(ImportICal(TestDataBytes(std::string("ical/") + c.file),
                                set, failure))
             << failure.message;
         EXPECT_EQ(set.Kind(), c.kind);

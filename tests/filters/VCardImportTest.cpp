@@ -29,7 +29,7 @@ std::string Value(const CRecordSet& set, int r, const char* tag) {
 }
 
 std::string DataFile(const char* name) {
-    return ReadBytes(QStringLiteral(TESSERA_TEST_DATA "/vcard/") + QString::fromLatin1(name));
+    return TestDataBytes(std::string("vcard/") + name);
 }
 
 bool HasNote(const std::string& part) {

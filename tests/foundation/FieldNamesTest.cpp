@@ -72,6 +72,19 @@ TEST(Prompter, ScriptedPrompterRecordsAndAnswers) {
         EXPECT_EQ(p.Count(1036), 1);
         EXPECT_EQ(p.Pending(), 0u);
     }
+    {
+        // An allowed message answered by a function; the hook sees each message first.
+        ScriptedPrompter p;
+        std::vector<int> seen;
+        p.OnShow([&](const ScriptedPrompter::Shown& s) { seen.push_back(s.id); });
+        int asked = 0;
+        p.Allow(1074, [&] { return ++asked == 1 ? PromptResult::Retry : PromptResult::Ignore; });
+        EXPECT_EQ(ShowMessage(1074, PromptIcon::Warning, PromptButtons::AbortRetryIgnore, 1, 1, "a"),
+                  PromptResult::Retry);
+        EXPECT_EQ(ShowMessage(1074, PromptIcon::Warning, PromptButtons::AbortRetryIgnore, 1, 1, "a"),
+                  PromptResult::Ignore);
+        EXPECT_EQ(seen, (std::vector<int>{1074, 1074}));
+    }
     EXPECT_EQ(CurrentPrompter(), nullptr); // the previous prompter is back
 }
 
@@ -82,7 +95,7 @@ TEST(Prompter, ScriptedPrompterFailsOnSurprises) {
             ScriptedPrompter p;
             ShowMessage(1037, PromptIcon::Stop, PromptButtons::Ok);
         },
-        "unexpected message 1037");
+        "unexpected message 1037: ファイル操作中にエラーが発生しました");
     EXPECT_NONFATAL_FAILURE({ ScriptedPrompter p; p.Expect(1540); }, "message 1540 was expected");
     EXPECT_NONFATAL_FAILURE(
         {

@@ -67,7 +67,7 @@ protected:
 
 TEST_F(TableTest, ModelPassesTheModelTesterThroughRebuildsAndSorts) {
     CTesseraView& v = Open(kKindBusinessCard, 30);
-    QAbstractItemModelTester tester(v.Model(), QAbstractItemModelTester::FailureReportingMode::Warning);
+    QAbstractItemModelTester tester(v.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     v.selectRow(4);
     v.OnHeaderClicked(1);
     v.OnHeaderClicked(1);

@@ -1,6 +1,5 @@
 #pragma once
-// Helpers shared by the memo picture tests: a prompter that records what would have been
-// shown, and builders for pictures and packed texts.
+// Helpers shared by the memo picture tests: builders for pictures and packed texts.
 
 #include <cstdint>
 #include <random>
@@ -8,34 +7,8 @@
 #include <vector>
 
 #include "model/DiBitmap.h"
-#include "model/Prompter.h"
 
 namespace tessera::imagetest {
-
-struct ShownMessage {
-    int id;
-    PromptIcon icon;
-};
-
-class RecordingPrompter : public Prompter {
-public:
-    RecordingPrompter() : m_previous(CurrentPrompter()) { SetPrompter(this); }
-    ~RecordingPrompter() override { SetPrompter(m_previous); }
-    PromptResult Show(int id, const std::string&, PromptIcon icon, PromptButtons buttons) override {
-        shown.push_back({id, icon});
-        return DefaultPromptResult(buttons);
-    }
-    std::vector<int> Ids() const {
-        std::vector<int> ids;
-        for (const auto& m : shown)
-            ids.push_back(m.id);
-        return ids;
-    }
-    std::vector<ShownMessage> shown;
-
-private:
-    Prompter* m_previous;
-};
 
 // A top-down device picture from packed rows (1 = black).
 inline CDiBitmap FromPacked(int width, int height, const std::vector<std::uint8_t>& packed) {

@@ -6,9 +6,11 @@
 #include <memory>
 
 #include "ImageTestSupport.h"
+#include "support/ScriptedPrompter.h"
 
 using namespace tessera;
 using namespace tessera::imagetest;
+using tessera::test::ScriptedPrompter;
 
 namespace {
 
@@ -287,21 +289,22 @@ TEST(ImageTextReader, PackingNoneAndRunLengthBothRead) {
 }
 
 TEST(ImageTextReader, EmptyTextMeansNoPicture) {
-    RecordingPrompter prompter;
+    ScriptedPrompter prompter;
     CDiBitmap b = FromPacked(8, 1, {0xFF});
     EXPECT_TRUE(ParseImageText("", b));
     EXPECT_TRUE(b.IsEmpty());
-    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_TRUE(prompter.Messages().empty());
 }
 
 TEST(ImageTextReader, UnsupportedPackingShows1059AndKeepsThePicture) {
     for (std::uint8_t packing : {1, 3, 0xFF}) {
-        RecordingPrompter prompter;
+        ScriptedPrompter prompter;
+        prompter.Expect(1059);
         CDiBitmap b = FromPacked(8, 1, {0x81});
         EXPECT_FALSE(ParseImageText(Stream(8, 1, packing, {0x00, 0xFF}), b)) << int(packing);
-        ASSERT_EQ(prompter.shown.size(), 1u);
-        EXPECT_EQ(prompter.shown[0].id, 1059);
-        EXPECT_EQ(prompter.shown[0].icon, PromptIcon::Stop);
+        ASSERT_EQ(prompter.Messages().size(), 1u);
+        EXPECT_EQ(prompter.Messages()[0].id, 1059);
+        EXPECT_EQ(prompter.Messages()[0].icon, PromptIcon::Stop);
         EXPECT_TRUE(b.SamePicture(FromPacked(8, 1, {0x81})));
     }
 }
@@ -320,25 +323,26 @@ TEST(ImageTextReader, ExcessDataShows2050AndThePictureStands) {
         {"raw bytes beyond the picture", Bytes({0xF0, 0x0F, 0x11}), 0},
     };
     for (const auto& c : cases) {
-        RecordingPrompter prompter;
+        ScriptedPrompter prompter;
+        prompter.Expect(2050);
         CDiBitmap b;
         EXPECT_TRUE(ParseImageText(Stream(16, 1, c.packing, c.data), b)) << c.what;
         EXPECT_EQ(prompter.Ids(), std::vector<int>{2050}) << c.what;
-        ASSERT_FALSE(prompter.shown.empty());
-        EXPECT_EQ(prompter.shown[0].icon, PromptIcon::Warning) << c.what;
+        ASSERT_FALSE(prompter.Messages().empty());
+        EXPECT_EQ(prompter.Messages()[0].icon, PromptIcon::Warning) << c.what;
         EXPECT_TRUE(b.SamePicture(FromPacked(16, 1, {0xF0, 0x0F}))) << c.what;
     }
 }
 
 TEST(ImageTextReader, ShortDataLeavesTheRestWhite) {
-    RecordingPrompter prompter;
+    ScriptedPrompter prompter;
     CDiBitmap b;
     // 16 x 4 dots but only the first row and a half are in the data.
     const std::string text = Stream(16, 4, 2, {0xFE, 0xFF});
     EXPECT_EQ(DecodeExact(text, b), ImageDecodeStatus::ShortData);
     EXPECT_TRUE(b.SamePicture(FromPacked(16, 4, {0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0})));
     EXPECT_TRUE(ParseImageText(text, b));
-    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_TRUE(prompter.Messages().empty());
 }
 
 TEST(ImageTextReader, MalformedTextsAreRefusedAndChangeNothing) {
@@ -366,12 +370,12 @@ TEST(ImageTextReader, MalformedTextsAreRefusedAndChangeNothing) {
         {"largest header with tiny data", Stream(65536, 65536, 2, {0x80, 0x00, 0x80, 0x00})},
     };
     for (const auto& c : cases) {
-        RecordingPrompter prompter;
+        ScriptedPrompter prompter;
         CDiBitmap b = FromPacked(8, 1, {0x42});
         EXPECT_EQ(DecodeExact(c.text, b), ImageDecodeStatus::BadData) << c.what;
         EXPECT_FALSE(ParseImageText(c.text, b)) << c.what;
         EXPECT_TRUE(b.SamePicture(FromPacked(8, 1, {0x42}))) << c.what;
-        EXPECT_TRUE(prompter.shown.empty()) << c.what;
+        EXPECT_TRUE(prompter.Messages().empty()) << c.what;
     }
 }
 

@@ -134,6 +134,26 @@ TEST(ZrsTest, CodePage932NamesAndTheirByteLimit) {
               CAddInTransfer::kLoaded);
 }
 
+// The same refusals from files on disk (tests/data/zrs), as a user would pick them.
+TEST(ZrsTest, BrokenFilesInTestDataAreRefusedWithTheirMessage) {
+    const struct {
+        const char* file;
+        int first;
+    } cases[] = {
+        {"zrs/bad-name.ZRS", kMsgAddInNameTooLong},
+        {"zrs/no-files.ZRS", kMsgZrsFormat},
+        {"zrs/missing-file.ZRS", kMsgZrsMissingFile},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        ScriptedPrompter prompter;
+        prompter.Expect(c.first).Expect(kMsgAddInPrepareFailed);
+        CAddInTransfer t;
+        EXPECT_FALSE(t.Load(TestDataPath(c.file)));
+        EXPECT_EQ(t.FileCount(), 0);
+    }
+}
+
 TEST(ZrsTest, LoadShowsItsMessageThenThePreparationFailure) {
     ZrsFolder dir;
     dir.Write("README.TXT", "x");

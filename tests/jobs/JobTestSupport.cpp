@@ -1,10 +1,11 @@
 #include "tests/jobs/JobTestSupport.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include "support/TestApp.h"
 
 namespace tessera::test {
 
@@ -108,42 +109,10 @@ JobRun RunJobToEnd(const std::shared_ptr<TransferJob>& job, RecordingObserver& o
     return run;
 }
 
-std::string ReadFileBytes(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray b = f.readAll();
-    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
-std::string SampleBytes(const std::string& name) {
-    const std::string s = ReadFileBytes(QStringLiteral(TESSERA_SAMPLES "/%1.tsr").arg(QString::fromStdString(name)));
-    EXPECT_FALSE(s.empty()) << "sample " << name;
-    return s;
-}
-
-std::vector<std::string> SampleNames() {
-    return {"phonebook", "cards", "schedule", "anniversary", "anniversary-week", "actions", "report", "memo"};
-}
-
 } // namespace tessera::test
 
-namespace {
 // The serial line wants a Qt application object.
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "jobs_tests";
-        static char* argv[] = {name, nullptr};
-        if (QCoreApplication::instance() == nullptr)
-            m_app = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    std::unique_ptr<QCoreApplication> m_app;
-};
+namespace {
 [[maybe_unused]] ::testing::Environment* const g_qtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+    ::testing::AddGlobalTestEnvironment(new tessera::test::CoreAppEnvironment);
 } // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "link/Job.h"
+#include "support/TestFiles.h"
 #include "sim/SimDevice.h"
 
 namespace tessera::test {
@@ -56,9 +57,5 @@ struct JobRun {
 JobRun RunJobToEnd(const std::shared_ptr<TransferJob>& job, RecordingObserver& observer,
                    bool loadResult = true);
 
-std::string ReadFileBytes(const QString& path);
-std::string SampleBytes(const std::string& name);
-// The names of the sample files (one per record kind).
-std::vector<std::string> SampleNames();
 
 } // namespace tessera::test

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "link/OpticalCom.h"
+#include "support/TestApp.h"
 
 namespace tessera::test {
 
@@ -312,24 +313,7 @@ std::vector<ParsedPacket> ParsePackets(const std::string& bytes) {
 } // namespace tessera::test
 
 // QSerialPort wants a Qt application object on the thread that drives it.
-#include <QCoreApplication>
-#include <gtest/gtest.h>
-
 namespace {
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "link_tests";
-        static char* argv[] = {name, nullptr};
-        if (QCoreApplication::instance() == nullptr)
-            m_app = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    std::unique_ptr<QCoreApplication> m_app;
-};
 [[maybe_unused]] ::testing::Environment* const g_qtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+    ::testing::AddGlobalTestEnvironment(new tessera::test::CoreAppEnvironment);
 } // namespace

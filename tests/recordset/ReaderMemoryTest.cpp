@@ -50,8 +50,10 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 namespace tessera {
 namespace {
 
-// Answers every question with its first button and remembers nothing, so that it never
-// allocates itself.
+// The one prompter here that is not the shared scripted one: it must never allocate, as
+// every allocation may be the one made to fail. It allows the out-of-memory message and the
+// questions about a refused value (a picture that cannot get memory for its rows refuses
+// its text), and keeps the first other id it sees, for the test to fail on.
 class QuietPrompter : public Prompter {
 public:
     QuietPrompter() { SetPrompter(this); }
@@ -59,9 +61,12 @@ public:
     PromptResult Show(int id, const std::string&, PromptIcon, PromptButtons buttons) override {
         if (id == kMsgNoMemory)
             ++noMemory;
-        return DefaultPromptResult(buttons);
+        else if (id != kMsgInvalidInput && id != kMsgBadValue && unexpected == 0)
+            unexpected = id;
+        return DefaultPromptResult(buttons); // a refused value: Abort
     }
     int noMemory = 0;
+    int unexpected = 0;
 };
 
 std::string Sample(const char* name) {
@@ -99,6 +104,7 @@ TEST(ReaderMemory, AFailedAllocationAnywhereLeavesNothingHalfMade) {
                 g_failIn = n;
                 EXPECT_NO_THROW(ok = set.ReadText(text, nullptr));
                 g_failIn = 0;
+                EXPECT_EQ(prompter.unexpected, 0) << "message shown besides out-of-memory";
                 if (ok && prompter.noMemory == 0) {
                     std::string again;
                     ASSERT_TRUE(set.WriteTextToString(again));

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "RecordingPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "TestText.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
@@ -15,7 +15,7 @@ namespace tessera {
 namespace {
 
 using test::J;
-using test::RecordingPrompter;
+using test::ScriptedPrompter;
 
 constexpr FieldTag kName = MakeTag("NAME");
 constexpr FieldTag kTel = MakeTag("TEL1");
@@ -122,7 +122,7 @@ TEST(RecordSetKinds, SetKindGivesTagsTitlesAndDropsOldRecords) {
 }
 
 TEST(Records, ParseFieldThrowsOnRefusalAndReportsOnlyWhenAsked) {
-    RecordingPrompter prompter;
+    ScriptedPrompter prompter;
     CRecordSet set;
     ASSERT_TRUE(set.SetKind(kKindActionList));
     auto r = set.NewRecord();
@@ -131,13 +131,15 @@ TEST(Records, ParseFieldThrowsOnRefusalAndReportsOnlyWhenAsked) {
     EXPECT_TRUE(r->ParseField(prty, "03", true));
     EXPECT_FALSE(r->ParseField(99, "03", true)); // outside the record: false, no throw
     EXPECT_THROW(r->ParseField(prty, "04", false), CUserAbort);
-    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_TRUE(prompter.Messages().empty());
+    prompter.Expect(kMsgInvalidInput);
     EXPECT_THROW(r->ParseField(prty, "04", true), CUserAbort);
     EXPECT_EQ(prompter.Ids(), std::vector<int>{kMsgInvalidInput});
 }
 
 TEST(Records, EmptySlotsRefuseValuesAndCopies) {
-    RecordingPrompter prompter;
+    ScriptedPrompter prompter;
+    prompter.Expect(kMsgUnknownField);
     const std::vector<std::string> tags = {"SCRT", "SYNC", "NAME"};
     CDataRecord r(tags);
     EXPECT_EQ(r.FieldCount(), 3);
@@ -203,7 +205,7 @@ TEST(MoveRecords, OtherKindIsRefused) {
 
 // A short tag list that deduces the phone book must not shift values into other columns.
 TEST(MoveRecords, SameKindOtherTagsRebuildsByTag) {
-    RecordingPrompter prompter;
+    ScriptedPrompter prompter;
     CRecordSet from;
     ASSERT_TRUE(from.ReadText(test::Line("i", {"TEL1", "NAME"}) + "\r\n" +
                                   test::Line("D", {"03-1111", J("佐藤")}) + "\r\n\x1A",
@@ -220,7 +222,7 @@ TEST(MoveRecords, SameKindOtherTagsRebuildsByTag) {
     EXPECT_EQ(tel, "03-1111");
     EXPECT_EQ(to.RecordAt(0)->FieldCount(), 12);
     EXPECT_EQ(from.RecordCount(), 0);
-    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_TRUE(prompter.Messages().empty());
 }
 
 TEST(MoveRecords, ATagTheTargetLacksRefusesTheMove) {

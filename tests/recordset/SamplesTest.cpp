@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "RecordingPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "model/CodeMap.h"
 #include "model/RecordSet.h"
 
@@ -36,11 +36,11 @@ TEST(Samples, EveryKindReadsCleanlyAndWritesBackTheSameBytes) {
         SCOPED_TRACE(s.file);
         const std::string bytes = FileBytes(std::string(TESSERA_SAMPLES) + "/" + s.file);
         ASSERT_FALSE(bytes.empty());
-        test::RecordingPrompter prompter;
+        test::ScriptedPrompter prompter;
         CRecordSet set;
         int errors = -1;
         ASSERT_TRUE(set.ReadText(bytes, &map, &errors));
-        EXPECT_TRUE(prompter.shown.empty());
+        EXPECT_TRUE(prompter.Messages().empty());
         EXPECT_EQ(errors, 0);
         EXPECT_EQ(set.Kind(), s.kind);
         EXPECT_EQ(set.RecordCount(), s.records);

@@ -3,11 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "RecordingPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "TestText.h"
 #include "model/CodeMap.h"
 #include "model/RecordKind.h"
@@ -18,7 +19,7 @@ namespace {
 
 using test::J;
 using test::Line;
-using test::RecordingPrompter;
+using test::ScriptedPrompter;
 using R = PromptResult;
 
 const std::string kEnd = "\r\n\x1A";
@@ -64,7 +65,7 @@ std::vector<KindSample> Samples() {
 }
 
 TEST(ReaderRoundTrip, EveryKindReadsBackWhatWasWritten) {
-    RecordingPrompter prompter;
+    ScriptedPrompter prompter;
     for (const auto& sample : Samples()) {
         SCOPED_TRACE(sample.kind);
         CRecordSet set;
@@ -95,7 +96,7 @@ TEST(ReaderRoundTrip, EveryKindReadsBackWhatWasWritten) {
         ASSERT_TRUE(back.WriteTextToString(again));
         EXPECT_EQ(again, text);
     }
-    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_TRUE(prompter.Messages().empty());
 }
 
 TEST(ReaderRoundTrip, LineBreaksAndCircledNumbersSurvive) {
@@ -166,7 +167,7 @@ TEST(ReaderRoundTrip, ReportTextsWithLineBreaksReadBackUnchanged) {
 }
 
 TEST(ReaderLines, HeaderTitlesAndRecordLines) {
-    RecordingPrompter prompter;
+    ScriptedPrompter prompter;
     struct Case {
         const char* name;
         std::string text;
@@ -201,7 +202,7 @@ TEST(ReaderLines, HeaderTitlesAndRecordLines) {
         EXPECT_EQ(Values(set), c.values);
         EXPECT_EQ(set.Titles().size(), static_cast<std::size_t>(c.fields));
     }
-    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_TRUE(prompter.Messages().empty());
 }
 
 TEST(ReaderLines, TitlesComeFromTheFieldNames) {
@@ -235,7 +236,9 @@ TEST(ReaderFailures, FormatErrorsAndBadLineBreaks) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        RecordingPrompter prompter;
+        ScriptedPrompter prompter;
+        for (int id : c.ids)
+            prompter.Expect(id);
         CRecordSet set;
         EXPECT_FALSE(set.ReadText(c.text, nullptr));
         EXPECT_EQ(prompter.Ids(), c.ids);
@@ -244,14 +247,15 @@ TEST(ReaderFailures, FormatErrorsAndBadLineBreaks) {
 }
 
 TEST(ReaderFailures, BadLineBreakNamesTheRecord) {
-    RecordingPrompter prompter;
+    ScriptedPrompter prompter;
     CRecordSet set;
     const std::string text = Line("i", {"NAME"}) + "\r\n" + Line("D", {"a"}) + "\r\n" +
                              Line("D", {"b"}) + "\r\n\"D\",\"c\rd\"" + kEnd;
+    prompter.Expect(kMsgBadLineBreak);
     EXPECT_FALSE(set.ReadText(text, nullptr));
-    ASSERT_EQ(prompter.shown.size(), 1u);
-    EXPECT_EQ(prompter.shown[0].icon, PromptIcon::Stop);
-    EXPECT_NE(prompter.shown[0].text.find(" 3 "), std::string::npos);
+    ASSERT_EQ(prompter.Messages().size(), 1u);
+    EXPECT_EQ(prompter.Messages()[0].icon, PromptIcon::Stop);
+    EXPECT_NE(prompter.Messages()[0].text.find(" 3 "), std::string::npos);
 }
 
 TEST(ReaderFailures, RefusesASetThatIsNotEmpty) {
@@ -262,18 +266,19 @@ TEST(ReaderFailures, RefusesASetThatIsNotEmpty) {
 }
 
 TEST(ReaderCutOff, LastLineWithoutLineEndIsDroppedWithAWarning) {
-    RecordingPrompter prompter;
+    ScriptedPrompter prompter;
     CRecordSet set;
     const std::string text =
         Line("i", {"NAME"}) + "\r\n" + Line("D", {"a"}) + "\r\n" + Line("D", {"b"}) + "\x1A";
+    prompter.Expect(kMsgRecordCutOff).Expect(kMsgRecordCutOff);
     ASSERT_TRUE(set.ReadText(text, nullptr));
     EXPECT_EQ(Values(set), (std::vector<std::vector<std::string>>{{"a"}}));
     ASSERT_EQ(prompter.Ids(), std::vector<int>{kMsgRecordCutOff});
-    EXPECT_EQ(prompter.shown[0].icon, PromptIcon::Warning);
-    EXPECT_NE(prompter.shown[0].text.find('2'), std::string::npos);
+    EXPECT_EQ(prompter.Messages()[0].icon, PromptIcon::Warning);
+    EXPECT_NE(prompter.Messages()[0].text.find('2'), std::string::npos);
 
     // The same when the buffer simply stops.
-    prompter.shown.clear();
+    prompter.Clear();
     CRecordSet stopped;
     ASSERT_TRUE(stopped.ReadText(Line("i", {"NAME"}) + "\r\n" + Line("D", {"a"}), nullptr));
     EXPECT_EQ(stopped.RecordCount(), 0);
@@ -287,37 +292,39 @@ protected:
                              Line("D", {"01", "09", "first"}) + "\r\n" +
                              Line("D", {"00", "x", "second"}) + "\r\n" +
                              Line("D", {"01", "02", "third"}) + kEnd;
-    RecordingPrompter prompter;
+    ScriptedPrompter prompter;
     CRecordSet set;
     int errors = -1;
 };
 
 TEST_F(ReaderPrompts, AbortStopsTheReadAndDropsTheRecord) {
-    prompter.script = {R::Ok, R::Abort};
+    prompter.Expect(kMsgInvalidInput).Expect(kMsgBadValue, R::Abort);
     EXPECT_FALSE(set.ReadText(text, nullptr, &errors));
     EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgInvalidInput, kMsgBadValue}));
-    EXPECT_EQ(prompter.shown[1].buttons, PromptButtons::AbortRetryIgnore);
-    EXPECT_EQ(prompter.shown[1].icon, PromptIcon::Warning);
-    EXPECT_NE(prompter.shown[1].text.find("'09'"), std::string::npos);
+    EXPECT_EQ(prompter.Messages()[1].buttons, PromptButtons::AbortRetryIgnore);
+    EXPECT_EQ(prompter.Messages()[1].icon, PromptIcon::Warning);
+    EXPECT_NE(prompter.Messages()[1].text.find("'09'"), std::string::npos);
     EXPECT_EQ(set.RecordCount(), 0);
     EXPECT_EQ(errors, 1);
 }
 
 TEST_F(ReaderPrompts, RetryAsksAgainAndIgnoreEmptiesTheField) {
-    prompter.script = {R::Ok, R::Retry, R::Ignore, R::No, R::Ok, R::Ignore, R::No};
+    prompter.Expect(kMsgInvalidInput).Expect(kMsgBadValue, R::Retry).Expect(kMsgBadValue, R::Ignore);
+    prompter.Expect(kMsgIgnoreAll, R::No);
+    prompter.Expect(kMsgInvalidInput).Expect(kMsgBadValue, R::Ignore).Expect(kMsgIgnoreAll, R::No);
     ASSERT_TRUE(set.ReadText(text, nullptr, &errors));
     EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgInvalidInput, kMsgBadValue, kMsgBadValue,
                                                 kMsgIgnoreAll, kMsgInvalidInput, kMsgBadValue,
                                                 kMsgIgnoreAll}));
-    EXPECT_EQ(prompter.shown[3].buttons, PromptButtons::YesNo);
-    EXPECT_EQ(prompter.shown[3].icon, PromptIcon::Question);
+    EXPECT_EQ(prompter.Messages()[3].buttons, PromptButtons::YesNo);
+    EXPECT_EQ(prompter.Messages()[3].icon, PromptIcon::Question);
     EXPECT_EQ(errors, 2);
     EXPECT_EQ(Values(set), (std::vector<std::vector<std::string>>{
                                {"01", "", "first"}, {"00", "", "second"}, {"01", "02", "third"}}));
 }
 
 TEST_F(ReaderPrompts, IgnoreAllEmptiesTheRestSilently) {
-    prompter.script = {R::Ok, R::Ignore, R::Yes};
+    prompter.Expect(kMsgInvalidInput).Expect(kMsgBadValue, R::Ignore).Expect(kMsgIgnoreAll, R::Yes);
     ASSERT_TRUE(set.ReadText(text, nullptr, &errors));
     EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgInvalidInput, kMsgBadValue, kMsgIgnoreAll}));
     EXPECT_EQ(errors, 2);
@@ -326,11 +333,12 @@ TEST_F(ReaderPrompts, IgnoreAllEmptiesTheRestSilently) {
 
 TEST_F(ReaderPrompts, PositionIsKnownWhileAsking) {
     std::vector<ReadPosition> seen;
-    prompter.onShow = [&](int id) {
-        if (id == kMsgBadValue)
+    prompter.OnShow([&](const ScriptedPrompter::Shown& shown) {
+        if (shown.id == kMsgBadValue)
             seen.push_back(set.CurrentReadPosition());
-    };
-    prompter.script = {R::Ok, R::Ignore, R::No, R::Ok, R::Abort};
+    });
+    prompter.Expect(kMsgInvalidInput).Expect(kMsgBadValue, R::Ignore).Expect(kMsgIgnoreAll, R::No);
+    prompter.Expect(kMsgInvalidInput).Expect(kMsgBadValue, R::Abort);
     EXPECT_FALSE(set.ReadText(text, nullptr, &errors));
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].record, 1);
@@ -342,28 +350,28 @@ TEST_F(ReaderPrompts, PositionIsKnownWhileAsking) {
 }
 
 TEST(ReaderTooManyFields, IgnoreDropsTheRestOfTheLineAfterOneQuestion) {
-    RecordingPrompter prompter;
+    ScriptedPrompter prompter;
     // A quote followed by a comma inside a value splits it, giving surplus values.
     const std::string text = Line("i", {"NAME", "TEL1"}) + "\r\n" +
                              "\"D\",\"a\",b\",\"c\",\"d\"" + "\r\n" + Line("D", {"x", "y"}) + kEnd;
-    prompter.script = {R::Retry, R::Ignore};
+    prompter.Expect(kMsgTooManyFields, R::Retry).Expect(kMsgTooManyFields, R::Ignore);
     CRecordSet set;
     ASSERT_TRUE(set.ReadText(text, nullptr));
     EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgTooManyFields, kMsgTooManyFields}));
-    EXPECT_EQ(prompter.shown[0].buttons, PromptButtons::AbortRetryIgnore);
-    EXPECT_NE(prompter.shown[0].text.find('3'), std::string::npos); // field count + 1
+    EXPECT_EQ(prompter.Messages()[0].buttons, PromptButtons::AbortRetryIgnore);
+    EXPECT_NE(prompter.Messages()[0].text.find('3'), std::string::npos); // field count + 1
     EXPECT_EQ(Values(set), (std::vector<std::vector<std::string>>{{"a", "b\""}, {"x", "y"}}));
 
-    RecordingPrompter aborting;
-    aborting.script = {R::Abort};
+    ScriptedPrompter aborting;
+    aborting.Expect(kMsgTooManyFields, R::Abort);
     CRecordSet other;
     EXPECT_FALSE(other.ReadText(text, nullptr));
     EXPECT_EQ(other.RecordCount(), 0);
 }
 
 TEST(ReaderEmptySlots, ValuesForATagWithoutClassAreRejected) {
-    RecordingPrompter prompter;
-    prompter.script = {R::Ok, R::Ignore, R::Yes};
+    ScriptedPrompter prompter;
+    prompter.Expect(kMsgInvalidInput).Expect(kMsgBadValue, R::Ignore).Expect(kMsgIgnoreAll, R::Yes);
     const std::string text = Line("i", {"NAME", "SYNC"}) + "\r\n" + Line("D", {"a", ""}) +
                              "\r\n" + Line("D", {"b", "z"}) + kEnd;
     CRecordSet set;
@@ -389,10 +397,27 @@ TEST(ReaderRandomInput, NeverCrashesAndKeepsRecordsWhole) {
         const int n = static_cast<int>(rng() % 40);
         for (int i = 0; i < n; ++i)
             text += pieces[rng() % pieces.size()];
-        RecordingPrompter prompter;
+        // Every message the reader may show, answered from one random list in turn; once
+        // that runs out, the quietest answer each box has.
+        std::deque<PromptResult> script;
         for (int i = 0; i < 20; ++i)
-            prompter.script.push_back(answers[rng() % std::size(answers)]);
-        prompter.whenUnscripted = R::Ignore;
+            script.push_back(answers[rng() % std::size(answers)]);
+        ScriptedPrompter prompter;
+        const auto allow = [&](int id, PromptResult last) {
+            prompter.Allow(id, [&script, last] {
+                if (script.empty())
+                    return last;
+                const PromptResult r = script.front();
+                script.pop_front();
+                return r;
+            });
+        };
+        for (int id : {kMsgBadLineBreak, kMsgInvalidInput, kMsgNoMemory, kMsgReadFormatError,
+                       kMsgRecordCutOff, kMsgUnknownField})
+            allow(id, R::Ok);
+        allow(kMsgBadValue, R::Ignore);
+        allow(kMsgTooManyFields, R::Ignore);
+        allow(kMsgIgnoreAll, R::No);
         CRecordSet set;
         int errors = -1;
         set.ReadText(text.data(), text.size(), round % 3 ? &map : nullptr, &errors);

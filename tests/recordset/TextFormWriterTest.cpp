@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "RecordingPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "TestText.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
@@ -19,7 +19,7 @@ namespace tessera {
 namespace {
 
 using test::J;
-using test::RecordingPrompter;
+using test::ScriptedPrompter;
 
 std::string HeaderOf(const CRecordSet& set) {
     std::string out = "\"i\"";
@@ -104,21 +104,22 @@ TEST(Writer, SelectionWritesTheListedRecordsInListOrder) {
 }
 
 TEST(Writer, BufferFailuresReturnMinusOneWithTheirMessage) {
-    RecordingPrompter prompter;
+    ScriptedPrompter prompter;
     CRecordSet set;
     ASSERT_TRUE(set.SetKind(kKindAnniversary));
     set.InsertRecord(-1, set.NewRecord());
     const int size = static_cast<int>(Written(set).size());
 
     std::vector<char> buffer(static_cast<std::size_t>(size));
+    prompter.Expect(kMsgBufferTooSmall).Expect(kMsgWriteFormatError);
     EXPECT_EQ(set.WriteTextToBuffer(nullptr, buffer.data(), size - 1), -1);
     ASSERT_EQ(prompter.Ids(), std::vector<int>{kMsgBufferTooSmall});
-    EXPECT_EQ(prompter.shown[0].icon, PromptIcon::Stop);
+    EXPECT_EQ(prompter.Messages()[0].icon, PromptIcon::Stop);
     // The message names the capacity and the byte count.
-    EXPECT_NE(prompter.shown[0].text.find(std::to_string(size - 1)), std::string::npos);
-    EXPECT_NE(prompter.shown[0].text.find(std::to_string(size)), std::string::npos);
+    EXPECT_NE(prompter.Messages()[0].text.find(std::to_string(size - 1)), std::string::npos);
+    EXPECT_NE(prompter.Messages()[0].text.find(std::to_string(size)), std::string::npos);
 
-    prompter.shown.clear();
+    prompter.Clear();
     const std::vector<int32_t> missing = {0, 1};
     EXPECT_EQ(set.WriteTextToBuffer(&missing, buffer.data(), size * 4), -1);
     EXPECT_EQ(prompter.Ids(), std::vector<int>{kMsgWriteFormatError});
@@ -141,12 +142,13 @@ TEST(Writer, RefusesValuesThatWouldNotReadBack) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        RecordingPrompter prompter;
+        ScriptedPrompter prompter;
         CRecordSet set;
         ASSERT_TRUE(set.SetKind(kKindSchedule));
         auto r = set.NewRecord();
         ASSERT_TRUE(r->SetFieldValue(MakeTag("MEM1"), FieldValue(c.text)));
         set.InsertRecord(-1, std::move(r));
+        prompter.Expect(kMsgWriteFormatError).Expect(kMsgWriteFormatError).Expect(kMsgWriteFormatError);
 
         std::string out = "stale";
         EXPECT_FALSE(set.WriteTextToString(out));
@@ -173,7 +175,7 @@ TEST(Writer, LinesAreWrittenAndRefusedAsEachValueWouldBe) {
     std::mt19937 rng(4242);
     for (int round = 0; round < 400; ++round) {
         SCOPED_TRACE(round);
-        RecordingPrompter prompter;
+        ScriptedPrompter prompter;
         CRecordSet set;
         ASSERT_TRUE(set.SetKind(kKindPhoneBook));
         std::string expected = HeaderOf(set);
@@ -199,6 +201,8 @@ TEST(Writer, LinesAreWrittenAndRefusedAsEachValueWouldBe) {
             set.InsertRecord(-1, std::move(r));
         }
         expected += "\r\n\x1A";
+        if (!readable)
+            prompter.Expect(kMsgWriteFormatError);
         std::string out;
         EXPECT_EQ(set.WriteTextToString(out), readable);
         if (readable)
@@ -268,7 +272,8 @@ TEST(Writer, NothingOfABadLineLeavesThroughTheSink) {
         CDataRecord* record = set.RecordAt(bad);
         ASSERT_TRUE(record->SetFieldValue(MakeTag("ADR1"), FieldValue(std::string("a\rb"))));
 
-        RecordingPrompter prompter;
+        ScriptedPrompter prompter;
+        prompter.Expect(kMsgWriteFormatError);
         std::string collected;
         EXPECT_FALSE(set.WriteText([&](std::string_view bytes) {
             collected.append(bytes);
@@ -282,21 +287,23 @@ TEST(Writer, NothingOfABadLineLeavesThroughTheSink) {
 }
 
 TEST(Writer, SetWithASlotWithoutClassCannotBeWritten) {
-    RecordingPrompter prompter;
+    ScriptedPrompter prompter;
     CRecordSet set;
     ASSERT_TRUE(set.ReadText(test::Line("i", {"NAME", "SYNC"}) + "\r\n\x1A", nullptr));
     EXPECT_EQ(Written(set), HeaderOf(set) + "\r\n\x1A");
     set.InsertRecord(-1, set.NewRecord());
+    prompter.Expect(kMsgWriteFormatError);
     std::string out;
     EXPECT_FALSE(set.WriteTextToString(out));
     EXPECT_EQ(prompter.Ids(), std::vector<int>{kMsgWriteFormatError});
 }
 
 TEST(Writer, SinkFailureIsAFileError) {
-    RecordingPrompter prompter;
+    ScriptedPrompter prompter;
     CRecordSet set;
     ASSERT_TRUE(set.SetKind(kKindPhoneBook));
     set.InsertRecord(-1, set.NewRecord());
+    prompter.Expect(kMsgFileError);
     EXPECT_FALSE(set.WriteText([](std::string_view) { return false; }));
     EXPECT_EQ(prompter.Ids(), std::vector<int>{kMsgFileError});
 

@@ -2,8 +2,9 @@
 
 #include <random>
 
-#include <QCoreApplication>
 #include <gtest/gtest.h>
+
+#include "support/TestApp.h"
 
 namespace tessera::sim::test {
 
@@ -69,22 +70,8 @@ std::string AnyBytes(size_t length, unsigned seed) {
 
 } // namespace tessera::sim::test
 
-namespace {
 // QSerialPort wants a Qt application object on the thread that drives it.
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "sim_link_tests";
-        static char* argv[] = {name, nullptr};
-        if (QCoreApplication::instance() == nullptr)
-            m_app = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    std::unique_ptr<QCoreApplication> m_app;
-};
+namespace {
 [[maybe_unused]] ::testing::Environment* const g_qtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+    ::testing::AddGlobalTestEnvironment(new tessera::test::CoreAppEnvironment);
 } // namespace

@@ -36,18 +36,26 @@ ScriptedPrompter& ScriptedPrompter::Expect(int id, PromptResult answer) {
 
 ScriptedPrompter& ScriptedPrompter::Allow(int id, PromptResult answer) {
     std::lock_guard<std::mutex> g(m_lock);
-    m_allowed[id] = answer;
+    m_allowed[id] = [answer] { return answer; };
+    return *this;
+}
+
+ScriptedPrompter& ScriptedPrompter::Allow(int id, std::function<PromptResult()> answer) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_allowed[id] = std::move(answer);
     return *this;
 }
 
 PromptResult ScriptedPrompter::Show(int id, const std::string& text, PromptIcon icon, PromptButtons buttons) {
     std::lock_guard<std::mutex> g(m_lock);
     Shown s{id, text, icon, buttons, DefaultPromptResult(buttons)};
+    if (m_onShow)
+        m_onShow(s);
     if (!m_script.empty() && m_script.front().first == id) {
         s.answer = m_script.front().second;
         m_script.pop_front();
     } else if (auto it = m_allowed.find(id); it != m_allowed.end()) {
-        s.answer = it->second;
+        s.answer = it->second();
     } else {
         ADD_FAILURE() << "unexpected message " << id << ": " << Cp932ToUtf8(text)
                       << (m_script.empty() ? std::string() : " (expected " + std::to_string(m_script.front().first) + ")");

@@ -4,6 +4,7 @@
 // Installs itself as the current prompter for its lifetime.
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -33,6 +34,11 @@ public:
     ScriptedPrompter& Expect(int id, PromptResult answer = PromptResult::Ok);
     // Message `id` may come any number of times, whenever no scripted one is due first.
     ScriptedPrompter& Allow(int id, PromptResult answer = PromptResult::Ok);
+    // The same, answering each time with what `answer` returns.
+    ScriptedPrompter& Allow(int id, std::function<PromptResult()> answer);
+    // Called with every message as it is shown (before it is answered), e.g. to look at the
+    // state of the code that asks.
+    void OnShow(std::function<void(const Shown&)> hook) { m_onShow = std::move(hook); }
     // With this set, the destructor does not complain about expected messages not shown.
     void SetLenient(bool lenient) { m_lenient = lenient; }
 
@@ -47,7 +53,8 @@ public:
 private:
     mutable std::mutex m_lock;
     std::deque<std::pair<int, PromptResult>> m_script;
-    std::map<int, PromptResult> m_allowed;
+    std::map<int, std::function<PromptResult()>> m_allowed;
+    std::function<void(const Shown&)> m_onShow;
     std::vector<Shown> m_shown;
     Prompter* m_previous = nullptr;
     bool m_lenient = false;
