@@ -1,5 +1,11 @@
 #include "app/AboutDlg.h"
 
+#include "app/AppResources.h"
+#include "app/Help.h"
+#include "app/dial/ToneDialInfo.h"
+#include "base/Cp932.h"
+#include "text/StringTable.h"
+
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -7,12 +13,6 @@
 #include <QLabel>
 #include <QSysInfo>
 #include <QVBoxLayout>
-
-#include "app/AppResources.h"
-#include "app/Help.h"
-#include "app/dial/ToneDialInfo.h"
-#include "base/Cp932.h"
-#include "text/StringTable.h"
 
 namespace tessera {
 

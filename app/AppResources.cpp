@@ -3,7 +3,9 @@
 #include <QtGlobal>
 
 // Q_INIT_RESOURCE must be used outside any namespace.
-static void InitIconsResource() { Q_INIT_RESOURCE(icons); }
+static void InitIconsResource() {
+    Q_INIT_RESOURCE(icons);
+}
 
 namespace tessera {
 

@@ -1,15 +1,14 @@
 #include "app/ChildFrame.h"
 
-#include <QCloseEvent>
-#include <QIcon>
-
 #include "document/TesseraDoc.h"
 #include "document/TesseraView.h"
 
+#include <QCloseEvent>
+#include <QIcon>
+
 namespace tessera {
 
-CChildFrame::CChildFrame(CTesseraDoc& doc, QWidget* parent)
-    : QMdiSubWindow(parent), m_doc(doc) {
+CChildFrame::CChildFrame(CTesseraDoc& doc, QWidget* parent) : QMdiSubWindow(parent), m_doc(doc) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowIcon(QIcon(QStringLiteral(":/icons/tessera-tsr.svg")));
     m_view = new CTesseraView(doc, this);

@@ -1,10 +1,10 @@
 #include "app/GuiPrompter.h"
 
+#include "base/Cp932.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QThread>
-
-#include "base/Cp932.h"
 
 namespace tessera {
 
@@ -12,45 +12,67 @@ namespace {
 
 QMessageBox::Icon BoxIcon(PromptIcon icon) {
     switch (icon) {
-    case PromptIcon::Stop: return QMessageBox::Critical;
-    case PromptIcon::Warning: return QMessageBox::Warning;
-    case PromptIcon::Information: return QMessageBox::Information;
-    case PromptIcon::Question: return QMessageBox::Question;
-    case PromptIcon::None: break;
+    case PromptIcon::Stop:
+        return QMessageBox::Critical;
+    case PromptIcon::Warning:
+        return QMessageBox::Warning;
+    case PromptIcon::Information:
+        return QMessageBox::Information;
+    case PromptIcon::Question:
+        return QMessageBox::Question;
+    case PromptIcon::None:
+        break;
     }
     return QMessageBox::NoIcon;
 }
 
 QList<QMessageBox::StandardButton> BoxButtons(PromptButtons buttons) {
     switch (buttons) {
-    case PromptButtons::Ok: return {QMessageBox::Ok};
-    case PromptButtons::OkCancel: return {QMessageBox::Ok, QMessageBox::Cancel};
-    case PromptButtons::YesNo: return {QMessageBox::Yes, QMessageBox::No};
-    case PromptButtons::YesNoCancel: return {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
+    case PromptButtons::Ok:
+        return {QMessageBox::Ok};
+    case PromptButtons::OkCancel:
+        return {QMessageBox::Ok, QMessageBox::Cancel};
+    case PromptButtons::YesNo:
+        return {QMessageBox::Yes, QMessageBox::No};
+    case PromptButtons::YesNoCancel:
+        return {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
     case PromptButtons::AbortRetryIgnore:
         return {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore};
-    case PromptButtons::RetryCancel: return {QMessageBox::Retry, QMessageBox::Cancel};
+    case PromptButtons::RetryCancel:
+        return {QMessageBox::Retry, QMessageBox::Cancel};
     }
     return {QMessageBox::Ok};
 }
 
 PromptResult ToResult(int button, PromptButtons buttons) {
     switch (button) {
-    case QMessageBox::Ok: return PromptResult::Ok;
-    case QMessageBox::Cancel: return PromptResult::Cancel;
-    case QMessageBox::Yes: return PromptResult::Yes;
-    case QMessageBox::No: return PromptResult::No;
-    case QMessageBox::Abort: return PromptResult::Abort;
-    case QMessageBox::Retry: return PromptResult::Retry;
-    case QMessageBox::Ignore: return PromptResult::Ignore;
-    default: break;
+    case QMessageBox::Ok:
+        return PromptResult::Ok;
+    case QMessageBox::Cancel:
+        return PromptResult::Cancel;
+    case QMessageBox::Yes:
+        return PromptResult::Yes;
+    case QMessageBox::No:
+        return PromptResult::No;
+    case QMessageBox::Abort:
+        return PromptResult::Abort;
+    case QMessageBox::Retry:
+        return PromptResult::Retry;
+    case QMessageBox::Ignore:
+        return PromptResult::Ignore;
+    default:
+        break;
     }
     // Closing the box with Escape or the title bar: the cancelling answer of the set.
     switch (buttons) {
-    case PromptButtons::Ok: return PromptResult::Ok;
-    case PromptButtons::YesNo: return PromptResult::No;
-    case PromptButtons::AbortRetryIgnore: return PromptResult::Abort;
-    default: return PromptResult::Cancel;
+    case PromptButtons::Ok:
+        return PromptResult::Ok;
+    case PromptButtons::YesNo:
+        return PromptResult::No;
+    case PromptButtons::AbortRetryIgnore:
+        return PromptResult::Abort;
+    default:
+        return PromptResult::Cancel;
     }
 }
 
@@ -74,17 +96,19 @@ PromptResult CGuiPrompter::ShowWithDetails(int id, const std::string& text, Prom
     const QString details = QString::fromStdString(detailsUtf8);
     int answer = 0;
     if (QThread::currentThread() == thread()) {
-        answer = ShowOnGuiThread(id, qtext, static_cast<int>(icon), static_cast<int>(buttons), details);
+        answer =
+            ShowOnGuiThread(id, qtext, static_cast<int>(icon), static_cast<int>(buttons), details);
     } else {
         QMetaObject::invokeMethod(this, "ShowOnGuiThread", Qt::BlockingQueuedConnection,
-                                  Q_RETURN_ARG(int, answer), Q_ARG(int, id),
-                                  Q_ARG(QString, qtext), Q_ARG(int, static_cast<int>(icon)),
+                                  Q_RETURN_ARG(int, answer), Q_ARG(int, id), Q_ARG(QString, qtext),
+                                  Q_ARG(int, static_cast<int>(icon)),
                                   Q_ARG(int, static_cast<int>(buttons)), Q_ARG(QString, details));
     }
     return ToResult(answer, buttons);
 }
 
-int CGuiPrompter::ShowOnGuiThread(int id, const QString& text, int icon, int buttons, const QString& details) {
+int CGuiPrompter::ShowOnGuiThread(int id, const QString& text, int icon, int buttons,
+                                  const QString& details) {
     QWidget* parent = m_parent ? m_parent.data() : QApplication::activeWindow();
     QMessageBox box(parent);
     box.setWindowTitle(Cp932ToQString(LoadString(57344)).isEmpty()

@@ -3,11 +3,11 @@
 // standard buttons. Messages raised on a worker thread are shown by the GUI thread while
 // the worker waits for the answer.
 
+#include "model/Prompter.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
-
-#include "model/Prompter.h"
 
 namespace tessera {
 
@@ -19,8 +19,8 @@ public:
     PromptResult Show(int id, const std::string& text, PromptIcon icon,
                       PromptButtons buttons) override;
     // The details go into the box's detail text ("Show Details...").
-    PromptResult ShowWithDetails(int id, const std::string& text, PromptIcon icon, PromptButtons buttons,
-                                 const std::string& detailsUtf8) override;
+    PromptResult ShowWithDetails(int id, const std::string& text, PromptIcon icon,
+                                 PromptButtons buttons, const std::string& detailsUtf8) override;
 
     // Parent window of the boxes; the active window when unset.
     void SetParentWidget(QWidget* w) { m_parent = w; }
@@ -29,7 +29,8 @@ public:
     static bool DefaultsToSecondButton(int id);
 
 private:
-    Q_INVOKABLE int ShowOnGuiThread(int id, const QString& text, int icon, int buttons, const QString& details);
+    Q_INVOKABLE int ShowOnGuiThread(int id, const QString& text, int icon, int buttons,
+                                    const QString& details);
 
     QPointer<QWidget> m_parent;
 };

@@ -1,11 +1,11 @@
 #include "app/Help.h"
 
+#include "base/DataPaths.h"
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-
-#include "base/DataPaths.h"
 
 namespace tessera {
 
@@ -18,14 +18,29 @@ struct TopicAnchor {
 
 // Dialog resource id -> manual section. Sections cover every window and dialog.
 constexpr TopicAnchor kAnchors[] = {
-    {100, "about"},         {102, "settings-file"},   {128, "main-window"},
-    {129, "record-table"},  {131, "send"},            {132, "editor-phone"},
-    {134, "new-document"},  {135, "settings-port"},   {139, "editor-card"},
-    {140, "editor-memo"},   {141, "editor-report"},   {144, "receive"},
-    {147, "settings-edit"}, {148, "editor-action"},   {150, "editor-schedule"},
-    {152, "settings-model"}, {162, "addin"},          {163, "editor-anniversary"},
-    {164, "editor-anniversary"}, {165, "settings-dial"}, {183, "report-print"},
-    {185, "filters"},       {186, "filters"},
+    {100, "about"},
+    {102, "settings-file"},
+    {128, "main-window"},
+    {129, "record-table"},
+    {131, "send"},
+    {132, "editor-phone"},
+    {134, "new-document"},
+    {135, "settings-port"},
+    {139, "editor-card"},
+    {140, "editor-memo"},
+    {141, "editor-report"},
+    {144, "receive"},
+    {147, "settings-edit"},
+    {148, "editor-action"},
+    {150, "editor-schedule"},
+    {152, "settings-model"},
+    {162, "addin"},
+    {163, "editor-anniversary"},
+    {164, "editor-anniversary"},
+    {165, "settings-dial"},
+    {183, "report-print"},
+    {185, "filters"},
+    {186, "filters"},
 };
 
 HelpOpener g_opener = nullptr;
@@ -74,6 +89,8 @@ bool ShowHelpTopic(unsigned topic) {
     return QDesktopServices::openUrl(url);
 }
 
-void SetHelpOpener(HelpOpener opener) { g_opener = opener; }
+void SetHelpOpener(HelpOpener opener) {
+    g_opener = opener;
+}
 
 } // namespace tessera

@@ -1,5 +1,22 @@
 #include "app/MainFrame.h"
 
+#include "app/AboutDlg.h"
+#include "app/AppResources.h"
+#include "app/ChildFrame.h"
+#include "app/Help.h"
+#include "app/RecentFileList.h"
+#include "app/TesseraApp.h"
+#include "app/commands/MainCommands.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
+#include "document/CommandIds.h"
+#include "document/RecordCommands.h"
+#include "document/TesseraDoc.h"
+#include "document/TesseraView.h"
+#include "model/RecordKind.h"
+#include "model/RecordSet.h"
+#include "text/StringTable.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -25,23 +42,6 @@
 #include <QUndoStack>
 #include <QUrl>
 
-#include "app/AboutDlg.h"
-#include "app/AppResources.h"
-#include "app/ChildFrame.h"
-#include "app/commands/MainCommands.h"
-#include "app/Help.h"
-#include "app/RecentFileList.h"
-#include "app/TesseraApp.h"
-#include "base/AppSettings.h"
-#include "base/Cp932.h"
-#include "document/CommandIds.h"
-#include "document/RecordCommands.h"
-#include "document/TesseraDoc.h"
-#include "document/TesseraView.h"
-#include "model/RecordKind.h"
-#include "model/RecordSet.h"
-#include "text/StringTable.h"
-
 namespace tessera {
 
 namespace {
@@ -49,19 +49,27 @@ namespace {
 // Web-page addresses when the string table has none.
 const char* FallbackWebPage(int id) {
     switch (id) {
-    case ID_HELP_WEB1: return "https://tessera.example.org/";
-    case ID_HELP_WEB2: return "https://tessera.example.org/download/";
-    case ID_HELP_WEB3: return "https://tessera.example.org/faq/";
-    default: return "https://tessera.example.org/addins/";
+    case ID_HELP_WEB1:
+        return "https://tessera.example.org/";
+    case ID_HELP_WEB2:
+        return "https://tessera.example.org/download/";
+    case ID_HELP_WEB3:
+        return "https://tessera.example.org/faq/";
+    default:
+        return "https://tessera.example.org/addins/";
     }
 }
 
 int WebStringId(int id) {
     switch (id) {
-    case ID_HELP_WEB1: return 4004;
-    case ID_HELP_WEB2: return 4005;
-    case ID_HELP_WEB3: return 4006;
-    default: return 4007;
+    case ID_HELP_WEB1:
+        return 4004;
+    case ID_HELP_WEB2:
+        return 4005;
+    case ID_HELP_WEB3:
+        return 4006;
+    default:
+        return 4007;
     }
 }
 
@@ -97,9 +105,9 @@ CMainFrame::CMainFrame(CTesseraApp& app, CommandTableFn commands, QWidget* paren
     });
 
     m_records = std::make_unique<CRecordCommands>(m_app.RecordHost());
-    m_router = std::make_unique<CCommandRouter>(commands ? commands(*this) : MainCommandTable(*this), [this] {
-        return IsDocumentLocked(ActiveDocument());
-    });
+    m_router =
+        std::make_unique<CCommandRouter>(commands ? commands(*this) : MainCommandTable(*this),
+                                         [this] { return IsDocumentLocked(ActiveDocument()); });
     CreateActions();
     CreateMenus();
     CreateToolBar();
@@ -371,7 +379,9 @@ void CMainFrame::ShowAbout() {
     dlg.exec();
 }
 
-void CMainFrame::ShowHelpContents() { ShowHelpTopic(kHelpContents); }
+void CMainFrame::ShowHelpContents() {
+    ShowHelpTopic(kHelpContents);
+}
 
 void CMainFrame::ShowContextHelp() {
     ShowHelpTopic(kHelpTopicBase + (ActiveView() != nullptr ? 129u : 128u));
@@ -379,7 +389,8 @@ void CMainFrame::ShowContextHelp() {
 
 void CMainFrame::OpenWebPage(int id) {
     const std::string& s = LoadString(WebStringId(id));
-    const QString address = s.empty() ? QString::fromLatin1(FallbackWebPage(id)) : Cp932ToQString(s);
+    const QString address =
+        s.empty() ? QString::fromLatin1(FallbackWebPage(id)) : Cp932ToQString(s);
     // A failing browser start is ignored.
     m_app.OpenUrl(QUrl(address));
 }
@@ -400,10 +411,16 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
         e->ignore();
         if (auto* dlg = qobject_cast<QDialog*>(modal)) {
             QPointer<CMainFrame> self(this);
-            connect(dlg, &QDialog::finished, this, [self] {
-                if (self)
-                    QTimer::singleShot(0, self.data(), [self] { if (self) self->close(); });
-            }, Qt::SingleShotConnection);
+            connect(
+                dlg, &QDialog::finished, this,
+                [self] {
+                    if (self)
+                        QTimer::singleShot(0, self.data(), [self] {
+                            if (self)
+                                self->close();
+                        });
+                },
+                Qt::SingleShotConnection);
             dlg->reject();
         } else {
             modal->close();
@@ -457,9 +474,15 @@ void CMainFrame::ApplyStoredPlacement() {
 void CMainFrame::ShowWithStoredState() {
     ApplyStoredPlacement();
     switch (m_app.Settings().ShowState()) {
-    case WindowShowState::Minimized: showMinimized(); break;
-    case WindowShowState::Maximized: showMaximized(); break;
-    default: show(); break;
+    case WindowShowState::Minimized:
+        showMinimized();
+        break;
+    case WindowShowState::Maximized:
+        showMaximized();
+        break;
+    default:
+        show();
+        break;
     }
 }
 

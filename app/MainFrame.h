@@ -3,13 +3,12 @@
 // another once one is), the toolbar, the status bar with the kind, count and link-method
 // panes, the recent-file list, and the commands that belong to no document.
 
+#include "app/commands/CommandRouter.h"
+
 #include <QMainWindow>
 #include <QPointer>
-
 #include <map>
 #include <memory>
-
-#include "app/commands/CommandRouter.h"
 
 class QAction;
 class QLabel;
@@ -145,7 +144,7 @@ private:
     QList<QMenu*> m_docMenus;
     QMenu* m_windowMenu = nullptr;
     QList<QMenu*> m_fileMenus;
-    QList<QAction*> m_recentAnchors;   // separator before "exit" in each file menu
+    QList<QAction*> m_recentAnchors; // separator before "exit" in each file menu
     QList<QAction*> m_recentActions;
     QList<CTesseraDoc*> m_docs;
     QTimer* m_updateTimer = nullptr;

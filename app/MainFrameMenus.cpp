@@ -1,6 +1,22 @@
 // The main window's actions (made from the command table), its two sets of menus, the
 // toolbar and status bar, and the idle update of every command's state.
+#include "app/AboutDlg.h"
+#include "app/AppResources.h"
+#include "app/ChildFrame.h"
+#include "app/Help.h"
 #include "app/MainFrame.h"
+#include "app/RecentFileList.h"
+#include "app/TesseraApp.h"
+#include "app/commands/MainCommands.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
+#include "document/CommandIds.h"
+#include "document/RecordCommands.h"
+#include "document/TesseraDoc.h"
+#include "document/TesseraView.h"
+#include "model/RecordKind.h"
+#include "model/RecordSet.h"
+#include "text/StringTable.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -26,23 +42,6 @@
 #include <QToolBar>
 #include <QUndoStack>
 #include <QUrl>
-
-#include "app/AboutDlg.h"
-#include "app/AppResources.h"
-#include "app/ChildFrame.h"
-#include "app/commands/MainCommands.h"
-#include "app/Help.h"
-#include "app/RecentFileList.h"
-#include "app/TesseraApp.h"
-#include "base/AppSettings.h"
-#include "base/Cp932.h"
-#include "document/CommandIds.h"
-#include "document/RecordCommands.h"
-#include "document/TesseraDoc.h"
-#include "document/TesseraView.h"
-#include "model/RecordKind.h"
-#include "model/RecordSet.h"
-#include "text/StringTable.h"
 
 namespace tessera {
 
@@ -171,7 +170,8 @@ QList<QMenu*> CMainFrame::CurrentMenus() const {
 
 void CMainFrame::FillWindowMenu() {
     m_windowMenu->clear();
-    for (int id : std::initializer_list<int>{ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE})
+    for (int id : std::initializer_list<int>{ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ,
+                                             ID_WINDOW_ARRANGE})
         m_windowMenu->addAction(Action(id));
     const QList<QMdiSubWindow*> windows = m_mdi->subWindowList(QMdiArea::CreationOrder);
     if (windows.isEmpty())
@@ -205,10 +205,10 @@ void CMainFrame::CreateToolBar() {
     m_toolBar->setIconSize(QSize(20, 20));
     m_toolBar->setMovable(true);
     m_toolBar->setFloatable(true);
-    for (int id : std::initializer_list<int>{ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_CUT, ID_EDIT_COPY,
-                   ID_EDIT_PASTE, 0, ID_SEND_TO_DEVICE, ID_RECEIVE_FROM_DEVICE, 0,
-                   ID_ADDIN_TRANSFER, 0, ID_RECORD_ADD, ID_RECORD_DELETE, ID_RECORD_PROPERTIES,
-                   0, ID_APP_ABOUT}) {
+    for (int id : std::initializer_list<int>{
+             ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE,
+             0, ID_SEND_TO_DEVICE, ID_RECEIVE_FROM_DEVICE, 0, ID_ADDIN_TRANSFER, 0, ID_RECORD_ADD,
+             ID_RECORD_DELETE, ID_RECORD_PROPERTIES, 0, ID_APP_ABOUT}) {
         if (id == 0)
             m_toolBar->addSeparator();
         else

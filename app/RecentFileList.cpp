@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-
 #include <algorithm>
 
 namespace tessera {
@@ -29,7 +28,9 @@ void CRecentFileList::Add(const QString& path) {
         m_files.removeLast();
 }
 
-void CRecentFileList::Remove(const QString& path) { m_files.removeAll(Canonical(path)); }
+void CRecentFileList::Remove(const QString& path) {
+    m_files.removeAll(Canonical(path));
+}
 
 void CRecentFileList::ReadList(QSettings& settings) {
     m_files.clear();
@@ -59,7 +60,7 @@ QString CRecentFileList::MenuText(int index) const {
     text.replace(QLatin1Char('&'), QStringLiteral("&&"));
     // Entries 1-9 get their digit as the mnemonic, entry 10 gets "1&0".
     const int n = index + 1;
-    const QString number = n < 10 ? QStringLiteral("&%1").arg(n)
+    const QString number = n < 10    ? QStringLiteral("&%1").arg(n)
                            : n == 10 ? QStringLiteral("1&0")
                                      : QString::number(n);
     return number + QLatin1Char(' ') + text;

@@ -32,7 +32,9 @@ CSingleInstance::~CSingleInstance() {
         m_lock->unlock();
 }
 
-QString CSingleInstance::LockPath() const { return QDir(m_dir).filePath(m_key + QStringLiteral(".lock")); }
+QString CSingleInstance::LockPath() const {
+    return QDir(m_dir).filePath(m_key + QStringLiteral(".lock"));
+}
 
 QString CSingleInstance::ServerName() const {
     return QDir(m_dir).filePath(m_key + QStringLiteral(".socket"));

@@ -6,7 +6,6 @@
 #include <QLockFile>
 #include <QObject>
 #include <QStringList>
-
 #include <memory>
 
 class QLocalServer;

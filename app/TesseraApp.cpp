@@ -1,28 +1,27 @@
 #include "app/TesseraApp.h"
 
-#include <QApplication>
-#include <QCommandLineParser>
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QDesktopServices>
-#include <QLibraryInfo>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QTranslator>
-
-#include <algorithm>
-#include <cstdio>
-
-#include "app/transfer/AddInCommand.h"
-#include "document/RecordCommands.h"
-#include "app/transfer/DemoDevice.h"
 #include "app/GuiPrompter.h"
 #include "app/MainFrame.h"
 #include "app/RecentFileList.h"
 #include "app/SingleInstance.h"
 #include "app/dial/ToneDialInfo.h"
+#include "app/transfer/AddInCommand.h"
+#include "app/transfer/DemoDevice.h"
 #include "base/AppSettings.h"
+#include "document/RecordCommands.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTranslator>
+#include <algorithm>
+#include <cstdio>
 #ifdef TESSERA_HAVE_TONEDIAL
 #include "app/dial/ToneDial.h"
 #endif
@@ -32,8 +31,8 @@
 #include "document/TesseraDoc.h"
 #include "model/CodeMap.h"
 #include "model/Prompter.h"
-#include "text/StringTable.h"
 #include "resources/StringIds.h"
+#include "text/StringTable.h"
 
 namespace tessera {
 
@@ -43,7 +42,8 @@ constexpr int kMsgCharTables = ids::kMsgCharTables;
 constexpr int kDefaultFieldWidth = 100;
 
 QString FieldWidthKey(const std::string& tag) {
-    return QStringLiteral("Field Width/") + QString::fromLatin1(tag.data(), static_cast<qsizetype>(tag.size()));
+    return QStringLiteral("Field Width/") +
+           QString::fromLatin1(tag.data(), static_cast<qsizetype>(tag.size()));
 }
 
 } // namespace
@@ -97,10 +97,12 @@ bool CTesseraApp::InitInstance(const QStringList& arguments) {
     parser.setApplicationDescription(QStringLiteral("Tessera"));
     parser.addHelpOption();
     parser.addVersionOption();
-    QCommandLineOption demo(QStringLiteral("demo"),
-                            QStringLiteral("Start with a simulated device holding a sample phone book."));
+    QCommandLineOption demo(
+        QStringLiteral("demo"),
+        QStringLiteral("Start with a simulated device holding a sample phone book."));
     parser.addOption(demo);
-    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Documents to open (*.tsr)."),
+    parser.addPositionalArgument(QStringLiteral("files"),
+                                 QStringLiteral("Documents to open (*.tsr)."),
                                  QStringLiteral("[files...]"));
     if (!parser.parse(arguments)) {
         fprintf(stderr, "%s\n", qPrintable(parser.errorText()));
@@ -108,9 +110,10 @@ bool CTesseraApp::InitInstance(const QStringList& arguments) {
         return false;
     }
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version"))) {
-        const QString text = parser.isSet(QStringLiteral("version"))
-                                 ? QStringLiteral("Tessera %1\n").arg(QStringLiteral(TESSERA_VERSION))
-                                 : parser.helpText();
+        const QString text =
+            parser.isSet(QStringLiteral("version"))
+                ? QStringLiteral("Tessera %1\n").arg(QStringLiteral(TESSERA_VERSION))
+                : parser.helpText();
         fputs(qPrintable(text), stdout);
         return false;
     }
@@ -120,7 +123,8 @@ bool CTesseraApp::InitInstance(const QStringList& arguments) {
 
     // 1. One instance: a later start hands its files to the running one and ends.
     if (m_options.singleInstance) {
-        m_instance = std::make_unique<CSingleInstance>(QStringLiteral("tessera"), m_options.instanceDir);
+        m_instance =
+            std::make_unique<CSingleInstance>(QStringLiteral("tessera"), m_options.instanceDir);
         if (!m_instance->Acquire()) {
             if (!files.isEmpty() && !m_instance->SendFiles(files))
                 m_exitCode = 1;
@@ -246,9 +250,9 @@ void CTesseraApp::OpenHandedOverFiles(const QStringList& files) {
 QString CTesseraApp::GetOpenFileName(QWidget* parent) {
     if (m_fileDialog)
         return m_fileDialog(false, parent, QString());
-    return QFileDialog::getOpenFileName(
-        parent, QStringLiteral("開く"), QString(),
-        QString::fromLatin1(CTesseraDoc::kFileFilter) + QStringLiteral(";;すべてのファイル (*)"));
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("開く"), QString(),
+                                        QString::fromLatin1(CTesseraDoc::kFileFilter) +
+                                            QStringLiteral(";;すべてのファイル (*)"));
 }
 
 QString CTesseraApp::GetSaveFileName(QWidget* parent, const QString& suggested) {
@@ -270,9 +274,13 @@ bool CTesseraApp::OpenUrl(const QUrl& url) {
     return QDesktopServices::openUrl(url);
 }
 
-const CCodeMap* CTesseraApp::CodeMap() const { return m_codeMap.get(); }
+const CCodeMap* CTesseraApp::CodeMap() const {
+    return m_codeMap.get();
+}
 
-bool CTesseraApp::LimitFieldWidth() const { return m_settings->LimitFieldWidth; }
+bool CTesseraApp::LimitFieldWidth() const {
+    return m_settings->LimitFieldWidth;
+}
 
 int CTesseraApp::MaxFieldWidth() const {
     // The cut must lie inside a row of 1024 bytes, and a limit of 0 would show nothing.

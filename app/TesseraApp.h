@@ -3,15 +3,14 @@
 // toolkit texts, settings, character map, main window, the files named on the command
 // line), owns what lives as long as the program, and writes the settings back at exit.
 
+#include "app/commands/CommandRouter.h"
+#include "document/DocHost.h"
+
 #include <QObject>
 #include <QStringList>
 #include <QUrl>
-
 #include <functional>
 #include <memory>
-
-#include "app/commands/CommandRouter.h"
-#include "document/DocHost.h"
 
 class QSettings;
 class QTranslator;
@@ -68,7 +67,8 @@ public:
     void OpenHandedOverFiles(const QStringList& files);
 
     // The file dialogs and the browser; tests replace them.
-    using FileDialogFn = std::function<QString(bool save, QWidget* parent, const QString& suggested)>;
+    using FileDialogFn =
+        std::function<QString(bool save, QWidget* parent, const QString& suggested)>;
     void SetFileDialog(FileDialogFn fn) { m_fileDialog = std::move(fn); }
     QString GetOpenFileName(QWidget* parent);
     using UrlOpenerFn = std::function<bool(const QUrl&)>;

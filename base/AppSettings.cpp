@@ -1,16 +1,15 @@
 #include "base/AppSettings.h"
 
+#include "model/Prompter.h"
+#include "resources/StringIds.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <QSettings>
-
 #include <algorithm>
 #include <climits>
-
-#include "model/Prompter.h"
-#include "resources/StringIds.h"
 
 namespace tessera {
 
@@ -46,7 +45,9 @@ int ReadInt(QSettings& s, const char* key, int def, int lo = INT_MIN, int hi = I
     return static_cast<int>(n);
 }
 
-bool ReadBool(QSettings& s, const char* key, bool def) { return ReadInt(s, key, def ? 1 : 0, 0, 1) == 1; }
+bool ReadBool(QSettings& s, const char* key, bool def) {
+    return ReadInt(s, key, def ? 1 : 0, 0, 1) == 1;
+}
 
 QString ReadText(QSettings& s, const char* key, const QString& def, qsizetype maxLength) {
     const QVariant v = s.value(QLatin1String(key));
@@ -59,13 +60,14 @@ QString ReadText(QSettings& s, const char* key, const QString& def, qsizetype ma
 }
 
 bool IsValidBps(int bps) {
-    return std::find(std::begin(CAppSettings::kBpsChoices), std::end(CAppSettings::kBpsChoices), bps) !=
-           std::end(CAppSettings::kBpsChoices);
+    return std::find(std::begin(CAppSettings::kBpsChoices), std::end(CAppSettings::kBpsChoices),
+                     bps) != std::end(CAppSettings::kBpsChoices);
 }
 
 #ifdef Q_OS_WIN
 bool IsComName(const QString& name) {
-    return name.size() == 4 && name.left(3).compare(QLatin1String("COM"), Qt::CaseInsensitive) == 0 &&
+    return name.size() == 4 &&
+           name.left(3).compare(QLatin1String("COM"), Qt::CaseInsensitive) == 0 &&
            name.at(3).isLetterOrNumber() && name.at(3).unicode() < 0x80;
 }
 #endif
@@ -95,8 +97,12 @@ std::unique_ptr<QSettings> CAppSettings::OpenStore() {
                                        QStringLiteral("Quillon"), QStringLiteral("Tessera"));
 }
 
-int CAppSettings::StoredNumberOfModel(int code) { return (code >= 0 && code < 10) ? kStoredOfModel[code] : 0; }
-int CAppSettings::ModelOfStoredNumber(int stored) { return (stored >= 0 && stored < 10) ? kModelOfStored[stored] : 0; }
+int CAppSettings::StoredNumberOfModel(int code) {
+    return (code >= 0 && code < 10) ? kStoredOfModel[code] : 0;
+}
+int CAppSettings::ModelOfStoredNumber(int stored) {
+    return (stored >= 0 && stored < 10) ? kModelOfStored[stored] : 0;
+}
 
 void CAppSettings::LoadSettings() {
     std::unique_ptr<QSettings> store = OpenStore();
@@ -150,9 +156,12 @@ void CAppSettings::LoadSettings() {
 
 WindowShowState CAppSettings::ShowState() const {
     switch (WindowStyle) {
-    case 1: return WindowShowState::Minimized;
-    case 2: return WindowShowState::Maximized;
-    default: return WindowShowState::Default;
+    case 1:
+        return WindowShowState::Minimized;
+    case 2:
+        return WindowShowState::Maximized;
+    default:
+        return WindowShowState::Default;
     }
 }
 
@@ -232,7 +241,8 @@ bool CAppSettings::SetPort(const QString& name) {
     if (!port.open(QIODevice::ReadWrite)) {
         // A device that opens but is no serial line cannot tell its line properties.
         const bool notSerial = port.error() == QSerialPort::UnsupportedOperationError;
-        ShowMessage(notSerial ? kMsgPortInfo : kMsgPortOpen, PromptIcon::Warning, PromptButtons::Ok);
+        ShowMessage(notSerial ? kMsgPortInfo : kMsgPortOpen, PromptIcon::Warning,
+                    PromptButtons::Ok);
         return false;
     }
     const bool ok9600 = port.setBaudRate(QSerialPort::Baud9600);
@@ -251,8 +261,8 @@ QString CAppSettings::BuildFilterList() {
     const std::vector<FilterProgram> filters = ReadFilters();
     for (const FilterProgram& f : filters) {
         m_filterNames.append(f.name);
-        list += f.name + QStringLiteral(" (*.") + f.extension + QStringLiteral(")|*.") + f.extension +
-                QLatin1Char('|');
+        list += f.name + QStringLiteral(" (*.") + f.extension + QStringLiteral(")|*.") +
+                f.extension + QLatin1Char('|');
     }
     if (!filters.empty())
         list += QLatin1Char('|');
@@ -288,7 +298,8 @@ bool CAppSettings::ReadFilter(const QString& name, FilterProgram& out) {
     out.name = name;
     out.extension = s->value(QStringLiteral("szExtension")).toString().left(kMaxFilterExtension);
     out.program = s->value(QStringLiteral("szFilter")).toString();
-    out.perlScript = s->value(QStringLiteral("bPerlScript")).toString().trimmed() == QLatin1String("1");
+    out.perlScript =
+        s->value(QStringLiteral("bPerlScript")).toString().trimmed() == QLatin1String("1");
     return true;
 }
 

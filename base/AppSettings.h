@@ -3,13 +3,12 @@
 // program, written once at exit. Stored with QSettings (organization "Quillon",
 // application "Tessera") in the groups Device, Filters and Settings.
 
+#include "model/CodeMap.h"
+
 #include <QString>
 #include <QStringList>
-
 #include <memory>
 #include <vector>
-
-#include "model/CodeMap.h"
 
 class QSettings;
 
@@ -18,8 +17,8 @@ namespace tessera {
 // A registered filter program (group FilterPrograms/<name> of the user's settings).
 struct FilterProgram {
     QString name;
-    QString extension;  // szExtension, without the dot
-    QString program;    // szFilter
+    QString extension;       // szExtension, without the dot
+    QString program;         // szFilter
     bool perlScript = false; // bPerlScript
 };
 
@@ -27,9 +26,10 @@ enum class WindowShowState { Default, Minimized, Maximized };
 
 class CAppSettings {
 public:
-    static constexpr int kModelCount = 10;       // model codes 0..9
+    static constexpr int kModelCount = 10; // model codes 0..9
     static constexpr int kSettingsValueCount = 23;
-    static constexpr int kBpsChoices[10] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+    static constexpr int kBpsChoices[10] = {300,  600,   1200,  2400,  4800,
+                                            9600, 19200, 38400, 57600, 115200};
 
     CAppSettings();
     ~CAppSettings();
@@ -54,11 +54,11 @@ public:
     // (on Windows also COM1..COM9 style names), opens it exclusively and checks 9600 bps.
     // Messages 1120 (cannot open), 1121 (not a serial line), 1122 (no 9600 bps).
     bool SetPort(const QString& name);
-    int Method = 0;      // 0 infrared, other cable
+    int Method = 0; // 0 infrared, other cable
     int Bps = 9600;
     bool IgnoreEcho = true;
-    int DialMethod = 0;  // 0 telephony, 1 tone-dial
-    QString CallOut;     // outside-line prefix, at most 35 characters
+    int DialMethod = 0; // 0 telephony, 1 tone-dial
+    QString CallOut;    // outside-line prefix, at most 35 characters
 
     // --- Filters ---
     int Installed = 0;
@@ -73,7 +73,7 @@ public:
     bool ScheduleAutoComp = true;
     int HistoryBuffer = 4;
     bool NewOnStart = false;
-    int WindowStyle = 0;    // 0 normal, 1 minimized, 2 maximized
+    int WindowStyle = 0; // 0 normal, 1 minimized, 2 maximized
     int WindowLeft = 0;
     int WindowTop = 0;
     int WindowRight = 639;

@@ -1,10 +1,10 @@
 #include "base/Cp932.h"
 
+#include "text/Cp932Text.h"
+
 #include <memory>
 #include <unordered_map>
 #include <vector>
-
-#include "text/Cp932Text.h"
 
 namespace tessera {
 
@@ -15,7 +15,7 @@ constexpr char32_t kDeviceBase = kDeviceCodeBase;
 // The build-time tables of text/ indexed for the edges: decoding a table cell then costs one
 // array read, and both layers agree on every code because they read the same data.
 struct Cp932Tables {
-    std::vector<char32_t> decode;                // index: code (0..0xFFFF); 0 = undefined
+    std::vector<char32_t> decode;                  // index: code (0..0xFFFF); 0 = undefined
     std::unordered_map<char32_t, unsigned> encode; // Unicode -> canonical code
 
     Cp932Tables() : decode(0x10000, 0) {
@@ -68,9 +68,13 @@ QString Decode(std::string_view bytes, bool forDisplay) {
 
 } // namespace
 
-QString Cp932ToQString(std::string_view bytes) { return Decode(bytes, false); }
+QString Cp932ToQString(std::string_view bytes) {
+    return Decode(bytes, false);
+}
 
-QString Cp932ToDisplayString(std::string_view bytes) { return Decode(bytes, true); }
+QString Cp932ToDisplayString(std::string_view bytes) {
+    return Decode(bytes, true);
+}
 
 bool IsDeviceCodeChar(char32_t c, unsigned* code) {
     if (c < kDeviceBase || c > kDeviceBase + 0xFFFF)

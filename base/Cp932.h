@@ -5,7 +5,6 @@
 // back to the same bytes, so showing or editing a record never loses them.
 
 #include <QString>
-
 #include <string>
 #include <string_view>
 

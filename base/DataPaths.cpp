@@ -32,13 +32,13 @@ QStringList Folders(const char* variable, const QString& besideProgram, const QS
 } // namespace
 
 QStringList DataFolders() {
-    return Folders("TESSERA_DATA_DIR", QStringLiteral("../share/tessera"), QStringLiteral("tessera"),
-                   QStandardPaths::AppDataLocation);
+    return Folders("TESSERA_DATA_DIR", QStringLiteral("../share/tessera"),
+                   QStringLiteral("tessera"), QStandardPaths::AppDataLocation);
 }
 
 QStringList DocFolders() {
-    return Folders("TESSERA_DOC_DIR", QStringLiteral("../share/doc/tessera"), QStringLiteral("doc/tessera"),
-                   QStandardPaths::GenericDataLocation);
+    return Folders("TESSERA_DOC_DIR", QStringLiteral("../share/doc/tessera"),
+                   QStringLiteral("doc/tessera"), QStandardPaths::GenericDataLocation);
 }
 
 } // namespace tessera

@@ -9,7 +9,6 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStringDecoder>
-
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -43,7 +42,9 @@ FilterCommandLine WithProgram(const FilterProgram& filter, QStringList arguments
     return line;
 }
 
-void ShowStop(int id) { ShowMessage(id, PromptIcon::Stop, PromptButtons::Ok); }
+void ShowStop(int id) {
+    ShowMessage(id, PromptIcon::Stop, PromptButtons::Ok);
+}
 
 } // namespace
 
@@ -53,13 +54,14 @@ FilterCommandLine ImportCommandLine(const FilterProgram& filter, const QString& 
 }
 
 FilterCommandLine ExportCommandLine(const FilterProgram& filter, const QString& path, int kind) {
-    return WithProgram(filter, {QStringLiteral("-E"), path, QStringLiteral("-T"), QString::number(kind),
-                                QStringLiteral("-V"), QString::number(kFilterInterfaceVersion)});
+    return WithProgram(filter,
+                       {QStringLiteral("-E"), path, QStringLiteral("-T"), QString::number(kind),
+                        QStringLiteral("-V"), QString::number(kFilterInterfaceVersion)});
 }
 
 int ImportExitMessage(int exitCode) {
-    static const std::map<int, int> table = {{0, 0},       {1, 1280},  {2, 1281}, {3, 1282},
-                                             {10, 1283},   {11, 1284}, {19, 1285}};
+    static const std::map<int, int> table = {{0, 0},     {1, 1280},  {2, 1281}, {3, 1282},
+                                             {10, 1283}, {11, 1284}, {19, 1285}};
     const auto it = table.find(exitCode);
     return it != table.end() ? it->second : kMsgFilterInternal;
 }
@@ -89,7 +91,8 @@ QString DecodeNote(const QByteArray& line) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8(line);
     if (utf8.hasError())
-        text = Cp932ToQString(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
+        text = Cp932ToQString(
+            std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
     // A note is one line of text: no control characters reach a message box or a terminal.
     for (QChar& c : text)
         if ((c.unicode() < 0x20 && c != QLatin1Char('\t')) || c.unicode() == 0x7F)
@@ -120,7 +123,9 @@ void FilterNotes::Finish() {
         EndLine();
 }
 
-void FilterNotes::Clear() { *this = FilterNotes(); }
+void FilterNotes::Clear() {
+    *this = FilterNotes();
+}
 
 void FilterNotes::EndLine() {
     QByteArray line = std::move(m_pending);
@@ -226,7 +231,9 @@ bool CFilterProcess::Start(const FilterCommandLine& command, const QByteArray* i
     return true;
 }
 
-void CFilterProcess::Cancel() { Stop(State::Cancelled); }
+void CFilterProcess::Cancel() {
+    Stop(State::Cancelled);
+}
 
 void CFilterProcess::Stop(State reason) {
     if (m_state != State::Running)
@@ -268,7 +275,9 @@ void CFilterProcess::WaitInEventLoop() {
         loop.exec();
 }
 
-qint64 CFilterProcess::Pid() const { return m_process.processId(); }
+qint64 CFilterProcess::Pid() const {
+    return m_process.processId();
+}
 
 void CFilterProcess::Finish(State state) {
     m_graceTimer.stop();
@@ -282,7 +291,8 @@ void CFilterProcess::Signal(int signo) {
         return;
 #ifdef Q_OS_UNIX
     // The whole group; the filter itself when it could not make one.
-    if (::kill(static_cast<pid_t>(-m_group), signo) != 0 && m_process.state() != QProcess::NotRunning)
+    if (::kill(static_cast<pid_t>(-m_group), signo) != 0 &&
+        m_process.state() != QProcess::NotRunning)
         ::kill(static_cast<pid_t>(m_group), signo);
 #else
     if (m_process.state() != QProcess::NotRunning)
@@ -290,9 +300,13 @@ void CFilterProcess::Signal(int signo) {
 #endif
 }
 
-void CFilterProcess::TakeStandardError() { m_notes.Feed(m_process.readAllStandardError()); }
+void CFilterProcess::TakeStandardError() {
+    m_notes.Feed(m_process.readAllStandardError());
+}
 
-void WaitForFilter(CFilterProcess& process) { process.WaitInEventLoop(); }
+void WaitForFilter(CFilterProcess& process) {
+    process.WaitInEventLoop();
+}
 
 // ---- import and export ----
 
@@ -330,7 +344,8 @@ bool RunToEnd(CFilterProcess& process, const FilterCommandLine& command, const Q
         ShowMessageWithDetails(kMsgFilterCancelled, PromptIcon::Warning, PromptButtons::Ok, notes);
         return false;
     case CFilterProcess::State::TimedOut:
-        ShowMessageWithDetails(kMsgFilterTimedOut, PromptIcon::Stop, PromptButtons::Ok, notes, process.TimeLimit());
+        ShowMessageWithDetails(kMsgFilterTimedOut, PromptIcon::Stop, PromptButtons::Ok, notes,
+                               process.TimeLimit());
         return false;
     case CFilterProcess::State::Crashed:
         ShowStop(kMsgFilterInternal, notes);
@@ -340,7 +355,9 @@ bool RunToEnd(CFilterProcess& process, const FilterCommandLine& command, const Q
     }
 }
 
-QByteArray Native(const QString& path) { return QFile::encodeName(path); }
+QByteArray Native(const QString& path) {
+    return QFile::encodeName(path);
+}
 
 bool ProcessAlive(qint64 pid) {
 #ifdef Q_OS_UNIX
@@ -365,9 +382,10 @@ QString TempSuffix(const QFileInfo& target) {
 // Removes what a run that was killed outright left of an export to `target`: files of the
 // pattern whose program has gone.
 void RemoveStaleTemps(const QFileInfo& target) {
-    const QRegularExpression pattern(QLatin1Char('^') + QRegularExpression::escape(TempPrefix(target)) +
-                                     QStringLiteral("(\\d+)-[A-Za-z0-9]{6}") +
-                                     QRegularExpression::escape(TempSuffix(target)) + QLatin1Char('$'));
+    const QRegularExpression pattern(
+        QLatin1Char('^') + QRegularExpression::escape(TempPrefix(target)) +
+        QStringLiteral("(\\d+)-[A-Za-z0-9]{6}") + QRegularExpression::escape(TempSuffix(target)) +
+        QLatin1Char('$'));
     const QDir dir = target.absoluteDir();
     for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
         const QRegularExpressionMatch m = pattern.match(name);
@@ -401,7 +419,8 @@ QString MakeTemp(const QFileInfo& target) {
 bool ReplaceTarget(const QString& temp, const QFileInfo& target) {
     if (target.exists())
         QFile::setPermissions(temp, target.permissions());
-    return std::rename(Native(temp).constData(), Native(target.absoluteFilePath()).constData()) == 0;
+    return std::rename(Native(temp).constData(), Native(target.absoluteFilePath()).constData()) ==
+           0;
 }
 
 } // namespace
@@ -454,8 +473,8 @@ bool RunExportFilter(const CRecordSet& set, const FilterProgram& filter, const Q
     }
     const std::string shownTarget = QStringToCp932Lossy(target);
     if (process.Notes().Count() > 0)
-        ShowMessageWithDetails(kMsgExportDoneNotes, PromptIcon::Information, PromptButtons::Ok, notes, shownTarget,
-                               set.RecordCount(), process.Notes().Count());
+        ShowMessageWithDetails(kMsgExportDoneNotes, PromptIcon::Information, PromptButtons::Ok,
+                               notes, shownTarget, set.RecordCount(), process.Notes().Count());
     else
         ShowMessage(kMsgExportDone, PromptIcon::Information, PromptButtons::Ok, shownTarget);
     return true;
@@ -491,8 +510,8 @@ std::unique_ptr<CRecordSet> RunImportFilter(const FilterProgram& filter, const Q
     if (errors != 0)
         ShowMessage(kMsgFieldsEmptied, PromptIcon::Warning, PromptButtons::Ok, errors);
     if (process.Notes().Count() > 0)
-        ShowMessageWithDetails(kMsgImportDoneNotes, PromptIcon::Information, PromptButtons::Ok, notes,
-                               set->RecordCount(), process.Notes().Count());
+        ShowMessageWithDetails(kMsgImportDoneNotes, PromptIcon::Information, PromptButtons::Ok,
+                               notes, set->RecordCount(), process.Notes().Count());
     return set;
 }
 
@@ -520,7 +539,8 @@ const std::vector<BundledFilter>& BundledFilters() {
 
 QString FindBundledProgram(const QString& appDir, const QString& program) {
     const QDir dir(appDir);
-    for (const QString& candidate : {dir.filePath(program), dir.filePath(QStringLiteral("../filters/") + program)}) {
+    for (const QString& candidate :
+         {dir.filePath(program), dir.filePath(QStringLiteral("../filters/") + program)}) {
         const QFileInfo info(candidate);
         if (info.isFile() && info.isExecutable())
             return info.canonicalFilePath();

@@ -3,6 +3,9 @@
 // the exit-code messages, and a process that a window can wait for without blocking (and
 // cancel). Qt Core only, so the command line uses the same code as the window program.
 
+#include "base/AppSettings.h"
+#include "resources/StringIds.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QObject>
@@ -11,13 +14,9 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
-
 #include <functional>
 #include <memory>
 #include <vector>
-
-#include "base/AppSettings.h"
-#include "resources/StringIds.h"
 
 namespace tessera {
 
@@ -138,7 +137,9 @@ public:
 
     State CurrentState() const { return m_state; }
     bool IsDone() const { return m_state != State::NotStarted && m_state != State::Running; }
-    bool IsStopping() const { return m_state == State::Running && m_stopReason != State::NotStarted; }
+    bool IsStopping() const {
+        return m_state == State::Running && m_stopReason != State::NotStarted;
+    }
     int ExitCode() const { return m_exitCode; }
     const QByteArray& Output() const { return m_output; }
     const FilterNotes& Notes() const { return m_notes; }

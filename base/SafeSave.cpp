@@ -1,7 +1,6 @@
 #include "base/SafeSave.h"
 
 #include <QtGlobal>
-
 #include <cerrno>
 #include <cstring>
 
@@ -86,7 +85,9 @@ bool CSafeSave::Commit() {
             Fail(m_file.errorString());
     }
     if (!m_failed && m_file.size() != m_written)
-        Fail(QStringLiteral("only %1 of %2 bytes reached the disk").arg(m_file.size()).arg(m_written));
+        Fail(QStringLiteral("only %1 of %2 bytes reached the disk")
+                 .arg(m_file.size())
+                 .arg(m_written));
 #ifdef Q_OS_UNIX
     // Some file systems (network, quotas) only say at this point that the data did not fit.
     if (!m_failed && m_file.handle() >= 0 && ::fsync(m_file.handle()) != 0 && errno != EINVAL &&

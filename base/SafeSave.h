@@ -8,7 +8,6 @@
 
 #include <QSaveFile>
 #include <QString>
-
 #include <string>
 #include <string_view>
 

@@ -6,18 +6,16 @@
 // Each case moves 100 KiB once; infrared at 9600 bps takes about two minutes per direction.
 // Run one case with --benchmark_filter=Cable or =Ir.
 
-#include <benchmark/benchmark.h>
-
-#include <chrono>
-#include <random>
-#include <string>
-
-#include <QCoreApplication>
-
 #include "link/LinkTiming.h"
 #include "link/RecordStream.h"
 #include "link/ZaurusCom.h"
 #include "sim/SimDevice.h"
+
+#include <QCoreApplication>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <random>
+#include <string>
 
 namespace {
 
@@ -42,7 +40,9 @@ std::string Stream() {
     return s;
 }
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 // direction 0: PC sends to the device; 1: the device sends to the PC.
 void Run(benchmark::State& state, SimMethod method, int bps, int direction) {
@@ -110,10 +110,18 @@ void Run(benchmark::State& state, SimMethod method, int bps, int direction) {
     }
 }
 
-void Cable115200_PcToDevice(benchmark::State& s) { Run(s, SimMethod::Cable, 115200, 0); }
-void Cable115200_DeviceToPc(benchmark::State& s) { Run(s, SimMethod::Cable, 115200, 1); }
-void Ir9600_PcToDevice(benchmark::State& s) { Run(s, SimMethod::Infrared, 9600, 0); }
-void Ir9600_DeviceToPc(benchmark::State& s) { Run(s, SimMethod::Infrared, 9600, 1); }
+void Cable115200_PcToDevice(benchmark::State& s) {
+    Run(s, SimMethod::Cable, 115200, 0);
+}
+void Cable115200_DeviceToPc(benchmark::State& s) {
+    Run(s, SimMethod::Cable, 115200, 1);
+}
+void Ir9600_PcToDevice(benchmark::State& s) {
+    Run(s, SimMethod::Infrared, 9600, 0);
+}
+void Ir9600_DeviceToPc(benchmark::State& s) {
+    Run(s, SimMethod::Infrared, 9600, 1);
+}
 
 BENCHMARK(Cable115200_PcToDevice)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(Cable115200_DeviceToPc)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);

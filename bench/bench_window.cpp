@@ -5,17 +5,6 @@
 //
 // Counters: bare_ms (load only), window_ms (open in the window + first paint), overhead_pct.
 
-#include <benchmark/benchmark.h>
-
-#include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-
-#include <chrono>
-
 #include "app/MainFrame.h"
 #include "app/TesseraApp.h"
 #include "document/DocHost.h"
@@ -23,6 +12,15 @@
 #include "document/TesseraView.h"
 #include "model/CodeMap.h"
 #include "tests/gui/RecordFactory.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <chrono>
 
 namespace {
 
@@ -47,7 +45,9 @@ private:
     CCodeMap m_map;
 };
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
 void BM_OpenPhoneBook100k(benchmark::State& state) {
     QTemporaryDir dir;

@@ -3,23 +3,22 @@
 // with such a file, and so the yardstick. Prints MB/s, the ratios to the yardstick and the
 // memory the loaded set takes against the file size.
 
-#include <benchmark/benchmark.h>
-#include <iconv.h>
-#include <malloc.h>
+#include "model/CodeMap.h"
+#include "model/RecordKind.h"
+#include "model/RecordSet.h"
+#include "text/Cp932Text.h"
 
 #include <algorithm>
+#include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
+#include <iconv.h>
+#include <malloc.h>
 #include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include "model/CodeMap.h"
-#include "model/RecordKind.h"
-#include "model/RecordSet.h"
-#include "text/Cp932Text.h"
 
 namespace {
 
@@ -51,17 +50,17 @@ std::unique_ptr<CRecordSet> MakePhoneBook() {
                                        "よしだ", "やまだ", "ささき", "やまぐち", "まつもと"});
     const auto given = SjisList({"太郎", "花子", "健一", "美咲", "大輔", "由紀", "誠", "さくら",
                                  "翔太", "陽子", "一郎", "恵美"});
-    const auto givenReadings = SjisList({"たろう", "はなこ", "けんいち", "みさき", "だいすけ",
-                                         "ゆき", "まこと", "さくら", "しょうた", "ようこ",
-                                         "いちろう", "えみ"});
-    const auto places = SjisList({"東京都文京区本郷", "神奈川県横浜市中区山下町",
-                                  "大阪府大阪市北区梅田", "北海道札幌市中央区大通西",
-                                  "愛知県名古屋市中区栄", "福岡県福岡市中央区天神",
-                                  "京都府京都市左京区吉田", "宮城県仙台市青葉区一番町"});
+    const auto givenReadings =
+        SjisList({"たろう", "はなこ", "けんいち", "みさき", "だいすけ", "ゆき", "まこと", "さくら",
+                  "しょうた", "ようこ", "いちろう", "えみ"});
+    const auto places =
+        SjisList({"東京都文京区本郷", "神奈川県横浜市中区山下町", "大阪府大阪市北区梅田",
+                  "北海道札幌市中央区大通西", "愛知県名古屋市中区栄", "福岡県福岡市中央区天神",
+                  "京都府京都市左京区吉田", "宮城県仙台市青葉区一番町"});
     const auto buildings = SjisList({"ひまわり荘", "グリーンハイツ", "第二松本ビル", "さくら館"});
-    const auto remarks = SjisList({"大学の同期。", "旧姓 小林。", "猫を二匹飼っている。",
-                                   "年賀状は毎年欠かさず。", "携帯のメールアドレスあり。",
-                                   "毎年夏に同窓会で会う。"});
+    const auto remarks =
+        SjisList({"大学の同期。", "旧姓 小林。", "猫を二匹飼っている。", "年賀状は毎年欠かさず。",
+                  "携帯のメールアドレスあり。", "毎年夏に同窓会で会う。"});
     const auto marks = SjisList({"", "○", "×", "△"});
     const std::string chome = Sjis("丁目");
 
@@ -179,7 +178,8 @@ void BM_ReadPhoneBook(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(text.size()));
     state.counters["file_MB"] = static_cast<double>(text.size()) / 1e6;
-    state.counters["memory_x_file"] = static_cast<double>(memory) / static_cast<double>(text.size());
+    state.counters["memory_x_file"] =
+        static_cast<double>(memory) / static_cast<double>(text.size());
 }
 
 void BM_WritePhoneBook(benchmark::State& state) {

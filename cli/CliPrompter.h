@@ -2,9 +2,9 @@
 // The command line's Prompter: prints each message in UTF-8 on stderr and answers it from
 // the --answer option instead of asking, so scripted runs never wait for a person.
 
-#include <QString>
-
 #include "model/Prompter.h"
+
+#include <QString>
 
 namespace tessera::cli {
 
@@ -12,13 +12,15 @@ class CliPrompter : public Prompter {
 public:
     // `answer` is the button to press whenever the message offers it; otherwise the
     // message's first button. `quiet` drops messages shown with the information icon.
-    explicit CliPrompter(PromptResult answer = PromptResult::Ok, bool hasAnswer = false, bool quiet = false);
+    explicit CliPrompter(PromptResult answer = PromptResult::Ok, bool hasAnswer = false,
+                         bool quiet = false);
 
-    PromptResult Show(int id, const std::string& text, PromptIcon icon, PromptButtons buttons) override;
+    PromptResult Show(int id, const std::string& text, PromptIcon icon,
+                      PromptButtons buttons) override;
     // The details follow the message, one indented line each; --quiet does not drop them
     // (they are about the data, not about progress).
-    PromptResult ShowWithDetails(int id, const std::string& text, PromptIcon icon, PromptButtons buttons,
-                                 const std::string& detailsUtf8) override;
+    PromptResult ShowWithDetails(int id, const std::string& text, PromptIcon icon,
+                                 PromptButtons buttons, const std::string& detailsUtf8) override;
 
     // True once any message was answered with Cancel, No or Abort.
     bool Declined() const { return m_declined; }

@@ -1,12 +1,12 @@
 #include "cli/Command.h"
 
-#include <algorithm>
-#include <cstdio>
-
 #include "base/AppSettings.h"
 #include "cli/CliPrompter.h"
 #include "model/CodeMap.h"
 #include "resources/StringIds.h"
+
+#include <algorithm>
+#include <cstdio>
 
 namespace tessera::cli {
 
@@ -17,13 +17,16 @@ std::vector<CommandFactory>& Factories() {
 }
 } // namespace
 
-CommandRegistrar::CommandRegistrar(CommandFactory factory) { Factories().push_back(std::move(factory)); }
+CommandRegistrar::CommandRegistrar(CommandFactory factory) {
+    Factories().push_back(std::move(factory));
+}
 
 std::vector<std::unique_ptr<Command>> AllCommands() {
     std::vector<std::unique_ptr<Command>> all;
     for (const CommandFactory& f : Factories())
         all.push_back(f());
-    std::sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a->Name() < b->Name(); });
+    std::sort(all.begin(), all.end(),
+              [](const auto& a, const auto& b) { return a->Name() < b->Name(); });
     return all;
 }
 
@@ -57,7 +60,9 @@ void Context::Out(const QString& text) {
     std::fwrite(b.constData(), 1, static_cast<std::size_t>(b.size()), stdout);
 }
 
-void Context::OutBytes(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
+void Context::OutBytes(std::string_view bytes) {
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
 
 void Context::Err(const QString& text) {
     const QByteArray b = text.toUtf8();

@@ -5,7 +5,6 @@
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
-
 #include <functional>
 #include <memory>
 #include <string>
@@ -91,6 +90,6 @@ bool ParseWordList(const QString& text, const QStringList& allowed, QStringList&
 
 #define TESSERA_CLI_CONCAT2(a, b) a##b
 #define TESSERA_CLI_CONCAT(a, b) TESSERA_CLI_CONCAT2(a, b)
-#define TESSERA_REGISTER_COMMAND(Class)                                                          \
-    static const ::tessera::cli::CommandRegistrar TESSERA_CLI_CONCAT(s_register_, __LINE__)(     \
+#define TESSERA_REGISTER_COMMAND(Class)                                                            \
+    static const ::tessera::cli::CommandRegistrar TESSERA_CLI_CONCAT(s_register_, __LINE__)(       \
         [] { return std::unique_ptr<::tessera::cli::Command>(new Class); })

@@ -1,14 +1,13 @@
 #include "cli/FilterCli.h"
 
+#include "base/AppSettings.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
-
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
-
-#include "base/AppSettings.h"
 
 namespace tessera::cli {
 
@@ -25,10 +24,11 @@ QString RegisteredFilterName(Context& ctx, const QString& name) {
 }
 
 void AddTimeoutOption(QCommandLineParser& parser) {
-    parser.addOption({QStringLiteral("timeout"),
-                      QStringLiteral("stop the filter after SECONDS (0: never; default 600 when standard "
-                                     "input is not a terminal, else never)"),
-                      QStringLiteral("SECONDS")});
+    parser.addOption(
+        {QStringLiteral("timeout"),
+         QStringLiteral("stop the filter after SECONDS (0: never; default 600 when standard "
+                        "input is not a terminal, else never)"),
+         QStringLiteral("SECONDS")});
 }
 
 bool TakeTimeout(Context& ctx, int& seconds) {
@@ -110,7 +110,7 @@ public:
 
 private:
     bool m_active = false;
-    struct sigaction m_previous[std::size(kStopSignals)] {};
+    struct sigaction m_previous[std::size(kStopSignals)]{};
 };
 
 } // namespace

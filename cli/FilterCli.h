@@ -3,12 +3,11 @@
 // name, the --timeout option, and waiting for a filter with Ctrl+C (and SIGTERM, SIGHUP)
 // as the window's Cancel.
 
-#include <QString>
-
-#include <memory>
-
-#include "cli/Command.h"
 #include "base/FilterRunner.h"
+#include "cli/Command.h"
+
+#include <QString>
+#include <memory>
 
 class QCommandLineParser;
 

@@ -1,7 +1,6 @@
 #include "cli/LinkOptions.h"
 
 #include <QCommandLineParser>
-
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -95,7 +94,8 @@ private:
 class LinePrompter : public Prompter {
 public:
     LinePrompter(Prompter* inner, ProgressLine& line) : m_inner(inner), m_line(line) {}
-    PromptResult Show(int id, const std::string& text, PromptIcon icon, PromptButtons buttons) override {
+    PromptResult Show(int id, const std::string& text, PromptIcon icon,
+                      PromptButtons buttons) override {
         m_line.Break();
         std::lock_guard<std::mutex> guard(m_lock);
         return m_inner ? m_inner->Show(id, text, icon, buttons) : DefaultPromptResult(buttons);
@@ -212,7 +212,8 @@ bool TakeLinkOptions(Context& ctx, JobLink& link) {
     return true;
 }
 
-bool ParseRecordList(const QString& text, int count, std::vector<std::int32_t>& positions, QString& error) {
+bool ParseRecordList(const QString& text, int count, std::vector<std::int32_t>& positions,
+                     QString& error) {
     positions.clear();
     const QStringList parts = text.split(QLatin1Char(','));
     for (const QString& raw : parts) {
@@ -223,11 +224,13 @@ bool ParseRecordList(const QString& text, int count, std::vector<std::int32_t>& 
                                  : ParsePositive(part.left(dash), first) &&
                                        ParsePositive(part.mid(dash + 1), last);
         if (!ok || first > last) {
-            error = QStringLiteral("'%1' is not a record number or range (such as 1,3-5)").arg(part);
+            error =
+                QStringLiteral("'%1' is not a record number or range (such as 1,3-5)").arg(part);
             return false;
         }
         if (last > count) {
-            error = QStringLiteral("record %1 does not exist (the file holds %2)").arg(last).arg(count);
+            error =
+                QStringLiteral("record %1 does not exist (the file holds %2)").arg(last).arg(count);
             return false;
         }
         for (int r = first; r <= last; ++r)
@@ -236,7 +239,8 @@ bool ParseRecordList(const QString& text, int count, std::vector<std::int32_t>& 
     return !positions.empty();
 }
 
-int RunTransferJob(Context& ctx, const std::shared_ptr<TransferJob>& job, const CompletionHooks& hooks) {
+int RunTransferJob(Context& ctx, const std::shared_ptr<TransferJob>& job,
+                   const CompletionHooks& hooks) {
     (void)ctx;
     ProgressLine line;
     Prompter* previous = CurrentPrompter();
@@ -266,8 +270,10 @@ int RunTransferJob(Context& ctx, const std::shared_ptr<TransferJob>& job, const 
     case kJobCompleted:
         // A receive whose text could not be loaded moved its bytes but holds bad data.
         return id == kMsgReceiveFailed ? kExitBadData : kExitOk;
-    case kJobCancelled: return kExitCancelled;
-    default: return kExitLink;
+    case kJobCancelled:
+        return kExitCancelled;
+    default:
+        return kExitLink;
     }
 }
 

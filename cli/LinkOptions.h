@@ -3,12 +3,11 @@
 // defaults from the user's settings, and running one job to its end with a progress line,
 // Ctrl+C as the progress window's Cancel, and the completion messages.
 
-#include <QString>
-
-#include <memory>
-
 #include "cli/Command.h"
 #include "link/Job.h"
+
+#include <QString>
+#include <memory>
 
 class QCommandLineParser;
 
@@ -28,6 +27,7 @@ bool ParseRecordList(const QString& text, int count, std::vector<std::int32_t>& 
 // Runs `job` on the worker, waits for its end and completes it. Returns the exit code:
 // 0 done, 4 cancelled (Ctrl+C), 3 link or device failure, 2 when the received text could
 // not be loaded.
-int RunTransferJob(Context& ctx, const std::shared_ptr<TransferJob>& job, const CompletionHooks& hooks);
+int RunTransferJob(Context& ctx, const std::shared_ptr<TransferJob>& job,
+                   const CompletionHooks& hooks);
 
 } // namespace tessera::cli

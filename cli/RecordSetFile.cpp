@@ -1,17 +1,16 @@
 #include "cli/RecordSetFile.h"
 
-#include <QCommandLineParser>
-#include <QFile>
-
-#include <cstdio>
-
 #include "base/AppSettings.h"
 #include "base/SafeSave.h"
 #include "cli/CliPrompter.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
-#include "text/Cp932Text.h"
 #include "resources/StringIds.h"
+#include "text/Cp932Text.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <cstdio>
 
 namespace tessera::cli {
 
@@ -122,8 +121,8 @@ bool WriteOutputFile(Context& ctx, const QString& command, const QString& path,
     return false;
 }
 
-int ReadRecordFile(Context& ctx, const QString& path, const ReadOptions& options,
-                   CRecordSet& set, int& emptied) {
+int ReadRecordFile(Context& ctx, const QString& path, const ReadOptions& options, CRecordSet& set,
+                   int& emptied) {
     emptied = 0;
     std::string bytes;
     if (!ReadWholeFile(path, bytes)) {
@@ -156,13 +155,27 @@ std::string JsonString(std::string_view cp932) {
     for (char c : utf8) {
         const auto b = static_cast<unsigned char>(c);
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '\f': out += "\\f"; break;
-        case '\b': out += "\\b"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
         default:
             if (b < 0x20 || b == 0x7F) {
                 char esc[8];

@@ -2,13 +2,12 @@
 // Reading record-set files for the commands info, dump and check, and the small JSON
 // pieces that dump and build share.
 
-#include <QString>
-
-#include <string>
-#include <string_view>
-
 #include "cli/Command.h"
 #include "model/CodeMap.h"
+
+#include <QString>
+#include <string>
+#include <string_view>
 
 class QCommandLineParser;
 
@@ -39,8 +38,8 @@ bool TakeTransferReadOptions(Context& ctx, ReadOptions& options);
 // Reads `path` into the empty `set`. Messages go to stderr. Returns kExitOk, or kExitBadData
 // when the file cannot be read or the reader stopped. `emptied` receives the number of
 // fields emptied (reported with message 1079 when not zero).
-int ReadRecordFile(Context& ctx, const QString& path, const ReadOptions& options,
-                   CRecordSet& set, int& emptied);
+int ReadRecordFile(Context& ctx, const QString& path, const ReadOptions& options, CRecordSet& set,
+                   int& emptied);
 
 // The bytes of a file; false when it cannot be read.
 bool ReadWholeFile(const QString& path, std::string& bytes);

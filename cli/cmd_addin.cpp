@@ -2,18 +2,17 @@
 // describes. Prints the add-in's document, asks to start (answered by --answer), then checks
 // the device, stores every file on it and ends the PC link.
 
-#include <QCommandLineParser>
-
-#include <cstdio>
-
 #include "base/AppSettings.h"
 #include "base/Cp932.h"
 #include "cli/Command.h"
 #include "cli/LinkOptions.h"
 #include "link/AddInTransfer.h"
 #include "model/Prompter.h"
-#include "text/StringTable.h"
 #include "resources/StringIds.h"
+#include "text/StringTable.h"
+
+#include <QCommandLineParser>
+#include <cstdio>
 
 namespace tessera::cli {
 
@@ -23,7 +22,9 @@ constexpr int kModelNameBase = ids::kStrFirstModel;
 // Add-ins need a model from code 2 (PI-4500) on.
 constexpr int kFirstAddInModel = 2;
 
-QString ModelName(int code) { return Cp932ToQString(LoadString(kModelNameBase + code)); }
+QString ModelName(int code) {
+    return Cp932ToQString(LoadString(kModelNameBase + code));
+}
 
 bool ParseModel(const QString& text, int& code) {
     const QString t = text.trimmed();
@@ -41,8 +42,10 @@ bool ParseModel(const QString& text, int& code) {
         bare.remove(QLatin1Char('-'));
         QString given = t;
         given.remove(QLatin1Char('-'));
-        if (t.compare(name, Qt::CaseInsensitive) == 0 || given.compare(bare, Qt::CaseInsensitive) == 0 ||
-            (bare.startsWith(QLatin1String("PI")) && given.compare(bare.mid(2), Qt::CaseInsensitive) == 0)) {
+        if (t.compare(name, Qt::CaseInsensitive) == 0 ||
+            given.compare(bare, Qt::CaseInsensitive) == 0 ||
+            (bare.startsWith(QLatin1String("PI")) &&
+             given.compare(bare.mid(2), Qt::CaseInsensitive) == 0)) {
             code = c;
             return true;
         }
@@ -63,7 +66,8 @@ public:
                                          "configured model); add-ins need PI-4500 or later"),
                           QStringLiteral("NAME")});
         AddLinkOptions(parser);
-        parser.addPositionalArgument(QStringLiteral("FILE.zrs"), QStringLiteral("add-in description file"));
+        parser.addPositionalArgument(QStringLiteral("FILE.zrs"),
+                                     QStringLiteral("add-in description file"));
     }
 
     int Run(Context& ctx) override {
@@ -72,12 +76,14 @@ public:
         int model = ctx.Settings().ModelCode();
         if (ctx.Parser().isSet(QStringLiteral("model")) &&
             !ParseModel(ctx.Parser().value(QStringLiteral("model")), model))
-            return ctx.UsageError(QStringLiteral("addin: unknown model '%1' (PI-3000 .. PI-8000, MobileZ)")
-                                      .arg(ctx.Parser().value(QStringLiteral("model"))));
+            return ctx.UsageError(
+                QStringLiteral("addin: unknown model '%1' (PI-3000 .. PI-8000, MobileZ)")
+                    .arg(ctx.Parser().value(QStringLiteral("model"))));
         if (model < kFirstAddInModel)
-            return ctx.UsageError(QStringLiteral("addin: the %1 cannot take add-ins (PI-4500 or later "
-                                                 "is needed; give the model with --model)")
-                                      .arg(ModelName(model)));
+            return ctx.UsageError(
+                QStringLiteral("addin: the %1 cannot take add-ins (PI-4500 or later "
+                               "is needed; give the model with --model)")
+                    .arg(ModelName(model)));
 
         JobLink link;
         if (!TakeLinkOptions(ctx, link))
@@ -96,7 +102,8 @@ public:
         std::fflush(stdout);
         if (!readable)
             ShowMessage(kMsgAddInDocument, PromptIcon::Warning, PromptButtons::Ok);
-        if (ShowMessage(kMsgAddInConfirm, PromptIcon::Question, PromptButtons::OkCancel) != PromptResult::Ok)
+        if (ShowMessage(kMsgAddInConfirm, PromptIcon::Question, PromptButtons::OkCancel) !=
+            PromptResult::Ok)
             return kExitCancelled;
 
         auto job = std::make_shared<AddInJob>(std::move(transfer));

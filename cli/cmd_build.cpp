@@ -3,21 +3,20 @@
 // form. A value its field refuses, or one the file could not carry back, is an error naming
 // the record and field; a value stored differently from the input is reported on stderr.
 
-#include <QCommandLineParser>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
-#include <string>
-#include <vector>
-
 #include "base/Cp932.h"
 #include "cli/Command.h"
 #include "cli/RecordSetFile.h"
 #include "model/RecordSet.h"
 #include "model/TextForm.h"
 #include "text/Cp932Text.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <string>
+#include <vector>
 
 namespace tessera::cli {
 
@@ -87,8 +86,8 @@ public:
 
         std::string json;
         if (!ReadWholeFile(ctx.Arguments().front(), json)) {
-            ctx.Err(QStringLiteral("tessera-cli build: cannot read '%1'")
-                        .arg(ctx.Arguments().front()));
+            ctx.Err(
+                QStringLiteral("tessera-cli build: cannot read '%1'").arg(ctx.Arguments().front()));
             return kExitBadData;
         }
         QJsonParseError parseError;
@@ -165,8 +164,8 @@ private:
         return kExitBadData;
     }
 
-    static int PutValue(Context& ctx, const CRecordSet& set, CDataRecord& record, int number,
-                        int f, const QJsonValue& v) {
+    static int PutValue(Context& ctx, const CRecordSet& set, CDataRecord& record, int number, int f,
+                        const QJsonValue& v) {
         const QString where = QStringLiteral("record %1, field %2 (%3)")
                                   .arg(number)
                                   .arg(f + 1)
@@ -198,8 +197,8 @@ private:
         try {
             record.ParseField(f, normal, false);
         } catch (const CUserAbort&) {
-            return Fail(ctx, where + QStringLiteral(": the field refuses '%1'")
-                                         .arg(Cp932ToQString(value)));
+            return Fail(
+                ctx, where + QStringLiteral(": the field refuses '%1'").arg(Cp932ToQString(value)));
         }
         std::string stored;
         if (!record.FormatField(f, stored, false))

@@ -5,8 +5,8 @@
 #include "cli/Command.h"
 #include "model/CodeMap.h"
 #include "model/Prompter.h"
-#include "text/Cp932Text.h"
 #include "resources/StringIds.h"
+#include "text/Cp932Text.h"
 
 namespace tessera::cli {
 
@@ -15,25 +15,32 @@ namespace {
 class CharmapCommand : public Command {
 public:
     QString Name() const override { return QStringLiteral("charmap"); }
-    QString Description() const override { return QStringLiteral("convert device character codes"); }
+    QString Description() const override {
+        return QStringLiteral("convert device character codes");
+    }
 
     void AddOptions(QCommandLineParser& parser) const override {
-        parser.addOption({QStringLiteral("conv"),
-                          QStringLiteral("conversions to switch on: alnum, symbol, kana (comma-separated), all or none"),
-                          QStringLiteral("list")});
-        parser.addPositionalArgument(QStringLiteral("HEXCODE"),
-                                     QStringLiteral("double-byte codes in hex, lead byte first (EBA4)"),
-                                     QStringLiteral("HEXCODE..."));
+        parser.addOption(
+            {QStringLiteral("conv"),
+             QStringLiteral(
+                 "conversions to switch on: alnum, symbol, kana (comma-separated), all or none"),
+             QStringLiteral("list")});
+        parser.addPositionalArgument(
+            QStringLiteral("HEXCODE"),
+            QStringLiteral("double-byte codes in hex, lead byte first (EBA4)"),
+            QStringLiteral("HEXCODE..."));
     }
 
     int Run(Context& ctx) override {
         CodeMapFlags flags;
         if (ctx.Parser().isSet(QStringLiteral("conv"))) {
             QStringList words;
-            const QStringList allowed = {QStringLiteral("alnum"), QStringLiteral("symbol"), QStringLiteral("kana"),
-                                         QStringLiteral("all"), QStringLiteral("none")};
+            const QStringList allowed = {QStringLiteral("alnum"), QStringLiteral("symbol"),
+                                         QStringLiteral("kana"), QStringLiteral("all"),
+                                         QStringLiteral("none")};
             if (!ParseWordList(ctx.Parser().value(QStringLiteral("conv")), allowed, words))
-                return ctx.UsageError(QStringLiteral("charmap: --conv takes alnum, symbol, kana, all or none"));
+                return ctx.UsageError(
+                    QStringLiteral("charmap: --conv takes alnum, symbol, kana, all or none"));
             const bool all = words.contains(QStringLiteral("all"));
             flags.convAlphaNumeric = all || words.contains(QStringLiteral("alnum"));
             flags.convSymbol = all || words.contains(QStringLiteral("symbol"));
@@ -59,15 +66,18 @@ public:
         for (std::uint16_t code : values) {
             // Only double-byte characters go through the map.
             if (code < 0x100 || !IsLeadByte(static_cast<unsigned char>(code >> 8))) {
-                ctx.Err(QStringLiteral("tessera-cli charmap: %1 is not a double-byte code")
-                            .arg(QStringLiteral("%1").arg(code, 4, 16, QLatin1Char('0')).toUpper()));
+                ctx.Err(
+                    QStringLiteral("tessera-cli charmap: %1 is not a double-byte code")
+                        .arg(QStringLiteral("%1").arg(code, 4, 16, QLatin1Char('0')).toUpper()));
                 rc = kExitBadData;
                 continue;
             }
             const MappedCode m = map.MapDeviceCode(code);
             QString hex;
             for (int i = 0; i < m.size; ++i)
-                hex += QStringLiteral("%1").arg(static_cast<unsigned char>(m.bytes[i]), 2, 16, QLatin1Char('0')).toUpper();
+                hex += QStringLiteral("%1")
+                           .arg(static_cast<unsigned char>(m.bytes[i]), 2, 16, QLatin1Char('0'))
+                           .toUpper();
             ctx.Out(hex + QLatin1Char('\t') + Cp932ToQString(m.View()) + QLatin1Char('\n'));
         }
         return rc;

@@ -2,17 +2,16 @@
 // problem the reader meets, one line each (record, field, value, message). Exit 0 when the
 // file reads without a single message, 2 otherwise.
 
-#include <QCommandLineParser>
-
-#include <string>
-#include <vector>
-
 #include "base/Cp932.h"
 #include "cli/Command.h"
 #include "cli/RecordSetFile.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
 #include "resources/StringIds.h"
+
+#include <QCommandLineParser>
+#include <string>
+#include <vector>
 
 namespace tessera::cli {
 

@@ -2,14 +2,13 @@
 // file as one JSON object in UTF-8: kind, tags, titles and every record's field texts
 // (exchange texts, or display texts with --display); null marks a slot without a field.
 
-#include <QCommandLineParser>
-
-#include <string>
-
 #include "base/Cp932.h"
 #include "cli/Command.h"
 #include "cli/RecordSetFile.h"
 #include "model/RecordSet.h"
+
+#include <QCommandLineParser>
+#include <string>
 
 namespace tessera::cli {
 

@@ -2,14 +2,14 @@
 // into a foreign file through a registered filter program, exactly as the window program's
 // export does (same registrations, same command line, same messages).
 
-#include <QCommandLineParser>
-
 #include "base/AppSettings.h"
+#include "base/FilterRunner.h"
 #include "cli/Command.h"
 #include "cli/FilterCli.h"
 #include "cli/RecordSetFile.h"
-#include "base/FilterRunner.h"
 #include "model/RecordSet.h"
+
+#include <QCommandLineParser>
 
 namespace tessera::cli {
 
@@ -26,10 +26,12 @@ public:
         parser.addOption({QStringLiteral("filter"), QStringLiteral("the registered filter's name"),
                           QStringLiteral("NAME")});
         parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
-                          QStringLiteral("the foreign file to write"), QStringLiteral("OUT")});
+                          QStringLiteral("the foreign file to write"),
+                          QStringLiteral("OUT")});
         AddReadOptions(parser);
         AddTimeoutOption(parser);
-        parser.addPositionalArgument(QStringLiteral("FILE.tsr"), QStringLiteral("the records to export"));
+        parser.addPositionalArgument(QStringLiteral("FILE.tsr"),
+                                     QStringLiteral("the records to export"));
     }
 
     int Run(Context& ctx) override {
@@ -43,7 +45,8 @@ public:
             return ctx.UsageError(QStringLiteral("export: give the filter with --filter"));
         const QString name = RegisteredFilterName(ctx, wanted);
         if (name.isEmpty())
-            return ctx.UsageError(QStringLiteral("export: no filter named '%1' is registered").arg(wanted));
+            return ctx.UsageError(
+                QStringLiteral("export: no filter named '%1' is registered").arg(wanted));
 
         ReadOptions options;
         int timeout = 0;

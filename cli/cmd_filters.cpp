@@ -2,12 +2,12 @@
 // NAME<TAB>EXTENSION<TAB>PROGRAM ("perl " before a script's path), in the order the file
 // dialogs list them.
 
+#include "base/AppSettings.h"
+#include "base/FilterRunner.h"
+#include "cli/Command.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
-
-#include "base/AppSettings.h"
-#include "cli/Command.h"
-#include "base/FilterRunner.h"
 
 namespace tessera::cli {
 
@@ -16,7 +16,9 @@ namespace {
 class FiltersCommand : public Command {
 public:
     QString Name() const override { return QStringLiteral("filters"); }
-    QString Description() const override { return QStringLiteral("list the registered filter programs"); }
+    QString Description() const override {
+        return QStringLiteral("list the registered filter programs");
+    }
 
     int Run(Context& ctx) override {
         if (!ctx.Arguments().isEmpty())
@@ -25,7 +27,8 @@ public:
         RegisterBundledFilters(ctx.Settings(), QCoreApplication::applicationDirPath());
         for (const FilterProgram& f : CAppSettings::ReadFilters()) {
             const QString program = f.perlScript ? QStringLiteral("perl ") + f.program : f.program;
-            ctx.Out(f.name + QLatin1Char('\t') + f.extension + QLatin1Char('\t') + program + QLatin1Char('\n'));
+            ctx.Out(f.name + QLatin1Char('\t') + f.extension + QLatin1Char('\t') + program +
+                    QLatin1Char('\n'));
         }
         return kExitOk;
     }

@@ -1,16 +1,15 @@
 // tessera-cli import IN --filter NAME -o OUT.tsr: reads a foreign file through a registered
 // filter program into a record-set file, exactly as the window program's import does.
 
-#include <QCommandLineParser>
-
-#include <string>
-
 #include "base/AppSettings.h"
+#include "base/FilterRunner.h"
 #include "cli/Command.h"
 #include "cli/FilterCli.h"
 #include "cli/RecordSetFile.h"
-#include "base/FilterRunner.h"
 #include "model/RecordSet.h"
+
+#include <QCommandLineParser>
+#include <string>
 
 namespace tessera::cli {
 
@@ -27,7 +26,8 @@ public:
         parser.addOption({QStringLiteral("filter"), QStringLiteral("the registered filter's name"),
                           QStringLiteral("NAME")});
         parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
-                          QStringLiteral("the record-set file to write"), QStringLiteral("OUT.tsr")});
+                          QStringLiteral("the record-set file to write"),
+                          QStringLiteral("OUT.tsr")});
         AddTimeoutOption(parser);
         parser.addPositionalArgument(QStringLiteral("IN"), QStringLiteral("the foreign file"));
     }
@@ -43,7 +43,8 @@ public:
             return ctx.UsageError(QStringLiteral("import: give the filter with --filter"));
         const QString name = RegisteredFilterName(ctx, wanted);
         if (name.isEmpty())
-            return ctx.UsageError(QStringLiteral("import: no filter named '%1' is registered").arg(wanted));
+            return ctx.UsageError(
+                QStringLiteral("import: no filter named '%1' is registered").arg(wanted));
 
         int timeout = 0;
         if (!TakeTimeout(ctx, timeout))
@@ -63,7 +64,8 @@ public:
             return kExitBadData;
         if (!WriteOutputFile(ctx, Name(), output, text))
             return kExitBadData;
-        ctx.Out(QStringLiteral("%1 records imported into %2\n").arg(set->RecordCount()).arg(output));
+        ctx.Out(
+            QStringLiteral("%1 records imported into %2\n").arg(set->RecordCount()).arg(output));
         return kExitOk;
     }
 };

@@ -1,12 +1,12 @@
 // tessera-cli info FILE: what a record-set file holds, in four lines.
 
-#include <QCommandLineParser>
-
 #include "base/Cp932.h"
 #include "cli/Command.h"
 #include "cli/RecordSetFile.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
+
+#include <QCommandLineParser>
 
 namespace tessera::cli {
 
@@ -36,8 +36,8 @@ public:
         const int rc = ReadRecordFile(ctx, ctx.Arguments().front(), options, set, emptied);
         if (rc != kExitOk)
             return rc;
-        const QString name = set.Kind() != 0 ? Cp932ToQString(KindName(set.Kind()))
-                                             : QStringLiteral("none");
+        const QString name =
+            set.Kind() != 0 ? Cp932ToQString(KindName(set.Kind())) : QStringLiteral("none");
         ctx.Out(QStringLiteral("kind: %1 (%2)\nfields: %3\nrecords: %4\nemptied: %5\n")
                     .arg(set.Kind())
                     .arg(name)

@@ -4,14 +4,14 @@
 // receive never leaves it half-written or replaces an older file. A text read with warnings
 // is written too, but the command then exits 2 naming the warning.
 
-#include <QCommandLineParser>
-#include <string>
-
 #include "base/AppSettings.h"
 #include "cli/Command.h"
 #include "cli/LinkOptions.h"
 #include "cli/RecordSetFile.h"
 #include "model/RecordSet.h"
+
+#include <QCommandLineParser>
+#include <string>
 
 namespace tessera::cli {
 
@@ -34,7 +34,8 @@ public:
 
     int Run(Context& ctx) override {
         if (!ctx.Arguments().isEmpty())
-            return ctx.UsageError(QStringLiteral("receive takes no file arguments (give -o OUT.tsr)"));
+            return ctx.UsageError(
+                QStringLiteral("receive takes no file arguments (give -o OUT.tsr)"));
         const QString output = ctx.Parser().value(QStringLiteral("output"));
         if (output.isEmpty())
             return ctx.UsageError(QStringLiteral("receive: give the output file with -o"));

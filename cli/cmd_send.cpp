@@ -2,8 +2,6 @@
 // record-set file, or those at the listed 1-based positions ("1,3-5"), to the device, which
 // must already wait in its receive mode.
 
-#include <QCommandLineParser>
-
 #include "base/AppSettings.h"
 #include "cli/Command.h"
 #include "cli/LinkOptions.h"
@@ -11,6 +9,8 @@
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
 #include "resources/StringIds.h"
+
+#include <QCommandLineParser>
 
 namespace tessera::cli {
 
@@ -26,9 +26,10 @@ public:
     }
 
     void AddOptions(QCommandLineParser& parser) const override {
-        parser.addOption({QStringLiteral("records"),
-                          QStringLiteral("send only these records: 1-based positions such as 1,3-5"),
-                          QStringLiteral("LIST")});
+        parser.addOption(
+            {QStringLiteral("records"),
+             QStringLiteral("send only these records: 1-based positions such as 1,3-5"),
+             QStringLiteral("LIST")});
         AddLinkOptions(parser);
         AddReadOptions(parser);
         parser.addPositionalArgument(QStringLiteral("FILE.tsr"), QStringLiteral("record-set file"));

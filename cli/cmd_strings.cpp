@@ -11,11 +11,15 @@ namespace {
 class StringsCommand : public Command {
 public:
     QString Name() const override { return QStringLiteral("strings"); }
-    QString Description() const override { return QStringLiteral("print texts of the string table by id"); }
+    QString Description() const override {
+        return QStringLiteral("print texts of the string table by id");
+    }
 
     void AddOptions(QCommandLineParser& parser) const override {
-        parser.addOption({QStringLiteral("escape"), QStringLiteral("write line breaks and tabs as \\n and \\t")});
-        parser.addPositionalArgument(QStringLiteral("ID"), QStringLiteral("string ids (decimal)"), QStringLiteral("ID..."));
+        parser.addOption({QStringLiteral("escape"),
+                          QStringLiteral("write line breaks and tabs as \\n and \\t")});
+        parser.addPositionalArgument(QStringLiteral("ID"), QStringLiteral("string ids (decimal)"),
+                                     QStringLiteral("ID..."));
     }
 
     int Run(Context& ctx) override {

@@ -1,13 +1,12 @@
 // tessera-cli: scripted use of Tessera without windows.
 //   tessera-cli [--answer BUTTON] [--quiet] COMMAND [options] [arguments]
 
-#include <QCoreApplication>
-
-#include <cstdio>
-
 #include "cli/CliPrompter.h"
 #include "cli/Command.h"
 #include "text/StringTable.h"
+
+#include <QCoreApplication>
+#include <cstdio>
 
 using namespace tessera;
 using namespace tessera::cli;
@@ -15,14 +14,17 @@ using namespace tessera::cli;
 namespace {
 
 void PrintCommands(FILE* to) {
-    std::fprintf(to, "usage: tessera-cli [--answer BUTTON] [--quiet] COMMAND [options] [arguments]\n"
-                     "       tessera-cli COMMAND --help\n\ncommands:\n");
+    std::fprintf(to,
+                 "usage: tessera-cli [--answer BUTTON] [--quiet] COMMAND [options] [arguments]\n"
+                 "       tessera-cli COMMAND --help\n\ncommands:\n");
     for (const auto& c : AllCommands())
-        std::fprintf(to, "  %-10s %s\n", qPrintable(c->Name()), c->Description().toUtf8().constData());
-    std::fprintf(to, "\n--answer BUTTON answers every question with ok, cancel, yes, no, abort, retry or\n"
-                     "ignore where offered (otherwise the first button); --quiet hides information\n"
-                     "messages.\nexit codes: 0 success, 1 usage, 2 bad data, 3 link or device failure, "
-                     "4 cancelled\n");
+        std::fprintf(to, "  %-10s %s\n", qPrintable(c->Name()),
+                     c->Description().toUtf8().constData());
+    std::fprintf(
+        to, "\n--answer BUTTON answers every question with ok, cancel, yes, no, abort, retry or\n"
+            "ignore where offered (otherwise the first button); --quiet hides information\n"
+            "messages.\nexit codes: 0 success, 1 usage, 2 bad data, 3 link or device failure, "
+            "4 cancelled\n");
 }
 
 } // namespace
@@ -69,8 +71,10 @@ int main(int argc, char** argv) {
             }
             hasAnswer = true;
         } else if (a.startsWith(QLatin1Char('-'))) {
-            std::fprintf(stderr, "tessera-cli: unknown option '%s' (options of a command go after its name)\n",
-                         qPrintable(a));
+            std::fprintf(
+                stderr,
+                "tessera-cli: unknown option '%s' (options of a command go after its name)\n",
+                qPrintable(a));
             return kExitUsage;
         } else {
             break;
@@ -99,7 +103,8 @@ int main(int argc, char** argv) {
     QStringList commandArgs = args.mid(i);
     commandArgs[0] = QStringLiteral("tessera-cli ") + name;
     if (!parser.parse(commandArgs)) {
-        std::fprintf(stderr, "tessera-cli %s: %s\n", qPrintable(name), qPrintable(parser.errorText()));
+        std::fprintf(stderr, "tessera-cli %s: %s\n", qPrintable(name),
+                     qPrintable(parser.errorText()));
         return kExitUsage;
     }
     if (parser.isSet(QStringLiteral("help"))) {

@@ -1,13 +1,12 @@
 #include "document/Clipboard.h"
 
+#include "base/Cp932.h"
+#include "model/Prompter.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
-
 #include <cstdio>
-
-#include "base/Cp932.h"
-#include "model/Prompter.h"
 
 namespace tessera {
 
@@ -55,7 +54,8 @@ QString NormaliseLineBreaks(const QString& text) {
 
 } // namespace
 
-bool RecordTextFromUnicode(const QString& text, std::string& out, std::string* badText, int* message) {
+bool RecordTextFromUnicode(const QString& text, std::string& out, std::string* badText,
+                           int* message) {
     out.clear();
     QString t = NormaliseLineBreaks(text);
     // A text form copied from a file may still carry its end mark (and line breaks after it).
@@ -79,7 +79,8 @@ bool RecordTextFromUnicode(const QString& text, std::string& out, std::string* b
     if (!QStringToCp932(t, bytes, &bad)) {
         if (badText) {
             char32_t cp = bad >= 0 && bad < t.size() ? t[bad].unicode() : 0;
-            if (bad >= 0 && bad + 1 < t.size() && t[bad].isHighSurrogate() && t[bad + 1].isLowSurrogate())
+            if (bad >= 0 && bad + 1 < t.size() && t[bad].isHighSurrogate() &&
+                t[bad + 1].isLowSurrogate())
                 cp = QChar::surrogateToUcs4(t[bad], t[bad + 1]);
             *badText = CodePointName(cp);
         }
@@ -137,7 +138,8 @@ bool ClipboardHasRecordText() {
     if (clipboard == nullptr)
         return false;
     const QMimeData* mime = clipboard->mimeData();
-    return mime != nullptr && (mime->hasFormat(QString::fromLatin1(kRecordMimeType)) || mime->hasText());
+    return mime != nullptr &&
+           (mime->hasFormat(QString::fromLatin1(kRecordMimeType)) || mime->hasText());
 }
 
 ClipboardText TakeRecordText(std::string& out) {
@@ -154,7 +156,8 @@ ClipboardText TakeRecordText(std::string& out) {
     const QString ours = QString::fromLatin1(kRecordMimeType);
     if (mime->hasFormat(ours)) {
         const QByteArray bytes = mime->data(ours);
-        if (RecordTextFromBytes(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), out, &bad))
+        if (RecordTextFromBytes(
+                std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), out, &bad))
             return ClipboardText::Ok;
         ShowMessage(kMsgClipboardControl, PromptIcon::Warning, PromptButtons::Ok, bad);
         return ClipboardText::Refused;

@@ -5,10 +5,10 @@
 // other programs put there is made fit for the reader first: line breaks become CR LF and
 // the text is encoded to code page 932, refusing what it cannot carry.
 
-#include <QString>
-
-#include <string>
 #include "resources/StringIds.h"
+
+#include <QString>
+#include <string>
 
 namespace tessera {
 
@@ -17,10 +17,10 @@ inline constexpr const char* kRecordMimeType = "application/x-tessera-records";
 
 // Messages of the clipboard that the string table holds under our own ids.
 enum ClipboardMessage : int {
-    kMsgClipboardOpen = 1035,       // クリップボードがオープンできません
-    kMsgClipboardKind = ids::kMsgKindMismatch,       // クリップボードのデータ型が一致しません
-    kMsgClipboardBadChar = 61720,   // a character code page 932 cannot hold (%s: U+XXXX)
-    kMsgClipboardControl = 61721,   // a control byte the text form cannot carry (%s: 0xNN)
+    kMsgClipboardOpen = 1035, // クリップボードがオープンできません
+    kMsgClipboardKind = ids::kMsgKindMismatch, // クリップボードのデータ型が一致しません
+    kMsgClipboardBadChar = 61720,              // a character code page 932 cannot hold (%s: U+XXXX)
+    kMsgClipboardControl = 61721, // a control byte the text form cannot carry (%s: 0xNN)
 };
 
 // Puts `text` (code page 932 text form) on the clipboard. False when there is no clipboard
@@ -31,9 +31,9 @@ bool PutRecordText(const std::string& text);
 bool ClipboardHasRecordText();
 
 enum class ClipboardText {
-    None,       // nothing usable: no clipboard, or no text on it
+    None, // nothing usable: no clipboard, or no text on it
     Ok,
-    Refused,    // text that cannot be taken; the message has been shown
+    Refused, // text that cannot be taken; the message has been shown
 };
 
 // The clipboard's records as code page 932 bytes ending in the end mark 0x1A.

@@ -4,7 +4,6 @@
 // The application object implements it; tests give a small fake.
 
 #include <QString>
-
 #include <string>
 
 class QWidget;

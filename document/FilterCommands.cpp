@@ -1,14 +1,14 @@
 #include "document/FilterCommands.h"
 
-#include <QFileDialog>
-#include <QFileInfo>
-
 #include "base/Cp932.h"
 #include "document/DocHost.h"
 #include "document/FilterDoc.h"
 #include "document/TesseraDoc.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
 
 namespace tessera {
 
@@ -17,9 +17,10 @@ namespace {
 QString Run(QWidget* parent, const FilterFileRequest& request, int& chosen, bool save) {
     QString selected = request.filters.value(0);
     const QString filter = request.filters.join(QStringLiteral(";;"));
-    const QString path = save ? QFileDialog::getSaveFileName(parent, request.title, QString(), filter, &selected,
-                                                            QFileDialog::DontConfirmOverwrite)
-                              : QFileDialog::getOpenFileName(parent, request.title, QString(), filter, &selected);
+    const QString path =
+        save ? QFileDialog::getSaveFileName(parent, request.title, QString(), filter, &selected,
+                                            QFileDialog::DontConfirmOverwrite)
+             : QFileDialog::getOpenFileName(parent, request.title, QString(), filter, &selected);
     chosen = static_cast<int>(request.filters.indexOf(selected));
     return path;
 }
@@ -36,7 +37,9 @@ FilterFileDialog& SaveDialog() {
     return d;
 }
 
-QString Title(int id) { return Cp932ToQString(LoadString(id)); }
+QString Title(int id) {
+    return Cp932ToQString(LoadString(id));
+}
 
 } // namespace
 
@@ -63,7 +66,8 @@ bool ExportEnabled(const CAppSettings& settings, const CTesseraDoc& doc) {
            !doc.Host().IsBusy();
 }
 
-bool RunImportCommand(CTesseraDoc& doc, CAppSettings& settings, QWidget* parent, const FilterWaiter& waiter) {
+bool RunImportCommand(CTesseraDoc& doc, CAppSettings& settings, QWidget* parent,
+                      const FilterWaiter& waiter) {
     const QStringList filters = FilterDescriptions(settings.BuildFilterList());
     int chosen = -1;
     const QString path = OpenDialog()(parent, {Title(kMsgImportTitle), filters}, chosen);
@@ -72,7 +76,8 @@ bool RunImportCommand(CTesseraDoc& doc, CAppSettings& settings, QWidget* parent,
     return ImportFile(doc, path, settings.FilterNameAt(chosen), waiter);
 }
 
-bool RunExportCommand(CTesseraDoc& doc, CAppSettings& settings, QWidget* parent, const FilterWaiter& waiter) {
+bool RunExportCommand(CTesseraDoc& doc, CAppSettings& settings, QWidget* parent,
+                      const FilterWaiter& waiter) {
     const QStringList filters = FilterDescriptions(settings.BuildFilterList());
     int chosen = -1;
     QString path = SaveDialog()(parent, {Title(kMsgExportTitle), filters}, chosen);

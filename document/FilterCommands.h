@@ -2,12 +2,11 @@
 // The import and export commands of a document window: the file dialogs over the
 // registered filters, the extension and the overwrite question, then ImportFile/ExportFile.
 
+#include "base/FilterRunner.h"
+
 #include <QString>
 #include <QStringList>
-
 #include <functional>
-
-#include "base/FilterRunner.h"
 
 class QWidget;
 
@@ -21,7 +20,8 @@ struct FilterFileRequest {
     QString title;
     QStringList filters;
 };
-using FilterFileDialog = std::function<QString(QWidget* parent, const FilterFileRequest& request, int& chosen)>;
+using FilterFileDialog =
+    std::function<QString(QWidget* parent, const FilterFileRequest& request, int& chosen)>;
 // Tests replace the dialogs; the defaults are Qt's open and save dialogs. The save dialog
 // asks nothing itself: the overwrite question comes once the extension is known. A null
 // function puts the default back.

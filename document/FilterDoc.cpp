@@ -13,7 +13,8 @@ bool ImportFile(CTesseraDoc& doc, const QString& path, const QString& filterName
     FilterProgram filter;
     if (!LookUpFilter(filterName, filter))
         return false;
-    std::unique_ptr<CRecordSet> imported = RunImportFilter(filter, path, doc.Host().CodeMap(), waiter);
+    std::unique_ptr<CRecordSet> imported =
+        RunImportFilter(filter, path, doc.Host().CodeMap(), waiter);
     if (!imported)
         return false;
     switch (MergeImported(doc.RecordSet(), *imported)) {

@@ -1,9 +1,9 @@
 #pragma once
 // Import into and export from a document through a registered filter program.
 
-#include <QString>
-
 #include "base/FilterRunner.h"
+
+#include <QString>
 
 namespace tessera {
 

@@ -2,16 +2,6 @@
 // their session are in TransferSession.cpp.
 #include "document/RecordCommands.h"
 
-#include <QApplication>
-#include <QCloseEvent>
-#include <QDeadlineTimer>
-#include <QMainWindow>
-#include <QMdiSubWindow>
-#include <QThread>
-
-#include <algorithm>
-#include <new>
-
 #include "document/Clipboard.h"
 #include "document/CommandIds.h"
 #include "document/DocHost.h"
@@ -20,6 +10,15 @@
 #include "model/Prompter.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDeadlineTimer>
+#include <QMainWindow>
+#include <QMdiSubWindow>
+#include <QThread>
+#include <algorithm>
+#include <new>
 
 namespace tessera {
 
@@ -32,14 +31,24 @@ std::function<void(JobLink&)>& LinkAdjuster() {
 
 // A set without a kind that already has columns (tags no kind is known by) cannot be given
 // a kind without destroying its records, so nothing is added to it.
-bool IsBlankSet(const CRecordSet& set) { return set.Kind() == 0 && set.FieldCount() == 0 && set.RecordCount() == 0; }
+bool IsBlankSet(const CRecordSet& set) {
+    return set.Kind() == 0 && set.FieldCount() == 0 && set.RecordCount() == 0;
+}
 
-bool Locked(const CTesseraView& view) { return IsDocumentLocked(&view.Document()); }
+bool Locked(const CTesseraView& view) {
+    return IsDocumentLocked(&view.Document());
+}
 
-bool HasSet(const CTesseraView& view) { return view.Document().RecordSet() != nullptr; }
+bool HasSet(const CTesseraView& view) {
+    return view.Document().RecordSet() != nullptr;
+}
 
-bool Selected(const CTesseraView& v) { return !Locked(v) && HasSet(v) && v.SelectedCount() > 0; }
-bool TransferAllowed(const CTesseraView& v) { return !v.Document().Host().IsBusy() && !Locked(v) && HasSet(v); }
+bool Selected(const CTesseraView& v) {
+    return !Locked(v) && HasSet(v) && v.SelectedCount() > 0;
+}
+bool TransferAllowed(const CTesseraView& v) {
+    return !v.Document().Host().IsBusy() && !Locked(v) && HasSet(v);
+}
 
 } // namespace
 
@@ -58,8 +67,8 @@ const std::vector<CRecordCommands::Entry>& CRecordCommands::Table() {
         {ID_RECORD_DELETE, [](const C&, const V& v) { return Selected(v); },
          [](C&, V& v) {
              const int n = v.SelectedCount();
-             if (n > 0 && ShowMessage(kMsgConfirmDelete, PromptIcon::Question, PromptButtons::OkCancel, n) ==
-                              PromptResult::Ok)
+             if (n > 0 && ShowMessage(kMsgConfirmDelete, PromptIcon::Question,
+                                      PromptButtons::OkCancel, n) == PromptResult::Ok)
                  DeleteRecords(v.Document(), v.SelectedRecordIndices());
          }},
         {ID_EDIT_CUT, [](const C&, const V& v) { return Selected(v); },
@@ -73,31 +82,37 @@ const std::vector<CRecordCommands::Entry>& CRecordCommands::Table() {
              if (v.SelectedCount() > 0)
                  CopyRecords(v.Document(), v.SelectedRecordIndices(), c.m_host.SendBufferBytes());
          }},
-        {ID_EDIT_PASTE, [](const C&, const V& v) { return !Locked(v) && HasSet(v) && ClipboardHasRecordText(); },
+        {ID_EDIT_PASTE,
+         [](const C&, const V& v) { return !Locked(v) && HasSet(v) && ClipboardHasRecordText(); },
          [](C&, V& v) { PasteRecords(v.Document(), v.FocusedRecordIndex()); }},
-        {ID_RECORD_ADD, [](const C& c, const V& v) { return !Locked(v) && c.CanAddRecord(v.Document()); },
+        {ID_RECORD_ADD,
+         [](const C& c, const V& v) { return !Locked(v) && c.CanAddRecord(v.Document()); },
          [](C& c, V& v) { c.AddRecord(v.Document(), &v, -1); }},
-        {ID_RECORD_INSERT, [](const C& c, const V& v) { return Selected(v) && c.CanAddRecord(v.Document()); },
+        {ID_RECORD_INSERT,
+         [](const C& c, const V& v) { return Selected(v) && c.CanAddRecord(v.Document()); },
          [](C& c, V& v) {
              if (const int index = v.FocusedRecordIndex(); index >= 0)
                  c.AddRecord(v.Document(), &v, index);
          }},
-        {ID_RECORD_PROPERTIES, [](const C& c, const V& v) { return Selected(v) && c.CanEditRecords(v.Document()); },
+        {ID_RECORD_PROPERTIES,
+         [](const C& c, const V& v) { return Selected(v) && c.CanEditRecords(v.Document()); },
          [](C& c, V& v) {
              if (const int index = v.FocusedRecordIndex(); index >= 0)
                  c.EditRecordAt(v.Document(), &v, index);
          }},
         {ID_SEND_TO_DEVICE, [](const C&, const V& v) { return TransferAllowed(v); },
          [](C& c, V& v) {
-             if (ShowMessage(kMsgConfirmSend, PromptIcon::Question, PromptButtons::OkCancel) == PromptResult::Ok)
+             if (ShowMessage(kMsgConfirmSend, PromptIcon::Question, PromptButtons::OkCancel) ==
+                 PromptResult::Ok)
                  c.SendRecords(v, nullptr);
          }},
         {ID_RECEIVE_FROM_DEVICE, [](const C&, const V& v) { return TransferAllowed(v); },
          [](C& c, V& v) { c.StartReceive(v); }},
-        {ID_RECORD_SEND, [](const C&, const V& v) { return TransferAllowed(v) && v.SelectedCount() > 0; },
+        {ID_RECORD_SEND,
+         [](const C&, const V& v) { return TransferAllowed(v) && v.SelectedCount() > 0; },
          [](C& c, V& v) {
-             if (ShowMessage(kMsgConfirmSendSelected, PromptIcon::Question, PromptButtons::OkCancel) !=
-                 PromptResult::Ok)
+             if (ShowMessage(kMsgConfirmSendSelected, PromptIcon::Question,
+                             PromptButtons::OkCancel) != PromptResult::Ok)
                  return;
              const std::vector<int> indices = v.SelectedRecordIndices();
              c.SendRecords(v, &indices);
@@ -133,7 +148,9 @@ bool CRecordCommands::RunCommand(CTesseraView& view, int id) {
     return false;
 }
 
-bool CRecordCommands::HasEditorFor(int kind) const { return m_host.HasEditor(kind); }
+bool CRecordCommands::HasEditorFor(int kind) const {
+    return m_host.HasEditor(kind);
+}
 
 bool CRecordCommands::AnyEditor() const {
     for (int kind : kNewDocumentKinds)
@@ -142,7 +159,9 @@ bool CRecordCommands::AnyEditor() const {
     return false;
 }
 
-void SetJobLinkAdjuster(std::function<void(JobLink&)> adjust) { LinkAdjuster() = std::move(adjust); }
+void SetJobLinkAdjuster(std::function<void(JobLink&)> adjust) {
+    LinkAdjuster() = std::move(adjust);
+}
 
 void CRecordCommands::FillLink(JobLink& link) {
     m_host.FillLink(link);
@@ -218,7 +237,8 @@ bool PasteRecords(CTesseraDoc& doc, int position) {
         return false;
     }
     pasted->Detach();
-    RecordsInsertedUndoable(doc.UndoStack(), doc, first, set->RecordCount() - before, UndoText::Paste);
+    RecordsInsertedUndoable(doc.UndoStack(), doc, first, set->RecordCount() - before,
+                            UndoText::Paste);
     doc.UpdateAllViews(nullptr, kHintRebuild);
     return true;
 }

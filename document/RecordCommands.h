@@ -9,21 +9,19 @@
 //     CRecordCommands commands(host);       // host: the program's CRecordCommandHost
 //     view->SetRecordCommands(&commands);   // the view's commands run through it
 
+#include "document/CommandTarget.h"
+#include "document/TesseraDoc.h"
+#include "document/UndoCommands.h"
+#include "link/Job.h"
+#include "link/JobSignals.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
-
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <vector>
-
-#include "link/Job.h"
-#include "document/CommandTarget.h"
-#include "document/TesseraDoc.h"
-#include "document/UndoCommands.h"
-#include "link/JobSignals.h"
-
 
 namespace tessera {
 
@@ -33,13 +31,13 @@ class CTesseraView;
 
 // Message ids of the record commands.
 enum RecordCommandMessage : int {
-    kMsgUnsupportedKind = 1026,   // サポートしていないレコード形式です
-    kMsgNewRecordFailed = 1033,   // 新規レコードの作成に失敗しました
+    kMsgUnsupportedKind = 1026, // サポートしていないレコード形式です
+    kMsgNewRecordFailed = 1033, // 新規レコードの作成に失敗しました
     kMsgConfirmSend = 3088,
     kMsgConfirmReceive = 3089,
-    kMsgConfirmDelete = 3090,     // %d件のレコードを削除します。...
+    kMsgConfirmDelete = 3090, // %d件のレコードを削除します。...
     kMsgConfirmSendSelected = 3091,
-    kMsgCancelToClose = 61722,    // a window is closed while a transfer runs
+    kMsgCancelToClose = 61722, // a window is closed while a transfer runs
 };
 
 // The progress window of a transfer as the session drives it. The window deletes itself
@@ -71,7 +69,8 @@ public:
     virtual int ChooseNewKind(QWidget* parent) = 0;
     // Makes the progress window of `job` (its kind and link method pick the window); null
     // when there is none.
-    virtual CProgressWindow* CreateProgress(const std::shared_ptr<TransferJob>& job, QWidget* parent) = 0;
+    virtual CProgressWindow* CreateProgress(const std::shared_ptr<TransferJob>& job,
+                                            QWidget* parent) = 0;
     // Fills the link of a job from the settings.
     virtual void FillLink(JobLink& link) = 0;
     // 2^SendBufferSize KiB.
@@ -146,7 +145,8 @@ public:
     // Starts `job` with its progress window; `doc` is the document the job belongs to (null
     // for an add-in). Sets the busy flag. Null when nothing started (another job runs, or no
     // window could be made).
-    CTransferSession* StartSession(std::shared_ptr<TransferJob> job, CTesseraDoc* doc, QWidget* parent,
+    CTransferSession* StartSession(std::shared_ptr<TransferJob> job, CTesseraDoc* doc,
+                                   QWidget* parent,
                                    std::function<void(TransferJob&, CJobSignals&)> completion);
     // Waits (processing events) until the running session has ended; false on time-out.
     bool WaitForEnd(int timeoutMs);

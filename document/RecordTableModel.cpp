@@ -1,15 +1,14 @@
 #include "document/RecordTableModel.h"
 
-#include <QCollator>
-#include <QLocale>
-
-#include <algorithm>
-#include <numeric>
-
+#include "base/Cp932.h"
 #include "document/DocHost.h"
 #include "model/RecordSet.h"
-#include "base/Cp932.h"
 #include "text/Cp932Text.h"
+
+#include <QCollator>
+#include <QLocale>
+#include <algorithm>
+#include <numeric>
 
 namespace tessera {
 
@@ -36,8 +35,7 @@ void CRecordTableModel::Rebuild(const CRecordSet* set) {
         m_columns = set->FieldCount();
         const auto& titles = set->Titles();
         for (int i = 0; i < m_columns; ++i)
-            m_titles.append(i < static_cast<int>(titles.size()) ? ToQString(titles[i])
-                                                                 : QString());
+            m_titles.append(i < static_cast<int>(titles.size()) ? ToQString(titles[i]) : QString());
         m_order.resize(static_cast<std::size_t>(set->RecordCount()));
         std::iota(m_order.begin(), m_order.end(), 0);
     }
@@ -166,8 +164,7 @@ QVariant CRecordTableModel::data(const QModelIndex& index, int role) const {
     return ToQString(LimitText(text, limit, max));
 }
 
-QVariant CRecordTableModel::headerData(int section, Qt::Orientation orientation,
-                                       int role) const {
+QVariant CRecordTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal) {
         if (section < 0 || section >= m_titles.size())
             return {};

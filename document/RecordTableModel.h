@@ -5,7 +5,6 @@
 
 #include <QAbstractTableModel>
 #include <QStringList>
-
 #include <string>
 #include <vector>
 
@@ -50,7 +49,7 @@ public:
 private:
     const CDocHost& m_host;
     const CRecordSet* m_set = nullptr;
-    std::vector<int> m_order;   // row -> record index
+    std::vector<int> m_order; // row -> record index
     QStringList m_titles;
     int m_columns = 0;
 };

@@ -1,15 +1,5 @@
 #include "document/TesseraDoc.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-#include <QSignalBlocker>
-#include <QStandardPaths>
-
-#include <new>
-
 #include "base/SafeSave.h"
 #include "document/CommandIds.h"
 #include "document/DocHost.h"
@@ -18,6 +8,15 @@
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
 #include "text/Cp932Text.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSignalBlocker>
+#include <QStandardPaths>
+#include <new>
 
 namespace tessera {
 
@@ -146,9 +145,9 @@ QString CTesseraDoc::SuggestedFileName() const {
     if (!m_path.isEmpty())
         return m_path;
     QString name = m_title;
-    for (QChar bad : {QLatin1Char('/'), QLatin1Char('\\'), QLatin1Char(':'), QLatin1Char('*'),
-                      QLatin1Char('?'), QLatin1Char('"'), QLatin1Char('<'), QLatin1Char('>'),
-                      QLatin1Char('|')})
+    for (QChar bad :
+         {QLatin1Char('/'), QLatin1Char('\\'), QLatin1Char(':'), QLatin1Char('*'), QLatin1Char('?'),
+          QLatin1Char('"'), QLatin1Char('<'), QLatin1Char('>'), QLatin1Char('|')})
         name.replace(bad, QLatin1Char('_'));
     return WithDefaultSuffix(name);
 }
@@ -192,9 +191,12 @@ bool CTesseraDoc::SaveModified(QWidget* dialogParent) {
     const QString name = m_path.isEmpty() ? m_title : QFileInfo(m_path).fileName();
     switch (ShowMessage(kMsgAskToSave, PromptIcon::Warning, PromptButtons::YesNoCancel,
                         ToCp932(name))) {
-    case PromptResult::Yes: return DoFileSave(dialogParent);
-    case PromptResult::No: return true;
-    default: return false;
+    case PromptResult::Yes:
+        return DoFileSave(dialogParent);
+    case PromptResult::No:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -332,9 +334,9 @@ bool CTesseraDoc::SendMail() {
         return false;
     // The mail program reads the attachment after we return, so it gets a copy of its own
     // that stays until the temporary folder is cleaned, never the live document file.
-    const QString dir = QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation))
-                            .filePath(QStringLiteral("tessera-mail-%1")
-                                          .arg(QCoreApplication::applicationPid()));
+    const QString dir =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation))
+            .filePath(QStringLiteral("tessera-mail-%1").arg(QCoreApplication::applicationPid()));
     if (!QDir().mkpath(dir)) {
         ShowMessage(kMsgFileError, PromptIcon::Stop, PromptButtons::Ok);
         return false;
@@ -373,7 +375,8 @@ bool CTesseraDoc::UpdateCommand(int id, CommandState& state) {
         state.enabled = CanRedo();
         state.detail = state.enabled ? m_undo.redoText() : QString();
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -388,10 +391,17 @@ bool CTesseraDoc::RunCommand(int id) {
         if (CanRedo())
             m_undo.redo();
         return true;
-    case ID_FILE_SAVE: DoFileSave(); return true;
-    case ID_FILE_SAVE_AS: DoSave(QString()); return true;
-    case ID_FILE_SEND_MAIL: SendMail(); return true;
-    default: return false;
+    case ID_FILE_SAVE:
+        DoFileSave();
+        return true;
+    case ID_FILE_SAVE_AS:
+        DoSave(QString());
+        return true;
+    case ID_FILE_SEND_MAIL:
+        SendMail();
+        return true;
+    default:
+        return false;
     }
 }
 

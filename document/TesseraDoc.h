@@ -3,15 +3,14 @@
 // bytes are exactly the record-set text form. Views show it; the main frame opens, saves
 // and closes it.
 
+#include "document/CommandTarget.h"
+#include "document/UpdateHint.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QUndoStack>
-
 #include <memory>
-
-#include "document/CommandTarget.h"
-#include "document/UpdateHint.h"
 
 class QWidget;
 
@@ -23,7 +22,7 @@ class CTesseraView;
 
 // Message ids of the document that the record set does not already own.
 enum DocMessage : int {
-    kMsgAskToSave = 61709,   // %s への変更を保存しますか?
+    kMsgAskToSave = 61709, // %s への変更を保存しますか?
 };
 
 class CTesseraDoc : public QObject, public CCommandTarget {
@@ -64,8 +63,8 @@ public:
 
     // What becomes of the undo history when the record set is replaced.
     enum class UndoHistory {
-        Drop,   // the set is gone for good: nothing in the history applies any more
-        Keep,   // the set is only put aside and comes back (a receive that fails)
+        Drop, // the set is gone for good: nothing in the history applies any more
+        Keep, // the set is only put aside and comes back (a receive that fails)
     };
     CRecordSet* RecordSet() const { return m_recordSet.get(); }
     void SetRecordSet(std::unique_ptr<CRecordSet> set, UndoHistory history = UndoHistory::Drop);

@@ -1,5 +1,14 @@
 #include "document/TesseraView.h"
 
+#include "base/Cp932.h"
+#include "document/CommandIds.h"
+#include "document/DocHost.h"
+#include "document/RecordCommands.h"
+#include "document/RecordTableModel.h"
+#include "document/TesseraDoc.h"
+#include "model/RecordSet.h"
+#include "text/StringTable.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -8,17 +17,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
-
 #include <algorithm>
-
-#include "document/CommandIds.h"
-#include "document/DocHost.h"
-#include "document/RecordCommands.h"
-#include "document/RecordTableModel.h"
-#include "document/TesseraDoc.h"
-#include "base/Cp932.h"
-#include "model/RecordSet.h"
-#include "text/StringTable.h"
 
 namespace tessera {
 
@@ -28,8 +27,8 @@ constexpr int kDefaultWidth = 100;
 
 struct PopupItem {
     int id;
-    int textId;         // string-table entry of the item's text
-    const char* text;   // the text when the table has none
+    int textId;       // string-table entry of the item's text
+    const char* text; // the text when the table has none
 };
 
 // The table's context menu; 0 is a separator.
@@ -64,8 +63,10 @@ bool IsViewCommand(int id) {
     case ID_SEND_TO_DEVICE:
     case ID_RECEIVE_FROM_DEVICE:
     case ID_RECORD_SEND:
-    case ID_VIEW_REFRESH: return true;
-    default: return false;
+    case ID_VIEW_REFRESH:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -174,8 +175,8 @@ void CTesseraView::Rebuild() {
         m_model->SortRows(m_sortColumn, m_sortOrder == 2);
         QApplication::restoreOverrideCursor();
         horizontalHeader()->setSortIndicatorShown(true);
-        horizontalHeader()->setSortIndicator(
-            m_sortColumn, m_sortOrder == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
+        horizontalHeader()->setSortIndicator(m_sortColumn, m_sortOrder == 1 ? Qt::AscendingOrder
+                                                                            : Qt::DescendingOrder);
     } else {
         horizontalHeader()->setSortIndicatorShown(false);
     }
@@ -232,7 +233,9 @@ int CTesseraView::FocusedRecordIndex() const {
     return current.isValid() ? m_model->RecordIndexAt(current.row()) : -1;
 }
 
-void CTesseraView::ResetColumnWidths() { m_widths.clear(); }
+void CTesseraView::ResetColumnWidths() {
+    m_widths.clear();
+}
 
 void CTesseraView::SaveColumnWidths() {
     if (m_widths.empty())

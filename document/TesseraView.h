@@ -3,13 +3,12 @@
 // rows selected (several at once), three-state sorting by a header click, column widths
 // kept per field tag. Its record commands run through the CRecordCommands its window gives it.
 
-#include <QTableView>
-
-#include <string>
-#include <vector>
-
 #include "document/CommandTarget.h"
 #include "document/UpdateHint.h"
+
+#include <QTableView>
+#include <string>
+#include <vector>
 
 class QMenu;
 
@@ -81,7 +80,7 @@ private:
     int m_sortColumn = -1;
     int m_sortOrder = 0;
     bool m_applyingWidths = false;
-    std::vector<std::string> m_tags;   // tags of the columns shown, for the width store
+    std::vector<std::string> m_tags; // tags of the columns shown, for the width store
 };
 
 } // namespace tessera

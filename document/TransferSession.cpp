@@ -1,6 +1,14 @@
 // The record commands' transfers (send, send selected, receive), the lock of a document
 // being received into, and the session that runs a job behind its progress window.
+#include "document/Clipboard.h"
+#include "document/CommandIds.h"
+#include "document/DocHost.h"
 #include "document/RecordCommands.h"
+#include "document/TesseraDoc.h"
+#include "document/TesseraView.h"
+#include "model/Prompter.h"
+#include "model/RecordKind.h"
+#include "model/RecordSet.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -8,18 +16,8 @@
 #include <QMainWindow>
 #include <QMdiSubWindow>
 #include <QThread>
-
 #include <algorithm>
 #include <new>
-
-#include "document/Clipboard.h"
-#include "document/CommandIds.h"
-#include "document/DocHost.h"
-#include "document/TesseraDoc.h"
-#include "document/TesseraView.h"
-#include "model/Prompter.h"
-#include "model/RecordKind.h"
-#include "model/RecordSet.h"
 
 namespace tessera {
 
@@ -41,7 +39,8 @@ bool CRecordCommands::SendRecords(CTesseraView& view, const std::vector<int>* in
     std::vector<std::int32_t> selection;
     if (indices != nullptr)
         selection.assign(indices->begin(), indices->end());
-    if (!PrepareSendJob(*job, *set, indices != nullptr ? &selection : nullptr, m_host.SendBufferBytes()))
+    if (!PrepareSendJob(*job, *set, indices != nullptr ? &selection : nullptr,
+                        m_host.SendBufferBytes()))
         return false;
     auto beep = [this] { m_host.Beep(); };
     return StartSession(job, &doc, &view, [beep](TransferJob& j, CJobSignals& jobSignals) {
@@ -57,7 +56,8 @@ bool CRecordCommands::StartReceive(CTesseraView& view) {
         return false;
     if (!doc.SaveModified(&view))
         return false;
-    if (ShowMessage(kMsgConfirmReceive, PromptIcon::Question, PromptButtons::OkCancel) != PromptResult::Ok)
+    if (ShowMessage(kMsgConfirmReceive, PromptIcon::Question, PromptButtons::OkCancel) !=
+        PromptResult::Ok)
         return false;
 
     std::shared_ptr<ReceiveJob> job;
@@ -112,12 +112,14 @@ bool CRecordCommands::StartReceive(CTesseraView& view) {
     return true;
 }
 
-bool IsDocumentLocked(const CTesseraDoc* doc) { return doc != nullptr && doc->Host().IsReceivingInto(*doc); }
+bool IsDocumentLocked(const CTesseraDoc* doc) {
+    return doc != nullptr && doc->Host().IsReceivingInto(*doc);
+}
 
 bool CRecordCommands::IsLocked(const CTesseraDoc* doc) const {
     const CTransferSession* s = m_session.data();
-    return doc != nullptr && s != nullptr && !s->HasEnded() && s->Job()->Kind() == JobKind::Receive &&
-           s->Document() == doc;
+    return doc != nullptr && s != nullptr && !s->HasEnded() &&
+           s->Job()->Kind() == JobKind::Receive && s->Document() == doc;
 }
 
 CTransferSession* CRecordCommands::Session() const {
@@ -127,8 +129,8 @@ CTransferSession* CRecordCommands::Session() const {
 
 // ---------------------------------------------------------------- session
 
-CTransferSession::CTransferSession(std::shared_ptr<TransferJob> job, CTesseraDoc* doc, Completion completion,
-                                   CRecordCommandHost& host)
+CTransferSession::CTransferSession(std::shared_ptr<TransferJob> job, CTesseraDoc* doc,
+                                   Completion completion, CRecordCommandHost& host)
     : m_job(std::move(job)), m_doc(doc), m_completion(std::move(completion)), m_host(host) {}
 
 CTransferSession::~CTransferSession() {
@@ -136,8 +138,9 @@ CTransferSession::~CTransferSession() {
         qApp->removeEventFilter(this);
 }
 
-CTransferSession* CRecordCommands::StartSession(std::shared_ptr<TransferJob> job, CTesseraDoc* doc, QWidget* parent,
-                                                std::function<void(TransferJob&, CJobSignals&)> completion) {
+CTransferSession*
+CRecordCommands::StartSession(std::shared_ptr<TransferJob> job, CTesseraDoc* doc, QWidget* parent,
+                              std::function<void(TransferJob&, CJobSignals&)> completion) {
     if (Session() != nullptr || !job)
         return nullptr;
     auto* session = new CTransferSession(job, doc, std::move(completion), m_host);
@@ -151,10 +154,11 @@ CTransferSession* CRecordCommands::StartSession(std::shared_ptr<TransferJob> job
     session->m_window = window->Widget();
     m_session = session;
 
-    QObject::connect(&session->m_signals, &CJobSignals::Progress, session, [session](int, qint64 bytes) {
-        if (session->m_window)
-            session->m_progress->OnProgress(bytes);
-    });
+    QObject::connect(&session->m_signals, &CJobSignals::Progress, session,
+                     [session](int, qint64 bytes) {
+                         if (session->m_window)
+                             session->m_progress->OnProgress(bytes);
+                     });
     QObject::connect(&session->m_signals, &CJobSignals::StepReached, session, [session](int step) {
         if (session->m_window)
             session->m_progress->OnStep(step);
@@ -163,8 +167,8 @@ CTransferSession* CRecordCommands::StartSession(std::shared_ptr<TransferJob> job
         if (session->m_window)
             session->m_progress->OnCloseRequest();
     });
-    QObject::connect(&session->m_signals, &CJobSignals::Finished, session, &CTransferSession::OnFinished,
-            Qt::QueuedConnection);
+    QObject::connect(&session->m_signals, &CJobSignals::Finished, session,
+                     &CTransferSession::OnFinished, Qt::QueuedConnection);
 
     m_host.SetBusy(true);
     if (!session->m_runner.Start(job, session->m_signals)) {
@@ -229,7 +233,8 @@ bool CTransferSession::eventFilter(QObject* watched, QEvent* event) {
     event->ignore();
     if (m_closeAfterEnd.contains(widget))
         return true;
-    if (ShowMessage(kMsgCancelToClose, PromptIcon::Question, PromptButtons::OkCancel) == PromptResult::Ok) {
+    if (ShowMessage(kMsgCancelToClose, PromptIcon::Question, PromptButtons::OkCancel) ==
+        PromptResult::Ok) {
         m_closeAfterEnd.append(widget);
         Cancel();
     } else if (m_doc && qobject_cast<QMdiSubWindow*>(widget) != nullptr) {

@@ -1,13 +1,12 @@
 #include "document/UndoCommands.h"
 
-#include <QUndoStack>
-
-#include <algorithm>
-
 #include "base/Cp932.h"
 #include "document/TesseraDoc.h"
 #include "document/UpdateHint.h"
 #include "text/StringTable.h"
+
+#include <QUndoStack>
+#include <algorithm>
 
 namespace tessera {
 
@@ -19,7 +18,9 @@ QString Text(int id, const char* fallback) {
     return QString::fromUtf8(fallback);
 }
 
-void Rebuild(CTesseraDoc& doc) { doc.UpdateAllViews(nullptr, kHintRebuild); }
+void Rebuild(CTesseraDoc& doc) {
+    doc.UpdateAllViews(nullptr, kHintRebuild);
+}
 
 } // namespace
 
@@ -43,7 +44,8 @@ QString UndoTextOf(UndoText what) {
 
 // ---------------------------------------------------------------- insert
 
-CInsertRecordsCommand::CInsertRecordsCommand(CTesseraDoc& doc, int first, int count, const QString& text)
+CInsertRecordsCommand::CInsertRecordsCommand(CTesseraDoc& doc, int first, int count,
+                                             const QString& text)
     : QUndoCommand(text), m_doc(doc), m_first(first), m_count(count) {}
 
 void CInsertRecordsCommand::undo() {
@@ -110,8 +112,8 @@ void CDeleteRecordsCommand::redo() {
 
 // ---------------------------------------------------------------- edit
 
-CEditRecordCommand::CEditRecordCommand(CTesseraDoc& doc, int index, std::unique_ptr<CDataRecord> previous,
-                                       const QString& text)
+CEditRecordCommand::CEditRecordCommand(CTesseraDoc& doc, int index,
+                                       std::unique_ptr<CDataRecord> previous, const QString& text)
     : QUndoCommand(text), m_doc(doc), m_index(index), m_other(std::move(previous)) {}
 
 void CEditRecordCommand::Swap() {
@@ -144,13 +146,15 @@ void CEditRecordCommand::redo() {
 
 // ---------------------------------------------------------------- operations
 
-bool InsertRecordsUndoable(QUndoStack& stack, CTesseraDoc& doc, int position, RecordList records, UndoText what) {
+bool InsertRecordsUndoable(QUndoStack& stack, CTesseraDoc& doc, int position, RecordList records,
+                           UndoText what) {
     CRecordSet* set = doc.RecordSet();
     records.erase(std::remove(records.begin(), records.end(), nullptr), records.end());
     if (set == nullptr || records.empty())
         return false;
     const int count = static_cast<int>(records.size());
-    const int first = position < 0 || position >= set->RecordCount() ? set->RecordCount() : position;
+    const int first =
+        position < 0 || position >= set->RecordCount() ? set->RecordCount() : position;
     if (!set->InsertRecords(first, std::move(records)))
         return false;
     stack.push(new CInsertRecordsCommand(doc, first, count, UndoTextOf(what)));
@@ -158,13 +162,15 @@ bool InsertRecordsUndoable(QUndoStack& stack, CTesseraDoc& doc, int position, Re
     return true;
 }
 
-void RecordsInsertedUndoable(QUndoStack& stack, CTesseraDoc& doc, int first, int count, UndoText what) {
+void RecordsInsertedUndoable(QUndoStack& stack, CTesseraDoc& doc, int first, int count,
+                             UndoText what) {
     if (count <= 0)
         return;
     stack.push(new CInsertRecordsCommand(doc, first, count, UndoTextOf(what)));
 }
 
-int DeleteRecordsUndoable(QUndoStack& stack, CTesseraDoc& doc, std::vector<int> indices, UndoText what) {
+int DeleteRecordsUndoable(QUndoStack& stack, CTesseraDoc& doc, std::vector<int> indices,
+                          UndoText what) {
     CRecordSet* set = doc.RecordSet();
     if (set == nullptr)
         return 0;
@@ -185,7 +191,8 @@ int DeleteRecordsUndoable(QUndoStack& stack, CTesseraDoc& doc, std::vector<int> 
     return count;
 }
 
-bool ReplaceRecordUndoable(QUndoStack& stack, CTesseraDoc& doc, int index, std::unique_ptr<CDataRecord> edited) {
+bool ReplaceRecordUndoable(QUndoStack& stack, CTesseraDoc& doc, int index,
+                           std::unique_ptr<CDataRecord> edited) {
     CRecordSet* set = doc.RecordSet();
     if (set == nullptr || !edited || set->RecordAt(index) == nullptr)
         return false;
@@ -205,9 +212,9 @@ void BindUndoStack(CTesseraDoc& doc, QUndoStack& stack) {
                      [&doc](bool clean) { doc.SetModifiedFlag(!clean); });
     QObject::connect(&doc, &CTesseraDoc::ModifiedChanged, &stack, [&stack](bool modified) {
         if (!modified)
-            stack.setClean();        // saved (or back at the saved state)
+            stack.setClean(); // saved (or back at the saved state)
         else if (stack.isClean())
-            stack.resetClean();      // changed outside the history
+            stack.resetClean(); // changed outside the history
     });
 }
 

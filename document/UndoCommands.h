@@ -13,14 +13,13 @@
 // set (receive, import, paste into a kind-0 document) calls ResetUndo, and a new or opened
 // document starts with no history at all.
 
+#include "model/RecordSet.h"
+
 #include <QString>
 #include <QUndoCommand>
-
 #include <memory>
 #include <utility>
 #include <vector>
-
-#include "model/RecordSet.h"
 
 class QUndoStack;
 
@@ -70,7 +69,8 @@ private:
 class CEditRecordCommand : public QUndoCommand {
 public:
     // The edited record is in the set at `index` already; `previous` is the one it replaced.
-    CEditRecordCommand(CTesseraDoc& doc, int index, std::unique_ptr<CDataRecord> previous, const QString& text);
+    CEditRecordCommand(CTesseraDoc& doc, int index, std::unique_ptr<CDataRecord> previous,
+                       const QString& text);
     void undo() override;
     void redo() override;
 
@@ -87,13 +87,16 @@ private:
 bool InsertRecordsUndoable(QUndoStack& stack, CTesseraDoc& doc, int position, RecordList records,
                            UndoText what);
 // For records a move already put into the set (a paste): `count` records at `first`.
-void RecordsInsertedUndoable(QUndoStack& stack, CTesseraDoc& doc, int first, int count, UndoText what);
+void RecordsInsertedUndoable(QUndoStack& stack, CTesseraDoc& doc, int first, int count,
+                             UndoText what);
 // Takes out the records at `indices` (any order, duplicates and bad indices ignored) and
 // pushes the command. Returns the number taken out.
-int DeleteRecordsUndoable(QUndoStack& stack, CTesseraDoc& doc, std::vector<int> indices, UndoText what);
+int DeleteRecordsUndoable(QUndoStack& stack, CTesseraDoc& doc, std::vector<int> indices,
+                          UndoText what);
 // Puts `edited` in place of the record at `index` and pushes the command. False when there is
 // no record there.
-bool ReplaceRecordUndoable(QUndoStack& stack, CTesseraDoc& doc, int index, std::unique_ptr<CDataRecord> edited);
+bool ReplaceRecordUndoable(QUndoStack& stack, CTesseraDoc& doc, int index,
+                           std::unique_ptr<CDataRecord> edited);
 
 // Makes the document's modified flag follow the stack: modified while the stack is away from
 // its clean state. A save (the flag going false) marks the stack clean; a change made outside

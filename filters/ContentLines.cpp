@@ -176,7 +176,8 @@ bool ParseContentLines(std::string_view text, std::vector<ContentLine>& out, Fai
         const std::string& cur = lines.back().first;
         const std::string head = ToUpperAscii(std::string_view(cur).substr(0, cur.find(':')));
         continueQp = head.find("QUOTED-PRINTABLE") != std::string::npos && cur.back() == '=';
-        inBase64 = head.find("BASE64") != std::string::npos || head.find("ENCODING=B") != std::string::npos;
+        inBase64 = head.find("BASE64") != std::string::npos ||
+                   head.find("ENCODING=B") != std::string::npos;
     }
 
     out.clear();

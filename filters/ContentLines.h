@@ -3,19 +3,19 @@
 // octets without splitting a UTF-8 character, CR LF line ends, and the reading side
 // (unfolding, names, parameters, values).
 
+#include "filters/FilterKit.h"
+
 #include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "filters/FilterKit.h"
-
 namespace tessera::filters {
 
 struct ContentLine {
-    std::string name; // upper case
+    std::string name;                                       // upper case
     std::map<std::string, std::vector<std::string>> params; // names upper case
-    std::string value; // still escaped
+    std::string value;                                      // still escaped
     int lineNo = 0;
     std::string group; // "ITEM1" of "item1.EMAIL", upper case; empty without one
 
@@ -43,7 +43,8 @@ void AppendFolded(std::string& out, std::string_view line);
 std::string DecodeQuotedPrintable(std::string_view value);
 
 // Unfolds and splits a whole file. A quoted-printable value that ends in "=" goes on on
-// the next line, and the bare lines of a vCard 2.1 BASE64 value belong to it. False with 11 for a line without a colon.
+// the next line, and the bare lines of a vCard 2.1 BASE64 value belong to it. False with 11 for a
+// line without a colon.
 bool ParseContentLines(std::string_view text, std::vector<ContentLine>& out, Failure& failure);
 
 std::string ToUpperAscii(std::string_view text);

@@ -1,8 +1,8 @@
 #include "filters/CsvFormat.h"
 
-#include <cstdio>
-
 #include "model/RecordKind.h"
+
+#include <cstdio>
 
 namespace tessera::filters {
 
@@ -49,7 +49,8 @@ bool ReadCsvRow(std::string_view text, std::size_t& pos, std::vector<std::string
                 return false;
             }
         } else {
-            while (pos < text.size() && text[pos] != ',' && text[pos] != '\r' && text[pos] != '\n') {
+            while (pos < text.size() && text[pos] != ',' && text[pos] != '\r' &&
+                   text[pos] != '\n') {
                 if (text[pos] == '"') {
                     failure = {kExitBadInput, "a quote inside an unquoted value"};
                     return false;
@@ -112,7 +113,8 @@ std::string HumanTime(const CDataRecord& record, int index) {
         return {};
     const DateTimeValue& v = field->Value();
     const bool year = (v.flags & DateTimeValue::kYear) != 0;
-    const bool hour = (v.flags & DateTimeValue::kHour) != 0, minute = (v.flags & DateTimeValue::kMinute) != 0;
+    const bool hour = (v.flags & DateTimeValue::kHour) != 0,
+               minute = (v.flags & DateTimeValue::kMinute) != 0;
     if ((v.flags & DateTimeValue::kMonth) == 0 || (v.flags & DateTimeValue::kDay) == 0)
         return CellText(record, index);
     std::string out;
@@ -231,12 +233,14 @@ bool TimeExchange(std::string cell, std::string& out) {
     } else {
         return false;
     }
-    out = (year == 0 ? std::string("    ") : std::to_string(year)) + TwoDigits(month) + TwoDigits(day);
+    out = (year == 0 ? std::string("    ") : std::to_string(year)) + TwoDigits(month) +
+          TwoDigits(day);
     if (year != 0 && out.size() != 8)
         return false;
     if (!time.empty()) {
         const std::vector<std::string> t = SplitAny(time, ":");
-        if (t.size() < 2 || t.size() > 3 || t[0].size() > 2 || t[1].size() > 2 || (t[0].empty() && t[1].empty()))
+        if (t.size() < 2 || t.size() > 3 || t[0].size() > 2 || t[1].size() > 2 ||
+            (t[0].empty() && t[1].empty()))
             return false;
         for (int k = 0; k < 2; ++k) {
             if (t[static_cast<std::size_t>(k)].empty())
@@ -292,8 +296,8 @@ bool BadCell(Failure& failure, int recordNo, const std::string& tag, const std::
     return false;
 }
 
-bool ParseCsvCell(CDataRecord& record, int index, std::string cell, int recordNo, const std::string& tag,
-                  Failure& failure) {
+bool ParseCsvCell(CDataRecord& record, int index, std::string cell, int recordNo,
+                  const std::string& tag, Failure& failure) {
     if (!cell.empty() && cell.front() == '\'' && NeedsProtection(std::string_view(cell).substr(1)))
         cell.erase(0, 1);
     CField* field = record.FieldAt(index);
@@ -305,7 +309,8 @@ bool ParseCsvCell(CDataRecord& record, int index, std::string cell, int recordNo
             return true;
         std::string exchange;
         if (!TimeExchange(cell, exchange))
-            return BadCell(failure, recordNo, tag, cell, "write a date as 2001/05/28, 2001/05/28 10:00 or 04/12");
+            return BadCell(failure, recordNo, tag, cell,
+                           "write a date as 2001/05/28, 2001/05/28 10:00 or 04/12");
         return ParseExchangeUtf8(record, index, exchange, recordNo, tag, failure);
     }
     case FieldClass::DayWeek: {
@@ -338,7 +343,8 @@ bool ParseCsvCell(CDataRecord& record, int index, std::string cell, int recordNo
                     value = i;
         }
         if (value < 0)
-            return BadCell(failure, recordNo, tag, cell, mark ? "済 or empty" : "緊急, Ａ, Ｂ or Ｃ");
+            return BadCell(failure, recordNo, tag, cell,
+                           mark ? "済 or empty" : "緊急, Ａ, Ｂ or Ｃ");
         const char exchange[3] = {'0', static_cast<char>('0' + value), '\0'};
         return ParseExchangeUtf8(record, index, exchange, recordNo, tag, failure);
     }
@@ -395,7 +401,8 @@ std::string Trimmed(const std::string& s) {
 
 // The header row of column titles (or tags), trimmed, without a spreadsheet's trailing
 // empty columns.
-bool ReadHeader(std::string_view in, std::size_t& pos, std::vector<std::string>& header, Failure& failure) {
+bool ReadHeader(std::string_view in, std::size_t& pos, std::vector<std::string>& header,
+                Failure& failure) {
     if (in.empty() || !ReadCsvRow(in, pos, header, failure)) {
         if (in.empty())
             failure = {kExitBadInput, "the file is empty: a header row of column titles is needed"};
@@ -419,7 +426,8 @@ std::string NoKindFor(const std::vector<std::string>& header) {
         }
         if (!known)
             return "the column '" + name +
-                   "' is no field of any record kind: rename it to a column title (such as 個人名) or remove it";
+                   "' is no field of any record kind: rename it to a column title (such as 個人名) "
+                   "or remove it";
     }
     return "the header row mixes columns of different record kinds";
 }
@@ -439,7 +447,8 @@ bool KindOfColumns(const std::vector<std::string>& header, int& kind, std::vecto
                 break;
             for (int prev : found)
                 if (prev == c) {
-                    failure = {kExitBadInput, "the column '" + name + "' is given twice: remove one of them"};
+                    failure = {kExitBadInput,
+                               "the column '" + name + "' is given twice: remove one of them"};
                     return false;
                 }
             found.push_back(c);
@@ -462,8 +471,9 @@ bool KindOfColumns(const std::vector<std::string>& header, int& kind, std::vecto
 
 // One row's cells into a new record of `set`; the fields no column gives get what an empty
 // cell would.
-std::unique_ptr<CDataRecord> RowRecord(const std::vector<std::string>& cells, const std::vector<int>& columns,
-                                       int recordNo, CRecordSet& set, Failure& failure) {
+std::unique_ptr<CDataRecord> RowRecord(const std::vector<std::string>& cells,
+                                       const std::vector<int>& columns, int recordNo,
+                                       CRecordSet& set, Failure& failure) {
     std::unique_ptr<CDataRecord> record = set.NewRecord();
     if (!record) {
         failure = {kExitImport, "out of memory"};
@@ -473,21 +483,23 @@ std::unique_ptr<CDataRecord> RowRecord(const std::vector<std::string>& cells, co
     for (std::size_t i = 0; i < cells.size(); ++i) {
         const int c = columns[i];
         given[static_cast<std::size_t>(c)] = true;
-        if (!ParseCsvCell(*record, c, cells[i], recordNo, set.Tags()[static_cast<std::size_t>(c)], failure))
+        if (!ParseCsvCell(*record, c, cells[i], recordNo, set.Tags()[static_cast<std::size_t>(c)],
+                          failure))
             return nullptr;
     }
     // A done mark or priority the file leaves out gets the same default as an empty cell.
     for (int c = 0; c < set.FieldCount(); ++c)
         if (!given[static_cast<std::size_t>(c)] && record->FieldAt(c) != nullptr &&
             record->FieldAt(c)->Class() == FieldClass::Ascii &&
-            !ParseCsvCell(*record, c, "", recordNo, set.Tags()[static_cast<std::size_t>(c)], failure))
+            !ParseCsvCell(*record, c, "", recordNo, set.Tags()[static_cast<std::size_t>(c)],
+                          failure))
             return nullptr;
     return record;
 }
 
 // The rows after the header, each a record of `set`.
-bool ReadRows(std::string_view in, std::size_t pos, std::size_t width, const std::vector<int>& columns,
-              CRecordSet& set, Failure& failure) {
+bool ReadRows(std::string_view in, std::size_t pos, std::size_t width,
+              const std::vector<int>& columns, CRecordSet& set, Failure& failure) {
     std::vector<std::string> cells;
     RecordList records;
     int recordNo = 0;
@@ -499,14 +511,16 @@ bool ReadRows(std::string_view in, std::size_t pos, std::size_t width, const std
         }
         // A blank line or a row of bare commas is padding; a record whose values are all
         // empty is written with a quoted empty cell and is kept.
-        if (in.substr(rowStart, pos - rowStart).find_first_not_of(",\r\n") == std::string_view::npos)
+        if (in.substr(rowStart, pos - rowStart).find_first_not_of(",\r\n") ==
+            std::string_view::npos)
             continue;
         ++recordNo;
         for (std::size_t i = width; i < cells.size(); ++i)
             if (!cells[i].empty()) {
                 failure = {kExitBadInput, "row " + std::to_string(recordNo) + " has " +
-                                              std::to_string(cells.size()) + " values, the header " +
-                                              std::to_string(width) + " (a comma in a value needs quotes)"};
+                                              std::to_string(cells.size()) +
+                                              " values, the header " + std::to_string(width) +
+                                              " (a comma in a value needs quotes)"};
                 return false;
             }
         cells.resize(width); // a spreadsheet drops empty cells at a row's end

@@ -5,11 +5,11 @@
 // a spreadsheet would evaluate gets a leading '. Import also takes the device's codes, the
 // numbers a spreadsheet saves instead, and Shift_JIS files.
 
+#include "filters/FilterKit.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "filters/FilterKit.h"
 
 namespace tessera::filters {
 

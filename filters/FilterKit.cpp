@@ -41,10 +41,14 @@ public:
             m_first = std::to_string(id) + ": " + Cp932ToUtf8(text);
         ++m_count;
         switch (buttons) {
-        case PromptButtons::Ok: return PromptResult::Ok;
-        case PromptButtons::YesNo: return PromptResult::No;
-        case PromptButtons::AbortRetryIgnore: return PromptResult::Abort;
-        default: return PromptResult::Cancel;
+        case PromptButtons::Ok:
+            return PromptResult::Ok;
+        case PromptButtons::YesNo:
+            return PromptResult::No;
+        case PromptButtons::AbortRetryIgnore:
+            return PromptResult::Abort;
+        default:
+            return PromptResult::Cancel;
         }
     }
     int Count() const { return m_count; }
@@ -169,8 +173,9 @@ bool ReadTextForm(std::string_view bytes, CRecordSet& set, Failure& failure) {
 
 std::unique_ptr<CRecordSet> OnKindTags(CRecordSet& from, int kind, Failure& failure) {
     if (from.Kind() != kind) {
-        Fail(failure, kExitExport, "the records are of kind " + std::to_string(from.Kind()) +
-                                       ", not " + std::to_string(kind));
+        Fail(failure, kExitExport,
+             "the records are of kind " + std::to_string(from.Kind()) + ", not " +
+                 std::to_string(kind));
         return nullptr;
     }
     auto to = std::make_unique<CRecordSet>();
@@ -191,7 +196,9 @@ std::unique_ptr<CRecordSet> OnKindTags(CRecordSet& from, int kind, Failure& fail
     return to;
 }
 
-std::string ToUtf8(std::string_view cp932) { return Cp932ToUtf8(cp932); }
+std::string ToUtf8(std::string_view cp932) {
+    return Cp932ToUtf8(cp932);
+}
 
 namespace {
 
@@ -201,16 +208,26 @@ int g_replaced = 0;
 // point there (Unicode's JIS mapping against Windows' one, and a few look-alikes).
 char32_t FoldedTwin(char32_t c) {
     switch (c) {
-    case 0x301C: return 0xFF5E; // 〜 -> ～
-    case 0x2212: return 0xFF0D; // − -> －
-    case 0x2016: return 0x2225; // ‖ -> ∥
-    case 0x00A2: return 0xFFE0; // ¢ -> ￠
-    case 0x00A3: return 0xFFE1; // £ -> ￡
-    case 0x00AC: return 0xFFE2; // ¬ -> ￢
-    case 0x2014: return 0x2015; // — -> ―
-    case 0x00A6: return 0xFFE4; // ¦ -> ￤
-    case 0x2225: return 0x2225;
-    default: return 0;
+    case 0x301C:
+        return 0xFF5E; // 〜 -> ～
+    case 0x2212:
+        return 0xFF0D; // − -> －
+    case 0x2016:
+        return 0x2225; // ‖ -> ∥
+    case 0x00A2:
+        return 0xFFE0; // ¢ -> ￠
+    case 0x00A3:
+        return 0xFFE1; // £ -> ￡
+    case 0x00AC:
+        return 0xFFE2; // ¬ -> ￢
+    case 0x2014:
+        return 0x2015; // — -> ―
+    case 0x00A6:
+        return 0xFFE4; // ¦ -> ￤
+    case 0x2225:
+        return 0x2225;
+    default:
+        return 0;
     }
 }
 
@@ -288,7 +305,8 @@ bool FromUtf8(std::string_view utf8, std::string& cp932, Failure& failure) {
         const std::size_t n = Utf8At(utf8, pos, c);
         if (n == 0)
             return Fail(failure, kExitBadInput,
-                        "byte " + std::to_string(pos) + " is not UTF-8 (save the file as UTF-8 or Shift_JIS)");
+                        "byte " + std::to_string(pos) +
+                            " is not UTF-8 (save the file as UTF-8 or Shift_JIS)");
         std::string twin;
         if (const char32_t t = FoldedTwin(c); t != 0 && Utf8ToCp932(Utf8Of(t), twin)) {
             out += twin;
@@ -302,7 +320,9 @@ bool FromUtf8(std::string_view utf8, std::string& cp932, Failure& failure) {
     return true;
 }
 
-int ReplacedCharacters() { return g_replaced; }
+int ReplacedCharacters() {
+    return g_replaced;
+}
 
 bool IsUtf8(std::string_view bytes) {
     std::size_t i = 0;
@@ -320,7 +340,8 @@ bool CharsetToUtf8(std::string_view bytes, std::string_view charset, std::string
     std::string name;
     for (char ch : charset)
         name += static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 'a' + 'A' : ch);
-    if (name.empty() || name == "UTF-8" || name == "UTF8" || name == "US-ASCII" || name == "ASCII") {
+    if (name.empty() || name == "UTF-8" || name == "UTF8" || name == "US-ASCII" ||
+        name == "ASCII") {
         if (!IsUtf8(bytes))
             return false;
         utf8.assign(bytes);
@@ -354,7 +375,9 @@ bool CharsetToUtf8(std::string_view bytes, std::string_view charset, std::string
 }
 
 // Year 0 (a date without its year) is a leap year like every fourth hundred.
-int DaysInMonth(int year, int month) { return tessera::DaysInMonth(year, month); }
+int DaysInMonth(int year, int month) {
+    return tessera::DaysInMonth(year, month);
+}
 
 std::string NormalizeBreaks(std::string_view text, std::string_view to) {
     std::string out;
@@ -392,7 +415,8 @@ bool ParseExchangeUtf8(CDataRecord& record, int index, std::string_view utf8, in
     std::string bytes;
     const int replacedBefore = ReplacedCharacters();
     if (!FromUtf8(NormalizeBreaks(utf8, "\x1F"), bytes, failure)) {
-        failure.message = "record " + std::to_string(recordNo) + ", " + tag + ": " + failure.message;
+        failure.message =
+            "record " + std::to_string(recordNo) + ", " + tag + ": " + failure.message;
         return false;
     }
     if (const int n = ReplacedCharacters() - replacedBefore; n > 0)
@@ -404,7 +428,8 @@ bool ParseExchangeUtf8(CDataRecord& record, int index, std::string_view utf8, in
     }
     return Fail(failure, kExitBadInput,
                 "record " + std::to_string(recordNo) + ", " + tag + ": the value '" +
-                    std::string(utf8) + "' is not valid (correct it in the file or leave it empty)");
+                    std::string(utf8) +
+                    "' is not valid (correct it in the file or leave it empty)");
 }
 
 std::string CellText(const CDataRecord& record, int index) {
@@ -431,7 +456,8 @@ bool ParseCellText(CDataRecord& record, int index, std::string_view utf8, int re
         return true;
     CField* field = record.FieldAt(index);
     if (field == nullptr)
-        return Fail(failure, kExitBadInput, "record " + std::to_string(recordNo) + ": no field " + tag);
+        return Fail(failure, kExitBadInput,
+                    "record " + std::to_string(recordNo) + ": no field " + tag);
     std::string text(utf8);
     switch (field->Class()) {
     case FieldClass::Flag:
@@ -452,14 +478,16 @@ bool ParseCellText(CDataRecord& record, int index, std::string_view utf8, int re
         std::string bytes;
         const int replacedBefore = ReplacedCharacters();
         if (!FromUtf8(NormalizeBreaks(text, "\r\n"), bytes, failure)) {
-            failure.message = "record " + std::to_string(recordNo) + ", " + tag + ": " + failure.message;
+            failure.message =
+                "record " + std::to_string(recordNo) + ", " + tag + ": " + failure.message;
             return false;
         }
         if (const int n = ReplacedCharacters() - replacedBefore; n > 0)
             RunNotes().Record(recordNo, NoteText(kNoteReplaced, {tag, n}));
         if (!field->SetValue(bytes))
-            return Fail(failure, kExitBadInput, "record " + std::to_string(recordNo) + ", " + tag +
-                                                    ": the value is not valid");
+            return Fail(failure, kExitBadInput,
+                        "record " + std::to_string(recordNo) + ", " + tag +
+                            ": the value is not valid");
         return true;
     }
     default:
@@ -536,7 +564,8 @@ int RunImport(const FormatOps& ops, const FilterArgs& args) {
         return Report(ops, {kExitNoInput, "no such file: " + args.path});
     const int in = ::open(args.path.c_str(), O_RDONLY);
     if (in < 0)
-        return Report(ops, {kExitNoInput, "cannot open " + args.path + ": " + std::strerror(errno)});
+        return Report(ops,
+                      {kExitNoInput, "cannot open " + args.path + ": " + std::strerror(errno)});
     std::string bytes;
     const bool read = ReadAll(in, bytes, false);
     ::close(in);
@@ -546,7 +575,8 @@ int RunImport(const FormatOps& ops, const FilterArgs& args) {
         return Report(ops, {kExitNoInput, "no such file: " + args.path});
     std::ifstream file(args.path, std::ios::binary);
     if (!file)
-        return Report(ops, {kExitNoInput, "cannot open " + args.path + ": " + std::strerror(errno)});
+        return Report(ops,
+                      {kExitNoInput, "cannot open " + args.path + ": " + std::strerror(errno)});
     std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     const bool read = !file.bad();
 #endif
@@ -554,8 +584,10 @@ int RunImport(const FormatOps& ops, const FilterArgs& args) {
         return Report(ops, {kExitNoInput, "cannot read " + args.path});
     // A file in another encoding (a spreadsheet's Shift_JIS, say) is a format fault, not a
     // character the records lack.
-    if (const std::size_t bad = FirstBadUtf8(bytes); !ops.decodesBytes && bad != std::string_view::npos)
-        return Report(ops, {kExitBadInput, "the file is not UTF-8 text (byte " + std::to_string(bad) + ")"});
+    if (const std::size_t bad = FirstBadUtf8(bytes);
+        !ops.decodesBytes && bad != std::string_view::npos)
+        return Report(
+            ops, {kExitBadInput, "the file is not UTF-8 text (byte " + std::to_string(bad) + ")"});
     CRecordSet set;
     RefusingPrompter prompter;
     PrompterScope scope(&prompter);
@@ -563,9 +595,10 @@ int RunImport(const FormatOps& ops, const FilterArgs& args) {
         return Report(ops, failure);
     std::string text;
     if (!set.WriteTextToString(text))
-        return Report(ops, {kExitImport, "the records cannot be written as text form" +
-                                             (prompter.First().empty() ? std::string()
-                                                                       : " (" + prompter.First() + ")")});
+        return Report(
+            ops, {kExitImport,
+                  "the records cannot be written as text form" +
+                      (prompter.First().empty() ? std::string() : " (" + prompter.First() + ")")});
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
         return Report(ops, {kExitImport, "standard output cannot be written"});
     WriteNotes();
@@ -575,7 +608,8 @@ int RunImport(const FormatOps& ops, const FilterArgs& args) {
 int RunExport(const FormatOps& ops, const FilterArgs& args) {
     Failure failure;
     if (!ops.handlesKind(args.kind))
-        return Report(ops, {kExitType, "record kind " + std::to_string(args.kind) + " is not handled"});
+        return Report(ops,
+                      {kExitType, "record kind " + std::to_string(args.kind) + " is not handled"});
     std::string input;
     if (!ReadAll(STDIN_FILENO, input, true))
         return Report(ops, {kExitExport, "standard input cannot be read"});
@@ -591,8 +625,10 @@ int RunExport(const FormatOps& ops, const FilterArgs& args) {
 
     std::FILE* file = std::fopen(args.path.c_str(), "wb");
     if (file == nullptr)
-        return Report(ops, {kExitCreate, "cannot create " + args.path + ": " + std::strerror(errno)});
-    const bool written = std::fwrite(out.data(), 1, out.size(), file) == out.size() && std::fflush(file) == 0;
+        return Report(ops,
+                      {kExitCreate, "cannot create " + args.path + ": " + std::strerror(errno)});
+    const bool written =
+        std::fwrite(out.data(), 1, out.size(), file) == out.size() && std::fflush(file) == 0;
     const int writeErrno = errno;
     const bool closed = std::fclose(file) == 0;
     if (!written || !closed) {
@@ -644,7 +680,9 @@ void Notes::Line(int lineNo, std::string_view text) {
     m_lines.push_back(NoteText(kNoteLine, {lineNo, std::string(text)}));
 }
 
-void Notes::General(std::string_view text) { m_lines.emplace_back(text); }
+void Notes::General(std::string_view text) {
+    m_lines.emplace_back(text);
+}
 
 Notes& RunNotes() {
     static Notes notes;

@@ -3,6 +3,9 @@
 // exit codes, reading the record-set text form from standard input and writing it to
 // standard output, and the exchange values in UTF-8.
 
+#include "model/RecordSet.h"
+#include "text/StringTable.h"
+
 #include <functional>
 #include <map>
 #include <memory>
@@ -10,39 +13,36 @@
 #include <string_view>
 #include <vector>
 
-#include "model/RecordSet.h"
-#include "text/StringTable.h"
-
 namespace tessera::filters {
 
 // Exit codes of the filter interface.
 enum FilterExit : int {
     kExitOk = 0,
-    kExitVersion = 1,      // -V is not 1
-    kExitOption = 2,       // unknown or missing option
-    kExitType = 3,         // a record kind this filter does not handle
-    kExitNoInput = 10,     // import: the foreign file does not exist
-    kExitBadInput = 11,    // import: the foreign file is malformed
-    kExitImport = 19,      // import: something the records cannot hold, or output failed
-    kExitCreate = 20,      // export: the target cannot be created
-    kExitDiskFull = 21,    // export: no space left
-    kExitExport = 29,      // export: the records cannot be written in the foreign format
+    kExitVersion = 1,   // -V is not 1
+    kExitOption = 2,    // unknown or missing option
+    kExitType = 3,      // a record kind this filter does not handle
+    kExitNoInput = 10,  // import: the foreign file does not exist
+    kExitBadInput = 11, // import: the foreign file is malformed
+    kExitImport = 19,   // import: something the records cannot hold, or output failed
+    kExitCreate = 20,   // export: the target cannot be created
+    kExitDiskFull = 21, // export: no space left
+    kExitExport = 29,   // export: the records cannot be written in the foreign format
 };
 
 // String-table texts of the notes' places ("%d" the number, "%s" the note).
 enum NoteTextId : int {
     kNoteRecord = 9260,
     kNoteLine = 9261,
-    kNoteReplaced = 9262,      // %d characters without a code became 〓
-    kNoteKeptInMemo = 9263,    // %s kept in the remark as a labelled line
-    kNoteLeftOut = 9264,       // %s (binary data) left out
-    kNoteNearestDate = 9265,   // %s does not exist: %s written, the exact value in %s
+    kNoteReplaced = 9262,    // %d characters without a code became 〓
+    kNoteKeptInMemo = 9263,  // %s kept in the remark as a labelled line
+    kNoteLeftOut = 9264,     // %s (binary data) left out
+    kNoteNearestDate = 9265, // %s does not exist: %s written, the exact value in %s
     kNoteDefaultPriority = 9266,
-    kNoteNoName = 9268,        // no name: FN carries %s
+    kNoteNoName = 9268,          // no name: FN carries %s
     kNoteUnknownEncoding = 9269, // %s: encoding %s not read, left out
     kNoteUnknownCharset = 9270,  // %s: character set %s unknown, read as UTF-8
-    kNoteCp932File = 9271,     // the file was read as Shift_JIS (code page 932)
-    kNoteBadValueInMemo = 9272, // %s value %s could not be read, kept in the remark
+    kNoteCp932File = 9271,       // the file was read as Shift_JIS (code page 932)
+    kNoteBadValueInMemo = 9272,  // %s value %s could not be read, kept in the remark
 };
 
 // A refusal with the exit code to end with and a line for standard error.
@@ -52,9 +52,9 @@ struct Failure {
 };
 
 struct FilterArgs {
-    bool import = false;   // -I
-    std::string path;      // the foreign file
-    int kind = 0;          // -T, export only
+    bool import = false; // -I
+    std::string path;    // the foreign file
+    int kind = 0;        // -T, export only
 };
 
 // Reads the argument vector (without the program name). Failure codes: 2 for an unknown,

@@ -1,14 +1,14 @@
 #include "filters/ICalFormat.h"
 
+#include "filters/ContentLines.h"
+#include "filters/ICalTime.h"
+#include "model/RecordKind.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
 #include <set>
-
-#include "filters/ContentLines.h"
-#include "filters/ICalTime.h"
-#include "model/RecordKind.h"
 
 namespace tessera::filters {
 
@@ -23,11 +23,11 @@ constexpr int kAnniversaryYear = 2000;
 
 // Texts of the notes this filter leaves for the user.
 enum ICalNote : int {
-    kNoteAdjusted = 9290,     // %s field, %s device value, %s written value, %s tag
+    kNoteAdjusted = 9290, // %s field, %s device value, %s written value, %s tag
     kNoteUndated = 9291,
     kNoteOtherKinds = 9292,   // %d count, %s list
     kNoteInMemo = 9293,       // %s property names
-    kNoteICalLeftOut = 9294,      // %s property names
+    kNoteICalLeftOut = 9294,  // %s property names
     kNoteAttachments = 9295,  // %d count
     kNoteExtraAlarms = 9296,  // %d count
     kNoteUnknownZone = 9297,  // %s zone, %s property
@@ -47,7 +47,9 @@ Civil ToCivil(const DateTimeValue& v) {
 }
 
 // A local wall-clock time in minutes since 1970-01-01 00:00.
-long long ToMinutes(const DateTimeValue& v) { return ical::ToEpoch(ToCivil(v)) / 60; }
+long long ToMinutes(const DateTimeValue& v) {
+    return ical::ToEpoch(ToCivil(v)) / 60;
+}
 
 DateTimeValue FromCivil(const Civil& c, bool withTime) {
     DateTimeValue v;
@@ -72,7 +74,8 @@ std::string DateText(const DateTimeValue& v) {
 
 std::string DateTimeText(const DateTimeValue& v) {
     char buf[24];
-    std::snprintf(buf, sizeof buf, "%04d%02d%02dT%02d%02d00", v.year, v.month, v.day, v.hour, v.minute);
+    std::snprintf(buf, sizeof buf, "%04d%02d%02dT%02d%02d00", v.year, v.month, v.day, v.hour,
+                  v.minute);
     return buf;
 }
 
@@ -80,7 +83,8 @@ std::string DateTimeText(const DateTimeValue& v) {
 std::string TimeCell(const DateTimeValue& v) {
     char buf[24];
     if ((v.flags & kDateTime) == kDateTime)
-        std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d", v.year, v.month, v.day, v.hour, v.minute);
+        std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d", v.year, v.month, v.day, v.hour,
+                      v.minute);
     else
         std::snprintf(buf, sizeof buf, "%04d%02d%02d", v.year, v.month, v.day);
     return buf;
@@ -95,10 +99,12 @@ std::string ShowTime(const DateTimeValue& v, bool withTime) {
         std::snprintf(buf, sizeof buf, "%0*d", width, value);
         return std::string(buf);
     };
-    std::string s = part(DateTimeValue::kYear, v.year, 4) + "/" + part(DateTimeValue::kMonth, v.month, 2) + "/" +
+    std::string s = part(DateTimeValue::kYear, v.year, 4) + "/" +
+                    part(DateTimeValue::kMonth, v.month, 2) + "/" +
                     part(DateTimeValue::kDay, v.day, 2);
     if (withTime)
-        s += " " + part(DateTimeValue::kHour, v.hour, 2) + ":" + part(DateTimeValue::kMinute, v.minute, 2);
+        s += " " + part(DateTimeValue::kHour, v.hour, 2) + ":" +
+             part(DateTimeValue::kMinute, v.minute, 2);
     return s;
 }
 
@@ -121,7 +127,8 @@ Real Realize(const DateTimeValue& in, int fallbackYear, bool timed) {
         r.value.day = last;
         r.exact = false;
     }
-    const bool hour = (in.flags & DateTimeValue::kHour) != 0, minute = (in.flags & DateTimeValue::kMinute) != 0;
+    const bool hour = (in.flags & DateTimeValue::kHour) != 0,
+               minute = (in.flags & DateTimeValue::kMinute) != 0;
     if (timed) {
         r.value.hour = hour ? in.hour : 0;
         r.value.minute = minute ? in.minute : 0;
@@ -149,8 +156,9 @@ std::string Cell(const CRecordSet& set, const CDataRecord& rec, const char* tag)
 
 std::string Title(const CRecordSet& set, const char* tag) {
     const int i = set.FindTag(MakeTag(tag));
-    return i < 0 || static_cast<std::size_t>(i) >= set.Titles().size() ? std::string(tag)
-                                                                        : ToUtf8(set.Titles()[static_cast<std::size_t>(i)]);
+    return i < 0 || static_cast<std::size_t>(i) >= set.Titles().size()
+               ? std::string(tag)
+               : ToUtf8(set.Titles()[static_cast<std::size_t>(i)]);
 }
 
 std::time_t Now() {
@@ -163,7 +171,8 @@ std::time_t Now() {
 std::string UtcText(long long seconds) {
     const Civil c = ical::FromEpoch(seconds);
     char buf[24];
-    std::snprintf(buf, sizeof buf, "%04d%02d%02dT%02d%02d%02dZ", c.year, c.month, c.day, c.hour, c.minute, c.second);
+    std::snprintf(buf, sizeof buf, "%04d%02d%02dT%02d%02d%02dZ", c.year, c.month, c.day, c.hour,
+                  c.minute, c.second);
     return buf;
 }
 
@@ -250,8 +259,9 @@ private:
             m_done.insert(tag);
         } else {
             const bool withTime = f->HasTime();
-            RunNotes().Record(m_no, NoteText(kNoteAdjusted, {Title(m_set, tag), ShowTime(f->Value(), withTime),
-                                                             ShowTime(r.value, timed), std::string(tag)}));
+            RunNotes().Record(
+                m_no, NoteText(kNoteAdjusted, {Title(m_set, tag), ShowTime(f->Value(), withTime),
+                                               ShowTime(r.value, timed), std::string(tag)}));
         }
         return r;
     }
@@ -263,7 +273,8 @@ private:
         // A start without an hour is an all-day event.
         const bool timed = (start->Value().flags & DateTimeValue::kHour) != 0;
         const Real s = Place(start, "TIM1", timed);
-        Prop(body, timed ? "DTSTART" : "DTSTART;VALUE=DATE", timed ? DateTimeText(s.value) : DateText(s.value));
+        Prop(body, timed ? "DTSTART" : "DTSTART;VALUE=DATE",
+             timed ? DateTimeText(s.value) : DateText(s.value));
         if (const CTimeField* end = TimeAt(m_set, m_rec, "TIM2")) {
             const bool endTimed = (end->Value().flags & DateTimeValue::kHour) != 0;
             const Real probe = Realize(end->Value(), m_year, endTimed);
@@ -281,9 +292,11 @@ private:
             const Real a = Place(alarm, "ALRM", true);
             const long long offset = ToMinutes(a.value) - ToMinutes(s.value);
             body += "BEGIN:VALARM\r\nACTION:DISPLAY\r\n";
-            Prop(body, "TRIGGER", (offset < 0 ? "-PT" : "PT") + std::to_string(offset < 0 ? -offset : offset) + "M");
+            Prop(body, "TRIGGER",
+                 (offset < 0 ? "-PT" : "PT") + std::to_string(offset < 0 ? -offset : offset) + "M");
             const std::string memo = Cell(m_set, m_rec, "MEM1");
-            Prop(body, "DESCRIPTION", EscapeText(memo.empty() ? "Reminder" : NormalizeBreaks(memo, "\n")));
+            Prop(body, "DESCRIPTION",
+                 EscapeText(memo.empty() ? "Reminder" : NormalizeBreaks(memo, "\n")));
             body += "END:VALARM\r\n";
             m_done.insert("ALON");
         }
@@ -301,8 +314,10 @@ private:
         if (r.exact) {
             m_done.insert("ANN1");
         } else {
-            RunNotes().Record(m_no, NoteText(kNoteAdjusted, {Title(m_set, "ANN1"), ShowTime(date->Value(), false).substr(5),
-                                                             ShowTime(r.value, false).substr(5), std::string("ANN1")}));
+            RunNotes().Record(
+                m_no, NoteText(kNoteAdjusted,
+                               {Title(m_set, "ANN1"), ShowTime(date->Value(), false).substr(5),
+                                ShowTime(r.value, false).substr(5), std::string("ANN1")}));
         }
         YearlyDay(body, r.value, "FREQ=YEARLY");
         return true;
@@ -318,7 +333,8 @@ private:
         if (!first)
             return false;
         YearlyDay(body, *first,
-                  "FREQ=YEARLY;BYMONTH=" + std::to_string(w.month) + ";BYDAY=" + std::to_string(w.week) + kDays[w.dayOfWeek]);
+                  "FREQ=YEARLY;BYMONTH=" + std::to_string(w.month) +
+                      ";BYDAY=" + std::to_string(w.week) + kDays[w.dayOfWeek]);
         m_done.insert("ANN2");
         return true;
     }
@@ -441,7 +457,7 @@ struct Component {
     std::vector<ContentLine> props;
     std::vector<std::vector<ContentLine>> alarms;
     std::vector<std::string> nested; // other components inside, left out
-    int kind = 0; // the record kind it reads as, 0 for none
+    int kind = 0;                    // the record kind it reads as, 0 for none
 };
 
 struct Calendar {
@@ -486,7 +502,8 @@ bool ReadCalendar(std::string_view in, Calendar& cal, Failure& failure) {
                 inAlarm = true;
             } else if (stack.size() == 2 && inComponent) {
                 cal.components.back().nested.push_back(value);
-            } else if (stack.size() == 2 && inZone && (value == "STANDARD" || value == "DAYLIGHT")) {
+            } else if (stack.size() == 2 && inZone &&
+                       (value == "STANDARD" || value == "DAYLIGHT")) {
                 inObservance = true;
                 observance.clear();
             }
@@ -496,7 +513,8 @@ bool ReadCalendar(std::string_view in, Calendar& cal, Failure& failure) {
         if (line.name == "END") {
             if (stack.empty() || stack.back() != value)
                 return Bad(failure, kExitBadInput, line.lineNo,
-                           "END:" + value + " does not close " + (stack.empty() ? std::string("anything") : stack.back()));
+                           "END:" + value + " does not close " +
+                               (stack.empty() ? std::string("anything") : stack.back()));
             stack.pop_back();
             if (stack.size() == 2 && inObservance) {
                 zone.AddObservance(observance);
@@ -514,7 +532,8 @@ bool ReadCalendar(std::string_view in, Calendar& cal, Failure& failure) {
             return Bad(failure, kExitBadInput, line.lineNo, line.name + " outside VCALENDAR");
         if (stack.size() == 1) {
             if (line.name == "CALSCALE" && value != "GREGORIAN")
-                return Bad(failure, kExitImport, line.lineNo, "only the Gregorian calendar is read");
+                return Bad(failure, kExitImport, line.lineNo,
+                           "only the Gregorian calendar is read");
         } else if (stack.size() == 2 && inComponent) {
             cal.components.back().props.push_back(line);
         } else if (stack.size() == 2 && inZone && line.name == "TZID") {
@@ -557,7 +576,8 @@ YearlyRule ReadYearlyRule(const std::string& rule, int startMonth, int startDay)
     std::map<std::string, std::string> parts;
     for (const std::string& kv : SplitStructured(rule, ';')) {
         const std::size_t eq = kv.find('=');
-        parts[ToUpperAscii(kv.substr(0, eq))] = eq == std::string::npos ? "" : ToUpperAscii(kv.substr(eq + 1));
+        parts[ToUpperAscii(kv.substr(0, eq))] =
+            eq == std::string::npos ? "" : ToUpperAscii(kv.substr(eq + 1));
     }
     if (parts["FREQ"] != "YEARLY")
         return y;
@@ -616,7 +636,8 @@ int KindOf(const Component& c) {
     const ContentLine* start = Find(c, "DTSTART");
     const ContentLine* rule = Find(c, "RRULE");
     if (start != nullptr && rule != nullptr && IsDateValue(*start) && start->value.size() >= 8) {
-        const int m = std::atoi(start->value.substr(4, 2).c_str()), d = std::atoi(start->value.substr(6, 2).c_str());
+        const int m = std::atoi(start->value.substr(4, 2).c_str()),
+                  d = std::atoi(start->value.substr(6, 2).c_str());
         if (const YearlyRule y = ReadYearlyRule(rule->value, m, d); y.kind != 0)
             return y.kind;
     }
@@ -657,7 +678,8 @@ std::string Join(const std::vector<std::string>& items, const char* sep) {
 
 class ComponentReader {
 public:
-    ComponentReader(const Calendar& cal, const Component& c, Entry& e) : m_cal(cal), m_c(c), m_e(e) {}
+    ComponentReader(const Calendar& cal, const Component& c, Entry& e)
+        : m_cal(cal), m_c(c), m_e(e) {}
 
     bool Read(int kind, Failure& failure) {
         const ContentLine* start = nullptr;
@@ -669,15 +691,17 @@ public:
         for (const ContentLine& p : m_c.props) {
             const std::string& n = p.name;
             const std::string text = UnescapeText(p.value);
-            if (n == "UID" || n == "DTSTAMP" || n == "CREATED" || n == "LAST-MODIFIED" || n == "SEQUENCE" ||
-                n == "X-TESSERA-KIND") {
+            if (n == "UID" || n == "DTSTAMP" || n == "CREATED" || n == "LAST-MODIFIED" ||
+                n == "SEQUENCE" || n == "X-TESSERA-KIND") {
             } else if (n == "DTSTART" && start == nullptr) {
                 start = &p;
-            } else if ((n == "DTEND" || n == "DUE") && end == nullptr && (n == "DUE") == (kind == kKindActionList)) {
+            } else if ((n == "DTEND" || n == "DUE") && end == nullptr &&
+                       (n == "DUE") == (kind == kKindActionList)) {
                 end = &p;
             } else if (n == "DURATION" && duration == nullptr && kind != kKindActionList) {
                 duration = &p;
-            } else if (n == "RRULE" && rule == nullptr && (kind == kKindAnniversary || kind == kKindAnniversaryWeek)) {
+            } else if (n == "RRULE" && rule == nullptr &&
+                       (kind == kKindAnniversary || kind == kKindAnniversaryWeek)) {
                 rule = &p;
             } else if (n == "SUMMARY" && !m_e.haveSummary) {
                 m_e.summary = text;
@@ -685,7 +709,8 @@ public:
             } else if (n == "DESCRIPTION" && !m_e.haveDescription) {
                 m_e.description = text;
                 m_e.haveDescription = true;
-            } else if (n == "CLASS" && (ToUpperAscii(text) == "PRIVATE" || ToUpperAscii(text) == "CONFIDENTIAL")) {
+            } else if (n == "CLASS" &&
+                       (ToUpperAscii(text) == "PRIVATE" || ToUpperAscii(text) == "CONFIDENTIAL")) {
                 m_e.values["SCRT"] = "*";
             } else if (n == "CLASS" && ToUpperAscii(text) == "PUBLIC") {
             } else if (n == "STATUS" && kind == kKindActionList) {
@@ -700,7 +725,8 @@ public:
                 AddOnce(m_e.dropped, n);
             } else if (n == "PRIORITY" && kind == kKindActionList) {
                 // 1 urgent, 2-4 A, 5 B, 6-9 C; 0 means none.
-                const int v = text.size() == 1 && text[0] >= '0' && text[0] <= '9' ? text[0] - '0' : -1;
+                const int v =
+                    text.size() == 1 && text[0] >= '0' && text[0] <= '9' ? text[0] - '0' : -1;
                 if (v < 0)
                     Label(p, text);
                 else if (v > 0)
@@ -735,8 +761,10 @@ private:
     static bool IsBinary(const ContentLine& p) {
         const auto enc = p.params.find("ENCODING");
         const auto val = p.params.find("VALUE");
-        return (enc != p.params.end() && !enc->second.empty() && ToUpperAscii(enc->second.front()) == "BASE64") ||
-               (val != p.params.end() && !val->second.empty() && ToUpperAscii(val->second.front()) == "BINARY");
+        return (enc != p.params.end() && !enc->second.empty() &&
+                ToUpperAscii(enc->second.front()) == "BASE64") ||
+               (val != p.params.end() && !val->second.empty() &&
+                ToUpperAscii(val->second.front()) == "BINARY");
     }
 
     // "LOCATION: 第二会議室" at the end of the memo; a person by the name a client shows.
@@ -770,12 +798,13 @@ private:
             out = {FromCivil(c, false), true};
             return true;
         }
-        if (v.size() < 15 || v[8] != 'T' || !num(9, 2, c.hour) || !num(11, 2, c.minute) || !num(13, 2, c.second) ||
-            (v.size() == 16 && v[15] != 'Z') || v.size() > 16)
+        if (v.size() < 15 || v[8] != 'T' || !num(9, 2, c.hour) || !num(11, 2, c.minute) ||
+            !num(13, 2, c.second) || (v.size() == 16 && v[15] != 'Z') || v.size() > 16)
             return Bad(failure, kExitBadInput, p.lineNo, "'" + v + "' is no date or time");
         if (v.size() == 16) {
             c = ical::UtcToLocal(ical::ToEpoch(c));
-        } else if (const auto tz = p.params.find("TZID"); tz != p.params.end() && !tz->second.empty()) {
+        } else if (const auto tz = p.params.find("TZID");
+                   tz != p.params.end() && !tz->second.empty()) {
             long long utc = 0;
             if (ical::ZoneToUtc(m_cal.zones, tz->second.front(), c, utc))
                 c = ical::UtcToLocal(utc);
@@ -809,7 +838,8 @@ private:
             return false;
         // Most to-do programs write neither: not done yet, and the middle priority.
         if (m_e.values.count("MARK") == 0)
-            m_e.values["MARK"] = m_e.values.count("FNDY") != 0 && Find(m_c, "STATUS") == nullptr ? "01" : "00";
+            m_e.values["MARK"] =
+                m_e.values.count("FNDY") != 0 && Find(m_c, "STATUS") == nullptr ? "01" : "00";
         if (m_e.values.count("PRTY") == 0)
             m_e.values["PRTY"] = "02";
         LeaveAlarms(0);
@@ -819,30 +849,35 @@ private:
     bool Anniversary(int kind, const ContentLine* start, const When& s, const ContentLine* end,
                      const ContentLine* duration, const ContentLine* rule) {
         if (start != nullptr) {
-            const YearlyRule y = rule != nullptr ? ReadYearlyRule(rule->value, s.value.month, s.value.day) : YearlyRule{};
+            const YearlyRule y = rule != nullptr
+                                     ? ReadYearlyRule(rule->value, s.value.month, s.value.day)
+                                     : YearlyRule{};
             char buf[16];
             if (kind == kKindAnniversary)
                 std::snprintf(buf, sizeof buf, "%02d%02d", s.value.month, s.value.day);
             else
                 std::snprintf(buf, sizeof buf, "%02d%d%d", y.month, y.week, y.weekday);
-            m_e.values[kind == kKindAnniversary ? "ANN1" : "ANN2"] = kind == kKindAnniversary ? "    " + std::string(buf) : buf;
+            m_e.values[kind == kKindAnniversary ? "ANN1" : "ANN2"] =
+                kind == kKindAnniversary ? "    " + std::string(buf) : buf;
             if (y.bounded)
                 Label(*rule, rule->value);
             // The usual one-day length says nothing; a longer one is kept in the memo.
             When e;
             Failure ignored;
-            if (end != nullptr && (!ReadWhen(*end, e, ignored) || ToMinutes(e.value) != ToMinutes(s.value) + 1440))
+            if (end != nullptr &&
+                (!ReadWhen(*end, e, ignored) || ToMinutes(e.value) != ToMinutes(s.value) + 1440))
                 Label(*end, end->value);
             long long minutes = 0;
-            if (duration != nullptr && (!ParseDuration(duration->value, minutes) || minutes != 1440))
+            if (duration != nullptr &&
+                (!ParseDuration(duration->value, minutes) || minutes != 1440))
                 Label(*duration, duration->value);
         }
         LeaveAlarms(0);
         return true;
     }
 
-    bool Schedule(const ContentLine* start, const When& s, const ContentLine* end, const ContentLine* duration,
-                  Failure& failure) {
+    bool Schedule(const ContentLine* start, const When& s, const ContentLine* end,
+                  const ContentLine* duration, Failure& failure) {
         if (start == nullptr) {
             if (end != nullptr)
                 Label(*end, end->value);
@@ -868,7 +903,8 @@ private:
             if (!ParseDuration(duration->value, minutes) || minutes < 0)
                 Label(*duration, duration->value);
             else if (s.dateOnly)
-                endValue = FromMinutes(ToMinutes(s.value) + (minutes > 0 ? minutes - 1440 : 0), false);
+                endValue =
+                    FromMinutes(ToMinutes(s.value) + (minutes > 0 ? minutes - 1440 : 0), false);
             else
                 endValue = FromMinutes(ToMinutes(s.value) + minutes, true);
         }
@@ -888,7 +924,8 @@ private:
         }
         std::optional<DateTimeValue> when;
         const auto value = trigger->params.find("VALUE");
-        if (value != trigger->params.end() && !value->second.empty() && ToUpperAscii(value->second.front()) == "DATE-TIME") {
+        if (value != trigger->params.end() && !value->second.empty() &&
+            ToUpperAscii(value->second.front()) == "DATE-TIME") {
             When t;
             if (!ReadWhen(*trigger, t, failure))
                 return false;
@@ -940,8 +977,9 @@ std::string FirstLine(const std::string& text) {
 std::string Memo(const Entry& e) {
     std::string memo = e.summary;
     if (e.haveDescription)
-        memo = (!e.haveSummary || FirstLine(e.description) == e.summary) ? e.description
-                                                                        : e.summary + "\r\n" + e.description;
+        memo = (!e.haveSummary || FirstLine(e.description) == e.summary)
+                   ? e.description
+                   : e.summary + "\r\n" + e.description;
     for (const std::string& line : e.memoLines)
         memo += (memo.empty() ? "" : "\r\n") + line;
     return memo;
@@ -950,7 +988,8 @@ std::string Memo(const Entry& e) {
 // Whether an exact time of our own still belongs to the standard property beside it: the
 // property must still hold the real value export made of it. Another program that moved
 // the event changed the property and kept our property unchanged, and then the move wins.
-bool OwnValueStillHolds(CDataRecord& scratch, int i, const std::string& own, const std::string& standard) {
+bool OwnValueStillHolds(CDataRecord& scratch, int i, const std::string& own,
+                        const std::string& standard) {
     Failure ignored;
     auto value = [&](const std::string& text) -> std::optional<DateTimeValue> {
         scratch.FieldAt(i)->Clear();
@@ -968,7 +1007,8 @@ bool OwnValueStillHolds(CDataRecord& scratch, int i, const std::string& own, con
     const bool timed = (d->flags & DateTimeValue::kHour) != 0;
     const bool hasYear = (d->flags & DateTimeValue::kYear) != 0;
     const Real r = Realize(*o, hasYear ? d->year : kAnniversaryYear, timed);
-    return r.value.month == d->month && r.value.day == d->day && (!hasYear || r.value.year == d->year) &&
+    return r.value.month == d->month && r.value.day == d->day &&
+           (!hasYear || r.value.year == d->year) &&
            (!timed || (r.value.hour == d->hour && r.value.minute == d->minute));
 }
 
@@ -1041,13 +1081,15 @@ bool ImportICal(std::string_view in, CRecordSet& set, Failure& failure) {
             const auto found = e.values.find(tag);
             if (own != e.own.end()) {
                 Failure ignored;
-                if ((found == e.values.end() || OwnValueStillHolds(*scratch, i, own->second, found->second)) &&
+                if ((found == e.values.end() ||
+                     OwnValueStillHolds(*scratch, i, own->second, found->second)) &&
                     ParseCellText(*record, i, own->second, number, tag, ignored))
                     continue;
                 record->FieldAt(i)->Clear();
                 e.notes.push_back(NoteText(kNoteBadOwnValue, {tag, own->second}));
             }
-            if (found != e.values.end() && !ParseCellText(*record, i, found->second, number, tag, failure))
+            if (found != e.values.end() &&
+                !ParseCellText(*record, i, found->second, number, tag, failure))
                 return false;
         }
         if (!e.labels.empty())

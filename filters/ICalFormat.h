@@ -6,10 +6,10 @@
 // the month lacks, a missing year or minute, an end before the start) goes out as the
 // nearest real one and travels as X-TESSERA-<tag> too, so a round trip keeps every value.
 
+#include "filters/FilterKit.h"
+
 #include <string>
 #include <string_view>
-
-#include "filters/FilterKit.h"
 
 namespace tessera::filters {
 

@@ -101,8 +101,8 @@ std::string SystemZoneName(const std::string& tzid) {
         bool plain = !name.empty() && name[0] != '/';
         for (std::size_t i = 0; i < name.size() && plain; ++i) {
             const char c = name[i];
-            plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '/' ||
-                    c == '_' || c == '-' || c == '+';
+            plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                    c == '/' || c == '_' || c == '-' || c == '+';
         }
         if (plain && IsTzif(base + "/" + name))
             return name;
@@ -115,10 +115,10 @@ std::string SystemZoneName(const std::string& tzid) {
 }
 
 // Runs `f` with the process's zone switched to `name`, then puts the PC's zone back.
-template <typename F>
-auto InZone(const char* name, F f) {
+template <typename F> auto InZone(const char* name, F f) {
     const char* old = std::getenv("TZ");
-    const std::optional<std::string> saved = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+    const std::optional<std::string> saved =
+        old != nullptr ? std::optional<std::string>(old) : std::nullopt;
     if (name != nullptr)
         setenv("TZ", name, 1);
     tzset();
@@ -145,10 +145,13 @@ long long MakeLocal(const Civil& c) {
 
 } // namespace
 
-int DaysInMonth(int year, int month) { return tessera::DaysInMonth(year, month); }
+int DaysInMonth(int year, int month) {
+    return tessera::DaysInMonth(year, month);
+}
 
 long long ToEpoch(const Civil& c) {
-    return DaysFromCivil(c.year, c.month, c.day) * 86400 + c.hour * 3600LL + c.minute * 60LL + c.second;
+    return DaysFromCivil(c.year, c.month, c.day) * 86400 + c.hour * 3600LL + c.minute * 60LL +
+           c.second;
 }
 
 Civil FromEpoch(long long seconds) {
@@ -182,7 +185,9 @@ Civil UtcToLocal(long long utc) {
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-long long LocalToUtc(const Civil& local) { return MakeLocal(local); }
+long long LocalToUtc(const Civil& local) {
+    return MakeLocal(local);
+}
 
 void ZoneRules::AddObservance(const std::vector<ContentLine>& lines) {
     Observance o;
@@ -207,7 +212,8 @@ void ZoneRules::AddObservance(const std::vector<ContentLine>& lines) {
             for (const std::string& part : SplitStructured(l.value, ';')) {
                 const std::size_t eq = part.find('=');
                 const std::string key = ToUpperAscii(part.substr(0, eq));
-                const std::string val = eq == std::string::npos ? "" : ToUpperAscii(part.substr(eq + 1));
+                const std::string val =
+                    eq == std::string::npos ? "" : ToUpperAscii(part.substr(eq + 1));
                 if (key == "FREQ")
                     yearly = val == "YEARLY";
                 else if (key == "BYMONTH")
@@ -283,8 +289,8 @@ long long ZoneRules::ToUtc(const Civil& wall) const {
     return utc;
 }
 
-bool ZoneToUtc(const std::map<std::string, ZoneRules>& zones, const std::string& tzid, const Civil& wall,
-               long long& utc) {
+bool ZoneToUtc(const std::map<std::string, ZoneRules>& zones, const std::string& tzid,
+               const Civil& wall, long long& utc) {
     if (const auto it = zones.find(tzid); it != zones.end() && it->second.Usable()) {
         utc = it->second.ToUtc(wall);
         return true;

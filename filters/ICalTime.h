@@ -4,11 +4,11 @@
 // zoneinfo. The device keeps local wall-clock times, so every time read from a file ends
 // up in the PC's zone.
 
+#include "filters/ContentLines.h"
+
 #include <map>
 #include <string>
 #include <vector>
-
-#include "filters/ContentLines.h"
 
 namespace tessera::filters::ical {
 
@@ -37,14 +37,14 @@ public:
 
 private:
     struct Observance {
-        Civil start;           // wall-clock time in the offset before the onset
-        int from = 0, to = 0;  // TZOFFSETFROM / TZOFFSETTO, seconds east of UTC
+        Civil start;          // wall-clock time in the offset before the onset
+        int from = 0, to = 0; // TZOFFSETFROM / TZOFFSETTO, seconds east of UTC
         bool yearly = false;
-        int month = 0;         // BYMONTH, 0 = the start's month
-        int week = 0;          // BYDAY ordinal (-1 = last), 0 = none
-        int weekday = -1;      // 0 = Sunday
-        int monthDay = 0;      // BYMONTHDAY, 0 = none
-        long long until = 0;   // UTC, 0 = none
+        int month = 0;            // BYMONTH, 0 = the start's month
+        int week = 0;             // BYDAY ordinal (-1 = last), 0 = none
+        int weekday = -1;         // 0 = Sunday
+        int monthDay = 0;         // BYMONTHDAY, 0 = none
+        long long until = 0;      // UTC, 0 = none
         std::vector<Civil> dates; // RDATEs
     };
     int OffsetAt(long long utc) const;
@@ -54,7 +54,7 @@ private:
 // Finds the UTC instant of a wall-clock time in the zone `tzid`: the file's own VTIMEZONE
 // first, then the system's zoneinfo for an IANA name (a "/vendor/…/Area/City" prefix is
 // passed over). False when the zone is unknown.
-bool ZoneToUtc(const std::map<std::string, ZoneRules>& zones, const std::string& tzid, const Civil& wall,
-               long long& utc);
+bool ZoneToUtc(const std::map<std::string, ZoneRules>& zones, const std::string& tzid,
+               const Civil& wall, long long& utc);
 
 } // namespace tessera::filters::ical

@@ -1,12 +1,12 @@
 #include "filters/VCardFormat.h"
 
+#include "filters/ContentLines.h"
+#include "model/RecordKind.h"
+
 #include <cctype>
 #include <cstdio>
 #include <map>
 #include <set>
-
-#include "filters/ContentLines.h"
-#include "model/RecordKind.h"
 
 namespace tessera::filters {
 
@@ -51,8 +51,10 @@ std::string Bday(const CRecordSet& set, const CDataRecord& record, bool& fits, b
     if (field == nullptr || !field->IsSet())
         return {};
     const DateTimeValue& v = field->Value();
-    const int flags = v.flags & (DateTimeValue::kYear | DateTimeValue::kMonth | DateTimeValue::kDay);
-    const bool withYear = flags == (DateTimeValue::kYear | DateTimeValue::kMonth | DateTimeValue::kDay);
+    const int flags =
+        v.flags & (DateTimeValue::kYear | DateTimeValue::kMonth | DateTimeValue::kDay);
+    const bool withYear =
+        flags == (DateTimeValue::kYear | DateTimeValue::kMonth | DateTimeValue::kDay);
     if (!withYear && flags != (DateTimeValue::kMonth | DateTimeValue::kDay)) {
         fits = false;
         return {};
@@ -75,7 +77,9 @@ std::string Bday(const CRecordSet& set, const CDataRecord& record, bool& fits, b
 const std::set<std::string> kMapped = {"SCRT", "NAME", "NAPR", "TEL1", "FAX1", "OFCE",
                                        "SCTN", "PSTN", "ZIPC", "ADR1", "BRTH", "RMRK"};
 
-bool Blank(const std::string& s) { return s.find_first_not_of(" \t\r\n") == std::string::npos; }
+bool Blank(const std::string& s) {
+    return s.find_first_not_of(" \t\r\n") == std::string::npos;
+}
 
 void Prop(std::string& out, const std::string& nameAndParams, const std::string& value) {
     AppendFolded(out, nameAndParams + ":" + value);
@@ -145,7 +149,9 @@ bool ExportVCard(const CRecordSet& set, std::string& out, Failure&) {
             if (bdayMoved) {
                 std::string shown; // the date as the table shows it, 1968/04/31
                 rec.FormatField(set.FindTag(MakeTag("BRTH")), shown, true);
-                RunNotes().Record(r + 1, NoteText(kNoteNearestDate, {ToUtf8(shown), b, std::string("X-TESSERA-BRTH")}));
+                RunNotes().Record(
+                    r + 1,
+                    NoteText(kNoteNearestDate, {ToUtf8(shown), b, std::string("X-TESSERA-BRTH")}));
             }
         }
         if (const std::string s = Cell(set, rec, "RMRK"); !s.empty())
@@ -217,7 +223,8 @@ bool BdayCell(std::string value, std::string& cell) {
     }
     const int year = digits[0] == ' ' ? 0 : std::stoi(digits.substr(0, 4));
     const int month = std::stoi(digits.substr(4, 2)), day = std::stoi(digits.substr(6, 2));
-    if ((year != 0 && (year < 1901 || year > 2099)) || month < 1 || month > 12 || day < 1 || day > 31)
+    if ((year != 0 && (year < 1901 || year > 2099)) || month < 1 || month > 12 || day < 1 ||
+        day > 31)
         return false;
     cell = digits;
     return true;
@@ -231,7 +238,8 @@ std::string Types(const ContentLine& line) {
             for (const std::string& v : values)
                 for (const std::string& part : SplitStructured(v, ','))
                     words.push_back(ToUpperAscii(part));
-        } else if (values.empty() && key != "QUOTED-PRINTABLE" && key != "BASE64" && key != "8BIT") {
+        } else if (values.empty() && key != "QUOTED-PRINTABLE" && key != "BASE64" &&
+                   key != "8BIT") {
             words.push_back(key);
         }
     }
@@ -241,7 +249,8 @@ std::string Types(const ContentLine& line) {
 std::string Label(const Card& card, const ContentLine& line) {
     std::string label = line.name;
     std::string kinds = Types(line);
-    if (const auto it = card.labels.find(line.group); !line.group.empty() && it != card.labels.end()) {
+    if (const auto it = card.labels.find(line.group);
+        !line.group.empty() && it != card.labels.end()) {
         std::string l = it->second;
         // Address books wrap their own labels as _$!<Home>!$_.
         if (l.rfind("_$!<", 0) == 0 && l.size() > 8)
@@ -271,11 +280,13 @@ std::string TelNumber(const ContentLine& line, std::string text) {
         const std::string rest = text.substr(semi + 1);
         text = text.substr(0, semi);
         if (ToUpperAscii(rest.substr(0, 4)) == "EXT=")
-            ext = rest.substr(4, rest.find(';') == std::string::npos ? std::string::npos : rest.find(';') - 4);
+            ext = rest.substr(4, rest.find(';') == std::string::npos ? std::string::npos
+                                                                     : rest.find(';') - 4);
     }
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+        if (text[i] == '%' && i + 2 < text.size() &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
             std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
             out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
             i += 2;
@@ -303,7 +314,9 @@ std::vector<std::string> Split21(std::string_view value) {
     return parts;
 }
 
-std::string LineNo(const ContentLine& line) { return "line " + std::to_string(line.lineNo) + ": "; }
+std::string LineNo(const ContentLine& line) {
+    return "line " + std::to_string(line.lineNo) + ": ";
+}
 
 // The value's bytes as UTF-8: transfer encoding first, then the character set. False (with
 // a note) for a value that is not taken at all.
@@ -388,9 +401,9 @@ void TakeName(Card& card, const Property& p) {
         card.readings[3] = JoinNonEmpty({card.readings[3], p.text}, " ");
     } else { // SOUND;X-IRMC-N
         const std::vector<std::string> parts = p.Parts(card);
-        card.readings.emplace(4, JoinNonEmpty({parts.size() > 0 ? parts[0] : "",
-                                               parts.size() > 1 ? parts[1] : ""},
-                                              " "));
+        card.readings.emplace(
+            4, JoinNonEmpty({parts.size() > 0 ? parts[0] : "", parts.size() > 1 ? parts[1] : ""},
+                            " "));
     }
 }
 
@@ -436,7 +449,8 @@ void TakeAddress(Card& card, const Property& p) {
     std::vector<std::string> parts = p.Parts(card);
     parts.resize(7);
     // Japanese order: region, locality, street, then the rest.
-    const std::string adr = JoinNonEmpty({parts[4], parts[3], parts[2], parts[1], parts[0], parts[6]}, " ");
+    const std::string adr =
+        JoinNonEmpty({parts[4], parts[3], parts[2], parts[1], parts[0], parts[6]}, " ");
     if (card.values.count("ADR1") == 0 && card.values.count("ZIPC") == 0) {
         if (!adr.empty())
             card.values["ADR1"] = adr;
@@ -478,7 +492,8 @@ void TakeOther(Card& card, const Property& p) {
             card.needsCards = true;
         card.exact[tag] = text;
     } else if (name == "PHOTO" || name == "LOGO" || name == "KEY" || name == "SOUND") {
-        if (ToUpperAscii(text.substr(0, 5)) == "DATA:" || ToUpperAscii(p.line.Param("VALUE")) == "BINARY")
+        if (ToUpperAscii(text.substr(0, 5)) == "DATA:" ||
+            ToUpperAscii(p.line.Param("VALUE")) == "BINARY")
             RunNotes().Record(card.number, NoteText(kNoteLeftOut, {name}));
         else
             KeepInMemo(card, p.line, text);
@@ -498,7 +513,8 @@ void TakeProperty(Card& card, const ContentLine& line) {
         card.v21 = value == "2.1";
     const std::string text = PlainText(value, card.v21);
     const Property p{line, value, text};
-    if (name == "VERSION" || name == "PRODID" || name == "UID" || name == "REV" || name == "X-ABLABEL")
+    if (name == "VERSION" || name == "PRODID" || name == "UID" || name == "REV" ||
+        name == "X-ABLABEL")
         return; // about the file, not the person (labels went into the lines they name)
     if (name == "FN" || name == "N" || name == "SORT-STRING" || name == "X-PHONETIC-LAST-NAME" ||
         name == "X-PHONETIC-FIRST-NAME" || (name == "SOUND" && line.HasType("X-IRMC-N")))
@@ -521,7 +537,9 @@ bool ReadCards(const std::vector<ContentLine>& lines, std::vector<Card>& cards, 
         const std::string& name = line.name;
         if (name == "BEGIN" && ToUpperAscii(line.value) == "VCARD") {
             if (card != nullptr) {
-                failure = {kExitBadInput, LineNo(line) + "a vCard begins inside a vCard (is an END:VCARD missing?)"};
+                failure = {kExitBadInput,
+                           LineNo(line) +
+                               "a vCard begins inside a vCard (is an END:VCARD missing?)"};
                 return false;
             }
             cards.emplace_back();
@@ -534,7 +552,8 @@ bool ReadCards(const std::vector<ContentLine>& lines, std::vector<Card>& cards, 
             continue;
         }
         if (card == nullptr) {
-            failure = {kExitBadInput, LineNo(line) + name + " stands outside BEGIN:VCARD ... END:VCARD"};
+            failure = {kExitBadInput,
+                       LineNo(line) + name + " stands outside BEGIN:VCARD ... END:VCARD"};
             return false;
         }
         if (name == "END" && ToUpperAscii(line.value) == "VCARD") {
@@ -591,8 +610,9 @@ bool StoreCards(std::vector<Card>& cards, CRecordSet& set, Failure& failure) {
             if (i < 0 || tag.size() != 4) {
                 if (tag == "NAPR" || tag == "RMRK" || value.empty())
                     continue;
-                failure = {kExitImport, "vCard " + std::to_string(c.number) + ": the records have no field " +
-                                            tag + " (X-TESSERA-" + tag + " is not one of this program's)"};
+                failure = {kExitImport, "vCard " + std::to_string(c.number) +
+                                            ": the records have no field " + tag + " (X-TESSERA-" +
+                                            tag + " is not one of this program's)"};
                 return false;
             }
             if (!ParseCellText(*record, i, value, c.number, tag, failure))

@@ -4,10 +4,10 @@
 // travel in X-TESSERA-<tag> properties, which import reads first, so a round trip keeps
 // every value. Import reads 2.1 (quoted-printable, CHARSET=SHIFT_JIS and others), 3.0 and 4.0.
 
+#include "filters/FilterKit.h"
+
 #include <string>
 #include <string_view>
-
-#include "filters/FilterKit.h"
 
 namespace tessera::filters {
 

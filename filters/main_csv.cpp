@@ -1,4 +1,6 @@
 // tsr-csv: records of every kind <-> CSV.
 #include "filters/CsvFormat.h"
 
-int main(int argc, char** argv) { return tessera::filters::RunFilter(argc, argv, tessera::filters::CsvOps()); }
+int main(int argc, char** argv) {
+    return tessera::filters::RunFilter(argc, argv, tessera::filters::CsvOps());
+}

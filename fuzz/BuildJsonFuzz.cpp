@@ -5,19 +5,18 @@
 // text form itself: a done mark or priority left without a value is written as a text that
 // reading refuses on purpose (so no value is made up); ignoring that gives the same file.
 
-#include <QCommandLineParser>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
-#include <memory>
-#include <string>
-
 #include "FuzzCheck.h"
 #include "FuzzPrompter.h"
 #include "cli/CliPrompter.h"
 #include "cli/Command.h"
 #include "model/RecordSet.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
 
 using namespace tessera;
 using namespace tessera::cli;
@@ -72,8 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tessera::fuzz::PolicyPrompter ignoring(1);
     CRecordSet set;
     int errors = 0;
-    FUZZ_CHECK(set.ReadText(bytes.constData(), static_cast<std::size_t>(bytes.size()), nullptr,
-                            &errors));
+    FUZZ_CHECK(
+        set.ReadText(bytes.constData(), static_cast<std::size_t>(bytes.size()), nullptr, &errors));
     int unsetMarks = 0;
     for (int r = 0; r < set.RecordCount(); ++r)
         for (int f = 0; f < set.RecordAt(r)->FieldCount(); ++f) {

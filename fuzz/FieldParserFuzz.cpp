@@ -3,12 +3,12 @@
 // formats identically; copies must agree; a refused text leaves the field empty (an image
 // field keeps its picture); FormatText must keep to the capacity it is given.
 
-#include <string>
-#include <vector>
-
 #include "FuzzCheck.h"
 #include "FuzzPrompter.h"
 #include "model/Field.h"
+
+#include <string>
+#include <vector>
 
 using namespace tessera;
 

@@ -4,12 +4,12 @@
 // the round trip: records a file gave must export, and that export must import back to the
 // very same records, so an import followed by an export loses nothing.
 
-#include <string>
-#include <string_view>
-
 #include "FuzzCheck.h"
 #include "FuzzPrompter.h"
 #include "filters/FilterKit.h"
+
+#include <string>
+#include <string_view>
 
 namespace tessera::fuzz {
 

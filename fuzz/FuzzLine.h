@@ -5,14 +5,14 @@
 // every read limit so long that no wall-clock deadline ever ends a wait: a run depends on
 // the input alone.
 
+#include "link/LinkTiming.h"
+#include "link/SerialLine.h"
+#include "link/ZaurusCom.h"
+
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
-
-#include "link/LinkTiming.h"
-#include "link/SerialLine.h"
-#include "link/ZaurusCom.h"
 
 namespace tessera::fuzz {
 

@@ -3,9 +3,9 @@
 // of the reader's questions (abort, ignore, ignore all, retry once) gets exercised, and
 // counts what it was asked.
 
-#include <vector>
-
 #include "model/Prompter.h"
+
+#include <vector>
 
 namespace tessera::fuzz {
 

@@ -3,11 +3,11 @@
 // run-length decoding far more often). Beyond crashes it checks that a refused text leaves
 // the picture alone and that every accepted picture packs and reads back unchanged.
 
-#include <string>
-#include <vector>
-
 #include "FuzzCheck.h"
 #include "model/DiBitmap.h"
+
+#include <string>
+#include <vector>
 
 using namespace tessera;
 

@@ -4,12 +4,12 @@
 // answers. Every block the port hands up must have come off the line whole, fit its
 // buffer, and the expected packet number may move on by one per block taken at most.
 
-#include <string>
-#include <vector>
-
 #include "FuzzCheck.h"
 #include "FuzzLine.h"
 #include "link/OpticalCom.h"
+
+#include <string>
+#include <vector>
 
 using namespace tessera;
 using tessera::fuzz::CameFrom;

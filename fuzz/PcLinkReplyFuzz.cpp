@@ -4,17 +4,16 @@
 // a header that agrees with itself and a payload that came off the line, and the data step
 // never reports more bytes sent than the file holds.
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
-#include <string>
-
 #include "FuzzCheck.h"
 #include "FuzzLine.h"
 #include "link/CableCom.h"
 #include "link/OpticalCom.h"
 #include "link/PcLink.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <string>
 
 using namespace tessera;
 using namespace tessera::pclink;

@@ -7,17 +7,16 @@
 // libFuzzer takes for a possible leak after each new input and checks at length (15 times
 // slower).
 
+#include "FuzzCheck.h"
+#include "FuzzPrompter.h"
+#include "base/AppSettings.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-
 #include <algorithm>
-
-#include "FuzzCheck.h"
-#include "FuzzPrompter.h"
-#include "base/AppSettings.h"
 
 using namespace tessera;
 

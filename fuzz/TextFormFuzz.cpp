@@ -5,13 +5,13 @@
 // without a value writes a text that reading refuses on purpose (so no value is made up),
 // and each of them is asked about once.
 
-#include <string>
-#include <vector>
-
 #include "FuzzCheck.h"
 #include "FuzzPrompter.h"
 #include "model/CodeMap.h"
 #include "model/RecordSet.h"
+
+#include <string>
+#include <vector>
 
 using namespace tessera;
 
@@ -40,8 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         tessera::fuzz::PolicyPrompter prompter(policy);
         CRecordSet set;
         int errors = 0;
-        const bool ok = set.ReadText(input.data(), input.size(),
-                                     (policy & 0x80) != 0 ? map : nullptr, &errors);
+        const bool ok =
+            set.ReadText(input.data(), input.size(), (policy & 0x80) != 0 ? map : nullptr, &errors);
         map->SetFlags(nullptr);
         FUZZ_CHECK(errors >= 0);
         if (!ok)
@@ -75,16 +75,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (count > 0) {
             const std::vector<int32_t> selection = {count - 1, 0};
             std::vector<char> room(first.size() * 2 + 64);
-            const int size = set.WriteTextToBuffer(&selection, room.data(),
-                                                   static_cast<int>(room.size()));
+            const int size =
+                set.WriteTextToBuffer(&selection, room.data(), static_cast<int>(room.size()));
             FUZZ_CHECK(size > 0);
             tessera::fuzz::PolicyPrompter ignoring(1);
             CRecordSet picked;
             FUZZ_CHECK(picked.ReadText(room.data(), static_cast<std::size_t>(size), nullptr));
             FUZZ_CHECK(picked.RecordCount() == 2);
             const std::vector<int32_t> missing = {0, count};
-            FUZZ_CHECK(set.WriteTextToBuffer(&missing, room.data(),
-                                             static_cast<int>(room.size())) == -1);
+            FUZZ_CHECK(
+                set.WriteTextToBuffer(&missing, room.data(), static_cast<int>(room.size())) == -1);
         }
     }
 

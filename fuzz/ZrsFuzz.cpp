@@ -4,16 +4,15 @@
 // device's command, and the sizes add up. The document reader must bring the text back
 // with every line ending in CR LF.
 
+#include "FuzzCheck.h"
+#include "FuzzPrompter.h"
+#include "link/AddInTransfer.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-
 #include <string>
-
-#include "FuzzCheck.h"
-#include "FuzzPrompter.h"
-#include "link/AddInTransfer.h"
 
 using namespace tessera;
 

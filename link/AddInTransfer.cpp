@@ -1,15 +1,14 @@
 #include "link/AddInTransfer.h"
 
-#include <new>
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-
 #include "link/Job.h"
 #include "link/PcLink.h"
 #include "model/Prompter.h"
 #include "text/Cp932Text.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <new>
 
 namespace tessera {
 
@@ -139,8 +138,9 @@ int CAddInTransfer::LoadInner(const QString& path) {
         return kBadFormat;
     const std::string& first = lines[0];
     const std::size_t close = first.find('"', sizeof kZrsPrefix - 1);
-    m_title = first.substr(sizeof kZrsPrefix - 1, close == std::string::npos ? std::string::npos
-                                                                              : close - (sizeof kZrsPrefix - 1));
+    m_title = first.substr(sizeof kZrsPrefix - 1, close == std::string::npos
+                                                      ? std::string::npos
+                                                      : close - (sizeof kZrsPrefix - 1));
     if (lines.size() < 3)
         return kBadFormat;
 
@@ -200,20 +200,27 @@ bool CAddInTransfer::Load(const QString& path) {
     if (r == kLoaded)
         return true;
     switch (r) {
-    case kCannotOpen: ShowMessage(kMsgZrsOpen, PromptIcon::Stop, PromptButtons::Ok); break;
+    case kCannotOpen:
+        ShowMessage(kMsgZrsOpen, PromptIcon::Stop, PromptButtons::Ok);
+        break;
     case kNameTooLong:
         ShowMessage(kMsgAddInNameTooLong, PromptIcon::Stop, PromptButtons::Ok, m_problem);
         break;
     case kNotPlainName:
-        ShowMessage(kMsgZrsNotPlainName, PromptIcon::Stop, PromptButtons::Ok, m_problemLine, m_problem);
+        ShowMessage(kMsgZrsNotPlainName, PromptIcon::Stop, PromptButtons::Ok, m_problemLine,
+                    m_problem);
         break;
     case kOutsideFolder:
-        ShowMessage(kMsgZrsOutsideFolder, PromptIcon::Stop, PromptButtons::Ok, m_problemLine, m_problem);
+        ShowMessage(kMsgZrsOutsideFolder, PromptIcon::Stop, PromptButtons::Ok, m_problemLine,
+                    m_problem);
         break;
     case kTotalTooLarge:
-        ShowMessage(kMsgZrsTotalTooLarge, PromptIcon::Stop, PromptButtons::Ok, m_problemSize, kMaxTotalSize);
+        ShowMessage(kMsgZrsTotalTooLarge, PromptIcon::Stop, PromptButtons::Ok, m_problemSize,
+                    kMaxTotalSize);
         break;
-    default: ShowMessage(kMsgZrsFormat - 1 + r, PromptIcon::Stop, PromptButtons::Ok); break;
+    default:
+        ShowMessage(kMsgZrsFormat - 1 + r, PromptIcon::Stop, PromptButtons::Ok);
+        break;
     }
     ShowMessage(kMsgAddInPrepareFailed, PromptIcon::Stop, PromptButtons::Ok);
     return false;
@@ -253,7 +260,8 @@ void RunAddInJob(AddInJob& job, JobObserver& observer) {
     // The files are sent as they were checked, or not at all.
     if (const int changed = t.ChangedFile(); changed >= 0) {
         closeWindow();
-        ShowMessage(kMsgAddInFileChanged, PromptIcon::Stop, PromptButtons::Ok, t.DeviceName(changed));
+        ShowMessage(kMsgAddInFileChanged, PromptIcon::Stop, PromptButtons::Ok,
+                    t.DeviceName(changed));
         return;
     }
 
@@ -326,12 +334,15 @@ void RunAddInJob(AddInJob& job, JobObserver& observer) {
                 return failed();
             if (!step(6))
                 return kJobCancelled;
-            const bool sent = link.SendFileData(t.FilePath(i), [&](std::int64_t total) {
-                if (job.DialogGone())
-                    return false;
-                observer.JobProgress(JobKind::AddIn, total);
-                return true;
-            }, t.FileSize(i));
+            const bool sent = link.SendFileData(
+                t.FilePath(i),
+                [&](std::int64_t total) {
+                    if (job.DialogGone())
+                        return false;
+                    observer.JobProgress(JobKind::AddIn, total);
+                    return true;
+                },
+                t.FileSize(i));
             if (!sent)
                 return job.DialogGone() ? kJobCancelled : kJobFailed;
         }

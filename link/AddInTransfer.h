@@ -10,12 +10,12 @@
 //     APP.EXE             the add-in itself: size-checked, and checked for on the device
 //     APP.DAT             further data files, in the order they are stored
 
+#include "resources/StringIds.h"
+
+#include <QString>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <QString>
-#include "resources/StringIds.h"
 
 namespace tessera {
 
@@ -30,35 +30,35 @@ enum AddInMessage : int {
     kMsgAddInUnsupported = 2566,
     kMsgAddInTooLarge = 2567,
     kMsgZrsOpen = 2568,
-    kMsgAddInNameTooLong = 2569,  // '%s': the name as written
-    kMsgZrsNotPlainName = 9240,   // %d: line, '%s': the name as written
-    kMsgZrsTotalTooLarge = 9241,  // %d: the add-in's bytes, %d: the limit
-    kMsgZrsOutsideFolder = 9242,  // %d: line, '%s': the name as written
-    kMsgAddInFileChanged = 9243,  // '%s': the name as written
+    kMsgAddInNameTooLong = 2569, // '%s': the name as written
+    kMsgZrsNotPlainName = 9240,  // %d: line, '%s': the name as written
+    kMsgZrsTotalTooLarge = 9241, // %d: the add-in's bytes, %d: the limit
+    kMsgZrsOutsideFolder = 9242, // %d: line, '%s': the name as written
+    kMsgAddInFileChanged = 9243, // '%s': the name as written
     kMsgAddInConfirm = 3092,
-    kMsgAddInNote = 9025,         // the overview window's note
-    kMsgAddInStepBase = ids::kMsgTransferring,     // step k shows 1104 + k
+    kMsgAddInNote = 9025,                      // the overview window's note
+    kMsgAddInStepBase = ids::kMsgTransferring, // step k shows 1104 + k
 };
 
 class CAddInTransfer {
 public:
     // Results of LoadZrs. A positive result is shown as message 2559 + result.
     enum LoadResult : int {
-        kCannotOpen = -1,   // 2568
+        kCannotOpen = -1, // 2568
         kLoaded = 0,
-        kBadFormat = 1,     // 2560: line 1 is not a ZRS line, or fewer than three lines
-        kMissingFile = 2,   // 2561
-        kNoMemory = 3,      // 2562
-        kNameTooLong = 10,  // 2569: a data file's name does not fit the device's command
-        kNotPlainName = 11, // 9240: a name with a folder part, "..", a drive or absolute
-        kTotalTooLarge = 12,  // 9241: all files together exceed kMaxTotalSize
-        kOutsideFolder = 13,  // 9242: a plain name whose file (a link) lies elsewhere
+        kBadFormat = 1,      // 2560: line 1 is not a ZRS line, or fewer than three lines
+        kMissingFile = 2,    // 2561
+        kNoMemory = 3,       // 2562
+        kNameTooLong = 10,   // 2569: a data file's name does not fit the device's command
+        kNotPlainName = 11,  // 9240: a name with a folder part, "..", a drive or absolute
+        kTotalTooLarge = 12, // 9241: all files together exceed kMaxTotalSize
+        kOutsideFolder = 13, // 9242: a plain name whose file (a link) lies elsewhere
     };
 
     // The first file must be strictly smaller than this; more room when the device has
     // S7:NIFADR.BOX.
-    static constexpr std::int64_t kSizeLimitExtended = 120832;  // 0x1D800
-    static constexpr std::int64_t kSizeLimitPlain = 54272;      // 0xD400
+    static constexpr std::int64_t kSizeLimitExtended = 120832; // 0x1D800
+    static constexpr std::int64_t kSizeLimitPlain = 54272;     // 0xD400
     static std::int64_t SizeLimit(bool extendedMemory) {
         return extendedMemory ? kSizeLimitExtended : kSizeLimitPlain;
     }
@@ -89,7 +89,9 @@ public:
     const std::string& Title() const { return m_title; }
     int FileCount() const { return static_cast<int>(m_names.size()); }
     // The name as written in the ZRS file (code page 932): what the device is told.
-    const std::string& DeviceName(int index) const { return m_names.at(static_cast<std::size_t>(index)); }
+    const std::string& DeviceName(int index) const {
+        return m_names.at(static_cast<std::size_t>(index));
+    }
     // The file on this computer.
     const QString& FilePath(int index) const { return m_paths.at(static_cast<std::size_t>(index)); }
     // Its size when the ZRS file was read.
@@ -126,7 +128,7 @@ private:
     std::vector<std::string> m_names;
     std::vector<QString> m_paths;
     std::vector<std::int64_t> m_sizes;
-    QString m_folder;  // the ZRS folder as the disk knows it (links resolved)
+    QString m_folder; // the ZRS folder as the disk knows it (links resolved)
     std::int64_t m_totalSize = 0;
     std::int64_t m_firstFileSize = 0;
     std::string m_problem;

@@ -1,16 +1,15 @@
 #include "link/Job.h"
 
-#include <new>
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryFile>
-
 #include "link/AddInTransfer.h"
 #include "link/RecordStream.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
 #include "text/Cp932Text.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryFile>
+#include <new>
 
 namespace tessera {
 
@@ -55,7 +54,9 @@ private:
 };
 
 // A failure after the user cancelled is the cancel's doing, not the device's.
-int FailureResult(const TransferJob& job) { return job.UserCancelled() ? kJobCancelled : kJobFailed; }
+int FailureResult(const TransferJob& job) {
+    return job.UserCancelled() ? kJobCancelled : kJobFailed;
+}
 
 } // namespace
 
@@ -79,9 +80,13 @@ void ShowPortOpenFailure(const QString& reason) {
 TransferJob::~TransferJob() = default;
 
 ReceiveJob::ReceiveJob() : TransferJob(JobKind::Receive) {}
-ReceiveJob::~ReceiveJob() { DeleteTempFile(); }
+ReceiveJob::~ReceiveJob() {
+    DeleteTempFile();
+}
 
-QString ReceiveJob::TempPath() const { return tempFile ? tempFile->fileName() : QString(); }
+QString ReceiveJob::TempPath() const {
+    return tempFile ? tempFile->fileName() : QString();
+}
 
 void ReceiveJob::DeleteTempFile() {
     if (!tempFile)
@@ -91,10 +96,13 @@ void ReceiveJob::DeleteTempFile() {
     tempFile.reset();
 }
 
-AddInJob::AddInJob(std::unique_ptr<CAddInTransfer> t) : TransferJob(JobKind::AddIn), transfer(std::move(t)) {}
+AddInJob::AddInJob(std::unique_ptr<CAddInTransfer> t)
+    : TransferJob(JobKind::AddIn), transfer(std::move(t)) {}
 AddInJob::~AddInJob() = default;
 
-std::int64_t AddInJob::TotalBytes() const { return transfer ? transfer->TotalSize() : 0; }
+std::int64_t AddInJob::TotalBytes() const {
+    return transfer ? transfer->TotalSize() : 0;
+}
 
 // ---- worker procedures ----
 
@@ -126,9 +134,15 @@ void RunSendJob(SendJob& job, JobObserver& observer) {
     // Deleting the port puts the line's settings back before the owner hears of the end.
     port.reset();
     switch (r) {
-    case TransferResult::Completed: job.result = kJobCompleted; break;
-    case TransferResult::Cancelled: job.result = kJobCancelled; break;
-    case TransferResult::Failed: job.result = FailureResult(job); break;
+    case TransferResult::Completed:
+        job.result = kJobCompleted;
+        break;
+    case TransferResult::Cancelled:
+        job.result = kJobCancelled;
+        break;
+    case TransferResult::Failed:
+        job.result = FailureResult(job);
+        break;
     }
 }
 
@@ -138,7 +152,8 @@ void RunReceiveJob(ReceiveJob& job, JobObserver& observer) {
     std::unique_ptr<CZaurusCom> port;
     try {
         port = MakeJobPort(job);
-        job.tempFile = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/ZRSXXXXXX"));
+        job.tempFile =
+            std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/ZRSXXXXXX"));
     } catch (const std::bad_alloc&) {
         port.reset();
         ShowMessage(kMsgJobNoMemory, PromptIcon::Stop, PromptButtons::Ok);
@@ -202,9 +217,15 @@ void RunReceiveJob(ReceiveJob& job, JobObserver& observer) {
 
 void RunJob(TransferJob& job, JobObserver& observer) {
     switch (job.Kind()) {
-    case JobKind::Send: RunSendJob(static_cast<SendJob&>(job), observer); break;
-    case JobKind::Receive: RunReceiveJob(static_cast<ReceiveJob&>(job), observer); break;
-    case JobKind::AddIn: RunAddInJob(static_cast<AddInJob&>(job), observer); break;
+    case JobKind::Send:
+        RunSendJob(static_cast<SendJob&>(job), observer);
+        break;
+    case JobKind::Receive:
+        RunReceiveJob(static_cast<ReceiveJob&>(job), observer);
+        break;
+    case JobKind::AddIn:
+        RunAddInJob(static_cast<AddInJob&>(job), observer);
+        break;
     }
 }
 
@@ -278,8 +299,8 @@ std::shared_ptr<TransferJob> CJobRunner::Current() const {
 
 // ---- starting and completing ----
 
-bool PrepareSendJob(SendJob& job, const CRecordSet& records, const std::vector<std::int32_t>* selection,
-                    std::size_t bufferBytes) {
+bool PrepareSendJob(SendJob& job, const CRecordSet& records,
+                    const std::vector<std::int32_t>* selection, std::size_t bufferBytes) {
     job.buffer.clear();
     job.length = 0;
     // WriteTextToBuffer counts in int; larger settings are not offered.
@@ -290,7 +311,8 @@ bool PrepareSendJob(SendJob& job, const CRecordSet& records, const std::vector<s
         ShowMessage(kMsgJobNoMemory, PromptIcon::Stop, PromptButtons::Ok);
         return false;
     }
-    const int n = records.WriteTextToBuffer(selection, job.buffer.data(), static_cast<int>(capacity));
+    const int n =
+        records.WriteTextToBuffer(selection, job.buffer.data(), static_cast<int>(capacity));
     if (n < 0) {
         job.buffer.clear();
         return false;

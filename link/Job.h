@@ -12,6 +12,11 @@
 //     runner.Finish();                        // joins the worker, clears the busy flag
 //     CompleteJob(*job, observer, hooks);     // messages 1536..1541, loads the received file
 
+#include "link/LinkTiming.h"
+#include "link/ZaurusCom.h"
+#include "resources/StringIds.h"
+
+#include <QString>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -20,12 +25,6 @@
 #include <mutex>
 #include <thread>
 #include <vector>
-
-#include <QString>
-
-#include "link/LinkTiming.h"
-#include "link/ZaurusCom.h"
-#include "resources/StringIds.h"
 
 class QTemporaryFile;
 
@@ -50,23 +49,23 @@ enum JobMessage : int {
     kMsgSendFailed = 1539,
     kMsgSendDone = 1540,
     kMsgSendCancelled = 1541,
-    kMsgReceiveDamaged = 9200, // the received text read with warnings: it may be damaged
-    kMsgPortReason = 9201,     // the system's reason, after 1120
-    kMsgWaiting = ids::kStrWaiting,        // "接続待機中..."
-    kMsgBytesReceived = 9024,  // "%d バイト受信"
-    kMsgTransferring = ids::kMsgTransferring,   // status text once data moves
-    kMsgBytesSent = 1105,      // "%d バイト送信 (%d%%)"
+    kMsgReceiveDamaged = 9200,      // the received text read with warnings: it may be damaged
+    kMsgPortReason = 9201,          // the system's reason, after 1120
+    kMsgWaiting = ids::kStrWaiting, // "接続待機中..."
+    kMsgBytesReceived = 9024,       // "%d バイト受信"
+    kMsgTransferring = ids::kMsgTransferring, // status text once data moves
+    kMsgBytesSent = 1105,                     // "%d バイト送信 (%d%%)"
 };
 
 // How the device is reached; the starter fills it from the settings store.
 struct JobLink {
-    int method = 1;            // 0 infrared, anything else the cable
-    QString portName;          // a platform path such as /dev/ttyUSB0
+    int method = 1;   // 0 infrared, anything else the cable
+    QString portName; // a platform path such as /dev/ttyUSB0
     int bitsPerSecond = 9600;
-    bool ignoreEcho = false;   // infrared adapter echoes what the PC sends
-    QString traceFile;         // protocol trace for support; empty = none
-    LinkTiming timing;         // the device's real figures unless a test scales them
-    LineFactory lineFactory;   // empty = a real serial line
+    bool ignoreEcho = false; // infrared adapter echoes what the PC sends
+    QString traceFile;       // protocol trace for support; empty = none
+    LinkTiming timing;       // the device's real figures unless a test scales them
+    LineFactory lineFactory; // empty = a real serial line
 };
 
 class TransferJob {
@@ -198,8 +197,8 @@ private:
 // Prepares a send: a buffer of `bufferBytes` (2^SendBufferSize KiB) filled with the text form
 // of all records (`selection` null) or of the listed positions. False when no job may start:
 // the record set has shown its message (1028, 2049, 1036), or 1036 for the buffer.
-bool PrepareSendJob(SendJob& job, const CRecordSet& records, const std::vector<std::int32_t>* selection,
-                    std::size_t bufferBytes);
+bool PrepareSendJob(SendJob& job, const CRecordSet& records,
+                    const std::vector<std::int32_t>* selection, std::size_t bufferBytes);
 
 // Why `port` did not open, in the system's words ("No such file or directory"); empty when
 // the line does not say. Ask before deleting the port.

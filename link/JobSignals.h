@@ -9,11 +9,10 @@
 //     runner.Start(job, signals);
 //     // the dialog's Cancel: job->Cancel();
 
-#include <memory>
+#include "link/Job.h"
 
 #include <QObject>
-
-#include "link/Job.h"
+#include <memory>
 
 namespace tessera {
 

@@ -18,8 +18,8 @@ LinkTiming LinkTiming::Scaled(double factor) const {
     LinkTiming t = *this;
     for (int* ms : {&t.cableReadIntervalMs, &t.cableReadTotalMs, &t.cableWriteTotalMs,
                     &t.endMarkLeadMs, &t.endMarkTailMs, &t.irReadIntervalMs, &t.irReadTotalMs,
-                    &t.irWriteTotalMs, &t.packetGapMs, &t.finalPacketPauseMs,
-                    &t.badPacketPauseMs, &t.openSettleMs, &t.pacedPauseMs, &t.staleQuietMs})
+                    &t.irWriteTotalMs, &t.packetGapMs, &t.finalPacketPauseMs, &t.badPacketPauseMs,
+                    &t.openSettleMs, &t.pacedPauseMs, &t.staleQuietMs})
         *ms = ScaleMs(*ms, factor);
     return t;
 }

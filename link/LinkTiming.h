@@ -8,25 +8,25 @@ namespace tessera {
 
 struct LinkTiming {
     // Cable line (CCableCom).
-    int cableReadIntervalMs = 500;  // a block ends when the line stays silent this long
-    int cableReadTotalMs = 5000;    // one empty read lasts this long
+    int cableReadIntervalMs = 500; // a block ends when the line stays silent this long
+    int cableReadTotalMs = 5000;   // one empty read lasts this long
     int cableWriteTotalMs = 5000;
-    int cableEmptyReads = 73;       // one first read and 72 repeats: about six minutes
-    int endMarkLeadMs = 1000;       // silence before the lone 0x1A end byte
-    int endMarkTailMs = 500;        // and after it
+    int cableEmptyReads = 73; // one first read and 72 repeats: about six minutes
+    int endMarkLeadMs = 1000; // silence before the lone 0x1A end byte
+    int endMarkTailMs = 500;  // and after it
 
     // Infrared line (COpticalCom).
     int irReadIntervalMs = 400;
     int irReadTotalMs = 5000;
     int irWriteTotalMs = 5000;
-    int packetGapMs = 3;            // before every packet the PC answers or sends
-    int finalPacketPauseMs = 500;   // after a packet numbered 0xFFFF
-    int badPacketPauseMs = 400;     // before purging after a packet that cannot be taken
+    int packetGapMs = 3;          // before every packet the PC answers or sends
+    int finalPacketPauseMs = 500; // after a packet numbered 0xFFFF
+    int badPacketPauseMs = 400;   // before purging after a packet that cannot be taken
     int packetAttempts = 3;
 
     // Both lines.
-    int openSettleMs = 500;         // after the line settings are applied
-    int pacedPauseMs = 15;          // before each write of the PC-link conversation
+    int openSettleMs = 500; // after the line settings are applied
+    int pacedPauseMs = 15;  // before each write of the PC-link conversation
     // Before a frame or packet goes out again after a damaged exchange, input is read off
     // until the line stayed silent this long (and at least two byte times): a late answer to
     // the first try must not pass for the answer to the second. USB adapters hand bytes on

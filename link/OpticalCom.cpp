@@ -105,8 +105,7 @@ bool COpticalCom::Open(const QString& portName, int /*bitsPerSecond*/) {
     m_line->Purge(PurgeBoth);
     const LinkTiming& t = Timing();
     if (!m_line->SetTimeouts(SpeedAwareTimeouts(t.irReadIntervalMs, t.irReadTotalMs,
-                                                t.irWriteTotalMs, kLineSpeed,
-                                                s.BitsPerByte())))
+                                                t.irWriteTotalMs, kLineSpeed, s.BitsPerByte())))
         return false;
     Pause(t.openSettleMs);
     return true;
@@ -172,8 +171,7 @@ bool COpticalCom::FindSync(std::int64_t deadlineMs, bool needZeroFirst) {
     }
 }
 
-COpticalCom::AwaitResult COpticalCom::AwaitCommand(std::uint8_t expected,
-                                                   std::uint8_t& received,
+COpticalCom::AwaitResult COpticalCom::AwaitCommand(std::uint8_t expected, std::uint8_t& received,
                                                    std::int64_t limitMs) {
     ReadLimitOverride limit(*m_line, limitMs);
     const std::int64_t deadline =
@@ -274,7 +272,7 @@ bool COpticalCom::ReadBlock(char* buffer, int& count) {
         // From here a failed read ends the receive at once, without an answer.
         if (!FindSync(NowMs() + m_line->Timeouts().readTotalMs, true))
             return false;
-        m_line->TakeLineError();  // noise before the packet does not count against it
+        m_line->TakeLineError(); // noise before the packet does not count against it
         std::uint8_t type = 0;
         if (!ReadByte(type))
             return false;
@@ -332,9 +330,9 @@ bool COpticalCom::ReadBlock(char* buffer, int& count) {
         // The number is not covered by the checksum: a packet carrying the previous number
         // is a repeat only when it also carries the previous data, otherwise a damaged
         // number would silently drop a block.
-        const bool sameAsLast = repeat && length == m_lastLength &&
-                                std::memcmp(buffer, m_lastBlock.data(),
-                                            static_cast<size_t>(length)) == 0;
+        const bool sameAsLast =
+            repeat && length == m_lastLength &&
+            std::memcmp(buffer, m_lastBlock.data(), static_cast<size_t>(length)) == 0;
         if (damaged || sum != Checksum16(buffer, length) || (repeat && !sameAsLast)) {
             SendCommand(ir::NAK);
             --attempts;

@@ -2,10 +2,10 @@
 // The device's infrared link through a serial infrared adapter: every block travels in one
 // acknowledged data packet, guarded by command packets, sequence numbers and a checksum.
 
+#include "link/ZaurusCom.h"
+
 #include <array>
 #include <cstdint>
-
-#include "link/ZaurusCom.h"
 
 namespace tessera {
 
@@ -22,7 +22,7 @@ inline constexpr std::uint16_t kFinalSequence = 0xFFFF;
 inline constexpr int kPreamble = 5;
 inline constexpr int kCommandPacketSize = 8;
 inline constexpr int kDataHeaderSize = 15;
-inline constexpr int kDataOverhead = 17;  // header + checksum
+inline constexpr int kDataOverhead = 17; // header + checksum
 } // namespace ir
 
 // 16-bit sum of the bytes, modulo 65536.
@@ -92,8 +92,8 @@ private:
 
     std::uint16_t m_sequence = 1;
     std::uint16_t m_expected = 1;
-    bool m_haveAccepted = false;   // a numbered packet was taken, so a repeat can be spotted
-    std::array<char, kLinkBlockSize> m_lastBlock{};  // data of the last accepted packet
+    bool m_haveAccepted = false; // a numbered packet was taken, so a repeat can be spotted
+    std::array<char, kLinkBlockSize> m_lastBlock{}; // data of the last accepted packet
     int m_lastLength = -1;
     bool m_held = false;
     std::array<char, kLinkBlockSize> m_packet{};

@@ -1,13 +1,12 @@
 #include "link/PcLink.h"
 
+#include "link/OpticalCom.h"
+#include "link/ZaurusCom.h"
+
+#include <QFile>
 #include <chrono>
 #include <cstring>
 #include <thread>
-
-#include <QFile>
-
-#include "link/OpticalCom.h"
-#include "link/ZaurusCom.h"
 
 namespace tessera {
 
@@ -21,7 +20,9 @@ constexpr int kTurnReads = 10;
 constexpr int kTurnaroundTries = 10;
 constexpr char kRefusal[3] = {ENQ, ACK, ACK};
 
-std::string CommandFrame(const std::string& payload) { return BuildLinkFrame(1, payload); }
+std::string CommandFrame(const std::string& payload) {
+    return BuildLinkFrame(1, payload);
+}
 
 // A device name goes into a 32-byte command text through "%s": it must fit with its prefix
 // and terminator, and a zero byte inside would cut it short.
@@ -176,7 +177,8 @@ bool CPcLink::Transaction(const std::string& frame, const char* expectedCode, in
         RefuseNegativeReply();
         return false;
     }
-    const int n = static_cast<std::uint8_t>(m_buffer[3]) | (static_cast<std::uint8_t>(m_buffer[4]) << 8);
+    const int n =
+        static_cast<std::uint8_t>(m_buffer[3]) | (static_cast<std::uint8_t>(m_buffer[4]) << 8);
     if (n < 3 || std::memcmp(m_buffer.data() + 5, expectedCode, 3) != 0)
         return false;
     return TakeTurnBack();
@@ -236,7 +238,7 @@ bool CPcLink::SendFileData(const QString& path, const PcLinkProgress& progress,
         m_runningTotal += n;
         if (progress && !progress(m_runningTotal))
             return false;
-        block = static_cast<std::uint8_t>(block + 1);  // wraps from 255 to 0
+        block = static_cast<std::uint8_t>(block + 1); // wraps from 255 to 0
     }
     file.close();
     // A file that shrank must not be completed on the device as if whole.
@@ -252,12 +254,15 @@ bool CPcLink::SendFileData(const QString& path, const PcLinkProgress& progress,
         RefuseNegativeReply();
         return false;
     }
-    const int n = static_cast<std::uint8_t>(m_buffer[3]) | (static_cast<std::uint8_t>(m_buffer[4]) << 8);
+    const int n =
+        static_cast<std::uint8_t>(m_buffer[3]) | (static_cast<std::uint8_t>(m_buffer[4]) << 8);
     if (n < 3 || std::memcmp(m_buffer.data() + 5, "AEX", 3) != 0)
         return false;
     return TakeTurnBack();
 }
 
-bool CPcLink::EndPcLink() { return Transaction(CommandFrame("CLE"), "DOK", kTransactionAttempts); }
+bool CPcLink::EndPcLink() {
+    return Transaction(CommandFrame("CLE"), "DOK", kTransactionAttempts);
+}
 
 } // namespace tessera

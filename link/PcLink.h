@@ -2,14 +2,13 @@
 // The PC-link conversation of the add-in transfer: a half-duplex, turn-taking dialogue of
 // checksummed frames and single control bytes, carried by a port's exact-count operations.
 
+#include "link/LinkTiming.h"
+
+#include <QString>
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
-
-#include <QString>
-
-#include "link/LinkTiming.h"
 
 namespace tessera {
 
@@ -22,7 +21,7 @@ inline constexpr std::uint8_t ENQ = 0x05;
 inline constexpr std::uint8_t ACK = 0x06;
 inline constexpr std::uint8_t CAN = 0x18;
 inline constexpr int kReceiveBufferSize = 1024;
-inline constexpr int kCommandTextSize = 32;  // device commands are formatted into 32 bytes
+inline constexpr int kCommandTextSize = 32; // device commands are formatted into 32 bytes
 inline constexpr int kMaxDataPerFrame = 253;
 inline constexpr int kFrameOverhead = 7;
 } // namespace pclink

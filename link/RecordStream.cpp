@@ -1,8 +1,8 @@
 #include "link/RecordStream.h"
 
-#include <algorithm>
-
 #include "link/ZaurusCom.h"
+
+#include <algorithm>
 
 namespace tessera {
 

@@ -1,17 +1,16 @@
 #include "link/SerialLine.h"
 
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QSerialPort>
 #include <algorithm>
 #include <chrono>
 #include <mutex>
 #include <thread>
-
-#include <QAbstractEventDispatcher>
-#include <QCoreApplication>
-#include <QDateTime>
-#include <QEventLoop>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QSerialPort>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -49,7 +48,9 @@ bool LineFailed(const QSerialPort& port) {
 
 SerialLine::SerialLine() = default;
 
-SerialLine::~SerialLine() { Close(); }
+SerialLine::~SerialLine() {
+    Close();
+}
 
 bool SerialLine::Open(const QString& portName, const LineSettings& settings) {
     Close();
@@ -75,7 +76,7 @@ bool SerialLine::Open(const QString& portName, const LineSettings& settings) {
     if (!port->setDataBits(QSerialPort::Data8))
         return fail("data bits");
     if (!port->setParity(settings.parity == LineParity::Odd ? QSerialPort::OddParity
-                                                           : QSerialPort::NoParity))
+                                                            : QSerialPort::NoParity))
         return fail("parity");
     if (!port->setStopBits(QSerialPort::OneStop))
         return fail("stop bits");
@@ -107,7 +108,9 @@ void SerialLine::Close() {
     m_hasErrorCounters = false;
 }
 
-bool SerialLine::IsOpen() const { return m_port && m_port->isOpen(); }
+bool SerialLine::IsOpen() const {
+    return m_port && m_port->isOpen();
+}
 
 bool SerialLine::SetTimeouts(const LineTimeouts& timeouts) {
     m_timeouts = timeouts;
@@ -276,10 +279,11 @@ LineTrace::LineTrace(const QString& path) : m_impl(std::make_unique<Impl>()) {
 
 LineTrace::~LineTrace() = default;
 
-bool LineTrace::IsOpen() const { return m_impl->file.isOpen(); }
+bool LineTrace::IsOpen() const {
+    return m_impl->file.isOpen();
+}
 
-void LineTrace::Log(const char* what, const char* bytes, std::int64_t count,
-                    const QString& note) {
+void LineTrace::Log(const char* what, const char* bytes, std::int64_t count, const QString& note) {
     std::lock_guard lock(m_impl->mutex);
     if (!m_impl->file.isOpen())
         return;
@@ -326,7 +330,7 @@ bool TracedLine::Open(const QString& portName, const LineSettings& settings) {
                      .arg(portName)
                      .arg(settings.bitsPerSecond)
                      .arg(settings.parity == LineParity::Odd ? QStringLiteral("odd")
-                                                            : QStringLiteral("none"))
+                                                             : QStringLiteral("none"))
                      .arg(settings.hardwareFlow ? 1 : 0)
                      .arg(ok ? QStringLiteral("ok") : QStringLiteral("FAILED")));
     return ok;
@@ -368,7 +372,9 @@ std::int64_t TracedLine::Write(const char* buffer, std::int64_t count) {
     return n;
 }
 
-bool TracedLine::Flush() { return m_inner->Flush(); }
+bool TracedLine::Flush() {
+    return m_inner->Flush();
+}
 
 bool TracedLine::Purge(unsigned flags) {
     m_trace->Log("purge", nullptr, 0, QStringLiteral("flags %1").arg(flags));

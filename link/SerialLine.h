@@ -3,13 +3,12 @@
 // serial port, a trace wrapper or an in-memory fake in the tests can stand behind them.
 // All calls block and are meant for a worker thread without an event loop.
 
+#include "link/LinkTiming.h"
+
+#include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
-
-#include <QString>
-
-#include "link/LinkTiming.h"
 
 class QSerialPort;
 
@@ -19,11 +18,11 @@ enum class LineParity { None, Odd };
 
 struct LineSettings {
     int bitsPerSecond = 9600;
-    LineParity parity = LineParity::None;  // always 8 data bits and one stop bit
-    bool hardwareFlow = false;             // RTS/CTS handshake
-    bool setDtr = false;                   // assert DTR (otherwise leave it as opening left it)
-    bool setRts = false;                   // assert RTS (only without hardware flow control)
-    int inputQueue = 0;                    // driver queue sizes where the platform has them
+    LineParity parity = LineParity::None; // always 8 data bits and one stop bit
+    bool hardwareFlow = false;            // RTS/CTS handshake
+    bool setDtr = false;                  // assert DTR (otherwise leave it as opening left it)
+    bool setRts = false;                  // assert RTS (only without hardware flow control)
+    int inputQueue = 0;                   // driver queue sizes where the platform has them
     int outputQueue = 0;
 
     // Bits on the line per byte: start + 8 data + parity + stop.

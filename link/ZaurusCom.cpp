@@ -1,17 +1,19 @@
 #include "link/ZaurusCom.h"
 
+#include "link/CableCom.h"
+#include "link/OpticalCom.h"
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
-
-#include "link/CableCom.h"
-#include "link/OpticalCom.h"
 
 namespace tessera {
 
 CZaurusCom::CZaurusCom(PortOptions options) : m_options(std::move(options)) {}
 
-CZaurusCom::~CZaurusCom() { CloseLine(); }
+CZaurusCom::~CZaurusCom() {
+    CloseLine();
+}
 
 bool CZaurusCom::OpenLine(const QString& portName, const LineSettings& settings) {
     CloseLine();

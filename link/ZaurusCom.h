@@ -2,13 +2,12 @@
 // The link port: one object per transfer, created, used and deleted by the worker. Deleting it
 // closes the line and puts the port's previous settings back.
 
-#include <functional>
-#include <memory>
-
-#include <QString>
-
 #include "link/LinkTiming.h"
 #include "link/SerialLine.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
 
 namespace tessera {
 
@@ -18,11 +17,11 @@ inline constexpr int kLinkBlockSize = 512;
 using LineFactory = std::function<std::unique_ptr<ILine>()>;
 
 struct PortOptions {
-    LinkTiming timing;                 // defaults are the device's figures
-    bool ignoreEcho = false;           // infrared adapter echoes what the PC transmits
-    std::function<bool()> cancelled;   // consulted between reads and attempts; may be empty
-    QString traceFile;                 // protocol trace for support; empty = none
-    LineFactory lineFactory;           // empty = a real SerialLine
+    LinkTiming timing;               // defaults are the device's figures
+    bool ignoreEcho = false;         // infrared adapter echoes what the PC transmits
+    std::function<bool()> cancelled; // consulted between reads and attempts; may be empty
+    QString traceFile;               // protocol trace for support; empty = none
+    LineFactory lineFactory;         // empty = a real SerialLine
 };
 
 class CZaurusCom {

@@ -22,7 +22,8 @@ CodeMapTables CodeMapTables::BuiltIn() {
     t.text = ct::kResultText;
     t.textSize = 0;
     for (std::size_t i = 0; i < ct::kResultStringCount; ++i)
-        t.textSize = std::max<std::size_t>(t.textSize, ct::kResultStrings[i].offset + ct::kResultStrings[i].size);
+        t.textSize = std::max<std::size_t>(t.textSize, ct::kResultStrings[i].offset +
+                                                           ct::kResultStrings[i].size);
     return t;
 }
 
@@ -53,7 +54,8 @@ bool CCodeMap::LoadTables() {
             if (entry >= t.stringCount)
                 return false;
             const ct::ResultString& s = t.strings[entry];
-            if (s.size < 1 || s.size > 6 || static_cast<std::size_t>(s.offset) + s.size > t.textSize)
+            if (s.size < 1 || s.size > 6 ||
+                static_cast<std::size_t>(s.offset) + s.size > t.textSize)
                 return false;
         } else if (range <= 40) {
             if (entry >= t.singleCount)
@@ -68,16 +70,21 @@ bool CCodeMap::LoadTables() {
 
 bool CCodeMap::GroupOn(unsigned cls) const {
     switch (cls & 0xC0) {
-    case 0x00: return true;
-    case 0x40: return m_flags != nullptr && m_flags->convSymbol.load(std::memory_order_relaxed);
-    case 0x80: return m_flags != nullptr && m_flags->convHiraKana.load(std::memory_order_relaxed);
-    default: return m_flags != nullptr && m_flags->convAlphaNumeric.load(std::memory_order_relaxed);
+    case 0x00:
+        return true;
+    case 0x40:
+        return m_flags != nullptr && m_flags->convSymbol.load(std::memory_order_relaxed);
+    case 0x80:
+        return m_flags != nullptr && m_flags->convHiraKana.load(std::memory_order_relaxed);
+    default:
+        return m_flags != nullptr && m_flags->convAlphaNumeric.load(std::memory_order_relaxed);
     }
 }
 
 int CCodeMap::MapDeviceCode(std::uint16_t code, char* out) const {
     unsigned cls = 0;
-    if (m_loaded && code >= ct::kFirstCode && std::size_t{code} - ct::kFirstCode < m_tables.classCount)
+    if (m_loaded && code >= ct::kFirstCode &&
+        std::size_t{code} - ct::kFirstCode < m_tables.classCount)
         cls = m_tables.classes[code - ct::kFirstCode];
     const unsigned range = cls & 0x3F;
     if (range == 0 || !GroupOn(cls)) {

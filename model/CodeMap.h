@@ -2,12 +2,12 @@
 // The device character map: turns each double-byte code the device writes into the PC
 // character or short string it stands for, with three groups that the user switches.
 
+#include "resources/CharTables.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-
-#include "resources/CharTables.h"
 
 namespace tessera {
 

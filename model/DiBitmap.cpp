@@ -1,11 +1,11 @@
 #include "model/DiBitmap.h"
 
+#include "model/Prompter.h"
+#include "resources/StringIds.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
-
-#include "model/Prompter.h"
-#include "resources/StringIds.h"
 
 namespace tessera {
 
@@ -237,8 +237,8 @@ bool CDiBitmap::PackedRow(int row, std::vector<std::uint8_t>& out) const {
     if (IsEmpty() || row < 0 || row >= m_height)
         return false;
     const std::size_t packed = PackedRowSize();
-    const std::size_t source = IsTopDown() ? static_cast<std::size_t>(row)
-                                           : static_cast<std::size_t>(m_height - 1 - row);
+    const std::size_t source =
+        IsTopDown() ? static_cast<std::size_t>(row) : static_cast<std::size_t>(m_height - 1 - row);
     const std::uint8_t* p = m_bits.data() + source * PaddedRowSize();
     out.assign(p, p + packed);
     if (IsFirstColorBlack()) {
@@ -258,8 +258,7 @@ bool CDiBitmap::PackedByteAt(std::size_t index, std::uint8_t& byte) const {
     const std::size_t packed = PackedRowSize();
     const std::size_t row = index / packed;
     const std::size_t column = index % packed;
-    const std::size_t source =
-        IsTopDown() ? row : static_cast<std::size_t>(m_height) - 1 - row;
+    const std::size_t source = IsTopDown() ? row : static_cast<std::size_t>(m_height) - 1 - row;
     std::uint8_t b = m_bits[source * PaddedRowSize() + column];
     if (IsFirstColorBlack())
         b = static_cast<std::uint8_t>(~b);
@@ -411,8 +410,7 @@ ImageDecodeStatus DecodeImageText(std::string_view text, CDiBitmap& bitmap) {
     const std::size_t packedSize = rowSize * height;
     // A run-length code pair yields at most 129 bytes; a header asking for more than its
     // data could ever fill is not a picture, and must not make us allocate for it.
-    const std::size_t maxFill =
-        packing == kPackingNone ? dataSize : dataSize / 2 * kMaxRepeatRun;
+    const std::size_t maxFill = packing == kPackingNone ? dataSize : dataSize / 2 * kMaxRepeatRun;
     if (packedSize > maxFill || packedSize > kMaxPackedImageBytes)
         return ImageDecodeStatus::BadData;
 

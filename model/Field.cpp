@@ -2,13 +2,13 @@
 
 #include "model/Field.h"
 
-#include <bit>
-#include <cstring>
-#include <new>
-
 #include "model/FieldInternal.h"
 #include "model/Prompter.h"
 #include "resources/StringIds.h"
+
+#include <bit>
+#include <cstring>
+#include <new>
 
 namespace tessera {
 
@@ -103,7 +103,8 @@ char* WriteWithBreaks(char* dst, std::string_view text, char lineBreak) {
                 // The lowest marked lane is the first CR exactly.
                 const std::uint64_t cr = (v - kOnes) & ~v & (kOnes * 0x80);
                 std::memcpy(dst, &x, 8);
-                const std::size_t take = cr == 0 ? 8 : static_cast<std::size_t>(std::countr_zero(cr)) / 8;
+                const std::size_t take =
+                    cr == 0 ? 8 : static_cast<std::size_t>(std::countr_zero(cr)) / 8;
                 dst += take;
                 i += take;
                 if (cr == 0)
@@ -272,7 +273,8 @@ void SplitAtSeparators(std::string_view text, bool all, Run run, Sep sep) {
 
 std::size_t CountSeparators(std::string_view text, bool all) {
     std::size_t count = 0;
-    SplitAtSeparators(text, all, [](std::size_t, std::size_t) {}, [&count] { ++count; });
+    SplitAtSeparators(
+        text, all, [](std::size_t, std::size_t) {}, [&count] { ++count; });
     return count;
 }
 
@@ -628,34 +630,56 @@ FieldClass FieldClassOf(FieldTag tag) {
 
 const char* FieldClassName(FieldClass fieldClass) {
     switch (fieldClass) {
-    case FieldClass::Text: return "CTextField";
-    case FieldClass::SubText: return "CSubTextField";
-    case FieldClass::Flag: return "CFlagField";
-    case FieldClass::Time: return "CTimeField";
-    case FieldClass::DayWeek: return "CDayWeekField";
-    case FieldClass::Check: return "CCheckField";
-    case FieldClass::Ascii: return "CAsciiField";
-    case FieldClass::Binary: return "CBinaryField";
-    case FieldClass::Phonogram: return "CPhonogramField";
-    case FieldClass::Image: return "CImageField";
-    case FieldClass::None: break;
+    case FieldClass::Text:
+        return "CTextField";
+    case FieldClass::SubText:
+        return "CSubTextField";
+    case FieldClass::Flag:
+        return "CFlagField";
+    case FieldClass::Time:
+        return "CTimeField";
+    case FieldClass::DayWeek:
+        return "CDayWeekField";
+    case FieldClass::Check:
+        return "CCheckField";
+    case FieldClass::Ascii:
+        return "CAsciiField";
+    case FieldClass::Binary:
+        return "CBinaryField";
+    case FieldClass::Phonogram:
+        return "CPhonogramField";
+    case FieldClass::Image:
+        return "CImageField";
+    case FieldClass::None:
+        break;
     }
     return "";
 }
 
 std::unique_ptr<CField> CreateField(FieldTag tag) {
     switch (FieldClassOf(tag)) {
-    case FieldClass::Text: return std::make_unique<CTextField>(tag);
-    case FieldClass::SubText: return std::make_unique<CSubTextField>(tag);
-    case FieldClass::Flag: return std::make_unique<CFlagField>(tag);
-    case FieldClass::Time: return std::make_unique<CTimeField>(tag);
-    case FieldClass::DayWeek: return std::make_unique<CDayWeekField>(tag);
-    case FieldClass::Check: return std::make_unique<CCheckField>(tag);
-    case FieldClass::Ascii: return std::make_unique<CAsciiField>(tag);
-    case FieldClass::Binary: return std::make_unique<CBinaryField>(tag);
-    case FieldClass::Phonogram: return std::make_unique<CPhonogramField>(tag);
-    case FieldClass::Image: return std::make_unique<CImageField>(tag);
-    case FieldClass::None: break;
+    case FieldClass::Text:
+        return std::make_unique<CTextField>(tag);
+    case FieldClass::SubText:
+        return std::make_unique<CSubTextField>(tag);
+    case FieldClass::Flag:
+        return std::make_unique<CFlagField>(tag);
+    case FieldClass::Time:
+        return std::make_unique<CTimeField>(tag);
+    case FieldClass::DayWeek:
+        return std::make_unique<CDayWeekField>(tag);
+    case FieldClass::Check:
+        return std::make_unique<CCheckField>(tag);
+    case FieldClass::Ascii:
+        return std::make_unique<CAsciiField>(tag);
+    case FieldClass::Binary:
+        return std::make_unique<CBinaryField>(tag);
+    case FieldClass::Phonogram:
+        return std::make_unique<CPhonogramField>(tag);
+    case FieldClass::Image:
+        return std::make_unique<CImageField>(tag);
+    case FieldClass::None:
+        break;
     }
     return nullptr;
 }

@@ -7,6 +7,8 @@
 // All texts are code page 932 bytes. Line breaks are CR LF in memory, 0x1F in exchange
 // text and one space in display text.
 
+#include "model/FieldNames.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -16,8 +18,6 @@
 #include <string_view>
 #include <variant>
 #include <vector>
-
-#include "model/FieldNames.h"
 
 namespace tessera {
 
@@ -85,14 +85,12 @@ using FieldValue = std::variant<std::string, int32_t, DateTimeValue, DayWeekValu
 
 // A read-only view of a field's raw value; monostate where the field has none (an unset
 // time or day-of-week field, an image field without a picture).
-using FieldValueRef =
-    std::variant<std::monostate, const std::string*, const int32_t*, const DateTimeValue*,
-                 const DayWeekValue*, const std::vector<uint8_t>*, const uint16_t*,
-                 const CDiBitmap*>;
+using FieldValueRef = std::variant<std::monostate, const std::string*, const int32_t*,
+                                   const DateTimeValue*, const DayWeekValue*,
+                                   const std::vector<uint8_t>*, const uint16_t*, const CDiBitmap*>;
 
 // The typed pointer held by `ref`, or null when it holds another type or nothing.
-template <class T>
-const T* ValueAs(const FieldValueRef& ref) {
+template <class T> const T* ValueAs(const FieldValueRef& ref) {
     if (const auto* p = std::get_if<const T*>(&ref))
         return *p;
     return nullptr;
@@ -320,8 +318,8 @@ public:
 
     bool IsSet() const { return m_set; }
     const DateTimeValue& Value() const { return m_value; }
-    bool HasTime() const;   // TIM1 TIM2 ALRM
-    bool HasYear() const;   // every tag but ANN1
+    bool HasTime() const; // TIM1 TIM2 ALRM
+    bool HasYear() const; // every tag but ANN1
 
 protected:
     friend class CRecordSet; // the writer calls Render directly

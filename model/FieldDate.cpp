@@ -1,11 +1,11 @@
 // Date, time and day-of-week fields.
 
-#include <cstring>
-#include <string>
-
 #include "model/Field.h"
 #include "model/FieldInternal.h"
 #include "text/StringTable.h"
+
+#include <cstring>
+#include <string>
 
 namespace tessera {
 
@@ -116,9 +116,9 @@ bool CTimeField::SetValue(const FieldValue& value) {
         return false;
     }
     // Keep only the parts this tag carries in its exchange text.
-    int32_t flags = in->flags & (DateTimeValue::kYear | DateTimeValue::kMonth |
-                                 DateTimeValue::kDay | DateTimeValue::kHour |
-                                 DateTimeValue::kMinute);
+    int32_t flags =
+        in->flags & (DateTimeValue::kYear | DateTimeValue::kMonth | DateTimeValue::kDay |
+                     DateTimeValue::kHour | DateTimeValue::kMinute);
     if (!HasYear())
         flags &= ~DateTimeValue::kYear;
     if (!HasTime())

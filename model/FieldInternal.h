@@ -1,15 +1,15 @@
 #pragma once
 // Helpers shared by the field class sources only.
 
+#include "model/FieldNames.h"
+#include "text/LeadByte.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include "model/FieldNames.h"
-#include "text/LeadByte.h"
 
 namespace tessera::fieldimpl {
 
@@ -74,7 +74,7 @@ void ReportNoMemory();
 
 // Display strings of marks, loaded once from the string table.
 struct MarkStrings {
-    std::string check[4]; // index = value; [0] unused
+    std::string check[4];           // index = value; [0] unused
     std::uint64_t checkKey[4] = {}; // MarkKey of each check text
     std::string priority[4];
     std::string done;

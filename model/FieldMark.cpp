@@ -1,14 +1,14 @@
 // Check marks, done marks and priorities, and their display strings.
 
+#include "model/Field.h"
+#include "model/FieldInternal.h"
+#include "text/StringTable.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <mutex>
 #include <string>
-
-#include "model/Field.h"
-#include "model/FieldInternal.h"
-#include "text/StringTable.h"
 
 namespace tessera {
 
@@ -32,7 +32,8 @@ std::string SlotText(int id, const std::string& fallback) {
     const std::string& text = loaded.empty() ? fallback : loaded;
     std::size_t end = 0;
     while (end < text.size()) {
-        const std::size_t width = fieldimpl::IsLeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1;
+        const std::size_t width =
+            fieldimpl::IsLeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1;
         if (end + width > 7)
             break;
         end += width;
@@ -97,9 +98,9 @@ bool CCheckField::ParseText(std::string_view text) {
     // The loaded symbols first, then always the fixed ones, so that a resource pack that
     // changes only some symbols cannot make files unreadable. Marks are at most 7 bytes, so
     // they compare as numbers.
-    static constexpr std::uint64_t kFixedKeys[4] = {
-        0, fieldimpl::MarkKey(ExchangeSymbol(1)), fieldimpl::MarkKey(ExchangeSymbol(2)),
-        fieldimpl::MarkKey(ExchangeSymbol(3))};
+    static constexpr std::uint64_t kFixedKeys[4] = {0, fieldimpl::MarkKey(ExchangeSymbol(1)),
+                                                    fieldimpl::MarkKey(ExchangeSymbol(2)),
+                                                    fieldimpl::MarkKey(ExchangeSymbol(3))};
     const std::uint64_t key = fieldimpl::MarkKey(text);
     if (key != 0) {
         const auto& marks = fieldimpl::LoadedMarkStrings();

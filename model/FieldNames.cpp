@@ -1,8 +1,8 @@
 #include "model/FieldNames.h"
 
-#include <unordered_map>
-
 #include "text/StringTable.h"
+
+#include <unordered_map>
 
 namespace tessera {
 
@@ -28,7 +28,9 @@ std::string TagText(FieldTag tag) {
     return s;
 }
 
-FieldTag NamedTagAt(int i) { return (i >= 0 && i < kNamedTagCount) ? kNamedTags[i] : 0; }
+FieldTag NamedTagAt(int i) {
+    return (i >= 0 && i < kNamedTagCount) ? kNamedTags[i] : 0;
+}
 
 const std::string& FieldDisplayName(FieldTag tag) {
     // Names are taken from the string table on first use, after any resource pack has

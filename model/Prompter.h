@@ -3,9 +3,9 @@
 // a message box, the command line prints to stderr and answers from its options, tests
 // answer from a script. Texts are code page 932 bytes, already formatted.
 
-#include <string>
-
 #include "text/StringTable.h"
+
+#include <string>
 
 namespace tessera {
 

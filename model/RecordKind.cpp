@@ -2,9 +2,9 @@
 
 #include "model/RecordKind.h"
 
-#include <array>
-
 #include "text/StringTable.h"
+
+#include <array>
 
 namespace tessera {
 
@@ -13,26 +13,30 @@ namespace {
 using FC = FieldClass;
 
 constexpr KindField kPhoneBook[] = {
-    {"SCRT", FC::Flag}, {"NAME", FC::Text}, {"NAPR", FC::Text},     {"TEL1", FC::Text},
-    {"ZIPC", FC::Text}, {"ADR1", FC::Text}, {"BRTH", FC::Time},     {"RMRK", FC::SubText},
+    {"SCRT", FC::Flag},  {"NAME", FC::Text},  {"NAPR", FC::Text},  {"TEL1", FC::Text},
+    {"ZIPC", FC::Text},  {"ADR1", FC::Text},  {"BRTH", FC::Time},  {"RMRK", FC::SubText},
     {"CHK1", FC::Check}, {"CHK2", FC::Check}, {"CHK3", FC::Check}, {"CHK4", FC::Check},
 };
 constexpr KindField kBusinessCard[] = {
-    {"SCRT", FC::Flag},  {"NAME", FC::Text},  {"NAPR", FC::Text},    {"TEL1", FC::Text},
-    {"FAX1", FC::Text},  {"OFCE", FC::Text},  {"OFPR", FC::Text},    {"SCTN", FC::Text},
-    {"PSTN", FC::Text},  {"ZIPC", FC::Text},  {"ADR1", FC::Text},    {"BRTH", FC::Time},
-    {"RMRK", FC::SubText}, {"CHK1", FC::Check}, {"CHK2", FC::Check}, {"CHK3", FC::Check},
-    {"CHK4", FC::Check}, {"ASCT", FC::SubText},
+    {"SCRT", FC::Flag},    {"NAME", FC::Text},    {"NAPR", FC::Text},  {"TEL1", FC::Text},
+    {"FAX1", FC::Text},    {"OFCE", FC::Text},    {"OFPR", FC::Text},  {"SCTN", FC::Text},
+    {"PSTN", FC::Text},    {"ZIPC", FC::Text},    {"ADR1", FC::Text},  {"BRTH", FC::Time},
+    {"RMRK", FC::SubText}, {"CHK1", FC::Check},   {"CHK2", FC::Check}, {"CHK3", FC::Check},
+    {"CHK4", FC::Check},   {"ASCT", FC::SubText},
 };
 constexpr KindField kSchedule[] = {
     {"SCRT", FC::Flag}, {"TIM1", FC::Time}, {"TIM2", FC::Time},
     {"ALRM", FC::Time}, {"ALON", FC::Flag}, {"MEM1", FC::Text},
 };
 constexpr KindField kAnniversary[] = {
-    {"SCRT", FC::Flag}, {"ANN1", FC::Time}, {"MEM1", FC::Text},
+    {"SCRT", FC::Flag},
+    {"ANN1", FC::Time},
+    {"MEM1", FC::Text},
 };
 constexpr KindField kAnniversaryWeek[] = {
-    {"SCRT", FC::Flag}, {"ANN2", FC::DayWeek}, {"MEM1", FC::Text},
+    {"SCRT", FC::Flag},
+    {"ANN2", FC::DayWeek},
+    {"MEM1", FC::Text},
 };
 constexpr KindField kActionList[] = {
     {"SCRT", FC::Flag},  {"ETDY", FC::Time}, {"FNDY", FC::Time}, {"MARK", FC::Ascii},
@@ -43,7 +47,9 @@ constexpr KindField kReport[] = {
     {"PRF1", FC::Binary}, {"CLSC", FC::Phonogram},
 };
 constexpr KindField kMemo[] = {
-    {"SCRT", FC::Flag}, {"CLAS", FC::Text}, {"IMG1", FC::Image},
+    {"SCRT", FC::Flag},
+    {"CLAS", FC::Text},
+    {"IMG1", FC::Image},
 };
 
 struct KindInfo {
@@ -132,15 +138,26 @@ int DeduceKind(std::span<const FieldTag> tags) {
     int counter = 0;
     for (const FieldTag tag : tags) {
         switch (tag) {
-        case MakeTag("TIM1"): return kKindSchedule;
-        case MakeTag("ANN1"): return kKindAnniversary;
-        case MakeTag("ANN2"): return kKindAnniversaryWeek;
-        case MakeTag("ETDY"): return kKindActionList;
-        case MakeTag("CLSC"): return kKindReport;
-        case MakeTag("IMG1"): return kKindMemo;
-        case MakeTag("NAME"): counter += 1; break;
-        case MakeTag("OFCE"): counter += 2; break;
-        default: break;
+        case MakeTag("TIM1"):
+            return kKindSchedule;
+        case MakeTag("ANN1"):
+            return kKindAnniversary;
+        case MakeTag("ANN2"):
+            return kKindAnniversaryWeek;
+        case MakeTag("ETDY"):
+            return kKindActionList;
+        case MakeTag("CLSC"):
+            return kKindReport;
+        case MakeTag("IMG1"):
+            return kKindMemo;
+        case MakeTag("NAME"):
+            counter += 1;
+            break;
+        case MakeTag("OFCE"):
+            counter += 2;
+            break;
+        default:
+            break;
         }
     }
     if (counter == 1)

@@ -2,35 +2,37 @@
 // The eight kinds of device data. A kind fixes the ordered tag list of its records, and
 // through the tags the field classes and the column titles.
 
+#include "model/Field.h"
+#include "model/FieldNames.h"
+
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "model/Field.h"
-#include "model/FieldNames.h"
-
 namespace tessera {
 
 enum RecordKindId : int {
-    kKindNone = 0,        // not yet set, or not recognised
-    kKindPhoneBook = 1,   // 電話帳
+    kKindNone = 0,      // not yet set, or not recognised
+    kKindPhoneBook = 1, // 電話帳
     kKindBusinessCard = 2,
     kKindSchedule = 3,
-    kKindAnniversary = 4, // month and day
+    kKindAnniversary = 4,     // month and day
     kKindAnniversaryWeek = 5, // month, week and day of week
     kKindActionList = 6,
-    kKindReport = 7,      // report / free notebook
-    kKindMemo = 8,        // handwritten memo
+    kKindReport = 7, // report / free notebook
+    kKindMemo = 8,   // handwritten memo
 };
 constexpr int kFirstKind = 1;
 constexpr int kLastKind = 8;
 
-inline bool IsValidKind(int kind) { return kind >= kFirstKind && kind <= kLastKind; }
+inline bool IsValidKind(int kind) {
+    return kind >= kFirstKind && kind <= kLastKind;
+}
 
 // One column of a kind's records.
 struct KindField {
-    const char* tag;      // four upper-case ASCII characters
+    const char* tag; // four upper-case ASCII characters
     FieldClass fieldClass;
 };
 

@@ -1,13 +1,13 @@
 #include "model/RecordSet.h"
 
+#include "model/Prompter.h"
+#include "model/RecordKind.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cstddef>
 #include <new>
 #include <type_traits>
-
-#include "model/Prompter.h"
-#include "model/RecordKind.h"
 
 namespace tessera {
 
@@ -20,24 +20,34 @@ struct ClassLayout {
     std::size_t align;
 };
 
-template <class T>
-constexpr ClassLayout LayoutFor() {
+template <class T> constexpr ClassLayout LayoutFor() {
     return {sizeof(T), alignof(T)};
 }
 
 ClassLayout LayoutOf(FieldClass c) {
     switch (c) {
-    case FieldClass::Text: return LayoutFor<CTextField>();
-    case FieldClass::SubText: return LayoutFor<CSubTextField>();
-    case FieldClass::Flag: return LayoutFor<CFlagField>();
-    case FieldClass::Time: return LayoutFor<CTimeField>();
-    case FieldClass::DayWeek: return LayoutFor<CDayWeekField>();
-    case FieldClass::Check: return LayoutFor<CCheckField>();
-    case FieldClass::Ascii: return LayoutFor<CAsciiField>();
-    case FieldClass::Binary: return LayoutFor<CBinaryField>();
-    case FieldClass::Phonogram: return LayoutFor<CPhonogramField>();
-    case FieldClass::Image: return LayoutFor<CImageField>();
-    case FieldClass::None: break;
+    case FieldClass::Text:
+        return LayoutFor<CTextField>();
+    case FieldClass::SubText:
+        return LayoutFor<CSubTextField>();
+    case FieldClass::Flag:
+        return LayoutFor<CFlagField>();
+    case FieldClass::Time:
+        return LayoutFor<CTimeField>();
+    case FieldClass::DayWeek:
+        return LayoutFor<CDayWeekField>();
+    case FieldClass::Check:
+        return LayoutFor<CCheckField>();
+    case FieldClass::Ascii:
+        return LayoutFor<CAsciiField>();
+    case FieldClass::Binary:
+        return LayoutFor<CBinaryField>();
+    case FieldClass::Phonogram:
+        return LayoutFor<CPhonogramField>();
+    case FieldClass::Image:
+        return LayoutFor<CImageField>();
+    case FieldClass::None:
+        break;
     }
     return {0, 1};
 }
@@ -45,17 +55,28 @@ ClassLayout LayoutOf(FieldClass c) {
 // A new empty field of class `c` at `where`.
 CField* ConstructField(FieldClass c, FieldTag tag, void* where) {
     switch (c) {
-    case FieldClass::Text: return ::new (where) CTextField(tag);
-    case FieldClass::SubText: return ::new (where) CSubTextField(tag);
-    case FieldClass::Flag: return ::new (where) CFlagField(tag);
-    case FieldClass::Time: return ::new (where) CTimeField(tag);
-    case FieldClass::DayWeek: return ::new (where) CDayWeekField(tag);
-    case FieldClass::Check: return ::new (where) CCheckField(tag);
-    case FieldClass::Ascii: return ::new (where) CAsciiField(tag);
-    case FieldClass::Binary: return ::new (where) CBinaryField(tag);
-    case FieldClass::Phonogram: return ::new (where) CPhonogramField(tag);
-    case FieldClass::Image: return ::new (where) CImageField(tag);
-    case FieldClass::None: break;
+    case FieldClass::Text:
+        return ::new (where) CTextField(tag);
+    case FieldClass::SubText:
+        return ::new (where) CSubTextField(tag);
+    case FieldClass::Flag:
+        return ::new (where) CFlagField(tag);
+    case FieldClass::Time:
+        return ::new (where) CTimeField(tag);
+    case FieldClass::DayWeek:
+        return ::new (where) CDayWeekField(tag);
+    case FieldClass::Check:
+        return ::new (where) CCheckField(tag);
+    case FieldClass::Ascii:
+        return ::new (where) CAsciiField(tag);
+    case FieldClass::Binary:
+        return ::new (where) CBinaryField(tag);
+    case FieldClass::Phonogram:
+        return ::new (where) CPhonogramField(tag);
+    case FieldClass::Image:
+        return ::new (where) CImageField(tag);
+    case FieldClass::None:
+        break;
     }
     return nullptr;
 }
@@ -63,30 +84,38 @@ CField* ConstructField(FieldClass c, FieldTag tag, void* where) {
 // A copy of `f` (tag and value) at `where`.
 CField* CopyField(const CField& f, void* where) {
     switch (f.Class()) {
-    case FieldClass::Text: return ::new (where) CTextField(static_cast<const CTextField&>(f));
+    case FieldClass::Text:
+        return ::new (where) CTextField(static_cast<const CTextField&>(f));
     case FieldClass::SubText:
         return ::new (where) CSubTextField(static_cast<const CSubTextField&>(f));
-    case FieldClass::Flag: return ::new (where) CFlagField(static_cast<const CFlagField&>(f));
-    case FieldClass::Time: return ::new (where) CTimeField(static_cast<const CTimeField&>(f));
+    case FieldClass::Flag:
+        return ::new (where) CFlagField(static_cast<const CFlagField&>(f));
+    case FieldClass::Time:
+        return ::new (where) CTimeField(static_cast<const CTimeField&>(f));
     case FieldClass::DayWeek:
         return ::new (where) CDayWeekField(static_cast<const CDayWeekField&>(f));
-    case FieldClass::Check: return ::new (where) CCheckField(static_cast<const CCheckField&>(f));
-    case FieldClass::Ascii: return ::new (where) CAsciiField(static_cast<const CAsciiField&>(f));
+    case FieldClass::Check:
+        return ::new (where) CCheckField(static_cast<const CCheckField&>(f));
+    case FieldClass::Ascii:
+        return ::new (where) CAsciiField(static_cast<const CAsciiField&>(f));
     case FieldClass::Binary:
         return ::new (where) CBinaryField(static_cast<const CBinaryField&>(f));
     case FieldClass::Phonogram:
         return ::new (where) CPhonogramField(static_cast<const CPhonogramField&>(f));
-    case FieldClass::Image: return ::new (where) CImageField(static_cast<const CImageField&>(f));
-    case FieldClass::None: break;
+    case FieldClass::Image:
+        return ::new (where) CImageField(static_cast<const CImageField&>(f));
+    case FieldClass::None:
+        break;
     }
     return nullptr;
 }
 
-constexpr std::size_t AlignUp(std::size_t n, std::size_t a) { return (n + a - 1) / a * a; }
+constexpr std::size_t AlignUp(std::size_t n, std::size_t a) {
+    return (n + a - 1) / a * a;
+}
 
 // A new field of final class F at `where` that has parsed `text`; `ok` tells whether it took it.
-template <class F>
-CField* MakeParsed(void* where, FieldTag tag, std::string_view text, bool& ok) {
+template <class F> CField* MakeParsed(void* where, FieldTag tag, std::string_view text, bool& ok) {
     auto* field = ::new (where) F(tag);
     ok = field->ParseText(text);
     return field;
@@ -190,9 +219,8 @@ void* CDataRecord::operator new(std::size_t size, WithSpace space) {
 
 CDataRecord::CDataRecord(std::shared_ptr<const RecordLayout> layout, WithSpace) {
     const RecordLayout& l = *layout;
-    Build(std::move(layout), SpaceBehind(), 0, [&l](std::size_t i, void* at) {
-        return ConstructField(l.classes[i], l.tags[i], at);
-    });
+    Build(std::move(layout), SpaceBehind(), 0,
+          [&l](std::size_t i, void* at) { return ConstructField(l.classes[i], l.tags[i], at); });
 }
 
 std::unique_ptr<CDataRecord> CDataRecord::Make(std::shared_ptr<const RecordLayout> layout,
@@ -204,9 +232,8 @@ std::unique_ptr<CDataRecord> CDataRecord::Make(std::shared_ptr<const RecordLayou
 CDataRecord::CDataRecord(std::span<const FieldTag> tags) {
     auto layout = SharedLayout(tags);
     const RecordLayout& l = *layout;
-    Build(std::move(layout), nullptr, 0, [&l](std::size_t i, void* at) {
-        return ConstructField(l.classes[i], l.tags[i], at);
-    });
+    Build(std::move(layout), nullptr, 0,
+          [&l](std::size_t i, void* at) { return ConstructField(l.classes[i], l.tags[i], at); });
 }
 
 CDataRecord::CDataRecord(const std::vector<std::string>& tags) {
@@ -216,12 +243,13 @@ CDataRecord::CDataRecord(const std::vector<std::string>& tags) {
         codes.push_back(TagCodeOf(tag));
     auto layout = SharedLayout(codes);
     const RecordLayout& l = *layout;
-    Build(std::move(layout), nullptr, 0, [&l](std::size_t i, void* at) {
-        return ConstructField(l.classes[i], l.tags[i], at);
-    });
+    Build(std::move(layout), nullptr, 0,
+          [&l](std::size_t i, void* at) { return ConstructField(l.classes[i], l.tags[i], at); });
 }
 
-CDataRecord::~CDataRecord() { Release(); }
+CDataRecord::~CDataRecord() {
+    Release();
+}
 
 std::unique_ptr<CDataRecord> CDataRecord::Clone() const {
     try {
@@ -249,8 +277,9 @@ bool CDataRecord::Assign(const CDataRecord& other) {
         // Every slot holds a field, so the copy has the same layout.
         std::shared_ptr<const RecordLayout> layout =
             other.m_layout ? other.m_layout : SharedLayout({});
-        Build(std::move(layout), nullptr, 0,
-              [&](std::size_t i, void* at) { return CopyField(*other.FieldAt(static_cast<int>(i)), at); });
+        Build(std::move(layout), nullptr, 0, [&](std::size_t i, void* at) {
+            return CopyField(*other.FieldAt(static_cast<int>(i)), at);
+        });
         return true;
     } catch (const std::bad_alloc&) {
         ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
@@ -307,10 +336,10 @@ CDataRecord::CDataRecord(std::shared_ptr<const RecordLayout> layout, WithSpace,
     // for in jumps the processor cannot foresee. Field k takes values[k] when there is one.
     // Should anything throw (memory), every field made so far goes again: they are made in
     // the order of kOrder, so a count says which ones exist.
-    constexpr FieldClass kOrder[] = {FieldClass::Text,    FieldClass::SubText, FieldClass::Check,
-                                     FieldClass::Flag,    FieldClass::Time,    FieldClass::Ascii,
-                                     FieldClass::DayWeek, FieldClass::Binary,
-                                     FieldClass::Phonogram, FieldClass::Image};
+    constexpr FieldClass kOrder[] = {
+        FieldClass::Text,      FieldClass::SubText, FieldClass::Check,   FieldClass::Flag,
+        FieldClass::Time,      FieldClass::Ascii,   FieldClass::DayWeek, FieldClass::Binary,
+        FieldClass::Phonogram, FieldClass::Image};
     auto ofClass = [&l](FieldClass c) -> const std::vector<std::uint32_t>& {
         return l.byClass[static_cast<std::size_t>(c)];
     };
@@ -351,9 +380,15 @@ CDataRecord::CDataRecord(std::shared_ptr<const RecordLayout> layout, WithSpace,
                         refuse(sub, i);
                 }
                 break;
-            case FieldClass::Check: parsed(static_cast<CCheckField*>(nullptr), c); break;
-            case FieldClass::Flag: parsed(static_cast<CFlagField*>(nullptr), c); break;
-            case FieldClass::Time: parsed(static_cast<CTimeField*>(nullptr), c); break;
+            case FieldClass::Check:
+                parsed(static_cast<CCheckField*>(nullptr), c);
+                break;
+            case FieldClass::Flag:
+                parsed(static_cast<CFlagField*>(nullptr), c);
+                break;
+            case FieldClass::Time:
+                parsed(static_cast<CTimeField*>(nullptr), c);
+                break;
             default:
                 for (std::uint32_t i : ofClass(c)) {
                     CField* field = ConstructField(c, l.tags[i], block + l.offsets[i]);
@@ -383,8 +418,8 @@ std::unique_ptr<CDataRecord> CDataRecord::MakeRead(std::shared_ptr<const RecordL
                                                    std::span<const LineValue> values,
                                                    unsigned char* refused) {
     const WithSpace space{layout->size + extra};
-    return std::unique_ptr<CDataRecord>(
-        new (space) CDataRecord(std::move(layout), space, values, refused));
+    return std::unique_ptr<CDataRecord>(new (space)
+                                            CDataRecord(std::move(layout), space, values, refused));
 }
 
 bool CDataRecord::FormatField(int index, char* buffer, std::size_t capacity, bool display) const {

@@ -1,10 +1,10 @@
 #include "model/TextForm.h"
 
+#include "model/CodeMap.h"
+
 #include <array>
 #include <bit>
 #include <cstring>
-
-#include "model/CodeMap.h"
 
 namespace tessera {
 
@@ -30,7 +30,9 @@ constexpr std::array<unsigned char, 256> MakeClasses() {
 }
 constexpr std::array<unsigned char, 256> kClasses = MakeClasses();
 
-bool IsEndByte(unsigned char b) { return b == 0x00 || b == 0x1A; }
+bool IsEndByte(unsigned char b) {
+    return b == 0x00 || b == 0x1A;
+}
 
 // What the quick pass of Next() does with a byte inside quotes.
 enum QuickClass : unsigned char {
@@ -68,10 +70,8 @@ void RewriteCircled(char* p, std::size_t n) {
 } // namespace
 
 CTextTokenizer::CTextTokenizer(const char* text, std::size_t size, const CCodeMap* map)
-    : m_begin(reinterpret_cast<const unsigned char*>(text)),
-      m_pos(m_begin),
-      m_end(m_begin + (text != nullptr ? size : 0)),
-      m_map(map) {
+    : m_begin(reinterpret_cast<const unsigned char*>(text)), m_pos(m_begin),
+      m_end(m_begin + (text != nullptr ? size : 0)), m_map(map) {
     m_value[0] = '\0';
     if (map == nullptr) {
         std::memset(m_unchanged, 0xFF, sizeof m_unchanged);
@@ -197,8 +197,8 @@ bool CTextTokenizer::NextInLine(std::vector<ReadValue>& values) {
     const unsigned char* p = m_pos;
     bool read = false;
     while (QuickValue(p, q)) {
-        values.push_back({std::string_view(reinterpret_cast<const char*>(q.value), q.length),
-                          q.control});
+        values.push_back(
+            {std::string_view(reinterpret_cast<const char*>(q.value), q.length), q.control});
         read = true;
         if (q.lineEnd)
             break;
@@ -535,16 +535,15 @@ namespace {
 
 // What a stretch of written bytes holds that the fast check looks for.
 struct RegionBytes {
-    bool walk = false;     // an end mark, or 0x87 before a circled number's trail byte
-    std::size_t crs = 0;   // CR bytes
+    bool walk = false;   // an end mark, or 0x87 before a circled number's trail byte
+    std::size_t crs = 0; // CR bytes
     std::size_t quotes = 0;
 };
 
 // Plain byte tests in separate accumulators over blocks of a fixed size, short enough for
 // byte counters: a form the compiler turns into wide vector code. p[n] is read too (the
 // byte after 0x87).
-template <std::size_t N>
-void ScanBlock(const unsigned char* p, std::size_t n, RegionBytes& r) {
+template <std::size_t N> void ScanBlock(const unsigned char* p, std::size_t n, RegionBytes& r) {
     unsigned char zero = 0;
     unsigned char end = 0;
     unsigned char circled = 0;

@@ -7,13 +7,13 @@
 // Quotes inside values are not escaped, so the writer refuses the few values that the
 // tokenizer would read back differently (CheckValue).
 
+#include "text/Cp932Text.h" // IsLeadByte
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "text/Cp932Text.h" // IsLeadByte
 
 namespace tessera {
 
@@ -49,9 +49,9 @@ public:
     CTextTokenizer(const char* text, std::size_t size, const CCodeMap* map);
 
     enum class Status {
-        Value,      // a value was read; input goes on
-        LastValue,  // a value was read and the input ends after it
-        Overflow,   // the value does not fit the work buffer; nothing more can be read
+        Value,     // a value was read; input goes on
+        LastValue, // a value was read and the input ends after it
+        Overflow,  // the value does not fit the work buffer; nothing more can be read
     };
     Status Next();
     // Next() for the rest of the current line while its values are the input itself, as
@@ -88,7 +88,7 @@ private:
     struct Quick {
         const unsigned char* value; // its first byte
         std::size_t length;
-        const unsigned char* next;  // where the next value starts
+        const unsigned char* next; // where the next value starts
         bool control;
         bool lineEnd;
     };

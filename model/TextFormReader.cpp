@@ -1,5 +1,11 @@
 // The reader of the record-set text form.
 
+#include "model/FieldInternal.h"
+#include "model/Prompter.h"
+#include "model/RecordKind.h"
+#include "model/RecordSet.h"
+#include "model/TextForm.h"
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -7,12 +13,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "model/FieldInternal.h"
-#include "model/Prompter.h"
-#include "model/RecordKind.h"
-#include "model/RecordSet.h"
-#include "model/TextForm.h"
 
 namespace tessera {
 
@@ -33,8 +33,10 @@ void ShowCutOffRecord(int record) {
     static const char kText[] =
         "\x83\x8C\x83R\x81[\x83h\x94\xD4\x8D\x86 %d \x82\xCC\x8Ds\x82\xCD\x89\xFC\x8Ds\x83"
         "R\x81[\x83h\x82\xCC\x91O\x82\xC5\x93r\x90\xD8\x82\xEA\x82\xC4\x82\xA2\x82\xBD\x82"
-        "\xBD\x82\xDF\x81" "A\x82\xB1\x82\xCC\x83\x8C\x83R\x81[\x83h\x82\xCD\x93\xC7\x82\xDD"
-        "\x8D\x9E\x82\xDC\x82\xEA\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81" "B";
+        "\xBD\x82\xDF\x81"
+        "A\x82\xB1\x82\xCC\x83\x8C\x83R\x81[\x83h\x82\xCD\x93\xC7\x82\xDD"
+        "\x8D\x9E\x82\xDC\x82\xEA\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
+        "B";
     const std::string message = FormatText(kText, {static_cast<long long>(record)});
     if (Prompter* prompter = CurrentPrompter())
         prompter->Show(kMsgRecordCutOff, message, PromptIcon::Warning, PromptButtons::Ok);
@@ -132,7 +134,8 @@ LineStop GatherRecordValues(CTextTokenizer& tok, Status& status, LineValues& lin
         }
     }
     for (const auto& [k, offset] : line.copies)
-        line.values[k].text = std::string_view(line.bytes).substr(offset, line.values[k].text.size());
+        line.values[k].text =
+            std::string_view(line.bytes).substr(offset, line.values[k].text.size());
     return stop;
 }
 
@@ -202,8 +205,7 @@ bool AskAboutRefusedValues(const std::vector<ReadValue>& values,
             PromptResult answer;
             do {
                 answer = ShowMessage(kMsgTooManyFields, PromptIcon::Warning,
-                                     PromptButtons::AbortRetryIgnore, recordNumber,
-                                     fieldCount + 1);
+                                     PromptButtons::AbortRetryIgnore, recordNumber, fieldCount + 1);
             } while (answer == PromptResult::Retry);
             if (answer != PromptResult::Ignore)
                 return false;

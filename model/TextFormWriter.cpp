@@ -1,5 +1,9 @@
 // The writers of the record-set text form.
 
+#include "model/Prompter.h"
+#include "model/RecordSet.h"
+#include "model/TextForm.h"
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -7,10 +11,6 @@
 #include <ostream>
 #include <string>
 #include <vector>
-
-#include "model/Prompter.h"
-#include "model/RecordSet.h"
-#include "model/TextForm.h"
 
 namespace tessera {
 
@@ -111,8 +111,8 @@ public:
     // Checks the lines written since the last check; false (with the message) when one fails.
     bool Check() {
         *m_out.Pos() = '\0'; // the byte after the lines, which the check reads too
-        if (m_lines != 0 && !CheckWrittenLines(m_out.Base(), m_start, m_out.Used(), m_lines, m_quoted,
-                                               m_values.data(), m_values.size())) {
+        if (m_lines != 0 && !CheckWrittenLines(m_out.Base(), m_start, m_out.Used(), m_lines,
+                                               m_quoted, m_values.data(), m_values.size())) {
             ShowWriteFormatError();
             return false;
         }
@@ -182,7 +182,8 @@ bool CRecordSet::AppendValue(Out& out, const CField& field, FieldClass cls, std:
         bool rendered = false;
         scratch.clear();
         try {
-            rendered = field.RequiredCapacity(false) <= kWriteValueCapacity && field.Render(scratch, false);
+            rendered = field.RequiredCapacity(false) <= kWriteValueCapacity &&
+                       field.Render(scratch, false);
         } catch (const std::bad_alloc&) {
             rendered = false;
         }
@@ -212,7 +213,8 @@ bool CRecordSet::AppendValue(Out& out, const CField& field, FieldClass cls, std:
     p = end + 1;
     // Marks, flags and dates are fixed bytes that always read back: their values only count
     // among the quotes.
-    batch.AddQuoted(start, size, cls != FieldClass::Check && cls != FieldClass::Flag && cls != FieldClass::Time);
+    batch.AddQuoted(start, size,
+                    cls != FieldClass::Check && cls != FieldClass::Flag && cls != FieldClass::Time);
     return true;
 }
 
@@ -225,7 +227,8 @@ bool CRecordSet::WriteCore(const std::vector<int32_t>* selection, const TextSink
 
     const std::size_t count = selection != nullptr ? selection->size() : m_records.size();
     for (std::size_t k = 0; k < count; ++k) {
-        const CDataRecord* record = selection != nullptr ? RecordAt((*selection)[k]) : m_records[k].get();
+        const CDataRecord* record =
+            selection != nullptr ? RecordAt((*selection)[k]) : m_records[k].get();
         if (record == nullptr) {
             ShowWriteFormatError();
             return false;

@@ -3,14 +3,14 @@
 // frames, acknowledges them, answers each command when the PC hands over the turn, refuses
 // what it cannot do, and keeps the files the PC stores.
 
-#include <cstdint>
-#include <deque>
-#include <string>
-
 #include "sim/DeviceIr.h"
 #include "sim/DeviceStore.h"
 #include "sim/SimDevice.h"
 #include "sim/SimLine.h"
+
+#include <cstdint>
+#include <deque>
+#include <string>
 
 namespace tessera::sim {
 
@@ -30,7 +30,9 @@ class CableTransport : public ConvTransport {
 public:
     explicit CableTransport(SimLine& line) : m_line(line) {}
     // Bytes that arrived before the conversation began; they are read first.
-    void Prime(const std::string& bytes) { m_taken.insert(m_taken.end(), bytes.begin(), bytes.end()); }
+    void Prime(const std::string& bytes) {
+        m_taken.insert(m_taken.end(), bytes.begin(), bytes.end());
+    }
     LineStatus ReadByte(std::uint8_t& byte, Clock::time_point deadline) override;
     bool Write(const std::string& bytes) override;
     void Resync(std::chrono::milliseconds quiet, Clock::time_point deadline) override;
@@ -87,15 +89,15 @@ private:
     SimStats& m_stats;
     std::deque<std::uint8_t> m_pushback;
 
-    std::string m_pending;      // command waiting for its reply
+    std::string m_pending; // command waiting for its reply
     std::string m_pendingArg;
-    bool m_inFile = false;      // announced file whose data frames are coming
+    bool m_inFile = false; // announced file whose data frames are coming
     std::string m_fileName;
     std::string m_fileData;
     int m_expectedBlock = 2;
     int m_lastBlock = -1;
     std::string m_lastPayload;
-    int m_dataFramesSeen = 0;   // intact data frames, for the faults
+    int m_dataFramesSeen = 0; // intact data frames, for the faults
     bool m_awaitRefusalAck = false;
 };
 

@@ -81,7 +81,9 @@ bool DeviceIr::SendCommand(std::uint8_t code, bool pause) {
     return m_line.Write(ir::CommandPacket(code)) == LineStatus::Ok;
 }
 
-void DeviceIr::Abandon() { SendCommand(ir::kCan); }
+void DeviceIr::Abandon() {
+    SendCommand(ir::kCan);
+}
 
 LineStatus DeviceIr::ReadByteWithin(std::uint8_t& b, Clock::time_point deadline) {
     return m_line.ReadByte(b, std::min(deadline, Clock::now() + m_timing.byteGap));
@@ -107,7 +109,8 @@ LineStatus DeviceIr::Next(Event& event, Clock::time_point deadline) {
     auto broken = [&]() {
         // Let the rest of a broken packet pass before anyone answers it.
         event.kind = Event::Broken;
-        LineStatus st = m_line.DrainUntilQuiet(m_timing.quietGap, Clock::now() + m_timing.replyWait);
+        LineStatus st =
+            m_line.DrainUntilQuiet(m_timing.quietGap, Clock::now() + m_timing.replyWait);
         return st == LineStatus::Timeout ? LineStatus::Ok : st;
     };
     std::uint8_t type = 0;
@@ -210,7 +213,8 @@ Outcome DeviceIr::SendPacket(const std::string& data, std::uint16_t number,
         Pause(m_timing.commandPause);
         bool spoil = m_faults.badChecksumSends.count(m_transmitted) != 0;
         auto renumbered = m_faults.renumberSends.find(m_transmitted);
-        std::uint16_t onAir = renumbered != m_faults.renumberSends.end() ? renumbered->second : number;
+        std::uint16_t onAir =
+            renumbered != m_faults.renumberSends.end() ? renumbered->second : number;
         ++m_transmitted;
         ++m_line.Stats().packetsSent;
         if (m_line.Write(ir::DataPacket(data, onAir, spoil)) != LineStatus::Ok) {
@@ -321,7 +325,7 @@ Outcome DeviceIr::ReceivePacket(const Judge& judge, std::chrono::milliseconds wa
             if (pk.kind == Event::Data && pk.checksumOk) {
                 int index = m_intact++;
                 v = m_faults.rejectReceives.count(index) ? Verdict::Reject
-                                                          : judge(pk.number, pk.data);
+                                                         : judge(pk.number, pk.data);
             }
             switch (v) {
             case Verdict::Accept:

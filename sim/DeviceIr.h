@@ -4,12 +4,12 @@
 // when nothing answers, answers a broken packet with NAK, and acknowledges a repeat it has
 // already taken in so that a lost ACK costs the PC nothing.
 
+#include "sim/SimDevice.h"
+#include "sim/SimLine.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
-
-#include "sim/SimDevice.h"
-#include "sim/SimLine.h"
 
 namespace tessera::sim {
 
@@ -47,10 +47,10 @@ public:
 
     struct Event {
         enum Kind { Command, Data, Broken } kind = Broken;
-        std::uint8_t code = 0;        // Command
-        std::uint16_t number = 0;     // Data
-        std::string data;             // Data
-        bool checksumOk = false;      // Data
+        std::uint8_t code = 0;    // Command
+        std::uint16_t number = 0; // Data
+        std::string data;         // Data
+        bool checksumOk = false;  // Data
     };
     // The next packet from the PC, or why none came by `deadline`.
     LineStatus Next(Event& event, Clock::time_point deadline);
@@ -81,8 +81,8 @@ private:
     SimLine& m_line;
     const SimTiming& m_timing;
     const SimFaults& m_faults;
-    int m_transmitted = 0;  // data packets put on the air
-    int m_intact = 0;       // intact data packets received
+    int m_transmitted = 0; // data packets put on the air
+    int m_intact = 0;      // intact data packets received
     std::string m_error;
 };
 

@@ -1,10 +1,10 @@
 #include "sim/DeviceStore.h"
 
+#include "sim/SimDevice.h"
+
 #include <filesystem>
 #include <fstream>
 #include <system_error>
-
-#include "sim/SimDevice.h"
 
 namespace tessera::sim {
 

@@ -1,12 +1,12 @@
 #include "sim/SimDevice.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include "sim/DeviceConversation.h"
 #include "sim/DeviceIr.h"
 #include "sim/DeviceStore.h"
 #include "sim/SimLine.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace tessera::sim {
 
@@ -63,8 +63,8 @@ public:
             while (Clock::now() < deadline) {
                 std::string data;
                 bool ended = false;
-                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    deadline - Clock::now());
+                auto left =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
                 Outcome out = m_ir.ReceivePacket(judge, left, data, ended);
                 if (out == Outcome::Closed || out == Outcome::Stopped || out == Outcome::Timeout)
                     return;
@@ -184,8 +184,8 @@ private:
             if (st == LineStatus::Timeout)
                 return Fail("the stream stopped after " + std::to_string(in.size()) +
                             " bytes without its end mark");
-            return FailLine(st, "receiving the stream after " + std::to_string(in.size()) +
-                                    " bytes");
+            return FailLine(st,
+                            "receiving the stream after " + std::to_string(in.size()) + " bytes");
         }
     }
 
@@ -361,8 +361,8 @@ private:
 SimTiming SimTiming::Scaled(double factor) const {
     SimTiming t = *this;
     for (ms* d : {&t.startDelay, &t.roleWait, &t.firstWait, &t.replyWait, &t.synWait, &t.emptyWait,
-                  &t.byteGap, &t.streamGap, &t.endQuiet, &t.commandPause, &t.turnPause,
-                  &t.quietGap, &t.closeGrace, &t.linger})
+                  &t.byteGap, &t.streamGap, &t.endQuiet, &t.commandPause, &t.turnPause, &t.quietGap,
+                  &t.closeGrace, &t.linger})
         *d = Scale(*d, factor);
     return t;
 }
@@ -392,9 +392,13 @@ bool SimDevice::Open(std::string* error) {
     return true;
 }
 
-std::string SimDevice::PortName() const { return m_line ? m_line->PortName() : std::string(); }
+std::string SimDevice::PortName() const {
+    return m_line ? m_line->PortName() : std::string();
+}
 
-void SimDevice::Stop() { m_stop = true; }
+void SimDevice::Stop() {
+    m_stop = true;
+}
 
 SimResult SimDevice::Run() {
     SimResult result;

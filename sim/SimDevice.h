@@ -55,10 +55,10 @@ struct SimTiming {
 };
 
 struct SimFaults {
-    double drop = 0.0;    // probability that a byte on the air is lost
-    double flip = 0.0;    // probability that a byte on the air has one bit flipped
+    double drop = 0.0; // probability that a byte on the air is lost
+    double flip = 0.0; // probability that a byte on the air has one bit flipped
     std::uint32_t seed = 1;
-    bool mute = false;    // the device never answers
+    bool mute = false; // the device never answers
     // Data packets (counted from 0 in the order the device transmits them) that go out with
     // a wrong checksum.
     std::set<int> badChecksumSends;
@@ -78,50 +78,50 @@ struct SimFaults {
 struct SimConfig {
     SimMethod method = SimMethod::Cable;
     SimRole role = SimRole::Receive;
-    bool echo = false;         // infrared: the adapter echoes every byte the PC sends
-    int bps = 0;               // cable: the device's speed (0 = whatever the line is set to)
-    bool pace = false;         // deliver bytes at line speed (10 bits a byte, 11 with parity)
-    std::string sendData;      // Send, Auto: the record stream the device sends
+    bool echo = false;    // infrared: the adapter echoes every byte the PC sends
+    int bps = 0;          // cable: the device's speed (0 = whatever the line is set to)
+    bool pace = false;    // deliver bytes at line speed (10 bits a byte, 11 with parity)
+    std::string sendData; // Send, Auto: the record stream the device sends
     // PcLink and Auto's PC link:
-    std::string storeDir;      // device files are kept under here ("" = memory only)
-    bool nifadr = false;       // S7:NIFADR.BOX exists
+    std::string storeDir;         // device files are kept under here ("" = memory only)
+    bool nifadr = false;          // S7:NIFADR.BOX exists
     std::vector<std::string> has; // S1:<name> exists
-    bool noAddin = false;      // the device refuses the add-in support check
-    std::string linkPath;      // a symbolic link to the line made for the PC (optional)
+    bool noAddin = false;         // the device refuses the add-in support check
+    std::string linkPath;         // a symbolic link to the line made for the PC (optional)
     SimFaults faults;
     SimTiming timing;
 };
 
 struct SimStats {
-    long long bytesIn = 0;        // bytes that reached the device (after faults)
-    long long bytesOut = 0;       // bytes the device put on the line (echo excluded)
+    long long bytesIn = 0;  // bytes that reached the device (after faults)
+    long long bytesOut = 0; // bytes the device put on the line (echo excluded)
     long long echoed = 0;
     long long dropped = 0;
     long long flipped = 0;
-    int packetsSent = 0;          // infrared data packets transmitted, resends included
-    int packetsAccepted = 0;      // infrared data packets taken in
-    int duplicates = 0;           // repeats acknowledged again and discarded
+    int packetsSent = 0;     // infrared data packets transmitted, resends included
+    int packetsAccepted = 0; // infrared data packets taken in
+    int duplicates = 0;      // repeats acknowledged again and discarded
     int naksSent = 0;
     int naksReceived = 0;
     int cansSent = 0;
     int cansReceived = 0;
-    int framesReceived = 0;       // PC-link frames taken in
-    int framesRejected = 0;       // PC-link frames answered with NAK
+    int framesReceived = 0; // PC-link frames taken in
+    int framesRejected = 0; // PC-link frames answered with NAK
     int negativeReplies = 0;
     std::vector<std::uint16_t> sequenceNumbers; // of the data packets taken in, in order
     std::vector<int> blockNumbers;              // of the PC-link data frames taken in
 };
 
 struct SimResult {
-    bool completed = false;   // the device played its whole part
-    std::string error;        // why not, when not
+    bool completed = false; // the device played its whole part
+    std::string error;      // why not, when not
     // The part the device played: the configured role, or for Auto the one the PC chose
     // (Auto itself while the PC had not shown its choice).
     SimRole played = SimRole::Auto;
-    std::string received;     // Receive: the record stream as it arrived
+    std::string received;                      // Receive: the record stream as it arrived
     std::map<std::string, std::string> stored; // PcLink: device name ("S1:X") -> file data
     std::vector<std::string> commands;         // PcLink: command codes in order ("CFV", ...)
-    int lineBps = 0;          // the speed the PC set on the line
+    int lineBps = 0;                           // the speed the PC set on the line
     // When the record stream began and ended on the device's side: sending, from the first
     // byte put on the line to the last one delivered (infrared: acknowledged); receiving, from
     // the first byte to the end of the stream. For measuring transfer rates.

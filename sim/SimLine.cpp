@@ -1,16 +1,15 @@
 #include "sim/SimLine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <thread>
 #include <time.h>
 #include <unistd.h>
-
-#include <algorithm>
-#include <thread>
 #include <vector>
 
 namespace tessera::sim {
@@ -42,10 +41,9 @@ struct SpeedEntry {
 };
 
 constexpr SpeedEntry kSpeeds[] = {
-    {B300, 300},       {B600, 600},       {B1200, 1200},     {B2400, 2400},
-    {B4800, 4800},     {B9600, 9600},     {B19200, 19200},   {B38400, 38400},
-    {B57600, 57600},   {B115200, 115200}, {B230400, 230400}, {B460800, 460800},
-    {B921600, 921600},
+    {B300, 300},       {B600, 600},       {B1200, 1200},     {B2400, 2400},   {B4800, 4800},
+    {B9600, 9600},     {B19200, 19200},   {B38400, 38400},   {B57600, 57600}, {B115200, 115200},
+    {B230400, 230400}, {B460800, 460800}, {B921600, 921600},
 };
 
 } // namespace
@@ -101,14 +99,18 @@ bool SimLine::Create(const std::string& linkPath, std::string* error) {
     return true;
 }
 
-std::string SimLine::PortName() const { return m_linkPath.empty() ? m_slaveName : m_linkPath; }
+std::string SimLine::PortName() const {
+    return m_linkPath.empty() ? m_slaveName : m_linkPath;
+}
 
 void SimLine::SetOptions(const Options& options) {
     m_options = options;
     m_random.seed(options.seed);
 }
 
-int SimLine::PeerBps() const { return m_seenBps; }
+int SimLine::PeerBps() const {
+    return m_seenBps;
+}
 
 // Taken once, when bytes first move: by then the PC has set the line up, and later it may
 // already be putting its old settings back while closing.
@@ -298,7 +300,8 @@ LineStatus SimLine::Write(std::string_view bytes) {
             ++m_stats.dropped;
             lost[i] = true;
         } else if (Chance(m_options.flip)) {
-            b ^= static_cast<std::uint8_t>(1u << std::uniform_int_distribution<int>(0, 7)(m_random));
+            b ^=
+                static_cast<std::uint8_t>(1u << std::uniform_int_distribution<int>(0, 7)(m_random));
             ++m_stats.flipped;
         }
         air[i] = b;
@@ -338,7 +341,8 @@ LineStatus SimLine::Write(std::string_view bytes) {
         if (StopRequested())
             return LineStatus::Stopped;
     }
-    m_outFreeAt = start + std::chrono::duration_cast<Clock::duration>(bt * static_cast<long long>(air.size()));
+    m_outFreeAt = start + std::chrono::duration_cast<Clock::duration>(
+                              bt * static_cast<long long>(air.size()));
     return LineStatus::Ok;
 }
 

@@ -3,6 +3,8 @@
 // the wire) between the PC and the device: bytes take their line time when pacing is on, the
 // adapter echoes what the PC sends, and bytes may be lost or corrupted on the way.
 
+#include "sim/SimDevice.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -10,8 +12,6 @@
 #include <random>
 #include <string>
 #include <string_view>
-
-#include "sim/SimDevice.h"
 
 namespace tessera::sim {
 
@@ -25,7 +25,7 @@ public:
     struct Options {
         bool echo = false;
         bool pace = false;
-        int bps = 0;          // 0 = the speed the PC set on the line
+        int bps = 0; // 0 = the speed the PC set on the line
         int bitsPerByte = 10;
         double drop = 0.0;
         double flip = 0.0;

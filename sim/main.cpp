@@ -4,6 +4,8 @@
 // The first line on stdout is "ready PATH"; with --auto a second one says which part the
 // PC chose ("played send", "played receive" or "played pclink").
 
+#include "sim/SimDevice.h"
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -15,8 +17,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include "sim/SimDevice.h"
 
 using namespace tessera::sim;
 
@@ -217,7 +217,8 @@ int ParseFaultOption(const std::string& a, Args& args, Options& o) {
     } else if (a == "--mute") {
         config.faults.mute = true;
     } else if (a == "--time-scale") {
-        if (!args.Value(v) || !ParseNumber(v, o.timeScale) || o.timeScale <= 0.0 || o.timeScale > 100.0)
+        if (!args.Value(v) || !ParseNumber(v, o.timeScale) || o.timeScale <= 0.0 ||
+            o.timeScale > 100.0)
             return Usage("--time-scale needs a positive factor");
     } else {
         return kNotMine;

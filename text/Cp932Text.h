@@ -3,13 +3,13 @@
 // UTF-8 files (the resource pack) or print UTF-8. The tables are made at build time from
 // the same windows-31j codec the user interface uses, so both sides agree.
 
+#include "resources/Cp932Data.h"
+#include "text/LeadByte.h" // IsLeadByte
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-#include "resources/Cp932Data.h"
-#include "text/LeadByte.h" // IsLeadByte
 
 namespace tessera {
 

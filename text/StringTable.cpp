@@ -1,5 +1,8 @@
 #include "text/StringTable.h"
 
+#include "resources/StringData.h"
+#include "text/Cp932Text.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -7,9 +10,6 @@
 #include <fstream>
 #include <mutex>
 #include <unordered_map>
-
-#include "text/Cp932Text.h"
-#include "resources/StringData.h"
 
 namespace tessera {
 
@@ -33,9 +33,12 @@ Table& TheTable() {
 }
 
 int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -50,11 +53,21 @@ bool Unescape(std::string_view in, std::string& out) {
         if (++i >= in.size())
             return false;
         switch (in[i]) {
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case '\\': out += '\\'; break;
-        case '"': out += '"'; break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case '\\':
+            out += '\\';
+            break;
+        case '"':
+            out += '"';
+            break;
         case 'x': {
             if (i + 2 >= in.size())
                 return false;
@@ -65,7 +78,8 @@ bool Unescape(std::string_view in, std::string& out) {
             i += 2;
             break;
         }
-        default: return false;
+        default:
+            return false;
         }
     }
     return true;
@@ -180,7 +194,8 @@ std::string FormatText(std::string_view format, const std::vector<FormatArg>& ar
         }
         std::size_t j = i + 1;
         std::string flags;
-        while (j < format.size() && std::string_view("-+ #0").find(format[j]) != std::string_view::npos)
+        while (j < format.size() &&
+               std::string_view("-+ #0").find(format[j]) != std::string_view::npos)
             flags += format[j++];
         int width = -1, precision = -1;
         if (j < format.size() && format[j] == '*') {
@@ -203,7 +218,8 @@ std::string FormatText(std::string_view format, const std::vector<FormatArg>& ar
                     precision = precision * 10 + (format[j++] - '0');
             }
         }
-        while (j < format.size() && std::string_view("hlLqjzt").find(format[j]) != std::string_view::npos)
+        while (j < format.size() &&
+               std::string_view("hlLqjzt").find(format[j]) != std::string_view::npos)
             ++j;
         if (j >= format.size()) {
             out.append(format.substr(i));
@@ -214,11 +230,20 @@ std::string FormatText(std::string_view format, const std::vector<FormatArg>& ar
         const char conv = format[j];
         std::string piece;
         switch (conv) {
-        case '%': piece = "%"; break;
-        case 'd': case 'i': case 'u': case 'x': case 'X': case 'o': {
+        case '%':
+            piece = "%";
+            break;
+        case 'd':
+        case 'i':
+        case 'u':
+        case 'x':
+        case 'X':
+        case 'o': {
             std::string pattern = "%" + flags;
-            if (width >= 0) pattern += std::to_string(width);
-            if (precision >= 0) pattern += "." + std::to_string(precision);
+            if (width >= 0)
+                pattern += std::to_string(width);
+            if (precision >= 0)
+                pattern += "." + std::to_string(precision);
             long long v = AsNumber(take());
             char buf[4200];
             if (conv == 'd' || conv == 'i') {
@@ -228,9 +253,10 @@ std::string FormatText(std::string_view format, const std::vector<FormatArg>& ar
                 pattern += "ll";
                 pattern += conv;
                 // Like printf, %u/%x show the 32-bit pattern of a negative int.
-                unsigned long long u = v < 0 && v >= INT32_MIN
-                                           ? static_cast<unsigned long long>(static_cast<unsigned>(v))
-                                           : static_cast<unsigned long long>(v);
+                unsigned long long u =
+                    v < 0 && v >= INT32_MIN
+                        ? static_cast<unsigned long long>(static_cast<unsigned>(v))
+                        : static_cast<unsigned long long>(v);
                 std::snprintf(buf, sizeof buf, pattern.c_str(), u);
             }
             piece = buf;

@@ -31,19 +31,22 @@ using FormatArg = std::variant<long long, std::string>;
 std::string FormatText(std::string_view format, const std::vector<FormatArg>& args);
 
 namespace detail {
-inline FormatArg ToFormatArg(const std::string& s) { return s; }
-inline FormatArg ToFormatArg(std::string_view s) { return std::string(s); }
-inline FormatArg ToFormatArg(const char* s) { return std::string(s ? s : ""); }
+inline FormatArg ToFormatArg(const std::string& s) {
+    return s;
+}
+inline FormatArg ToFormatArg(std::string_view s) {
+    return std::string(s);
+}
+inline FormatArg ToFormatArg(const char* s) {
+    return std::string(s ? s : "");
+}
 template <class T>
-inline FormatArg ToFormatArg(const T& v)
-    requires std::is_integral_v<T> || std::is_enum_v<T>
-{
+inline FormatArg ToFormatArg(const T& v) requires std::is_integral_v<T> || std::is_enum_v<T> {
     return static_cast<long long>(v);
 }
 } // namespace detail
 
-template <class... A>
-std::string FormatString(int id, const A&... args) {
+template <class... A> std::string FormatString(int id, const A&... args) {
     return FormatText(LoadString(id), {detail::ToFormatArg(args)...});
 }
 
@@ -52,8 +55,8 @@ std::string FormatString(int id, const A&... args) {
 namespace tessera {
 
 // Id spaces of the table besides the plain string ids.
-inline constexpr int kFixedTextBase = 9000;      // texts without an id of their own
-inline constexpr int kControlTextBase = 100000;  // + control id: caption of a dialog control
-inline constexpr int kDialogTitleBase = 110000;  // + dialog id: title of a dialog or page
+inline constexpr int kFixedTextBase = 9000;     // texts without an id of their own
+inline constexpr int kControlTextBase = 100000; // + control id: caption of a dialog control
+inline constexpr int kDialogTitleBase = 110000; // + dialog id: title of a dialog or page
 
 } // namespace tessera

@@ -2,21 +2,20 @@
 //   tone-dialog-screenshots <output folder>
 // Run it on the offscreen platform; every picture is what the widget itself paints.
 
+#include "app/editors/report/ReportPrintDlg.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
 #include <QWidget>
-
 #include <cstdio>
 #include <functional>
 #include <vector>
-
-#include "app/editors/report/ReportPrintDlg.h"
 #ifdef TONE_WITH_SETTINGS_SHEET
-#include <QTabWidget>
-
-#include "base/AppSettings.h"
 #include "app/settings/SettingsSheet.h"
+#include "base/AppSettings.h"
+
+#include <QTabWidget>
 #endif
 
 using namespace tessera;
@@ -61,11 +60,13 @@ int main(int argc, char** argv) {
                                "settings-model.png", "settings-dial.png"};
         for (bool tones : {true, false}) {
             CSettingsSheet sheet(settings, nullptr, [tones] { return tones; });
-            sheet.SetPortChoices({{QStringLiteral("ttyS0"), QString()},
-                                  {QStringLiteral("ttyUSB0"), QStringLiteral("USB-Serial Controller (Prolific)")}});
+            sheet.SetPortChoices(
+                {{QStringLiteral("ttyS0"), QString()},
+                 {QStringLiteral("ttyUSB0"), QStringLiteral("USB-Serial Controller (Prolific)")}});
             sheet.Tabs()->setCurrentIndex(0);
-            sheet.SetPortChoices({{QStringLiteral("ttyS0"), QString()},
-                                  {QStringLiteral("ttyUSB0"), QStringLiteral("USB-Serial Controller (Prolific)")}});
+            sheet.SetPortChoices(
+                {{QStringLiteral("ttyS0"), QString()},
+                 {QStringLiteral("ttyUSB0"), QStringLiteral("USB-Serial Controller (Prolific)")}});
             for (int i = 0; i < 5; ++i) {
                 if (!tones && i != CSettingsSheet::DialPage)
                     continue;

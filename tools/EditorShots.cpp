@@ -2,20 +2,18 @@
 // docs/screenshots/editor-<kind>.png (plus the report editor in free format).
 //   editor-screenshots OUTPUT_DIR [SAMPLES_DIR]
 
+#include "app/editors/EditorCommon.h"
+#include "app/editors/EditorFactory.h"
+#include "app/editors/report/ReportDlg.h"
+#include "base/AppSettings.h"
+#include "model/RecordKind.h"
+#include "model/RecordSet.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTreeWidget>
-
 #include <cstdio>
-
-#include "base/AppSettings.h"
-#include "app/editors/EditorCommon.h"
-#include "app/editors/EditorFactory.h"
-#include "app/editors/report/ReportDlg.h"
-#include "app/editors/EditorCommon.h"
-#include "model/RecordKind.h"
-#include "model/RecordSet.h"
 
 using namespace tessera;
 
@@ -57,7 +55,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
-    const QString samples = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("resources/samples");
+    const QString samples =
+        argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("resources/samples");
     QDir().mkpath(out);
     // A fixed day, so the age and the remaining time in the pictures do not drift.
     SetEditorClockForTests(QDateTime(QDate(2001, 5, 29), QTime(9, 0)));
@@ -67,7 +66,9 @@ int main(int argc, char** argv) {
     int failures = 0;
     for (const Shot& s : kShots) {
         CRecordSet set;
-        if (!ReadSample(samples + QLatin1Char('/') + QString::fromLatin1(s.sample) + QStringLiteral(".tsr"), set) ||
+        if (!ReadSample(samples + QLatin1Char('/') + QString::fromLatin1(s.sample) +
+                            QStringLiteral(".tsr"),
+                        set) ||
             set.RecordAt(s.record) == nullptr) {
             std::fprintf(stderr, "editor-screenshots: cannot read sample %s\n", s.sample);
             ++failures;
@@ -78,7 +79,8 @@ int main(int argc, char** argv) {
             ++failures;
             continue;
         }
-        if (auto* report = qobject_cast<CReportDlg*>(editor.get()); report && report->IsReportFormat())
+        if (auto* report = qobject_cast<CReportDlg*>(editor.get());
+            report && report->IsReportFormat())
             report->SelectRow(1);
         editor->adjustSize();
         editor->show();

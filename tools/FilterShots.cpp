@@ -2,17 +2,16 @@
 //   filter-dialog-screenshots <output folder>
 // Run it on the offscreen platform; the settings go to a temporary folder.
 
+#include "app/filters/FilterProgDlg.h"
+#include "app/filters/FilterSetDlg.h"
+#include "base/AppSettings.h"
+#include "support/TempSettings.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
 #include <QPixmap>
-
 #include <cstdio>
-
-#include "base/AppSettings.h"
-#include "app/filters/FilterProgDlg.h"
-#include "app/filters/FilterSetDlg.h"
-#include "support/TempSettings.h"
 
 using namespace tessera;
 

@@ -2,6 +2,18 @@
 // without documents, the about box and the record table's context menu. Run by
 // scripts/screenshots.sh on Qt's offscreen platform; every PNG goes to the folder given.
 
+#include "RecordFactory.h"
+#include "app/AboutDlg.h"
+#include "app/ChildFrame.h"
+#include "app/MainFrame.h"
+#include "app/TesseraApp.h"
+#include "base/Cp932.h"
+#include "document/RecordTableModel.h"
+#include "document/TesseraDoc.h"
+#include "document/TesseraView.h"
+#include "document/UndoCommands.h"
+#include "model/Prompter.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -13,20 +25,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
-
 #include <cstdio>
-
-#include "RecordFactory.h"
-#include "app/AboutDlg.h"
-#include "app/ChildFrame.h"
-#include "app/MainFrame.h"
-#include "app/TesseraApp.h"
-#include "base/Cp932.h"
-#include "document/RecordTableModel.h"
-#include "document/TesseraDoc.h"
-#include "document/UndoCommands.h"
-#include "document/TesseraView.h"
-#include "model/Prompter.h"
 
 namespace {
 
@@ -57,7 +56,8 @@ bool Save(QWidget* w, const QString& dir, const char* name) {
 
 // A sample of `kind` from the repository, else a generated one, as a file in `tmp`.
 QString SampleFile(const QTemporaryDir& tmp, int kind, const char* name, int count) {
-    const QString sample = QStringLiteral(TESSERA_SOURCE_DIR "/resources/samples/") + QLatin1String(name);
+    const QString sample =
+        QStringLiteral(TESSERA_SOURCE_DIR "/resources/samples/") + QLatin1String(name);
     if (QFile::exists(sample))
         return sample;
     const QString path = tmp.filePath(QString::fromLatin1(name));
@@ -91,7 +91,7 @@ int main(int argc, char* argv[]) {
         QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quillon"),
                         QStringLiteral("Tessera"));
         const std::pair<const char*, int> widths[] = {
-            {"SCRT", 80}, {"NAME", 100}, {"NAPR", 110}, {"TEL1", 110}, {"ZIPC", 80},
+            {"SCRT", 80},  {"NAME", 100}, {"NAPR", 110}, {"TEL1", 110}, {"ZIPC", 80},
             {"ADR1", 190}, {"BRTH", 90},  {"TIM1", 130}, {"TIM2", 130}, {"ALRM", 130},
             {"ALON", 90},  {"MEM1", 220}, {"RMRK", 110}};
         for (const auto& [tag, width] : widths)
@@ -143,7 +143,8 @@ int main(int argc, char* argv[]) {
         }
         if (m->objectName() == QLatin1String("EditMenu1")) {
             // With one deleted record to take back.
-            tessera::DeleteRecordsUndoable(doc->UndoStack(), *doc, {view->Model()->RecordIndexAt(3)},
+            tessera::DeleteRecordsUndoable(doc->UndoStack(), *doc,
+                                           {view->Model()->RecordIndexAt(3)},
                                            tessera::UndoText::Delete);
             m->popup(frame->mapToGlobal(QPoint(60, 30)));
             failures += !Save(m, out, "menu-edit.png");

@@ -19,7 +19,8 @@ CommandEntry* CCommandRouter::FindMutable(int id) {
     return nullptr;
 }
 
-void CCommandRouter::Replace(int id, std::function<CommandState()> state, std::function<void()> run) {
+void CCommandRouter::Replace(int id, std::function<CommandState()> state,
+                             std::function<void()> run) {
     if (CommandEntry* e = FindMutable(id)) {
         e->state = std::move(state);
         e->run = std::move(run);

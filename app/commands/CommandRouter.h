@@ -8,10 +8,10 @@
 //      [&f] { return Enabled(f.ActiveDocument() != nullptr); },
 //      [&f] { f.CloseActiveDocument(); }},
 
+#include "document/CommandTarget.h"
+
 #include <functional>
 #include <vector>
-
-#include "document/CommandTarget.h"
 
 namespace tessera {
 
@@ -19,11 +19,11 @@ class CMainFrame;
 
 struct CommandEntry {
     int id = 0;
-    const char* text = "";    // menu text with mnemonic and shown shortcut
-    const char* keys = "";    // shortcuts separated by ';' (portable text)
+    const char* text = "";      // menu text with mnemonic and shown shortcut
+    const char* keys = "";      // shortcuts separated by ';' (portable text)
     const char* icon = nullptr; // resource name or null
-    const char* tip = "";     // tool tip
-    const char* hint = "";    // status-bar hint
+    const char* tip = "";       // tool tip
+    const char* hint = "";      // status-bar hint
     std::function<CommandState()> state;
     std::function<void()> run;
     // Disabled while a receive into the active document runs, whatever `state` says: that

@@ -1,13 +1,13 @@
 #include "app/dial/Dialer.h"
 
-#include <QDesktopServices>
-#include <QProcess>
-
+#include "app/dial/DialNumber.h"
 #include "base/AppSettings.h"
 #include "base/Cp932.h"
-#include "app/dial/DialNumber.h"
 #include "model/Prompter.h"
 #include "resources/StringIds.h"
+
+#include <QDesktopServices>
+#include <QProcess>
 
 namespace tessera {
 
@@ -29,7 +29,8 @@ DialSettings DialSettings::From(const CAppSettings& settings) {
 }
 
 CDialer::CDialer(QObject* parent)
-    : QObject(parent), m_openUrl(&CDialer::OpenUrlWithDesktop), m_probe(&CDialer::DesktopHasHandler) {}
+    : QObject(parent), m_openUrl(&CDialer::OpenUrlWithDesktop),
+      m_probe(&CDialer::DesktopHasHandler) {}
 
 CDialer::~CDialer() {
     HangUp();
@@ -140,9 +141,8 @@ std::optional<bool> CDialer::DesktopHasHandler(const QString& scheme) {
     // Here opening a URL only starts the desktop's opener, which succeeds whether or not
     // anything handles the scheme; ask the desktop's own association database first.
     QProcess query;
-    query.start(QStringLiteral("xdg-mime"),
-                {QStringLiteral("query"), QStringLiteral("default"),
-                 QStringLiteral("x-scheme-handler/") + scheme});
+    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
+                                             QStringLiteral("x-scheme-handler/") + scheme});
     if (!query.waitForStarted(2000))
         return std::nullopt;
     if (!query.waitForFinished(3000)) {

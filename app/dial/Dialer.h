@@ -4,16 +4,15 @@
 // (DialMethod 0) or plays it as tones through Tessera's tone-dial module (DialMethod 1),
 // shows the messages, and knows whether a call it started is still going.
 
+#include "app/dial/ToneDial.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QUrl>
-
 #include <functional>
 #include <optional>
 #include <string>
-
-#include "app/dial/ToneDial.h"
 
 namespace tessera {
 

@@ -1,5 +1,9 @@
 #include "app/dial/TelDlg.h"
 
+#include "app/dial/Dialer.h"
+#include "base/AppSettings.h"
+#include "model/RecordSet.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -8,10 +12,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include "base/AppSettings.h"
-#include "app/dial/Dialer.h"
-#include "model/RecordSet.h"
 
 namespace tessera {
 
@@ -121,9 +121,11 @@ void CContactDlg::BuildForm() {
     }
     checks->addStretch(1);
 
-    auto addRow = [this](QGridLayout* grid, int& r, const char* tag, QWidget* w, QLayout* l = nullptr) {
+    auto addRow = [this](QGridLayout* grid, int& r, const char* tag, QWidget* w,
+                         QLayout* l = nullptr) {
         // Labels of multi-line edits stand at their first line.
-        const Qt::Alignment vertical = qobject_cast<QPlainTextEdit*>(w) ? Qt::AlignTop : Qt::AlignVCenter;
+        const Qt::Alignment vertical =
+            qobject_cast<QPlainTextEdit*>(w) ? Qt::AlignTop : Qt::AlignVCenter;
         grid->addWidget(MakeFieldLabel(tag, w, this), r, 0, Qt::AlignRight | vertical);
         if (l != nullptr)
             grid->addLayout(l, r, 1);
@@ -188,7 +190,8 @@ void CContactDlg::BuildForm() {
     for (CSpinEdit* e : {m_birth.year, m_birth.month, m_birth.day})
         connect(e, &CSpinEdit::numberChanged, this, &CContactDlg::UpdateBirthdayTexts);
     connect(m_dial, &QPushButton::clicked, this, &CContactDlg::OnDial);
-    connect(m_dialer, &CDialer::callStateChanged, this, [this](bool inCall) { m_dial->setEnabled(!inCall); });
+    connect(m_dialer, &CDialer::callStateChanged, this,
+            [this](bool inCall) { m_dial->setEnabled(!inCall); });
 }
 
 bool CContactDlg::LoadFromRecord(const CDataRecord& record) {
@@ -262,7 +265,9 @@ void CContactDlg::OnDial() {
     m_dial->setEnabled(!m_dialer->InCall());
 }
 
-bool CContactDlg::CanClose() { return m_dialer->ConfirmClose(); }
+bool CContactDlg::CanClose() {
+    return m_dialer->ConfirmClose();
+}
 
 bool CContactDlg::Validate() {
     if (m_name->text().isEmpty() || (m_card && m_office->text().isEmpty())) {
@@ -318,6 +323,7 @@ bool CContactDlg::Compose(CFieldWrites& writes) {
     return true;
 }
 
-CTelDlg::CTelDlg(const CAppSettings& settings, QWidget* parent) : CContactDlg(false, 132, settings, parent) {}
+CTelDlg::CTelDlg(const CAppSettings& settings, QWidget* parent)
+    : CContactDlg(false, 132, settings, parent) {}
 
 } // namespace tessera

@@ -2,9 +2,9 @@
 // "電話帳" and "名刺管理": the editors of phone-book and business-card records. Both share one
 // form (a card adds the company fields and the association memo) and a dial button.
 
-#include <array>
-
 #include "app/editors/EditorCommon.h"
+
+#include <array>
 
 QT_BEGIN_NAMESPACE
 class QCheckBox;

@@ -7,7 +7,6 @@
 #include <QCoreApplication>
 #include <QMediaDevices>
 #include <QTimer>
-
 #include <cstdio>
 
 namespace tessera {
@@ -56,7 +55,9 @@ public:
 
     bool Available() const override { return !QMediaDevices::defaultAudioOutput().isNull(); }
 
-    int SampleRate() const override { return ChooseFormat(QMediaDevices::defaultAudioOutput()).sampleRate(); }
+    int SampleRate() const override {
+        return ChooseFormat(QMediaDevices::defaultAudioOutput()).sampleRate();
+    }
 
     bool Play(std::vector<std::int16_t> pcm, int sampleRate,
               std::function<void(bool ok)> finished) override {
@@ -156,8 +157,7 @@ CToneDialModule& CToneDialModule::Instance() {
     return *p;
 }
 
-CToneDialModule::CToneDialModule(QObject* parent)
-    : QObject(parent), m_watchdog(new QTimer(this)) {
+CToneDialModule::CToneDialModule(QObject* parent) : QObject(parent), m_watchdog(new QTimer(this)) {
     m_watchdog->setSingleShot(true);
     connect(m_watchdog, &QTimer::timeout, this, [this] {
         if (!m_busy)

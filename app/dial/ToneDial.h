@@ -4,17 +4,16 @@
 // the number. Its two entry points are ToneDial and GetToneDialVersion; the rest is here
 // for the dialer, the settings page and the tests.
 
+#include "app/dial/ToneSynth.h"
+
 #include <QObject>
 #include <QPointer>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "app/dial/ToneSynth.h"
 
 QT_BEGIN_NAMESPACE
 class QTimer;

@@ -6,7 +6,9 @@ namespace {
 ToneDialVersionFn g_provider = nullptr;
 }
 
-void SetToneDialVersionProvider(ToneDialVersionFn fn) { g_provider = fn; }
+void SetToneDialVersionProvider(ToneDialVersionFn fn) {
+    g_provider = fn;
+}
 
 bool QueryToneDialVersion(unsigned& version) {
     return g_provider != nullptr && g_provider(version);

@@ -115,8 +115,9 @@ std::vector<std::int16_t> RenderToneSteps(const std::vector<ToneStep>& steps, in
                 gain = static_cast<double>(n) / rampLen;
             else if (n >= toneLen - rampLen)
                 gain = static_cast<double>(toneLen - 1 - n) / rampLen;
-            const double v = kToneAmplitude * gain *
-                             (std::sin(wl * static_cast<double>(n)) + std::sin(wh * static_cast<double>(n)));
+            const double v =
+                kToneAmplitude * gain *
+                (std::sin(wl * static_cast<double>(n)) + std::sin(wh * static_cast<double>(n)));
             pcm.push_back(static_cast<std::int16_t>(std::lround(v)));
         }
         pcm.resize(pcm.size() + SamplesFor(timing.gapMs, sampleRate), 0);

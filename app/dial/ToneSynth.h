@@ -13,20 +13,20 @@ namespace tessera {
 // Lengths of everything that is played, in milliseconds. The defaults are what a telephone
 // exchange reliably detects: 100 ms tones and gaps are well above the 40 ms minimum.
 struct ToneTiming {
-    int toneMs = 100;      // one digit's tone
-    int gapMs = 100;       // silence after every digit
-    int leadInMs = 150;    // silence before the first step, so the output has settled
-    int tailMs = 150;      // silence after the last step, so the last tone is not cut
+    int toneMs = 100;       // one digit's tone
+    int gapMs = 100;        // silence after every digit
+    int leadInMs = 150;     // silence before the first step, so the output has settled
+    int tailMs = 150;       // silence after the last step, so the last tone is not cut
     int shortPauseMs = 500; // ','
-    int pause1Ms = 1000;   // '@'
-    int pause5Ms = 5000;   // '$'
-    int pause10Ms = 10000; // '%'
-    int rampMs = 4;        // fade in/out of every tone, so it does not click
+    int pause1Ms = 1000;    // '@'
+    int pause5Ms = 5000;    // '$'
+    int pause10Ms = 10000;  // '%'
+    int rampMs = 4;         // fade in/out of every tone, so it does not click
 };
 
 struct ToneStep {
-    char digit = 0;   // '0'..'9', '*', '#', 'A'..'D'; 0 for a pause
-    int pauseMs = 0;  // length of a pause step
+    char digit = 0;  // '0'..'9', '*', '#', 'A'..'D'; 0 for a pause
+    int pauseMs = 0; // length of a pause step
 };
 
 // The two frequencies of a key (low group, high group) in hertz; false for a key that has

@@ -1,5 +1,8 @@
 #include "app/editors/ActionDlg.h"
 
+#include "base/AppSettings.h"
+#include "model/RecordSet.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -7,9 +10,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QTimer>
-
-#include "base/AppSettings.h"
-#include "model/RecordSet.h"
 
 namespace tessera {
 
@@ -32,7 +32,8 @@ QString DayText(const DateEdits& d) {
 }
 } // namespace
 
-std::optional<RemainingTime> RemainingUntil(const QDateTime& now, unsigned year, unsigned month, unsigned day) {
+std::optional<RemainingTime> RemainingUntil(const QDateTime& now, unsigned year, unsigned month,
+                                            unsigned day) {
     if (year <= 1970 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31)
         return std::nullopt;
     // A day past the month's end runs on into the next month, as the calendar would.
@@ -59,8 +60,8 @@ CActionDlg::CActionDlg(const CAppSettings& settings, QWidget* parent)
     m_done->setObjectName(QStringLiteral("done"));
     m_priority = new QComboBox(this);
     m_priority->setObjectName(QStringLiteral("priority"));
-    m_priority->addItems({EditorText(12816, "緊急"), EditorText(12817, "Ａ"), EditorText(12818, "Ｂ"),
-                          EditorText(12819, "Ｃ")});
+    m_priority->addItems({EditorText(12816, "緊急"), EditorText(12817, "Ａ"),
+                          EditorText(12818, "Ｂ"), EditorText(12819, "Ｃ")});
     m_priority->setCurrentIndex(1);
     m_entry = DateEdits::Create(this, QStringLiteral("entry"));
     m_finish = DateEdits::Create(this, QStringLiteral("finish"));
@@ -139,9 +140,12 @@ CActionDlg::CActionDlg(const CAppSettings& settings, QWidget* parent)
     for (CSpinEdit* e : {m_entry.year, m_entry.month, m_entry.day, m_finish.year, m_finish.month,
                          m_finish.day, m_due.year, m_due.month, m_due.day})
         connect(e, &CSpinEdit::numberChanged, this, &CActionDlg::RefreshTexts);
-    connect(m_due.year, &CSpinEdit::focusGained, this, [this] { FillDueIfEmpty(m_due.year, EditorToday().year()); });
-    connect(m_due.month, &CSpinEdit::focusGained, this, [this] { FillDueIfEmpty(m_due.month, EditorToday().month()); });
-    connect(m_due.day, &CSpinEdit::focusGained, this, [this] { FillDueIfEmpty(m_due.day, EditorToday().day()); });
+    connect(m_due.year, &CSpinEdit::focusGained, this,
+            [this] { FillDueIfEmpty(m_due.year, EditorToday().year()); });
+    connect(m_due.month, &CSpinEdit::focusGained, this,
+            [this] { FillDueIfEmpty(m_due.month, EditorToday().month()); });
+    connect(m_due.day, &CSpinEdit::focusGained, this,
+            [this] { FillDueIfEmpty(m_due.day, EditorToday().day()); });
 
     m_timer = new QTimer(this);
     m_timer->setInterval(kTimerMs);
@@ -151,7 +155,9 @@ CActionDlg::CActionDlg(const CAppSettings& settings, QWidget* parent)
     RefreshTexts();
 }
 
-CActionDlg::~CActionDlg() { m_timer->stop(); }
+CActionDlg::~CActionDlg() {
+    m_timer->stop();
+}
 
 void CActionDlg::FillDueIfEmpty(CSpinEdit* edit, int value) {
     // Only an empty edit takes today's part: a due date already there is not overwritten
@@ -180,7 +186,8 @@ void CActionDlg::RefreshTexts() {
     m_dueDay->setText(m_hasDue ? DayText(m_due) : QString());
     std::optional<RemainingTime> r;
     if (m_hasDue)
-        r = RemainingUntil(EditorNow(), m_due.year->Unsigned(), m_due.month->Unsigned(), m_due.day->Unsigned());
+        r = RemainingUntil(EditorNow(), m_due.year->Unsigned(), m_due.month->Unsigned(),
+                           m_due.day->Unsigned());
     m_remainDays->setText(r ? QString::number(r->days) : QString());
     m_remainHours->setText(r ? QString::number(r->hours) : QString());
     m_remainMinutes->setText(r ? QString::number(r->minutes) : QString());

@@ -2,9 +2,9 @@
 // "アクションリスト": the action-list editor, with entry, finish and due dates, a done mark,
 // a priority and the time remaining until the due date.
 
-#include <optional>
-
 #include "app/editors/EditorCommon.h"
+
+#include <optional>
 
 QT_BEGIN_NAMESPACE
 class QCheckBox;
@@ -22,7 +22,8 @@ struct RemainingTime {
     qint64 hours = 0;
     qint64 minutes = 0;
 };
-std::optional<RemainingTime> RemainingUntil(const QDateTime& now, unsigned year, unsigned month, unsigned day);
+std::optional<RemainingTime> RemainingUntil(const QDateTime& now, unsigned year, unsigned month,
+                                            unsigned day);
 
 class CActionDlg final : public CRecordEditor {
     Q_OBJECT

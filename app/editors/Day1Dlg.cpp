@@ -1,12 +1,12 @@
 #include "app/editors/Day1Dlg.h"
 
+#include "model/RecordSet.h"
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-
-#include "model/RecordSet.h"
 
 namespace tessera {
 
@@ -17,7 +17,8 @@ constexpr FieldTag kMEM1 = MakeTag("MEM1");
 constexpr int kMemoLimit = 1024;
 } // namespace
 
-CDay1Dlg::CDay1Dlg(const CAppSettings& settings, QWidget* parent) : CRecordEditor(163, settings, parent) {
+CDay1Dlg::CDay1Dlg(const CAppSettings& settings, QWidget* parent)
+    : CRecordEditor(163, settings, parent) {
     setObjectName(QStringLiteral("CDay1Dlg"));
     setWindowTitle(EditorText(110163, "記念日(月日)"));
     m_secret = new QCheckBox(EditorText(101086, "シークレット(&S)"), this);
@@ -58,7 +59,8 @@ bool CDay1Dlg::LoadFromRecord(const CDataRecord& record) {
     int32_t secret = 0;
     std::optional<DateTimeValue> date;
     std::string memo;
-    if (!LoadInt(record, kSCRT, secret) || !LoadDate(record, kANN1, date) || !LoadText(record, kMEM1, memo))
+    if (!LoadInt(record, kSCRT, secret) || !LoadDate(record, kANN1, date) ||
+        !LoadText(record, kMEM1, memo))
         return LoadFailed();
     m_secret->setChecked(secret != 0);
     m_month->Clear();

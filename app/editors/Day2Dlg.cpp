@@ -1,13 +1,13 @@
 #include "app/editors/Day2Dlg.h"
 
+#include "model/RecordSet.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-
-#include "model/RecordSet.h"
 
 namespace tessera {
 
@@ -18,7 +18,8 @@ constexpr FieldTag kMEM1 = MakeTag("MEM1");
 constexpr int kMemoLimit = 1024;
 } // namespace
 
-CDay2Dlg::CDay2Dlg(const CAppSettings& settings, QWidget* parent) : CRecordEditor(164, settings, parent) {
+CDay2Dlg::CDay2Dlg(const CAppSettings& settings, QWidget* parent)
+    : CRecordEditor(164, settings, parent) {
     setObjectName(QStringLiteral("CDay2Dlg"));
     setWindowTitle(EditorText(110164, "記念日(月/週/曜)"));
     m_secret = new QCheckBox(EditorText(101086, "シークレット(&S)"), this);
@@ -63,14 +64,16 @@ CDay2Dlg::CDay2Dlg(const CAppSettings& settings, QWidget* parent) : CRecordEdito
     top->addWidget(MakeButtons(), 0, Qt::AlignTop);
 }
 
-void CDay2Dlg::InitNewRecord() { m_dayOfWeek->setCurrentIndex(0); }
+void CDay2Dlg::InitNewRecord() {
+    m_dayOfWeek->setCurrentIndex(0);
+}
 
 bool CDay2Dlg::LoadFromRecord(const CDataRecord& record) {
     int32_t secret = 0;
     std::string memo;
     const CField* field = FieldOf(record, kANN2);
-    if (!LoadInt(record, kSCRT, secret) || field == nullptr || field->Class() != FieldClass::DayWeek ||
-        !LoadText(record, kMEM1, memo))
+    if (!LoadInt(record, kSCRT, secret) || field == nullptr ||
+        field->Class() != FieldClass::DayWeek || !LoadText(record, kMEM1, memo))
         return LoadFailed();
     const DayWeekValue* v = ValueAs<DayWeekValue>(field->GetValue());
     m_secret->setChecked(secret != 0);
@@ -81,7 +84,8 @@ bool CDay2Dlg::LoadFromRecord(const CDataRecord& record) {
         m_month->SetNumber(v->month);
     if (v != nullptr && (v->flags & DayWeekValue::kWeek))
         m_week->SetNumber(v->week);
-    if (v != nullptr && (v->flags & DayWeekValue::kDayOfWeek) && v->dayOfWeek >= 0 && v->dayOfWeek <= 6)
+    if (v != nullptr && (v->flags & DayWeekValue::kDayOfWeek) && v->dayOfWeek >= 0 &&
+        v->dayOfWeek <= 6)
         m_dayOfWeek->setCurrentIndex(v->dayOfWeek);
     m_memo->SetBytes(memo);
     return true;

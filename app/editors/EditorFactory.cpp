@@ -1,22 +1,25 @@
 #include "app/editors/EditorFactory.h"
 
-#include "app/editors/EditorCommon.h"
 #include "app/dial/TelDlg.h"
+#include "app/editors/ActionDlg.h"
 #include "app/editors/CardDlg.h"
-#include "app/editors/SchedDlg.h"
 #include "app/editors/Day1Dlg.h"
 #include "app/editors/Day2Dlg.h"
-#include "app/editors/ActionDlg.h"
-#include "app/editors/report/ReportDlg.h"
+#include "app/editors/EditorCommon.h"
 #include "app/editors/ImageDlg.h"
+#include "app/editors/SchedDlg.h"
+#include "app/editors/report/ReportDlg.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
 
 namespace tessera {
 
-bool HasEditor(int kind) { return kind >= kKindPhoneBook && kind <= kKindMemo; }
+bool HasEditor(int kind) {
+    return kind >= kKindPhoneBook && kind <= kKindMemo;
+}
 
-std::unique_ptr<CRecordEditor> CreateEditor(int kind, QWidget* parent, const CAppSettings& settings) {
+std::unique_ptr<CRecordEditor> CreateEditor(int kind, QWidget* parent,
+                                            const CAppSettings& settings) {
     switch (kind) {
     case kKindPhoneBook:
         return std::make_unique<CTelDlg>(settings, parent);
@@ -39,7 +42,8 @@ std::unique_ptr<CRecordEditor> CreateEditor(int kind, QWidget* parent, const CAp
     }
 }
 
-bool EditRecord(QWidget* parent, int kind, CDataRecord& record, bool isNew, const CAppSettings& settings) {
+bool EditRecord(QWidget* parent, int kind, CDataRecord& record, bool isNew,
+                const CAppSettings& settings) {
     std::unique_ptr<CRecordEditor> editor = CreateEditor(kind, parent, settings);
     if (!editor)
         return false;

@@ -1,5 +1,10 @@
 #include "app/editors/ImageDlg.h"
 
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
+#include "model/RecordSet.h"
+#include "model/TextForm.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -14,14 +19,8 @@
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
-
 #include <algorithm>
 #include <new>
-
-#include "base/AppSettings.h"
-#include "base/Cp932.h"
-#include "model/RecordSet.h"
-#include "model/TextForm.h"
 
 namespace tessera {
 
@@ -35,7 +34,9 @@ constexpr int kTimerMs = 1000;
 
 } // namespace
 
-int MemoMaxWidth(int modelCode) { return modelCode == 8 || modelCode == 9 ? kMemoWideWidth : kMemoNarrowWidth; }
+int MemoMaxWidth(int modelCode) {
+    return modelCode == 8 || modelCode == 9 ? kMemoWideWidth : kMemoNarrowWidth;
+}
 
 PictureCheck MakeMemoBitmap(const QImage& image, bool checkSize, int maxWidth, CDiBitmap& out) {
     if (image.isNull() || image.width() < 1 || image.height() < 1)
@@ -137,7 +138,9 @@ void CMemoView::SetMaxWidth(int maxWidth) {
     update();
 }
 
-QSize CMemoView::sizeHint() const { return QSize(m_maxWidth * m_scale + 2, kMemoMaxHeight * m_scale + 2); }
+QSize CMemoView::sizeHint() const {
+    return QSize(m_maxWidth * m_scale + 2, kMemoMaxHeight * m_scale + 2);
+}
 
 void CMemoView::paintEvent(QPaintEvent*) {
     QPainter p(this);
@@ -166,10 +169,12 @@ CImageDlg::CImageDlg(const CAppSettings& settings, QWidget* parent)
     m_title->setObjectName(QStringLiteral("title"));
     auto* titleLabel = new QLabel(EditorText(101070, "タイトル(&T) :"), this);
     titleLabel->setBuddy(m_title);
-    m_copy = new QPushButton(QIcon(QStringLiteral(":/icons/copy.svg")), EditorText(9008, "コピー(&C)"), this);
+    m_copy = new QPushButton(QIcon(QStringLiteral(":/icons/copy.svg")),
+                             EditorText(9008, "コピー(&C)"), this);
     m_copy->setObjectName(QStringLiteral("copy"));
     m_copy->setAutoDefault(false);
-    m_paste = new QPushButton(QIcon(QStringLiteral(":/icons/paste.svg")), EditorText(9009, "貼り付け(&P)"), this);
+    m_paste = new QPushButton(QIcon(QStringLiteral(":/icons/paste.svg")),
+                              EditorText(9009, "貼り付け(&P)"), this);
     m_paste->setObjectName(QStringLiteral("paste"));
     m_paste->setAutoDefault(false);
     m_hint = new QLabel(this);
@@ -208,15 +213,17 @@ CImageDlg::CImageDlg(const CAppSettings& settings, QWidget* parent)
     RefreshPasteButton();
 }
 
-CImageDlg::~CImageDlg() { m_timer->stop(); }
+CImageDlg::~CImageDlg() {
+    m_timer->stop();
+}
 
 void CImageDlg::ShowImage() {
     const bool has = HasImage();
     m_copy->setEnabled(has);
     m_hint->setVisible(!has);
-    m_hint->setText(Cp932ToQString(FormatText(QStringToCp932Lossy(EditorText(9063, "Max %d x %d dots")),
-                                              {static_cast<long long>(m_maxWidth),
-                                               static_cast<long long>(kMemoMaxHeight)})));
+    m_hint->setText(Cp932ToQString(
+        FormatText(QStringToCp932Lossy(EditorText(9063, "Max %d x %d dots")),
+                   {static_cast<long long>(m_maxWidth), static_cast<long long>(kMemoMaxHeight)})));
     m_view->SetBitmap(has ? &m_bitmap : nullptr);
 }
 

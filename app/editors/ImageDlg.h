@@ -2,11 +2,11 @@
 // "手書きメモ": the handwritten-memo editor. The picture can only be copied to and pasted
 // from the clipboard; it is shown at its own size, one dot per dot.
 
-#include <QImage>
-#include <QWidget>
-
 #include "app/editors/EditorCommon.h"
 #include "model/DiBitmap.h"
+
+#include <QImage>
+#include <QWidget>
 
 QT_BEGIN_NAMESPACE
 class QCheckBox;

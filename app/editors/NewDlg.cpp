@@ -1,14 +1,14 @@
 #include "app/editors/NewDlg.h"
 
+#include "base/Cp932.h"
+#include "document/RecordCommands.h"
+#include "text/StringTable.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include "base/Cp932.h"
-#include "document/RecordCommands.h"
-#include "text/StringTable.h"
 
 namespace tessera {
 
@@ -44,9 +44,13 @@ CNewDlg::CNewDlg(QWidget* parent) : QDialog(parent) {
     layout->addWidget(buttons);
 }
 
-int CNewDlg::Choice() const { return m_list->currentRow(); }
+int CNewDlg::Choice() const {
+    return m_list->currentRow();
+}
 
-void CNewDlg::SetChoice(int choice) { m_list->setCurrentRow(choice); }
+void CNewDlg::SetChoice(int choice) {
+    m_list->setCurrentRow(choice);
+}
 
 int CNewDlg::Choose(QWidget* parent) {
     CNewDlg dlg(parent);

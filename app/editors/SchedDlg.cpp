@@ -1,5 +1,8 @@
 #include "app/editors/SchedDlg.h"
 
+#include "base/AppSettings.h"
+#include "model/RecordSet.h"
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -8,9 +11,6 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QVBoxLayout>
-
-#include "base/AppSettings.h"
-#include "model/RecordSet.h"
 
 namespace tessera {
 
@@ -26,7 +26,8 @@ constexpr int32_t kTimeFlags = DateTimeValue::kHour | DateTimeValue::kMinute;
 
 } // namespace
 
-CSchedDlg::CSchedDlg(const CAppSettings& settings, QWidget* parent) : CRecordEditor(150, settings, parent) {
+CSchedDlg::CSchedDlg(const CAppSettings& settings, QWidget* parent)
+    : CRecordEditor(150, settings, parent) {
     setObjectName(QStringLiteral("CSchedDlg"));
     setWindowTitle(EditorText(110150, "スケジュール"));
 
@@ -97,11 +98,16 @@ CSchedDlg::CSchedDlg(const CAppSettings& settings, QWidget* parent) : CRecordEdi
     connect(m_tabs, &QTabBar::currentChanged, this, &CSchedDlg::OnTabChanged);
     for (CSpinEdit* e : {m_date.year, m_date.month, m_date.day, m_hour, m_minute})
         connect(e, &CSpinEdit::numberChanged, this, &CSchedDlg::OnEditChanged);
-    connect(m_date.year, &CSpinEdit::focusGained, this, [this] { FillIfEmpty(m_date.year, EditorToday().year()); });
-    connect(m_date.month, &CSpinEdit::focusGained, this, [this] { FillIfEmpty(m_date.month, EditorToday().month()); });
-    connect(m_date.day, &CSpinEdit::focusGained, this, [this] { FillIfEmpty(m_date.day, EditorToday().day()); });
-    connect(m_hour, &CSpinEdit::focusGained, this, [this] { FillIfEmpty(m_hour, EditorNow().time().hour()); });
-    connect(m_minute, &CSpinEdit::focusGained, this, [this] { FillIfEmpty(m_minute, EditorNow().time().minute()); });
+    connect(m_date.year, &CSpinEdit::focusGained, this,
+            [this] { FillIfEmpty(m_date.year, EditorToday().year()); });
+    connect(m_date.month, &CSpinEdit::focusGained, this,
+            [this] { FillIfEmpty(m_date.month, EditorToday().month()); });
+    connect(m_date.day, &CSpinEdit::focusGained, this,
+            [this] { FillIfEmpty(m_date.day, EditorToday().day()); });
+    connect(m_hour, &CSpinEdit::focusGained, this,
+            [this] { FillIfEmpty(m_hour, EditorNow().time().hour()); });
+    connect(m_minute, &CSpinEdit::focusGained, this,
+            [this] { FillIfEmpty(m_minute, EditorNow().time().minute()); });
     connect(m_reset, &QPushButton::clicked, this, [this] {
         for (CSpinEdit* e : {m_date.year, m_date.month, m_date.day, m_hour, m_minute})
             e->Clear();

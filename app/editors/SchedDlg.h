@@ -2,9 +2,9 @@
 // "スケジュール": the schedule editor. Start, end and alarm time share one set of date and
 // time edits under three tabs; each tab keeps its own value.
 
-#include <optional>
-
 #include "app/editors/EditorCommon.h"
+
+#include <optional>
 
 QT_BEGIN_NAMESPACE
 class QCheckBox;

@@ -1,13 +1,13 @@
 #include "app/filters/FilterBusyDlg.h"
 
+#include "base/Cp932.h"
+#include "text/StringTable.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include "base/Cp932.h"
-#include "text/StringTable.h"
 
 namespace tessera {
 
@@ -22,7 +22,8 @@ CFilterBusyDlg::CFilterBusyDlg(CFilterProcess& process, QWidget* parent)
     setWindowTitle(QStringLiteral("Tessera"));
     setWindowModality(Qt::ApplicationModal);
     auto* layout = new QVBoxLayout(this);
-    auto* label = new QLabel(Text(kFixedTextBase + 83, "フィルタプログラムを実行しています..."), this);
+    auto* label =
+        new QLabel(Text(kFixedTextBase + 83, "フィルタプログラムを実行しています..."), this);
     layout->addWidget(label);
     auto* bar = new QProgressBar(this);
     bar->setRange(0, 0); // no end known: a filter tells nothing about its progress
@@ -31,8 +32,9 @@ CFilterBusyDlg::CFilterBusyDlg(CFilterProcess& process, QWidget* parent)
     buttons->addButton(Text(kFixedTextBase + 27, "キャンセル"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::rejected, this, &CFilterBusyDlg::reject);
     layout->addWidget(buttons);
-    connect(&m_process, &CFilterProcess::Stopping, label,
-            [label] { label->setText(Text(kMsgFilterStopping, "フィルタプログラムを終了させています...")); });
+    connect(&m_process, &CFilterProcess::Stopping, label, [label] {
+        label->setText(Text(kMsgFilterStopping, "フィルタプログラムを終了させています..."));
+    });
     connect(&m_process, &CFilterProcess::Done, this, [this] {
         if (isVisible())
             QDialog::accept();

@@ -2,9 +2,9 @@
 // The dialog shown while a filter program runs: application-modal, so no document can be
 // closed, edited, received into or imported into meanwhile; Cancel ends the filter.
 
-#include <QDialog>
-
 #include "base/FilterRunner.h"
+
+#include <QDialog>
 
 namespace tessera {
 

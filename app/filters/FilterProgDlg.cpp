@@ -1,17 +1,17 @@
 #include "app/filters/FilterProgDlg.h"
 
+#include "app/Help.h"
+#include "base/Cp932.h"
+#include "base/FilterRunner.h"
+#include "model/Prompter.h"
+#include "text/StringTable.h"
+
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
-#include "app/Help.h"
-#include "base/Cp932.h"
-#include "base/FilterRunner.h"
-#include "model/Prompter.h"
-#include "text/StringTable.h"
 
 namespace tessera {
 
@@ -31,7 +31,8 @@ QString QtFilter(const QString& list) {
 }
 
 QString ChooseProgram(QWidget* parent, const QString& current) {
-    return QFileDialog::getOpenFileName(parent, Text(kFixedTextBase + 81, "Filter Program"), current,
+    return QFileDialog::getOpenFileName(parent, Text(kFixedTextBase + 81, "Filter Program"),
+                                        current,
                                         QtFilter(Text(kFixedTextBase + 84, "All Files (*)|*||")));
 }
 
@@ -81,7 +82,8 @@ CFilterProgDlg::CFilterProgDlg(const FilterProgram& filter, bool editing, QWidge
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(Text(kFixedTextBase + 26, "OK"));
     buttons->button(QDialogButtonBox::Cancel)->setText(Text(kFixedTextBase + 27, "キャンセル"));
-    QPushButton* help = buttons->addButton(Text(kControlTextBase + 1217, "ヘルプ"), QDialogButtonBox::HelpRole);
+    QPushButton* help =
+        buttons->addButton(Text(kControlTextBase + 1217, "ヘルプ"), QDialogButtonBox::HelpRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(help, &QPushButton::clicked, this, [] { ShowHelpTopic(kHelpTopicBase + kDialogId); });

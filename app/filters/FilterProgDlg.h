@@ -2,12 +2,11 @@
 // "フィルタプログラムの設定": the name, handled extension and program of one filter, for a
 // new filter or an existing one (whose name then cannot change).
 
+#include "base/AppSettings.h"
+
 #include <QDialog>
 #include <QString>
-
 #include <functional>
-
-#include "base/AppSettings.h"
 
 QT_BEGIN_NAMESPACE
 class QLineEdit;

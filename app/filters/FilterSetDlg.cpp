@@ -1,5 +1,19 @@
 #include "app/filters/FilterSetDlg.h"
 
+#include "app/Help.h"
+#include "app/MainFrame.h"
+#include "app/TesseraApp.h"
+#include "app/filters/FilterBusyDlg.h"
+#include "app/filters/FilterProgDlg.h"
+#include "base/Cp932.h"
+#include "base/FilterRunner.h"
+#include "document/CommandIds.h"
+#include "document/FilterCommands.h"
+#include "document/TesseraView.h"
+#include "model/Prompter.h"
+#include "model/RecordSet.h"
+#include "text/StringTable.h"
+
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -7,20 +21,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include "app/Help.h"
-#include "base/Cp932.h"
-#include "app/filters/FilterBusyDlg.h"
-#include "app/filters/FilterProgDlg.h"
-#include "document/FilterCommands.h"
-#include "base/FilterRunner.h"
-#include "app/MainFrame.h"
-#include "app/TesseraApp.h"
-#include "document/CommandIds.h"
-#include "document/TesseraView.h"
-#include "model/Prompter.h"
-#include "model/RecordSet.h"
-#include "text/StringTable.h"
 
 namespace tessera {
 
@@ -49,7 +49,8 @@ void CFilterSetDlg::SetProgramEditor(ProgramEditor editor) {
     Editor() = editor ? std::move(editor) : ProgramEditor(EditProgram);
 }
 
-CFilterSetDlg::CFilterSetDlg(CAppSettings& settings, QWidget* parent) : QDialog(parent), m_settings(settings) {
+CFilterSetDlg::CFilterSetDlg(CAppSettings& settings, QWidget* parent)
+    : QDialog(parent), m_settings(settings) {
     setWindowTitle(Text(kDialogTitleBase + kDialogId, "フィルタの登録"));
     auto* layout = new QVBoxLayout(this);
     m_list = new QListWidget(this);
@@ -137,8 +138,8 @@ void CFilterSetDlg::Delete() {
     const QString name = SelectedName();
     if (name.isEmpty())
         return;
-    if (ShowMessage(kMsgDeleteFilter, PromptIcon::Question, PromptButtons::YesNo, QStringToCp932Lossy(name)) !=
-        PromptResult::Yes)
+    if (ShowMessage(kMsgDeleteFilter, PromptIcon::Question, PromptButtons::YesNo,
+                    QStringToCp932Lossy(name)) != PromptResult::Yes)
         return;
     if (!CAppSettings::RemoveFilter(name)) {
         ShowMessage(kMsgFileError, PromptIcon::Stop, PromptButtons::Ok);

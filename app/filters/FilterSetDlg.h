@@ -2,11 +2,10 @@
 // "フィルタの登録": the list of registered filter programs with Add, Delete and Edit. Every
 // change reaches the settings store at once, and `Installed` follows the list.
 
-#include <QDialog>
-
-#include <functional>
-
 #include "base/AppSettings.h"
+
+#include <QDialog>
+#include <functional>
 
 QT_BEGIN_NAMESPACE
 class QListWidget;
@@ -43,10 +42,10 @@ private:
     QString SelectedName() const;
 
     CAppSettings& m_settings;
-    QListWidget* m_list = nullptr;  // 1204
-    QPushButton* m_add = nullptr;   // 1205
+    QListWidget* m_list = nullptr;   // 1204
+    QPushButton* m_add = nullptr;    // 1205
     QPushButton* m_delete = nullptr; // 1206
-    QPushButton* m_edit = nullptr;  // 1207
+    QPushButton* m_edit = nullptr;   // 1207
 };
 
 } // namespace tessera

@@ -1,5 +1,11 @@
 // The settings sheet's page of dialing: the telephone application or tones, the call-out number.
+#include "app/dial/ToneDial.h"
 #include "app/settings/SettingsSheet.h"
+#include "app/settings/SheetParts.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
+#include "model/Prompter.h"
+#include "text/StringTable.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -19,16 +25,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QVBoxLayout>
-
 #include <algorithm>
-
-#include "base/AppSettings.h"
-#include "base/Cp932.h"
-#include "app/dial/ToneDial.h"
-#include "model/Prompter.h"
-#include "text/StringTable.h"
-
-#include "app/settings/SheetParts.h"
 
 namespace tessera {
 
@@ -41,8 +38,10 @@ QWidget* CSettingsSheet::BuildDialPage() {
     auto* methodBox = new QGroupBox(QStringLiteral("ダイアル方法"), page);
     m_dialHandler = new QRadioButton(QStringLiteral("電話アプリケーションで発信(&T)"), methodBox);
     m_dialHandler->setObjectName(QStringLiteral("dialHandler"));
-    m_handlerNote = Note(QStringLiteral("電話番号をデスクトップの電話機能(ソフトフォン、連携した携帯電話など)に渡します。"),
-                         methodBox);
+    m_handlerNote = Note(
+        QStringLiteral(
+            "電話番号をデスクトップの電話機能(ソフトフォン、連携した携帯電話など)に渡します。"),
+        methodBox);
     m_dialTones = new QRadioButton(QStringLiteral("トーンダイアル(&D)"), methodBox);
     m_dialTones->setObjectName(QStringLiteral("dialTones"));
     m_toneNote = Note(QString(), methodBox);
@@ -81,10 +80,11 @@ QWidget* CSettingsSheet::BuildDialPage() {
 
     // Without a sound output tone dialing cannot work in this run; the stored choice stays
     // as it is, so it works again once an output is there.
-    m_toneNote->setText(m_toneAvailable
-                            ? QStringLiteral("サウンド出力からプッシュ音(DTMF)を鳴らしてダイアルします。"
-                                             "受話器をスピーカーに近づけるか、回線アダプタをつないでください。")
-                            : QStringLiteral("サウンド出力が見つからないため、現在は使用できません。"));
+    m_toneNote->setText(
+        m_toneAvailable
+            ? QStringLiteral("サウンド出力からプッシュ音(DTMF)を鳴らしてダイアルします。"
+                             "受話器をスピーカーに近づけるか、回線アダプタをつないでください。")
+            : QStringLiteral("サウンド出力が見つからないため、現在は使用できません。"));
     m_dialTones->setEnabled(m_toneAvailable);
     m_toneNote->setEnabled(m_toneAvailable);
     m_callOutLabel->setEnabled(m_toneAvailable);

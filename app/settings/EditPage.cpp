@@ -1,5 +1,11 @@
 // The settings sheet's page of editing: conversions, memo size, field width, end times.
+#include "app/dial/ToneDial.h"
 #include "app/settings/SettingsSheet.h"
+#include "app/settings/SheetParts.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
+#include "model/Prompter.h"
+#include "text/StringTable.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -19,16 +25,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QVBoxLayout>
-
 #include <algorithm>
-
-#include "base/AppSettings.h"
-#include "base/Cp932.h"
-#include "app/dial/ToneDial.h"
-#include "model/Prompter.h"
-#include "text/StringTable.h"
-
-#include "app/settings/SheetParts.h"
 
 namespace tessera {
 
@@ -47,13 +44,15 @@ QWidget* CSettingsSheet::BuildEditPage() {
     m_convHiraKana = make(101099, "半角ひらがな、半角カタカナを変換する(&H)", "convHiraKana");
     m_imageSize = make(101158, "手書きメモの大きさを検査する(&I)", "imageSize");
     m_limitWidth = make(101162, "表示するフィールド幅を制限する(&W)", "limitFieldWidth");
-    m_autoComp = make(101229, "スケジュール終了時刻を開始時刻で自動補完する(&C)", "scheduleAutoComp");
+    m_autoComp =
+        make(101229, "スケジュール終了時刻を開始時刻で自動補完する(&C)", "scheduleAutoComp");
 
     m_maxWidth = new QLineEdit(page);
     m_maxWidth->setObjectName(QStringLiteral("maxFieldWidth"));
     m_maxWidth->setMaxLength(8);
     m_maxWidth->setAlignment(Qt::AlignRight);
-    m_maxWidth->setFixedWidth(m_maxWidth->fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
+    m_maxWidth->setFixedWidth(
+        m_maxWidth->fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
     m_maxWidthLabel = new QLabel(Text(101164, "Bytes"), page);
     m_maxWidthLabel->setObjectName(QStringLiteral("maxFieldWidthLabel"));
     connect(m_limitWidth, &QCheckBox::toggled, this, [this] { UpdateWidthEnabled(); });

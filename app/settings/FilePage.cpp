@@ -1,5 +1,12 @@
-// The settings sheet's page of files: the send buffer, the recent-file list, a new document on start.
+// The settings sheet's page of files: the send buffer, the recent-file list, a new document on
+// start.
+#include "app/dial/ToneDial.h"
 #include "app/settings/SettingsSheet.h"
+#include "app/settings/SheetParts.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
+#include "model/Prompter.h"
+#include "text/StringTable.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -19,16 +26,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QVBoxLayout>
-
 #include <algorithm>
-
-#include "base/AppSettings.h"
-#include "base/Cp932.h"
-#include "app/dial/ToneDial.h"
-#include "model/Prompter.h"
-#include "text/StringTable.h"
-
-#include "app/settings/SheetParts.h"
 
 namespace tessera {
 
@@ -46,7 +44,8 @@ QWidget* CSettingsSheet::BuildFilePage() {
     m_history->setPageStep(1);
     m_historyLabel = new QLabel(page);
     m_historyLabel->setObjectName(QStringLiteral("historyLabel"));
-    m_historyLabel->setMinimumWidth(m_historyLabel->fontMetrics().horizontalAdvance(QStringLiteral("16個  ")));
+    m_historyLabel->setMinimumWidth(
+        m_historyLabel->fontMetrics().horizontalAdvance(QStringLiteral("16個  ")));
     connect(m_history, &QSlider::valueChanged, this, &CSettingsSheet::UpdateHistoryLabel);
     connect(m_history, &QSlider::sliderMoved, this, &CSettingsSheet::UpdateHistoryLabel);
     auto* historyTitle = new QLabel(QStringLiteral("最近使ったファイルの数(&F) :"), page);

@@ -1,5 +1,11 @@
 // The settings sheet's page of the device model.
+#include "app/dial/ToneDial.h"
 #include "app/settings/SettingsSheet.h"
+#include "app/settings/SheetParts.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
+#include "model/Prompter.h"
+#include "text/StringTable.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -19,16 +25,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QVBoxLayout>
-
 #include <algorithm>
-
-#include "base/AppSettings.h"
-#include "base/Cp932.h"
-#include "app/dial/ToneDial.h"
-#include "model/Prompter.h"
-#include "text/StringTable.h"
-
-#include "app/settings/SheetParts.h"
 
 namespace tessera {
 

@@ -1,5 +1,11 @@
 // The settings sheet's page of the link: infrared or cable, the port, the speed, echo.
+#include "app/dial/ToneDial.h"
 #include "app/settings/SettingsSheet.h"
+#include "app/settings/SheetParts.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
+#include "model/Prompter.h"
+#include "text/StringTable.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -19,16 +25,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QVBoxLayout>
-
 #include <algorithm>
-
-#include "base/AppSettings.h"
-#include "base/Cp932.h"
-#include "app/dial/ToneDial.h"
-#include "model/Prompter.h"
-#include "text/StringTable.h"
-
-#include "app/settings/SheetParts.h"
 
 namespace tessera {
 
@@ -99,7 +96,8 @@ QWidget* CSettingsSheet::BuildPortPage() {
     m_buffer->setPageStep(1);
     m_bufferLabel = new QLabel(page);
     m_bufferLabel->setObjectName(QStringLiteral("bufferLabel"));
-    m_bufferLabel->setMinimumWidth(m_bufferLabel->fontMetrics().horizontalAdvance(QStringLiteral("1024KB ")));
+    m_bufferLabel->setMinimumWidth(
+        m_bufferLabel->fontMetrics().horizontalAdvance(QStringLiteral("1024KB ")));
     connect(m_buffer, &QSlider::valueChanged, this, &CSettingsSheet::UpdateBufferLabel);
     connect(m_buffer, &QSlider::sliderMoved, this, &CSettingsSheet::UpdateBufferLabel);
     auto* bufferTitle = new QLabel(QStringLiteral("送信バッファ(&B) :"), page);

@@ -1,5 +1,12 @@
 #include "app/settings/SettingsSheet.h"
 
+#include "app/dial/ToneDial.h"
+#include "app/settings/SheetParts.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
+#include "model/Prompter.h"
+#include "text/StringTable.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,22 +25,14 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QVBoxLayout>
-
 #include <algorithm>
-
-#include "base/AppSettings.h"
-#include "base/Cp932.h"
-#include "app/dial/ToneDial.h"
-#include "app/settings/SheetParts.h"
-#include "model/Prompter.h"
-#include "text/StringTable.h"
 
 namespace tessera {
 
 using namespace sheet;
 
-
-CSettingsSheet::CSettingsSheet(CAppSettings& settings, QWidget* parent, ToneAvailability toneAvailable)
+CSettingsSheet::CSettingsSheet(CAppSettings& settings, QWidget* parent,
+                               ToneAvailability toneAvailable)
     : QDialog(parent), m_settings(settings) {
     setObjectName(QStringLiteral("CSettingsSheet"));
     setWindowTitle(Text(kStrCaption, "環境設定"));
@@ -63,7 +62,8 @@ CSettingsSheet::CSettingsSheet(CAppSettings& settings, QWidget* parent, ToneAvai
         QString description = info.description();
         if (!info.manufacturer().isEmpty() && !description.contains(info.manufacturer()))
             description = description.isEmpty() ? info.manufacturer()
-                                                : description + QStringLiteral(" (") + info.manufacturer() + QLatin1Char(')');
+                                                : description + QStringLiteral(" (") +
+                                                      info.manufacturer() + QLatin1Char(')');
         ports.append({info.portName(), description});
     }
     std::sort(ports.begin(), ports.end(),
@@ -88,7 +88,8 @@ void CSettingsSheet::SetPortChoices(const QList<PortChoice>& ports) {
     const QSignalBlocker block(m_port);
     m_port->clear();
     for (const PortChoice& p : ports) {
-        const QString shown = p.description.isEmpty() ? p.name : p.name + QStringLiteral("  —  ") + p.description;
+        const QString shown =
+            p.description.isEmpty() ? p.name : p.name + QStringLiteral("  —  ") + p.description;
         m_port->addItem(shown);
         m_port->setItemData(m_port->count() - 1, p.description, Qt::ToolTipRole);
     }
@@ -181,7 +182,8 @@ int CSettingsSheet::SpeedIndexOfBps(int bps) {
 
 QString CSettingsSheet::BufferSizeText(int power) {
     const int kb = 1 << std::clamp(power, 0, 20);
-    return Cp932ToQString(FormatText(QStringToCp932Lossy(Text(9044, "%dKB")), {static_cast<long long>(kb)}));
+    return Cp932ToQString(
+        FormatText(QStringToCp932Lossy(Text(9044, "%dKB")), {static_cast<long long>(kb)}));
 }
 
 // ---------------------------------------------------------------- checking and applying

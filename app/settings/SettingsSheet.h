@@ -4,7 +4,6 @@
 
 #include <QDialog>
 #include <QString>
-
 #include <functional>
 
 QT_BEGIN_NAMESPACE
@@ -86,43 +85,43 @@ private:
     bool m_revertingTab = false;
 
     // Port page
-    QRadioButton* m_methodAsk = nullptr;    // 1033
-    QRadioButton* m_methodCable = nullptr;  // 1034
-    QComboBox* m_port = nullptr;            // 1037
+    QRadioButton* m_methodAsk = nullptr;   // 1033
+    QRadioButton* m_methodCable = nullptr; // 1034
+    QComboBox* m_port = nullptr;           // 1037
     QLabel* m_portDescription = nullptr;
-    QComboBox* m_speed = nullptr;           // 1038
+    QComboBox* m_speed = nullptr; // 1038
     QLabel* m_speedLabel = nullptr;
-    QSlider* m_buffer = nullptr;            // 1159
-    QLabel* m_bufferLabel = nullptr;        // 1160
-    QCheckBox* m_ignoreEcho = nullptr;      // 1161
+    QSlider* m_buffer = nullptr;       // 1159
+    QLabel* m_bufferLabel = nullptr;   // 1160
+    QCheckBox* m_ignoreEcho = nullptr; // 1161
     QList<PortChoice> m_portChoices;
 
     // Edit page
-    QCheckBox* m_convAlpha = nullptr;       // 1097
-    QCheckBox* m_convSymbol = nullptr;      // 1098
-    QCheckBox* m_convHiraKana = nullptr;    // 1099
-    QCheckBox* m_imageSize = nullptr;       // 1158
-    QCheckBox* m_limitWidth = nullptr;      // 1162
-    QLineEdit* m_maxWidth = nullptr;        // 1163
-    QLabel* m_maxWidthLabel = nullptr;      // 1164
-    QCheckBox* m_autoComp = nullptr;        // 1229
+    QCheckBox* m_convAlpha = nullptr;    // 1097
+    QCheckBox* m_convSymbol = nullptr;   // 1098
+    QCheckBox* m_convHiraKana = nullptr; // 1099
+    QCheckBox* m_imageSize = nullptr;    // 1158
+    QCheckBox* m_limitWidth = nullptr;   // 1162
+    QLineEdit* m_maxWidth = nullptr;     // 1163
+    QLabel* m_maxWidthLabel = nullptr;   // 1164
+    QCheckBox* m_autoComp = nullptr;     // 1229
 
     // File page
-    QSlider* m_history = nullptr;           // 1177
-    QLabel* m_historyLabel = nullptr;       // 1178
-    QCheckBox* m_newOnStart = nullptr;      // 1213
+    QSlider* m_history = nullptr;      // 1177
+    QLabel* m_historyLabel = nullptr;  // 1178
+    QCheckBox* m_newOnStart = nullptr; // 1213
 
     // Machine page
-    QListWidget* m_models = nullptr;        // 1144
+    QListWidget* m_models = nullptr; // 1144
     int m_modelChoice = 0;
 
     // Dial page
-    QRadioButton* m_dialHandler = nullptr;  // 1199
-    QRadioButton* m_dialTones = nullptr;    // 1200
+    QRadioButton* m_dialHandler = nullptr; // 1199
+    QRadioButton* m_dialTones = nullptr;   // 1200
     QLabel* m_handlerNote = nullptr;
-    QLabel* m_toneNote = nullptr;           // 1201
-    QLabel* m_callOutLabel = nullptr;       // 1219
-    QLineEdit* m_callOut = nullptr;         // 1218
+    QLabel* m_toneNote = nullptr;     // 1201
+    QLabel* m_callOutLabel = nullptr; // 1219
+    QLineEdit* m_callOut = nullptr;   // 1218
 };
 
 } // namespace tessera

@@ -2,27 +2,27 @@
 // What the pages of the settings sheet share: string ids, ranges and two small helpers.
 // Only the sheet's own files include this.
 
-#include <QLabel>
-#include <QString>
-
 #include "base/Cp932.h"
 #include "resources/StringIds.h"
 #include "text/StringTable.h"
 
+#include <QLabel>
+#include <QString>
+
 namespace tessera::sheet {
 
-inline constexpr int kStrCaption = 3072;      // 環境設定
-inline constexpr int kStrCountUnit = 3050;    // 個
-inline constexpr int kStrFirstModel = ids::kStrFirstModel;   // PI-3000 .. PI系以外
+inline constexpr int kStrCaption = 3072;                   // 環境設定
+inline constexpr int kStrCountUnit = 3050;                 // 個
+inline constexpr int kStrFirstModel = ids::kStrFirstModel; // PI-3000 .. PI系以外
 inline constexpr int kMsgSetAgain = 1032;
-inline constexpr int kMsgIntRange = 61713;    // whole number between %d and %d
+inline constexpr int kMsgIntRange = 61713; // whole number between %d and %d
 
-inline constexpr int kModelChoices = 11;      // model codes 0..9 and "not a PI model"
-inline constexpr int kMinBuffer = 6;          // 64 KiB
-inline constexpr int kMaxBuffer = 10;         // 1024 KiB
+inline constexpr int kModelChoices = 11; // model codes 0..9 and "not a PI model"
+inline constexpr int kMinBuffer = 6;     // 64 KiB
+inline constexpr int kMaxBuffer = 10;    // 1024 KiB
 inline constexpr int kDefaultBuffer = 7;
 inline constexpr int kMinHistory = 1;
-inline constexpr int kMaxHistory = 16;        // what the recent-file list can hold
+inline constexpr int kMaxHistory = 16; // what the recent-file list can hold
 inline constexpr int kDefaultHistory = 4;
 inline constexpr int kMinWidth = 1;
 inline constexpr int kMaxWidth = 1024;

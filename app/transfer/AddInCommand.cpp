@@ -1,20 +1,14 @@
 #include "app/transfer/AddInCommand.h"
 
-#include <QApplication>
-#include <QFileDialog>
-
-#include <memory>
-#include <new>
-
 #include "app/MainFrame.h"
 #include "app/TesseraApp.h"
-#include "base/AppSettings.h"
-#include "base/Cp932.h"
 #include "app/editors/EditorFactory.h"
 #include "app/editors/NewDlg.h"
 #include "app/transfer/RecvDlg.h"
 #include "app/transfer/ShowDocDlg.h"
 #include "app/transfer/TransDlg.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
 #include "document/CommandIds.h"
 #include "document/RecordCommands.h"
 #include "link/AddInTransfer.h"
@@ -22,11 +16,16 @@
 #include "model/Prompter.h"
 #include "text/StringTable.h"
 
+#include <QApplication>
+#include <QFileDialog>
+#include <memory>
+#include <new>
+
 namespace tessera {
 
 namespace {
 
-constexpr int kStrAddInOpenTitle = 3068;   // アドインファイルを開く
+constexpr int kStrAddInOpenTitle = 3068; // アドインファイルを開く
 
 AddInFileDialog& FileDialogHook() {
     static AddInFileDialog hook;
@@ -38,8 +37,9 @@ QString AskAddInFile(QWidget* parent) {
         return FileDialogHook()(parent);
     const std::string& title = LoadString(kStrAddInOpenTitle);
     // Add-ins come from Windows: their names may be in either case.
-    return QFileDialog::getOpenFileName(parent, Cp932ToQString(title), QString(),
-                                        QStringLiteral("Add-In Files (*.zrs *.ZRS);;All Files (*)"));
+    return QFileDialog::getOpenFileName(
+        parent, Cp932ToQString(title), QString(),
+        QStringLiteral("Add-In Files (*.zrs *.ZRS);;All Files (*)"));
 }
 
 CProgressWindow* CreateProgressWindow(const std::shared_ptr<TransferJob>& job, QWidget* parent) {
@@ -51,7 +51,9 @@ CProgressWindow* CreateProgressWindow(const std::shared_ptr<TransferJob>& job, Q
 
 } // namespace
 
-void SetAddInFileDialog(AddInFileDialog dialog) { FileDialogHook() = std::move(dialog); }
+void SetAddInFileDialog(AddInFileDialog dialog) {
+    FileDialogHook() = std::move(dialog);
+}
 
 QString AddInOverviewText(const std::string& document) {
     QString text = Cp932ToQString(document);
@@ -71,7 +73,8 @@ public:
         return tessera::EditRecord(parent, kind, record, isNew, m_app.Settings());
     }
     int ChooseNewKind(QWidget* parent) override { return CNewDlg::Choose(parent); }
-    CProgressWindow* CreateProgress(const std::shared_ptr<TransferJob>& job, QWidget* parent) override {
+    CProgressWindow* CreateProgress(const std::shared_ptr<TransferJob>& job,
+                                    QWidget* parent) override {
         return CreateProgressWindow(job, parent != nullptr ? parent->window() : nullptr);
     }
     void FillLink(JobLink& link) override {
@@ -123,7 +126,8 @@ bool RunAddInCommand(CTesseraApp& app, CRecordCommands& commands, QWidget* paren
         if (overview.exec() != QDialog::Accepted)
             return false;
     }
-    if (ShowMessage(kMsgAddInConfirm, PromptIcon::Question, PromptButtons::OkCancel) != PromptResult::Ok)
+    if (ShowMessage(kMsgAddInConfirm, PromptIcon::Question, PromptButtons::OkCancel) !=
+        PromptResult::Ok)
         return false;
 
     try {
@@ -134,8 +138,8 @@ bool RunAddInCommand(CTesseraApp& app, CRecordCommands& commands, QWidget* paren
     }
     commands.FillLink(job->link);
     return commands.StartSession(job, nullptr, parent, [](TransferJob& j, CJobSignals& jobSignals) {
-               CompleteJob(j, jobSignals, CompletionHooks{});
-           }) != nullptr;
+        CompleteJob(j, jobSignals, CompletionHooks{});
+    }) != nullptr;
 }
 
 } // namespace tessera

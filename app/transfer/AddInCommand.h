@@ -4,7 +4,6 @@
 // the busy flag).
 
 #include <QString>
-
 #include <functional>
 #include <memory>
 

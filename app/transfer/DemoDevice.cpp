@@ -1,16 +1,15 @@
 #include "app/transfer/DemoDevice.h"
 
+#include "base/AppSettings.h"
+#include "base/DataPaths.h"
+#include "model/RecordKind.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-
 #include <algorithm>
-
-#include "base/AppSettings.h"
-#include "base/DataPaths.h"
-#include "model/RecordKind.h"
 #if TESSERA_HAVE_DEMO
 #include "sim/SimDevice.h"
 #endif
@@ -46,7 +45,9 @@ QStringList SampleFolders() {
 
 CDemoDevice::CDemoDevice() = default;
 
-CDemoDevice::~CDemoDevice() { Stop(); }
+CDemoDevice::~CDemoDevice() {
+    Stop();
+}
 
 QString CDemoDevice::SamplePhoneBook() {
     for (const QString& folder : SampleFolders()) {
@@ -73,7 +74,9 @@ bool CDemoDevice::Start(CAppSettings&) {
 
 void CDemoDevice::Loop(std::string) {}
 
-bool CDemoDevice::IsReady() const { return false; }
+bool CDemoDevice::IsReady() const {
+    return false;
+}
 
 void CDemoDevice::Stop() {}
 

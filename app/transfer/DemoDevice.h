@@ -7,7 +7,6 @@
 // stored at exit.
 
 #include <QString>
-
 #include <atomic>
 #include <memory>
 #include <mutex>

@@ -1,14 +1,14 @@
 #include "app/transfer/ShowDocDlg.h"
 
+#include "base/Cp932.h"
+#include "text/StringTable.h"
+
 #include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include "base/Cp932.h"
-#include "text/StringTable.h"
 
 namespace tessera {
 
@@ -32,7 +32,8 @@ CShowDocDlg::CShowDocDlg(const QString& text, QWidget* parent) : QDialog(parent)
     m_text->setPlainText(text);
     m_text->setMinimumSize(440, 260);
 
-    auto* note = new QLabel(Text(9025, "このアドインを転送する場合は、[OK]を押してください。"), this);
+    auto* note =
+        new QLabel(Text(9025, "このアドインを転送する場合は、[OK]を押してください。"), this);
     note->setObjectName(QStringLiteral("Note"));
 
     auto* buttons = new QDialogButtonBox(this);

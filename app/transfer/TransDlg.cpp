@@ -1,5 +1,10 @@
 #include "app/transfer/TransDlg.h"
 
+#include "base/Cp932.h"
+#include "link/Job.h"
+#include "resources/StringIds.h"
+#include "text/StringTable.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -8,21 +13,15 @@
 #include <QPushButton>
 #include <QTimerEvent>
 #include <QVBoxLayout>
-
 #include <algorithm>
-
-#include "base/Cp932.h"
-#include "link/Job.h"
-#include "text/StringTable.h"
-#include "resources/StringIds.h"
 
 namespace tessera {
 
 namespace {
 
 constexpr int kIconSize = 40;
-constexpr int kStrCancel = 9020;      // 中断
-constexpr int kStrWaiting = ids::kStrWaiting;     // 接続待機中...
+constexpr int kStrCancel = 9020;              // 中断
+constexpr int kStrWaiting = ids::kStrWaiting; // 接続待機中...
 constexpr int kStrSendNote = 9022;
 constexpr int kStrReceiveNote = 9023;
 constexpr int kDlgTransfer = 131;
@@ -93,8 +92,8 @@ QPixmap TransferIcon(int method, int frame) {
 
 // ---------------------------------------------------------------- base
 
-CTransferDlgBase::CTransferDlgBase(std::shared_ptr<TransferJob> job, int method, int titleId, const char* title,
-                                   int noteId, const char* note, QWidget* parent)
+CTransferDlgBase::CTransferDlgBase(std::shared_ptr<TransferJob> job, int method, int titleId,
+                                   const char* title, int noteId, const char* note, QWidget* parent)
     : QDialog(parent), m_job(job), m_method(method) {
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
@@ -144,9 +143,13 @@ CTransferDlgBase::CTransferDlgBase(std::shared_ptr<TransferJob> job, int method,
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-QString CTransferDlgBase::StatusText() const { return m_status->text(); }
+QString CTransferDlgBase::StatusText() const {
+    return m_status->text();
+}
 
-QPixmap CTransferDlgBase::ShownIcon() const { return m_icon->pixmap(); }
+QPixmap CTransferDlgBase::ShownIcon() const {
+    return m_icon->pixmap();
+}
 
 void CTransferDlgBase::SetStatus(const QString& text) {
     m_status->setText(text);
@@ -197,9 +200,12 @@ void CTransferDlgBase::done(int result) {
 
 // ---------------------------------------------------------------- send and add-in
 
-CTransDlg::CTransDlg(std::shared_ptr<TransferJob> job, qint64 total, int method, bool addIn, QWidget* parent)
-    : CTransferDlgBase(std::move(job), method, kDlgTransfer, "ザウルスへ送信中", kStrSendNote,
-                       "送信を中断した場合，再通信が可能になるまで\nしばらく時間がかかる場合があります．", parent),
+CTransDlg::CTransDlg(std::shared_ptr<TransferJob> job, qint64 total, int method, bool addIn,
+                     QWidget* parent)
+    : CTransferDlgBase(
+          std::move(job), method, kDlgTransfer, "ザウルスへ送信中", kStrSendNote,
+          "送信を中断した場合，再通信が可能になるまで\nしばらく時間がかかる場合があります．",
+          parent),
       m_total(total), m_addIn(addIn) {
     setObjectName(QStringLiteral("CTransDlg"));
     m_bar = new QProgressBar(this);
@@ -236,12 +242,14 @@ int CTransDlg::Percent(qint64 bytes, qint64 total) {
     return static_cast<int>(std::clamp<qint64>(bytes * 100 / total, 0, 100));
 }
 
-QString CTransDlg::BytesText() const { return m_bytes->text(); }
+QString CTransDlg::BytesText() const {
+    return m_bytes->text();
+}
 
 void CTransDlg::OnProgress(qint64 bytes) {
     m_bar->setValue(BarPosition(bytes, m_total));
-    m_bytes->setText(Cp932ToQString(FormatString(1105, static_cast<long long>(bytes),
-                                                 Percent(bytes, m_total))));
+    m_bytes->setText(
+        Cp932ToQString(FormatString(1105, static_cast<long long>(bytes), Percent(bytes, m_total))));
     if (!m_addIn && !m_started) {
         m_started = true;
         SetStatus(Cp932ToQString(LoadString(kMsgTransferring)));

@@ -5,13 +5,12 @@
 // themselves when they close. Closing one by the user cancels the job; a close request (the
 // job is over) does not.
 
+#include "document/RecordCommands.h"
+
 #include <QBasicTimer>
 #include <QDialog>
 #include <QPixmap>
-
 #include <memory>
-
-#include "document/RecordCommands.h"
 
 class QLabel;
 class QProgressBar;

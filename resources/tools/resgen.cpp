@@ -4,6 +4,8 @@
 //   resgen cp932    out.cpp                the code page 932 <-> Unicode tables
 // Any text that code page 932 cannot hold, a duplicate id or a malformed row stops the build.
 
+#include "text/LeadByte.h"
+
 #include <QFile>
 #include <QHash>
 #include <QList>
@@ -13,14 +15,11 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QStringList>
-
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
-
-#include "text/LeadByte.h"
 
 namespace {
 
@@ -61,11 +60,21 @@ QString Unescape(const QString& s, const QString& where) {
         if (++i >= s.size())
             Fail(where, QStringLiteral("backslash at line end"));
         switch (s.at(i).unicode()) {
-        case 'n': out += QLatin1Char('\n'); break;
-        case 'r': out += QLatin1Char('\r'); break;
-        case 't': out += QLatin1Char('\t'); break;
-        case '\\': out += QLatin1Char('\\'); break;
-        case '"': out += QLatin1Char('"'); break;
+        case 'n':
+            out += QLatin1Char('\n');
+            break;
+        case 'r':
+            out += QLatin1Char('\r');
+            break;
+        case 't':
+            out += QLatin1Char('\t');
+            break;
+        case '\\':
+            out += QLatin1Char('\\');
+            break;
+        case '"':
+            out += QLatin1Char('"');
+            break;
         case 'x': {
             bool ok = false;
             uint v = s.mid(i + 1, 2).toUInt(&ok, 16);
@@ -75,7 +84,8 @@ QString Unescape(const QString& s, const QString& where) {
             i += 2;
             break;
         }
-        default: Fail(where, QStringLiteral("unknown escape \\%1").arg(s.at(i)));
+        default:
+            Fail(where, QStringLiteral("unknown escape \\%1").arg(s.at(i)));
         }
     }
     return out;
@@ -142,18 +152,21 @@ int GenStrings(const QString& in, const QString& out, const QString& idsOut) {
         QString where = QStringLiteral("%1:%2").arg(in).arg(n + 1);
         if (line.startsWith(QLatin1String("#="))) {
             if (!pendingName.isEmpty())
-                Fail(pendingWhere, QStringLiteral("name %1 is not followed by an entry").arg(pendingName));
+                Fail(pendingWhere,
+                     QStringLiteral("name %1 is not followed by an entry").arg(pendingName));
             pendingName = line.mid(2).trimmed();
             pendingWhere = where;
             if (!IsIdName(pendingName))
-                Fail(where, QStringLiteral("a name is k followed by a capital and letters or digits"));
+                Fail(where,
+                     QStringLiteral("a name is k followed by a capital and letters or digits"));
             if (names.count(pendingName))
                 Fail(where, QStringLiteral("name %1 given twice").arg(pendingName));
             continue;
         }
         if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) {
             if (!pendingName.isEmpty())
-                Fail(pendingWhere, QStringLiteral("name %1 is not followed by an entry").arg(pendingName));
+                Fail(pendingWhere,
+                     QStringLiteral("name %1 is not followed by an entry").arg(pendingName));
             continue;
         }
         qsizetype tab = line.indexOf(QLatin1Char('\t'));
@@ -193,8 +206,8 @@ int GenStrings(const QString& in, const QString& out, const QString& idsOut) {
         // The start of the text as a reminder; no backslash, which would continue the comment.
         QString hint = names[name].second.left(40);
         hint.replace(QLatin1Char('\\'), QLatin1Char('/'));
-        ids += "inline constexpr int " + name.toStdString() + " = " + std::to_string(id) +
-               "; // " + hint.toStdString() + "\n";
+        ids += "inline constexpr int " + name.toStdString() + " = " + std::to_string(id) + "; // " +
+               hint.toStdString() + "\n";
     }
     ids += "\n} // namespace tessera::ids\n";
     WriteFile(idsOut, ids);
@@ -216,10 +229,14 @@ struct Range {
 };
 
 int GroupBits(const QString& g, const QString& where) {
-    if (g == QLatin1String("always")) return 0x00;
-    if (g == QLatin1String("symbol")) return 0x40;
-    if (g == QLatin1String("kana")) return 0x80;
-    if (g == QLatin1String("alnum")) return 0xC0;
+    if (g == QLatin1String("always"))
+        return 0x00;
+    if (g == QLatin1String("symbol"))
+        return 0x40;
+    if (g == QLatin1String("kana"))
+        return 0x80;
+    if (g == QLatin1String("alnum"))
+        return 0xC0;
     Fail(where, QStringLiteral("unknown group %1").arg(g));
 }
 
@@ -260,18 +277,23 @@ int GenCharmap(const QString& in, const QString& out) {
             for (char c : digits)
                 r.results.emplace_back(1, c);
         } else {
-            r.kind = tok[3] == QLatin1String("str")      ? Kind::Strings
-                     : tok[3] == QLatin1String("double") ? Kind::Double
-                                                          : (Fail(where, QStringLiteral("bad kind")), Kind::Double);
+            r.kind = tok[3] == QLatin1String("str") ? Kind::Strings
+                     : tok[3] == QLatin1String("double")
+                         ? Kind::Double
+                         : (Fail(where, QStringLiteral("bad kind")), Kind::Double);
             if (tok.size() - 4 != count)
-                Fail(where, QStringLiteral("%1 results for %2 codes").arg(tok.size() - 4).arg(count));
+                Fail(where,
+                     QStringLiteral("%1 results for %2 codes").arg(tok.size() - 4).arg(count));
             for (qsizetype i = 4; i < tok.size(); ++i) {
                 if (tok[i] == QLatin1String("="))
                     r.results.emplace_back();
                 else
                     r.results.push_back(ToCp932(Unescape(tok[i], where), where));
-                if (r.kind == Kind::Double && !r.results.back().isEmpty() && r.results.back().size() != 2)
-                    Fail(where, QStringLiteral("double-byte result %1 is not one double-byte character").arg(tok[i]));
+                if (r.kind == Kind::Double && !r.results.back().isEmpty() &&
+                    r.results.back().size() != 2)
+                    Fail(where,
+                         QStringLiteral("double-byte result %1 is not one double-byte character")
+                             .arg(tok[i]));
             }
         }
         for (const Range& o : ranges)
@@ -336,7 +358,8 @@ int GenCharmap(const QString& in, const QString& out) {
         }
     }
     if (doubles.size() != 358)
-        Fail(in, QStringLiteral("double-byte table has %1 entries, expected 179").arg(doubles.size() / 2));
+        Fail(in, QStringLiteral("double-byte table has %1 entries, expected 179")
+                     .arg(doubles.size() / 2));
     if (strings.size() != 163)
         Fail(in, QStringLiteral("result list has %1 strings, expected 163").arg(strings.size()));
 
@@ -360,7 +383,8 @@ int GenCharmap(const QString& in, const QString& out) {
         src += "    {" + std::to_string(text.size()) + ", " + std::to_string(s.size()) + "},\n";
         text += s;
     }
-    src += "};\n\nconst char kResultText[] = " + Literal(text) + ";\n\n"
+    src += "};\n\nconst char kResultText[] = " + Literal(text) +
+           ";\n\n"
            "} // namespace tessera::chartables\n";
     WriteFile(out, src);
     return 0;
@@ -443,6 +467,7 @@ int main(int argc, char** argv) {
         return GenCharmap(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     if (mode == QLatin1String("cp932") && argc == 3)
         return GenCp932(QString::fromLocal8Bit(argv[2]));
-    std::fprintf(stderr, "usage: resgen strings IN OUT [IDS] | resgen charmap IN OUT | resgen cp932 OUT\n");
+    std::fprintf(stderr,
+                 "usage: resgen strings IN OUT [IDS] | resgen charmap IN OUT | resgen cp932 OUT\n");
     return 1;
 }

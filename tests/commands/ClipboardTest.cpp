@@ -1,16 +1,16 @@
 // The clipboard's text rules: what a copy puts there, what a paste accepts from our own
 // type and from other programs' text.
 
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QMimeData>
-
-#include <gtest/gtest.h>
+#include "document/Clipboard.h"
 
 #include "CommandTestSupport.h"
 #include "base/Cp932.h"
-#include "document/Clipboard.h"
 #include "support/ScriptedPrompter.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <gtest/gtest.h>
 
 namespace tessera::test {
 namespace {
@@ -19,8 +19,8 @@ struct UnicodeCase {
     const char* name;
     QString text;
     bool ok;
-    std::string bytes;     // expected result (code page 932) when ok
-    std::string bad;       // what the refusal names
+    std::string bytes; // expected result (code page 932) when ok
+    std::string bad;   // what the refusal names
     int message = 0;
 };
 
@@ -30,13 +30,38 @@ TEST(ClipboardTextTest, TextFromOtherProgramsIsMadeFitForTheReader) {
         {"lf becomes crlf", QStringLiteral("a\nb\n"), true, "a\r\nb\r\n\x1A", {}},
         {"lone cr becomes crlf", QStringLiteral("a\rb\r"), true, "a\r\nb\r\n\x1A", {}},
         {"mixed", QStringLiteral("a\r\r\nb\n\rc"), true, "a\r\n\r\nb\r\n\r\nc\r\n\x1A", {}},
-        {"last line gets its line end", QStringLiteral("\"i\",\"NAME\""), true, "\"i\",\"NAME\"\r\n\x1A", {}},
+        {"last line gets its line end",
+         QStringLiteral("\"i\",\"NAME\""),
+         true,
+         "\"i\",\"NAME\"\r\n\x1A",
+         {}},
         {"end mark at the end is taken", QStringLiteral("a\r\n\x1A\r\n"), true, "a\r\n\x1A", {}},
         {"japanese", QStringLiteral("山田\n"), true, Cp932("山田") + "\r\n\x1A", {}},
-        {"character outside code page 932", QStringLiteral("a\u00E9b"), false, {}, "U+00E9", kMsgClipboardBadChar},
-        {"character outside the basic plane", QStringLiteral("ok\U0001F600"), false, {}, "U+1F600", kMsgClipboardBadChar},
-        {"nul", QStringLiteral("a") + QChar(0) + QStringLiteral("b"), false, {}, "0x00", kMsgClipboardControl},
-        {"end mark inside", QStringLiteral("a\x1A" "b\r\n"), false, {}, "0x1A", kMsgClipboardControl},
+        {"character outside code page 932",
+         QStringLiteral("a\u00E9b"),
+         false,
+         {},
+         "U+00E9",
+         kMsgClipboardBadChar},
+        {"character outside the basic plane",
+         QStringLiteral("ok\U0001F600"),
+         false,
+         {},
+         "U+1F600",
+         kMsgClipboardBadChar},
+        {"nul",
+         QStringLiteral("a") + QChar(0) + QStringLiteral("b"),
+         false,
+         {},
+         "0x00",
+         kMsgClipboardControl},
+        {"end mark inside",
+         QStringLiteral("a\x1A"
+                        "b\r\n"),
+         false,
+         {},
+         "0x1A",
+         kMsgClipboardControl},
     };
     for (const UnicodeCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -63,14 +88,17 @@ TEST(ClipboardTextTest, OurOwnBytesKeepEveryByteAndGetOneEndMark) {
     EXPECT_TRUE(RecordTextFromBytes(body, out));
     EXPECT_EQ(out, body + "\x1A");
     std::string bad;
-    EXPECT_FALSE(RecordTextFromBytes("a\x1A" "b\r\n\x1A", out, &bad));
+    EXPECT_FALSE(RecordTextFromBytes("a\x1A"
+                                     "b\r\n\x1A",
+                                     out, &bad));
     EXPECT_EQ(bad, "0x1A");
     EXPECT_FALSE(RecordTextFromBytes(std::string("a\0b", 3), out, &bad));
     EXPECT_EQ(bad, "0x00");
 }
 
 TEST(ClipboardTest, ACopyCarriesUnicodeTextAndTheExactBytes) {
-    const std::string text = std::string("\"i\",\"NAME\"\r\n\"T\",\"") + Cp932("個人名") + "\"\r\n\"D\",\"\xF0\x40\"\r\n\x1A";
+    const std::string text = std::string("\"i\",\"NAME\"\r\n\"T\",\"") + Cp932("個人名") +
+                             "\"\r\n\"D\",\"\xF0\x40\"\r\n\x1A";
     ASSERT_TRUE(PutRecordText(text));
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     ASSERT_NE(mime, nullptr);

@@ -1,14 +1,5 @@
 #include "CommandTestSupport.h"
 
-#include <QApplication>
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QDeadlineTimer>
-#include <QFile>
-#include <QThread>
-
-#include <gtest/gtest.h>
-
 #include "app/MainFrame.h"
 #include "base/Cp932.h"
 #include "document/RecordTableModel.h"
@@ -17,6 +8,14 @@
 #include "link/LinkTiming.h"
 #include "model/RecordSet.h"
 #include "support/ScriptedPrompter.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QThread>
+#include <gtest/gtest.h>
 
 namespace tessera::test {
 
@@ -177,7 +176,9 @@ void DocViewTest::LoadText(const std::string& text) {
     doc->SetModifiedFlag(false);
 }
 
-int DocViewTest::RowOf(int record) const { return view->Model()->RowOfRecord(record); }
+int DocViewTest::RowOf(int record) const {
+    return view->Model()->RowOfRecord(record);
+}
 
 void DocViewTest::SelectRecords(const std::vector<int>& records, bool focus) {
     view->clearSelection();

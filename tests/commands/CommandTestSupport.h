@@ -2,15 +2,6 @@
 // Shared pieces of the command tests: the application object, a document host with its
 // settings in memory, documents filled from text forms, and the started program.
 
-#include <QString>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
-#include <vector>
-
 #include "app/TesseraApp.h"
 #include "document/DocHost.h"
 #include "document/RecordCommands.h"
@@ -19,6 +10,13 @@
 #include "sim/SimDevice.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempSettings.h"
+
+#include <QString>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace tessera::test {
 
@@ -60,7 +58,9 @@ struct TestHooks : CRecordCommandHost {
     bool HasEditor(int kind) const override;
     bool EditRecord(QWidget* parent, int kind, CDataRecord& record, bool isNew) override;
     int ChooseNewKind(QWidget*) override { return kindChoice; }
-    CProgressWindow* CreateProgress(const std::shared_ptr<TransferJob>&, QWidget*) override { return nullptr; }
+    CProgressWindow* CreateProgress(const std::shared_ptr<TransferJob>&, QWidget*) override {
+        return nullptr;
+    }
     void FillLink(JobLink&) override {}
     std::size_t SendBufferBytes() const override { return bufferBytes; }
     void SetBusy(bool) override {}

@@ -1,20 +1,19 @@
 // The progress windows on their own: bar range and position, byte and status texts, the
 // add-in steps, the animation, and how closing tells the job.
 
+#include "CommandTestSupport.h"
+#include "app/transfer/RecvDlg.h"
+#include "app/transfer/TransDlg.h"
+#include "link/AddInTransfer.h"
+#include "link/Job.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-
 #include <gtest/gtest.h>
-
-#include "CommandTestSupport.h"
-#include "app/transfer/RecvDlg.h"
-#include "app/transfer/TransDlg.h"
-#include "link/AddInTransfer.h"
-#include "link/Job.h"
 
 namespace tessera::test {
 namespace {
@@ -27,10 +26,10 @@ TEST(TransDlgTest, BarRunsIn32ByteUnitsAndFillsAtTheEnd) {
         {10000, 512, 313, 16, 5},
         {10000, 10000, 313, 313, 100},
         {10000, 0, 313, 0, 0},
-        {11, 11, 1, 1, 100},          // the smallest stream still fills its bar
+        {11, 11, 1, 1, 100}, // the smallest stream still fills its bar
         {11, 0, 1, 0, 0},
-        {0, 0, 1, 0, 100},            // an add-in of empty files divides by nothing
-        {3000000000LL, 1500000000LL, 93750000, 46875000, 50},   // no 32-bit overflow
+        {0, 0, 1, 0, 100}, // an add-in of empty files divides by nothing
+        {3000000000LL, 1500000000LL, 93750000, 46875000, 50}, // no 32-bit overflow
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.total);
@@ -47,7 +46,9 @@ TEST(TransDlgTest, SendProgressShowsBytesAndStartsTheAnimation) {
     EXPECT_EQ(dlg->StatusText(), QStringLiteral("接続待機中..."));
     EXPECT_EQ(dlg->CancelButton()->text(), QStringLiteral("中断"));
     EXPECT_TRUE(dlg->CancelButton()->isEnabled());
-    EXPECT_TRUE(dlg->findChild<QLabel*>(QStringLiteral("Note"))->text().startsWith(QStringLiteral("送信を中断した場合")));
+    EXPECT_TRUE(dlg->findChild<QLabel*>(QStringLiteral("Note"))
+                    ->text()
+                    .startsWith(QStringLiteral("送信を中断した場合")));
     EXPECT_FALSE(dlg->IsAnimating());
     const QImage still = dlg->ShownIcon().toImage();
 
@@ -57,7 +58,8 @@ TEST(TransDlgTest, SendProgressShowsBytesAndStartsTheAnimation) {
     EXPECT_EQ(dlg->BytesText(), QStringLiteral("512 バイト送信 (5%)"));
     EXPECT_EQ(dlg->StatusText(), QStringLiteral("データを転送しています"));
     EXPECT_TRUE(dlg->IsAnimating());
-    EXPECT_NE(dlg->ShownIcon().toImage(), still) << "the cable's still picture gives way to the animation";
+    EXPECT_NE(dlg->ShownIcon().toImage(), still)
+        << "the cable's still picture gives way to the animation";
     delete dlg.data();
 }
 
@@ -66,21 +68,22 @@ TEST(TransDlgTest, AddInStepsEnableCancelAndShowTheirTexts) {
     auto* dlg = new CTransDlg(job, 2048, 0, true);
     EXPECT_FALSE(dlg->CancelButton()->isEnabled());
     dlg->show();
-    dlg->close();   // no cancel before the device has answered
+    dlg->close(); // no cancel before the device has answered
     EXPECT_TRUE(dlg->isVisible());
     EXPECT_FALSE(job->UserCancelled());
     dlg->OnProgress(1024);
-    EXPECT_EQ(dlg->StatusText(), QStringLiteral("接続待機中...")) << "an add-in's progress leaves the status to the steps";
+    EXPECT_EQ(dlg->StatusText(), QStringLiteral("接続待機中..."))
+        << "an add-in's progress leaves the status to the steps";
     const char* texts[] = {"アドイン機能をチェックしています", "アドインサイズをチェックしています",
                            "同一アドインをチェックしています", "アドインファイル名を転送しています",
-                           "アドインデータを転送しています", "パソコンリンクを解除しています"};
+                           "アドインデータを転送しています",   "パソコンリンクを解除しています"};
     for (int step = 2; step <= 7; ++step) {
         dlg->OnStep(step);
         EXPECT_EQ(dlg->StatusText(), QString::fromUtf8(texts[step - 2])) << step;
         EXPECT_TRUE(dlg->CancelButton()->isEnabled());
         EXPECT_TRUE(dlg->IsAnimating());
     }
-    dlg->OnStep(9);   // not a step: nothing changes
+    dlg->OnStep(9); // not a step: nothing changes
     EXPECT_EQ(dlg->StatusText(), QString::fromUtf8(texts[5]));
     EXPECT_EQ(dlg->BytesText(), QStringLiteral("1024 バイト送信 (50%)"));
     delete dlg;
@@ -133,7 +136,9 @@ TEST(RecvDlgTest, CountsTheBytesThatArrived) {
     auto* dlg = new CRecvDlg(job, 1);
     EXPECT_EQ(dlg->windowTitle(), QStringLiteral("ザウルスから受信中"));
     EXPECT_EQ(dlg->StatusText(), QStringLiteral("接続待機中..."));
-    EXPECT_TRUE(dlg->findChild<QLabel*>(QStringLiteral("Note"))->text().startsWith(QStringLiteral("受信を中断した場合")));
+    EXPECT_TRUE(dlg->findChild<QLabel*>(QStringLiteral("Note"))
+                    ->text()
+                    .startsWith(QStringLiteral("受信を中断した場合")));
     EXPECT_FALSE(dlg->IsAnimating());
     dlg->OnProgress(1536);
     EXPECT_EQ(dlg->StatusText(), QStringLiteral("1536 バイト受信"));

@@ -2,22 +2,21 @@
 // paste (other kinds, documents without a kind, sorted tables), add, insert, properties and
 // their enable rules.
 
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QItemSelectionModel>
-#include <QMimeData>
-
-#include <gtest/gtest.h>
-
 #include "CommandTestSupport.h"
+#include "base/Cp932.h"
 #include "document/Clipboard.h"
 #include "document/CommandIds.h"
 #include "document/RecordTableModel.h"
 #include "document/TesseraDoc.h"
 #include "document/TesseraView.h"
-#include "base/Cp932.h"
 #include "model/RecordSet.h"
 #include "support/ScriptedPrompter.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QItemSelectionModel>
+#include <QMimeData>
+#include <gtest/gtest.h>
 
 namespace tessera::test {
 namespace {
@@ -32,7 +31,9 @@ std::vector<std::string> NameList(int n) {
 class RecordCommandsTest : public DocViewTest {
 protected:
     void Load(const std::string& text) { LoadText(text); }
-    void SelectRecords(const std::vector<int>& records) { DocViewTest::SelectRecords(records, false); }
+    void SelectRecords(const std::vector<int>& records) {
+        DocViewTest::SelectRecords(records, false);
+    }
     void Focus(int record) {
         view->selectionModel()->setCurrentIndex(view->Model()->index(RowOf(record), 0),
                                                 QItemSelectionModel::NoUpdate);
@@ -42,7 +43,6 @@ protected:
         view->UpdateCommand(id, s);
         return s.enabled;
     }
-
 };
 
 std::vector<std::string> Without(std::vector<std::string> v, std::initializer_list<int> gone) {
@@ -81,10 +81,12 @@ TEST_F(RecordCommandsTest, DeleteCancelledOrWithoutSelectionChangesNothing) {
 TEST_F(RecordCommandsTest, DeleteInASortedTableRemovesTheRecordsShownInTheSelectedRows) {
     Load(PhoneBookText(NameList(6)));
     view->OnHeaderClicked(1);
-    view->OnHeaderClicked(1);   // descending: row 0 shows N05
+    view->OnHeaderClicked(1); // descending: row 0 shows N05
     ASSERT_EQ(view->Model()->RecordIndexAt(0), 5);
-    view->selectionModel()->select(view->Model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    view->selectionModel()->select(view->Model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view->selectionModel()->select(view->Model()->index(0, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view->selectionModel()->select(view->Model()->index(1, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
     prompter.Expect(kMsgConfirmDelete, PromptResult::Ok);
     view->RunCommand(ID_RECORD_DELETE);
     EXPECT_EQ(Names(*doc), Without(NameList(6), {4, 5}));
@@ -111,7 +113,7 @@ TEST_F(RecordCommandsTest, CutCopiesThenDeletesWithoutAsking) {
 
 TEST_F(RecordCommandsTest, CutThatCannotCopyDeletesNothing) {
     hooks.editorKinds = {1};
-    hooks.bufferBytes = 64;   // smaller than the text
+    hooks.bufferBytes = 64; // smaller than the text
     Load(PhoneBookText(NameList(5)));
     SelectRecords({0, 1});
     prompter.Expect(kMsgBufferTooSmall);
@@ -125,17 +127,20 @@ TEST_F(RecordCommandsTest, CutThatCannotCopyDeletesNothing) {
 TEST_F(RecordCommandsTest, CopyAndPasteInASortedTableGoBeforeTheFocusedRowsRecord) {
     Load(PhoneBookText(NameList(6)));
     view->OnHeaderClicked(1);
-    view->OnHeaderClicked(1);   // descending
+    view->OnHeaderClicked(1); // descending
     // Rows 0 and 2 show N05 and N03: copied in that (display) order.
-    view->selectionModel()->select(view->Model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    view->selectionModel()->select(view->Model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view->selectionModel()->select(view->Model()->index(0, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view->selectionModel()->select(view->Model()->index(2, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
     view->RunCommand(ID_EDIT_COPY);
     // Focus on the row of record 1, which is row 4 here: its list position is not its index.
     Focus(1);
     ASSERT_EQ(RowOf(1), 4);
     ASSERT_TRUE(Enabled(ID_EDIT_PASTE));
     view->RunCommand(ID_EDIT_PASTE);
-    EXPECT_EQ(Names(*doc), (std::vector<std::string>{"N00", "N05", "N03", "N01", "N02", "N03", "N04", "N05"}));
+    EXPECT_EQ(Names(*doc),
+              (std::vector<std::string>{"N00", "N05", "N03", "N01", "N02", "N03", "N04", "N05"}));
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(view->Model()->rowCount(), 8);
 }
@@ -184,7 +189,7 @@ TEST_F(RecordCommandsTest, PasteNeverThrowsAwayRecordsOfADocumentWithoutAKind) {
 TEST_F(RecordCommandsTest, PasteTakesTextFromOtherProgramsWithTheirLineBreaks) {
     Load(PhoneBookText(NameList(1)));
     std::string text = PhoneBookText({Cp932("外部 一郎"), Cp932("外部 二郎")});
-    text.pop_back();   // no end mark
+    text.pop_back(); // no end mark
     QString plain = Cp932ToQString(text);
     plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QGuiApplication::clipboard()->setText(plain);
@@ -199,11 +204,15 @@ TEST_F(RecordCommandsTest, PasteRefusesTextTheRecordsCannotHold) {
         int message;
         std::string named;
     } cases[] = {
-        {Cp932ToQString(PhoneBookText({"A"})).replace(QStringLiteral("\"A\""), QStringLiteral("\"A\U0001F600\"")),
+        {Cp932ToQString(PhoneBookText({"A"}))
+             .replace(QStringLiteral("\"A\""), QStringLiteral("\"A\U0001F600\"")),
          kMsgClipboardBadChar, "U+1F600"},
-        {Cp932ToQString(PhoneBookText({"A"})).replace(QStringLiteral("\"A\""), QStringLiteral("\"A") + QChar(0) + QStringLiteral("\"")),
+        {Cp932ToQString(PhoneBookText({"A"}))
+             .replace(QStringLiteral("\"A\""),
+                      QStringLiteral("\"A") + QChar(0) + QStringLiteral("\"")),
          kMsgClipboardControl, "0x00"},
-        {Cp932ToQString(PhoneBookText({"A", "B"})).replace(QStringLiteral("\"A\""), QStringLiteral("\"A\x1A\"")),
+        {Cp932ToQString(PhoneBookText({"A", "B"}))
+             .replace(QStringLiteral("\"A\""), QStringLiteral("\"A\x1A\"")),
          kMsgClipboardControl, "0x1A"},
     };
     for (const Case& c : cases) {
@@ -212,7 +221,8 @@ TEST_F(RecordCommandsTest, PasteRefusesTextTheRecordsCannotHold) {
         prompter.Expect(c.message);
         view->RunCommand(ID_EDIT_PASTE);
         ASSERT_EQ(prompter.Messages().size(), 1u) << c.named;
-        EXPECT_NE(prompter.Messages()[0].Utf8().find(c.named), std::string::npos) << prompter.Messages()[0].Utf8();
+        EXPECT_NE(prompter.Messages()[0].Utf8().find(c.named), std::string::npos)
+            << prompter.Messages()[0].Utf8();
         EXPECT_EQ(Names(*doc), NameList(1));
     }
 }
@@ -225,7 +235,10 @@ TEST_F(RecordCommandsTest, PasteReportsEmptiedFieldsOnce) {
     ASSERT_NE(at, std::string::npos);
     text.replace(at, 8, "1968ZZ12");
     ASSERT_TRUE(PutRecordText(text));
-    prompter.Allow(kMsgInvalidInput).Allow(kMsgBadValue, PromptResult::Ignore).Allow(kMsgIgnoreAll, PromptResult::Yes).Allow(kMsgFieldsEmptied);
+    prompter.Allow(kMsgInvalidInput)
+        .Allow(kMsgBadValue, PromptResult::Ignore)
+        .Allow(kMsgIgnoreAll, PromptResult::Yes)
+        .Allow(kMsgFieldsEmptied);
     prompter.SetLenient(true);
     view->RunCommand(ID_EDIT_PASTE);
     EXPECT_EQ(prompter.Count(kMsgFieldsEmptied), 1);
@@ -235,7 +248,7 @@ TEST_F(RecordCommandsTest, PasteReportsEmptiedFieldsOnce) {
 // ---- add, insert, properties ----
 
 TEST_F(RecordCommandsTest, AddToANewDocumentAsksForTheKindFirst) {
-    hooks.kindChoice = 6;   // the seventh entry: anniversary by month and day
+    hooks.kindChoice = 6; // the seventh entry: anniversary by month and day
     view->RunCommand(ID_RECORD_ADD);
     ASSERT_NE(doc->RecordSet(), nullptr);
     EXPECT_EQ(doc->RecordSet()->Kind(), 4);
@@ -270,7 +283,7 @@ TEST_F(RecordCommandsTest, AddCancelledAtTheKindOrInTheEditorChangesNothing) {
 TEST_F(RecordCommandsTest, InsertGoesBeforeTheFocusedRowsRecord) {
     Load(PhoneBookText(NameList(4)));
     view->OnHeaderClicked(1);
-    view->OnHeaderClicked(1);   // descending: N02 is on row 1
+    view->OnHeaderClicked(1); // descending: N02 is on row 1
     SelectRecords({2});
     Focus(2);
     view->RunCommand(ID_RECORD_INSERT);
@@ -289,7 +302,8 @@ TEST_F(RecordCommandsTest, PropertiesChangeTheRecordOnlyWhenTheEditorAccepts) {
     view->RunCommand(ID_RECORD_PROPERTIES);
     EXPECT_EQ(Names(*doc), (std::vector<std::string>{"N00", "Edited", "N02"}));
     EXPECT_TRUE(doc->IsModified());
-    EXPECT_EQ(view->Model()->data(view->Model()->index(RowOf(1), 1)).toString(), QStringLiteral("Edited"));
+    EXPECT_EQ(view->Model()->data(view->Model()->index(RowOf(1), 1)).toString(),
+              QStringLiteral("Edited"));
 }
 
 TEST_F(RecordCommandsTest, CommandsOfAKindWithoutAnEditorStayDisabled) {
@@ -318,7 +332,8 @@ TEST_F(RecordCommandsTest, ADocumentWithoutAKindButWithColumnsIsNotGivenOneByAdd
     EXPECT_FALSE(Enabled(ID_RECORD_ADD));
     prompter.Expect(kMsgUnsupportedKind);
     EXPECT_FALSE(commands->AddRecord(*doc, nullptr, -1));
-    EXPECT_EQ(doc->RecordSet()->RecordCount(), 1) << "giving it a kind would have destroyed its records";
+    EXPECT_EQ(doc->RecordSet()->RecordCount(), 1)
+        << "giving it a kind would have destroyed its records";
 }
 
 TEST_F(RecordCommandsTest, TransfersFollowTheBusyFlag) {

@@ -3,6 +3,23 @@
 // document afterwards, the busy flag in every window, the receiving document's lock, and
 // windows closed while a transfer runs.
 
+#include "CommandTestSupport.h"
+#include "app/ChildFrame.h"
+#include "app/MainFrame.h"
+#include "app/transfer/AddInCommand.h"
+#include "app/transfer/DemoDevice.h"
+#include "app/transfer/RecvDlg.h"
+#include "app/transfer/ShowDocDlg.h"
+#include "app/transfer/TransDlg.h"
+#include "base/AppSettings.h"
+#include "document/CommandIds.h"
+#include "document/RecordTableModel.h"
+#include "document/TesseraDoc.h"
+#include "document/TesseraView.h"
+#include "link/AddInTransfer.h"
+#include "model/RecordSet.h"
+#include "support/ScriptedPrompter.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -13,25 +30,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
-
 #include <gtest/gtest.h>
-
-#include "CommandTestSupport.h"
-#include "app/transfer/AddInCommand.h"
-#include "app/ChildFrame.h"
-#include "app/transfer/DemoDevice.h"
-#include "app/MainFrame.h"
-#include "base/AppSettings.h"
-#include "app/transfer/RecvDlg.h"
-#include "app/transfer/ShowDocDlg.h"
-#include "app/transfer/TransDlg.h"
-#include "document/CommandIds.h"
-#include "document/RecordTableModel.h"
-#include "document/TesseraDoc.h"
-#include "document/TesseraView.h"
-#include "link/AddInTransfer.h"
-#include "model/RecordSet.h"
-#include "support/ScriptedPrompter.h"
 
 namespace tessera::test {
 namespace {
@@ -79,7 +78,8 @@ protected:
                 if (auto* dlg = qobject_cast<CTransferDlgBase*>(window.data())) {
                     if (seen.isEmpty() || seen.last() != dlg->StatusText())
                         seen << dlg->StatusText();
-                    if (auto* trans = qobject_cast<CTransDlg*>(dlg); trans && !trans->BytesText().trimmed().isEmpty())
+                    if (auto* trans = qobject_cast<CTransDlg*>(dlg);
+                        trans && !trans->BytesText().trimmed().isEmpty())
                         if (seen.last() != trans->BytesText())
                             seen << trans->BytesText();
                 }
@@ -122,7 +122,8 @@ TEST_P(TransferTest, ReceiveFillsTheDocumentAndKeepsEveryWindowFromStartingAnoth
     EXPECT_FALSE(Enabled(ID_FILE_SAVE)) << "saving the emptied set would empty the file";
     EXPECT_FALSE(ViewEnabled(ViewOf(other), ID_SEND_TO_DEVICE));
     EXPECT_FALSE(ViewEnabled(ViewOf(other), ID_RECEIVE_FROM_DEVICE));
-    EXPECT_TRUE(ViewEnabled(ViewOf(other), ID_RECORD_DELETE) || ViewOf(other)->SelectedCount() == 0);
+    EXPECT_TRUE(ViewEnabled(ViewOf(other), ID_RECORD_DELETE) ||
+                ViewOf(other)->SelectedCount() == 0);
     EXPECT_TRUE(IsDocumentLocked(doc));
     EXPECT_FALSE(IsDocumentLocked(other));
     CTesseraView* second = frame->NewWindow()->View();
@@ -131,8 +132,10 @@ TEST_P(TransferTest, ReceiveFillsTheDocumentAndKeepsEveryWindowFromStartingAnoth
         EXPECT_FALSE(ViewEnabled(second, id)) << id;
     // Import and export too, whatever their own rule says.
     for (int id : {ID_FILE_IMPORT, ID_FILE_EXPORT})
-        frame->Router().Replace(id, [] { return tessera::Enabled(true); }, [] {});
-    EXPECT_FALSE(Enabled(ID_FILE_IMPORT)) << "the second window on the receiving document is active";
+        frame->Router().Replace(
+            id, [] { return tessera::Enabled(true); }, [] {});
+    EXPECT_FALSE(Enabled(ID_FILE_IMPORT))
+        << "the second window on the receiving document is active";
     EXPECT_FALSE(Enabled(ID_FILE_EXPORT));
     QMdiSubWindow* secondWindow = frame->MdiArea()->activeSubWindow();
     Activate(other);
@@ -187,7 +190,8 @@ TEST_P(TransferTest, SendDeliversTheDocumentsRecordsWithProgress) {
     EXPECT_EQ(dlg->Bar()->maximum(), CTransDlg::BarMaximum(static_cast<qint64>(expected.size())));
     const QStringList seen = WaitAndWatch();
     if (watch) {
-        EXPECT_TRUE(seen.contains(QStringLiteral("データを転送しています"))) << seen.join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(seen.contains(QStringLiteral("データを転送しています")))
+            << seen.join(QLatin1Char('|')).toStdString();
         bool bytes = false;
         for (const QString& s : seen)
             bytes |= s.contains(QStringLiteral(" バイト送信 ("));
@@ -204,7 +208,7 @@ TEST_P(TransferTest, SendDeliversTheDocumentsRecordsWithProgress) {
 TEST_P(TransferTest, CancelledReceiveGivesTheDocumentItsRecordsBack) {
     CTesseraDoc* doc = OpenPhoneBook({"keep 1", "keep 2", "keep 3"});
     sim::SimConfig cfg = DeviceConfig(GetParam(), SimRole::Send);
-    cfg.faults.mute = true;   // the user never starts the device's send
+    cfg.faults.mute = true; // the user never starts the device's send
     sim::SimThread device(cfg);
     ASSERT_TRUE(device.Ok());
     UseSimulatedLine(device.PortName(), GetParam());
@@ -237,7 +241,10 @@ TEST_P(TransferTest, ReceivedTextTheReaderRefusesGivesTheRecordsBack) {
     UseSimulatedLine(device.PortName(), GetParam());
 
     prompter.Expect(kMsgConfirmReceive, PromptResult::Ok);
-    prompter.Allow(kMsgBadLineBreak).Allow(kMsgReadFormatError).Allow(kMsgFileError).Allow(kMsgReceiveFailed);
+    prompter.Allow(kMsgBadLineBreak)
+        .Allow(kMsgReadFormatError)
+        .Allow(kMsgFileError)
+        .Allow(kMsgReceiveFailed);
     ASSERT_TRUE(frame->RouteCommand(ID_RECEIVE_FROM_DEVICE));
     WaitAndWatch();
     ASSERT_FALSE(prompter.Ids().empty());
@@ -250,8 +257,11 @@ TEST_P(TransferTest, ReceivedTextTheReaderRefusesGivesTheRecordsBack) {
     device.Join();
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, TransferTest, ::testing::Values(SimMethod::Cable, SimMethod::Infrared),
-                         [](const auto& info) { return info.param == SimMethod::Cable ? "Cable" : "Infrared"; });
+INSTANTIATE_TEST_SUITE_P(Lines, TransferTest,
+                         ::testing::Values(SimMethod::Cable, SimMethod::Infrared),
+                         [](const auto& info) {
+                             return info.param == SimMethod::Cable ? "Cable" : "Infrared";
+                         });
 
 // ---- cases that do not depend on the line ----
 
@@ -260,17 +270,25 @@ class TransferWindowTest : public TransferTest {};
 TEST_F(TransferWindowTest, PortThatCannotBeOpenedReportsTwiceAndKeepsTheRecords) {
     CTesseraDoc* doc = OpenPhoneBook({"keep"});
     UseSimulatedLine("/nonexistent/tessera-test-port", SimMethod::Cable);
-    prompter.Expect(kMsgConfirmReceive, PromptResult::Ok).Expect(kMsgPortOpen).Expect(kMsgPortReason).Expect(kMsgReceiveFailed);
+    prompter.Expect(kMsgConfirmReceive, PromptResult::Ok)
+        .Expect(kMsgPortOpen)
+        .Expect(kMsgPortReason)
+        .Expect(kMsgReceiveFailed);
     ASSERT_TRUE(frame->RouteCommand(ID_RECEIVE_FROM_DEVICE));
     WaitAndWatch();
-    EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgConfirmReceive, kMsgPortOpen, kMsgPortReason, kMsgReceiveFailed}));
+    EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgConfirmReceive, kMsgPortOpen, kMsgPortReason,
+                                                kMsgReceiveFailed}));
     EXPECT_EQ(Names(*doc), std::vector<std::string>{"keep"});
 
     prompter.Clear();
-    prompter.Expect(kMsgConfirmSend, PromptResult::Ok).Expect(kMsgPortOpen).Expect(kMsgPortReason).Expect(kMsgSendFailed);
+    prompter.Expect(kMsgConfirmSend, PromptResult::Ok)
+        .Expect(kMsgPortOpen)
+        .Expect(kMsgPortReason)
+        .Expect(kMsgSendFailed);
     ASSERT_TRUE(frame->RouteCommand(ID_SEND_TO_DEVICE));
     WaitAndWatch();
-    EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgConfirmSend, kMsgPortOpen, kMsgPortReason, kMsgSendFailed}));
+    EXPECT_EQ(prompter.Ids(),
+              (std::vector<int>{kMsgConfirmSend, kMsgPortOpen, kMsgPortReason, kMsgSendFailed}));
     EXPECT_FALSE(run.app->IsBusy());
 }
 
@@ -280,7 +298,8 @@ TEST_F(TransferWindowTest, ReceiveAsksToSaveAModifiedDocumentFirst) {
     prompter.Expect(kMsgAskToSave, PromptResult::Cancel);
     frame->RouteCommand(ID_RECEIVE_FROM_DEVICE);
     EXPECT_EQ(run.Session(), nullptr);
-    prompter.Expect(kMsgAskToSave, PromptResult::No).Expect(kMsgConfirmReceive, PromptResult::Cancel);
+    prompter.Expect(kMsgAskToSave, PromptResult::No)
+        .Expect(kMsgConfirmReceive, PromptResult::Cancel);
     frame->RouteCommand(ID_RECEIVE_FROM_DEVICE);
     EXPECT_EQ(run.Session(), nullptr);
     EXPECT_EQ(Names(*doc), std::vector<std::string>{"keep"});
@@ -328,7 +347,9 @@ TEST_F(TransferWindowTest, UndoIsLockedWhileAReceiveRunsAndStartsAfreshAfterIt) 
     sim::SimThread device(cfg);
     ASSERT_TRUE(device.Ok());
     UseSimulatedLine(device.PortName(), SimMethod::Cable);
-    prompter.Expect(kMsgAskToSave, PromptResult::No).Expect(kMsgConfirmReceive, PromptResult::Ok).Expect(kMsgReceiveDone);
+    prompter.Expect(kMsgAskToSave, PromptResult::No)
+        .Expect(kMsgConfirmReceive, PromptResult::Ok)
+        .Expect(kMsgReceiveDone);
     ASSERT_TRUE(frame->RouteCommand(ID_RECEIVE_FROM_DEVICE));
     EXPECT_EQ(doc->UndoStack().index(), 0);
     EXPECT_FALSE(doc->CanRedo()) << "redo is locked too";
@@ -431,7 +452,8 @@ TEST_F(TransferWindowTest, AddInGoesToTheDeviceAfterTheOverviewAndTheQuestion) {
     EXPECT_FALSE(Enabled(ID_ADDIN_TRANSFER));
     const QStringList seen = WaitAndWatch();
     SetAddInFileDialog({});
-    EXPECT_TRUE(seen.contains(QStringLiteral("アドインデータを転送しています"))) << seen.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(seen.contains(QStringLiteral("アドインデータを転送しています")))
+        << seen.join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgAddInConfirm, kMsgSendDone}));
     EXPECT_FALSE(run.app->IsBusy());
     const sim::SimResult r = device.Join();
@@ -469,7 +491,7 @@ TEST_F(TransferWindowTest, AddInStopsAtABadZrsFileOrACancelledOverview) {
     frame->RouteCommand(ID_ADDIN_TRANSFER);
     EXPECT_EQ(run.Session(), nullptr);
 
-    answer.clear();   // the file dialog cancelled
+    answer.clear(); // the file dialog cancelled
     frame->RouteCommand(ID_ADDIN_TRANSFER);
     SetAddInFileDialog({});
     EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgZrsFormat, kMsgAddInPrepareFailed}));

@@ -1,17 +1,17 @@
 // Undo and redo of the record commands on a document, and the modified flag that follows
 // the undo stack's clean state.
 
-#include <QApplication>
-#include <QUndoStack>
-
-#include <gtest/gtest.h>
-
 #include "document/UndoCommands.h"
+
 #include "CommandTestSupport.h"
 #include "document/TesseraDoc.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
 #include "support/ScriptedPrompter.h"
+
+#include <QApplication>
+#include <QUndoStack>
+#include <gtest/gtest.h>
 
 namespace tessera::test {
 namespace {
@@ -96,7 +96,8 @@ TEST_F(UndoTest, DeleteAndCutPutRecordsBackWhereTheyWere) {
     stack.undo();
     EXPECT_EQ(Names(), "abcde");
     EXPECT_EQ(DeleteRecordsUndoable(stack, doc, {}, UndoText::Delete), 0);
-    EXPECT_EQ(stack.count(), 2) << "nothing deleted, nothing pushed; redo history replaced only by real changes";
+    EXPECT_EQ(stack.count(), 2)
+        << "nothing deleted, nothing pushed; redo history replaced only by real changes";
 }
 
 TEST_F(UndoTest, EditSwapsTheRecordBackAndForth) {

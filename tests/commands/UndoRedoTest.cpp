@@ -3,17 +3,6 @@
 // exact bytes it started from; the tables follow, sorted or not; the modified flag follows
 // the history; whole-set changes start it afresh; the Edit menu names the step.
 
-#include <QAction>
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QItemSelectionModel>
-#include <QMenu>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <functional>
-
 #include "CommandTestSupport.h"
 #include "app/MainFrame.h"
 #include "base/Cp932.h"
@@ -25,6 +14,15 @@
 #include "document/UndoCommands.h"
 #include "model/RecordSet.h"
 #include "support/ScriptedPrompter.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <functional>
+#include <gtest/gtest.h>
 
 namespace tessera::test {
 namespace {
@@ -50,10 +48,10 @@ public: // the table of cases drives the fixture from outside
     std::vector<std::string> Shown() const {
         std::vector<std::string> out;
         for (int row = 0; row < view->Model()->rowCount(); ++row)
-            out.push_back(view->Model()->data(view->Model()->index(row, 1)).toString().toStdString());
+            out.push_back(
+                view->Model()->data(view->Model()->index(row, 1)).toString().toStdString());
         return out;
     }
-
 };
 
 TEST_F(UndoRedoTest, EachRecordCommandIsOneStepThatUndoTakesBackToTheSameBytes) {
@@ -315,9 +313,11 @@ TEST_F(UndoMenuTest, EditMenuOffersUndoAndRedoNamingTheStep) {
 TEST(UndoMenuText, TheDetailGoesBeforeTheShortcut) {
     EXPECT_EQ(CMainFrame::CommandText(QStringLiteral("元に戻す(&U)\tCtrl+Z"), QString()),
               QStringLiteral("元に戻す(&U)\tCtrl+Z"));
-    EXPECT_EQ(CMainFrame::CommandText(QStringLiteral("元に戻す(&U)\tCtrl+Z"), QStringLiteral("A&B")),
-              QStringLiteral("元に戻す(&U) - A&&B\tCtrl+Z"));
-    EXPECT_EQ(CMainFrame::CommandText(QStringLiteral("Undo"), QStringLiteral("x")), QStringLiteral("Undo - x"));
+    EXPECT_EQ(
+        CMainFrame::CommandText(QStringLiteral("元に戻す(&U)\tCtrl+Z"), QStringLiteral("A&B")),
+        QStringLiteral("元に戻す(&U) - A&&B\tCtrl+Z"));
+    EXPECT_EQ(CMainFrame::CommandText(QStringLiteral("Undo"), QStringLiteral("x")),
+              QStringLiteral("Undo - x"));
 }
 
 } // namespace

@@ -1,8 +1,7 @@
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "app/dial/DialNumber.h"
+
+#include <gtest/gtest.h>
+#include <string>
 
 using tessera::ConvertDialNumber;
 
@@ -20,19 +19,34 @@ struct ConversionCase {
 const ConversionCase kCases[] = {
     {"ascii digits and dash", "03-1234-5678", true, "03-1234-5678"},
     {"full-width digits", "\x82\x4F\x82\x50\x82\x58", true, "019"},
-    {"long-vowel mark as dash", "06\x81\x5B" "1234", true, "06-1234"},
-    {"full-width dash 815C", "1\x81\x5C" "2", true, "1-2"},
-    {"full-width minus 817C", "1\x81\x7C" "2", true, "1-2"},
-    {"mixed widths", "\x82\x4F\x82\x53\x81\x5B" "123-\x82\x54", true, "04-123-5"},
+    {"long-vowel mark as dash",
+     "06\x81\x5B"
+     "1234",
+     true, "06-1234"},
+    {"full-width dash 815C",
+     "1\x81\x5C"
+     "2",
+     true, "1-2"},
+    {"full-width minus 817C",
+     "1\x81\x7C"
+     "2",
+     true, "1-2"},
+    {"mixed widths",
+     "\x82\x4F\x82\x53\x81\x5B"
+     "123-\x82\x54",
+     true, "04-123-5"},
     {"letter refused", "03-12a4", false, ""},
     {"space refused", "03 1234", false, ""},
     {"plus refused", "+81312345678", false, ""},
     {"parenthesis refused", "(03)1234", false, ""},
-    {"full-width letter refused", "\x82\x60" "12", false, ""},        // full-width A
-    {"byte after full-width 9 refused", "\x82\x59", false, ""},          // next after 9
+    {"full-width letter refused",
+     "\x82\x60"
+     "12",
+     false, ""},                                                // full-width A
+    {"byte after full-width 9 refused", "\x82\x59", false, ""}, // next after 9
     {"byte before full-width 0 refused", "\x82\x4E", false, ""},
     {"other 0x81 symbol refused", "\x81\x5D", false, ""},
-    {"kanji refused", "\x93\x64\x98\x62", false, ""},                    // 電話
+    {"kanji refused", "\x93\x64\x98\x62", false, ""}, // 電話
     {"half-width katakana refused", "\xB1", false, ""},
     {"lead byte cut off at the end", "123\x82", false, ""},
     {"31 characters fit", std::string(31, '1'), true, std::string(31, '1')},
@@ -66,7 +80,10 @@ TEST(DialNumber, LengthCountsConvertedCharactersNotBytes) {
 TEST(DialNumber, TrailByteLookingLikeDigitIsNotADigit) {
     // 0x82 0x30 is no full-width character; its second byte is '0' but must not pass as one.
     std::string out;
-    EXPECT_FALSE(ConvertDialNumber(std::string("\x82" "0", 2), out));
+    EXPECT_FALSE(ConvertDialNumber(std::string("\x82"
+                                               "0",
+                                               2),
+                                   out));
     // 0x81 0x2D: the trail byte is '-'.
     EXPECT_FALSE(ConvertDialNumber(std::string("\x81-", 2), out));
 }

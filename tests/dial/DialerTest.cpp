@@ -1,17 +1,16 @@
-#include <gtest/gtest.h>
-
-#include <QUrl>
-
-#include <memory>
-#include <vector>
-
-#include "base/AppSettings.h"
 #include "app/dial/Dialer.h"
-#include "app/dial/ToneDial.h"
-#include "support/ScriptedPrompter.h"
-#include "support/TestApp.h"
+
 #include "DtmfDecoder.h"
 #include "FakeToneOutput.h"
+#include "app/dial/ToneDial.h"
+#include "base/AppSettings.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TestApp.h"
+
+#include <QUrl>
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
 
 using namespace tessera;
 using tessera::test::FakeToneOutput;
@@ -86,7 +85,8 @@ TEST_F(DialerTest, HandlerGetsTheConvertedNumberAsTelAddress) {
     EXPECT_EQ(probedScheme, QStringLiteral("tel"));
     ASSERT_EQ(prompter.Ids(), std::vector<int>{5120});
     EXPECT_EQ(prompter.Messages()[0].icon, PromptIcon::Information);
-    EXPECT_NE(prompter.Messages()[0].text.find("03-1234"), std::string::npos) << "5120 names the number";
+    EXPECT_NE(prompter.Messages()[0].text.find("03-1234"), std::string::npos)
+        << "5120 names the number";
     EXPECT_FALSE(dialer.InCall()) << "a handed-over call is the handler's, not ours";
     EXPECT_TRUE(dialer.ConfirmClose());
     // The prefix is for tone dialling only; the telephony handler applies its own rules.
@@ -137,7 +137,8 @@ TEST_F(DialerTest, TonesCarryPrefixAndNumber) {
     const auto decoded = test::DecodeDtmf(state.lastPcm, state.lastRate);
     EXPECT_EQ(decoded.digits, "0031234");
     ASSERT_GE(decoded.silenceBeforeMs.size(), 2U);
-    EXPECT_NEAR(decoded.silenceBeforeMs[1], tones.Timing().gapMs + tones.Timing().shortPauseMs, 40.0);
+    EXPECT_NEAR(decoded.silenceBeforeMs[1], tones.Timing().gapMs + tones.Timing().shortPauseMs,
+                40.0);
     EXPECT_TRUE(dialer.InCall());
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 // A tone output that keeps what it was asked to play and ends only when the test says so.
 
+#include "app/dial/ToneDial.h"
+
 #include <functional>
 #include <vector>
-
-#include "app/dial/ToneDial.h"
 
 namespace tessera::test {
 

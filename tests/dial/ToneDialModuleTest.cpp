@@ -1,13 +1,12 @@
-#include <gtest/gtest.h>
+#include "DtmfDecoder.h"
+#include "FakeToneOutput.h"
+#include "app/dial/ToneDial.h"
+#include "support/TestApp.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTest>
-
-#include "app/dial/ToneDial.h"
-#include "DtmfDecoder.h"
-#include "FakeToneOutput.h"
-#include "support/TestApp.h"
+#include <gtest/gtest.h>
 
 using namespace tessera;
 using tessera::test::FakeToneOutput;

@@ -1,10 +1,10 @@
-#include <gtest/gtest.h>
+#include "app/dial/ToneSynth.h"
+
+#include "DtmfDecoder.h"
 
 #include <cmath>
+#include <gtest/gtest.h>
 #include <string>
-
-#include "app/dial/ToneSynth.h"
-#include "DtmfDecoder.h"
 
 using namespace tessera;
 using tessera::test::DecodeDtmf;
@@ -70,7 +70,8 @@ TEST(ToneSynth, PausesOfThePrefixCharacters) {
 TEST(ToneSynth, LeadingPauseAndSeparators) {
     const ToneTiming t;
     const auto decoded = DecodeDtmf(Render("@03-(1234) 5.6", 8000, t), 8000);
-    EXPECT_EQ(decoded.digits, "031234" "56");
+    EXPECT_EQ(decoded.digits, "031234"
+                              "56");
     ASSERT_FALSE(decoded.silenceBeforeMs.empty());
     EXPECT_NEAR(decoded.silenceBeforeMs[0], t.leadInMs + 1000, 40.0);
 }

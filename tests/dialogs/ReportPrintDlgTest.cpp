@@ -1,12 +1,12 @@
-#include <gtest/gtest.h>
+#include "app/editors/report/ReportPrintDlg.h"
+
+#include "WidgetApp.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QTest>
 #include <QTimer>
-
-#include "app/editors/report/ReportPrintDlg.h"
-#include "WidgetApp.h"
+#include <gtest/gtest.h>
 
 using namespace tessera;
 
@@ -18,16 +18,11 @@ TEST(PrintFormatByte, BitLayout) {
         std::uint8_t byte;
     };
     const Case cases[] = {
-        {{true, true, false, 0, 0}, 0x00},
-        {{false, true, false, 0, 0}, 0x40},
-        {{true, false, false, 0, 0}, 0x20},
-        {{true, true, true, 0, 0}, 0x04},
-        {{true, true, false, 0, 1}, 0x01},
-        {{true, true, false, 0, 2}, 0x02},
-        {{true, true, false, 1, 0}, 0x08},
-        {{true, true, false, 2, 0}, 0x10},
-        {{true, true, false, 3, 0}, 0x18},
-        {{false, false, true, 3, 2}, 0x7E},
+        {{true, true, false, 0, 0}, 0x00},  {{false, true, false, 0, 0}, 0x40},
+        {{true, false, false, 0, 0}, 0x20}, {{true, true, true, 0, 0}, 0x04},
+        {{true, true, false, 0, 1}, 0x01},  {{true, true, false, 0, 2}, 0x02},
+        {{true, true, false, 1, 0}, 0x08},  {{true, true, false, 2, 0}, 0x10},
+        {{true, true, false, 3, 0}, 0x18},  {{false, false, true, 3, 2}, 0x7E},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PackPrintFormat(c.s), c.byte) << int(c.byte);
@@ -61,15 +56,19 @@ TEST(PrintFormatByte, NewItemDefaults) {
 
 class ReportPrintDlgTest : public ::testing::Test {
 protected:
-    QCheckBox* Check(const char* name) { return dlg.findChild<QCheckBox*>(QString::fromLatin1(name)); }
-    QComboBox* Combo(const char* name) { return dlg.findChild<QComboBox*>(QString::fromLatin1(name)); }
+    QCheckBox* Check(const char* name) {
+        return dlg.findChild<QCheckBox*>(QString::fromLatin1(name));
+    }
+    QComboBox* Combo(const char* name) {
+        return dlg.findChild<QComboBox*>(QString::fromLatin1(name));
+    }
     test::WidgetAppGuard app;
     CReportPrintDlg dlg;
 };
 
 TEST_F(ReportPrintDlgTest, ListsInTheirOrder) {
-    const QStringList sizes = {QStringLiteral("普通"), QStringLiteral("縦倍角"), QStringLiteral("横倍角"),
-                               QStringLiteral("4倍角")};
+    const QStringList sizes = {QStringLiteral("普通"), QStringLiteral("縦倍角"),
+                               QStringLiteral("横倍角"), QStringLiteral("4倍角")};
     const QStringList positions = {QStringLiteral("左詰め"), QStringLiteral("センタリング"),
                                    QStringLiteral("右詰め")};
     ASSERT_EQ(Combo("charSize")->count(), 4);

@@ -1,4 +1,9 @@
-#include <gtest/gtest.h>
+#include "app/settings/SettingsSheet.h"
+
+#include "WidgetApp.h"
+#include "base/AppSettings.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TempSettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,18 +16,11 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <memory>
 #include <stdlib.h>
 #include <unistd.h>
-
-#include <memory>
-
-#include "base/AppSettings.h"
-#include "app/settings/SettingsSheet.h"
-#include "support/ScriptedPrompter.h"
-#include "support/TempSettings.h"
-#include "WidgetApp.h"
 
 using namespace tessera;
 using tessera::test::ScriptedPrompter;
@@ -55,10 +53,10 @@ private:
 class SettingsSheetTest : public ::testing::Test {
 protected:
     std::unique_ptr<CSettingsSheet> Open(bool toneAvailable = true) {
-        return std::make_unique<CSettingsSheet>(settings, nullptr, [toneAvailable] { return toneAvailable; });
+        return std::make_unique<CSettingsSheet>(settings, nullptr,
+                                                [toneAvailable] { return toneAvailable; });
     }
-    template <class T>
-    static T* Find(CSettingsSheet& sheet, const char* name) {
+    template <class T> static T* Find(CSettingsSheet& sheet, const char* name) {
         T* w = sheet.findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(w, nullptr) << name;
         return w;
@@ -72,8 +70,9 @@ protected:
 
 TEST_F(SettingsSheetTest, FivePagesInOrder) {
     auto sheet = Open();
-    const QStringList titles = {QStringLiteral("通信ポート"), QStringLiteral("編集"), QStringLiteral("ファイル"),
-                                QStringLiteral("機種"), QStringLiteral("ダイアル")};
+    const QStringList titles = {QStringLiteral("通信ポート"), QStringLiteral("編集"),
+                                QStringLiteral("ファイル"), QStringLiteral("機種"),
+                                QStringLiteral("ダイアル")};
     ASSERT_EQ(sheet->Tabs()->count(), 5);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(sheet->Tabs()->tabText(i), titles[i]);
@@ -105,7 +104,8 @@ TEST_F(SettingsSheetTest, PagesShowTheSettings) {
     EXPECT_EQ(Find<QSlider>(*sheet, "history")->value(), 16);
     EXPECT_EQ(Find<QLabel>(*sheet, "historyLabel")->text(), QStringLiteral("16個"));
     EXPECT_TRUE(Find<QCheckBox>(*sheet, "newOnStart")->isChecked());
-    EXPECT_EQ(Find<QListWidget>(*sheet, "models")->currentItem()->text(), QStringLiteral("PI-8000"));
+    EXPECT_EQ(Find<QListWidget>(*sheet, "models")->currentItem()->text(),
+              QStringLiteral("PI-8000"));
     EXPECT_TRUE(Find<QRadioButton>(*sheet, "dialTones")->isChecked());
     EXPECT_EQ(Find<QLineEdit>(*sheet, "callOut")->text(), QStringLiteral("0,"));
     EXPECT_EQ(sheet->ChosenPort(), QStringLiteral("COM1"));
@@ -307,7 +307,8 @@ TEST_F(SettingsSheetTest, UnchangedPortIsNotOpened) {
 
 TEST_F(SettingsSheetTest, MalformedPortAsksAgainAndKeepsTheOldOne) {
     auto sheet = Open();
-    sheet->findChild<QComboBox*>(QStringLiteral("port"))->setEditText(QStringLiteral("no-such-port"));
+    sheet->findChild<QComboBox*>(QStringLiteral("port"))
+        ->setEditText(QStringLiteral("no-such-port"));
     Find<QComboBox>(*sheet, "speed")->setCurrentIndex(2);
     prompter.Expect(kMsgSetAgain);
     sheet->accept();
@@ -354,7 +355,8 @@ TEST_F(SettingsSheetTest, ListedPortsShowDescriptionsButStoreNames) {
     port->setCurrentIndex(1);
     EXPECT_EQ(port->currentText(), QStringLiteral("ttyUSB0"));
     EXPECT_EQ(sheet->ChosenPort(), QStringLiteral("ttyUSB0"));
-    EXPECT_EQ(Find<QLabel>(*sheet, "portDescription")->text(), QStringLiteral("USB-Serial Controller"));
+    EXPECT_EQ(Find<QLabel>(*sheet, "portDescription")->text(),
+              QStringLiteral("USB-Serial Controller"));
     port->setEditText(QStringLiteral("/dev/ttyACM3"));
     EXPECT_EQ(sheet->ChosenPort(), QStringLiteral("/dev/ttyACM3"));
 }

@@ -1,10 +1,10 @@
 // The anniversary editors and the action-list editor.
 
-#include <QCheckBox>
-#include <QLabel>
-
 #include "EditorTestSupport.h"
 #include "app/editors/ActionDlg.h"
+
+#include <QCheckBox>
+#include <QLabel>
 
 namespace tessera::test {
 namespace {
@@ -18,10 +18,7 @@ TEST_F(AnniversaryEditorTest, MonthDayRules) {
         int message; // 0 accepted
     } cases[] = {
         {"2", "31", 0}, // no month-length check
-        {"2", "32", 1073},
-        {"13", "1", 1073},
-        {"", "1", 1073},
-        {"12", "", 1073},
+        {"2", "32", 1073}, {"13", "1", 1073}, {"", "1", 1073}, {"12", "", 1073},
     };
     KindRecords kind(kKindAnniversary);
     for (const auto& c : cases) {
@@ -71,12 +68,8 @@ TEST_F(AnniversaryEditorTest, WeekDayRules) {
         int message;
         const char* exchange;
     } cases[] = {
-        {"3", "2", 6, 0, "    0326"},
-        {"12", "5", 0, 0, "    1250"},
-        {"3", "6", 1, 1073, nullptr},
-        {"0", "1", 1, 1073, nullptr},
-        {"13", "1", 1, 1073, nullptr},
-        {"3", "", 1, 1073, nullptr},
+        {"3", "2", 6, 0, "    0326"}, {"12", "5", 0, 0, "    1250"}, {"3", "6", 1, 1073, nullptr},
+        {"0", "1", 1, 1073, nullptr}, {"13", "1", 1, 1073, nullptr}, {"3", "", 1, 1073, nullptr},
     };
     KindRecords kind(kKindAnniversaryWeek);
     for (const auto& c : cases) {
@@ -150,13 +143,17 @@ TEST_F(ActionEditorTest, EntryDateAndTextAreRequired) {
 }
 
 TEST_F(ActionEditorTest, DoneMarkSetsAndClearsTheFinishDate) {
-    auto rec = kind.With({{"ETDY", "20240601      "}, {"FNDY", "20240610      "}, {"MARK", "01"},
-                          {"PRTY", "02"}, {"MEM1", "m"}});
+    auto rec = kind.With({{"ETDY", "20240601      "},
+                          {"FNDY", "20240610      "},
+                          {"MARK", "01"},
+                          {"PRTY", "02"},
+                          {"MEM1", "m"}});
     auto ed = Make(kKindActionList);
     ASSERT_TRUE(ed->LoadFromRecord(*rec));
     auto* done = Child<QCheckBox>(*ed, "done");
     EXPECT_TRUE(done->isChecked());
-    EXPECT_EQ(Child<CSpinEdit>(*ed, "finishDay")->text(), U("10")) << "loading keeps the stored date";
+    EXPECT_EQ(Child<CSpinEdit>(*ed, "finishDay")->text(), U("10"))
+        << "loading keeps the stored date";
     done->setChecked(false);
     EXPECT_TRUE(Child<CSpinEdit>(*ed, "finishYear")->text().isEmpty());
     ASSERT_TRUE(PressOk(*ed, *rec));
@@ -197,11 +194,11 @@ TEST_F(ActionEditorTest, RemainingTimeUntilTheDueDay) {
         bool shown;
         qint64 days, hours, minutes;
     } cases[] = {
-        {2024, 6, 17, true, 1, 13, 30},  // from 2024-06-15 10:30
+        {2024, 6, 17, true, 1, 13, 30}, // from 2024-06-15 10:30
         {2024, 6, 16, true, 0, 13, 30},
-        {2024, 6, 15, false, 0, 0, 0},   // midnight today has passed
+        {2024, 6, 15, false, 0, 0, 0}, // midnight today has passed
         {2020, 1, 1, false, 0, 0, 0},
-        {1970, 1, 1, false, 0, 0, 0},    // years up to 1970 are not counted
+        {1970, 1, 1, false, 0, 0, 0}, // years up to 1970 are not counted
         {2024, 13, 1, false, 0, 0, 0},
         {2024, 7, 0, false, 0, 0, 0},
     };
@@ -248,8 +245,14 @@ TEST_F(ActionEditorTest, DueDateFocusFillsOnlyEmptyEdits) {
 
 TEST_F(ActionEditorTest, LoadThenStoreUnchangedKeepsTheRecord) {
     // A finish date without its year cannot be shown whole; left alone it stays as it is.
-    auto rec = kind.With({{"SCRT", "*"}, {"ETDY", "20240601      "}, {"FNDY", "    0610      "},
-                          {"MARK", "01"}, {"PRTY", "00"}, {"MEM1", "a\x1F" "b"}, {"LTDY", "20241231      "}});
+    auto rec = kind.With({{"SCRT", "*"},
+                          {"ETDY", "20240601      "},
+                          {"FNDY", "    0610      "},
+                          {"MARK", "01"},
+                          {"PRTY", "00"},
+                          {"MEM1", "a\x1F"
+                                   "b"},
+                          {"LTDY", "20241231      "}});
     const std::string before = KindRecords::All(*rec);
     auto ed = Make(kKindActionList);
     ASSERT_TRUE(ed->LoadFromRecord(*rec));

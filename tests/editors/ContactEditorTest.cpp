@@ -1,11 +1,11 @@
 // Phone-book and business-card editors: required fields, the birthday rules, what is stored
 // and what is kept, and the limits of the edits.
 
-#include <QLabel>
-#include <QTest>
-
 #include "EditorTestSupport.h"
 #include "app/dial/TelDlg.h"
+
+#include <QLabel>
+#include <QTest>
 
 namespace tessera::test {
 namespace {
@@ -47,23 +47,23 @@ struct BirthdayCase {
     const char* year;
     const char* month;
     const char* day;
-    bool refused;          // message 1072
-    const char* exchange;  // BRTH exchange text when accepted
+    bool refused;         // message 1072
+    const char* exchange; // BRTH exchange text when accepted
 };
 
 TEST_F(ContactEditorTest, BirthdayRules) {
     const BirthdayCase cases[] = {
-        {"", "2", "30", false, "    0230      "},   // no year, no month-length check
+        {"", "2", "30", false, "    0230      "}, // no year, no month-length check
         {"1900", "1", "1", true, nullptr},
         {"2099", "12", "31", false, "20991231      "},
         {"1901", "1", "1", false, "19010101      "},
         {"2100", "1", "1", true, nullptr},
-        {"", "", "5", true, nullptr},                // only the day
+        {"", "", "5", true, nullptr}, // only the day
         {"2000", "13", "1", true, nullptr},
-        {"2000", "", "", true, nullptr},             // a year alone is no date
+        {"2000", "", "", true, nullptr}, // a year alone is no date
         {"1980", "5", "", true, nullptr},
         {"", "5", "32", true, nullptr},
-        {"", "", "", false, ""},                     // no birthday at all
+        {"", "", "", false, ""}, // no birthday at all
     };
     KindRecords kind(kKindPhoneBook);
     for (const auto& c : cases) {

@@ -10,8 +10,8 @@ TEST(EditorCalendar, DayOfWeekOfKnownDates) {
     struct Case {
         int y, m, d, dow;
     } cases[] = {
-        {2024, 6, 15, 6}, {2000, 1, 1, 6}, {2000, 2, 29, 2}, {1901, 1, 1, 2},
-        {2099, 12, 31, 4}, {2024, 3, 1, 5}, {1970, 1, 1, 4}, {2023, 12, 31, 0},
+        {2024, 6, 15, 6},  {2000, 1, 1, 6}, {2000, 2, 29, 2}, {1901, 1, 1, 2},
+        {2099, 12, 31, 4}, {2024, 3, 1, 5}, {1970, 1, 1, 4},  {2023, 12, 31, 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DayOfWeek(c.y, c.m, c.d), c.dow) << c.y << "/" << c.m << "/" << c.d;
@@ -38,9 +38,9 @@ TEST(EditorSpin, AccelerationSteps) {
         qint64 ms;
         int step;
     } cases[] = {
-        {&year, 0, 1}, {&year, 1999, 1}, {&year, 2000, 5}, {&year, 3999, 5}, {&year, 4000, 10},
-        {&month, 0, 1}, {&month, 999, 1}, {&month, 1000, 2}, {&month, 9000, 2},
-        {&day, 0, 1}, {&day, 1000, 2}, {&day, 2000, 5},
+        {&year, 0, 1},     {&year, 1999, 1}, {&year, 2000, 5}, {&year, 3999, 5},
+        {&year, 4000, 10}, {&month, 0, 1},   {&month, 999, 1}, {&month, 1000, 2},
+        {&month, 9000, 2}, {&day, 0, 1},     {&day, 1000, 2},  {&day, 2000, 5},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.spin->StepAfter(c.ms), c.step) << c.ms;

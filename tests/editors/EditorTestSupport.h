@@ -2,25 +2,22 @@
 // Shared pieces of the editor tests: one application, records of a kind, settings without
 // the user's store, and access to an editor's controls by object name.
 
-#include <QApplication>
-#include <QComboBox>
-#include <QCheckBox>
-#include <QLineEdit>
-
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
-
-#include "base/AppSettings.h"
-#include "base/Cp932.h"
 #include "app/editors/EditorCommon.h"
 #include "app/editors/EditorFactory.h"
-#include "app/editors/EditorCommon.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempSettings.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
 
 namespace tessera::test {
 
@@ -42,7 +39,8 @@ public:
     std::unique_ptr<CDataRecord> New() const { return m_set.NewRecord(); }
 
     // A record whose fields take the given exchange texts ("TAG" -> text).
-    std::unique_ptr<CDataRecord> With(std::initializer_list<std::pair<const char*, std::string>> values) const {
+    std::unique_ptr<CDataRecord>
+    With(std::initializer_list<std::pair<const char*, std::string>> values) const {
         auto r = New();
         for (const auto& [tag, text] : values) {
             const int i = r->FindField(MakeTag(tag));
@@ -99,8 +97,7 @@ protected:
         return editor.result() == QDialog::Accepted;
     }
 
-    template <class W>
-    static W* Child(QObject& parent, const char* name) {
+    template <class W> static W* Child(QObject& parent, const char* name) {
         W* w = parent.findChild<W*>(QString::fromLatin1(name));
         EXPECT_NE(w, nullptr) << name;
         return w;
@@ -125,7 +122,8 @@ protected:
         ADD_FAILURE() << "no edit " << name;
     }
 
-    static void SetDate(QObject& editor, const char* prefix, const QString& y, const QString& m, const QString& d) {
+    static void SetDate(QObject& editor, const char* prefix, const QString& y, const QString& m,
+                        const QString& d) {
         const std::string p(prefix);
         SetText(editor, (p + "Year").c_str(), y);
         SetText(editor, (p + "Month").c_str(), m);
@@ -137,6 +135,8 @@ protected:
     ScriptedPrompter prompter;
 };
 
-inline QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+inline QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
 
 } // namespace tessera::test

@@ -1,14 +1,14 @@
 // Handwritten-memo editor: what a pasted picture must be, how it is turned into one bit per
 // pixel, the size rules per model, copy and store.
 
+#include "EditorTestSupport.h"
+#include "app/editors/ImageDlg.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-
-#include "EditorTestSupport.h"
-#include "app/editors/ImageDlg.h"
 
 namespace tessera::test {
 namespace {
@@ -36,12 +36,13 @@ TEST(MemoPicture, TwoColoursBecomeBlackOnWhiteWhateverTheirOrder) {
         QColor paper, ink;
     } cases[] = {
         {Qt::white, Qt::black},
-        {Qt::black, Qt::white},          // inverted palette: the darker is still black
+        {Qt::black, Qt::white}, // inverted palette: the darker is still black
         {QColor(200, 220, 255), QColor(10, 40, 90)},
     };
     for (const auto& c : cases) {
         CDiBitmap bmp;
-        ASSERT_EQ(MakeMemoBitmap(TwoColours(10, 6, c.paper, c.ink), true, 198, bmp), PictureCheck::Ok);
+        ASSERT_EQ(MakeMemoBitmap(TwoColours(10, 6, c.paper, c.ink), true, 198, bmp),
+                  PictureCheck::Ok);
         const bool inkIsDark = qGray(c.ink.rgb()) < qGray(c.paper.rgb());
         EXPECT_EQ(bmp.IsBlack(2, 2), inkIsDark);
         EXPECT_EQ(bmp.IsBlack(3, 2), !inkIsDark);
@@ -156,7 +157,8 @@ TEST_F(ImageEditorTest, StoredPictureReadsBackThroughTheTextForm) {
     const std::string text = KindRecords::Text(*rec, "IMG1");
     ASSERT_FALSE(text.empty());
     auto copy = kind.With({{"IMG1", text}});
-    const auto* field = static_cast<const CImageField*>(copy->FieldAt(copy->FindField(MakeTag("IMG1"))));
+    const auto* field =
+        static_cast<const CImageField*>(copy->FieldAt(copy->FindField(MakeTag("IMG1"))));
     ASSERT_NE(field->Bitmap(), nullptr);
     EXPECT_TRUE(field->Bitmap()->SamePicture(ed->Bitmap()));
     EXPECT_EQ(Utf8(KindRecords::Text(*rec, "CLAS")), "地図");

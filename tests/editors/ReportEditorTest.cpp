@@ -1,14 +1,14 @@
 // Report / free-notebook editor: the two formats, the item list and its limits, the
 // print-format bytes that belong to the items, and what is stored.
 
+#include "EditorTestSupport.h"
+#include "app/editors/report/ReportDlg.h"
+
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
-
-#include "EditorTestSupport.h"
-#include "app/editors/report/ReportDlg.h"
 
 namespace tessera::test {
 namespace {
@@ -24,7 +24,9 @@ protected:
         SetText(ed, "itemName", U(name));
         SetText(ed, "content", U(content));
     }
-    static QPushButton* Button(CReportDlg& ed, const char* name) { return Child<QPushButton>(ed, name); }
+    static QPushButton* Button(CReportDlg& ed, const char* name) {
+        return Child<QPushButton>(ed, name);
+    }
     KindRecords kind{kKindReport};
 };
 
@@ -36,7 +38,8 @@ TEST(ReportText, ParseAndComposeRoundTrip) {
     };
     std::string text;
     ASSERT_EQ(ComposeReportText(items, text), ReportCompose::Ok);
-    EXPECT_EQ(Utf8(text), "日付\t2024/6/15" + kSep + "内容\t一行目" + kSep + "二行目" + kSep + "empty\t");
+    EXPECT_EQ(Utf8(text),
+              "日付\t2024/6/15" + kSep + "内容\t一行目" + kSep + "二行目" + kSep + "empty\t");
     EXPECT_TRUE(IsReportText(text));
     EXPECT_EQ(ParseReportText(text), items);
 }
@@ -132,7 +135,8 @@ TEST_F(ReportEditorTest, FreeTextStoresAndResetsTheClassification) {
     SetText(*ed, "content", U("一行目\n二行目"));
     SetText(*ed, "fileName", U("memo.txt"));
     ASSERT_TRUE(PressOk(*ed, *rec));
-    EXPECT_EQ(*ValueAs<std::string>(rec->GetFieldValue(MakeTag("MEM1"))), Cp932("一行目") + "\r\n" + Cp932("二行目"));
+    EXPECT_EQ(*ValueAs<std::string>(rec->GetFieldValue(MakeTag("MEM1"))),
+              Cp932("一行目") + "\r\n" + Cp932("二行目"));
     EXPECT_EQ(Utf8(KindRecords::Text(*rec, "CLSC")), "　");
     EXPECT_EQ(KindRecords::Text(*rec, "CLAS"), "memo.txt");
 }
@@ -198,7 +202,8 @@ TEST_F(ReportEditorTest, ReportRoundTripWithTwoLineContent) {
     CRecordSet set;
     ASSERT_TRUE(set.SetKind(kKindReport));
     auto copy = set.NewRecord();
-    ASSERT_TRUE(copy->FieldAt(copy->FindField(MakeTag("MEM1")))->ParseText(KindRecords::Text(*rec, "MEM1")));
+    ASSERT_TRUE(copy->FieldAt(copy->FindField(MakeTag("MEM1")))
+                    ->ParseText(KindRecords::Text(*rec, "MEM1")));
     auto ed2 = MakeReport();
     ASSERT_TRUE(ed2->LoadFromRecord(*copy));
     ASSERT_EQ(ed2->Items().size(), 2u);
@@ -263,7 +268,8 @@ TEST_F(ReportEditorTest, LongStoredNameIsKeptUntilEdited) {
     auto ed = MakeReport();
     ASSERT_TRUE(ed->LoadFromRecord(*rec));
     EXPECT_EQ(ed->Items()[0].name, longName);
-    EXPECT_EQ(Child<QTreeWidget>(*ed, "items")->topLevelItem(0)->text(0), QString::fromStdString(longName));
+    EXPECT_EQ(Child<QTreeWidget>(*ed, "items")->topLevelItem(0)->text(0),
+              QString::fromStdString(longName));
     ed->SelectRow(0);
     SetText(*ed, "content", U("changed"));
     Button(*ed, "update")->click();
@@ -274,8 +280,11 @@ TEST_F(ReportEditorTest, LongStoredNameIsKeptUntilEdited) {
 }
 
 TEST_F(ReportEditorTest, LoadThenStoreUnchangedKeepsTheRecord) {
-    auto rec = kind.With({{"SCRT", "*"}, {"CLAS", "file"}, {"MEM1", "a\t1" + kSep + "2" + kSep + "b\t"},
-                          {"PRF1", "0140"}, {"CLSC", Cp932("か")}});
+    auto rec = kind.With({{"SCRT", "*"},
+                          {"CLAS", "file"},
+                          {"MEM1", "a\t1" + kSep + "2" + kSep + "b\t"},
+                          {"PRF1", "0140"},
+                          {"CLSC", Cp932("か")}});
     const std::string before = KindRecords::All(*rec);
     auto ed = MakeReport();
     ASSERT_TRUE(ed->LoadFromRecord(*rec));

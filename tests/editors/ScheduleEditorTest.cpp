@@ -1,18 +1,19 @@
 // Schedule editor: three tabs on one set of edits, auto-completion of the end time, dates
 // without times, focus filling and reset.
 
-#include <QPushButton>
-#include <QTabBar>
-
 #include "EditorTestSupport.h"
 #include "app/editors/SchedDlg.h"
+
+#include <QPushButton>
+#include <QTabBar>
 
 namespace tessera::test {
 namespace {
 
 class ScheduleEditorTest : public EditorTest {
 protected:
-    void SetTime(QObject& ed, const char* y, const char* mo, const char* d, const char* h, const char* mi) {
+    void SetTime(QObject& ed, const char* y, const char* mo, const char* d, const char* h,
+                 const char* mi) {
         SetDate(ed, "date", U(y), U(mo), U(d));
         SetText(ed, "hour", U(h));
         SetText(ed, "minute", U(mi));
@@ -139,7 +140,8 @@ TEST_F(ScheduleEditorTest, LoadThenStoreUnchangedKeepsTheRecord) {
                           {"TIM2", "2024062012    "},
                           {"ALRM", "202406200945  "},
                           {"ALON", "*"},
-                          {"MEM1", "a\x1F" "b"}});
+                          {"MEM1", "a\x1F"
+                                   "b"}});
     const std::string before = KindRecords::All(*rec);
     auto ed = Make(kKindSchedule);
     ASSERT_TRUE(ed->LoadFromRecord(*rec));

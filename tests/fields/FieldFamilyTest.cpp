@@ -1,9 +1,9 @@
 // What every field class shares: the tag table, the factory, copies, and exchange texts
 // that read back to the same value.
 
-#include <gtest/gtest.h>
-
 #include "FieldTestSupport.h"
+
+#include <gtest/gtest.h>
 
 namespace tessera {
 namespace {
@@ -16,18 +16,24 @@ TEST(FieldFamily, TagChoosesTheClass) {
         const char* tag;
         FieldClass cls;
     } cases[] = {
-        {"NAME", FieldClass::Text},    {"NAPR", FieldClass::Text},    {"TEL1", FieldClass::Text},
-        {"FAX1", FieldClass::Text},    {"OFCE", FieldClass::Text},    {"OFPR", FieldClass::Text},
-        {"SCTN", FieldClass::Text},    {"PSTN", FieldClass::Text},    {"ZIPC", FieldClass::Text},
-        {"ADR1", FieldClass::Text},    {"MEM1", FieldClass::Text},    {"CLAS", FieldClass::Text},
-        {"RMRK", FieldClass::SubText}, {"ASCT", FieldClass::SubText}, {"SCRT", FieldClass::Flag},
-        {"ALON", FieldClass::Flag},    {"BRTH", FieldClass::Time},    {"TIM1", FieldClass::Time},
-        {"TIM2", FieldClass::Time},    {"ALRM", FieldClass::Time},    {"ANN1", FieldClass::Time},
-        {"ETDY", FieldClass::Time},    {"FNDY", FieldClass::Time},    {"LTDY", FieldClass::Time},
-        {"ANN2", FieldClass::DayWeek}, {"CHK1", FieldClass::Check},   {"CHK2", FieldClass::Check},
-        {"CHK3", FieldClass::Check},   {"CHK4", FieldClass::Check},   {"MARK", FieldClass::Ascii},
-        {"PRTY", FieldClass::Ascii},   {"PRF1", FieldClass::Binary},  {"CLSC", FieldClass::Phonogram},
-        {"IMG1", FieldClass::Image},   {"SYNC", FieldClass::None},    {"name", FieldClass::None},
+        {"NAME", FieldClass::Text},      {"NAPR", FieldClass::Text},
+        {"TEL1", FieldClass::Text},      {"FAX1", FieldClass::Text},
+        {"OFCE", FieldClass::Text},      {"OFPR", FieldClass::Text},
+        {"SCTN", FieldClass::Text},      {"PSTN", FieldClass::Text},
+        {"ZIPC", FieldClass::Text},      {"ADR1", FieldClass::Text},
+        {"MEM1", FieldClass::Text},      {"CLAS", FieldClass::Text},
+        {"RMRK", FieldClass::SubText},   {"ASCT", FieldClass::SubText},
+        {"SCRT", FieldClass::Flag},      {"ALON", FieldClass::Flag},
+        {"BRTH", FieldClass::Time},      {"TIM1", FieldClass::Time},
+        {"TIM2", FieldClass::Time},      {"ALRM", FieldClass::Time},
+        {"ANN1", FieldClass::Time},      {"ETDY", FieldClass::Time},
+        {"FNDY", FieldClass::Time},      {"LTDY", FieldClass::Time},
+        {"ANN2", FieldClass::DayWeek},   {"CHK1", FieldClass::Check},
+        {"CHK2", FieldClass::Check},     {"CHK3", FieldClass::Check},
+        {"CHK4", FieldClass::Check},     {"MARK", FieldClass::Ascii},
+        {"PRTY", FieldClass::Ascii},     {"PRF1", FieldClass::Binary},
+        {"CLSC", FieldClass::Phonogram}, {"IMG1", FieldClass::Image},
+        {"SYNC", FieldClass::None},      {"name", FieldClass::None},
         {"XXXX", FieldClass::None},
     };
     for (const auto& c : cases) {
@@ -63,8 +69,11 @@ TEST(FieldFamily, ExchangeTextsReadBackAndCopiesMatch) {
         std::string text;
     } cases[] = {
         {"NAME", J("山田") + "\x1f" + J("太郎")},
-        {"MEM1", "a\tb\x1f" "c\td"},
-        {"RMRK", "MEM1:" + J("メモ") + "\x1f" "x\x1e\x0c"},
+        {"MEM1", "a\tb\x1f"
+                 "c\td"},
+        {"RMRK", "MEM1:" + J("メモ") +
+                     "\x1f"
+                     "x\x1e\x0c"},
         {"SCRT", "*"},
         {"BRTH", "19800401      "},
         {"TIM1", "200105311230  "},
@@ -74,7 +83,9 @@ TEST(FieldFamily, ExchangeTextsReadBackAndCopiesMatch) {
         {"PRTY", "02"},
         {"PRF1", "0102FF"},
         {"CLSC", J("さ")},
-        {"IMG1", "0C00070000000402" "00FF" "0000"},
+        {"IMG1", "0C00070000000402"
+                 "00FF"
+                 "0000"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tag);
@@ -126,12 +137,13 @@ TEST(FieldFamily, RefusedTextLeavesTheFieldEmpty) {
 }
 
 TEST(FieldFamily, WrongRawValueTypeIsRefused) {
-    const char* tags[] = {"NAME", "RMRK", "SCRT", "BRTH", "ANN2", "CHK1",
-                          "PRTY", "PRF1", "CLSC", "IMG1"};
+    const char* tags[] = {"NAME", "RMRK", "SCRT", "BRTH", "ANN2",
+                          "CHK1", "PRTY", "PRF1", "CLSC", "IMG1"};
     for (const char* tag : tags) {
         const auto field = CreateField(MakeTag(tag));
         ASSERT_NE(field, nullptr);
-        const bool takesString = field->Class() == FieldClass::Text || field->Class() == FieldClass::SubText;
+        const bool takesString =
+            field->Class() == FieldClass::Text || field->Class() == FieldClass::SubText;
         EXPECT_EQ(field->SetValue(std::string("x")), takesString) << tag;
         EXPECT_FALSE(field->SetValue(DayWeekValue{})) << tag;
     }

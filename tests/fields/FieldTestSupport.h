@@ -2,18 +2,20 @@
 // Helpers for the field tests: code page 932 literals from UTF-8 source text and short ways
 // to format a field.
 
-#include <string>
-#include <string_view>
-
 #include "model/Field.h"
 #include "model/Prompter.h"
 #include "support/ScriptedPrompter.h"
 #include "text/Cp932Text.h"
 
+#include <string>
+#include <string_view>
+
 namespace tessera::fieldtest {
 
 // Code page 932 bytes of a UTF-8 literal (short for the shared Cp932()).
-inline std::string J(std::string_view utf8) { return test::Cp932(std::string(utf8)); }
+inline std::string J(std::string_view utf8) {
+    return test::Cp932(std::string(utf8));
+}
 
 inline std::string Exchange(const CField& f) {
     std::string out;

@@ -1,11 +1,10 @@
 // The image field: no picture, texts of a picture, refused texts keep the picture, copies.
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-
 #include "FieldTestSupport.h"
 #include "model/DiBitmap.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
 
 namespace tessera {
 namespace {
@@ -18,12 +17,15 @@ CDiBitmap Picture(int width, int height, uint8_t fill) {
     CDiBitmap b;
     const auto info = CDiBitmap::DeviceInfo(width, height);
     EXPECT_TRUE(b.SetInfo(info));
-    std::vector<uint8_t> packed(CDiBitmap::PackedRowSizeFor(width) * static_cast<std::size_t>(height), fill);
+    std::vector<uint8_t> packed(
+        CDiBitmap::PackedRowSizeFor(width) * static_cast<std::size_t>(height), fill);
     EXPECT_TRUE(b.SetPackedBits(packed));
     return b;
 }
 
-const char* const kBlackEightByOne = "0C00070000000402" "00FF" "0000";
+const char* const kBlackEightByOne = "0C00070000000402"
+                                     "00FF"
+                                     "0000";
 
 TEST(ImageField, WithoutPictureBothTextsAreEmpty) {
     CImageField f(MakeTag("IMG1"));
@@ -74,7 +76,9 @@ TEST(ImageField, RefusedTextKeepsThePicture) {
     CImageField f(MakeTag("IMG1"));
     ASSERT_TRUE(f.ParseText(kBlackEightByOne));
     // Packing 1 is not supported.
-    EXPECT_FALSE(f.ParseText("0C00070000000401" "00FF" "0000"));
+    EXPECT_FALSE(f.ParseText("0C00070000000401"
+                             "00FF"
+                             "0000"));
     EXPECT_EQ(prompter.Ids(), std::vector<int>{1059});
     EXPECT_EQ(Exchange(f), kBlackEightByOne);
     EXPECT_FALSE(f.ParseText("not hex at all"));

@@ -1,8 +1,8 @@
 // Check marks, done marks, priorities, print-format bytes and classification codes.
 
-#include <gtest/gtest.h>
-
 #include "FieldTestSupport.h"
+
+#include <gtest/gtest.h>
 
 namespace tessera {
 namespace {
@@ -18,9 +18,9 @@ TEST(CheckField, ParsesTheSymbols) {
         bool accepted;
         int32_t value;
     } cases[] = {
-        {"", true, 0},           {J("○"), true, 3},    {J("×"), true, 2},  {J("△"), true, 1},
-        {J("○○"), false, 0},     {J("●"), false, 0},   {"o", false, 0},     {"3", false, 0},
-        {J("○").substr(0, 1), false, 0},
+        {"", true, 0},     {J("○"), true, 3},   {J("×"), true, 2},
+        {J("△"), true, 1}, {J("○○"), false, 0}, {J("●"), false, 0},
+        {"o", false, 0},   {"3", false, 0},     {J("○").substr(0, 1), false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -81,8 +81,8 @@ TEST(AsciiField, ParsesTwoDigitTexts) {
         bool accepted;
         int32_t value;
     } cases[] = {
-        {"MARK", "00", true, 0}, {"MARK", "01", true, 1},  {"MARK", "02", false, -1},
-        {"PRTY", "00", true, 0}, {"PRTY", "03", true, 3},  {"PRTY", "04", false, -1},
+        {"MARK", "00", true, 0},  {"MARK", "01", true, 1},   {"MARK", "02", false, -1},
+        {"PRTY", "00", true, 0},  {"PRTY", "03", true, 3},   {"PRTY", "04", false, -1},
         {"PRTY", "3", false, -1}, {"PRTY", "13", false, -1}, {"PRTY", "030", false, -1},
         {"PRTY", "", false, -1},  {"MARK", " 1", false, -1}, {"MARK", "0x", false, -1},
     };
@@ -103,8 +103,8 @@ TEST(AsciiField, DisplayTexts) {
         int32_t value;
         const char* display;
     } cases[] = {
-        {"MARK", 0, " "},     {"MARK", 1, "済"},  {"PRTY", 0, "緊急"},
-        {"PRTY", 1, "Ａ"},    {"PRTY", 2, "Ｂ"},  {"PRTY", 3, "Ｃ"},
+        {"MARK", 0, " "},  {"MARK", 1, "済"}, {"PRTY", 0, "緊急"},
+        {"PRTY", 1, "Ａ"}, {"PRTY", 2, "Ｂ"}, {"PRTY", 3, "Ｃ"},
     };
     for (const auto& c : cases) {
         CAsciiField f(MakeTag(c.tag));
@@ -159,14 +159,10 @@ TEST(BinaryField, HexPairs) {
         std::vector<uint8_t> bytes;
         std::string exchange;
     } cases[] = {
-        {"", true, {}, ""},
-        {"0AFF", true, {0x0A, 0xFF}, "0AFF"},
-        {"00", true, {0x00}, "00"},
-        {"0aff", true, {0x0A, 0xFF}, "0AFF"},
-        {"A", false, {}, ""},
-        {"ABC", false, {}, ""},
-        {"0G", false, {}, ""},
-        {"0 ", false, {}, ""},
+        {"", true, {}, ""},         {"0AFF", true, {0x0A, 0xFF}, "0AFF"},
+        {"00", true, {0x00}, "00"}, {"0aff", true, {0x0A, 0xFF}, "0AFF"},
+        {"A", false, {}, ""},       {"ABC", false, {}, ""},
+        {"0G", false, {}, ""},      {"0 ", false, {}, ""},
         {"-1", false, {}, ""},
     };
     for (const auto& c : cases) {

@@ -1,9 +1,10 @@
 // Record kinds: field lists, names, tag lists from the string table, deduction.
 
-#include <gtest/gtest.h>
+#include "model/RecordKind.h"
 
 #include "FieldTestSupport.h"
-#include "model/RecordKind.h"
+
+#include <gtest/gtest.h>
 
 namespace tessera {
 namespace {
@@ -94,8 +95,15 @@ TEST(RecordKind, TitlesOfUnknownTagsAreEmpty) {
 }
 
 TEST(RecordKind, NamesAndIds) {
-    const char* names[] = {"", "電話帳", "名刺管理", "スケジュール", "記念日(月/日)",
-                           "記念日(月/週/曜)", "アクションリスト", "レポート/自由帳", "手書きメモ"};
+    const char* names[] = {"",
+                           "電話帳",
+                           "名刺管理",
+                           "スケジュール",
+                           "記念日(月/日)",
+                           "記念日(月/週/曜)",
+                           "アクションリスト",
+                           "レポート/自由帳",
+                           "手書きメモ"};
     for (int kind = kFirstKind; kind <= kLastKind; ++kind) {
         EXPECT_EQ(KindNameId(kind), 4095 + kind);
         EXPECT_EQ(KindName(kind), J(names[kind])) << kind;

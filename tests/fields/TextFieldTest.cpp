@@ -1,10 +1,9 @@
 // Text, sub-text and flag fields: parsing, both text forms, capacities, copies.
 
-#include <gtest/gtest.h>
+#include "FieldTestSupport.h"
 
 #include <cstring>
-
-#include "FieldTestSupport.h"
+#include <gtest/gtest.h>
 
 namespace tessera {
 namespace {
@@ -26,8 +25,20 @@ TEST(TextField, ParsesAndFormatsBothForms) {
     const std::string kanji = J("山田");
     const TextCase cases[] = {
         {"plain", "abc", "abc", false, "abc", "abc"},
-        {"separator becomes line break", "a\x1f" "b", "a\r\nb", false, "a\x1f" "b", "a b"},
-        {"two breaks", "\x1f" "a\x1f\x1f", "\r\na\r\n\r\n", false, "\x1f" "a\x1f\x1f", " a  "},
+        {"separator becomes line break",
+         "a\x1f"
+         "b",
+         "a\r\nb", false,
+         "a\x1f"
+         "b",
+         "a b"},
+        {"two breaks",
+         "\x1f"
+         "a\x1f\x1f",
+         "\r\na\r\n\r\n", false,
+         "\x1f"
+         "a\x1f\x1f",
+         " a  "},
         {"double-byte unchanged", kanji + "\x1f" + kanji, kanji + "\r\n" + kanji, false,
          kanji + "\x1f" + kanji, kanji + " " + kanji},
         {"report keeps separators", "x\ty\x1fz", "x\ty\x1fz", true, "x\ty\x1fz", "x\ty\x1fz"},
@@ -61,7 +72,8 @@ TEST(TextField, EmptyTextEmptiesTheField) {
 TEST(TextField, LoneCarriageReturnIsCopied) {
     CTextField f(MakeTag("NAME"));
     ASSERT_TRUE(f.SetValue(std::string("a\rb\r\nc")));
-    EXPECT_EQ(Exchange(f), "a\rb\x1f" "c");
+    EXPECT_EQ(Exchange(f), "a\rb\x1f"
+                           "c");
 }
 
 // Line breaks anywhere in texts long and short (the copy goes eight bytes at a time): each
@@ -101,13 +113,15 @@ TEST(TextField, LineBreaksAtEveryPlaceAndLength) {
 
 TEST(TextField, CapacityCountsTheStoredText) {
     CTextField f(MakeTag("NAME"));
-    ASSERT_TRUE(f.ParseText("a\x1f" "b")); // stored as 4 bytes, exchanged as 3
+    ASSERT_TRUE(f.ParseText("a\x1f"
+                            "b")); // stored as 4 bytes, exchanged as 3
     char buf[8];
     std::memset(buf, 'Z', sizeof buf);
     EXPECT_FALSE(f.FormatText(buf, 4, false));
     EXPECT_STREQ(buf, "");
     ASSERT_TRUE(f.FormatText(buf, 5, false));
-    EXPECT_STREQ(buf, "a\x1f" "b");
+    EXPECT_STREQ(buf, "a\x1f"
+                      "b");
     ASSERT_TRUE(f.FormatText(buf, 5, true));
     EXPECT_STREQ(buf, "a b");
     EXPECT_FALSE(f.FormatText(nullptr, 5, false));
@@ -116,10 +130,13 @@ TEST(TextField, CapacityCountsTheStoredText) {
 
 TEST(TextField, SetValueTakesTheTextUnchanged) {
     CTextField f(MakeTag("ADR1"));
-    ASSERT_TRUE(f.SetValue(std::string("a\x1f" "b")));
-    EXPECT_EQ(f.Value(), "a\x1f" "b");
+    ASSERT_TRUE(f.SetValue(std::string("a\x1f"
+                                       "b")));
+    EXPECT_EQ(f.Value(), "a\x1f"
+                         "b");
     EXPECT_FALSE(f.SetValue(int32_t{1}));
-    EXPECT_EQ(*ValueAs<std::string>(f.GetValue()), "a\x1f" "b");
+    EXPECT_EQ(*ValueAs<std::string>(f.GetValue()), "a\x1f"
+                                                   "b");
 }
 
 TEST(TextField, CopyKeepsTextButClearsTabMode) {
@@ -143,7 +160,10 @@ TEST(SubTextField, ParsesTheEmbeddedMemo) {
     };
     const Case cases[] = {
         {"memo", "MEM1:abc\x1e\x0c", true, "abc"},
-        {"line breaks", "MEM1:a\x1f" "b\x1e\x0c", true, "a\r\nb"},
+        {"line breaks",
+         "MEM1:a\x1f"
+         "b\x1e\x0c",
+         true, "a\r\nb"},
         {"tail ignored", "MEM1:abc\x1ejunk\x1e", true, "abc"},
         {"empty content", "MEM1:\x1e\x0c", true, ""},
         {"no prefix", "abc", false, ""},
@@ -194,8 +214,8 @@ TEST(FlagField, ParsesFirstByte) {
         int32_t value;
     };
     const Case cases[] = {
-        {"*", true, 1}, {" ", true, 0}, {"*rest", true, 1}, {"  ", true, 0},
-        {"", false, 0}, {"x", false, 0}, {"1", false, 0},   {"\t", false, 0},
+        {"*", true, 1}, {" ", true, 0},  {"*rest", true, 1}, {"  ", true, 0},
+        {"", false, 0}, {"x", false, 0}, {"1", false, 0},    {"\t", false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("'" + c.input + "'");
@@ -228,8 +248,12 @@ TEST(LineBreaks, NormalisedToCarriageReturnLineFeed) {
     const struct {
         std::string in, out;
     } cases[] = {
-        {"a\rb", "a\r\nb"},         {"a\nb", "a\r\nb"},       {"a\r\nb", "a\r\nb"},
-        {"\r\r\n\n", "\r\n\r\n\r\n"}, {"end\r", "end\r\n"},   {"", ""},
+        {"a\rb", "a\r\nb"},
+        {"a\nb", "a\r\nb"},
+        {"a\r\nb", "a\r\nb"},
+        {"\r\r\n\n", "\r\n\r\n\r\n"},
+        {"end\r", "end\r\n"},
+        {"", ""},
         {J("表") + "\r", J("表") + "\r\n"},
     };
     for (const auto& c : cases) {

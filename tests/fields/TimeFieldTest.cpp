@@ -1,8 +1,8 @@
 // Time and day-of-week fields: the positional text, the range rules per tag, both forms.
 
-#include <gtest/gtest.h>
-
 #include "FieldTestSupport.h"
+
+#include <gtest/gtest.h>
 
 namespace tessera {
 namespace {
@@ -29,38 +29,94 @@ struct TimeCase {
 TEST(TimeField, ParsesByPositionWithTheRulesOfItsTag) {
     const TimeCase cases[] = {
         {"BRTH", "    1224      ", true, {M | D, 0, 12, 24, 0, 0}, "    1224      ", "12/24"},
-        {"BRTH", "19701224      ", true, {Y | M | D, 1970, 12, 24, 0, 0}, "19701224      ",
+        {"BRTH",
+         "19701224      ",
+         true,
+         {Y | M | D, 1970, 12, 24, 0, 0},
+         "19701224      ",
          "1970/12/24"},
-        {"TIM1", "200105311230  ", true, {Y | M | D | H | N, 2001, 5, 31, 12, 30},
-         "200105311230  ", "2001/05/31 12:30"},
-        {"TIM2", "200105310000xx", true, {Y | M | D | H | N, 2001, 5, 31, 0, 0},
-         "200105310000  ", "2001/05/31 00:00"},
-        {"ALRM", "20010531      ", true, {Y | M | D, 2001, 5, 31, 0, 0}, "20010531      ",
+        {"TIM1",
+         "200105311230  ",
+         true,
+         {Y | M | D | H | N, 2001, 5, 31, 12, 30},
+         "200105311230  ",
+         "2001/05/31 12:30"},
+        {"TIM2",
+         "200105310000xx",
+         true,
+         {Y | M | D | H | N, 2001, 5, 31, 0, 0},
+         "200105310000  ",
+         "2001/05/31 00:00"},
+        {"ALRM",
+         "20010531      ",
+         true,
+         {Y | M | D, 2001, 5, 31, 0, 0},
+         "20010531      ",
          "2001/05/31"},
-        {"TIM1", "2001053112    ", true, {Y | M | D | H, 2001, 5, 31, 12, 0}, "2001053112    ",
+        {"TIM1",
+         "2001053112    ",
+         true,
+         {Y | M | D | H, 2001, 5, 31, 12, 0},
+         "2001053112    ",
          "2001/05/31 12:  "},
-        {"TIM1", "20010531  45  ", true, {Y | M | D | N, 2001, 5, 31, 0, 45}, "20010531  45  ",
+        {"TIM1",
+         "20010531  45  ",
+         true,
+         {Y | M | D | N, 2001, 5, 31, 0, 45},
+         "20010531  45  ",
          "2001/05/31   :45"},
-        {"TIM1", "    05311230  ", true, {M | D | H | N, 0, 5, 31, 12, 30}, "    05311230  ",
+        {"TIM1",
+         "    05311230  ",
+         true,
+         {M | D | H | N, 0, 5, 31, 12, 30},
+         "    05311230  ",
          "    /05/31 12:30"},
-        {"TIM1", "2001 5 1 9 5  ", true, {Y | M | D | H | N, 2001, 5, 1, 9, 5}, "200105010905  ",
+        {"TIM1",
+         "2001 5 1 9 5  ",
+         true,
+         {Y | M | D | H | N, 2001, 5, 1, 9, 5},
+         "200105010905  ",
          "2001/05/01 09:05"},
-        {"TIM1", "0000053112    ", true, {M | D | H, 0, 5, 31, 12, 0}, "    053112    ",
+        {"TIM1",
+         "0000053112    ",
+         true,
+         {M | D | H, 0, 5, 31, 12, 0},
+         "    053112    ",
          "    /05/31 12:  "},
-        {"TIM1", "190105311230  ", true, {Y | M | D | H | N, 1901, 5, 31, 12, 30},
-         "190105311230  ", "1901/05/31 12:30"},
-        {"TIM1", "209912312359  ", true, {Y | M | D | H | N, 2099, 12, 31, 23, 59},
-         "209912312359  ", "2099/12/31 23:59"},
+        {"TIM1",
+         "190105311230  ",
+         true,
+         {Y | M | D | H | N, 1901, 5, 31, 12, 30},
+         "190105311230  ",
+         "1901/05/31 12:30"},
+        {"TIM1",
+         "209912312359  ",
+         true,
+         {Y | M | D | H | N, 2099, 12, 31, 23, 59},
+         "209912312359  ",
+         "2099/12/31 23:59"},
         // The day is not checked against the month.
-        {"ETDY", "20010231      ", true, {Y | M | D, 2001, 2, 31, 0, 0}, "20010231      ",
+        {"ETDY",
+         "20010231      ",
+         true,
+         {Y | M | D, 2001, 2, 31, 0, 0},
+         "20010231      ",
          "2001/02/31"},
         // ANN1 never has a year: the year bytes are not even read.
         {"ANN1", "abcd0101      ", true, {M | D, 0, 1, 1, 0, 0}, "    0101      ", "01/01"},
         {"ANN1", "20010101      ", true, {M | D, 0, 1, 1, 0, 0}, "    0101      ", "01/01"},
         // Date-only tags do not read hour and minute.
-        {"ETDY", "200101019999  ", true, {Y | M | D, 2001, 1, 1, 0, 0}, "20010101      ",
+        {"ETDY",
+         "200101019999  ",
+         true,
+         {Y | M | D, 2001, 1, 1, 0, 0},
+         "20010101      ",
          "2001/01/01"},
-        {"LTDY", "20010101xxxx  ", true, {Y | M | D, 2001, 1, 1, 0, 0}, "20010101      ",
+        {"LTDY",
+         "20010101xxxx  ",
+         true,
+         {Y | M | D, 2001, 1, 1, 0, 0},
+         "20010101      ",
          "2001/01/01"},
         {"FNDY", "    0101      ", true, {M | D, 0, 1, 1, 0, 0}, "    0101      ", "01/01"},
 
@@ -82,7 +138,13 @@ TEST(TimeField, ParsesByPositionWithTheRulesOfItsTag) {
         {"TIM1", "2001+50112    ", false, {}, "", ""},
         {"TIM1", "2001051x1230  ", false, {}, "", ""},
         {"TIM1", "20010501120x  ", false, {}, "", ""},
-        {"BRTH", "2001\x82\x4f" "01      ", false, {}, "", ""},
+        {"BRTH",
+         "2001\x82\x4f"
+         "01      ",
+         false,
+         {},
+         "",
+         ""},
         // Exactly 14 bytes.
         {"TIM1", "200105311230 ", false, {}, "", ""},
         {"TIM1", "200105311230   ", false, {}, "", ""},
@@ -153,13 +215,13 @@ TEST(TimeField, SetValue) {
 
 TEST(TimeField, SetValueRefusesWhatCouldNotBeReadBack) {
     const DateTimeValue refused[] = {
-        {Y, 2001, 0, 0, 0, 0},                     // no month or day
-        {Y | M, 2001, 5, 0, 0, 0},                 // no day
-        {Y | M | D, 1900, 5, 1, 0, 0},             // year out of range
-        {M | D, 0, 13, 1, 0, 0},                   // month out of range
-        {M | D, 0, 12, 32, 0, 0},                  // day out of range
-        {M | D | H, 0, 12, 1, 24, 0},              // hour out of range
-        {M | D | N, 0, 12, 1, 0, 60},              // minute out of range
+        {Y, 2001, 0, 0, 0, 0},         // no month or day
+        {Y | M, 2001, 5, 0, 0, 0},     // no day
+        {Y | M | D, 1900, 5, 1, 0, 0}, // year out of range
+        {M | D, 0, 13, 1, 0, 0},       // month out of range
+        {M | D, 0, 12, 32, 0, 0},      // day out of range
+        {M | D | H, 0, 12, 1, 24, 0},  // hour out of range
+        {M | D | N, 0, 12, 1, 0, 60},  // minute out of range
         {M | D | N, 0, 12, 1, 0, -1},
     };
     for (const auto& v : refused) {

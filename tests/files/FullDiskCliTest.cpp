@@ -2,14 +2,12 @@
 // failure used to pass for a success. The full disk is a real one: a 32 KiB tmpfs mounted in
 // a user namespace (skipped where unshare or mount is refused), or a file-size limit.
 
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
-
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace {
@@ -75,8 +73,8 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
     QStringList Link() const {
-        return {QStringLiteral("--port"), Port(), QStringLiteral("--method"), QStringLiteral("cable"),
-                QStringLiteral("--no-echo")};
+        return {QStringLiteral("--port"), Port(), QStringLiteral("--method"),
+                QStringLiteral("cable"), QStringLiteral("--no-echo")};
     }
 
     CliRun Run(const QString& program, const QStringList& args) {
@@ -114,24 +112,27 @@ protected:
     }
     // Runs tessera-cli where no file may grow beyond `blocks` 512-byte blocks.
     CliRun CliWithFileLimit(int blocks, const QStringList& args) {
-        return Run(QStringLiteral("sh"),
-                   QStringList{QStringLiteral("-c"),
-                               QStringLiteral("trap '' XFSZ; ulimit -f %1 && exec \"$@\"").arg(blocks),
-                               QStringLiteral("sh"), QStringLiteral(TESSERA_CLI)} +
-                       args);
+        return Run(
+            QStringLiteral("sh"),
+            QStringList{QStringLiteral("-c"),
+                        QStringLiteral("trap '' XFSZ; ulimit -f %1 && exec \"$@\"").arg(blocks),
+                        QStringLiteral("sh"), QStringLiteral(TESSERA_CLI)} +
+                args);
     }
     bool FullDiskWorks() {
-        const CliRun probe = Run(QStringLiteral("unshare"),
-                                 {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"),
-                                  QStringLiteral("mount -t tmpfs -o size=32k tmpfs \"$1\" && echo mounted"),
-                                  QStringLiteral("sh"), Path(QStringLiteral("disk"))});
+        const CliRun probe =
+            Run(QStringLiteral("unshare"),
+                {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"),
+                 QStringLiteral("mount -t tmpfs -o size=32k tmpfs \"$1\" && echo mounted"),
+                 QStringLiteral("sh"), Path(QStringLiteral("disk"))});
         return probe.exitCode == 0 && probe.out.contains(QStringLiteral("mounted"));
     }
 
     void StartSim(QStringList args) {
         m_sim = std::make_unique<QProcess>();
         m_sim->setProcessEnvironment(m_env);
-        args << QStringLiteral("--link") << Port() << QStringLiteral("--time-scale") << QStringLiteral("0.2");
+        args << QStringLiteral("--link") << Port() << QStringLiteral("--time-scale")
+             << QStringLiteral("0.2");
         m_sim->start(QStringLiteral(TESSERA_ZAURUS_SIM), args);
         ASSERT_TRUE(m_sim->waitForStarted(5000));
         QByteArray out;
@@ -158,12 +159,15 @@ TEST_F(FullDiskCliTest, OutputsOnAFullDiskLeaveTheOldFileWhole) {
         bool needsSim;
     };
     const Case cases[] = {
-        {"build", {QStringLiteral("build"), Path(QStringLiteral("book.json")), QStringLiteral("-o"), target}, false},
-        {"import",
-         {QStringLiteral("import"), Sample("phonebook"), QStringLiteral("--filter"), QStringLiteral("Same"),
-          QStringLiteral("-o"), target},
+        {"build",
+         {QStringLiteral("build"), Path(QStringLiteral("book.json")), QStringLiteral("-o"), target},
          false},
-        {"receive", QStringList{QStringLiteral("receive"), QStringLiteral("-o"), target} + Link(), true},
+        {"import",
+         {QStringLiteral("import"), Sample("phonebook"), QStringLiteral("--filter"),
+          QStringLiteral("Same"), QStringLiteral("-o"), target},
+         false},
+        {"receive", QStringList{QStringLiteral("receive"), QStringLiteral("-o"), target} + Link(),
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -172,7 +176,8 @@ TEST_F(FullDiskCliTest, OutputsOnAFullDiskLeaveTheOldFileWhole) {
         const CliRun r = CliOnFullDisk(old, c.args);
         ASSERT_NE(r.exitCode, 99) << r.err.toStdString();
         EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
-        EXPECT_TRUE(r.err.contains(QStringLiteral("No space left on device"))) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("No space left on device")))
+            << r.err.toStdString();
         EXPECT_EQ(ReadFile(Path(QStringLiteral("after.tsr"))), ReadFile(old));
         EXPECT_EQ(ReadFile(Path(QStringLiteral("files.txt"))), QByteArray("doc.tsr\nfill\n"))
             << "no temporary file stays";
@@ -192,7 +197,8 @@ TEST_F(FullDiskCliTest, OutputsOnAFullDiskLeaveTheOldFileWhole) {
 TEST_F(FullDiskCliTest, OutputsBeyondTheFileSizeLimitLeaveTheOldFileWhole) {
     const QString target = Path(QStringLiteral("doc.tsr"));
     for (const QStringList& args :
-         {QStringList{QStringLiteral("build"), Path(QStringLiteral("book.json")), QStringLiteral("-o"), target},
+         {QStringList{QStringLiteral("build"), Path(QStringLiteral("book.json")),
+                      QStringLiteral("-o"), target},
           QStringList{QStringLiteral("import"), Sample("phonebook"), QStringLiteral("--filter"),
                       QStringLiteral("Same"), QStringLiteral("-o"), target}}) {
         SCOPED_TRACE(args.front().toStdString());
@@ -218,17 +224,20 @@ TEST_F(FullDiskCliTest, ReceivedTextWithWarningsExitsTwoAndKeepsWhatArrived) {
     const qsizetype done = r.err.indexOf(QStringLiteral("1537"));
     EXPECT_GT(done, r.err.indexOf(QStringLiteral("1079"))) << r.err.toStdString();
     EXPECT_GT(r.err.indexOf(QStringLiteral("9200")), done) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("may be damaged (message 1079"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("may be damaged (message 1079")))
+        << r.err.toStdString();
     const CliRun info = Cli({QStringLiteral("info"), out});
     EXPECT_TRUE(info.out.contains(QStringLiteral("records: 2"))) << info.out.toStdString();
 }
 
 TEST_F(FullDiskCliTest, SendRefusesAFileThatIsNoRecordSetBeforeTheLinkOpens) {
     // A line of quoted words reads as a set without tags, and so does a new empty document.
-    for (const QByteArray& bytes : {QByteArray("\"hello\",\"x\"\r\n"), QByteArray("\"i\"\r\n\"T\"\r\n\x1A")}) {
+    for (const QByteArray& bytes :
+         {QByteArray("\"hello\",\"x\"\r\n"), QByteArray("\"i\"\r\n\"T\"\r\n\x1A")}) {
         SCOPED_TRACE(bytes.constData());
         WriteFile(QStringLiteral("notes.txt"), bytes);
-        const CliRun r = Cli(QStringList{QStringLiteral("send"), Path(QStringLiteral("notes.txt"))} + Link());
+        const CliRun r =
+            Cli(QStringList{QStringLiteral("send"), Path(QStringLiteral("notes.txt"))} + Link());
         EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QStringLiteral("1038"))) << r.err.toStdString();
         EXPECT_FALSE(r.err.contains(QStringLiteral("1120"))) << "the link was never opened";
@@ -237,7 +246,8 @@ TEST_F(FullDiskCliTest, SendRefusesAFileThatIsNoRecordSetBeforeTheLinkOpens) {
 }
 
 TEST_F(FullDiskCliTest, PortThatCannotBeOpenedSaysWhy) {
-    const CliRun r = Cli(QStringList{QStringLiteral("receive"), QStringLiteral("-o"), Path(QStringLiteral("x.tsr"))} +
+    const CliRun r = Cli(QStringList{QStringLiteral("receive"), QStringLiteral("-o"),
+                                     Path(QStringLiteral("x.tsr"))} +
                          Link());
     EXPECT_EQ(r.exitCode, 3);
     const qsizetype open = r.err.indexOf(QStringLiteral("1120"));
@@ -255,14 +265,17 @@ TEST_F(FullDiskCliTest, BuildRefusesALoneSurrogateWithItsPosition) {
         const char* what;
     };
     const Case cases[] = {
-        {R"({"tags":["SCRT","NAME"],"records":[[" ","ab\ud800c"]]})", "record 1, field 2 (NAME)", "U+D800) at character 3"},
-        {R"({"tags":["SCRT","NAME"],"records":[[" ","ab\udc00"]]})", "record 1, field 2 (NAME)", "U+DC00) at character 3"},
+        {R"({"tags":["SCRT","NAME"],"records":[[" ","ab\ud800c"]]})", "record 1, field 2 (NAME)",
+         "U+D800) at character 3"},
+        {R"({"tags":["SCRT","NAME"],"records":[[" ","ab\udc00"]]})", "record 1, field 2 (NAME)",
+         "U+DC00) at character 3"},
         {R"({"tags":["SCRT","N\ud83dX"],"records":[]})", "tag 2", "U+D83D) at character 2"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.json);
         WriteFile(QStringLiteral("in.json"), c.json);
-        const CliRun r = Cli({QStringLiteral("build"), Path(QStringLiteral("in.json")), QStringLiteral("-o"), target});
+        const CliRun r = Cli({QStringLiteral("build"), Path(QStringLiteral("in.json")),
+                              QStringLiteral("-o"), target});
         EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QString::fromLatin1(c.where))) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QStringLiteral("lone surrogate"))) << r.err.toStdString();
@@ -270,8 +283,10 @@ TEST_F(FullDiskCliTest, BuildRefusesALoneSurrogateWithItsPosition) {
         EXPECT_FALSE(QFile::exists(target));
     }
     // A pair stays a character (and is refused only for having no code page 932 code).
-    WriteFile(QStringLiteral("in.json"), R"({"tags":["SCRT","NAME"],"records":[[" ","a\ud83d\ude00"]]})");
-    const CliRun pair = Cli({QStringLiteral("build"), Path(QStringLiteral("in.json")), QStringLiteral("-o"), target});
+    WriteFile(QStringLiteral("in.json"),
+              R"({"tags":["SCRT","NAME"],"records":[[" ","a\ud83d\ude00"]]})");
+    const CliRun pair = Cli(
+        {QStringLiteral("build"), Path(QStringLiteral("in.json")), QStringLiteral("-o"), target});
     EXPECT_FALSE(pair.err.contains(QStringLiteral("lone surrogate"))) << pair.err.toStdString();
 }
 

@@ -3,17 +3,8 @@
 // limit makes the disk "full" at any size without root; the signal it raises is ignored so
 // the write fails with EFBIG, as it does with ENOSPC on a full disk.
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTemporaryFile>
-
-#include <gtest/gtest.h>
-
-#include <csignal>
-#include <sys/resource.h>
-
 #include "base/SafeSave.h"
+
 #include "document/DocHost.h"
 #include "document/TesseraDoc.h"
 #include "gui/RecordFactory.h"
@@ -21,6 +12,14 @@
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
 #include "support/ScriptedPrompter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
 
 namespace tessera::test {
 namespace {
@@ -91,9 +90,9 @@ protected:
 TEST_F(SafeSaveTest, ReplacesOnlyWhenEveryByteIsOnTheDisk) {
     struct Case {
         const char* what;
-        std::size_t size;     // bytes of the new content
-        std::size_t chunk;    // written in pieces of this size
-        rlim_t limit;         // largest file the disk takes
+        std::size_t size;  // bytes of the new content
+        std::size_t chunk; // written in pieces of this size
+        rlim_t limit;      // largest file the disk takes
         bool saved;
     };
     const Case cases[] = {
@@ -245,10 +244,8 @@ TEST(TagReading, LongerTagsAreNotTakenForKnownOnes) {
         int kind;
     };
     const Case cases[] = {
-        {{"SCRTX", "NAME"}, kKindPhoneBook},
-        {{"NAMEX"}, 0},
-        {{"NAME", "OFCEE"}, kKindPhoneBook},
-        {{"TIM1X", "NAME"}, kKindPhoneBook},
+        {{"SCRTX", "NAME"}, kKindPhoneBook}, {{"NAMEX"}, 0},
+        {{"NAME", "OFCEE"}, kKindPhoneBook}, {{"TIM1X", "NAME"}, kKindPhoneBook},
         {{"IMG1", "SCRT"}, kKindMemo},
     };
     for (const Case& c : cases) {
@@ -273,11 +270,13 @@ TEST(TagReading, LongerTagsAreNotTakenForKnownOnes) {
     // A value under such a tag is refused like any value of a tag without a field: a flag
     // would have taken "*".
     ScriptedPrompter prompter;
-    prompter.Expect(kMsgInvalidInput).Expect(kMsgBadValue, PromptResult::Ignore).Expect(kMsgIgnoreAll, PromptResult::No);
+    prompter.Expect(kMsgInvalidInput)
+        .Expect(kMsgBadValue, PromptResult::Ignore)
+        .Expect(kMsgIgnoreAll, PromptResult::No);
     CRecordSet set;
     int errors = 0;
-    ASSERT_TRUE(set.ReadText(std::string("\"i\",\"SCRTX\",\"NAME\"\r\n\"D\",\"*\",\"Ann\"\r\n\x1A"), nullptr,
-                             &errors));
+    ASSERT_TRUE(set.ReadText(std::string("\"i\",\"SCRTX\",\"NAME\"\r\n\"D\",\"*\",\"Ann\"\r\n\x1A"),
+                             nullptr, &errors));
     EXPECT_EQ(errors, 1);
     ASSERT_EQ(set.RecordCount(), 1);
     EXPECT_EQ(set.RecordAt(0)->FieldAt(0), nullptr);

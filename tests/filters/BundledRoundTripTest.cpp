@@ -3,17 +3,16 @@
 // same records; the programs answer bad command lines and missing files with the exit
 // codes of the filter interface.
 
-#include <QDir>
-#include <QProcess>
-#include <QTemporaryDir>
-
-#include <algorithm>
-
 #include "filters/CsvFormat.h"
 #include "filters/ICalFormat.h"
 #include "filters/VCardFormat.h"
 #include "support/ScriptedPrompter.h"
 #include "tests/filters/FilterTestSupport.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
 
 namespace tessera::test {
 namespace {
@@ -71,27 +70,31 @@ TEST(BundledPrograms, EverySampleOfEveryKindComesBackWithTheSameRecords) {
     int checked = 0;
     for (const Program& program : Programs()) {
         for (const SampleFile& sample : Samples()) {
-            const bool handled = std::find(program.kinds.begin(), program.kinds.end(), sample.kind) !=
-                                 program.kinds.end();
+            const bool handled = std::find(program.kinds.begin(), program.kinds.end(),
+                                           sample.kind) != program.kinds.end();
             SCOPED_TRACE(std::string(program.path) + " " + sample.file);
             const std::string text = SampleBytes(sample.file);
             ASSERT_FALSE(text.empty());
-            const QString foreign = dir.filePath(QString::fromLatin1(sample.file) + QLatin1Char('.') +
-                                                 QString::fromLatin1(program.extension));
+            const QString foreign =
+                dir.filePath(QString::fromLatin1(sample.file) + QLatin1Char('.') +
+                             QString::fromLatin1(program.extension));
             const RunResult out = RunProgram(program.path,
-                                      {QStringLiteral("-E"), foreign, QStringLiteral("-T"),
-                                       QString::number(sample.kind), QStringLiteral("-V"), QStringLiteral("1")},
-                                      text);
+                                             {QStringLiteral("-E"), foreign, QStringLiteral("-T"),
+                                              QString::number(sample.kind), QStringLiteral("-V"),
+                                              QStringLiteral("1")},
+                                             text);
             if (!handled) {
                 EXPECT_EQ(out.exitCode, 3) << "a kind the format cannot hold";
                 EXPECT_FALSE(QFile::exists(foreign));
                 continue;
             }
             ASSERT_EQ(out.exitCode, 0) << out.err.toStdString();
-            const RunResult back = RunProgram(program.path, {QStringLiteral("-I"), foreign, QStringLiteral("-V"),
-                                                      QStringLiteral("1")});
+            const RunResult back =
+                RunProgram(program.path, {QStringLiteral("-I"), foreign, QStringLiteral("-V"),
+                                          QStringLiteral("1")});
             ASSERT_EQ(back.exitCode, 0) << back.err.toStdString();
-            EXPECT_EQ(RowsOf(std::string(back.out.constData(), static_cast<std::size_t>(back.out.size()))),
+            EXPECT_EQ(RowsOf(std::string(back.out.constData(),
+                                         static_cast<std::size_t>(back.out.size()))),
                       RowsOf(text));
             ++checked;
         }
@@ -121,8 +124,14 @@ TEST(BundledPrograms, CommandLineFaultsGiveTheInterfaceExitCodes) {
         EXPECT_EQ(RunProgram(TSR_CSV, c.args, SampleBytes("phonebook.tsr")).exitCode, c.code);
     }
     // vCard and iCalendar refuse the kinds they cannot hold.
-    EXPECT_EQ(RunProgram(TSR_VCARD, {"-E", target, "-T", "3", "-V", "1"}, SampleBytes("schedule.tsr")).exitCode, 3);
-    EXPECT_EQ(RunProgram(TSR_ICAL, {"-E", target, "-T", "1", "-V", "1"}, SampleBytes("phonebook.tsr")).exitCode, 3);
+    EXPECT_EQ(
+        RunProgram(TSR_VCARD, {"-E", target, "-T", "3", "-V", "1"}, SampleBytes("schedule.tsr"))
+            .exitCode,
+        3);
+    EXPECT_EQ(
+        RunProgram(TSR_ICAL, {"-E", target, "-T", "1", "-V", "1"}, SampleBytes("phonebook.tsr"))
+            .exitCode,
+        3);
 }
 
 TEST(BundledPrograms, RefusalsLeaveNoFileAndSayWhyOnStandardError) {
@@ -135,9 +144,10 @@ TEST(BundledPrograms, RefusalsLeaveNoFileAndSayWhyOnStandardError) {
     EXPECT_FALSE(QFile::exists(target));
     EXPECT_FALSE(wrongKind.err.isEmpty());
     // A text form the reader would have to empty values of is refused as a whole.
-    const RunResult bad = RunProgram(TSR_CSV, {"-E", target, "-T", "6", "-V", "1"},
-                              "\"i\",\"SCRT\",\"ETDY\",\"MARK\"\r\n\"T\",\"a\",\"b\",\"c\"\r\n"
-                              "\"D\",\" \",\"20011399      \",\"01\"\r\n\x1A");
+    const RunResult bad =
+        RunProgram(TSR_CSV, {"-E", target, "-T", "6", "-V", "1"},
+                   "\"i\",\"SCRT\",\"ETDY\",\"MARK\"\r\n\"T\",\"a\",\"b\",\"c\"\r\n"
+                   "\"D\",\" \",\"20011399      \",\"01\"\r\n\x1A");
     EXPECT_EQ(bad.exitCode, 29);
     EXPECT_FALSE(QFile::exists(target));
     // Import of a malformed file: 11, nothing on standard output.
@@ -151,7 +161,8 @@ TEST(BundledPrograms, RefusalsLeaveNoFileAndSayWhyOnStandardError) {
     // A spreadsheet's Shift_JIS file is read as such, and the user is told.
     QFile sjis(dir.filePath(QStringLiteral("sjis.csv")));
     ASSERT_TRUE(sjis.open(QIODevice::WriteOnly));
-    sjis.write("\x8C\xC2\x90\x6C\x96\xBC\r\n\x8E\x52\x93\x63\r\n"); // 個人名 / 山田 in code page 932
+    sjis.write(
+        "\x8C\xC2\x90\x6C\x96\xBC\r\n\x8E\x52\x93\x63\r\n"); // 個人名 / 山田 in code page 932
     sjis.close();
     const RunResult shiftJis = RunProgram(TSR_CSV, {"-I", sjis.fileName(), "-V", "1"});
     EXPECT_EQ(shiftJis.exitCode, 0) << shiftJis.err.toStdString();

@@ -1,17 +1,16 @@
 // tessera-cli import and export: the same registrations and engine as the window program,
 // run the way a user types them, from a sample to a foreign file and back.
 
+#include "support/ScriptedPrompter.h"
+#include "tests/filters/FilterTestSupport.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
-
 #include <csignal>
 #include <unistd.h>
-
-#include "support/ScriptedPrompter.h"
-#include "tests/filters/FilterTestSupport.h"
 
 namespace tessera::test {
 namespace {
@@ -21,19 +20,22 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_home.isValid());
         // The user's settings of the child process, with the bundled filters registered.
-        QSettings store(m_home.filePath(QStringLiteral("Quillon/Tessera.conf")), QSettings::IniFormat);
+        QSettings store(m_home.filePath(QStringLiteral("Quillon/Tessera.conf")),
+                        QSettings::IniFormat);
         Register(store, QStringLiteral("CSV"), QStringLiteral("csv"), QStringLiteral(TSR_CSV));
         Register(store, QStringLiteral("vCard"), QStringLiteral("vcf"), QStringLiteral(TSR_VCARD));
-        Register(store, QStringLiteral("iCalendar"), QStringLiteral("ics"), QStringLiteral(TSR_ICAL));
+        Register(store, QStringLiteral("iCalendar"), QStringLiteral("ics"),
+                 QStringLiteral(TSR_ICAL));
         store.setValue(QStringLiteral("Filters/Installed"), 3);
         store.sync();
     }
 
-    static void Register(QSettings& s, const QString& name, const QString& ext, const QString& program,
-                         bool perl = false) {
+    static void Register(QSettings& s, const QString& name, const QString& ext,
+                         const QString& program, bool perl = false) {
         s.setValue(QStringLiteral("FilterPrograms/") + name + QStringLiteral("/szExtension"), ext);
         s.setValue(QStringLiteral("FilterPrograms/") + name + QStringLiteral("/szFilter"), program);
-        s.setValue(QStringLiteral("FilterPrograms/") + name + QStringLiteral("/bPerlScript"), perl ? 1 : 0);
+        s.setValue(QStringLiteral("FilterPrograms/") + name + QStringLiteral("/bPerlScript"),
+                   perl ? 1 : 0);
     }
     // Registers a shell script as the filter `name` (a program, not a perl script).
     void RegisterScript(const QString& name, const QByteArray& body) {
@@ -43,7 +45,8 @@ protected:
         f.write("#!/bin/sh\n" + body);
         f.close();
         f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
-        QSettings store(m_home.filePath(QStringLiteral("Quillon/Tessera.conf")), QSettings::IniFormat);
+        QSettings store(m_home.filePath(QStringLiteral("Quillon/Tessera.conf")),
+                        QSettings::IniFormat);
         Register(store, name, QStringLiteral("csv"), path);
     }
 
@@ -119,7 +122,8 @@ TEST_F(CliFilterTest, FailuresAreReportedWithTheirMessagesAndExitCodes) {
     EXPECT_EQ(kind.code, 2);
     EXPECT_NE(kind.err.find("対応していないタイプです"), std::string::npos) << kind.err;
     // A missing input file: 1283, and no record-set file is made.
-    const Result missing = Cli({"import", Path("none.ics"), "--filter", "iCalendar", "-o", Path("x.tsr")});
+    const Result missing =
+        Cli({"import", Path("none.ics"), "--filter", "iCalendar", "-o", Path("x.tsr")});
     EXPECT_EQ(missing.code, 2);
     EXPECT_NE(missing.err.find("入力ファイルが存在しません"), std::string::npos) << missing.err;
     EXPECT_FALSE(QFile::exists(Path("x.tsr")));
@@ -149,8 +153,10 @@ TEST_F(CliFilterTest, FirstRunRegistersTheBundledFiltersOnceOnly) {
 
 TEST_F(CliFilterTest, FiltersListsTheRegistrationsOneALine) {
     {
-        QSettings store(m_home.filePath(QStringLiteral("Quillon/Tessera.conf")), QSettings::IniFormat);
-        Register(store, QStringLiteral("Perl conv"), QStringLiteral("txt"), QStringLiteral("/opt/my filters/conv.pl"), true);
+        QSettings store(m_home.filePath(QStringLiteral("Quillon/Tessera.conf")),
+                        QSettings::IniFormat);
+        Register(store, QStringLiteral("Perl conv"), QStringLiteral("txt"),
+                 QStringLiteral("/opt/my filters/conv.pl"), true);
     }
     const Result r = Cli({"filters"});
     ASSERT_EQ(r.code, 0) << r.err;
@@ -163,12 +169,11 @@ TEST_F(CliFilterTest, FiltersListsTheRegistrationsOneALine) {
 
 // A filter that never ends, with a child of its own (as a script's commands are); it writes
 // both process ids to $PIDS once it runs, and a note.
-const QByteArray kHangingScript =
-    "[ -n \"$IGNORE_TERM\" ] && trap '' TERM\n"
-    "sleep 100000 &\n"
-    "echo $! $$ > \"$PIDS.new\" && mv \"$PIDS.new\" \"$PIDS\"\n"
-    "echo 'レコード 1: まだ終わりません' >&2\n"
-    "wait\n";
+const QByteArray kHangingScript = "[ -n \"$IGNORE_TERM\" ] && trap '' TERM\n"
+                                  "sleep 100000 &\n"
+                                  "echo $! $$ > \"$PIDS.new\" && mv \"$PIDS.new\" \"$PIDS\"\n"
+                                  "echo 'レコード 1: まだ終わりません' >&2\n"
+                                  "wait\n";
 
 TEST_F(CliFilterTest, AHangingFilterIsStoppedAndLeavesEverythingAsItWas) {
     RegisterScript(QStringLiteral("Hang"), kHangingScript);
@@ -201,10 +206,12 @@ TEST_F(CliFilterTest, AHangingFilterIsStoppedAndLeavesEverythingAsItWas) {
             f.write("the user's file\n");
         }
         const QString tsr = runs.filePath(QStringLiteral("out.tsr"));
-        QStringList args = c.import ? QStringList{"import", target, "--filter", "Hang", "-o", tsr}
-                                    : QStringList{"export", sample, "--filter", "Hang", "-o", target};
+        QStringList args = c.import
+                               ? QStringList{"import", target, "--filter", "Hang", "-o", tsr}
+                               : QStringList{"export", sample, "--filter", "Hang", "-o", target};
         if (c.signo == 0)
-            args << "--timeout" << "2";
+            args << "--timeout"
+                 << "2";
         qputenv("IGNORE_TERM", c.ignoreTerm ? "1" : "");
         QProcess cli;
         Start(cli, args);
@@ -212,31 +219,41 @@ TEST_F(CliFilterTest, AHangingFilterIsStoppedAndLeavesEverythingAsItWas) {
         for (int i = 0; i < 3000 && !QFile::exists(pids); ++i)
             QThread::msleep(20);
         ASSERT_TRUE(QFile::exists(pids)) << "the filter runs";
-        const QList<QByteArray> ids = ReadBytes(pids).empty() ? QList<QByteArray>()
-                                                              : QByteArray::fromStdString(ReadBytes(pids)).trimmed().split(' ');
+        const QList<QByteArray> ids =
+            ReadBytes(pids).empty()
+                ? QList<QByteArray>()
+                : QByteArray::fromStdString(ReadBytes(pids)).trimmed().split(' ');
         ASSERT_EQ(ids.size(), 2);
         if (c.signo != 0)
             ::kill(static_cast<pid_t>(cli.processId()), c.signo);
         const Result r = Finish(cli);
         EXPECT_EQ(r.code, c.code) << r.err;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find("\n  レコード 1: まだ終わりません\n"), std::string::npos) << "the notes follow: " << r.err;
+        EXPECT_NE(r.err.find("\n  レコード 1: まだ終わりません\n"), std::string::npos)
+            << "the notes follow: " << r.err;
         for (const QByteArray& id : ids)
-            EXPECT_TRUE(WaitUntilGone(id.toLongLong())) << "process " << id.toStdString() << " is gone";
+            EXPECT_TRUE(WaitUntilGone(id.toLongLong()))
+                << "process " << id.toStdString() << " is gone";
         EXPECT_EQ(ReadBytes(target), "the user's file\n");
-        EXPECT_EQ(FilesIn(runs.path()), QStringList{"out.csv"}) << "no temporary file, no record-set file";
+        EXPECT_EQ(FilesIn(runs.path()), QStringList{"out.csv"})
+            << "no temporary file, no record-set file";
     }
     qunsetenv("IGNORE_TERM");
-    EXPECT_EQ(Cli({"export", sample, "--filter", "Hang", "-o", Path("x"), "--timeout", "soon"}).code, 1);
-    EXPECT_EQ(Cli({"import", Path("x"), "--filter", "Hang", "-o", Path("x.tsr"), "--timeout", "-1"}).code, 1);
+    EXPECT_EQ(
+        Cli({"export", sample, "--filter", "Hang", "-o", Path("x"), "--timeout", "soon"}).code, 1);
+    EXPECT_EQ(
+        Cli({"import", Path("x"), "--filter", "Hang", "-o", Path("x.tsr"), "--timeout", "-1"}).code,
+        1);
 }
 
 TEST_F(CliFilterTest, AFailingFilterLeavesTheTargetByteForByteAndItsNotesAreShown) {
     // Half the output written, then the disk is full (exit 21) or the filter gives up (29).
-    RegisterScript(QStringLiteral("Full"), "cat > /dev/null\nprintf partial > \"$2\"\n"
-                                           "echo 'レコード 2: 書き込めません' >&2\nexit ${CODE:-21}\n");
-    RegisterScript(QStringLiteral("Fine"), "cat > /dev/null\nprintf new > \"$2\"\n"
-                                           "printf 'レコード 1: 読みの欄がありません\\n3 行目: 空の行\\n' >&2\n");
+    RegisterScript(QStringLiteral("Full"),
+                   "cat > /dev/null\nprintf partial > \"$2\"\n"
+                   "echo 'レコード 2: 書き込めません' >&2\nexit ${CODE:-21}\n");
+    RegisterScript(QStringLiteral("Fine"),
+                   "cat > /dev/null\nprintf new > \"$2\"\n"
+                   "printf 'レコード 1: 読みの欄がありません\\n3 行目: 空の行\\n' >&2\n");
     const QString sample = QStringLiteral(TESSERA_SAMPLES "/phonebook.tsr");
     const QString target = Path("book.csv");
     QByteArray original;
@@ -252,7 +269,8 @@ TEST_F(CliFilterTest, AFailingFilterLeavesTheTargetByteForByteAndItsNotesAreShow
         qputenv("CODE", code);
         const Result r = Cli({"export", sample, "--filter", "Full", "-o", target});
         EXPECT_EQ(r.code, 2);
-        EXPECT_NE(r.err.find(std::string(code) == "21" ? "ディスク容量が不足しています" : "エクスポート時のエラーです"),
+        EXPECT_NE(r.err.find(std::string(code) == "21" ? "ディスク容量が不足しています"
+                                                       : "エクスポート時のエラーです"),
                   std::string::npos)
             << r.err;
         EXPECT_NE(r.err.find("\n  レコード 2: 書き込めません\n"), std::string::npos) << r.err;
@@ -264,7 +282,9 @@ TEST_F(CliFilterTest, AFailingFilterLeavesTheTargetByteForByteAndItsNotesAreShow
     ASSERT_EQ(ok.code, 0) << ok.err;
     EXPECT_EQ(ReadBytes(target), "new");
     EXPECT_NE(ok.err.find("注意が 2 件あります"), std::string::npos) << ok.err;
-    EXPECT_NE(ok.err.find("\n  レコード 1: 読みの欄がありません\n  3 行目: 空の行\n"), std::string::npos) << ok.err;
+    EXPECT_NE(ok.err.find("\n  レコード 1: 読みの欄がありません\n  3 行目: 空の行\n"),
+              std::string::npos)
+        << ok.err;
     const Result quiet = Cli({"--quiet", "export", sample, "--filter", "Fine", "-o", target});
     EXPECT_NE(quiet.err.find("  3 行目: 空の行"), std::string::npos) << "--quiet keeps the notes";
 }

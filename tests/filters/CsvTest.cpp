@@ -3,17 +3,16 @@
 // device codes of older files, the numbers a spreadsheet saves instead, Shift_JIS files),
 // and records of every kind coming back identical.
 
-#include <QProcess>
-#include <QTemporaryDir>
-
-#include <algorithm>
-#include <regex>
-
 #include "filters/CsvFormat.h"
 #include "model/RecordKind.h"
 #include "support/ScriptedPrompter.h"
 #include "tests/filters/FilterTestSupport.h"
 #include "tests/filters/RandomRecords.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <regex>
 
 namespace tessera::test {
 namespace {
@@ -78,12 +77,13 @@ TEST(CsvExport, WritesWhatSpreadsheetsShowAndDoNotEvaluate) {
         const auto rows = Cells(out);
         const int col = set->FindTag(MakeTag(c.tag));
         ASSERT_GT(rows.size(), static_cast<std::size_t>(c.record + 1));
-        EXPECT_EQ(rows[static_cast<std::size_t>(c.record + 1)][static_cast<std::size_t>(col)], c.cell);
+        EXPECT_EQ(rows[static_cast<std::size_t>(c.record + 1)][static_cast<std::size_t>(col)],
+                  c.cell);
     }
     // Formulas stay text: a leading ' that the import takes off again.
     const std::vector<std::pair<std::string, std::string>> protect = {
-        {"=1+1", "'=1+1"}, {"+81-3", "'+81-3"}, {"-5", "'-5"}, {"@SUM", "'@SUM"},
-        {"\tx", "'\tx"}, {"'=x", "''=x"}, {"'plain", "'plain"}, {"a=b", "a=b"},
+        {"=1+1", "'=1+1"}, {"+81-3", "'+81-3"}, {"-5", "'-5"},        {"@SUM", "'@SUM"},
+        {"\tx", "'\tx"},   {"'=x", "''=x"},     {"'plain", "'plain"}, {"a=b", "a=b"},
     };
     for (const auto& [value, cell] : protect) {
         SCOPED_TRACE(value);
@@ -113,9 +113,9 @@ TEST(CsvImport, CellsInEveryFormTheyAreWritten) {
     };
     const std::vector<Case> cases = {
         {"記入日,内容", "2001/05/28", "ETDY", "20010528      "},
-        {"記入日,内容", "2001/5/8", "ETDY", "20010508      "},   // a spreadsheet's own form
+        {"記入日,内容", "2001/5/8", "ETDY", "20010508      "}, // a spreadsheet's own form
         {"記入日,内容", "2001-05-28", "ETDY", "20010528      "},
-        {"記入日,内容", "20010528", "ETDY", "20010528      "},   // device code, or its number
+        {"記入日,内容", "20010528", "ETDY", "20010528      "}, // device code, or its number
         {"開始時刻,内容", "2001/06/04 10:00", "TIM1", "200106041000  "},
         {"開始時刻,内容", "2001/6/4 9:05:00", "TIM1", "200106040905  "},
         {"開始時刻,内容", "200106041000", "TIM1", "200106041000  "},
@@ -124,17 +124,17 @@ TEST(CsvImport, CellsInEveryFormTheyAreWritten) {
         {"開始時刻,内容", "06/04 :30", "TIM1", "    0604  30  "},
         {"生年月日,個人名", "04/12", "BRTH", "    0412      "},
         {"生年月日,個人名", "    0412", "BRTH", "    0412      "},
-        {"生年月日,個人名", "412", "BRTH", "    0412      "},       // "    0412" as a number
+        {"生年月日,個人名", "412", "BRTH", "    0412      "}, // "    0412" as a number
         {"チェック,内容", "済", "MARK", "01"},
         {"チェック,内容", "01", "MARK", "01"},
         {"チェック,内容", "1", "MARK", "01"},
-        {"チェック,内容", "", "MARK", "00"},                        // not done
+        {"チェック,内容", "", "MARK", "00"}, // not done
         {"重要度,内容", "緊急", "PRTY", "00"},
         {"重要度,内容", "Ｃ", "PRTY", "03"},
         {"重要度,内容", "b", "PRTY", "02"},
         {"重要度,内容", "3", "PRTY", "03"},
-        {"重要度,内容", "", "PRTY", "02"},                          // Ｂ
-        {"内容,チェック", "x", "PRTY", "02"},                       // no column at all
+        {"重要度,内容", "", "PRTY", "02"},    // Ｂ
+        {"内容,チェック", "x", "PRTY", "02"}, // no column at all
         {"月週曜,内容", "3月 第2 土曜日", "ANN2", "    0326"},
         {"月週曜,内容", "    0326", "ANN2", "    0326"},
         {"月週曜,内容", "326", "ANN2", "    0326"},
@@ -154,10 +154,12 @@ TEST(CsvImport, CellsInEveryFormTheyAreWritten) {
         EXPECT_EQ(Value(set, 0, c.tag), c.exchange);
         // Every default or replacement is told.
         const bool priorityGiven = std::string(c.header).find("重要度") != std::string::npos;
-        const bool told = std::string(c.cell).find("😀") != std::string::npos ||
-                          (set.Kind() == kKindActionList &&
-                           (!priorityGiven || (std::string(c.tag) == "PRTY" && std::string(c.cell).empty())));
-        EXPECT_EQ(!RunNotes().Lines().empty(), told) << (RunNotes().Lines().empty() ? "" : RunNotes().Lines()[0]);
+        const bool told =
+            std::string(c.cell).find("😀") != std::string::npos ||
+            (set.Kind() == kKindActionList &&
+             (!priorityGiven || (std::string(c.tag) == "PRTY" && std::string(c.cell).empty())));
+        EXPECT_EQ(!RunNotes().Lines().empty(), told)
+            << (RunNotes().Lines().empty() ? "" : RunNotes().Lines()[0]);
     }
     RunNotes().Clear();
 }
@@ -170,7 +172,9 @@ TEST(CsvImport, FilesFromSpreadsheets) {
         std::vector<std::tuple<int, const char*, std::string>> expect;
     };
     const std::vector<Case> cases = {
-        {"spreadsheet-sjis.csv", kKindPhoneBook, 2,
+        {"spreadsheet-sjis.csv",
+         kKindPhoneBook,
+         2,
          {{0, "NAME", "山田 太郎"},
           {0, "TEL1", "03-1234-5678"},
           {0, "BRTH", "19680412      "},
@@ -178,7 +182,9 @@ TEST(CsvImport, FilesFromSpreadsheets) {
           {0, "CHK2", "○"},
           {1, "BRTH", "    1224      "},
           {1, "RMRK", "MEM1:～波ダッシュ\x1E\x0C"}}},
-        {"actions-resaved-numbers.csv", kKindActionList, 3,
+        {"actions-resaved-numbers.csv",
+         kKindActionList,
+         3,
          {{0, "ETDY", "20010528      "},
           {0, "MARK", "01"},
           {0, "PRTY", "01"},
@@ -186,8 +192,13 @@ TEST(CsvImport, FilesFromSpreadsheets) {
           {2, "ETDY", "20010601      "},
           {2, "MEM1", "=SUM(A1)"},
           {2, "PRTY", "02"}}},
-        {"anniversary-week-resaved.csv", kKindAnniversaryWeek, 3,
-         {{0, "SCRT", "*"}, {0, "ANN2", "    0326"}, {1, "ANN2", "    0521"}, {2, "ANN2", "    1144"}}},
+        {"anniversary-week-resaved.csv",
+         kKindAnniversaryWeek,
+         3,
+         {{0, "SCRT", "*"},
+          {0, "ANN2", "    0326"},
+          {1, "ANN2", "    0521"},
+          {2, "ANN2", "    1144"}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -231,7 +242,8 @@ TEST(CsvImport, RefusalsNameTheColumnOrRow) {
 // What a spreadsheet does to a file it opens and saves again: numbers lose their leading
 // zeros and padding, dates their zeros, and the protecting ' is kept as text.
 std::string Resave(const std::string& csv) {
-    static const std::regex number(R"( *0*(\d+))"), date(R"((\d{4})/0?(\d{1,2})/0?(\d{1,2})( 0?(\d+):(\d\d))?)");
+    static const std::regex number(R"( *0*(\d+))"),
+        date(R"((\d{4})/0?(\d{1,2})/0?(\d{1,2})( 0?(\d+):(\d\d))?)");
     std::string out;
     for (const auto& row : Cells(csv)) {
         for (std::size_t i = 0; i < row.size(); ++i) {
@@ -240,7 +252,8 @@ std::string Resave(const std::string& csv) {
             if (std::regex_match(cell, m, number))
                 cell = m[1];
             else if (std::regex_match(cell, m, date))
-                cell = m[1].str() + "/" + m[2].str() + "/" + m[3].str() + (m[4].matched ? " " + m[5].str() + ":" + m[6].str() : "");
+                cell = m[1].str() + "/" + m[2].str() + "/" + m[3].str() +
+                       (m[4].matched ? " " + m[5].str() + ":" + m[6].str() : "");
             out += (i ? "," : "") + CsvQuote(cell);
         }
         out += "\n";
@@ -264,12 +277,14 @@ TEST(CsvRoundTrip, RandomRecordsOfEveryKindComeBackIdentical) {
             // (dates, marks, priorities, checks, flags) is unchanged. A record without any
             // value becomes a row of bare commas there, which is skipped.
             CRecordSet resaved;
-            ASSERT_TRUE(ImportCsv(Resave(out), resaved, failure)) << failure.message << "\n" << Resave(out);
+            ASSERT_TRUE(ImportCsv(Resave(out), resaved, failure)) << failure.message << "\n"
+                                                                  << Resave(out);
             const auto rows = Cells(out);
             int at = 0;
             for (int r = 0; r < set->RecordCount(); ++r) {
                 const auto& cells = rows[static_cast<std::size_t>(r + 1)];
-                if (std::all_of(cells.begin(), cells.end(), [](const std::string& c) { return c.empty(); }))
+                if (std::all_of(cells.begin(), cells.end(),
+                                [](const std::string& c) { return c.empty(); }))
                     continue;
                 for (int i = 0; i < set->FieldCount(); ++i) {
                     const FieldClass cls = set->RecordAt(r)->FieldAt(i)->Class();

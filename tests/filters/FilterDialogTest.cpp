@@ -2,6 +2,20 @@
 // validation order and messages, what reaches the settings store, the button states, the
 // extension and overwrite question on export, merging on import, and the busy dialog.
 
+#include "app/GuiPrompter.h"
+#include "app/filters/FilterBusyDlg.h"
+#include "app/filters/FilterProgDlg.h"
+#include "app/filters/FilterSetDlg.h"
+#include "base/AppSettings.h"
+#include "document/DocHost.h"
+#include "document/FilterCommands.h"
+#include "document/TesseraDoc.h"
+#include "document/UndoCommands.h"
+#include "model/RecordKind.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TempSettings.h"
+#include "tests/filters/FilterTestSupport.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
@@ -12,20 +26,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
-
-#include "app/GuiPrompter.h"
-#include "base/AppSettings.h"
-#include "app/filters/FilterBusyDlg.h"
-#include "app/filters/FilterProgDlg.h"
-#include "app/filters/FilterSetDlg.h"
-#include "document/DocHost.h"
-#include "document/FilterCommands.h"
-#include "document/TesseraDoc.h"
-#include "document/UndoCommands.h"
-#include "model/RecordKind.h"
-#include "support/ScriptedPrompter.h"
-#include "support/TempSettings.h"
-#include "tests/filters/FilterTestSupport.h"
 
 namespace tessera::test {
 namespace {
@@ -143,8 +143,11 @@ TEST_F(FilterDialogTest, ProgramDialogLimitsAndPerlDetection) {
     EXPECT_EQ(dlg.NameEdit()->maxLength(), 30);
     EXPECT_EQ(dlg.ExtensionEdit()->maxLength(), 256);
     EXPECT_EQ(dlg.ProgramEdit()->maxLength(), 256);
-    for (const auto& [path, perl] : std::vector<std::pair<const char*, bool>>{
-             {"/x/conv.PL", true}, {"/x/conv.pl", true}, {"/x/conv.exe", false}, {"/x/conv", false}}) {
+    for (const auto& [path, perl] :
+         std::vector<std::pair<const char*, bool>>{{"/x/conv.PL", true},
+                                                   {"/x/conv.pl", true},
+                                                   {"/x/conv.exe", false},
+                                                   {"/x/conv", false}}) {
         dlg.ProgramEdit()->setText(QString::fromLatin1(path));
         EXPECT_EQ(dlg.Filter().perlScript, perl) << path;
     }
@@ -292,7 +295,8 @@ TEST_F(FilterDialogTest, ImportMergesIntoTheDocumentOrLeavesItAsItWas) {
     {
         ScriptedPrompter prompter;
         prompter.Expect(kMsgExportDone);
-        ASSERT_TRUE(RunExportFilter(*source->RecordSet(), Registration("CSV", "csv", QStringLiteral(TSR_CSV)),
+        ASSERT_TRUE(RunExportFilter(*source->RecordSet(),
+                                    Registration("CSV", "csv", QStringLiteral(TSR_CSV)),
                                     Path("book.csv")));
     }
     FilterFileRequest seen;
@@ -333,7 +337,8 @@ TEST_F(FilterDialogTest, ImportStartsTheUndoHistoryAfresh) {
     {
         ScriptedPrompter prompter;
         prompter.Expect(kMsgExportDone);
-        ASSERT_TRUE(RunExportFilter(*book->RecordSet(), Registration("CSV", "csv", QStringLiteral(TSR_CSV)),
+        ASSERT_TRUE(RunExportFilter(*book->RecordSet(),
+                                    Registration("CSV", "csv", QStringLiteral(TSR_CSV)),
                                     Path("book.csv")));
     }
     SetFilterFileDialogs(
@@ -439,11 +444,14 @@ TEST_F(FilterDialogTest, TheMessageBoxCarriesTheNotesAsItsDetailText) {
         return seen;
     };
     const Seen with = show([] {
-        ShowMessageWithDetails(kMsgFilterCancelled, PromptIcon::Warning, PromptButtons::Ok, "レコード 1: 名前がありません\n2 行目: x");
+        ShowMessageWithDetails(kMsgFilterCancelled, PromptIcon::Warning, PromptButtons::Ok,
+                               "レコード 1: 名前がありません\n2 行目: x");
     });
-    const Seen without = show([] { ShowMessage(kMsgFilterCancelled, PromptIcon::Warning, PromptButtons::Ok); });
+    const Seen without =
+        show([] { ShowMessage(kMsgFilterCancelled, PromptIcon::Warning, PromptButtons::Ok); });
     SetPrompter(previous);
-    EXPECT_EQ(with.text.toStdString(), "フィルタプログラムの実行を中止しました。何も変更されていません。");
+    EXPECT_EQ(with.text.toStdString(),
+              "フィルタプログラムの実行を中止しました。何も変更されていません。");
     EXPECT_EQ(with.details.toStdString(), "レコード 1: 名前がありません\n2 行目: x");
     EXPECT_EQ(without.text, with.text);
     EXPECT_TRUE(without.details.isEmpty());

@@ -3,6 +3,7 @@
 // page 932 twins or replaced and counted, other character sets, and the calendar.
 
 #include "filters/FilterKit.h"
+
 #include "model/RecordKind.h"
 #include "support/ScriptedPrompter.h"
 #include "tests/filters/FilterTestSupport.h"
@@ -49,13 +50,16 @@ TEST(FilterKit, FromUtf8FoldsTwinsAndReplacesWhatHasNoCode) {
         int replaced;
     };
     const std::vector<Case> cases = {
-        {"〜", "\x81\x60", 0},  // what macOS and iOS type for ～
+        {"〜", "\x81\x60", 0}, // what macOS and iOS type for ～
         {"−", "\x81\x7C", 0},
         {"‖", "\x81\x61", 0},
         {"¢£¬", "\x81\x91\x81\x92\x81\xCA", 0},
         {"—", "\x81\x5C", 0},
         {"～①", "\x81\x60\x87\x40", 0},
-        {"a😀b", "a\x81\xAC" "b", 1},
+        {"a😀b",
+         "a\x81\xAC"
+         "b",
+         1},
         {"Ω€", "\x83\xB6\x81\xAC", 1}, // Greek omega has a code, the euro sign none
     };
     for (const Case& c : cases) {
@@ -97,7 +101,8 @@ TEST(FilterKit, OtherCharacterSetsAndRealDates) {
         }
     }
     const std::vector<std::tuple<int, int, int>> days = {
-        {2001, 2, 28}, {2000, 2, 29}, {1900 + 100, 2, 29}, {2100, 2, 28}, {0, 2, 29}, {2001, 4, 30}, {2001, 12, 31}};
+        {2001, 2, 28}, {2000, 2, 29}, {1900 + 100, 2, 29}, {2100, 2, 28},
+        {0, 2, 29},    {2001, 4, 30}, {2001, 12, 31}};
     for (const auto& [y, m, d] : days)
         EXPECT_EQ(DaysInMonth(y, m), d) << y << "/" << m;
 }

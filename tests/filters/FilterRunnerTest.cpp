@@ -3,6 +3,14 @@
 // nothing, stops reading, crashes, cannot start, hangs until cancelled), merging an
 // import into existing records, and the first-start registration of the bundled filters.
 
+#include "base/FilterRunner.h"
+
+#include "base/AppSettings.h"
+#include "model/RecordKind.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TempSettings.h"
+#include "tests/filters/FilterTestSupport.h"
+
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -12,16 +20,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
-
 #include <signal.h>
 #include <tuple>
-
-#include "base/AppSettings.h"
-#include "base/FilterRunner.h"
-#include "model/RecordKind.h"
-#include "support/ScriptedPrompter.h"
-#include "support/TempSettings.h"
-#include "tests/filters/FilterTestSupport.h"
 
 namespace tessera::test {
 namespace {
@@ -32,8 +32,9 @@ protected:
         EnsureCoreApp();
         ASSERT_TRUE(m_dir.isValid());
         m_log = m_dir.filePath(QStringLiteral("probe.log"));
-        for (const char* v : {"PROBE_EXIT", "PROBE_OUTPUT", "PROBE_NOREAD", "PROBE_CRASH", "PROBE_HANG", "PROBE_TOUCH",
-                              "PROBE_NOTES", "PROBE_CHILD", "PROBE_IGNORE_TERM"})
+        for (const char* v :
+             {"PROBE_EXIT", "PROBE_OUTPUT", "PROBE_NOREAD", "PROBE_CRASH", "PROBE_HANG",
+              "PROBE_TOUCH", "PROBE_NOTES", "PROBE_CHILD", "PROBE_IGNORE_TERM"})
             qunsetenv(v);
         qputenv("PROBE_LOG", m_log.toLocal8Bit());
     }
@@ -109,8 +110,8 @@ TEST(FilterCommandLines, ArgumentListsAreExactAndUnquoted) {
 TEST(FilterCommandLines, ExitCodeMessagesFollowEachSidesOwnTable) {
     // code, import message, export message
     const std::vector<std::tuple<int, int, int>> table = {
-        {0, 0, 1290},     {1, 1280, 1280},  {2, 1281, 1281},  {3, 1282, 1282},  {4, 1289, 1289},
-        {9, 1289, 1289},  {10, 1283, 1289}, {11, 1284, 1289}, {19, 1285, 1289}, {20, 1289, 1286},
+        {0, 0, 1290},     {1, 1280, 1280},  {2, 1281, 1281},  {3, 1282, 1282},   {4, 1289, 1289},
+        {9, 1289, 1289},  {10, 1283, 1289}, {11, 1284, 1289}, {19, 1285, 1289},  {20, 1289, 1286},
         {21, 1289, 1287}, {29, 1289, 1288}, {30, 1289, 1289}, {255, 1289, 1289}, {-1, 1289, 1289},
     };
     for (const auto& [code, in, out] : table) {
@@ -124,9 +125,12 @@ TEST(FilterCommandLines, PerlAndExtensionRules) {
         EXPECT_TRUE(IsPerlScriptPath(QString::fromLatin1(yes))) << yes;
     for (const char* no : {"a.exe", "apl", "a.pl.bak", "a.plx", ""})
         EXPECT_FALSE(IsPerlScriptPath(QString::fromLatin1(no))) << no;
-    EXPECT_EQ(WithFilterExtension(QStringLiteral("/d/address"), QStringLiteral("csv")), QStringLiteral("/d/address.csv"));
-    EXPECT_EQ(WithFilterExtension(QStringLiteral("/d/address.txt"), QStringLiteral("csv")), QStringLiteral("/d/address.txt"));
-    EXPECT_EQ(WithFilterExtension(QStringLiteral("/d.x/address"), QStringLiteral("csv")), QStringLiteral("/d.x/address.csv"));
+    EXPECT_EQ(WithFilterExtension(QStringLiteral("/d/address"), QStringLiteral("csv")),
+              QStringLiteral("/d/address.csv"));
+    EXPECT_EQ(WithFilterExtension(QStringLiteral("/d/address.txt"), QStringLiteral("csv")),
+              QStringLiteral("/d/address.txt"));
+    EXPECT_EQ(WithFilterExtension(QStringLiteral("/d.x/address"), QStringLiteral("csv")),
+              QStringLiteral("/d.x/address.csv"));
 }
 
 TEST_F(FilterRunnerTest, ExportHandsTheFilterItsArgumentsAndTheWholeTextForm) {
@@ -140,15 +144,16 @@ TEST_F(FilterRunnerTest, ExportHandsTheFilterItsArgumentsAndTheWholeTextForm) {
     // the target.
     const QString written = ExportArgument();
     EXPECT_EQ(QFileInfo(written).absolutePath(), m_dir.path());
-    EXPECT_TRUE(QFileInfo(written).fileName().startsWith(QStringLiteral(".out dir with spaces.csv.tessera-")))
+    EXPECT_TRUE(QFileInfo(written).fileName().startsWith(
+        QStringLiteral(".out dir with spaces.csv.tessera-")))
         << written.toStdString();
     EXPECT_TRUE(written.endsWith(QStringLiteral(".csv")));
     EXPECT_EQ(ReadBytes(target), "partial");
     EXPECT_EQ(FilesIn(m_dir.path()), (QStringList{"out dir with spaces.csv", "probe.log"}));
     std::string text;
     ASSERT_TRUE(set->WriteTextToString(text));
-    const std::string expected = "argc=6\n[-E]\n[" + written.toStdString() + "]\n[-T]\n[1]\n[-V]\n[1]\nstdin:" +
-                                 text + ":end\n";
+    const std::string expected = "argc=6\n[-E]\n[" + written.toStdString() +
+                                 "]\n[-T]\n[1]\n[-V]\n[1]\nstdin:" + text + ":end\n";
     EXPECT_EQ(Log(), expected);
     ASSERT_EQ(text.substr(text.size() - 3), "\r\n\x1A");
     EXPECT_NE(prompter.Messages().at(0).Utf8().find(target.toStdString()), std::string::npos)
@@ -166,7 +171,8 @@ TEST_F(FilterRunnerTest, ImportReadsTheFiltersOutputButNotItsStandardError) {
     EXPECT_EQ(Log(), "argc=4\n[-I]\n[" + source.toStdString() + "]\n[-V]\n[1]\nstdin::end\n")
         << "no input is offered on import";
     EXPECT_EQ(Rows(*set), Rows(*SampleSet("schedule.tsr")));
-    EXPECT_EQ(prompter.Details(0), "\"D\",\"not a record\"") << "standard error is a note, not a record";
+    EXPECT_EQ(prompter.Details(0), "\"D\",\"not a record\"")
+        << "standard error is a note, not a record";
 }
 
 TEST_F(FilterRunnerTest, EveryExitCodeShowsItsMessageOnEachSide) {
@@ -233,9 +239,12 @@ TEST_F(FilterRunnerTest, AFilterPathWithSpacesStartsWhole) {
 
 TEST_F(FilterRunnerTest, AFilterThatCannotStartOrIsNotRegisteredGives3079) {
     ScriptedPrompter prompter;
-    prompter.Expect(kMsgFilterCannotStart).Expect(kMsgFilterCannotStart).Expect(kMsgFilterCannotStart);
+    prompter.Expect(kMsgFilterCannotStart)
+        .Expect(kMsgFilterCannotStart)
+        .Expect(kMsgFilterCannotStart);
     EXPECT_FALSE(RunImportFilter(Probe(Path("no-such-program")), Path("x"), nullptr));
-    EXPECT_FALSE(RunExportFilter(*SampleSet("memo.tsr"), Probe(Path("no-such-program")), Path("x")));
+    EXPECT_FALSE(
+        RunExportFilter(*SampleSet("memo.tsr"), Probe(Path("no-such-program")), Path("x")));
     FilterProgram f;
     EXPECT_FALSE(LookUpFilter(QStringLiteral("never registered"), f));
 }
@@ -257,9 +266,11 @@ TEST_F(FilterRunnerTest, APerlFilterRunsThroughPerlWithTheScriptFirst) {
     ScriptedPrompter prompter;
     prompter.Expect(kMsgExportDone);
     ASSERT_TRUE(RunExportFilter(*set, perl, Path("o.csv")));
-    const QRegularExpression expected(QLatin1Char('^') + QRegularExpression::escape(script + QStringLiteral("|-E|") + m_dir.path()) +
-                                      QStringLiteral("/\\.o\\.csv\\.tessera-\\d+-\\w{6}\\.csv\\|-T\\|4\\|-V\\|1\n") +
-                                      QString::number(text.size()) + QStringLiteral("\n$"));
+    const QRegularExpression expected(
+        QLatin1Char('^') +
+        QRegularExpression::escape(script + QStringLiteral("|-E|") + m_dir.path()) +
+        QStringLiteral("/\\.o\\.csv\\.tessera-\\d+-\\w{6}\\.csv\\|-T\\|4\\|-V\\|1\n") +
+        QString::number(text.size()) + QStringLiteral("\n$"));
     EXPECT_TRUE(expected.match(QString::fromStdString(Log())).hasMatch()) << Log();
 }
 
@@ -284,7 +295,8 @@ TEST_F(FilterRunnerTest, CancelKillsTheFilterAndLeavesNoHalfWrittenFile) {
     EXPECT_TRUE(ProcessGone(pid)) << "the filter is gone";
 
     prompter.Expect(kMsgFilterCancelled);
-    EXPECT_FALSE(RunImportFilter(Probe(), Path("x"), nullptr, [](CFilterProcess& p) { p.Cancel(); }));
+    EXPECT_FALSE(
+        RunImportFilter(Probe(), Path("x"), nullptr, [](CFilterProcess& p) { p.Cancel(); }));
 }
 
 TEST_F(FilterRunnerTest, AFailedOrCancelledExportLeavesAnExistingFileAsItWas) {
@@ -310,7 +322,8 @@ TEST_F(FilterRunnerTest, AFailedOrCancelledExportLeavesAnExistingFileAsItWas) {
         p.Cancel();
     }));
     EXPECT_EQ(ReadBytes(target), "the user's file");
-    EXPECT_EQ(FilesIn(m_dir.path()), (QStringList{"kept.csv", "probe.log"})) << "no copy is left behind";
+    EXPECT_EQ(FilesIn(m_dir.path()), (QStringList{"kept.csv", "probe.log"}))
+        << "no copy is left behind";
 }
 
 TEST_F(FilterRunnerTest, TheTargetChangesOnlyWhenTheFilterSucceeds) {
@@ -343,7 +356,8 @@ TEST_F(FilterRunnerTest, TheTargetChangesOnlyWhenTheFilterSucceeds) {
             if (existed) {
                 Write("x", "the user's file");
                 ASSERT_TRUE(QFile::rename(Path("x"), target));
-                QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
+                QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ReadGroup);
             }
             QFile::remove(m_log);
             for (const char* v : {"PROBE_CRASH", "PROBE_HANG", "PROBE_CHILD", "PROBE_IGNORE_TERM"})
@@ -372,18 +386,22 @@ TEST_F(FilterRunnerTest, TheTargetChangesOnlyWhenTheFilterSucceeds) {
             };
             ScriptedPrompter prompter;
             prompter.Expect(c.message);
-            EXPECT_EQ(RunExportFilter(*set, Probe(), target, waiter), c.exit == 0 && !c.crash && c.stop == Stop::None);
+            EXPECT_EQ(RunExportFilter(*set, Probe(), target, waiter),
+                      c.exit == 0 && !c.crash && c.stop == Stop::None);
             if (c.message == kMsgExportDone) {
                 EXPECT_EQ(ReadBytes(target), "partial");
                 if (existed) {
-                    const auto ownerGroupOther = QFile::permissions(target) & QFileDevice::Permissions(0x7077);
-                    EXPECT_EQ(ownerGroupOther, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup)
+                    const auto ownerGroupOther =
+                        QFile::permissions(target) & QFileDevice::Permissions(0x7077);
+                    EXPECT_EQ(ownerGroupOther, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                   QFileDevice::ReadGroup)
                         << "the replaced file keeps its permissions";
                 }
             } else if (existed) {
                 EXPECT_EQ(ReadBytes(target), "the user's file");
             }
-            EXPECT_EQ(FilesIn(dir), existed || c.message == kMsgExportDone ? QStringList{"out.csv"} : QStringList{})
+            EXPECT_EQ(FilesIn(dir), existed || c.message == kMsgExportDone ? QStringList{"out.csv"}
+                                                                           : QStringList{})
                 << "no file of the export is left";
             EXPECT_TRUE(WaitUntilGone(pid)) << "the filter is gone";
             if (c.stop != Stop::None) {
@@ -405,7 +423,8 @@ TEST_F(FilterRunnerTest, ATimeLimitOrCancelStopsAnImportToo) {
         p.SetTimeLimit(1);
         p.WaitInEventLoop();
     }));
-    EXPECT_NE(prompter.Messages().at(0).Utf8().find("1 秒"), std::string::npos) << prompter.Messages().at(0).Utf8();
+    EXPECT_NE(prompter.Messages().at(0).Utf8().find("1 秒"), std::string::npos)
+        << prompter.Messages().at(0).Utf8();
     EXPECT_TRUE(WaitUntilGone(pid));
     EXPECT_TRUE(WaitUntilGone(LoggedChild()));
 }
@@ -422,7 +441,8 @@ TEST_F(FilterRunnerTest, FilesOfAKilledRunAreRemovedOnlyWhenTheirProgramIsGone) 
     const QString ownPid = QString::number(QCoreApplication::applicationPid());
     const QString dead = QStringLiteral(".kept.csv.tessera-%1-AbC123.csv").arg(deadPid);
     const QString live = QStringLiteral(".kept.csv.tessera-%1-AbC123.csv").arg(ownPid);
-    const QStringList others = {QStringLiteral("kept.csv.tessera-previous"), QStringLiteral(".kept.csv.tessera-1-x.csv"),
+    const QStringList others = {QStringLiteral("kept.csv.tessera-previous"),
+                                QStringLiteral(".kept.csv.tessera-1-x.csv"),
                                 QStringLiteral(".other.csv.tessera-%1-AbC123.csv").arg(deadPid)};
     for (const QString& name : QStringList{dead, live} + others)
         Write(name.toUtf8().constData(), "old");
@@ -462,7 +482,8 @@ TEST_F(FilterRunnerTest, AnExportThatCannotWriteBesideTheTargetStartsNoFilter) {
 }
 
 TEST(FilterNotesTest, LinesAreDecodedCleanedAndBounded) {
-    const std::string sjisRecord = "\x83\x8C\x83\x52\x81\x5B\x83\x68 2: x"; // "レコード 2: x" in code page 932
+    const std::string sjisRecord =
+        "\x83\x8C\x83\x52\x81\x5B\x83\x68 2: x"; // "レコード 2: x" in code page 932
     struct Case {
         const char* name;
         std::vector<std::string> chunks;
@@ -471,7 +492,9 @@ TEST(FilterNotesTest, LinesAreDecodedCleanedAndBounded) {
     const std::vector<Case> cases = {
         {"plain lines", {"a\nb\n"}, {"a", "b"}},
         {"CR LF, blank lines, no last line end", {"a\r\n\r\n  \n", "b"}, {"a", "b"}},
-        {"a character split between reads", {"\xE3\x83\xAC\xE3", "\x82\xB3\xE3\x83\xBC\xE3\x83\x89 1: y\n"}, {"レコード 1: y"}},
+        {"a character split between reads",
+         {"\xE3\x83\xAC\xE3", "\x82\xB3\xE3\x83\xBC\xE3\x83\x89 1: y\n"},
+         {"レコード 1: y"}},
         {"not UTF-8: code page 932", {sjisRecord + "\n"}, {"レコード 2: x"}},
         {"control characters", {"a\x1b[31mb\x07\n"}, {"a [31mb"}},
     };
@@ -517,7 +540,9 @@ TEST(FilterNotesTest, LinesAreDecodedCleanedAndBounded) {
 }
 
 TEST_F(FilterRunnerTest, NotesComeWithTheMessageOfEveryOutcome) {
-    qputenv("PROBE_NOTES", Write("notes", "レコード 2: 電話番号が長すぎます\n3 行目: 日付がありません\n").toLocal8Bit());
+    qputenv("PROBE_NOTES",
+            Write("notes", "レコード 2: 電話番号が長すぎます\n3 行目: 日付がありません\n")
+                .toLocal8Bit());
     const std::string expected = "レコード 2: 電話番号が長すぎます\n3 行目: 日付がありません";
     auto set = SampleSet("phonebook.tsr");
     qputenv("PROBE_OUTPUT", QByteArray(TESSERA_SAMPLES "/phonebook.tsr"));
@@ -531,9 +556,11 @@ TEST_F(FilterRunnerTest, NotesComeWithTheMessageOfEveryOutcome) {
     };
     const std::vector<Case> cases = {
         {"export done", false, 0, false, kMsgExportDoneNotes,
-         std::to_string(set->RecordCount()) + " 件のレコードをエクスポートしました。注意が 2 件あります。"},
+         std::to_string(set->RecordCount()) +
+             " 件のレコードをエクスポートしました。注意が 2 件あります。"},
         {"import done", true, 0, false, kMsgImportDoneNotes,
-         std::to_string(set->RecordCount()) + " 件のレコードをインポートしました。注意が 2 件あります。"},
+         std::to_string(set->RecordCount()) +
+             " 件のレコードをインポートしました。注意が 2 件あります。"},
         {"export failed", false, 21, false, 1287, "ディスク容量が不足しています"},
         {"import failed", true, 11, false, 1284, "入力フォーマットが不正です"},
         {"cancelled", false, 0, true, kMsgFilterCancelled, "中止しました"},
@@ -558,10 +585,12 @@ TEST_F(FilterRunnerTest, NotesComeWithTheMessageOfEveryOutcome) {
         qunsetenv("PROBE_HANG");
         EXPECT_EQ(ok, c.exit == 0 && !c.cancel);
         ASSERT_EQ(prompter.Messages().size(), 1u);
-        EXPECT_NE(prompter.Messages()[0].Utf8().find(c.text), std::string::npos) << prompter.Messages()[0].Utf8();
+        EXPECT_NE(prompter.Messages()[0].Utf8().find(c.text), std::string::npos)
+            << prompter.Messages()[0].Utf8();
         EXPECT_EQ(prompter.Details(0), expected);
-        EXPECT_EQ(prompter.Messages()[0].icon, ok ? PromptIcon::Information
-                                                  : (c.cancel ? PromptIcon::Warning : PromptIcon::Stop));
+        EXPECT_EQ(prompter.Messages()[0].icon,
+                  ok ? PromptIcon::Information
+                     : (c.cancel ? PromptIcon::Warning : PromptIcon::Stop));
     }
 }
 
@@ -594,7 +623,8 @@ TEST_F(FilterRunnerTest, BundledFiltersAreRegisteredOnceAndStayRemovedWhenRemove
         ASSERT_TRUE(QFile::copy(QStringLiteral(FILTER_PROBE), p));
     }
     CAppSettings settings;
-    EXPECT_EQ(RegisterBundledFilters(settings, Path("empty")), 0) << "nothing found, nothing remembered";
+    EXPECT_EQ(RegisterBundledFilters(settings, Path("empty")), 0)
+        << "nothing found, nothing remembered";
     EXPECT_EQ(RegisterBundledFilters(settings, app), 3);
     EXPECT_EQ(settings.Installed, 3);
     FilterProgram csv;

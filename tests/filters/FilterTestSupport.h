@@ -2,25 +2,22 @@
 // Shared pieces of the filter tests: the samples and records as UTF-8 rows for comparisons,
 // on top of the shared test support.
 
+#include "model/RecordSet.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TestApp.h"
+#include "support/TestFiles.h"
+#include "text/Cp932Text.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QString>
 #include <QStringList>
 #include <QThread>
-
-#include <signal.h>
-
 #include <gtest/gtest.h>
-
+#include <signal.h>
 #include <string>
 #include <vector>
-
-#include "model/RecordSet.h"
-#include "text/Cp932Text.h"
-#include "support/ScriptedPrompter.h"
-#include "support/TestApp.h"
-#include "support/TestFiles.h"
 
 namespace tessera::test {
 
@@ -31,13 +28,17 @@ struct SampleFile {
 
 inline const std::vector<SampleFile>& Samples() {
     static const std::vector<SampleFile> list = {
-        {"phonebook.tsr", 1}, {"cards.tsr", 2},  {"schedule.tsr", 3}, {"anniversary.tsr", 4},
-        {"anniversary-week.tsr", 5}, {"actions.tsr", 6}, {"report.tsr", 7}, {"memo.tsr", 8},
+        {"phonebook.tsr", 1},        {"cards.tsr", 2},
+        {"schedule.tsr", 3},         {"anniversary.tsr", 4},
+        {"anniversary-week.tsr", 5}, {"actions.tsr", 6},
+        {"report.tsr", 7},           {"memo.tsr", 8},
     };
     return list;
 }
 
-inline std::string ReadBytes(const QString& path) { return ReadFileBytes(path); }
+inline std::string ReadBytes(const QString& path) {
+    return ReadFileBytes(path);
+}
 
 // Every record as a row of exchange texts in UTF-8 (the same character in either of code
 // page 932's duplicate codes compares equal), tags first.
@@ -63,14 +64,16 @@ inline std::vector<std::vector<std::string>> Rows(const CRecordSet& set) {
 // the message came without one), in the order shown.
 class DetailPrompter : public ScriptedPrompter {
 public:
-    PromptResult ShowWithDetails(int id, const std::string& text, PromptIcon icon, PromptButtons buttons,
-                                 const std::string& detailsUtf8) override {
+    PromptResult ShowWithDetails(int id, const std::string& text, PromptIcon icon,
+                                 PromptButtons buttons, const std::string& detailsUtf8) override {
         m_details.resize(Messages().size());
         m_details.push_back(detailsUtf8);
         return Show(id, text, icon, buttons);
     }
     // The details of the n-th message shown.
-    std::string Details(std::size_t n) const { return n < m_details.size() ? m_details[n] : std::string(); }
+    std::string Details(std::size_t n) const {
+        return n < m_details.size() ? m_details[n] : std::string();
+    }
 
 private:
     std::vector<std::string> m_details;
@@ -101,6 +104,8 @@ inline QStringList FilesIn(const QString& dir) {
 }
 
 // One Qt core application for the whole test program (processes and event loops need it).
-inline void EnsureCoreApp() { CoreApp(); }
+inline void EnsureCoreApp() {
+    CoreApp();
+}
 
 } // namespace tessera::test

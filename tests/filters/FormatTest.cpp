@@ -106,12 +106,11 @@ TEST(Csv, QuotesOnlyWhatNeedsItAndReadsItBack) {
 
 TEST(Csv, HandMadeFileWithSomeColumnsReadsFieldByField) {
     ScriptedPrompter prompter;
-    const std::string csv =
-        "\xEF\xBB\xBF"
-        "個人名,電話番号,シークレット,生年月日,備考\n"
-        "山田 太郎,03-1234-5678,*,19700101,\"一行目\n二行目\"\n"
-        "\n"
-        "佐藤 花子,,,    1224,\n";
+    const std::string csv = "\xEF\xBB\xBF"
+                            "個人名,電話番号,シークレット,生年月日,備考\n"
+                            "山田 太郎,03-1234-5678,*,19700101,\"一行目\n二行目\"\n"
+                            "\n"
+                            "佐藤 花子,,,    1224,\n";
     CRecordSet set;
     Failure failure;
     ASSERT_TRUE(ImportCsv(csv, set, failure)) << failure.message;
@@ -132,7 +131,8 @@ TEST(Csv, ExportWritesTitlesAndReadableValues) {
     std::string out;
     Failure failure;
     ASSERT_TRUE(ExportCsv(*set, out, failure));
-    EXPECT_EQ(out.substr(0, out.find("\r\n")), "\xEF\xBB\xBFシークレット,記入日,処理日,チェック,重要度,内容,期限日");
+    EXPECT_EQ(out.substr(0, out.find("\r\n")),
+              "\xEF\xBB\xBFシークレット,記入日,処理日,チェック,重要度,内容,期限日");
     // Dates as people write them, the done mark and priority as their display texts.
     EXPECT_NE(out.find(",2001/05/28,2001/05/30,済,Ａ,"), std::string::npos) << out;
 }
@@ -215,7 +215,8 @@ TEST(ContentLines, FoldingKeepsLinesShortAndCharactersWhole) {
 TEST(ContentLines, ParametersQuotedListedOrBare) {
     std::vector<ContentLine> lines;
     Failure failure;
-    ASSERT_TRUE(ParseContentLines("item1.TEL;TYPE=work,FAX;X-A=\"a:b;c\":1\r\ntel;fax:2\r\n", lines, failure));
+    ASSERT_TRUE(ParseContentLines("item1.TEL;TYPE=work,FAX;X-A=\"a:b;c\":1\r\ntel;fax:2\r\n", lines,
+                                  failure));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].name, "TEL");
     EXPECT_TRUE(lines[0].HasType("fax"));
@@ -242,14 +243,14 @@ void ExpectContentLineSyntax(const std::string& out) {
 
 TEST(VCard, HandMadeCardsReadFieldByField) {
     ScriptedPrompter prompter;
-    const std::string vcf =
-        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:山田;太郎;;;\r\nFN:山田 太郎\r\n"
-        "SORT-STRING:やまだ たろう\r\nTEL;TYPE=VOICE,HOME:03-1234-5678\r\n"
-        "ADR;TYPE=HOME:;;本郷1-2-3\\, 201号;;;113-0033;\r\nBDAY:--0412\r\n"
-        "NOTE:メモの一行目\\n二行目はとても長いので折り返されてい\r\n るかもしれません\r\nEND:VCARD\r\n"
-        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:佐藤;花子;;;\r\n"
-        "TEL;TYPE=FAX:06-0000-1111\r\nORG:株式会社例;営業部\r\nTITLE:部長\r\n"
-        "BDAY:1975-02-03\r\nCLASS:PRIVATE\r\nEND:VCARD\r\n";
+    const std::string vcf = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:山田;太郎;;;\r\nFN:山田 太郎\r\n"
+                            "SORT-STRING:やまだ たろう\r\nTEL;TYPE=VOICE,HOME:03-1234-5678\r\n"
+                            "ADR;TYPE=HOME:;;本郷1-2-3\\, 201号;;;113-0033;\r\nBDAY:--0412\r\n"
+                            "NOTE:メモの一行目\\n二行目はとても長いので折り返されてい\r\n "
+                            "るかもしれません\r\nEND:VCARD\r\n"
+                            "BEGIN:VCARD\r\nVERSION:3.0\r\nN:佐藤;花子;;;\r\n"
+                            "TEL;TYPE=FAX:06-0000-1111\r\nORG:株式会社例;営業部\r\nTITLE:部長\r\n"
+                            "BDAY:1975-02-03\r\nCLASS:PRIVATE\r\nEND:VCARD\r\n";
     CRecordSet set;
     Failure failure;
     ASSERT_TRUE(ImportVCard(vcf, set, failure)) << failure.message;
@@ -261,7 +262,8 @@ TEST(VCard, HandMadeCardsReadFieldByField) {
     EXPECT_EQ(Value(set, 0, "ADR1"), "本郷1-2-3, 201号");
     EXPECT_EQ(Value(set, 0, "ZIPC"), "113-0033");
     EXPECT_EQ(Value(set, 0, "BRTH"), "    0412      ");
-    EXPECT_EQ(Value(set, 0, "RMRK"), "MEM1:メモの一行目\x1F二行目はとても長いので折り返されているかもしれません\x1E\x0C");
+    EXPECT_EQ(Value(set, 0, "RMRK"),
+              "MEM1:メモの一行目\x1F二行目はとても長いので折り返されているかもしれません\x1E\x0C");
     EXPECT_EQ(Value(set, 1, "NAME"), "佐藤 花子") << "from N when there is no FN";
     EXPECT_EQ(Value(set, 1, "FAX1"), "06-0000-1111");
     EXPECT_EQ(Value(set, 1, "OFCE"), "株式会社例");
@@ -340,7 +342,8 @@ TEST(ICal, HandMadeEventsReadFieldByField) {
     EXPECT_EQ(Value(set, 0, "MEM1"), "定例会議\x1F第二会議室");
     EXPECT_EQ(Value(set, 1, "TIM1"), "20260320      ");
     EXPECT_EQ(Value(set, 1, "TIM2"), "20260321      ") << "an all-day end is exclusive";
-    EXPECT_EQ(Value(set, 1, "MEM1"), "旅行\x1F荷物を忘れない") << "summary and description both kept";
+    EXPECT_EQ(Value(set, 1, "MEM1"), "旅行\x1F荷物を忘れない")
+        << "summary and description both kept";
     EXPECT_EQ(Value(set, 1, "SCRT"), "*");
     EXPECT_EQ(Value(set, 1, "ALON"), " ");
 }
@@ -349,27 +352,31 @@ TEST(ICal, AnniversariesAndToDosReadFieldByField) {
     ScriptedPrompter prompter;
     CRecordSet week;
     Failure failure;
-    ASSERT_TRUE(ImportICal("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nDTSTART;VALUE=DATE:20260919\r\n"
-                           "RRULE:FREQ=YEARLY;BYMONTH=9;BYDAY=3SA\r\nSUMMARY:町内会\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n",
-                           week, failure))
+    ASSERT_TRUE(ImportICal(
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nDTSTART;VALUE=DATE:20260919\r\n"
+        "RRULE:FREQ=YEARLY;BYMONTH=9;BYDAY=3SA\r\nSUMMARY:町内会\r\nEND:VEVENT\r\nEND:"
+        "VCALENDAR\r\n",
+        week, failure))
         << failure.message;
     EXPECT_EQ(week.Kind(), kKindAnniversaryWeek);
     EXPECT_EQ(Value(week, 0, "ANN2"), "    0936");
 
     CRecordSet day;
-    ASSERT_TRUE(ImportICal("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nDTSTART;VALUE=DATE:19900229\r\n"
-                           "RRULE:FREQ=YEARLY\r\nSUMMARY:うるう日\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n",
-                           day, failure))
+    ASSERT_TRUE(ImportICal(
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nDTSTART;VALUE=DATE:19900229\r\n"
+        "RRULE:FREQ=YEARLY\r\nSUMMARY:うるう日\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n",
+        day, failure))
         << failure.message;
     EXPECT_EQ(day.Kind(), kKindAnniversary);
     EXPECT_EQ(Value(day, 0, "ANN1"), "    0229      ");
 
     CRecordSet todo;
-    ASSERT_TRUE(ImportICal("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VTODO\r\nDTSTART;VALUE=DATE:20260301\r\n"
-                           "DUE;VALUE=DATE:20260310\r\nCOMPLETED:20260305T120000Z\r\nSTATUS:COMPLETED\r\n"
-                           "PRIORITY:1\r\nSUMMARY:報告書\r\nEND:VTODO\r\n"
-                           "BEGIN:VTODO\r\nPRIORITY:9\r\nSUMMARY:掃除\r\nEND:VTODO\r\nEND:VCALENDAR\r\n",
-                           todo, failure))
+    ASSERT_TRUE(ImportICal(
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VTODO\r\nDTSTART;VALUE=DATE:20260301\r\n"
+        "DUE;VALUE=DATE:20260310\r\nCOMPLETED:20260305T120000Z\r\nSTATUS:COMPLETED\r\n"
+        "PRIORITY:1\r\nSUMMARY:報告書\r\nEND:VTODO\r\n"
+        "BEGIN:VTODO\r\nPRIORITY:9\r\nSUMMARY:掃除\r\nEND:VTODO\r\nEND:VCALENDAR\r\n",
+        todo, failure))
         << failure.message;
     EXPECT_EQ(todo.Kind(), kKindActionList);
     EXPECT_EQ(Value(todo, 0, "ETDY"), "20260301      ");
@@ -381,8 +388,11 @@ TEST(ICal, AnniversariesAndToDosReadFieldByField) {
 }
 
 TEST(ICal, ExportFollowsTheSyntaxRules) {
-    for (const auto& [file, kind] : std::vector<std::pair<const char*, int>>{
-             {"schedule.tsr", 3}, {"anniversary.tsr", 4}, {"anniversary-week.tsr", 5}, {"actions.tsr", 6}}) {
+    for (const auto& [file, kind] :
+         std::vector<std::pair<const char*, int>>{{"schedule.tsr", 3},
+                                                  {"anniversary.tsr", 4},
+                                                  {"anniversary-week.tsr", 5},
+                                                  {"actions.tsr", 6}}) {
         SCOPED_TRACE(file);
         auto set = Sample(file, kind);
         std::string out;
@@ -429,24 +439,29 @@ TEST(ICal, RefusesWhatIsNoCalendarOfRecords) {
         int code;
     };
     const std::vector<Case> cases = {
-        {"only a journal of another program", "BEGIN:VJOURNAL\r\nSUMMARY:a\r\nEND:VJOURNAL\r\n", kExitBadInput},
+        {"only a journal of another program", "BEGIN:VJOURNAL\r\nSUMMARY:a\r\nEND:VJOURNAL\r\n",
+         kExitBadInput},
         {"only free/busy", "BEGIN:VFREEBUSY\r\nEND:VFREEBUSY\r\n", kExitBadInput},
         {"bad time", "BEGIN:VEVENT\r\nDTSTART:2026-01-01\r\nEND:VEVENT\r\n", kExitBadInput},
-        {"bad zoned time", "BEGIN:VEVENT\r\nDTSTART;TZID=Asia/Tokyo:20260101T10\r\nEND:VEVENT\r\n", kExitBadInput},
+        {"bad zoned time", "BEGIN:VEVENT\r\nDTSTART;TZID=Asia/Tokyo:20260101T10\r\nEND:VEVENT\r\n",
+         kExitBadInput},
         {"unclosed", "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\n", kExitBadInput},
-        {"year the device lacks", "BEGIN:VEVENT\r\nDTSTART:21000101T100000\r\nEND:VEVENT\r\n", kExitBadInput},
+        {"year the device lacks", "BEGIN:VEVENT\r\nDTSTART:21000101T100000\r\nEND:VEVENT\r\n",
+         kExitBadInput},
         {"nothing", "", kExitBadInput},
     };
     for (const Case& c : cases) {
         CRecordSet set;
         Failure failure;
-        EXPECT_FALSE(ImportICal("BEGIN:VCALENDAR\r\nVERSION:2.0\r\n" + c.body + "END:VCALENDAR\r\n", set, failure))
+        EXPECT_FALSE(ImportICal("BEGIN:VCALENDAR\r\nVERSION:2.0\r\n" + c.body + "END:VCALENDAR\r\n",
+                                set, failure))
             << c.name;
         EXPECT_EQ(failure.code, c.code) << c.name << ": " << failure.message;
     }
     CRecordSet set;
     Failure failure;
-    EXPECT_FALSE(ImportICal("BEGIN:VCALENDAR\r\nCALSCALE:CHINESE\r\n" + std::string("BEGIN:VEVENT\r\n") +
+    EXPECT_FALSE(ImportICal("BEGIN:VCALENDAR\r\nCALSCALE:CHINESE\r\n" +
+                                std::string("BEGIN:VEVENT\r\n") +
                                 "DTSTART:20260101T100000\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n",
                             set, failure));
     EXPECT_EQ(failure.code, kExitImport) << "another calendar scale";
@@ -457,7 +472,8 @@ TEST(ICal, ValuesWithoutAStandardPlaceTravelAsOwnProperties) {
     // An end before the start and an alarm that is switched off: both kept, neither made
     // into something another program would misread.
     const std::string text =
-        "\"i\",\"SCRT\",\"TIM1\",\"TIM2\",\"ALRM\",\"ALON\",\"MEM1\"\r\n\"T\",\"a\",\"b\",\"c\",\"d\",\"e\",\"f\"\r\n"
+        "\"i\",\"SCRT\",\"TIM1\",\"TIM2\",\"ALRM\",\"ALON\",\"MEM1\"\r\n\"T\",\"a\",\"b\",\"c\","
+        "\"d\",\"e\",\"f\"\r\n"
         "\"D\",\" \",\"200106041000  \",\"200106040900  \",\"200106040945  \",\" \",\"x\"\r\n\x1A";
     CRecordSet read;
     Failure failure;

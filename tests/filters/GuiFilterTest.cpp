@@ -2,11 +2,6 @@
 // filters registered as a first start leaves them, the busy dialog in between and the
 // messages the user sees.
 
-#include <QApplication>
-#include <QDir>
-#include <QTemporaryDir>
-#include <QTimer>
-
 #include "app/MainFrame.h"
 #include "app/TesseraApp.h"
 #include "app/filters/FilterBusyDlg.h"
@@ -18,6 +13,11 @@
 #include "gui/GuiTestSupport.h"
 #include "support/ScriptedPrompter.h"
 #include "tests/filters/FilterTestSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTimer>
 
 namespace tessera::test {
 namespace {
@@ -43,15 +43,17 @@ FilterFileDialog Answer(const QString& path, const QString& name) {
 
 TEST(GuiFilters, TheSamplePhoneBookGoesToVCardAndComesBackFromTheWindow) {
     TempSettings settings;
-    for (const FilterProgram& f : {Registration("CSV", "csv", TSR_CSV), Registration("vCard", "vcf", TSR_VCARD),
-                                   Registration("iCalendar", "ics", TSR_ICAL)})
+    for (const FilterProgram& f :
+         {Registration("CSV", "csv", TSR_CSV), Registration("vCard", "vcf", TSR_VCARD),
+          Registration("iCalendar", "ics", TSR_ICAL)})
         ASSERT_TRUE(CAppSettings::WriteFilter(f));
     QTemporaryDir dir;
     ScriptedPrompter prompter;
     StartedApp started({}, false, false);
     ASSERT_TRUE(started.started);
     CMainFrame* frame = started.app->MainFrame();
-    EXPECT_EQ(started.app->Settings().Installed, 3) << "the count follows the registrations at start";
+    EXPECT_EQ(started.app->Settings().Installed, 3)
+        << "the count follows the registrations at start";
 
     CTesseraDoc* book = frame->OpenDocumentFile(QStringLiteral(TESSERA_SAMPLES "/phonebook.tsr"));
     ASSERT_NE(book, nullptr);
@@ -81,7 +83,8 @@ TEST(GuiFilters, TheSamplePhoneBookGoesToVCardAndComesBackFromTheWindow) {
     ASSERT_NE(fresh->RecordSet(), nullptr);
     EXPECT_EQ(Rows(*fresh->RecordSet()), Rows(*book->RecordSet()));
     EXPECT_TRUE(fresh->IsModified());
-    EXPECT_EQ(freshView->model()->rowCount(), book->RecordSet()->RecordCount()) << "the table shows them";
+    EXPECT_EQ(freshView->model()->rowCount(), book->RecordSet()->RecordCount())
+        << "the table shows them";
     SetFilterFileDialogs(nullptr, nullptr);
     fresh->SetModifiedFlag(false);
 }
@@ -95,12 +98,13 @@ TEST(GuiFilters, CancelInTheBusyDialogStopsAHangingExportAndKeepsTheFile) {
     {
         QFile f(script);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("#!/bin/sh\nsleep 100000 &\necho $! $$ > \"$0.new\" && mv \"$0.new\" \"" + pids.toLocal8Bit() +
-                "\"\nwait\n");
+        f.write("#!/bin/sh\nsleep 100000 &\necho $! $$ > \"$0.new\" && mv \"$0.new\" \"" +
+                pids.toLocal8Bit() + "\"\nwait\n");
         f.close();
         f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
     }
-    ASSERT_TRUE(CAppSettings::WriteFilter(Registration("Hang", "csv", script.toLocal8Bit().constData())));
+    ASSERT_TRUE(
+        CAppSettings::WriteFilter(Registration("Hang", "csv", script.toLocal8Bit().constData())));
     const QString out = dir.filePath(QStringLiteral("out"));
     ASSERT_TRUE(QDir().mkpath(out));
     const QString target = out + QStringLiteral("/book.csv");
@@ -112,7 +116,8 @@ TEST(GuiFilters, CancelInTheBusyDialogStopsAHangingExportAndKeepsTheFile) {
     ScriptedPrompter prompter;
     StartedApp started({}, false, false);
     ASSERT_TRUE(started.started);
-    CTesseraDoc* book = started.app->MainFrame()->OpenDocumentFile(QStringLiteral(TESSERA_SAMPLES "/phonebook.tsr"));
+    CTesseraDoc* book = started.app->MainFrame()->OpenDocumentFile(
+        QStringLiteral(TESSERA_SAMPLES "/phonebook.tsr"));
     ASSERT_NE(book, nullptr);
     SetFilterFileDialogs(nullptr, Answer(target, QStringLiteral("Hang")));
     prompter.Expect(kMsgFilterOverwrite, PromptResult::Yes).Expect(kMsgFilterCancelled);
@@ -127,7 +132,8 @@ TEST(GuiFilters, CancelInTheBusyDialogStopsAHangingExportAndKeepsTheFile) {
         }
     });
     poll.start(20);
-    EXPECT_TRUE(started.app->MainFrame()->RouteCommand(ID_FILE_EXPORT)); // handled; its outcome is the message
+    EXPECT_TRUE(started.app->MainFrame()->RouteCommand(
+        ID_FILE_EXPORT)); // handled; its outcome is the message
     poll.stop();
     SetFilterFileDialogs(nullptr, nullptr);
     EXPECT_TRUE(cancelled);

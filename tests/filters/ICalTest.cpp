@@ -4,21 +4,20 @@
 // import with their extras kept or noted, and third-party parsers and a CalDAV server take
 // every export.
 
-#include <QDir>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QTemporaryDir>
-
-#include <cstdlib>
-#include <ctime>
-#include <optional>
-#include <random>
-
 #include "filters/ContentLines.h"
 #include "filters/ICalFormat.h"
 #include "model/RecordKind.h"
 #include "support/ScriptedPrompter.h"
 #include "tests/filters/FilterTestSupport.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <random>
 
 namespace tessera::test {
 namespace {
@@ -109,23 +108,62 @@ TEST(ICalExport, ImpossibleAndPartialValuesGoOutAsRealOnesAndComeBackExact) {
         bool noted;
     };
     const std::vector<Case> cases = {
-        {3, {" ", "200104311000  ", "", "", " ", "31 April"}, {"DTSTART:20010430T100000", "X-TESSERA-TIM1:200104311000"}, true},
-        {3, {" ", "20010230      ", "", "", " ", "30 Feb"}, {"DTSTART;VALUE=DATE:20010228", "X-TESSERA-TIM1:20010230"}, true},
-        {3, {" ", "    06041000  ", "", "", " ", "no year"}, {"DTSTART:20260604T100000", "X-TESSERA-TIM1:    06041000"}, true},
-        {3, {" ", "2001060410    ", "", "", " ", "no minute"}, {"DTSTART:20010604T100000", "X-TESSERA-TIM1:2001060410"}, true},
-        {3, {" ", "20010604  30  ", "", "", " ", "a minute only"}, {"DTSTART;VALUE=DATE:20010604", "X-TESSERA-TIM1:20010604  30"}, true},
-        {3, {" ", "20010611      ", "20010613      ", "", " ", "all day"}, {"DTSTART;VALUE=DATE:20010611", "DTEND;VALUE=DATE:20010614"}, false},
-        {3, {" ", "200104301000  ", "200104311000  ", "", " ", "end on 31 April"}, {"X-TESSERA-TIM2:200104311000"}, false},
-        {3, {" ", "", "200106041100  ", "200106040945  ", "*", "no start"},
-         {"BEGIN:VJOURNAL", "X-TESSERA-KIND:3", "X-TESSERA-TIM2:200106041100", "X-TESSERA-ALRM:200106040945", "X-TESSERA-ALON:*"}, true},
+        {3,
+         {" ", "200104311000  ", "", "", " ", "31 April"},
+         {"DTSTART:20010430T100000", "X-TESSERA-TIM1:200104311000"},
+         true},
+        {3,
+         {" ", "20010230      ", "", "", " ", "30 Feb"},
+         {"DTSTART;VALUE=DATE:20010228", "X-TESSERA-TIM1:20010230"},
+         true},
+        {3,
+         {" ", "    06041000  ", "", "", " ", "no year"},
+         {"DTSTART:20260604T100000", "X-TESSERA-TIM1:    06041000"},
+         true},
+        {3,
+         {" ", "2001060410    ", "", "", " ", "no minute"},
+         {"DTSTART:20010604T100000", "X-TESSERA-TIM1:2001060410"},
+         true},
+        {3,
+         {" ", "20010604  30  ", "", "", " ", "a minute only"},
+         {"DTSTART;VALUE=DATE:20010604", "X-TESSERA-TIM1:20010604  30"},
+         true},
+        {3,
+         {" ", "20010611      ", "20010613      ", "", " ", "all day"},
+         {"DTSTART;VALUE=DATE:20010611", "DTEND;VALUE=DATE:20010614"},
+         false},
+        {3,
+         {" ", "200104301000  ", "200104311000  ", "", " ", "end on 31 April"},
+         {"X-TESSERA-TIM2:200104311000"},
+         false},
+        {3,
+         {" ", "", "200106041100  ", "200106040945  ", "*", "no start"},
+         {"BEGIN:VJOURNAL", "X-TESSERA-KIND:3", "X-TESSERA-TIM2:200106041100",
+          "X-TESSERA-ALRM:200106040945", "X-TESSERA-ALON:*"},
+         true},
         {3, {" ", "200106041000  ", "", "200106040945  ", "*", "alarm"}, {"TRIGGER:-PT15M"}, false},
-        {4, {" ", "    0431      ", "31 April"}, {"DTSTART;VALUE=DATE:20000430", "RRULE:FREQ=YEARLY", "X-TESSERA-ANN1:    0431"}, true},
-        {4, {" ", "    0229      ", "leap day"}, {"DTSTART;VALUE=DATE:20000229", "DTEND;VALUE=DATE:20000301"}, false},
+        {4,
+         {" ", "    0431      ", "31 April"},
+         {"DTSTART;VALUE=DATE:20000430", "RRULE:FREQ=YEARLY", "X-TESSERA-ANN1:    0431"},
+         true},
+        {4,
+         {" ", "    0229      ", "leap day"},
+         {"DTSTART;VALUE=DATE:20000229", "DTEND;VALUE=DATE:20000301"},
+         false},
         {4, {"*", "", "no date"}, {"BEGIN:VJOURNAL", "X-TESSERA-KIND:4", "CLASS:PRIVATE"}, true},
         {5, {" ", "", "no date"}, {"BEGIN:VJOURNAL", "X-TESSERA-KIND:5"}, true},
-        {5, {" ", "    0256", "fifth Saturday of February"}, {"DTSTART;VALUE=DATE:20200229", "RRULE:FREQ=YEARLY;BYMONTH=2;BYDAY=5SA"}, false},
-        {6, {" ", "    0230      ", "", "00", "02", "yearless 30 Feb", ""}, {"DTSTART;VALUE=DATE:20260228", "X-TESSERA-ETDY:    0230"}, true},
-        {6, {" ", "20010610      ", "", "00", "01", "due before entry", "20010601      "}, {"X-TESSERA-LTDY:20010601"}, false},
+        {5,
+         {" ", "    0256", "fifth Saturday of February"},
+         {"DTSTART;VALUE=DATE:20200229", "RRULE:FREQ=YEARLY;BYMONTH=2;BYDAY=5SA"},
+         false},
+        {6,
+         {" ", "    0230      ", "", "00", "02", "yearless 30 Feb", ""},
+         {"DTSTART;VALUE=DATE:20260228", "X-TESSERA-ETDY:    0230"},
+         true},
+        {6,
+         {" ", "20010610      ", "", "00", "01", "due before entry", "20010601      "},
+         {"X-TESSERA-LTDY:20010601"},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.row.back() + (c.kind == 6 ? c.row[5] : ""));
@@ -160,7 +198,8 @@ TEST(ICalExport, UidsFollowTheContentNotThePosition) {
     ASSERT_TRUE(ExportICal(*set, after, failure));
     const std::vector<std::string> a = Uids(before), b = Uids(after);
     ASSERT_EQ(b.size(), a.size() + 2);
-    EXPECT_EQ(std::vector<std::string>(b.begin() + 1, b.end() - 1), a) << "inserting one record changes no other UID";
+    EXPECT_EQ(std::vector<std::string>(b.begin() + 1, b.end() - 1), a)
+        << "inserting one record changes no other UID";
     EXPECT_NE(b.back(), b[b.size() - 2]) << "identical records keep distinct UIDs";
     for (const std::string& uid : b)
         EXPECT_NE(uid.find("@tessera.invalid"), std::string::npos) << uid;
@@ -185,16 +224,24 @@ TEST(ICalZones, ZonedAndUtcTimesArriveAsTheLocalTimeOfThePC) {
     };
     const std::vector<Case> cases = {
         {"Asia/Tokyo", "", "DTSTART:20260310T010000Z", "202603101000  ", ""},
-        {"Asia/Tokyo", eastern, "DTSTART;TZID=Eastern Standard Time:20260115T100000", "202601160000  ", ""},
-        {"Asia/Tokyo", eastern, "DTSTART;TZID=Eastern Standard Time:20260710T100000", "202607102300  ", ""},
-        {"Asia/Tokyo", "", "DTSTART;TZID=America/New_York:20260310T100000", "202603102300  ", ""}, // zoneinfo, EDT
-        {"Asia/Tokyo", "", "DTSTART;TZID=America/New_York:20260305T100000", "202603060000  ", ""}, // EST
-        {"Asia/Tokyo", "", "DTSTART;TZID=/mozilla.org/20050126_1/Europe/Berlin:20260701T120000", "202607011900  ", ""},
-        {"Asia/Tokyo", "", "DTSTART;TZID=Mars/Olympus:20260310T100000", "202603101000  ", "Mars/Olympus"},
+        {"Asia/Tokyo", eastern, "DTSTART;TZID=Eastern Standard Time:20260115T100000",
+         "202601160000  ", ""},
+        {"Asia/Tokyo", eastern, "DTSTART;TZID=Eastern Standard Time:20260710T100000",
+         "202607102300  ", ""},
+        {"Asia/Tokyo", "", "DTSTART;TZID=America/New_York:20260310T100000", "202603102300  ",
+         ""}, // zoneinfo, EDT
+        {"Asia/Tokyo", "", "DTSTART;TZID=America/New_York:20260305T100000", "202603060000  ",
+         ""}, // EST
+        {"Asia/Tokyo", "", "DTSTART;TZID=/mozilla.org/20050126_1/Europe/Berlin:20260701T120000",
+         "202607011900  ", ""},
+        {"Asia/Tokyo", "", "DTSTART;TZID=Mars/Olympus:20260310T100000", "202603101000  ",
+         "Mars/Olympus"},
         {"Asia/Tokyo", "", "DTSTART:20260310T100000", "202603101000  ", ""}, // floating: as it is
         {"America/New_York", "", "DTSTART:20260310T010000Z", "202603092100  ", ""},
-        {"America/New_York", "", "DTSTART;TZID=Asia/Tokyo:20260310T100000", "202603092100  ", ""}, // EDT already
-        {"America/New_York", eastern, "DTSTART;TZID=Eastern Standard Time:20261101T120000", "202611011200  ", ""},
+        {"America/New_York", "", "DTSTART;TZID=Asia/Tokyo:20260310T100000", "202603092100  ",
+         ""}, // EDT already
+        {"America/New_York", eastern, "DTSTART;TZID=Eastern Standard Time:20261101T120000",
+         "202611011200  ", ""},
         {"UTC", "", "DTSTART;TZID=Asia/Tokyo:20260310T100000", "202603100100  ", ""},
     };
     for (const Case& c : cases) {
@@ -203,7 +250,8 @@ TEST(ICalZones, ZonedAndUtcTimesArriveAsTheLocalTimeOfThePC) {
         RunNotes().Clear();
         CRecordSet set;
         Failure failure;
-        ASSERT_TRUE(ImportICal(Calendar(c.zones + "BEGIN:VEVENT\r\nUID:z\r\n" + c.start + "\r\nSUMMARY:x\r\nEND:VEVENT\r\n"),
+        ASSERT_TRUE(ImportICal(Calendar(c.zones + "BEGIN:VEVENT\r\nUID:z\r\n" + c.start +
+                                        "\r\nSUMMARY:x\r\nEND:VEVENT\r\n"),
                                set, failure))
             << failure.message;
         EXPECT_EQ(Value(set, 0, "TIM1"), c.tim1);
@@ -225,25 +273,29 @@ TEST(ICalZones, CompletedIsTheLocalDayAsAUtcInstant) {
         const char* fndy;      // the day it is in this zone
     };
     const std::vector<Case> cases = {
-        {"Asia/Tokyo", "20010529T150000Z", "20010529T163000Z", "20010530      "}, // 01:30 JST on 30 May
+        {"Asia/Tokyo", "20010529T150000Z", "20010529T163000Z",
+         "20010530      "}, // 01:30 JST on 30 May
         {"America/New_York", "20010530T040000Z", "20010529T163000Z", "20010529      "},
         {"UTC", "20010530T000000Z", "20010530T235900Z", "20010530      "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tz);
         EnvScope zone("TZ", c.tz);
-        auto set = Records(kKindActionList, {{" ", "20010528      ", "20010530      ", "01", "01", "done", ""}});
+        auto set = Records(kKindActionList,
+                           {{" ", "20010528      ", "20010530      ", "01", "01", "done", ""}});
         std::string out;
         Failure failure;
         ASSERT_TRUE(ExportICal(*set, out, failure));
-        EXPECT_NE(out.find("\r\nCOMPLETED:" + std::string(c.completed) + "\r\n"), std::string::npos) << out;
+        EXPECT_NE(out.find("\r\nCOMPLETED:" + std::string(c.completed) + "\r\n"), std::string::npos)
+            << out;
         CRecordSet back;
         ASSERT_TRUE(ImportICal(out, back, failure)) << failure.message;
         EXPECT_EQ(Rows(back), Rows(*set));
         CRecordSet foreign;
-        ASSERT_TRUE(ImportICal(Calendar("BEGIN:VTODO\r\nUID:t\r\nCOMPLETED:" + std::string(c.foreign) +
-                                        "\r\nSTATUS:COMPLETED\r\nSUMMARY:x\r\nEND:VTODO\r\n"),
-                               foreign, failure));
+        ASSERT_TRUE(
+            ImportICal(Calendar("BEGIN:VTODO\r\nUID:t\r\nCOMPLETED:" + std::string(c.foreign) +
+                                "\r\nSTATUS:COMPLETED\r\nSUMMARY:x\r\nEND:VTODO\r\n"),
+                       foreign, failure));
         EXPECT_EQ(Value(foreign, 0, "FNDY"), c.fndy);
     }
 }
@@ -267,35 +319,71 @@ TEST(ICalImport, FilesOfCalendarProgramsImportWithTheirExtrasKeptOrNoted) {
         std::vector<std::string> notes; // parts of the notes, in any order
     };
     const std::vector<Case> cases = {
-        {"google.ics", kKindSchedule, 2,
-         {{0, "TIM1", "202603102300  "}, {0, "TIM2", "202603110030  "}, {0, "ALRM", "202603102230  "},
-          {0, "ALON", "*"}, {0, "MEM1", "定例会議\x1F四半期の見直し\x1FLOCATION: 本社 12F 第二会議室"},
-          {1, "TIM1", "202601151000  "}, {1, "TIM2", "202601151100  "}, {1, "ALON", " "}},
+        {"google.ics",
+         kKindSchedule,
+         2,
+         {{0, "TIM1", "202603102300  "},
+          {0, "TIM2", "202603110030  "},
+          {0, "ALRM", "202603102230  "},
+          {0, "ALON", "*"},
+          {0, "MEM1", "定例会議\x1F四半期の見直し\x1FLOCATION: 本社 12F 第二会議室"},
+          {1, "TIM1", "202601151000  "},
+          {1, "TIM2", "202601151100  "},
+          {1, "ALON", " "}},
          {"LOCATION", "STATUS, TRANSP"}},
-        {"apple.ics", kKindSchedule, 1,
-         {{0, "TIM1", "202612011700  "}, {0, "TIM2", "202612011900  "}, {0, "ALRM", "202612011600  "},
+        {"apple.ics",
+         kKindSchedule,
+         1,
+         {{0, "TIM1", "202612011700  "},
+          {0, "TIM2", "202612011900  "},
+          {0, "ALRM", "202612011600  "},
           {0, "MEM1", "忘年会\x1FURL: https://example.com/party"}},
          {"URL", "TRANSP, X-APPLE-TRAVEL-ADVISORY-BEHAVIOR"}},
-        {"caldav-server.ics", kKindSchedule, 3,
-         {{0, "TIM1", "202606151600  "}, {0, "TIM2", "202606160000  "}, // CEST: +7 hours to Tokyo
+        {"caldav-server.ics",
+         kKindSchedule,
+         3,
+         {{0, "TIM1", "202606151600  "},
+          {0, "TIM2", "202606160000  "}, // CEST: +7 hours to Tokyo
           {0, "MEM1", "展示会\x1Fブース 4.2\x1FLOCATION: Messe Berlin"},
-          {1, "TIM1", "202612210300  "}, {1, "TIM2", "202612210500  "}, // CET: +8 hours
-          {2, "TIM1", "20260614      "}, {2, "TIM2", "20260616      "}},
+          {1, "TIM1", "202612210300  "},
+          {1, "TIM2", "202612210500  "}, // CET: +8 hours
+          {2, "TIM1", "20260614      "},
+          {2, "TIM2", "20260616      "}},
          {"LOCATION", "TRANSP"}},
-        {"birthdays.ics", kKindAnniversary, 3,
-         {{0, "ANN1", "    0412      "}, {0, "MEM1", "山田 太郎さんの誕生日"}, {1, "ANN1", "    0229      "},
-          {2, "ANN1", "    1224      "}, {2, "SCRT", "*"}},
+        {"birthdays.ics",
+         kKindAnniversary,
+         3,
+         {{0, "ANN1", "    0412      "},
+          {0, "MEM1", "山田 太郎さんの誕生日"},
+          {1, "ANN1", "    0229      "},
+          {2, "ANN1", "    1224      "},
+          {2, "SCRT", "*"}},
          {"TRANSP", "X-APPLE-UNIVERSAL-ID", "-PT15H"}},
-        {"todo.ics", kKindActionList, 3,
-         {{0, "MARK", "00"}, {0, "PRTY", "02"}, {0, "ETDY", ""}, {1, "LTDY", "20260320      "}, {1, "PRTY", "02"},
-          {2, "ETDY", "20260301      "}, {2, "LTDY", "20260306      "}, {2, "FNDY", "20260305      "},
-          {2, "MARK", "01"}, {2, "MEM1", "報告書\x1FPERCENT-COMPLETE: 100"}},
+        {"todo.ics",
+         kKindActionList,
+         3,
+         {{0, "MARK", "00"},
+          {0, "PRTY", "02"},
+          {0, "ETDY", ""},
+          {1, "LTDY", "20260320      "},
+          {1, "PRTY", "02"},
+          {2, "ETDY", "20260301      "},
+          {2, "LTDY", "20260306      "},
+          {2, "FNDY", "20260305      "},
+          {2, "MARK", "01"},
+          {2, "MEM1", "報告書\x1FPERCENT-COMPLETE: 100"}},
          {"DTSTART", "09:00", "X-MOZ-GENERATION"}},
-        {"mixed.ics", kKindSchedule, 2,
-         {{0, "TIM1", "202604021400  "}, {0, "TIM2", "202604021530  "}, {0, "ALRM", "202604021345  "},
-          {0, "MEM1", "商談\x1FLOCATION: 大阪支社, 3F\x1FPRIORITY: 5\x1FSTATUS: TENTATIVE\x1F"
-                      "CATEGORIES: 仕事, 営業"},
-          {1, "TIM1", "202604060930  "}, {1, "MEM1", "朝会\x1FRRULE: FREQ=WEEKLY;BYDAY=MO"}},
+        {"mixed.ics",
+         kKindSchedule,
+         2,
+         {{0, "TIM1", "202604021400  "},
+          {0, "TIM2", "202604021530  "},
+          {0, "ALRM", "202604021345  "},
+          {0, "MEM1",
+           "商談\x1FLOCATION: 大阪支社, 3F\x1FPRIORITY: 5\x1FSTATUS: TENTATIVE\x1F"
+           "CATEGORIES: 仕事, 営業"},
+          {1, "TIM1", "202604060930  "},
+          {1, "MEM1", "朝会\x1FRRULE: FREQ=WEEKLY;BYDAY=MO"}},
          {"3 件", "VJOURNAL 1", "X-MICROSOFT-CDO-BUSYSTATUS", "添付データ 1 件", "アラーム 1 件"}},
     };
     for (const Case& c : cases) {
@@ -303,8 +391,7 @@ TEST(ICalImport, FilesOfCalendarProgramsImportWithTheirExtrasKeptOrNoted) {
         RunNotes().Clear();
         CRecordSet set;
         Failure failure;
-        ASSERT_TRUE(ImportICal(TestDataBytes(std::string("ical/") + c.file),
-                               set, failure))
+        ASSERT_TRUE(ImportICal(TestDataBytes(std::string("ical/") + c.file), set, failure))
             << failure.message;
         EXPECT_EQ(set.Kind(), c.kind);
         ASSERT_EQ(set.RecordCount(), c.records);
@@ -329,32 +416,62 @@ TEST(ICalImport, ComponentsOnceRefusedWholeNowImport) {
         std::vector<Expect> values;
         const char* note;
     };
-    const std::string event = "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nSUMMARY:a\r\nEND:VEVENT\r\n";
+    const std::string event =
+        "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nSUMMARY:a\r\nEND:VEVENT\r\n";
     const std::vector<Case> cases = {
-        {"kinds mixed", event + "BEGIN:VTODO\r\nSUMMARY:b\r\nEND:VTODO\r\n", {{0, "MEM1", "a"}}, "アクションリスト 1"},
-        {"weekly rule", "BEGIN:VEVENT\r\nDTSTART;VALUE=DATE:20260101\r\nRRULE:FREQ=WEEKLY\r\nEND:VEVENT\r\n",
-         {{0, "TIM1", "20260101      "}, {0, "MEM1", "RRULE: FREQ=WEEKLY"}}, "RRULE"},
-        {"attendee", "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nATTENDEE;CN=山田:mailto:a@b\r\nEND:VEVENT\r\n",
-         {{0, "MEM1", "ATTENDEE: 山田 <mailto:a@b>"}}, "ATTENDEE"},
+        {"kinds mixed",
+         event + "BEGIN:VTODO\r\nSUMMARY:b\r\nEND:VTODO\r\n",
+         {{0, "MEM1", "a"}},
+         "アクションリスト 1"},
+        {"weekly rule",
+         "BEGIN:VEVENT\r\nDTSTART;VALUE=DATE:20260101\r\nRRULE:FREQ=WEEKLY\r\nEND:VEVENT\r\n",
+         {{0, "TIM1", "20260101      "}, {0, "MEM1", "RRULE: FREQ=WEEKLY"}},
+         "RRULE"},
+        {"attendee",
+         "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nATTENDEE;CN=山田:mailto:a@b\r\nEND:VEVENT\r\n",
+         {{0, "MEM1", "ATTENDEE: 山田 <mailto:a@b>"}},
+         "ATTENDEE"},
         {"two alarms",
-         "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nBEGIN:VALARM\r\nTRIGGER:-PT5M\r\nEND:VALARM\r\n"
+         "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nBEGIN:VALARM\r\nTRIGGER:-PT5M\r\nEND:"
+         "VALARM\r\n"
          "BEGIN:VALARM\r\nTRIGGER:-PT1M\r\nEND:VALARM\r\nEND:VEVENT\r\n",
-         {{0, "ALRM", "202601010955  "}, {0, "ALON", "*"}}, "アラーム 1 件"},
-        {"an all-day end on the start day", "BEGIN:VEVENT\r\nDTSTART;VALUE=DATE:20260101\r\nDTEND;VALUE=DATE:20260101\r\nEND:VEVENT\r\n",
-         {{0, "TIM1", "20260101      "}, {0, "TIM2", ""}}, ""},
-        {"an alarm in seconds", "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nBEGIN:VALARM\r\nTRIGGER:-PT630S\r\nEND:VALARM\r\nEND:VEVENT\r\n",
-         {{0, "ALRM", "202601010950  "}}, ""},
-        {"a component inside", "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nBEGIN:VLOCATION\r\nNAME:x\r\nEND:VLOCATION\r\nEND:VEVENT\r\n",
-         {{0, "TIM1", "202601011000  "}}, "VLOCATION"},
-        {"no start", "BEGIN:VEVENT\r\nSUMMARY:a\r\nEND:VEVENT\r\n", {{0, "TIM1", ""}, {0, "MEM1", "a"}}, ""},
-        {"a stale value of our own", "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nX-TESSERA-TIM2:20261340\r\nEND:VEVENT\r\n",
-         {{0, "TIM2", ""}}, "X-TESSERA-TIM2"},
-        {"the event moved by another program", "BEGIN:VEVENT\r\nDTSTART:20260105T100000\r\nX-TESSERA-TIM1:200104311000\r\nEND:VEVENT\r\n",
-         {{0, "TIM1", "202601051000  "}}, "X-TESSERA-TIM1"},
-        {"an exact value still behind its property", "BEGIN:VEVENT\r\nDTSTART:20010430T100000\r\nX-TESSERA-TIM1:200104311000\r\nEND:VEVENT\r\n",
-         {{0, "TIM1", "200104311000  "}}, ""},
-        {"a to-do with priority 0", "BEGIN:VTODO\r\nPRIORITY:0\r\nSUMMARY:c\r\nEND:VTODO\r\n",
-         {{0, "PRTY", "02"}, {0, "MARK", "00"}}, ""},
+         {{0, "ALRM", "202601010955  "}, {0, "ALON", "*"}},
+         "アラーム 1 件"},
+        {"an all-day end on the start day",
+         "BEGIN:VEVENT\r\nDTSTART;VALUE=DATE:20260101\r\nDTEND;VALUE=DATE:20260101\r\nEND:"
+         "VEVENT\r\n",
+         {{0, "TIM1", "20260101      "}, {0, "TIM2", ""}},
+         ""},
+        {"an alarm in seconds",
+         "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nBEGIN:VALARM\r\nTRIGGER:-PT630S\r\nEND:"
+         "VALARM\r\nEND:VEVENT\r\n",
+         {{0, "ALRM", "202601010950  "}},
+         ""},
+        {"a component inside",
+         "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nBEGIN:VLOCATION\r\nNAME:x\r\nEND:"
+         "VLOCATION\r\nEND:VEVENT\r\n",
+         {{0, "TIM1", "202601011000  "}},
+         "VLOCATION"},
+        {"no start",
+         "BEGIN:VEVENT\r\nSUMMARY:a\r\nEND:VEVENT\r\n",
+         {{0, "TIM1", ""}, {0, "MEM1", "a"}},
+         ""},
+        {"a stale value of our own",
+         "BEGIN:VEVENT\r\nDTSTART:20260101T100000\r\nX-TESSERA-TIM2:20261340\r\nEND:VEVENT\r\n",
+         {{0, "TIM2", ""}},
+         "X-TESSERA-TIM2"},
+        {"the event moved by another program",
+         "BEGIN:VEVENT\r\nDTSTART:20260105T100000\r\nX-TESSERA-TIM1:200104311000\r\nEND:VEVENT\r\n",
+         {{0, "TIM1", "202601051000  "}},
+         "X-TESSERA-TIM1"},
+        {"an exact value still behind its property",
+         "BEGIN:VEVENT\r\nDTSTART:20010430T100000\r\nX-TESSERA-TIM1:200104311000\r\nEND:VEVENT\r\n",
+         {{0, "TIM1", "200104311000  "}},
+         ""},
+        {"a to-do with priority 0",
+         "BEGIN:VTODO\r\nPRIORITY:0\r\nSUMMARY:c\r\nEND:VTODO\r\n",
+         {{0, "PRTY", "02"}, {0, "MARK", "00"}},
+         ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -381,8 +498,8 @@ struct ProcessResult {
     std::string out, err;
 };
 
-ProcessResult Start(const QString& program, const QStringList& args, const std::string& input = {}, int seconds = 60,
-                    const char* tz = nullptr) {
+ProcessResult Start(const QString& program, const QStringList& args, const std::string& input = {},
+                    int seconds = 60, const char* tz = nullptr) {
     QProcess p;
     if (tz != nullptr) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -403,7 +520,9 @@ ProcessResult Start(const QString& program, const QStringList& args, const std::
 }
 
 bool HavePython(const char* modules) {
-    return Start(QString::fromLatin1(kPython), {"-c", QStringLiteral("import ") + QString::fromLatin1(modules)}).code == 0;
+    return Start(QString::fromLatin1(kPython),
+                 {"-c", QStringLiteral("import ") + QString::fromLatin1(modules)})
+               .code == 0;
 }
 
 // The records of a text form as the host reads them: through the always-on part of the
@@ -439,8 +558,9 @@ std::string RandomSet(int kind, unsigned seed) {
         return s + "  ";
     };
     // Code page 932 bytes: ① ⑳, the device's own codes of ① 0 10, 〜, and text in UTF-8.
-    std::vector<std::string> pieces = {"\x87\x40", "\x87\x53", "\xED\x40", "\xEB\xAE", "\x82\x59", "\x81\x60",
-                                       "\t", "\x1F", ",", ";", "\\", "abc", " "};
+    std::vector<std::string> pieces = {"\x87\x40", "\x87\x53", "\xED\x40", "\xEB\xAE", "\x82\x59",
+                                       "\x81\x60", "\t",       "\x1F",     ",",        ";",
+                                       "\\",       "abc",      " "};
     for (const char* utf8 : {"会議", "第二会議室で打ち合わせ、資料は前日までに用意すること"}) {
         std::string bytes;
         EXPECT_TRUE(Utf8ToCp932(utf8, bytes));
@@ -466,7 +586,9 @@ std::string RandomSet(int kind, unsigned seed) {
             else if (tag == "ETDY" || tag == "FNDY" || tag == "LTDY" || tag == "ANN1")
                 v = time(false);
             else if (tag == "ANN2")
-                v = pick(6) == 0 ? "" : "    " + two(1 + pick(12)) + std::to_string(1 + pick(5)) + std::to_string(pick(7));
+                v = pick(6) == 0 ? ""
+                                 : "    " + two(1 + pick(12)) + std::to_string(1 + pick(5)) +
+                                       std::to_string(pick(7));
             else if (tag == "MARK")
                 v = "0" + std::to_string(pick(2));
             else if (tag == "PRTY")
@@ -492,7 +614,8 @@ std::vector<Exported> ExportAll(const QTemporaryDir& dir) {
     std::vector<Exported> files;
     auto add = [&](const QString& name, int kind, const std::string& text) {
         const QString path = dir.filePath(name + QStringLiteral(".ics"));
-        const ProcessResult r = Start(QStringLiteral(TSR_ICAL), {"-E", path, "-T", QString::number(kind), "-V", "1"}, text);
+        const ProcessResult r = Start(QStringLiteral(TSR_ICAL),
+                                      {"-E", path, "-T", QString::number(kind), "-V", "1"}, text);
         EXPECT_EQ(r.code, 0) << name.toStdString() << ": " << r.err;
         files.push_back({path, text});
     };
@@ -501,7 +624,8 @@ std::vector<Exported> ExportAll(const QTemporaryDir& dir) {
             add(QString::fromLatin1(s.file), s.kind, SampleBytes(s.file));
     for (int kind = kKindSchedule; kind <= kKindActionList; ++kind)
         for (unsigned seed = 1; seed <= 3; ++seed)
-            add(QStringLiteral("random-%1-%2").arg(kind).arg(seed), kind, RandomSet(kind, seed * 7919u + kind));
+            add(QStringLiteral("random-%1-%2").arg(kind).arg(seed), kind,
+                RandomSet(kind, seed * 7919u + kind));
     return files;
 }
 
@@ -529,14 +653,17 @@ TEST(ICalZones, TheProgramsRoundTripHoldsInZonesFarEastAndWest) {
     EnsureCoreApp();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    for (const char* tz : {"Asia/Tokyo", "America/New_York", "Pacific/Kiritimati", "Pacific/Pago_Pago"}) {
+    for (const char* tz :
+         {"Asia/Tokyo", "America/New_York", "Pacific/Kiritimati", "Pacific/Pago_Pago"}) {
         for (unsigned seed = 1; seed <= 2; ++seed) {
             SCOPED_TRACE(std::string(tz) + " " + std::to_string(seed));
             const std::string text = RandomSet(kKindActionList, seed);
             const QString path = dir.filePath(QStringLiteral("zone.ics"));
-            const ProcessResult out = Start(QStringLiteral(TSR_ICAL), {"-E", path, "-T", "6", "-V", "1"}, text, 60, tz);
+            const ProcessResult out =
+                Start(QStringLiteral(TSR_ICAL), {"-E", path, "-T", "6", "-V", "1"}, text, 60, tz);
             ASSERT_EQ(out.code, 0) << out.err;
-            const ProcessResult back = Start(QStringLiteral(TSR_ICAL), {"-I", path, "-V", "1"}, {}, 60, tz);
+            const ProcessResult back =
+                Start(QStringLiteral(TSR_ICAL), {"-I", path, "-V", "1"}, {}, 60, tz);
             ASSERT_EQ(back.code, 0) << back.err;
             EXPECT_EQ(RowsOf(back.out), RowsOf(text));
         }
@@ -552,7 +679,8 @@ TEST(ThirdPartyJudges, CalDavServerStoresEveryExportedComponent) {
     QStringList args = {QStringLiteral(DAV_JUDGE)};
     for (const Exported& f : ExportAll(dir))
         args << f.path;
-    for (const QString& golden : QDir(QStringLiteral(TESSERA_TEST_DATA "/ical")).entryList({"*.ics"}))
+    for (const QString& golden :
+         QDir(QStringLiteral(TESSERA_TEST_DATA "/ical")).entryList({"*.ics"}))
         args << QStringLiteral(TESSERA_TEST_DATA "/ical/") + golden;
     const ProcessResult r = Start(QString::fromLatin1(kPython), args, {}, 300);
     EXPECT_EQ(r.code, 0) << r.out << r.err;

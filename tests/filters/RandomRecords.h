@@ -4,15 +4,14 @@
 // device knows, TABs and 0x1F, characters the foreign syntaxes escape or a spreadsheet
 // evaluates. Every value is one the host itself could hold (parsed from exchange texts).
 
-#include <gtest/gtest.h>
+#include "model/Field.h"
+#include "model/RecordSet.h"
 
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <memory>
 #include <random>
 #include <string>
-
-#include "model/Field.h"
-#include "model/RecordSet.h"
 
 namespace tessera::test {
 
@@ -27,7 +26,8 @@ public:
         for (int r = 0; r < count; ++r) {
             std::unique_ptr<CDataRecord> record = set->NewRecord();
             for (int i = 0; i < set->FieldCount(); ++i) {
-                const std::string text = Value(set->Tags()[static_cast<std::size_t>(i)], record->FieldAt(i));
+                const std::string text =
+                    Value(set->Tags()[static_cast<std::size_t>(i)], record->FieldAt(i));
                 bool ok = false;
                 try {
                     ok = record->ParseField(i, text, false);
@@ -48,13 +48,28 @@ private:
         // Code page 932 pieces: ① ⑳ (written as device codes in the text form), a code
         // only the device has, full-width letters, ～, and the bytes the syntaxes care about.
         static const char* const pieces[] = {
-            "\x8E\x52\x93\x63",  // 山田
-            "\x87\x40", "\x87\x53", // ① ⑳
-            "\xEB\x5B",          // a device-only code
-            "\x82\x60\x82\x82",  // Ａｂ
-            "\x81\x60",          // ～
-            "a,b;c\\d", "\"q\"", "=1+1", "-5", "+81", "@x", "'=x", " lead", "0101", "01",
-            "\t", "\x1F", "x:y", "tel:1", "MEM1:", "*",
+            "\x8E\x52\x93\x63", // 山田
+            "\x87\x40",
+            "\x87\x53",         // ① ⑳
+            "\xEB\x5B",         // a device-only code
+            "\x82\x60\x82\x82", // Ａｂ
+            "\x81\x60",         // ～
+            "a,b;c\\d",
+            "\"q\"",
+            "=1+1",
+            "-5",
+            "+81",
+            "@x",
+            "'=x",
+            " lead",
+            "0101",
+            "01",
+            "\t",
+            "\x1F",
+            "x:y",
+            "tel:1",
+            "MEM1:",
+            "*",
         };
         std::string out;
         const int n = Pick(4) + (allowEmpty ? 0 : 1);
@@ -88,17 +103,24 @@ private:
 
     std::string Value(const std::string& tag, const CField* field) {
         switch (field->Class()) {
-        case FieldClass::Flag: return Pick(2) ? "*" : " ";
-        case FieldClass::Time: return Date(tag != "ANN1", tag == "TIM1" || tag == "TIM2" || tag == "ALRM");
+        case FieldClass::Flag:
+            return Pick(2) ? "*" : " ";
+        case FieldClass::Time:
+            return Date(tag != "ANN1", tag == "TIM1" || tag == "TIM2" || tag == "ALRM");
         case FieldClass::DayWeek:
-            return Pick(4) == 0 ? "" : "    " + Two(1 + Pick(12)) + std::to_string(1 + Pick(5)) + std::to_string(Pick(7));
+            return Pick(4) == 0 ? ""
+                                : "    " + Two(1 + Pick(12)) + std::to_string(1 + Pick(5)) +
+                                      std::to_string(Pick(7));
         case FieldClass::Check: {
             static const char* const marks[] = {"", "\x81\x9B", "\x81\x7E", "\x81\xA2"}; // ○ × △
             return marks[Pick(4)];
         }
-        case FieldClass::Ascii: return "0" + std::to_string(Pick(tag == "MARK" ? 2 : 4));
-        case FieldClass::SubText: return Pick(3) == 0 ? "" : "MEM1:" + Text(false) + "\x1E\x0C";
-        default: return Text(true);
+        case FieldClass::Ascii:
+            return "0" + std::to_string(Pick(tag == "MARK" ? 2 : 4));
+        case FieldClass::SubText:
+            return Pick(3) == 0 ? "" : "MEM1:" + Text(false) + "\x1E\x0C";
+        default:
+            return Text(true);
         }
     }
 

@@ -54,13 +54,17 @@ TEST(VCardImport, FilesOfOtherProgramsReadFieldByField) {
         std::vector<std::string> notes;
     };
     const std::vector<FileCase> cases = {
-        {"featurephone-sjis-qp-21.vcf", kKindBusinessCard, 2,
+        {"featurephone-sjis-qp-21.vcf",
+         kKindBusinessCard,
+         2,
          {{0, "NAME", "山田 太郎"},
           {0, "NAPR", "ﾔﾏﾀﾞ ﾀﾛｳ"}, // SOUND;X-IRMC-N
           {0, "TEL1", "09012345678"},
           {0, "ZIPC", "1130033"},
           {0, "ADR1", "東京都文京区本郷①－２"},
-          {0, "RMRK", "MEM1:大学の同期。\x1F猫を二匹飼っている。最寄り駅は本郷三丁目。\x1F"}, // soft breaks joined
+          {0, "RMRK",
+           "MEM1:大学の同期。\x1F猫を二匹飼っている。最寄り駅は本郷三丁目。\x1F"}, // soft breaks
+                                                                                   // joined
           {0, "RMRK", "TEL (HOME,VOICE): 0312345678"},
           {0, "RMRK", "EMAIL (INTERNET): taro@example.ne.jp"},
           {0, "RMRK", "X-GN: 友人"}, // undeclared Shift_JIS bytes
@@ -69,14 +73,18 @@ TEST(VCardImport, FilesOfOtherProgramsReadFieldByField) {
           {1, "FAX1", "0612345678"},
           {1, "RMRK", ""}},
          {"Shift_JIS", "PHOTO"}},
-        {"oldphone-utf8-qp-21.vcf", kKindPhoneBook, 1,
+        {"oldphone-utf8-qp-21.vcf",
+         kKindPhoneBook,
+         1,
          {{0, "NAME", "鈴木 一郎"},
           {0, "NAPR", "すずき いちろう"},
           {0, "TEL1", "090-1111-2222"},
           {0, "BRTH", "19800230      "}, // the device keeps the day a phone allowed
           {0, "RMRK", "MEM1:待ち合わせは10時～11時。改札前。\x1F二行目\x1E\x0C"}},
          {}},
-        {"phoneos-30-groups.vcf", kKindBusinessCard, 1,
+        {"phoneos-30-groups.vcf",
+         kKindBusinessCard,
+         1,
          {{0, "NAME", "高橋 美咲"},
           {0, "NAPR", "たかはし みさき"},
           {0, "TEL1", "090-4417-2286"},
@@ -93,7 +101,9 @@ TEST(VCardImport, FilesOfOtherProgramsReadFieldByField) {
           {0, "RMRK", "URL (PREF,HomePage): https://example.com/"},
           {0, "RMRK", "CATEGORIES: 仕事,東京"}},
          {"PHOTO"}},
-        {"server-40-sortas-tel.vcf", kKindBusinessCard, 2,
+        {"server-40-sortas-tel.vcf",
+         kKindBusinessCard,
+         2,
          {{0, "NAME", "渡辺 誠"},
           {0, "NAPR", "わたなべ まこと"},
           {0, "TEL1", "+81-90-1234-5678"},
@@ -149,14 +159,16 @@ TEST(VCardImport, APropertyWithoutAFieldIsKeptNotRefused) {
         {"quoted-printable", "FN;ENCODING=QUOTED-PRINTABLE:=41=\r\n=42\r\n", "NAME", "AB"},
         {"a bare ENCODING", "FN;ENCODING:x\r\n", "NAME", "x"},
         {"a bare CHARSET", "FN;CHARSET:y\r\n", "NAME", "y"},
-        {"Latin-1 through iconv", "FN;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:=A7=B0=E9\r\n", "NAME", "§°〓"},
+        {"Latin-1 through iconv", "FN;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:=A7=B0=E9\r\n",
+         "NAME", "§°〓"},
         {"text TEL that looks like a URI", "FN:A\r\nTEL:tel:1\r\n", "TEL1", "tel:1"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CRecordSet set;
         Failure failure;
-        ASSERT_TRUE(ImportVCard("BEGIN:VCARD\r\nVERSION:3.0\r\n" + c.body + "END:VCARD\r\n", set, failure))
+        ASSERT_TRUE(
+            ImportVCard("BEGIN:VCARD\r\nVERSION:3.0\r\n" + c.body + "END:VCARD\r\n", set, failure))
             << failure.message;
         ASSERT_EQ(set.RecordCount(), 1);
         EXPECT_NE(Value(set, 0, c.tag).find(c.value), std::string::npos) << Value(set, 0, c.tag);
@@ -165,15 +177,17 @@ TEST(VCardImport, APropertyWithoutAFieldIsKeptNotRefused) {
     {
         CRecordSet set;
         Failure failure;
-        ASSERT_TRUE(ImportVCard("BEGIN:VCARD\r\nVERSION:2.1\r\nN:a\\;b;c\r\nNOTE:C:\\new\r\nEND:VCARD\r\n", set,
-                                failure))
+        ASSERT_TRUE(
+            ImportVCard("BEGIN:VCARD\r\nVERSION:2.1\r\nN:a\\;b;c\r\nNOTE:C:\\new\r\nEND:VCARD\r\n",
+                        set, failure))
             << failure.message;
         EXPECT_EQ(Value(set, 0, "NAME"), "a;b c");
         EXPECT_EQ(Value(set, 0, "RMRK"), "MEM1:C:\\new\x1E\x0C");
     }
     RunNotes().Clear();
     // What cannot be read at all still ends the run, saying where.
-    for (const std::string bad : {"BEGIN:VCARD\r\nFN:A\r\n", "FN:A\r\n", "BEGIN:VCARD\r\nBEGIN:VCARD\r\n"}) {
+    for (const std::string bad :
+         {"BEGIN:VCARD\r\nFN:A\r\n", "FN:A\r\n", "BEGIN:VCARD\r\nBEGIN:VCARD\r\n"}) {
         CRecordSet set;
         Failure failure;
         EXPECT_FALSE(ImportVCard(bad, set, failure));
@@ -190,7 +204,8 @@ TEST(VCardImport, AParameterWithoutAValueDoesNotBringTheProgramDown) {
     f.write("BEGIN:VCARD\r\nVERSION:3.0\r\nFN;ENCODING:x\r\nEND:VCARD\r\n");
     f.close();
     QProcess p;
-    p.start(QStringLiteral(TSR_VCARD), {QStringLiteral("-I"), path, QStringLiteral("-V"), QStringLiteral("1")});
+    p.start(QStringLiteral(TSR_VCARD),
+            {QStringLiteral("-I"), path, QStringLiteral("-V"), QStringLiteral("1")});
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
@@ -203,12 +218,9 @@ TEST(VCardExport, ImpossibleDatesGoOutRealAndComeBackExact) {
         const char* bday; // what strict readers get
     };
     const std::vector<Case> cases = {
-        {"19680431      ", "BDAY:1968-04-30"},
-        {"20010230      ", "BDAY:2001-02-28"},
-        {"20000230      ", "BDAY:2000-02-29"},
-        {"    0431      ", "BDAY:--0430"},
-        {"    0229      ", "BDAY:--0229"},
-        {"19680412      ", "BDAY:1968-04-12"},
+        {"19680431      ", "BDAY:1968-04-30"}, {"20010230      ", "BDAY:2001-02-28"},
+        {"20000230      ", "BDAY:2000-02-29"}, {"    0431      ", "BDAY:--0430"},
+        {"    0229      ", "BDAY:--0229"},     {"19680412      ", "BDAY:1968-04-12"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.brth);
@@ -225,7 +237,8 @@ TEST(VCardExport, ImpossibleDatesGoOutRealAndComeBackExact) {
         Failure failure;
         ASSERT_TRUE(ExportVCard(set, out, failure));
         EXPECT_NE(out.find(std::string(c.bday) + "\r\n"), std::string::npos) << out;
-        const bool moved = std::string(c.brth).substr(4, 4) == "0431" || std::string(c.brth).substr(4, 4) == "0230";
+        const bool moved = std::string(c.brth).substr(4, 4) == "0431" ||
+                           std::string(c.brth).substr(4, 4) == "0230";
         EXPECT_EQ(out.find("X-TESSERA-BRTH") != std::string::npos, moved) << out;
         EXPECT_EQ(!RunNotes().Lines().empty(), moved);
         EXPECT_NE(out.find("\r\nUID:"), std::string::npos);

@@ -4,14 +4,14 @@
 // read strictly by Debian's python3-vobject and must carry UID, FN, VERSION and real dates,
 // and a Radicale CardDAV server started for the test takes every card.
 
-#include <QDir>
-#include <QProcess>
-#include <QTemporaryDir>
-
 #include "model/RecordKind.h"
 #include "support/ScriptedPrompter.h"
 #include "tests/filters/FilterTestSupport.h"
 #include "tests/filters/RandomRecords.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
 
 namespace tessera::test {
 namespace {
@@ -51,7 +51,7 @@ std::string TextOf(const CRecordSet& set) {
 
 QString Export(const char* program, const QString& path, int kind, const std::string& text) {
     const Outcome r = Start(QString::fromLocal8Bit(program),
-                        {"-E", path, "-T", QString::number(kind), "-V", "1"}, text);
+                            {"-E", path, "-T", QString::number(kind), "-V", "1"}, text);
     EXPECT_EQ(r.code, 0) << r.err;
     return path;
 }
@@ -63,16 +63,20 @@ TEST(ProgramRoundTrip, RandomRecordSetsComeBackIdenticalThroughBothPrograms) {
         std::vector<int> kinds;
         const char* ext;
     };
-    const std::vector<Target> targets = {{TSR_VCARD, {1, 2}, "vcf"}, {TSR_CSV, {1, 2, 3, 4, 5, 6}, "csv"}};
+    const std::vector<Target> targets = {{TSR_VCARD, {1, 2}, "vcf"},
+                                         {TSR_CSV, {1, 2, 3, 4, 5, 6}, "csv"}};
     for (const Target& t : targets) {
         for (int kind : t.kinds) {
             for (unsigned seed : {7u, 8u}) {
-                SCOPED_TRACE(std::string(t.program) + " kind " + std::to_string(kind) + " seed " + std::to_string(seed));
+                SCOPED_TRACE(std::string(t.program) + " kind " + std::to_string(kind) + " seed " +
+                             std::to_string(seed));
                 RandomRecords random(seed * 100 + static_cast<unsigned>(kind));
                 const std::string text = TextOf(*random.Make(kind, 12));
-                const QString path = dir.filePath(QStringLiteral("r%1-%2.%3").arg(kind).arg(seed).arg(t.ext));
+                const QString path =
+                    dir.filePath(QStringLiteral("r%1-%2.%3").arg(kind).arg(seed).arg(t.ext));
                 Export(t.program, path, kind, text);
-                const Outcome back = Start(QString::fromLocal8Bit(t.program), {"-I", path, "-V", "1"});
+                const Outcome back =
+                    Start(QString::fromLocal8Bit(t.program), {"-I", path, "-V", "1"});
                 ASSERT_EQ(back.code, 0) << back.err;
                 EXPECT_EQ(RowsOfText(back.out), RowsOfText(text));
             }
@@ -88,7 +92,8 @@ bool HaveVobject() {
 
 Outcome Judge(const QStringList& files) {
     return Start(QString::fromLatin1(kPython),
-                 QStringList{QStringLiteral(TESSERA_SOURCE_DIR "/tests/judges/strict_vcard.py")} + files);
+                 QStringList{QStringLiteral(TESSERA_SOURCE_DIR "/tests/judges/strict_vcard.py")} +
+                     files);
 }
 
 TEST(StrictVCardJudge, EveryExportedCardPasses) {
@@ -98,7 +103,8 @@ TEST(StrictVCardJudge, EveryExportedCardPasses) {
     QStringList files;
     for (const SampleFile& s : Samples())
         if (s.kind == kKindPhoneBook || s.kind == kKindBusinessCard)
-            files << Export(TSR_VCARD, dir.filePath(QString::fromLatin1(s.file) + ".vcf"), s.kind, SampleBytes(s.file));
+            files << Export(TSR_VCARD, dir.filePath(QString::fromLatin1(s.file) + ".vcf"), s.kind,
+                            SampleBytes(s.file));
     for (int kind : {kKindPhoneBook, kKindBusinessCard}) {
         RandomRecords random(4242 + static_cast<unsigned>(kind));
         files << Export(TSR_VCARD, dir.filePath(QStringLiteral("random%1.vcf").arg(kind)), kind,
@@ -110,8 +116,9 @@ TEST(StrictVCardJudge, EveryExportedCardPasses) {
 
     // A CardDAV server (Radicale) takes every card and gives it back unchanged, too.
     if (Start(QString::fromLatin1(kPython), {"-c", "import radicale"}).code == 0) {
-        const Outcome put = Start(QString::fromLatin1(kPython),
-                                  QStringList{QStringLiteral(TESSERA_SOURCE_DIR "/tests/judges/dav_put.py")} + files);
+        const Outcome put = Start(
+            QString::fromLatin1(kPython),
+            QStringList{QStringLiteral(TESSERA_SOURCE_DIR "/tests/judges/dav_put.py")} + files);
         EXPECT_EQ(put.code, 0) << put.out << put.err;
     }
 

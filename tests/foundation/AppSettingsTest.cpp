@@ -1,18 +1,17 @@
-#include <gtest/gtest.h>
+#include "base/AppSettings.h"
+
+#include "model/CodeMap.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TempSettings.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QSettings>
-
+#include <gtest/gtest.h>
 #include <pty.h>
 #include <unistd.h>
-
-#include "base/AppSettings.h"
-#include "model/CodeMap.h"
-#include "support/ScriptedPrompter.h"
-#include "support/TempSettings.h"
 
 using namespace tessera;
 using tessera::test::ScriptedPrompter;
@@ -25,12 +24,14 @@ protected:
     void SetUp() override { ASSERT_TRUE(m_temp.IsValid()); }
 
     void Store(const QString& key, const QVariant& value) {
-        QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quillon"), QStringLiteral("Tessera"));
+        QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quillon"),
+                    QStringLiteral("Tessera"));
         s.setValue(key, value);
         s.sync();
     }
     QVariant Stored(const QString& key) {
-        QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quillon"), QStringLiteral("Tessera"));
+        QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quillon"),
+                    QStringLiteral("Tessera"));
         return s.value(key);
     }
 
@@ -110,18 +111,30 @@ TEST_F(AppSettingsTest, OutOfRangeValuesTakeTheirDefaults) {
         int expected;
     };
     const Case cases[] = {
-        {"Settings/SendBufferSize", 5, 7},   {"Settings/SendBufferSize", 6, 6},
-        {"Settings/SendBufferSize", 10, 10}, {"Settings/SendBufferSize", 11, 7},
-        {"Settings/SendBufferSize", 22, 7},  {"Settings/SendBufferSize", 32, 7},
-        {"Settings/MaxFieldWidth", 0, 64},   {"Settings/MaxFieldWidth", 1, 1},
-        {"Settings/MaxFieldWidth", 1023, 1023}, {"Settings/MaxFieldWidth", 1024, 64},
-        {"Settings/HistoryBuffer", 0, 4},    {"Settings/HistoryBuffer", 16, 16},
-        {"Settings/HistoryBuffer", 17, 4},   {"Device/Bps", 1234, 9600},
-        {"Device/Bps", 115200, 115200},      {"Device/Bps", 300, 300},
-        {"Settings/WindowStyle", 3, 0},      {"Settings/WindowStyle", -1, 0},
-        {"Device/DialMethod", 2, 0},         {"Device/DialMethod", 1, 1},
-        {"Filters/Installed", -3, 0},        {"Filters/Installed", 4, 4},
-        {"Device/Method", 7, 7},             {"Settings/SendBufferSize", QStringLiteral("lots"), 7},
+        {"Settings/SendBufferSize", 5, 7},
+        {"Settings/SendBufferSize", 6, 6},
+        {"Settings/SendBufferSize", 10, 10},
+        {"Settings/SendBufferSize", 11, 7},
+        {"Settings/SendBufferSize", 22, 7},
+        {"Settings/SendBufferSize", 32, 7},
+        {"Settings/MaxFieldWidth", 0, 64},
+        {"Settings/MaxFieldWidth", 1, 1},
+        {"Settings/MaxFieldWidth", 1023, 1023},
+        {"Settings/MaxFieldWidth", 1024, 64},
+        {"Settings/HistoryBuffer", 0, 4},
+        {"Settings/HistoryBuffer", 16, 16},
+        {"Settings/HistoryBuffer", 17, 4},
+        {"Device/Bps", 1234, 9600},
+        {"Device/Bps", 115200, 115200},
+        {"Device/Bps", 300, 300},
+        {"Settings/WindowStyle", 3, 0},
+        {"Settings/WindowStyle", -1, 0},
+        {"Device/DialMethod", 2, 0},
+        {"Device/DialMethod", 1, 1},
+        {"Filters/Installed", -3, 0},
+        {"Filters/Installed", 4, 4},
+        {"Device/Method", 7, 7},
+        {"Settings/SendBufferSize", QStringLiteral("lots"), 7},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.key << " = " << c.stored.toString().toStdString());
@@ -129,7 +142,7 @@ TEST_F(AppSettingsTest, OutOfRangeValuesTakeTheirDefaults) {
         CAppSettings s;
         s.LoadSettings();
         const QString key = QString::fromLatin1(c.key);
-        const int got = key.endsWith(QLatin1String("SendBufferSize")) ? s.SendBufferSize
+        const int got = key.endsWith(QLatin1String("SendBufferSize"))  ? s.SendBufferSize
                         : key.endsWith(QLatin1String("MaxFieldWidth")) ? s.MaxFieldWidth
                         : key.endsWith(QLatin1String("HistoryBuffer")) ? s.HistoryBuffer
                         : key.endsWith(QLatin1String("Bps"))           ? s.Bps
@@ -138,14 +151,16 @@ TEST_F(AppSettingsTest, OutOfRangeValuesTakeTheirDefaults) {
                         : key.endsWith(QLatin1String("Installed"))     ? s.Installed
                                                                        : s.Method;
         EXPECT_EQ(got, c.expected);
-        QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quillon"), QStringLiteral("Tessera")).clear();
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quillon"),
+                  QStringLiteral("Tessera"))
+            .clear();
     }
     EXPECT_TRUE(m_prompter.Ids().empty());
 }
 
 TEST_F(AppSettingsTest, BooleansAreOnlyZeroOrOne) {
-    Store(QStringLiteral("Settings/ImageSize"), 2);         // default on
-    Store(QStringLiteral("Settings/ConvSymbol"), 2);        // default off
+    Store(QStringLiteral("Settings/ImageSize"), 2);  // default on
+    Store(QStringLiteral("Settings/ConvSymbol"), 2); // default off
     Store(QStringLiteral("Settings/ConvHiraKana"), 1);
     Store(QStringLiteral("Settings/LimitFieldWidth"), 0);
     Store(QStringLiteral("Device/IgnoreEcho"), QStringLiteral("yes"));
@@ -167,11 +182,16 @@ TEST_F(AppSettingsTest, TextsThatDoNotFitAreRefused) {
     EXPECT_TRUE(s.CallOut.isEmpty());
 
     // A platform path is a port name too, and 35 characters of prefix still fit.
-    Store(QStringLiteral("Device/Port"), QStringLiteral("/dev/serial/by-id/usb-Prolific_Technology_Inc._USB-Serial_Controller-if00-port0"));
+    Store(QStringLiteral("Device/Port"),
+          QStringLiteral(
+              "/dev/serial/by-id/usb-Prolific_Technology_Inc._USB-Serial_Controller-if00-port0"));
     Store(QStringLiteral("Device/CallOut"), QString(35, QLatin1Char('0')));
     CAppSettings t;
     t.LoadSettings();
-    EXPECT_EQ(t.Port(), QStringLiteral("/dev/serial/by-id/usb-Prolific_Technology_Inc._USB-Serial_Controller-if00-port0"));
+    EXPECT_EQ(
+        t.Port(),
+        QStringLiteral(
+            "/dev/serial/by-id/usb-Prolific_Technology_Inc._USB-Serial_Controller-if00-port0"));
     EXPECT_EQ(t.CallOut.size(), 35);
 }
 
@@ -231,7 +251,8 @@ TEST_F(AppSettingsTest, SaveWritesAllValuesUnderTheirNames) {
     EXPECT_EQ(raw.value(QStringLiteral("Filters/Installed")).toInt(), 2);
     EXPECT_EQ(raw.value(QStringLiteral("Settings/ZaurusType")).toInt(), 8);
     EXPECT_EQ(raw.value(QStringLiteral("Settings/ConvSymbol")).toString(), QStringLiteral("1"));
-    EXPECT_EQ(raw.value(QStringLiteral("Settings/ConvAlphaNumeric")).toString(), QStringLiteral("0"));
+    EXPECT_EQ(raw.value(QStringLiteral("Settings/ConvAlphaNumeric")).toString(),
+              QStringLiteral("0"));
     EXPECT_EQ(raw.value(QStringLiteral("Settings/NewOnStart")).toString(), QStringLiteral("1"));
     EXPECT_EQ(raw.value(QStringLiteral("Settings/WindowRight")).toInt(), 1000);
 
@@ -334,7 +355,8 @@ private:
 TEST_F(AppSettingsTest, SetPortRefusesNamesSilently) {
     CAppSettings s;
     s.LoadSettings();
-    for (const char* name : {"COM10", "LPT1", "", "ttyNoSuchPort", "/dev/no-such-port", "/tmp", "relative/ttyS0"}) {
+    for (const char* name :
+         {"COM10", "LPT1", "", "ttyNoSuchPort", "/dev/no-such-port", "/tmp", "relative/ttyS0"}) {
         SCOPED_TRACE(name);
         EXPECT_FALSE(s.SetPort(QString::fromLatin1(name)));
     }
@@ -382,8 +404,10 @@ TEST_F(AppSettingsTest, FilterListFollowsTheRegisteredFilters) {
     EXPECT_EQ(s.BuildFilterList(), QString());
     EXPECT_TRUE(s.FilterNameAt(0).isEmpty());
 
-    ASSERT_TRUE(CAppSettings::WriteFilter({QStringLiteral("CSV"), QStringLiteral("csv"), QStringLiteral("/usr/bin/csvf"), false}));
-    ASSERT_TRUE(CAppSettings::WriteFilter({QStringLiteral("vCard"), QStringLiteral("vcf"), QStringLiteral("/opt/vc.pl"), true}));
+    ASSERT_TRUE(CAppSettings::WriteFilter(
+        {QStringLiteral("CSV"), QStringLiteral("csv"), QStringLiteral("/usr/bin/csvf"), false}));
+    ASSERT_TRUE(CAppSettings::WriteFilter(
+        {QStringLiteral("vCard"), QStringLiteral("vcf"), QStringLiteral("/opt/vc.pl"), true}));
     // A group without its extension cannot serve a file dialog and is left out.
     Store(QStringLiteral("FilterPrograms/Broken/szFilter"), QStringLiteral("/bin/true"));
 
@@ -404,7 +428,8 @@ TEST_F(AppSettingsTest, FilterListFollowsTheRegisteredFilters) {
     EXPECT_EQ(s.FilterNameAt(0), QStringLiteral("vCard"));
     EXPECT_TRUE(s.FilterNameAt(1).isEmpty());
     // Filters are not part of the 23 settings values.
-    EXPECT_FALSE(CAppSettings::WriteFilter({QStringLiteral("a/b"), QStringLiteral("x"), QStringLiteral("y"), false}));
+    EXPECT_FALSE(CAppSettings::WriteFilter(
+        {QStringLiteral("a/b"), QStringLiteral("x"), QStringLiteral("y"), false}));
 }
 
 TEST_F(AppSettingsTest, StoreLivesUnderTheProgramsName) {

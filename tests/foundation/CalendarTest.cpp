@@ -1,26 +1,29 @@
-#include <gtest/gtest.h>
-
 #include "model/Calendar.h"
+
+#include <gtest/gtest.h>
 
 using namespace tessera;
 
 namespace {
 
 TEST(Calendar, DayOfWeekAcrossTheDevicesYears) {
-    struct Case { int y, m, d, dow; };
+    struct Case {
+        int y, m, d, dow;
+    };
     const Case cases[] = {
-        {1901, 1, 1, 2},   {1999, 12, 31, 5}, {2000, 1, 1, 6},  {2000, 2, 29, 2},
-        {2000, 3, 1, 3},   {2024, 2, 29, 4},  {2026, 12, 8, 2}, {2099, 12, 31, 4},
-        {2100, 3, 1, 1},   {1900, 2, 28, 3},
+        {1901, 1, 1, 2},  {1999, 12, 31, 5}, {2000, 1, 1, 6},   {2000, 2, 29, 2}, {2000, 3, 1, 3},
+        {2024, 2, 29, 4}, {2026, 12, 8, 2},  {2099, 12, 31, 4}, {2100, 3, 1, 1},  {1900, 2, 28, 3},
     };
     for (const Case& c : cases)
         EXPECT_EQ(DayOfWeek(c.y, c.m, c.d), c.dow) << c.y << '-' << c.m << '-' << c.d;
 }
 
 TEST(Calendar, MonthLengthsAndLeapYears) {
-    struct Case { int y, m, days; };
+    struct Case {
+        int y, m, days;
+    };
     const Case cases[] = {
-        {2023, 2, 28}, {2024, 2, 29}, {1900, 2, 28}, {2000, 2, 29}, {0, 2, 29},
+        {2023, 2, 28}, {2024, 2, 29},  {1900, 2, 28}, {2000, 2, 29},  {0, 2, 29},
         {2023, 4, 30}, {2023, 12, 31}, {2023, 0, 31}, {2023, 13, 31},
     };
     for (const Case& c : cases)
@@ -28,7 +31,9 @@ TEST(Calendar, MonthLengthsAndLeapYears) {
 }
 
 TEST(Calendar, AgeGrowsOnTheBirthday) {
-    struct Case { int y, m, d, by, bm, bd, age; };
+    struct Case {
+        int y, m, d, by, bm, bd, age;
+    };
     const Case cases[] = {
         {2026, 12, 7, 1990, 12, 8, 35}, {2026, 12, 8, 1990, 12, 8, 36},
         {2026, 1, 1, 1990, 12, 31, 35}, {2025, 2, 28, 2000, 2, 29, 24},

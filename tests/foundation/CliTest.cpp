@@ -1,8 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -34,23 +33,28 @@ CliRun Cli(const QStringList& args) {
 
 TEST(CliCharmap, PrintsHexThenTabThenText) {
     CliRun r = Cli({QStringLiteral("charmap"), QStringLiteral("--conv"), QStringLiteral("kana"),
-                 QStringLiteral("ECAA"), QStringLiteral("ec41")});
+                    QStringLiteral("ECAA"), QStringLiteral("ec41")});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("B6DE\tｶﾞ\n82A0\tあ\n"));
 
-    r = Cli({QStringLiteral("charmap"), QStringLiteral("EBAE"), QStringLiteral("8259"), QStringLiteral("824F")});
+    r = Cli({QStringLiteral("charmap"), QStringLiteral("EBAE"), QStringLiteral("8259"),
+             QStringLiteral("824F")});
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out, QStringLiteral("30\t0\n3130\t10\n824F\t０\n"));
 
-    r = Cli({QStringLiteral("charmap"), QStringLiteral("--conv=alnum,symbol"), QStringLiteral("0x9873"),
-             QStringLiteral("824F"), QStringLiteral("ECAA")});
+    r = Cli({QStringLiteral("charmap"), QStringLiteral("--conv=alnum,symbol"),
+             QStringLiteral("0x9873"), QStringLiteral("824F"), QStringLiteral("ECAA")});
     EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(r.out, QStringLiteral("288A9429\t(株)\n30\t0\nECAA\t") + QString(QChar::highSurrogate(0xFECAA)) +
+    EXPECT_EQ(r.out, QStringLiteral("288A9429\t(株)\n30\t0\nECAA\t") +
+                         QString(QChar::highSurrogate(0xFECAA)) +
                          QString(QChar::lowSurrogate(0xFECAA)) + QStringLiteral("\n"));
 }
 
 TEST(CliCharmap, BadInputGivesItsExitCode) {
-    EXPECT_EQ(Cli({QStringLiteral("charmap"), QStringLiteral("--conv"), QStringLiteral("greek"), QStringLiteral("8140")}).code, 1);
+    EXPECT_EQ(Cli({QStringLiteral("charmap"), QStringLiteral("--conv"), QStringLiteral("greek"),
+                   QStringLiteral("8140")})
+                  .code,
+              1);
     EXPECT_EQ(Cli({QStringLiteral("charmap"), QStringLiteral("XYZ")}).code, 1);
     EXPECT_EQ(Cli({QStringLiteral("charmap"), QStringLiteral("123456")}).code, 1);
     EXPECT_EQ(Cli({QStringLiteral("charmap")}).code, 1);
@@ -67,7 +71,8 @@ TEST(CliStrings, PrintsEachTextOnItsLine) {
     EXPECT_EQ(r.out, QStringLiteral("受信が正常に終了しました\nPI-6600\n"));
 
     r = Cli({QStringLiteral("strings"), QStringLiteral("--escape"), QStringLiteral("1013")});
-    EXPECT_EQ(r.out, QStringLiteral("不正なザウルス機種が設定されていたので既定値(PI-3000)に戻しました。\\n正しい機種を再設定してください。\n"));
+    EXPECT_EQ(r.out, QStringLiteral("不正なザウルス機種が設定されていたので既定値(PI-3000)"
+                                    "に戻しました。\\n正しい機種を再設定してください。\n"));
 }
 
 TEST(CliStrings, UnknownOrBadIds) {
@@ -81,7 +86,10 @@ TEST(CliStrings, UnknownOrBadIds) {
 TEST(Cli, UsageErrors) {
     EXPECT_EQ(Cli({}).code, 1);
     EXPECT_EQ(Cli({QStringLiteral("nosuchcommand")}).code, 1);
-    EXPECT_EQ(Cli({QStringLiteral("--answer"), QStringLiteral("maybe"), QStringLiteral("strings"), QStringLiteral("1")}).code, 1);
+    EXPECT_EQ(Cli({QStringLiteral("--answer"), QStringLiteral("maybe"), QStringLiteral("strings"),
+                   QStringLiteral("1")})
+                  .code,
+              1);
     CliRun r = Cli({QStringLiteral("--help")});
     EXPECT_EQ(r.code, 0);
     EXPECT_TRUE(r.out.contains(QStringLiteral("charmap")));

@@ -1,12 +1,12 @@
-#include <gtest/gtest.h>
+#include "model/CodeMap.h"
 
+#include "support/ScriptedPrompter.h"
+#include "text/Cp932Text.h"
+
+#include <gtest/gtest.h>
 #include <map>
 #include <string>
 #include <vector>
-
-#include "model/CodeMap.h"
-#include "text/Cp932Text.h"
-#include "support/ScriptedPrompter.h"
 
 using namespace tessera;
 using tessera::test::Cp932;
@@ -76,7 +76,9 @@ std::vector<std::string> Circled() {
     return v;
 }
 
-std::vector<std::string> Numbers10To16() { return Words("10 11 12 13 14 15 16"); }
+std::vector<std::string> Numbers10To16() {
+    return Words("10 11 12 13 14 15 16");
+}
 
 const std::vector<Row>& Rows() {
     static const std::vector<Row> rows = {
@@ -89,7 +91,8 @@ const std::vector<Row>& Rows() {
         {0x82FC, 0x82FC, Group::Always, Words("ー")},
         {0x83BA, 0x83BC, Group::Symbol, Words("1/2 1/4 3/4")},
         {0x84CF, 0x84ED, Group::Symbol,
-         Words("大 小 品 時 分 秒 日 月 火 水 木 金 土 生 年 台 人 名 本 ￥ 円 明 治 正 昭 和 第 合 計 代 内")},
+         Words("大 小 品 時 分 秒 日 月 火 水 木 金 土 生 年 台 人 名 本 ￥ 円 明 治 正 昭 和 第 "
+               "合 計 代 内")},
         {0x84EE, 0x84EE, Group::Symbol, Words("[TEL]")},
         {0x9873, 0x9879, Group::Symbol, Words("(株) (有) (社) (財) (学) (医) (宗)")},
         {0xEB5B, 0xEB5B, Group::Symbol, Words("[FAX]")},
@@ -105,13 +108,16 @@ const std::vector<Row>& Rows() {
         {0xEC40, 0xEC93, Group::Kana, Hiragana()},
         {0xEC95, 0xEC9E, Group::Alnum, Chars("0123456789")},
         {0xEC9F, 0xECF5, Group::Kana,
-         Words("ｧ ｱ ｨ ｲ ｩ ｳ ｪ ｴ ｫ ｵ ｶ ｶﾞ ｷ ｷﾞ ｸ ｸﾞ ｹ ｹﾞ ｺ ｺﾞ ｻ ｻﾞ ｼ ｼﾞ ｽ ｽﾞ ｾ ｾﾞ ｿ ｿﾞ ﾀ ﾀﾞ ﾁ ﾁﾞ ｯ ﾂ ﾂﾞ ﾃ ﾃﾞ ﾄ ﾄﾞ "
-               "ﾅ ﾆ ﾇ ﾈ ﾉ ﾊ ﾊﾞ ﾊﾟ ﾋ ﾋﾞ ﾋﾟ ﾌ ﾌﾞ ﾌﾟ ﾍ ﾍﾞ ﾍﾟ ﾎ ﾎﾞ ﾎﾟ ﾏ ﾐ ﾑ ﾒ ﾓ ｬ ﾔ ｭ ﾕ ｮ ﾖ ﾗ ﾘ ﾙ ﾚ ﾛ ヮ ﾜ ヰ ヱ ｦ ﾝ ｳﾞ "
+         Words("ｧ ｱ ｨ ｲ ｩ ｳ ｪ ｴ ｫ ｵ ｶ ｶﾞ ｷ ｷﾞ ｸ ｸﾞ ｹ ｹﾞ ｺ ｺﾞ ｻ ｻﾞ ｼ ｼﾞ ｽ ｽﾞ ｾ ｾﾞ ｿ ｿﾞ ﾀ ﾀﾞ ﾁ ﾁﾞ ｯ "
+               "ﾂ ﾂﾞ ﾃ ﾃﾞ ﾄ ﾄﾞ "
+               "ﾅ ﾆ ﾇ ﾈ ﾉ ﾊ ﾊﾞ ﾊﾟ ﾋ ﾋﾞ ﾋﾟ ﾌ ﾌﾞ ﾌﾟ ﾍ ﾍﾞ ﾍﾟ ﾎ ﾎﾞ ﾎﾟ ﾏ ﾐ ﾑ ﾒ ﾓ ｬ ﾔ ｭ ﾕ ｮ ﾖ ﾗ ﾘ ﾙ ﾚ ﾛ "
+               "ヮ ﾜ ヰ ヱ ｦ ﾝ ｳﾞ "
                "ヵ ヶ ｰ")},
         {0xECF6, 0xECFC, Group::Symbol, Words("ﾒｰﾄﾙ ﾐﾘ ｾﾝﾁ ｷﾛﾒｰﾄﾙ ｸﾞﾗﾑ ｷﾛｸﾞﾗﾑ ﾊﾟｰｾﾝﾄ")},
         {0xED40, 0xED53, Group::Always, Circled()},
         {0xED54, 0xED75, Group::Symbol,
-         Words("(上) (下) (左) (右) (大) (中) (小) (代) (注) (印) I II III IV V VI VII VIII IX X XI XII "
+         Words("(上) (下) (左) (右) (大) (中) (小) (代) (注) (印) I II III IV V VI VII VIII IX X "
+               "XI XII "
                "i ii iii iv v vi vii viii ix x xi xii")},
         {0xEE82, 0xEE82, Group::Kana, Words("ヮ")},
         {0xEF40, 0xEF4E, Group::Symbol, Words("mg g kg ml l cc mm cm m km m^2 km^2 us ms Hz")},
@@ -148,14 +154,17 @@ void SetAllBut(CodeMapFlags& f, Group g) {
 class CodeMapTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_map.LoadTables()); }
-    std::string Map(std::uint16_t code) const { return std::string(m_map.MapDeviceCode(code).View()); }
+    std::string Map(std::uint16_t code) const {
+        return std::string(m_map.MapDeviceCode(code).View());
+    }
     CodeMapFlags m_flags;
     CCodeMap m_map{&m_flags};
 };
 
 TEST_F(CodeMapTest, EveryRowMapsWhenItsGroupIsOn) {
     for (const Row& r : Rows()) {
-        ASSERT_EQ(r.results.size(), static_cast<std::size_t>(r.last - r.first + 1)) << std::hex << r.first;
+        ASSERT_EQ(r.results.size(), static_cast<std::size_t>(r.last - r.first + 1))
+            << std::hex << r.first;
         SetOnly(m_flags, r.group);
         for (std::uint16_t code = r.first; code <= r.last; ++code) {
             const std::string& want = r.results[code - r.first];
@@ -200,7 +209,8 @@ TEST_F(CodeMapTest, CodesOutsideTheRowsNeverChange) {
     for (unsigned code = 0x8100; code <= 0xFDFF; ++code) {
         if (listed[code])
             continue;
-        ASSERT_EQ(Map(static_cast<std::uint16_t>(code)), Bytes(static_cast<std::uint16_t>(code))) << std::hex << code;
+        ASSERT_EQ(Map(static_cast<std::uint16_t>(code)), Bytes(static_cast<std::uint16_t>(code)))
+            << std::hex << code;
         ++checked;
     }
     EXPECT_GT(checked, 31000);

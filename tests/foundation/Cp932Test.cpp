@@ -1,18 +1,19 @@
-#include <gtest/gtest.h>
+#include "base/Cp932.h"
+
+#include "text/Cp932Text.h"
 
 #include <QStringDecoder>
-
+#include <gtest/gtest.h>
 #include <map>
 #include <vector>
-
-#include "base/Cp932.h"
-#include "text/Cp932Text.h"
 
 using namespace tessera;
 
 namespace {
 
-std::string Two(unsigned code) { return std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)}; }
+std::string Two(unsigned code) {
+    return std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+}
 
 bool CodecDefines(const std::string& bytes) {
     QStringDecoder dec("windows-31j");
@@ -72,7 +73,8 @@ TEST(Cp932, EveryDoubleByteCodeRoundTrips) {
 TEST(Cp932, SingleBytes) {
     EXPECT_EQ(Cp932ToQString("A\\~"), QStringLiteral("A\\~"));
     EXPECT_EQ(Cp932ToQString("\xB1\xDE"), QStringLiteral("ｱﾞ"));
-    EXPECT_EQ(Cp932ToQString(std::string("a\0b", 3)), QString(QStringLiteral("a")) + QChar(0) + QStringLiteral("b"));
+    EXPECT_EQ(Cp932ToQString(std::string("a\0b", 3)),
+              QString(QStringLiteral("a")) + QChar(0) + QStringLiteral("b"));
     std::string out;
     ASSERT_TRUE(QStringToCp932(QString(QStringLiteral("a")) + QChar(0) + QStringLiteral("ｶ"), out));
     EXPECT_EQ(out, std::string("a\0\xB6", 3));
@@ -81,7 +83,8 @@ TEST(Cp932, SingleBytes) {
 TEST(Cp932, DeviceOnlyCodesKeepTheirBytes) {
     // 0xEBA4 (a device digit left unconverted), 0xFDD0, a stray 0x80 and a lead byte cut off
     // at the end: none is a code page 932 character, all must come back unchanged.
-    const std::string device = std::string("\x82\xA0\xEB\xA4", 4) + "x" + std::string("\xFD\xD0\x80\x81", 4);
+    const std::string device =
+        std::string("\x82\xA0\xEB\xA4", 4) + "x" + std::string("\xFD\xD0\x80\x81", 4);
     const QString shown = Cp932ToQString(device);
     unsigned code = 0;
     const uint eba4 = QChar::surrogateToUcs4(shown.at(1), shown.at(2));

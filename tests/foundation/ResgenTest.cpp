@@ -1,8 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -35,7 +34,8 @@ GenResult Generate(const QByteArray& table) {
 }
 
 TEST(Resgen, NamesTheEntryBelowTheMarker) {
-    const GenResult run = Generate("# a comment\n#= kMsgNoMemory\n1036\tメモリ\n1037\tother\n#= kStrEnd\n9000\t末尾\\\\\n");
+    const GenResult run = Generate(
+        "# a comment\n#= kMsgNoMemory\n1036\tメモリ\n1037\tother\n#= kStrEnd\n9000\t末尾\\\\\n");
     ASSERT_EQ(run.code, 0) << run.error.constData();
     EXPECT_TRUE(run.ids.contains("inline constexpr int kMsgNoMemory = 1036;"));
     EXPECT_TRUE(run.ids.contains("inline constexpr int kStrEnd = 9000;"));
@@ -46,13 +46,13 @@ TEST(Resgen, NamesTheEntryBelowTheMarker) {
 
 TEST(Resgen, RefusesMarkersThatNameNothingOrTwice) {
     const char* const bad[] = {
-        "#= kMsgA\n\n1\ta\n",            // a blank line between marker and entry
-        "#= kMsgA\n# other\n1\ta\n",     // a comment between them
-        "1\ta\n#= kMsgA\n",              // at the end of the file
+        "#= kMsgA\n\n1\ta\n",               // a blank line between marker and entry
+        "#= kMsgA\n# other\n1\ta\n",        // a comment between them
+        "1\ta\n#= kMsgA\n",                 // at the end of the file
         "#= kMsgA\n1\ta\n#= kMsgA\n2\tb\n", // the same name twice
-        "#= msgA\n1\ta\n",               // not a k-name
+        "#= msgA\n1\ta\n",                  // not a k-name
         "#= kMsg-A\n1\ta\n",
-        "#= kMsgA\n#= kMsgB\n1\ta\n",    // two names for one entry
+        "#= kMsgA\n#= kMsgB\n1\ta\n", // two names for one entry
     };
     for (const char* table : bad)
         EXPECT_EQ(Generate(table).code, 1) << table;

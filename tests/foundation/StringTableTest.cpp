@@ -1,14 +1,13 @@
-#include <gtest/gtest.h>
-
-#include <QTemporaryDir>
-
-#include <fstream>
+#include "text/StringTable.h"
 
 #include "base/Cp932.h"
 #include "model/FieldNames.h"
-#include "text/Cp932Text.h"
-#include "text/StringTable.h"
 #include "support/ScriptedPrompter.h"
+#include "text/Cp932Text.h"
+
+#include <QTemporaryDir>
+#include <fstream>
+#include <gtest/gtest.h>
 
 using namespace tessera;
 using tessera::test::Cp932;
@@ -26,30 +25,38 @@ const Sample kSamples[] = {
     {129, "\nTSRDAT\nTSR Data\nTSR Data Files (*.tsr)\n.tsr\nTessera.TSR\nZaurus TSR Files"},
     {1008, "このアプリケーションの実行にはWindows2000以上が必要です"},
     {1012, "文字変換テーブルの読み込みに失敗しました"},
-    {1013, "不正なザウルス機種が設定されていたので既定値(PI-3000)に戻しました。\n正しい機種を再設定してください。"},
+    {1013, "不正なザウルス機種が設定されていたので既定値(PI-3000)"
+           "に戻しました。\n正しい機種を再設定してください。"},
     {1014, "%d個のレジストリを書き込みできませんでした"},
-    {1028, "バッファサイズ(%dバイト)以上のデータ(%dバイト)を扱おうとしました。\nバッファサイズを大きくしてから、もう一度行ってください。"},
+    {1028, "バッファサイズ(%dバイト)以上のデータ(%dバイト)"
+           "を扱おうとしました。\nバッファサイズを大きくしてから、もう一度行ってください。"},
     {1057, "貼り付けようとするビットマップのサイズが大きすぎるか、色数が2値(1bpp)ではありません。"},
-    {1074, "レコード番号 %d、フィールド番号 %d の内容 '%s' が不正です。\n無視するとこのフィールドの内容は空欄になります。"},
-    {1077, "レコード番号 %d のフィールド数が多すぎます。\nデータ内に \",という文字列が含まれていると、このエラーが出る場合があります。\n"
+    {1074, "レコード番号 %d、フィールド番号 %d の内容 '%s' "
+           "が不正です。\n無視するとこのフィールドの内容は空欄になります。"},
+    {1077, "レコード番号 %d のフィールド数が多すぎます。\nデータ内に "
+           "\",という文字列が含まれていると、このエラーが出る場合があります。\n"
            "無視するとフィールド番号 %d 以降の内容は切り捨てられます。"},
-    {1078, "以降の不正なデータ項目を全て無視しますか？\nはい を選ぶと不正なデータ項目は空欄になります"},
+    {1078,
+     "以降の不正なデータ項目を全て無視しますか？\nはい を選ぶと不正なデータ項目は空欄になります"},
     {1090, "レポートの項目には項目名が必要です"},
     {1105, "%d バイト送信 (%d%%)"},
     {1111, "パソコンリンクを解除しています"},
-    {1120, "ポートがオープンできません。他のアプリケーションがこのポートを使用中かもしれません。\n"
-           "他のポートを選択するか、このポートを使用しているアプリケーションを終了させてください。"},
+    {1120,
+     "ポートがオープンできません。他のアプリケーションがこのポートを使用中かもしれません。\n"
+     "他のポートを選択するか、このポートを使用しているアプリケーションを終了させてください。"},
     {1122, "このポートは9600bpsに設定することが出来ません。他のポートを選択してください。"},
     {1289, "フィルタの内部エラーです"},
     {1290, "エクスポートが正常に終了しました。\n出力先ファイル名: %s"},
     {1541, "送信が中断されました"},
-    {2050, "手書きメモのデータが異常です。ヘッダに書かれたデータ長よりも実際のデータの方が長かったので切り捨てました。"},
+    {2050, "手書きメモのデータが異常です。ヘッダに書かれたデータ長よりも実際のデータの方が長かった"
+           "ので切り捨てました。"},
     {2568, "ZRSファイルのオープンに失敗しました"},
     {3036, "アラーム時刻"},
     {3050, "個"},
     {3073, ".pl"},
     {3074, "フィルタ '%s' を削除してもよろしいですか？"},
-    {3089, "ザウルスから受信します。Tessera側で受信を始めてから、ザウルス側で送信を始めてください。\n受信を始めてもよろしいですか？"},
+    {3089, "ザウルスから受信します。Tessera側で受信を始めてから、ザウルス側で送信を始めてください。"
+           "\n受信を始めてもよろしいですか？"},
     {3090, "%d件のレコードを削除します。よろしいですか？"},
     {4096, "電話帳"},
     {4100, "記念日(月/週/曜)"},
@@ -100,7 +107,9 @@ TEST(StringTable, IdsWithoutGivenWordsHaveTexts) {
         SCOPED_TRACE(id);
         EXPECT_FALSE(LoadString(id).empty());
     }
-    EXPECT_EQ(Utf8(FormatString(2569, "VERYLONGADDINNAME.EXE")).find("VERYLONGADDINNAME.EXE") != std::string::npos, true);
+    EXPECT_EQ(Utf8(FormatString(2569, "VERYLONGADDINNAME.EXE")).find("VERYLONGADDINNAME.EXE") !=
+                  std::string::npos,
+              true);
     EXPECT_EQ(LoadString(4004).rfind("https://", 0), 0u);
 }
 
@@ -125,9 +134,12 @@ TEST(StringTable, RunsOfNamesAreComplete) {
         std::vector<std::string> tags;
     };
     const KindTags kinds[] = {
-        {10240, {"SCRT", "NAME", "NAPR", "TEL1", "ZIPC", "ADR1", "BRTH", "RMRK", "CHK1", "CHK2", "CHK3", "CHK4"}},
-        {10256, {"SCRT", "NAME", "NAPR", "TEL1", "FAX1", "OFCE", "OFPR", "SCTN", "PSTN", "ZIPC", "ADR1", "BRTH",
-                 "RMRK", "CHK1", "CHK2", "CHK3", "CHK4", "ASCT"}},
+        {10240,
+         {"SCRT", "NAME", "NAPR", "TEL1", "ZIPC", "ADR1", "BRTH", "RMRK", "CHK1", "CHK2", "CHK3",
+          "CHK4"}},
+        {10256,
+         {"SCRT", "NAME", "NAPR", "TEL1", "FAX1", "OFCE", "OFPR", "SCTN", "PSTN", "ZIPC", "ADR1",
+          "BRTH", "RMRK", "CHK1", "CHK2", "CHK3", "CHK4", "ASCT"}},
         {10288, {"SCRT", "TIM1", "TIM2", "ALRM", "ALON", "MEM1"}},
         {10304, {"SCRT", "ANN1", "MEM1"}},
         {10320, {"SCRT", "ANN2", "MEM1"}},
@@ -138,7 +150,8 @@ TEST(StringTable, RunsOfNamesAreComplete) {
     for (const KindTags& k : kinds) {
         for (std::size_t i = 0; i < k.tags.size(); ++i)
             EXPECT_EQ(LoadString(k.base + static_cast<int>(i)), k.tags[i]) << k.base + i;
-        EXPECT_FALSE(HasString(k.base + static_cast<int>(k.tags.size()))) << "list of " << k.base << " runs on";
+        EXPECT_FALSE(HasString(k.base + static_cast<int>(k.tags.size())))
+            << "list of " << k.base << " runs on";
     }
 }
 
@@ -146,9 +159,11 @@ TEST(FormatText, FillsArguments) {
     EXPECT_EQ(Utf8(FormatString(1014, 3)), "3個のレジストリを書き込みできませんでした");
     EXPECT_EQ(Utf8(FormatString(1105, 2048, 50)), "2048 バイト送信 (50%)");
     EXPECT_EQ(Utf8(FormatString(4114, 12)), "  12レコード");
-    EXPECT_EQ(Utf8(FormatString(3074, Cp932("ＣＳＶ変換"))), "フィルタ 'ＣＳＶ変換' を削除してもよろしいですか？");
+    EXPECT_EQ(Utf8(FormatString(3074, Cp932("ＣＳＶ変換"))),
+              "フィルタ 'ＣＳＶ変換' を削除してもよろしいですか？");
     EXPECT_EQ(Utf8(FormatString(1074, 2, 5, Cp932("あ%dい"))),
-              "レコード番号 2、フィールド番号 5 の内容 'あ%dい' が不正です。\n無視するとこのフィールドの内容は空欄になります。");
+              "レコード番号 2、フィールド番号 5 の内容 'あ%dい' "
+              "が不正です。\n無視するとこのフィールドの内容は空欄になります。");
 }
 
 TEST(FormatText, Conversions) {
@@ -164,9 +179,9 @@ TEST(FormatText, Conversions) {
         {"%c%c", {65LL, std::string("Bx")}, "AB"},
         {"100%%", {}, "100%"},
         {"%d and %s", {}, "0 and "},          // missing arguments
-        {"%d", {1LL, 2LL, 3LL}, "1"},          // extra arguments
-        {"%s", {42LL}, "42"},                  // number for text
-        {"%d", {std::string("12abc")}, "12"},  // text for number
+        {"%d", {1LL, 2LL, 3LL}, "1"},         // extra arguments
+        {"%s", {42LL}, "42"},                 // number for text
+        {"%d", {std::string("12abc")}, "12"}, // text for number
         {"%*d|%.*s", {4LL, 5LL, 2LL, std::string("abc")}, "   5|ab"},
         {"tail %", {}, "tail %"},
         {"%q", {}, "%q"},
@@ -208,12 +223,13 @@ TEST_F(ResourcePackTest, OverridesWhatItCanTakeAndSkipsTheRest) {
     Save(1537);
     Save(1540);
     Save(1541);
-    const std::string path = Write("\xEF\xBB\xBF# English pack\r\n"
-                                   "1537\tReceived.\\nDone.\r\n"
-                                   "1540\t\xF0\x9F\x98\x80 sent\n" // an emoji code page 932 cannot hold
-                                   "1541\tbad \\q escape\n"
-                                   "notanid\ttext\n"
-                                   "\n");
+    const std::string path =
+        Write("\xEF\xBB\xBF# English pack\r\n"
+              "1537\tReceived.\\nDone.\r\n"
+              "1540\t\xF0\x9F\x98\x80 sent\n" // an emoji code page 932 cannot hold
+              "1541\tbad \\q escape\n"
+              "notanid\ttext\n"
+              "\n");
     EXPECT_EQ(LoadResourcePack(path), 1);
     EXPECT_EQ(LoadString(1537), "Received.\nDone.");
     EXPECT_EQ(Utf8(LoadString(1540)), "送信が正常に終了しました");
@@ -235,11 +251,11 @@ TEST(Cp932Text, RefusesWhatItCannotHold) {
     std::size_t bad = 99;
     EXPECT_FALSE(Utf8ToCp932("ab\xC3\x28", out, &bad)); // broken sequence
     EXPECT_EQ(bad, 2u);
-    EXPECT_FALSE(Utf8ToCp932("\xC0\xAF", out));        // overlong '/'
-    EXPECT_FALSE(Utf8ToCp932("\xED\xA0\x80", out));    // lone surrogate
+    EXPECT_FALSE(Utf8ToCp932("\xC0\xAF", out));            // overlong '/'
+    EXPECT_FALSE(Utf8ToCp932("\xED\xA0\x80", out));        // lone surrogate
     EXPECT_FALSE(Utf8ToCp932("x\xE2\x82\xAC", out, &bad)); // the euro sign has no code
     EXPECT_EQ(bad, 1u);
-    EXPECT_FALSE(Utf8ToCp932("\xE3\x81", out));        // cut off
+    EXPECT_FALSE(Utf8ToCp932("\xE3\x81", out)); // cut off
     EXPECT_TRUE(Utf8ToCp932("ｶﾞ①", out));
     EXPECT_EQ(out, "\xB6\xDE\x87\x40");
 }

@@ -2,20 +2,9 @@
 // this run's port pointed at it, and the user's own port kept in the store. The device serves
 // both directions: what Tessera sends, it keeps, and the next receive brings it back.
 
-#include <QApplication>
-#include <QDeadlineTimer>
-#include <QFile>
-#include <QItemSelectionModel>
-#include <QThread>
-#include <QSettings>
-
-#include <gtest/gtest.h>
-
-#include <atomic>
-
 #include "GuiTestSupport.h"
-#include "app/transfer/DemoDevice.h"
 #include "app/MainFrame.h"
+#include "app/transfer/DemoDevice.h"
 #include "base/AppSettings.h"
 #include "document/CommandIds.h"
 #include "document/RecordCommands.h"
@@ -27,6 +16,15 @@
 #include "link/RecordStream.h"
 #include "model/RecordSet.h"
 #include "support/ScriptedPrompter.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QSettings>
+#include <QThread>
+#include <atomic>
+#include <gtest/gtest.h>
 
 namespace tessera::test {
 namespace {
@@ -196,7 +194,10 @@ TEST(DemoTest, ACancelledSendLeavesTheDeviceAsItWasAndReady) {
     const std::string sample = SampleBytes();
     ASSERT_FALSE(sample.empty());
     ScriptedPrompter prompter;
-    prompter.Expect(kMsgSendCancelled).Expect(kMsgReceiveDone).Expect(kMsgSendDone).Expect(kMsgReceiveDone);
+    prompter.Expect(kMsgSendCancelled)
+        .Expect(kMsgReceiveDone)
+        .Expect(kMsgSendDone)
+        .Expect(kMsgReceiveDone);
     TempSettings folder;
     CAppSettings settings;
     CDemoDevice demo;
@@ -241,17 +242,22 @@ TEST(DemoTest, AnAddInIsInstalledOnceAndTheRecordsStay) {
     const std::string sample = SampleBytes();
     ASSERT_FALSE(sample.empty());
     QTemporaryDir dir;
-    WriteFile(dir, QStringLiteral("GAME.ZRS"), "ZRS,P,\"Game\"\r\nREADME.TXT\r\nGAME.EXE\r\nGAME.DAT\r\n");
+    WriteFile(dir, QStringLiteral("GAME.ZRS"),
+              "ZRS,P,\"Game\"\r\nREADME.TXT\r\nGAME.EXE\r\nGAME.DAT\r\n");
     WriteFile(dir, QStringLiteral("README.TXT"), "A game.\r\n");
     WriteFile(dir, QStringLiteral("GAME.EXE"), std::string(700, 'x'));
     WriteFile(dir, QStringLiteral("GAME.DAT"), std::string(30, 'd'));
     const auto addIn = [&] {
         auto transfer = std::make_unique<CAddInTransfer>();
-        EXPECT_EQ(transfer->LoadZrs(dir.filePath(QStringLiteral("GAME.ZRS"))), CAddInTransfer::kLoaded);
+        EXPECT_EQ(transfer->LoadZrs(dir.filePath(QStringLiteral("GAME.ZRS"))),
+                  CAddInTransfer::kLoaded);
         return std::make_shared<AddInJob>(std::move(transfer));
     };
     ScriptedPrompter prompter;
-    prompter.Expect(kMsgSendDone).Expect(kMsgAddInSameName).Expect(kMsgSendFailed).Expect(kMsgReceiveDone);
+    prompter.Expect(kMsgSendDone)
+        .Expect(kMsgAddInSameName)
+        .Expect(kMsgSendFailed)
+        .Expect(kMsgReceiveDone);
     TempSettings folder;
     CAppSettings settings;
     CDemoDevice demo;
@@ -325,8 +331,9 @@ TEST(DemoTest, WindowsReceiveChangeSendBackAndReceiveAgain) {
     ASSERT_TRUE(WaitReady(*demo));
     ASSERT_TRUE(frame->RouteCommand(ID_RECEIVE_FROM_DEVICE));
     ASSERT_TRUE(transferEnds());
-    EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgConfirmReceive, kMsgReceiveDone, kMsgConfirmSend,
-                                                kMsgSendDone, kMsgConfirmReceive, kMsgReceiveDone}));
+    EXPECT_EQ(prompter.Ids(),
+              (std::vector<int>{kMsgConfirmReceive, kMsgReceiveDone, kMsgConfirmSend, kMsgSendDone,
+                                kMsgConfirmReceive, kMsgReceiveDone}));
     ASSERT_NE(second->RecordSet(), nullptr);
     EXPECT_EQ(second->RecordSet()->RecordCount(), count + 2);
     EXPECT_EQ(second->Views().first()->Model()->rowCount(), count + 2);

@@ -1,17 +1,16 @@
 // The document and its file: opening and saving every kind byte for byte, the save that
 // fails half-way, the empty and damaged files, Save As naming and the save question.
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include "GuiTestSupport.h"
 #include "RecordFactory.h"
 #include "document/TesseraDoc.h"
 #include "model/RecordSet.h"
 #include "support/ScriptedPrompter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 namespace tessera::test {
 namespace {
@@ -164,11 +163,8 @@ TEST_F(DocumentTest, SaveAsAddsTheSuffixOnlyWhenThereIsNone) {
         const char* typed;
         const char* saved;
     } cases[] = {
-        {"book", "book.tsr"},
-        {"book.", "book.tsr"},
-        {"book.tsr", "book.tsr"},
-        {"book.TSR", "book.TSR"},
-        {"book.bak", "book.bak"},
+        {"book", "book.tsr"},     {"book.", "book.tsr"},    {"book.tsr", "book.tsr"},
+        {"book.TSR", "book.TSR"}, {"book.bak", "book.bak"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);
@@ -176,7 +172,8 @@ TEST_F(DocumentTest, SaveAsAddsTheSuffixOnlyWhenThereIsNone) {
         ASSERT_TRUE(doc.OnNewDocument());
         host.saveAnswer = dir.filePath(QString::fromLatin1(c.typed));
         ASSERT_TRUE(doc.DoSave(QString()));
-        const QString expected = QFileInfo(dir.filePath(QString::fromLatin1(c.saved))).canonicalFilePath();
+        const QString expected =
+            QFileInfo(dir.filePath(QString::fromLatin1(c.saved))).canonicalFilePath();
         EXPECT_EQ(doc.PathName(), expected);
         EXPECT_TRUE(QFile::exists(expected));
         EXPECT_EQ(doc.Title(), QString::fromLatin1(c.saved));
@@ -190,7 +187,8 @@ TEST_F(DocumentTest, SaveAsAddsTheSuffixOnlyWhenThereIsNone) {
 }
 
 TEST_F(DocumentTest, SaveQuestionFollowsTheAnswer) {
-    const QString path = WriteFile(dir, QStringLiteral("book.tsr"), MakeTextForm(kKindPhoneBook, 4));
+    const QString path =
+        WriteFile(dir, QStringLiteral("book.tsr"), MakeTextForm(kKindPhoneBook, 4));
     CTesseraDoc doc(host);
     ASSERT_TRUE(doc.OnOpenDocument(path));
     EXPECT_TRUE(doc.SaveModified()) << "an unchanged document closes without asking";
@@ -216,7 +214,8 @@ TEST_F(DocumentTest, ReceivedTextReplacesNothingItShouldNot) {
     QObject::connect(&doc, &CTesseraDoc::Updated, [&](QObject*, int hint, const CUpdateWindow*) {
         rebuilds += hint == kHintRebuild;
     });
-    ASSERT_TRUE(doc.LoadReceivedText(WriteFile(dir, QStringLiteral("in.txt"), MakeTextForm(kKindSchedule, 5))));
+    ASSERT_TRUE(doc.LoadReceivedText(
+        WriteFile(dir, QStringLiteral("in.txt"), MakeTextForm(kKindSchedule, 5))));
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(doc.RecordSet()->Kind(), kKindSchedule);
     EXPECT_EQ(doc.RecordSet()->RecordCount(), 5);

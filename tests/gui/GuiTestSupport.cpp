@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-
 #include <gtest/gtest.h>
 
 namespace tessera::test {

@@ -2,18 +2,17 @@
 // Shared pieces of the window tests: one QApplication for the whole run, a document host
 // with settings in memory, and a started application with its own settings folder.
 
+#include "app/MainFrame.h"
+#include "app/TesseraApp.h"
+#include "document/DocHost.h"
+#include "document/TesseraView.h"
+#include "support/TempSettings.h"
+
 #include <QString>
 #include <QTemporaryDir>
-
 #include <map>
 #include <memory>
 #include <string>
-
-#include "app/MainFrame.h"
-#include "app/TesseraApp.h"
-#include "document/TesseraView.h"
-#include "document/DocHost.h"
-#include "support/TempSettings.h"
 
 namespace tessera::test {
 

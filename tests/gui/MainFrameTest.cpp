@@ -2,27 +2,7 @@
 // toolbar, enable rules, window placement, the recent-file list, dropped files, the exit
 // question, start-up with bad files and the hand-over from a second start.
 
-#include <QAction>
-#include <QApplication>
-#include <QDialog>
-#include <QDropEvent>
-#include <QPointer>
-#include <QLabel>
-#include <QMdiArea>
-#include <QMdiSubWindow>
-#include <QMenu>
-#include <QMenuBar>
-#include <QMessageBox>
-#include <QMimeData>
-#include <QPushButton>
-#include <QSettings>
-#include <QTimer>
-#include <QToolBar>
-
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <thread>
+#include "app/MainFrame.h"
 
 #include "GuiTestSupport.h"
 #include "RecordFactory.h"
@@ -30,7 +10,6 @@
 #include "app/ChildFrame.h"
 #include "app/GuiPrompter.h"
 #include "app/Help.h"
-#include "app/MainFrame.h"
 #include "app/RecentFileList.h"
 #include "app/SingleInstance.h"
 #include "base/AppSettings.h"
@@ -39,6 +18,26 @@
 #include "document/TesseraView.h"
 #include "model/RecordSet.h"
 #include "support/ScriptedPrompter.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
+#include <QSettings>
+#include <QTimer>
+#include <QToolBar>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
 
 namespace tessera::test {
 namespace {
@@ -69,12 +68,16 @@ TEST(MainFrameTest, StatusPanesShowKindCountAndMethod) {
     EXPECT_EQ(frame->KindPane()->text(), QStringLiteral("不明"));
     EXPECT_EQ(frame->CountPane()->text(), QStringLiteral("レコード無し"));
 
-    ASSERT_NE(frame->OpenDocumentFile(WriteFile(dir, QStringLiteral("a.tsr"), MakeTextForm(kKindPhoneBook, 12))), nullptr);
+    ASSERT_NE(frame->OpenDocumentFile(
+                  WriteFile(dir, QStringLiteral("a.tsr"), MakeTextForm(kKindPhoneBook, 12))),
+              nullptr);
     frame->RefreshStatusPanes();
     EXPECT_EQ(frame->KindPane()->text(), QStringLiteral("電話帳"));
     EXPECT_EQ(frame->CountPane()->text(), QStringLiteral("  12レコード"));
 
-    ASSERT_NE(frame->OpenDocumentFile(WriteFile(dir, QStringLiteral("b.tsr"), MakeTextForm(kKindAnniversaryWeek, 0))), nullptr);
+    ASSERT_NE(frame->OpenDocumentFile(
+                  WriteFile(dir, QStringLiteral("b.tsr"), MakeTextForm(kKindAnniversaryWeek, 0))),
+              nullptr);
     s.app->Settings().Method = 1;
     frame->RefreshStatusPanes();
     EXPECT_EQ(frame->KindPane()->text(), QStringLiteral("記念日(月/週/曜)"));
@@ -83,9 +86,11 @@ TEST(MainFrameTest, StatusPanesShowKindCountAndMethod) {
 
     // Each pane is wide enough for the widest text it can show.
     const QLabel* kind = frame->KindPane();
-    EXPECT_GE(kind->minimumWidth(), kind->fontMetrics().horizontalAdvance(QStringLiteral("記念日 (月/週/曜)")));
+    EXPECT_GE(kind->minimumWidth(),
+              kind->fontMetrics().horizontalAdvance(QStringLiteral("記念日 (月/週/曜)")));
     const QLabel* count = frame->CountPane();
-    EXPECT_GE(count->minimumWidth(), count->fontMetrics().horizontalAdvance(QStringLiteral("99999レコード")));
+    EXPECT_GE(count->minimumWidth(),
+              count->fontMetrics().horizontalAdvance(QStringLiteral("99999レコード")));
 }
 
 TEST(MainFrameTest, MenusSwitchWithTheFirstAndLastDocument) {
@@ -94,8 +99,8 @@ TEST(MainFrameTest, MenusSwitchWithTheFirstAndLastDocument) {
     CMainFrame* frame = s.app->MainFrame();
     const QStringList none{QStringLiteral("ファイル(&F)"), QStringLiteral("表示(&V)"),
                            QStringLiteral("オプション(&O)"), QStringLiteral("ヘルプ(&H)")};
-    const QStringList docs{QStringLiteral("ファイル(&F)"), QStringLiteral("編集(&E)"),
-                           QStringLiteral("表示(&V)"), QStringLiteral("レコード(&R)"),
+    const QStringList docs{QStringLiteral("ファイル(&F)"),   QStringLiteral("編集(&E)"),
+                           QStringLiteral("表示(&V)"),       QStringLiteral("レコード(&R)"),
                            QStringLiteral("オプション(&O)"), QStringLiteral("ウィンドウ(&W)"),
                            QStringLiteral("ヘルプ(&H)")};
     EXPECT_EQ(Titles(frame->CurrentMenus()), none);
@@ -193,10 +198,24 @@ TEST(MainFrameTest, ToolbarHasItsButtonsInOrderWithIcons) {
             EXPECT_FALSE(a->icon().pixmap(20, 20).isNull()) << a->data().toInt();
         }
     }
-    const std::vector<int> expected{ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_CUT,
-                                    ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_SEND_TO_DEVICE,
-                                    ID_RECEIVE_FROM_DEVICE, 0, ID_ADDIN_TRANSFER, 0, ID_RECORD_ADD,
-                                    ID_RECORD_DELETE, ID_RECORD_PROPERTIES, 0, ID_APP_ABOUT};
+    const std::vector<int> expected{ID_FILE_NEW,
+                                    ID_FILE_OPEN,
+                                    ID_FILE_SAVE,
+                                    0,
+                                    ID_EDIT_CUT,
+                                    ID_EDIT_COPY,
+                                    ID_EDIT_PASTE,
+                                    0,
+                                    ID_SEND_TO_DEVICE,
+                                    ID_RECEIVE_FROM_DEVICE,
+                                    0,
+                                    ID_ADDIN_TRANSFER,
+                                    0,
+                                    ID_RECORD_ADD,
+                                    ID_RECORD_DELETE,
+                                    ID_RECORD_PROPERTIES,
+                                    0,
+                                    ID_APP_ABOUT};
     EXPECT_EQ(ids, expected);
 
     // The View menu hides and shows the bars.
@@ -229,8 +248,8 @@ TEST(MainFrameTest, EnableRulesOfTheFrameCommands) {
     int runs = 0;
     frame->Router().Replace(ID_ADDIN_TRANSFER, frame->Router().Find(ID_ADDIN_TRANSFER)->state,
                             [&runs] { ++runs; });
-    for (const auto& [model, expected] : std::vector<std::pair<unsigned, bool>>{
-             {0, false}, {1, false}, {2, true}, {9, true}}) {
+    for (const auto& [model, expected] :
+         std::vector<std::pair<unsigned, bool>>{{0, false}, {1, false}, {2, true}, {9, true}}) {
         ASSERT_TRUE(s.app->Settings().SetModel(model));
         EXPECT_EQ(enabled(ID_ADDIN_TRANSFER), expected) << model;
     }
@@ -280,7 +299,7 @@ TEST(MainFrameTest, NewWindowShowsTheSameDocumentAndClosingAsksOnce) {
     EXPECT_EQ(frame->ActiveChild()->windowTitle(), title + QStringLiteral(":2"));
 
     doc->SetModifiedFlag(true);
-    frame->ActiveChild()->close();  // not the last window: no question
+    frame->ActiveChild()->close(); // not the last window: no question
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(doc->Views().size(), 1);
     EXPECT_EQ(frame->MdiArea()->subWindowList().first()->windowTitle(), title);
@@ -335,7 +354,8 @@ TEST(MainFrameTest, CloseUnderModalWorkCancelsItFirst) {
     QDialog work(frame);
     work.setWindowModality(Qt::ApplicationModal);
     bool docAliveAtCancel = false;
-    QObject::connect(&work, &QDialog::rejected, [&] { docAliveAtCancel = doc != nullptr && !doc->IsClosing(); });
+    QObject::connect(&work, &QDialog::rejected,
+                     [&] { docAliveAtCancel = doc != nullptr && !doc->IsClosing(); });
     QTimer::singleShot(0, frame, [frame] { frame->close(); });
     // Ends the work, not cancelled, if the close never reaches it (no hang on the fault).
     QTimer::singleShot(20000, &work, [&work] { work.accept(); });
@@ -359,7 +379,8 @@ TEST(MainFrameTest, PlacementIsRecordedAndRestored) {
         QApplication::processEvents();
         const CAppSettings& set = s.app->Settings();
         EXPECT_EQ(set.WindowStyle, 0);
-        EXPECT_EQ(QRect(QPoint(set.WindowLeft, set.WindowTop), QPoint(set.WindowRight - 1, set.WindowBottom - 1)),
+        EXPECT_EQ(QRect(QPoint(set.WindowLeft, set.WindowTop),
+                        QPoint(set.WindowRight - 1, set.WindowBottom - 1)),
                   frame->geometry());
         placed = frame->geometry();
     }
@@ -406,10 +427,12 @@ TEST(MainFrameTest, RectangleOffEveryScreenIsNotApplied) {
 TEST(MainFrameTest, RecentFilesAreListedShortenedAndDroppedWhenGone) {
     ScriptedPrompter prompter;
     QTemporaryDir dir;
-    const QString deep = QDir(dir.path()).filePath(QStringLiteral("a/very/long/folder/name/for/testing"));
+    const QString deep =
+        QDir(dir.path()).filePath(QStringLiteral("a/very/long/folder/name/for/testing"));
     QDir().mkpath(deep);
-    const QString file = WriteFile(dir, QStringLiteral("a/very/long/folder/name/for/testing/book.tsr"),
-                                   MakeTextForm(kKindPhoneBook, 3));
+    const QString file =
+        WriteFile(dir, QStringLiteral("a/very/long/folder/name/for/testing/book.tsr"),
+                  MakeTextForm(kKindPhoneBook, 3));
     TempSettings folder;
     {
         StartedApp s({}, false, false);
@@ -453,7 +476,8 @@ TEST(MainFrameTest, RecentListKeepsItsSizeAndOrder) {
         {"/home/user/a-very-long-file-name-indeed.tsr", "a-very-long-file-name-indeed.tsr"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(CRecentFileList::Abbreviate(QString::fromLatin1(c.path), 30), QString::fromLatin1(c.shown));
+        EXPECT_EQ(CRecentFileList::Abbreviate(QString::fromLatin1(c.path), 30),
+                  QString::fromLatin1(c.shown));
 }
 
 TEST(MainFrameTest, DroppedFilesOpen) {
@@ -481,7 +505,8 @@ TEST(MainFrameTest, BadFilesOnTheCommandLineDoNotStopTheStart) {
     ScriptedPrompter prompter;
     QTemporaryDir dir;
     const QString empty = WriteFile(dir, QStringLiteral("empty.tsr"), "");
-    const QString good = WriteFile(dir, QStringLiteral("good.tsr"), MakeTextForm(kKindPhoneBook, 2));
+    const QString good =
+        WriteFile(dir, QStringLiteral("good.tsr"), MakeTextForm(kKindPhoneBook, 2));
     prompter.Expect(kMsgReadFormatError);
     prompter.Expect(kMsgFileError);
     StartedApp s({empty, dir.filePath(QStringLiteral("missing.tsr")), good});
@@ -507,7 +532,8 @@ TEST(MainFrameTest, NewOnStartDecidesTheEmptyStart) {
 TEST(MainFrameTest, SecondStartHandsItsFilesToTheFirst) {
     ScriptedPrompter prompter;
     QTemporaryDir dir;
-    const QString file = WriteFile(dir, QStringLiteral("handed.tsr"), MakeTextForm(kKindPhoneBook, 3));
+    const QString file =
+        WriteFile(dir, QStringLiteral("handed.tsr"), MakeTextForm(kKindPhoneBook, 3));
     StartedApp first({}, true);
     ASSERT_TRUE(first.started);
     ASSERT_TRUE(first.app->SingleInstance()->IsPrimary());
@@ -566,7 +592,7 @@ TEST(MainFrameTest, LockOfACrashedRunIsTakenOver) {
 }
 
 TEST(MainFrameTest, MessageBoxesUseJapaneseButtonsAndSafeDefaults) {
-    StartedApp s;  // loads the toolkit's Japanese texts
+    StartedApp s; // loads the toolkit's Japanese texts
     CGuiPrompter prompter;
     QStringList buttons;
     QString defaultText;
@@ -581,10 +607,11 @@ TEST(MainFrameTest, MessageBoxesUseJapaneseButtonsAndSafeDefaults) {
             box->defaultButton()->click();
         }
     });
-    const PromptResult r = prompter.Show(1078, testdata::Sjis("全て無視しますか"), PromptIcon::Question,
-                                         PromptButtons::YesNo);
+    const PromptResult r = prompter.Show(1078, testdata::Sjis("全て無視しますか"),
+                                         PromptIcon::Question, PromptButtons::YesNo);
     EXPECT_EQ(r, PromptResult::No) << "ignoring every bad value must be chosen, not defaulted";
-    EXPECT_TRUE(buttons.contains(QStringLiteral("いいえ(N)")) || buttons.contains(QStringLiteral("いいえ")))
+    EXPECT_TRUE(buttons.contains(QStringLiteral("いいえ(N)")) ||
+                buttons.contains(QStringLiteral("いいえ")))
         << buttons.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(defaultText.startsWith(QStringLiteral("いいえ")));
 }
@@ -612,8 +639,8 @@ TEST(MainFrameTest, HelpOpensTheManualAtTheSection) {
     EXPECT_EQ(opened[1].fragment(), QStringLiteral("record-table"));
     // Every section a topic names exists in the manual.
     const std::string manual = ReadFile(opened[0].toLocalFile());
-    for (unsigned id : {100u, 102u, 128u, 129u, 131u, 132u, 134u, 135u, 139u, 140u, 141u, 144u, 147u,
-                        148u, 150u, 152u, 162u, 163u, 165u, 183u, 185u}) {
+    for (unsigned id : {100u, 102u, 128u, 129u, 131u, 132u, 134u, 135u, 139u, 140u, 141u,
+                        144u, 147u, 148u, 150u, 152u, 162u, 163u, 165u, 183u, 185u}) {
         const std::string anchor = "id=\"" + HelpAnchor(kHelpTopicBase + id).toStdString() + "\"";
         EXPECT_NE(manual.find(anchor), std::string::npos) << anchor;
     }

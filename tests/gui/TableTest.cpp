@@ -2,20 +2,9 @@
 // header sort on exchange texts, single-row updates in a sorted table, column widths per tag
 // and the enable rules of the record commands.
 
-#include <QAbstractItemModelTester>
-#include <QApplication>
-#include <QClipboard>
-#include <QHeaderView>
-#include <QMenu>
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <chrono>
-
 #include "GuiTestSupport.h"
-#include "base/Cp932.h"
 #include "RecordFactory.h"
+#include "base/Cp932.h"
 #include "document/CommandIds.h"
 #include "document/RecordCommands.h"
 #include "document/RecordTableModel.h"
@@ -23,6 +12,15 @@
 #include "document/TesseraView.h"
 #include "model/RecordSet.h"
 #include "support/ScriptedPrompter.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QMenu>
+#include <algorithm>
+#include <chrono>
+#include <gtest/gtest.h>
 
 namespace tessera::test {
 namespace {
@@ -45,7 +43,8 @@ protected:
         std::vector<std::string> out;
         const CRecordTableModel* m = view->Model();
         for (int row = 0; row < m->rowCount(); ++row)
-            out.push_back(doc->RecordSet()->RecordAt(m->RecordIndexAt(row))->FieldAt(column)->Text(false));
+            out.push_back(
+                doc->RecordSet()->RecordAt(m->RecordIndexAt(row))->FieldAt(column)->Text(false));
         return out;
     }
     std::vector<int> RecordOrder() const {
@@ -67,7 +66,8 @@ protected:
 
 TEST_F(TableTest, ModelPassesTheModelTesterThroughRebuildsAndSorts) {
     CTesseraView& v = Open(kKindBusinessCard, 30);
-    QAbstractItemModelTester tester(v.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tester(v.Model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     v.selectRow(4);
     v.OnHeaderClicked(1);
     v.OnHeaderClicked(1);
@@ -94,7 +94,8 @@ TEST_F(TableTest, ColumnsAreTitledFieldsAndCellsAreDisplayTexts) {
     EXPECT_EQ(m->data(m->index(3, 6)).toString(), Cp932ToQString(display));
     EXPECT_EQ(m->data(m->index(5, 0), CRecordTableModel::kRecordIndexRole).toInt(), 5);
     // A device-only code (0xEBA4, left unconverted) shows as a visible placeholder.
-    ASSERT_TRUE(doc->RecordSet()->RecordAt(2)->SetFieldValue(MakeTag("NAME"), Sjis("鈴木") + "\xEB\xA4"));
+    ASSERT_TRUE(
+        doc->RecordSet()->RecordAt(2)->SetFieldValue(MakeTag("NAME"), Sjis("鈴木") + "\xEB\xA4"));
     doc->UpdateAllViews(nullptr, kHintRebuild);
     EXPECT_EQ(m->data(m->index(2, 1)).toString(), QStringLiteral("鈴木〓"));
 
@@ -107,7 +108,7 @@ TEST_F(TableTest, ColumnsAreTitledFieldsAndCellsAreDisplayTexts) {
 TEST_F(TableTest, WidthLimitCutsWholeCharactersAndMarksTheCut) {
     const std::string a64(64, 'a');
     const std::string a63(63, 'a');
-    const std::string kanji = Sjis("漢");  // two bytes
+    const std::string kanji = Sjis("漢"); // two bytes
     struct Case {
         std::string text;
         bool limit;
@@ -141,10 +142,12 @@ TEST_F(TableTest, LongTextsAreShownAndCutOnlyByTheLimit) {
     const CRecordTableModel* m = v.Model();
     const int adr = doc->RecordSet()->FindTag(MakeTag("ADR1"));
     host.limit = false;
-    EXPECT_EQ(m->data(m->index(1, adr)).toString(), QString(1500, QLatin1Char('x')) + QStringLiteral("あいうえお"));
+    EXPECT_EQ(m->data(m->index(1, adr)).toString(),
+              QString(1500, QLatin1Char('x')) + QStringLiteral("あいうえお"));
     host.limit = true;
     host.maxWidth = 1023;
-    EXPECT_EQ(m->data(m->index(1, adr)).toString(), QString(1023, QLatin1Char('x')) + QStringLiteral("..."));
+    EXPECT_EQ(m->data(m->index(1, adr)).toString(),
+              QString(1023, QLatin1Char('x')) + QStringLiteral("..."));
     // The whole text is in the tool tip of a cut cell only.
     EXPECT_EQ(m->data(m->index(1, adr), Qt::ToolTipRole).toString().size(), 1505);
     EXPECT_TRUE(m->data(m->index(0, adr), Qt::ToolTipRole).toString().isEmpty());
@@ -204,7 +207,8 @@ TEST_F(TableTest, SortingUsesExchangeTextsWholeAndKeepsEqualRowsInRecordOrder) {
 
     // Dates sort by their digits: 1999 before 2001 whatever the day.
     const FieldTag brth = MakeTag("BRTH");
-    DateTimeValue d{DateTimeValue::kYear | DateTimeValue::kMonth | DateTimeValue::kDay, 2001, 1, 1, 0, 0};
+    DateTimeValue d{
+        DateTimeValue::kYear | DateTimeValue::kMonth | DateTimeValue::kDay, 2001, 1, 1, 0, 0};
     set.RecordAt(0)->SetFieldValue(brth, d);
     d.year = 1999;
     d.month = 12;
@@ -243,7 +247,8 @@ TEST_F(TableTest, SelectionIsCollectedInDisplayOrder) {
     v.OnHeaderClicked(1);
     auto* sel = v.selectionModel();
     for (int row : {6, 1, 3})
-        sel->select(v.Model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        sel->select(v.Model()->index(row, 0),
+                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
     const std::vector<int> expected{v.Model()->RecordIndexAt(1), v.Model()->RecordIndexAt(3),
                                     v.Model()->RecordIndexAt(6)};
     EXPECT_EQ(v.SelectedRecordIndices(), expected);
@@ -260,7 +265,7 @@ TEST_F(TableTest, ColumnWidthsAreKeptPerTag) {
         // A rebuild keeps what the user set.
         doc->UpdateAllViews(nullptr, kHintRebuild);
         EXPECT_EQ(v.columnWidth(5), 260);
-        view.reset();  // closing the view stores the widths
+        view.reset(); // closing the view stores the widths
     }
     EXPECT_EQ(host.widths["NAME"], 180);
     EXPECT_EQ(host.widths["ADR1"], 260);
@@ -289,7 +294,9 @@ struct CountingRecordHost : CRecordCommandHost {
         return false;
     }
     int ChooseNewKind(QWidget*) override { return -1; }
-    CProgressWindow* CreateProgress(const std::shared_ptr<TransferJob>&, QWidget*) override { return nullptr; }
+    CProgressWindow* CreateProgress(const std::shared_ptr<TransferJob>&, QWidget*) override {
+        return nullptr;
+    }
     void FillLink(JobLink&) override {}
     std::size_t SendBufferBytes() const override { return 1024; }
     void SetBusy(bool) override {}
@@ -304,9 +311,10 @@ TEST_F(TableTest, RecordCommandsFollowTheirRulesOnceTheyExist) {
         EXPECT_TRUE(v.UpdateCommand(id, s)) << id;
         return s.enabled;
     };
-    const int commands[] = {ID_RECORD_DELETE, ID_RECORD_PROPERTIES, ID_RECORD_ADD, ID_RECORD_INSERT,
-                            ID_EDIT_COPY,     ID_EDIT_CUT,          ID_EDIT_PASTE, ID_SEND_TO_DEVICE,
-                            ID_RECEIVE_FROM_DEVICE, ID_RECORD_SEND};
+    const int commands[] = {ID_RECORD_DELETE, ID_RECORD_PROPERTIES, ID_RECORD_ADD,
+                            ID_RECORD_INSERT, ID_EDIT_COPY,         ID_EDIT_CUT,
+                            ID_EDIT_PASTE,    ID_SEND_TO_DEVICE,    ID_RECEIVE_FROM_DEVICE,
+                            ID_RECORD_SEND};
     // A view without record commands offers none of them.
     for (int id : commands)
         EXPECT_FALSE(enabled(id)) << id;
@@ -356,10 +364,11 @@ TEST_F(TableTest, RecordCommandsFollowTheirRulesOnceTheyExist) {
             EXPECT_TRUE(a->isEnabled());
         }
     }
-    EXPECT_EQ(texts, (QStringList{QStringLiteral("切り取り(&T)"), QStringLiteral("コピー(&C)"),
-                                  QStringLiteral("貼り付け(&P)"), QStringLiteral("追加(&A)..."),
-                                  QStringLiteral("挿入(&I)..."), QStringLiteral("削除(&D)..."),
-                                  QStringLiteral("送信(&S)..."), QStringLiteral("プロパティ(&R)...")}));
+    EXPECT_EQ(texts,
+              (QStringList{QStringLiteral("切り取り(&T)"), QStringLiteral("コピー(&C)"),
+                           QStringLiteral("貼り付け(&P)"), QStringLiteral("追加(&A)..."),
+                           QStringLiteral("挿入(&I)..."), QStringLiteral("削除(&D)..."),
+                           QStringLiteral("送信(&S)..."), QStringLiteral("プロパティ(&R)...")}));
     EXPECT_TRUE(v.RunCommand(ID_RECORD_SEND));
     EXPECT_EQ(runs, 0);
     EXPECT_TRUE(v.RunCommand(ID_RECORD_PROPERTIES));

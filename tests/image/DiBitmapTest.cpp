@@ -1,8 +1,8 @@
 // The bitmap holder: header checks, row layout, the packed view and copies.
 
-#include <gtest/gtest.h>
-
 #include "ImageTestSupport.h"
+
+#include <gtest/gtest.h>
 
 using namespace tessera;
 using namespace tessera::imagetest;
@@ -25,10 +25,12 @@ std::array<std::uint8_t, kDibInfoSize> BottomUpInfo(int width, int height, bool 
 TEST(DiBitmapInfo, DeviceInfoIsTopDownOneBitWhiteFirst) {
     const auto info = CDiBitmap::DeviceInfo(200, 100);
     const std::vector<std::uint8_t> expected = {
-        40, 0, 0, 0,   200, 0, 0, 0,  0x9C, 0xFF, 0xFF, 0xFF, 1, 0, 1, 0, // size, w, -h, planes, bpp
-        0,  0, 0, 0,   0,   0, 0, 0,  0,    0,    0,    0,    0, 0, 0, 0, // compression .. ypels
-        0,  0, 0, 0,   0,   0, 0, 0,                                       // used, important
-        0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0};
+        40,   0,    0,    0,    200, 0, 0, 0,
+        0x9C, 0xFF, 0xFF, 0xFF, 1,   0, 1, 0, // size, w, -h, planes, bpp
+        0,    0,    0,    0,    0,   0, 0, 0,
+        0,    0,    0,    0,    0,   0, 0, 0, // compression .. ypels
+        0,    0,    0,    0,    0,   0, 0, 0, // used, important
+        0xFF, 0xFF, 0xFF, 0,    0,   0, 0, 0};
     EXPECT_EQ(std::vector<std::uint8_t>(info.begin(), info.end()), expected);
 
     CDiBitmap b;
@@ -48,7 +50,7 @@ TEST(DiBitmapInfo, RefusesHeadersOtherThanOneBitUncompressed) {
         std::uint8_t value;
     };
     const Case cases[] = {
-        {"header size 108", 0, 108}, {"4 bits per pixel", 14, 4}, {"two planes", 12, 2},
+        {"header size 108", 0, 108},      {"4 bits per pixel", 14, 4},   {"two planes", 12, 2},
         {"run-length compressed", 16, 1}, {"three colours used", 32, 3},
     };
     for (const auto& c : cases) {
@@ -84,8 +86,8 @@ TEST(DiBitmapLayout, RowSizesFollowTheWidth) {
         int width;
         std::size_t padded, packed;
     };
-    const Case cases[] = {{1, 4, 1},    {7, 4, 1},    {8, 4, 1},     {9, 4, 2},
-                          {31, 4, 4},   {32, 4, 4},   {33, 8, 5},    {198, 28, 25},
+    const Case cases[] = {{1, 4, 1},     {7, 4, 1},        {8, 4, 1},       {9, 4, 2},
+                          {31, 4, 4},    {32, 4, 4},       {33, 8, 5},      {198, 28, 25},
                           {278, 36, 35}, {1032, 132, 129}, {1033, 132, 130}};
     for (const auto& c : cases) {
         EXPECT_EQ(CDiBitmap::PaddedRowSizeFor(c.width), c.padded) << c.width;

@@ -1,12 +1,12 @@
 #pragma once
 // Helpers shared by the memo picture tests: builders for pictures and packed texts.
 
+#include "model/DiBitmap.h"
+
 #include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
-
-#include "model/DiBitmap.h"
 
 namespace tessera::imagetest {
 

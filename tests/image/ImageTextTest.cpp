@@ -1,12 +1,11 @@
 // The packed text of memo pictures: exact writer output, round trips at every width, and a
 // decoder that stays inside its input and its buffers whatever it is given.
 
-#include <gtest/gtest.h>
-
-#include <memory>
-
 #include "ImageTestSupport.h"
 #include "support/ScriptedPrompter.h"
+
+#include <gtest/gtest.h>
+#include <memory>
 
 using namespace tessera;
 using namespace tessera::imagetest;
@@ -21,7 +20,9 @@ std::vector<std::uint8_t> Bytes(std::initializer_list<int> v) {
     return out;
 }
 
-std::vector<std::uint8_t> Repeat(std::size_t n, std::uint8_t b) { return std::vector<std::uint8_t>(n, b); }
+std::vector<std::uint8_t> Repeat(std::size_t n, std::uint8_t b) {
+    return std::vector<std::uint8_t>(n, b);
+}
 
 std::vector<std::uint8_t> Distinct(std::size_t n) {
     std::vector<std::uint8_t> out;
@@ -170,7 +171,13 @@ TEST(ImageTextWriter, MatchesTheStepwiseWriter) {
 TEST(ImageTextWriter, NoCodeCrossesARow) {
     // Two rows of two white bytes: one long run if rows were joined, two literals as they are.
     const CDiBitmap b = FromPacked(16, 2, {0, 0, 0, 0});
-    EXPECT_EQ(Format(b), "1000" "0F00" "0100" "0402" "010000" "010000" "0000");
+    EXPECT_EQ(Format(b), "1000"
+                         "0F00"
+                         "0100"
+                         "0402"
+                         "010000"
+                         "010000"
+                         "0000");
 }
 
 TEST(ImageTextWriter, ColourOrderAndRowOrderDoNotChangeTheText) {

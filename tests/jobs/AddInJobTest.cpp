@@ -1,17 +1,15 @@
 // Add-in transfers: reading ZRS files as Windows writes them, and the whole add-in job
 // against the simulated device on both lines (checks, refusals, files stored, cancel).
 
-#include <gtest/gtest.h>
+#include "link/AddInTransfer.h"
+#include "support/ScriptedPrompter.h"
+#include "tests/jobs/JobTestSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
+#include <gtest/gtest.h>
 #include <random>
-
-#include "link/AddInTransfer.h"
-#include "support/ScriptedPrompter.h"
-#include "tests/jobs/JobTestSupport.h"
 
 namespace tessera::test {
 namespace {
@@ -49,7 +47,7 @@ struct ZrsCase {
     const char* what;
     std::string zrs;
     int result;
-    int files;  // names taken when loaded
+    int files; // names taken when loaded
 };
 
 class ZrsLoadTest : public testing::TestWithParam<ZrsCase> {};
@@ -71,19 +69,26 @@ const ZrsCase kZrsCases[] = {
     {"LF", "ZRS,P,\"App\"\nREADME.TXT\nAPP.EXE\n", CAddInTransfer::kLoaded, 1},
     {"CR", "ZRS,P,\"App\"\rREADME.TXT\rAPP.EXE\r", CAddInTransfer::kLoaded, 1},
     {"no final line end", "ZRS,P,\"App\"\r\nREADME.TXT\r\nAPP.EXE", CAddInTransfer::kLoaded, 1},
-    {"blank lines at the end", "ZRS,P,\"App\"\r\nREADME.TXT\r\nAPP.EXE\r\n\r\n  \r\n\r\n", CAddInTransfer::kLoaded, 1},
-    {"other case", "ZRS,P,\"App\"\r\nreadme.txt\r\nApp.Exe\r\nDATA.BIN\r\n", CAddInTransfer::kLoaded, 2},
+    {"blank lines at the end", "ZRS,P,\"App\"\r\nREADME.TXT\r\nAPP.EXE\r\n\r\n  \r\n\r\n",
+     CAddInTransfer::kLoaded, 1},
+    {"other case", "ZRS,P,\"App\"\r\nreadme.txt\r\nApp.Exe\r\nDATA.BIN\r\n",
+     CAddInTransfer::kLoaded, 2},
     {"backslash folder", "ZRS,P,\"App\"\r\nreadme.txt\r\nApp.Exe\r\nSUB\\DATA.BIN\r\n",
      CAddInTransfer::kNotPlainName, 0},
     {"only two lines", "ZRS,P,\"App\"\r\nREADME.TXT\r\n", CAddInTransfer::kBadFormat, 0},
-    {"two lines and blanks", "ZRS,P,\"App\"\r\nREADME.TXT\r\n\r\n\r\n", CAddInTransfer::kBadFormat, 0},
-    {"wrong first line", "ZRS,Q,\"App\"\r\nREADME.TXT\r\nAPP.EXE\r\n", CAddInTransfer::kBadFormat, 0},
+    {"two lines and blanks", "ZRS,P,\"App\"\r\nREADME.TXT\r\n\r\n\r\n", CAddInTransfer::kBadFormat,
+     0},
+    {"wrong first line", "ZRS,Q,\"App\"\r\nREADME.TXT\r\nAPP.EXE\r\n", CAddInTransfer::kBadFormat,
+     0},
     {"empty file", "", CAddInTransfer::kBadFormat, 0},
     {"blank line among names", "ZRS,P,\"App\"\r\nREADME.TXT\r\nAPP.EXE\r\n\r\nSUB\\DATA.BIN\r\n",
      CAddInTransfer::kBadFormat, 0},
-    {"missing document", "ZRS,P,\"App\"\r\nNONE.TXT\r\nAPP.EXE\r\n", CAddInTransfer::kMissingFile, 0},
-    {"missing data file", "ZRS,P,\"App\"\r\nREADME.TXT\r\nAPP.EXE\r\nNONE.DAT\r\n", CAddInTransfer::kMissingFile, 0},
-    {"a folder is no file", "ZRS,P,\"App\"\r\nREADME.TXT\r\nSUB\r\n", CAddInTransfer::kMissingFile, 0},
+    {"missing document", "ZRS,P,\"App\"\r\nNONE.TXT\r\nAPP.EXE\r\n", CAddInTransfer::kMissingFile,
+     0},
+    {"missing data file", "ZRS,P,\"App\"\r\nREADME.TXT\r\nAPP.EXE\r\nNONE.DAT\r\n",
+     CAddInTransfer::kMissingFile, 0},
+    {"a folder is no file", "ZRS,P,\"App\"\r\nREADME.TXT\r\nSUB\r\n", CAddInTransfer::kMissingFile,
+     0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Lines, ZrsLoadTest, testing::ValuesIn(kZrsCases));
@@ -93,7 +98,8 @@ TEST(ZrsTest, NamesSizesAndDocument) {
     dir.Write("README.TXT", "line one\nline two\r\nthree");
     dir.Write("APP.EXE", std::string(100, 'a'));
     dir.Write("Data.Bin", std::string(30, 'b'));
-    const QString zrs = dir.Write("TEST.ZRS", "ZRS,P,\"My Add-In\"\r\nREADME.TXT\r\nAPP.EXE\r\nDATA.BIN\r\n");
+    const QString zrs =
+        dir.Write("TEST.ZRS", "ZRS,P,\"My Add-In\"\r\nREADME.TXT\r\nAPP.EXE\r\nDATA.BIN\r\n");
     CAddInTransfer t;
     ASSERT_EQ(t.LoadZrs(zrs), CAddInTransfer::kLoaded);
     EXPECT_EQ(t.Title(), "My Add-In");
@@ -118,7 +124,8 @@ TEST(ZrsTest, CodePage932NamesAndTheirByteLimit) {
     const std::string kana = Cp932("アプリ.EXE");
     ASSERT_EQ(kana.size(), 10u);
     CAddInTransfer t;
-    ASSERT_EQ(t.LoadZrs(dir.Write("A.ZRS", "ZRS,P,\"a\"\r\nREADME.TXT\r\n" + kana + "\r\n")), CAddInTransfer::kLoaded);
+    ASSERT_EQ(t.LoadZrs(dir.Write("A.ZRS", "ZRS,P,\"a\"\r\nREADME.TXT\r\n" + kana + "\r\n")),
+              CAddInTransfer::kLoaded);
     EXPECT_EQ(t.DeviceName(0), kana);
 
     const std::string longName = Cp932("アアアアアアアアアアアア.E");
@@ -206,21 +213,93 @@ TEST(ZrsTest, NamesOutsideThePackageAreRefusedBeforeTheLinkOpens) {
         int result;
         int message;
         int line;
-        std::string name;  // as the message must name it
+        std::string name; // as the message must name it
     };
     const Case cases[] = {
-        {"absolute", "DOC.TXT", {"/etc/hostname"}, CAddInTransfer::kNotPlainName, kMsgZrsNotPlainName, 3, "/etc/hostname"},
-        {"climbing out", "DOC.TXT", {"../x"}, CAddInTransfer::kNotPlainName, kMsgZrsNotPlainName, 3, "../x"},
-        {"out and back in", "DOC.TXT", {"sub/../A.EXE"}, CAddInTransfer::kNotPlainName, kMsgZrsNotPlainName, 3, "sub/../A.EXE"},
-        {"a folder part", "DOC.TXT", {"sub/A.EXE"}, CAddInTransfer::kNotPlainName, kMsgZrsNotPlainName, 3, "sub/A.EXE"},
-        {"a Windows folder part", "DOC.TXT", {"sub\\A.EXE"}, CAddInTransfer::kNotPlainName, kMsgZrsNotPlainName, 3, "sub\\A.EXE"},
-        {"a drive", "DOC.TXT", {"C:A.EXE"}, CAddInTransfer::kNotPlainName, kMsgZrsNotPlainName, 3, "C:A.EXE"},
-        {"a Windows path", "DOC.TXT", {"C:\\ZAURUS\\A.EXE"}, CAddInTransfer::kNotPlainName, kMsgZrsNotPlainName, 3, "C:\\ZAURUS\\A.EXE"},
-        {"a later file", "DOC.TXT", {"A.EXE", outside}, CAddInTransfer::kNotPlainName, kMsgZrsNotPlainName, 4, outside},
-        {"document climbing out", "../outside.txt", {"A.EXE"}, CAddInTransfer::kNotPlainName, kMsgZrsNotPlainName, 2, "../outside.txt"},
-        {"document absolute", outside, {"A.EXE"}, CAddInTransfer::kNotPlainName, kMsgZrsNotPlainName, 2, outside},
-        {"a link out of the folder", "DOC.TXT", {"LINK.EXE"}, CAddInTransfer::kOutsideFolder, kMsgZrsOutsideFolder, 3, "LINK.EXE"},
-        {"document a link out", "link.exe", {"A.EXE"}, CAddInTransfer::kOutsideFolder, kMsgZrsOutsideFolder, 2, "link.exe"},
+        {"absolute",
+         "DOC.TXT",
+         {"/etc/hostname"},
+         CAddInTransfer::kNotPlainName,
+         kMsgZrsNotPlainName,
+         3,
+         "/etc/hostname"},
+        {"climbing out",
+         "DOC.TXT",
+         {"../x"},
+         CAddInTransfer::kNotPlainName,
+         kMsgZrsNotPlainName,
+         3,
+         "../x"},
+        {"out and back in",
+         "DOC.TXT",
+         {"sub/../A.EXE"},
+         CAddInTransfer::kNotPlainName,
+         kMsgZrsNotPlainName,
+         3,
+         "sub/../A.EXE"},
+        {"a folder part",
+         "DOC.TXT",
+         {"sub/A.EXE"},
+         CAddInTransfer::kNotPlainName,
+         kMsgZrsNotPlainName,
+         3,
+         "sub/A.EXE"},
+        {"a Windows folder part",
+         "DOC.TXT",
+         {"sub\\A.EXE"},
+         CAddInTransfer::kNotPlainName,
+         kMsgZrsNotPlainName,
+         3,
+         "sub\\A.EXE"},
+        {"a drive",
+         "DOC.TXT",
+         {"C:A.EXE"},
+         CAddInTransfer::kNotPlainName,
+         kMsgZrsNotPlainName,
+         3,
+         "C:A.EXE"},
+        {"a Windows path",
+         "DOC.TXT",
+         {"C:\\ZAURUS\\A.EXE"},
+         CAddInTransfer::kNotPlainName,
+         kMsgZrsNotPlainName,
+         3,
+         "C:\\ZAURUS\\A.EXE"},
+        {"a later file",
+         "DOC.TXT",
+         {"A.EXE", outside},
+         CAddInTransfer::kNotPlainName,
+         kMsgZrsNotPlainName,
+         4,
+         outside},
+        {"document climbing out",
+         "../outside.txt",
+         {"A.EXE"},
+         CAddInTransfer::kNotPlainName,
+         kMsgZrsNotPlainName,
+         2,
+         "../outside.txt"},
+        {"document absolute",
+         outside,
+         {"A.EXE"},
+         CAddInTransfer::kNotPlainName,
+         kMsgZrsNotPlainName,
+         2,
+         outside},
+        {"a link out of the folder",
+         "DOC.TXT",
+         {"LINK.EXE"},
+         CAddInTransfer::kOutsideFolder,
+         kMsgZrsOutsideFolder,
+         3,
+         "LINK.EXE"},
+        {"document a link out",
+         "link.exe",
+         {"A.EXE"},
+         CAddInTransfer::kOutsideFolder,
+         kMsgZrsOutsideFolder,
+         2,
+         "link.exe"},
     };
     sim::SimThread device(SimDeviceConfig(SimMethod::Cable, SimRole::PcLink));
     ASSERT_TRUE(device.Ok());
@@ -269,7 +348,7 @@ TEST(ZrsTest, TheTotalSizeIsBounded) {
         const std::int64_t total = CAddInTransfer::kMaxTotalSize + extra;
         {
             QFile big(dir.Write("BIG.DAT", ""));
-            ASSERT_TRUE(big.resize(total - 100));  // sparse: no need to write 2 MiB
+            ASSERT_TRUE(big.resize(total - 100)); // sparse: no need to write 2 MiB
         }
         CAddInTransfer t;
         ScriptedPrompter prompter;
@@ -283,7 +362,8 @@ TEST(ZrsTest, TheTotalSizeIsBounded) {
         EXPECT_EQ(t.FileCount(), 0);
         const std::string text = prompter.Messages().front().Utf8();
         EXPECT_NE(text.find(std::to_string(total)), std::string::npos) << text;
-        EXPECT_NE(text.find(std::to_string(CAddInTransfer::kMaxTotalSize)), std::string::npos) << text;
+        EXPECT_NE(text.find(std::to_string(CAddInTransfer::kMaxTotalSize)), std::string::npos)
+            << text;
     }
 }
 
@@ -292,8 +372,9 @@ TEST(ZrsTest, TheTotalSizeIsBounded) {
 class AddInJobTest : public testing::TestWithParam<SimMethod> {
 protected:
     // An add-in of `files` (name, bytes) with a document; loaded into a job for `device`.
-    std::shared_ptr<AddInJob> MakeJob(const sim::SimThread& device,
-                                      const std::vector<std::pair<std::string, std::string>>& files) {
+    std::shared_ptr<AddInJob>
+    MakeJob(const sim::SimThread& device,
+            const std::vector<std::pair<std::string, std::string>>& files) {
         m_dir.Write("DOC.TXT", "An add-in.\n");
         std::string zrs = "ZRS,P,\"Test\"\r\nDOC.TXT\r\n";
         for (const auto& [name, data] : files) {
@@ -337,7 +418,8 @@ TEST_P(AddInJobTest, InstallsTwoFiles) {
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
     EXPECT_EQ(progress.back(), static_cast<std::int64_t>(app.size() + data.size()));
     EXPECT_EQ(job->TotalBytes(), static_cast<std::int64_t>(app.size() + data.size()));
-    EXPECT_GT(std::count(progress.begin(), progress.end(), static_cast<std::int64_t>(app.size())), 0);
+    EXPECT_GT(std::count(progress.begin(), progress.end(), static_cast<std::int64_t>(app.size())),
+              0);
     // The worker closed the window itself before the completion.
     EXPECT_EQ(observer.CloseRequests(), 1);
     EXPECT_EQ(observer.Events().back().kind, RecordingObserver::Event::Finished);
@@ -372,8 +454,8 @@ struct SizeCase {
 
 TEST_P(AddInJobTest, FirstFileSizeLimit) {
     const SizeCase cases[] = {
-        {false, 54272, false},  // the limit itself is refused
-        {true, 54272, true},    // the extended memory takes it
+        {false, 54272, false}, // the limit itself is refused
+        {true, 54272, true},   // the extended memory takes it
         {true, 120832, false},
     };
     for (const SizeCase& c : cases) {
@@ -393,7 +475,8 @@ TEST_P(AddInJobTest, FirstFileSizeLimit) {
         RecordingObserver observer;
         RunJobToEnd(job, observer);
         sim::SimResult r = device.Join();
-        EXPECT_EQ(job->result, c.accepted ? kJobCompleted : kJobFailed) << c.size << " " << c.nifadr;
+        EXPECT_EQ(job->result, c.accepted ? kJobCompleted : kJobFailed)
+            << c.size << " " << c.nifadr;
         EXPECT_EQ(r.stored.size(), c.accepted ? 1u : 0u);
         EXPECT_EQ(r.commands.back(), "CLE");
     }
@@ -453,7 +536,7 @@ TEST_P(AddInJobTest, AStaleAckDoesNotPassForTheResentFrame) {
     const std::size_t size = GetParam() == SimMethod::Cable ? 3000 : 700;
     const std::string app = RandomBytes(size, 12);
     sim::SimConfig cfg = Device();
-    cfg.faults.staleAckFrames = {static_cast<int>((size - 1) / 253)};  // the last frame
+    cfg.faults.staleAckFrames = {static_cast<int>((size - 1) / 253)}; // the last frame
     // Deaf long enough for the frame sent again right away to be lost.
     cfg.timing.quietGap = std::chrono::milliseconds(100);
     sim::SimThread device(cfg);
@@ -465,7 +548,7 @@ TEST_P(AddInJobTest, AStaleAckDoesNotPassForTheResentFrame) {
     const JobRun run = RunJobToEnd(job, observer);
     sim::SimResult r = device.Join();
 
-    EXPECT_GE(r.stats.framesRejected, 1);  // the fault was played
+    EXPECT_GE(r.stats.framesRejected, 1); // the fault was played
     const auto stored = r.stored.find("S1:APP.EXE");
     if (job->result == kJobCompleted || r.completed) {
         ASSERT_NE(stored, r.stored.end());
@@ -488,14 +571,14 @@ TEST_P(AddInJobTest, FilesChangedAfterTheCheckAreNotSent) {
         f.write("0123456789");
     }
     for (const bool link : {true, false}) {
-        QFile::remove(m_dir.Path(QStringLiteral("APP.DAT")));  // the link of the last round
+        QFile::remove(m_dir.Path(QStringLiteral("APP.DAT"))); // the link of the last round
         sim::SimThread device(Device());
         ASSERT_TRUE(device.Ok());
         auto job = MakeJob(device, {{"APP.EXE", "abcdefghij"}, {"APP.DAT", "0123456789"}});
         const QString dat = job->transfer->FilePath(1);
         ASSERT_TRUE(QFile::remove(dat));
         if (link) {
-            ASSERT_TRUE(QFile::link(outside, dat));  // the same size as before
+            ASSERT_TRUE(QFile::link(outside, dat)); // the same size as before
         } else {
             QFile f(dat);
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -519,7 +602,8 @@ TEST_P(AddInJobTest, PortThatCannotBeOpened) {
     dir.Write("D.TXT", "x");
     dir.Write("A.EXE", "x");
     auto transfer = std::make_unique<CAddInTransfer>();
-    ASSERT_EQ(transfer->LoadZrs(dir.Write("A.ZRS", "ZRS,P,\"a\"\nD.TXT\nA.EXE\n")), CAddInTransfer::kLoaded);
+    ASSERT_EQ(transfer->LoadZrs(dir.Write("A.ZRS", "ZRS,P,\"a\"\nD.TXT\nA.EXE\n")),
+              CAddInTransfer::kLoaded);
     auto job = std::make_shared<AddInJob>(std::move(transfer));
     job->link.method = GetParam() == SimMethod::Cable ? 1 : 0;
     job->link.portName = dir.Path("no-port");
@@ -533,7 +617,8 @@ TEST_P(AddInJobTest, PortThatCannotBeOpened) {
     EXPECT_TRUE(observer.Steps().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, AddInJobTest, testing::Values(SimMethod::Cable, SimMethod::Infrared),
+INSTANTIATE_TEST_SUITE_P(Lines, AddInJobTest,
+                         testing::Values(SimMethod::Cable, SimMethod::Infrared),
                          [](const testing::TestParamInfo<SimMethod>& i) {
                              return std::string(i.param == SimMethod::Cable ? "Cable" : "Ir");
                          });

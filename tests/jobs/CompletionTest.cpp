@@ -1,15 +1,14 @@
 // The owner's completion handling for every kind and result: message and icon, which
 // windows are asked to close, the beep, and what happens to the received file.
 
-#include <gtest/gtest.h>
+#include "link/AddInTransfer.h"
+#include "support/ScriptedPrompter.h"
+#include "tests/jobs/JobTestSupport.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
-
-#include "link/AddInTransfer.h"
-#include "support/ScriptedPrompter.h"
-#include "tests/jobs/JobTestSupport.h"
+#include <gtest/gtest.h>
 
 namespace tessera::test {
 namespace {
@@ -17,8 +16,8 @@ namespace {
 struct CompletionCase {
     JobKind kind;
     int result;
-    bool windowGone;   // the user closed the window (or the worker did) before the end
-    bool loads;        // receive: the loader's answer
+    bool windowGone; // the user closed the window (or the worker did) before the end
+    bool loads;      // receive: the loader's answer
     int message;
     PromptIcon icon;
     int closeRequests;

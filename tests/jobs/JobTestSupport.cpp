@@ -1,11 +1,10 @@
 #include "tests/jobs/JobTestSupport.h"
 
+#include "support/TestApp.h"
+
 #include <QFile>
 #include <gtest/gtest.h>
-
 #include <memory>
-
-#include "support/TestApp.h"
 
 namespace tessera::test {
 
@@ -90,7 +89,8 @@ int RecordingObserver::Finished() const {
     return n;
 }
 
-JobRun RunJobToEnd(const std::shared_ptr<TransferJob>& job, RecordingObserver& observer, bool loadResult) {
+JobRun RunJobToEnd(const std::shared_ptr<TransferJob>& job, RecordingObserver& observer,
+                   bool loadResult) {
     JobRun run;
     CJobRunner runner;
     EXPECT_TRUE(runner.Start(job, observer));

@@ -2,14 +2,14 @@
 // Running transfer jobs against the simulated device: an observer that records every report,
 // and a helper that runs a job to its end the way an owner does (runner, then completion).
 
+#include "link/Job.h"
+#include "sim/SimDevice.h"
+#include "support/TestFiles.h"
+
 #include <cstdint>
 #include <mutex>
 #include <string>
 #include <vector>
-
-#include "link/Job.h"
-#include "support/TestFiles.h"
-#include "sim/SimDevice.h"
 
 namespace tessera::test {
 
@@ -46,16 +46,15 @@ private:
 };
 
 struct JobRun {
-    int message = 0;            // what CompleteJob showed
+    int message = 0; // what CompleteJob showed
     bool loadCalled = false;
-    std::string loaded;         // bytes of the received file when it was loaded
-    QString tempPath;           // the receive file, as it was when the job ended
+    std::string loaded; // bytes of the received file when it was loaded
+    QString tempPath;   // the receive file, as it was when the job ended
 };
 
 // Starts the job on a runner, waits for its completion and completes it. For a receive,
 // the load hook keeps the file's bytes and answers `loadResult`.
 JobRun RunJobToEnd(const std::shared_ptr<TransferJob>& job, RecordingObserver& observer,
                    bool loadResult = true);
-
 
 } // namespace tessera::test

@@ -1,20 +1,18 @@
 // Send and receive jobs end to end: the worker, a real serial line and port, the simulated
 // device on a pseudo-terminal, and the owner's completion with its messages.
 
-#include <gtest/gtest.h>
+#include "model/RecordSet.h"
+#include "support/ScriptedPrompter.h"
+#include "tests/jobs/JobTestSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
-
 #include <atomic>
 #include <chrono>
+#include <gtest/gtest.h>
 #include <thread>
-
-#include "model/RecordSet.h"
-#include "support/ScriptedPrompter.h"
-#include "tests/jobs/JobTestSupport.h"
 
 namespace tessera::test {
 namespace {
@@ -23,7 +21,9 @@ using namespace std::chrono_literals;
 using sim::SimMethod;
 using sim::SimRole;
 
-std::string MethodName(SimMethod m) { return m == SimMethod::Cable ? "Cable" : "Ir"; }
+std::string MethodName(SimMethod m) {
+    return m == SimMethod::Cable ? "Cable" : "Ir";
+}
 
 // ---- every kind over both lines ----
 
@@ -135,7 +135,9 @@ protected:
     SimMethod Method() const { return GetParam(); }
 };
 
-std::string LineName(const testing::TestParamInfo<SimMethod>& info) { return MethodName(info.param); }
+std::string LineName(const testing::TestParamInfo<SimMethod>& info) {
+    return MethodName(info.param);
+}
 
 // A receive cancelled while the device has not started yet ends at once as cancelled; it
 // does not hold the port until the read time-outs run out.
@@ -386,7 +388,8 @@ TEST(JobPrepareTest, StreamLargerThanTheBufferStartsNothing) {
     std::vector<std::int32_t> selection{1};
     ASSERT_TRUE(PrepareSendJob(job, set, &selection, 4096));
     CRecordSet back;
-    ASSERT_TRUE(back.ReadText(std::string_view(job.buffer.data(), static_cast<std::size_t>(job.length)), nullptr));
+    ASSERT_TRUE(back.ReadText(
+        std::string_view(job.buffer.data(), static_cast<std::size_t>(job.length)), nullptr));
     EXPECT_EQ(back.RecordCount(), 1);
 }
 

@@ -1,13 +1,13 @@
 // The cable port over an in-memory line: line settings, the end-mark and empty-read rules of
 // ReadBlock, the pauses around the end byte in WriteBlock, and the exact-count operations.
 
-#include <chrono>
-
-#include <gtest/gtest.h>
+#include "link/CableCom.h"
 
 #include "LinkTestSupport.h"
-#include "link/CableCom.h"
 #include "link/RecordStream.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
 
 using namespace tessera;
 using namespace tessera::test;
@@ -83,7 +83,7 @@ TEST_F(CableFixture, ReadBlockReturnsWhatArrivedUpTo512) {
 
 TEST_F(CableFixture, FullBlockWithEndByteMakesTheNextEmptyReadEndTheStream) {
     std::string block = Pattern(512);
-    block[200] = 0x1A;  // anywhere in the block
+    block[200] = 0x1A; // anywhere in the block
     peer->Send(block);
     char buf[512];
     int n = 0;
@@ -117,7 +117,7 @@ TEST_F(CableFixture, ShortBlockClearsTheEndMark) {
     ASSERT_TRUE(port->ReadBlock(buf, n));
     EXPECT_EQ(n, 10);
     EXPECT_FALSE(port->EndMarkPending());
-    EXPECT_FALSE(port->ReadBlock(buf, n));  // silence now waits the full count again
+    EXPECT_FALSE(port->ReadBlock(buf, n)); // silence now waits the full count again
     EXPECT_EQ(peer->emptyReads, 73);
 }
 
@@ -152,7 +152,7 @@ TEST(CableCancel, BlockCutShortByACancelIsNotTheEndOfTheStream) {
     CCableCom port(std::move(o));
     ASSERT_TRUE(port.Open(QStringLiteral("x"), 9600));
     peer->Send(Pattern(512));
-    peer->Send(Pattern(200));  // the line's read ended early: the user cancelled meanwhile
+    peer->Send(Pattern(200)); // the line's read ended early: the user cancelled meanwhile
     peer->damages = [&](const std::string& bytes) {
         cancel = bytes.size() == 200;
         return false;
@@ -200,7 +200,7 @@ TEST_F(CableFixture, WriteBlockSendsTheEndByteAloneBetweenPauses) {
     const std::string body = Pattern(300);
     const Case cases[] = {
         {body + "\x1A", {body, "\x1A"}, true},
-        {"\x1A", {"\x1A"}, true},  // one byte: no first write
+        {"\x1A", {"\x1A"}, true}, // one byte: no first write
         {body, {body}, false},
         {"", {}, false},
     };
@@ -232,7 +232,7 @@ TEST_F(CableFixture, ExactReadsNeedTheWholeCount) {
     char buf[8];
     EXPECT_TRUE(port->ReadExact(buf, 3));
     EXPECT_EQ(std::string(buf, 3), "ABC");
-    EXPECT_FALSE(port->ReadExact(buf, 3));  // only two left: a time-out
+    EXPECT_FALSE(port->ReadExact(buf, 3)); // only two left: a time-out
     EXPECT_TRUE(port->WriteExact("\x01\x02", 2));
     EXPECT_EQ(peer->written, "\x01\x02");
 }

@@ -4,8 +4,7 @@
 
 namespace tessera::test {
 
-void IrDevice::Attach(const std::shared_ptr<FakePeer>& peer,
-                      const std::shared_ptr<IrDevice>& dev) {
+void IrDevice::Attach(const std::shared_ptr<FakePeer>& peer, const std::shared_ptr<IrDevice>& dev) {
     std::weak_ptr<IrDevice> weak = dev;
     peer->onWrite = [weak](FakePeer& p, const std::string& bytes) {
         auto d = weak.lock();
@@ -47,7 +46,9 @@ void IrDevice::Attach(const std::shared_ptr<FakePeer>& peer,
             case ir::ACK:
             case ir::NAK:
             case ir::CAN:
-                d->pcWrites.push_back(pk.code == ir::ACK ? "ACK" : pk.code == ir::NAK ? "NAK" : "CAN");
+                d->pcWrites.push_back(pk.code == ir::ACK   ? "ACK"
+                                      : pk.code == ir::NAK ? "NAK"
+                                                           : "CAN");
                 d->pcAnswers.push_back(pk.code);
                 if (pk.code == ir::CAN) {
                     d->outgoing.clear();

@@ -2,13 +2,13 @@
 // A scripted infrared device for the in-memory line: it answers the PC's packets and sends
 // its own, with faults on demand. Installed on a FakePeer through Attach.
 
+#include "LinkTestSupport.h"
+
 #include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "LinkTestSupport.h"
 
 namespace tessera::test {
 
@@ -18,7 +18,7 @@ struct IrDevice {
     // -1 answers nothing.
     std::deque<int> enqAnswers;
     std::deque<int> dataAnswers;
-    std::vector<ParsedPacket> received;  // data packets the PC sent
+    std::vector<ParsedPacket> received; // data packets the PC sent
     int enqCount = 0;
 
     // --- device to PC ---
@@ -26,8 +26,8 @@ struct IrDevice {
     // front again (or the next of `resend` if any), an ACK moves on.
     std::deque<std::string> outgoing;
     std::deque<std::string> resend;
-    std::vector<int> pcAnswers;  // ACK/NAK/CAN the PC wrote back
-    std::vector<std::string> pcWrites;  // every command code the PC wrote, by name
+    std::vector<int> pcAnswers;        // ACK/NAK/CAN the PC wrote back
+    std::vector<std::string> pcWrites; // every command code the PC wrote, by name
     bool enqSent = false;
     bool awaitingAnswer = false;
     // Called with the data of every packet the device accepted (after its ACK went out).

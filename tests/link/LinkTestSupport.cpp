@@ -1,17 +1,16 @@
 #include "LinkTestSupport.h"
 
+#include "link/OpticalCom.h"
+#include "support/TestApp.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include "link/OpticalCom.h"
-#include "support/TestApp.h"
 
 namespace tessera::test {
 
@@ -22,7 +21,9 @@ std::int64_t NowMs() {
 }
 } // namespace
 
-LinkTiming FastTiming() { return LinkTiming().Scaled(0.01); }
+LinkTiming FastTiming() {
+    return LinkTiming().Scaled(0.01);
+}
 
 size_t FakePeer::Pending() const {
     size_t n = 0;
@@ -249,7 +250,7 @@ std::string Pattern(size_t length, unsigned seed) {
     for (size_t i = 0; i < length; ++i) {
         x = x * 1103515245u + 12345u;
         char c = static_cast<char>((x >> 16) & 0xFF);
-        if (c == 0x1A)  // keep the end byte for where a test puts it
+        if (c == 0x1A) // keep the end byte for where a test puts it
             c = 0x1B;
         s[i] = c;
     }
@@ -261,8 +262,7 @@ std::string CommandPacketBytes(int code) {
     return std::string(p.Data(), static_cast<size_t>(p.Size()));
 }
 
-std::string DataPacketBytes(const std::string& data, int sequence, int lengthField,
-                            int checksum) {
+std::string DataPacketBytes(const std::string& data, int sequence, int lengthField, int checksum) {
     const CDataPacket p(data.data(), static_cast<int>(data.size()),
                         static_cast<std::uint16_t>(sequence));
     std::string s(p.Data(), static_cast<size_t>(p.Size()));

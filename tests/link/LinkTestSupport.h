@@ -2,15 +2,15 @@
 // Helpers for the link tests: an in-memory line whose far end is a scripted peer, a raw
 // pseudo-terminal pair, and a line over a plain file descriptor for the far end of a pty.
 
+#include "link/LinkTiming.h"
+#include "link/SerialLine.h"
+#include "link/ZaurusCom.h"
+
 #include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "link/LinkTiming.h"
-#include "link/SerialLine.h"
-#include "link/ZaurusCom.h"
 
 namespace tessera::test {
 
@@ -22,9 +22,9 @@ LinkTiming FastTiming();
 // from the front burst only, as a real read ends when the line falls silent.
 struct FakePeer {
     std::deque<std::string> bursts;
-    std::vector<std::string> writes;  // every Write call of the port, in order
-    std::string written;              // all bytes written
-    std::vector<std::string> events;  // "open", "purge 1", "write", "read 0", ...
+    std::vector<std::string> writes; // every Write call of the port, in order
+    std::string written;             // all bytes written
+    std::vector<std::string> events; // "open", "purge 1", "write", "read 0", ...
     // Called after every Write with the bytes just written; may queue answers.
     std::function<void(FakePeer&, const std::string&)> onWrite;
     // Called when a read finds nothing queued; may queue bytes (the device speaking up).
@@ -39,7 +39,7 @@ struct FakePeer {
     int emptyReads = 0;
     int reads = 0;
     bool open = false;
-    bool echo = false;  // hand every written byte back as input first (an echoing adapter)
+    bool echo = false; // hand every written byte back as input first (an echoing adapter)
 
     void Send(const std::string& bytes) {
         if (!bytes.empty())
@@ -74,7 +74,7 @@ PortOptions FakeOptions(const std::shared_ptr<FakePeer>& peer, bool ignoreEcho =
 // A pseudo-terminal pair in raw mode; the slave's path is what a port opens.
 struct PtyPair {
     int master = -1;
-    int slave = -1;  // kept open so the line does not hang up between opens
+    int slave = -1; // kept open so the line does not hang up between opens
     std::string slavePath;
     PtyPair();
     ~PtyPair();
@@ -123,9 +123,9 @@ std::string DataPacketBytes(const std::string& data, int sequence, int lengthFie
 // Splits a written buffer into packets of the infrared line: returns (type, code-or-sequence,
 // payload) for each packet found in `bytes`.
 struct ParsedPacket {
-    int type = 0;      // 0x82 command, 0x81 data
-    int code = 0;      // command code
-    int sequence = 0;  // data packets
+    int type = 0;     // 0x82 command, 0x81 data
+    int code = 0;     // command code
+    int sequence = 0; // data packets
     int length = 0;
     int checksum = 0;
     std::string data;

@@ -2,14 +2,14 @@
 // numbers, NAK and retries, CAN, the echo, the empty final packet, refused lengths, and the
 // exact-count operations of the PC-link conversation.
 
-#include <chrono>
-#include <cstring>
-
-#include <gtest/gtest.h>
+#include "link/OpticalCom.h"
 
 #include "IrDevice.h"
 #include "LinkTestSupport.h"
-#include "link/OpticalCom.h"
+
+#include <chrono>
+#include <cstring>
+#include <gtest/gtest.h>
 
 using namespace tessera;
 using namespace tessera::test;
@@ -17,8 +17,8 @@ using namespace tessera::test;
 namespace {
 
 std::int64_t MsSince(std::chrono::steady_clock::time_point t0) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now() - t0)
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 t0)
         .count();
 }
 
@@ -51,15 +51,15 @@ struct IrFixture : ::testing::Test {
 TEST(IrPackets, LayoutAndChecksum) {
     EXPECT_EQ(CommandPacketBytes(ir::ENQ), Bytes({0, 0, 0, 0, 0, 0x96, 0x82, 0x05}));
     EXPECT_EQ(DataPacketBytes("ABC", 1),
-              Bytes({0, 0, 0, 0, 0, 0x96, 0x81, 0x10, 0x01, 0x00, 0x01, 0x40, 0xFE, 0x03, 0x00,
-                     'A', 'B', 'C', 0xC6, 0x00}));
+              Bytes({0,    0,    0,    0,    0,    0x96, 0x81, 0x10, 0x01, 0x00,
+                     0x01, 0x40, 0xFE, 0x03, 0x00, 'A',  'B',  'C',  0xC6, 0x00}));
     const CDataPacket empty(nullptr, 0, 0xFFFF);
     EXPECT_EQ(std::string(empty.Data(), 17),
               Bytes({0, 0, 0, 0, 0, 0x96, 0x81, 0x10, 0xFF, 0xFF, 0x01, 0x40, 0xFE, 0, 0, 0, 0}));
     // The sum wraps at 65536: 512 bytes of 0xFF sum to 130560 = 0x1FE00.
     const std::string ff(512, '\xFF');
     EXPECT_EQ(Checksum16(ff.data(), 512), 0xFE00);
-    const CDataPacket full(ff.data(), 600, 7);  // never more than 512 data bytes
+    const CDataPacket full(ff.data(), 600, 7); // never more than 512 data bytes
     EXPECT_EQ(full.DataLength(), 512);
     EXPECT_EQ(full.Size(), 529);
 }
@@ -69,7 +69,7 @@ TEST_F(IrFixture, OpenUsesTheInfraredLineWhateverSpeedIsAsked) {
     EXPECT_EQ(peer->settings.parity, LineParity::Odd);
     EXPECT_FALSE(peer->settings.hardwareFlow);
     EXPECT_TRUE(peer->settings.setRts);
-    EXPECT_FALSE(peer->settings.setDtr);  // left as opening the port left it
+    EXPECT_FALSE(peer->settings.setDtr); // left as opening the port left it
     EXPECT_EQ(peer->settings.inputQueue, 768);
     EXPECT_EQ(peer->timeouts.readIntervalMs, FastTiming().irReadIntervalMs);
     EXPECT_EQ(peer->timeouts.readTotalMs, FastTiming().irReadTotalMs);
@@ -84,8 +84,8 @@ TEST_F(IrFixture, SequenceNumbersCountFullPacketsAndMarkShortOnes) {
     ASSERT_TRUE(Write(data.substr(512, 512)));
     auto t0 = std::chrono::steady_clock::now();
     ASSERT_TRUE(Write(data.substr(1024)));
-    EXPECT_GE(MsSince(t0), 80);  // the pause after a 0xFFFF packet
-    ASSERT_TRUE(Write(data.substr(0, 512)));  // later full blocks keep 0xFFFF
+    EXPECT_GE(MsSince(t0), 80);              // the pause after a 0xFFFF packet
+    ASSERT_TRUE(Write(data.substr(0, 512))); // later full blocks keep 0xFFFF
     ASSERT_EQ(dev->received.size(), 4u);
     EXPECT_EQ(dev->received[0].sequence, 1);
     EXPECT_EQ(dev->received[1].sequence, 2);
@@ -135,7 +135,7 @@ TEST_F(IrFixture, WriteRetriesAfterNakAndGivesUpAfterThreeOrOnCan) {
         EXPECT_EQ(dev->enqCount, c.enqs) << c.name;
         ASSERT_EQ(static_cast<int>(dev->received.size()), c.packets) << c.name;
         for (const auto& p : dev->received) {
-            EXPECT_EQ(p.sequence, 1) << c.name;  // the same packet every time
+            EXPECT_EQ(p.sequence, 1) << c.name; // the same packet every time
             EXPECT_EQ(p.data, block) << c.name;
         }
         EXPECT_EQ(port->SequenceNumber(), c.ok ? 2 : 1) << c.name;
@@ -146,7 +146,7 @@ TEST_F(IrFixture, EmptyFinalPacketIsNotAcknowledgedAndStillSucceeds) {
     PortOptions o = FakeOptions(peer);
     o.timing.finalPacketPauseMs = 60;
     OpenPort(std::move(o));
-    dev->dataAnswers = {-1};  // the device answers an empty packet with nothing
+    dev->dataAnswers = {-1}; // the device answers an empty packet with nothing
     const auto t0 = std::chrono::steady_clock::now();
     EXPECT_TRUE(port->WriteBlock(nullptr, 0));
     EXPECT_GE(MsSince(t0), 60);
@@ -253,8 +253,8 @@ TEST_F(IrFixture, ReceiveFailuresAnswerWithNakOrCan) {
     struct Case {
         const char* name;
         std::deque<std::string> packets;
-        std::deque<std::string> resend;  // what the device sends after a NAK
-        std::vector<int> answers;  // what the PC writes back after the SYNs
+        std::deque<std::string> resend; // what the device sends after a NAK
+        std::vector<int> answers;       // what the PC writes back after the SYNs
         bool ok;
         int count;
     };
@@ -272,13 +272,30 @@ TEST_F(IrFixture, ReceiveFailuresAnswerWithNakOrCan) {
         {"bad marker byte", {badMarker}, {}, {ir::CAN}, false, 0},
         {"length above 512", {DataPacketBytes(d, 0xFFFF, 600)}, {}, {ir::CAN}, false, 0},
         {"true end packet", {DataPacketBytes("", 0xFFFF)}, {}, {}, true, 0},
-        {"empty but numbered", {DataPacketBytes("", 1)}, {DataPacketBytes(d, 0xFFFF)},
-         {ir::NAK, ir::ACK}, true, 40},
-        {"empty with a sum", {DataPacketBytes("", 0xFFFF, -1, 5)}, {DataPacketBytes(d, 0xFFFF)},
-         {ir::NAK, ir::ACK}, true, 40},
-        {"length hit to zero", {DataPacketBytes(d, 0xFFFF, 0)}, {DataPacketBytes(d, 0xFFFF)},
-         {ir::NAK, ir::ACK}, true, 40},
-        {"out of sequence", {DataPacketBytes(d, 5), DataPacketBytes(d, 1)}, {}, {ir::ACK}, true, 40},
+        {"empty but numbered",
+         {DataPacketBytes("", 1)},
+         {DataPacketBytes(d, 0xFFFF)},
+         {ir::NAK, ir::ACK},
+         true,
+         40},
+        {"empty with a sum",
+         {DataPacketBytes("", 0xFFFF, -1, 5)},
+         {DataPacketBytes(d, 0xFFFF)},
+         {ir::NAK, ir::ACK},
+         true,
+         40},
+        {"length hit to zero",
+         {DataPacketBytes(d, 0xFFFF, 0)},
+         {DataPacketBytes(d, 0xFFFF)},
+         {ir::NAK, ir::ACK},
+         true,
+         40},
+        {"out of sequence",
+         {DataPacketBytes(d, 5), DataPacketBytes(d, 1)},
+         {},
+         {ir::ACK},
+         true,
+         40},
         {"not a data packet", {commandInstead, DataPacketBytes(d, 1)}, {}, {ir::ACK}, true, 40},
     };
     for (const Case& c : cases) {
@@ -305,7 +322,7 @@ TEST_F(IrFixture, ReceiveFailuresAnswerWithNakOrCan) {
         EXPECT_EQ(n, c.count) << c.name;
         EXPECT_EQ(dev->pcAnswers, c.answers) << c.name;
         for (size_t i = 512; i < buf.size(); ++i)
-            ASSERT_EQ(buf[i], '\x5A') << c.name;  // nothing written beyond the block
+            ASSERT_EQ(buf[i], '\x5A') << c.name; // nothing written beyond the block
     }
 }
 
@@ -361,7 +378,7 @@ TEST_F(IrFixture, ExactReadsAreServedFromOnePacket) {
     EXPECT_EQ(std::string(buf, 4), "1234");
     ASSERT_TRUE(port->ReadExact(buf, 5));
     EXPECT_EQ(std::string(buf, 5), "56789");
-    EXPECT_EQ(dev->pcAnswers.size(), 1u);  // one packet so far
+    EXPECT_EQ(dev->pcAnswers.size(), 1u); // one packet so far
     // Two bytes wanted, three in the next packet, then one left over is dropped.
     ASSERT_TRUE(port->ReadExact(buf, 2));
     EXPECT_EQ(std::string(buf, 2), "ab");

@@ -1,18 +1,17 @@
 // The PC-link conversation against a scripted device, over the cable and over infrared
 // packets: frames, send-with-ACK, turnaround, replies, refusals, the five operations.
 
-#include <map>
-
-#include <QFile>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
+#include "link/PcLink.h"
 
 #include "IrDevice.h"
 #include "LinkTestSupport.h"
 #include "link/CableCom.h"
 #include "link/OpticalCom.h"
-#include "link/PcLink.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <map>
 
 using namespace tessera;
 using namespace tessera::test;
@@ -20,7 +19,9 @@ using namespace tessera::pclink;
 
 namespace {
 
-std::string Reply(const std::string& payload) { return BuildLinkFrame(1, payload); }
+std::string Reply(const std::string& payload) {
+    return BuildLinkFrame(1, payload);
+}
 std::string Refusal(const std::string& payload) {
     return std::string(1, static_cast<char>(CAN)) + BuildLinkFrame(1, payload);
 }
@@ -28,12 +29,11 @@ std::string Refusal(const std::string& payload) {
 // The device's side of the conversation, as bytes in and messages out.
 struct Device {
     std::map<std::string, std::string> replies = {
-        {"CFV", Reply("DOK")}, {"RFV", Reply("AFV")}, {"CFF", Reply("DOK")},
-        {"RFF", Reply("AFF")}, {"CFD", Reply("DOK")}, {"DATA", Reply("AEX")},
-        {"CLE", Reply("DOK")}};
-    std::deque<int> frameAnswers;  // default ACK; -1 = silence; kNakThenAck = NAK, stray ACK
+        {"CFV", Reply("DOK")}, {"RFV", Reply("AFV")},  {"CFF", Reply("DOK")}, {"RFF", Reply("AFF")},
+        {"CFD", Reply("DOK")}, {"DATA", Reply("AEX")}, {"CLE", Reply("DOK")}};
+    std::deque<int> frameAnswers; // default ACK; -1 = silence; kNakThenAck = NAK, stray ACK
     static constexpr int kNakThenAck = -2;
-    std::deque<int> eotAnswers;    // default ACK
+    std::deque<int> eotAnswers; // default ACK
     std::vector<std::string> payloads;
     std::vector<int> blocks;
     std::string fileData;
@@ -64,7 +64,8 @@ struct Device {
                 return out;
         }
         if (in.size() >= 7 && in[0] == static_cast<char>(SOH)) {
-            const int n = static_cast<unsigned char>(in[3]) | (static_cast<unsigned char>(in[4]) << 8);
+            const int n =
+                static_cast<unsigned char>(in[3]) | (static_cast<unsigned char>(in[4]) << 8);
             const std::string payload = in.substr(5, static_cast<size_t>(n));
             const int sum = static_cast<unsigned char>(in[5 + n]) |
                             (static_cast<unsigned char>(in[6 + n]) << 8);
@@ -84,7 +85,7 @@ struct Device {
             }
             const int answer = Take(frameAnswers, ACK);
             if (answer == kNakThenAck)
-                out.push_back(Bytes({0x15, ACK}));  // one burst: the ACK is already there
+                out.push_back(Bytes({0x15, ACK})); // one burst: the ACK is already there
             else
                 say(answer);
             return out;
@@ -128,7 +129,7 @@ struct Rig {
     std::shared_ptr<Device> device = std::make_shared<Device>();
     std::unique_ptr<CZaurusCom> port;
     std::unique_ptr<CPcLink> link;
-    std::vector<std::string> pcMessages;  // what the PC wrote, one entry per exact write
+    std::vector<std::string> pcMessages; // what the PC wrote, one entry per exact write
 
     explicit Rig(Carrier carrier) {
         PortOptions o = FakeOptions(peer);
@@ -167,7 +168,8 @@ class PcLinkBoth : public ::testing::TestWithParam<Carrier> {};
 } // namespace
 
 TEST(PcLinkFrame, Layout) {
-    EXPECT_EQ(BuildLinkFrame(1, "CFV"), Bytes({0x01, 0x01, 0xFE, 0x03, 0x00, 'C', 'F', 'V', 0xDF, 0x00}));
+    EXPECT_EQ(BuildLinkFrame(1, "CFV"),
+              Bytes({0x01, 0x01, 0xFE, 0x03, 0x00, 'C', 'F', 'V', 0xDF, 0x00}));
     const std::string f = BuildLinkFrame(255, "RFD" + std::string(253, '\xFF'));
     EXPECT_EQ(f.size(), 263u);
     EXPECT_EQ(Bytes({0x01, 0xFF, 0x00, 0x00, 0x01}), f.substr(0, 5));
@@ -179,8 +181,8 @@ TEST(PcLinkFrame, Layout) {
 TEST(PcLinkCable, TransactionWritesFrameTurnaroundAndTakesTheTurnBack) {
     Rig rig(Carrier::Cable);
     ASSERT_TRUE(rig.link->Transaction(BuildLinkFrame(1, "CFV"), "DOK", 10));
-    const std::vector<std::string> expected = {BuildLinkFrame(1, "CFV"), Bytes({EOT}),
-                                               Bytes({ENQ}), Bytes({ACK}), Bytes({ACK})};
+    const std::vector<std::string> expected = {BuildLinkFrame(1, "CFV"), Bytes({EOT}), Bytes({ENQ}),
+                                               Bytes({ACK}), Bytes({ACK})};
     EXPECT_EQ(rig.pcMessages, expected);
     EXPECT_EQ(rig.peer->Pending(), 0u);
 }
@@ -219,7 +221,7 @@ TEST_P(PcLinkBoth, BadRepliesFailWithoutAcknowledgement) {
     std::string badSum = Reply("AFF");
     badSum[8] ^= 0x01;
     std::string huge = Reply("AFF");
-    huge[3] = static_cast<char>(0x4C);  // announces 1100 payload bytes
+    huge[3] = static_cast<char>(0x4C); // announces 1100 payload bytes
     huge[4] = static_cast<char>(0x04);
     const Case cases[] = {{"wrong checksum", badSum},
                           {"unexpected code", Reply("DOK")},
@@ -237,17 +239,17 @@ TEST_P(PcLinkBoth, BadRepliesFailWithoutAcknowledgement) {
 
 TEST_P(PcLinkBoth, TooLongNamesAreRefusedBeforeAnythingIsSent) {
     Rig rig(GetParam());
-    EXPECT_FALSE(rig.link->FileExists("S1:" + std::string(26, 'A')));  // 29 bytes
+    EXPECT_FALSE(rig.link->FileExists("S1:" + std::string(26, 'A'))); // 29 bytes
     EXPECT_FALSE(rig.link->AnnounceFile(std::string(26, 'B')));
     EXPECT_FALSE(rig.link->AnnounceFile(std::string("AB\0CD", 5)));
     EXPECT_FALSE(rig.link->AnnounceFile(""));
     EXPECT_TRUE(rig.pcMessages.empty());
     EXPECT_TRUE(rig.peer->written.empty());
 
-    EXPECT_TRUE(rig.link->FileExists("S1:" + std::string(25, 'A')));  // 28 bytes fit
+    EXPECT_TRUE(rig.link->FileExists("S1:" + std::string(25, 'A'))); // 28 bytes fit
     ASSERT_TRUE(rig.link->AnnounceFile(std::string(25, 'B')));
     EXPECT_EQ(rig.device->payloads.back(), "RFDS1:" + std::string(25, 'B') + '\0');
-    EXPECT_EQ(rig.device->payloads.back().size(), 32u);  // fills the command text exactly
+    EXPECT_EQ(rig.device->payloads.back().size(), 32u); // fills the command text exactly
 }
 
 TEST_P(PcLinkBoth, FileDataGoesInNumberedFramesThatWrap) {
@@ -259,7 +261,7 @@ TEST_P(PcLinkBoth, FileDataGoesInNumberedFramesThatWrap) {
     const Case cases[] = {{0, 0}, {600, 3}, {253 * 254 + 10, 255}};
     for (const Case& c : cases) {
         Rig rig(GetParam());
-        rig.device->last = "DATA";  // the file was announced before
+        rig.device->last = "DATA"; // the file was announced before
         const std::string data = Pattern(c.size, 7);
         const std::string path = WriteFile(dir, "addin.bin", data);
         std::vector<std::int64_t> progress;
@@ -295,7 +297,8 @@ TEST(PcLinkCable, FileOfAnotherSizeThanExpectedFails) {
         rig.device->last = "DATA";
         EXPECT_EQ(rig.link->SendFileData(path, {}, c.expected), c.ok) << c.expected;
         EXPECT_LE(rig.device->fileData.size(), c.sentAtMost) << c.expected;
-        EXPECT_EQ(std::count(rig.pcMessages.begin(), rig.pcMessages.end(), Bytes({EOT})), c.ok ? 1 : 0)
+        EXPECT_EQ(std::count(rig.pcMessages.begin(), rig.pcMessages.end(), Bytes({EOT})),
+                  c.ok ? 1 : 0)
             << c.expected;
     }
 }
@@ -378,8 +381,8 @@ TEST_P(PcLinkBoth, StaleAcksAcknowledgeNothing) {
 TEST_P(PcLinkBoth, AnnouncementNeedsOnlyTheAcknowledgement) {
     Rig rig(GetParam());
     ASSERT_TRUE(rig.link->AnnounceFile("GAME.EXE"));
-    EXPECT_EQ(rig.device->payloads, (std::vector<std::string>{
-                                        "CFD", std::string("RFDS1:GAME.EXE\0", 15)}));
+    EXPECT_EQ(rig.device->payloads,
+              (std::vector<std::string>{"CFD", std::string("RFDS1:GAME.EXE\0", 15)}));
     EXPECT_EQ(rig.pcMessages.back(), BuildLinkFrame(1, std::string("RFDS1:GAME.EXE\0", 15)));
 }
 

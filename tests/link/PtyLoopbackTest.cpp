@@ -2,20 +2,18 @@
 // pauses and empty reads as the far end sees them, and infrared packets in both directions
 // with a packet peer on the master side.
 
-#include <atomic>
-#include <chrono>
-#include <thread>
-
-#include <QtGlobal>
-
-#include <gtest/gtest.h>
-#include <poll.h>
-#include <unistd.h>
-
 #include "LinkTestSupport.h"
 #include "link/CableCom.h"
 #include "link/OpticalCom.h"
 #include "link/RecordStream.h"
+
+#include <QtGlobal>
+#include <atomic>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace tessera;
 using namespace tessera::test;
@@ -28,7 +26,9 @@ std::int64_t MsBetween(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(b - a).count();
 }
 
-LinkTiming LoopTiming() { return LinkTiming().Scaled(0.05); }
+LinkTiming LoopTiming() {
+    return LinkTiming().Scaled(0.05);
+}
 
 PortOptions SerialOptions(const LinkTiming& t) {
     PortOptions o;
@@ -66,7 +66,7 @@ TEST(PtyCable, EndByteLeavesAloneAfterAPause) {
 TEST(PtyCable, ReadBlockOnARealLine) {
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());
-    const LinkTiming t = LoopTiming();  // 25 ms interval, 250 ms per empty read
+    const LinkTiming t = LoopTiming(); // 25 ms interval, 250 ms per empty read
     CCableCom port(SerialOptions(t));
     ASSERT_TRUE(port.Open(pty.Path(), 115200));
 
@@ -125,8 +125,7 @@ TEST(PtyInfrared, StreamsBothWaysArriveIntact) {
                 far.join();
             } else {
                 std::thread far([&] {
-                    sent = SendRecordStream(sender, data.data(),
-                                            static_cast<std::int64_t>(length));
+                    sent = SendRecordStream(sender, data.data(), static_cast<std::int64_t>(length));
                 });
                 receive();
                 far.join();

@@ -1,11 +1,12 @@
 // The record stream over both ports: block cutting, the end of a stream, progress, cancel and
 // failures.
 
-#include <gtest/gtest.h>
+#include "link/RecordStream.h"
 
 #include "LinkTestSupport.h"
 #include "link/CableCom.h"
-#include "link/RecordStream.h"
+
+#include <gtest/gtest.h>
 
 using namespace tessera;
 using namespace tessera::test;
@@ -13,10 +14,14 @@ using namespace tessera::test;
 TEST(RecordStreamSend, CutsIntoBlocksWithAShortLastOne) {
     struct Case {
         size_t length;
-        std::vector<int> blocks;  // sizes handed to WriteBlock, the last always < 512
+        std::vector<int> blocks; // sizes handed to WriteBlock, the last always < 512
     };
-    const Case cases[] = {{0, {0}},           {1, {1}},         {511, {511}},
-                          {512, {512, 0}},    {513, {512, 1}},  {1024, {512, 512, 0}},
+    const Case cases[] = {{0, {0}},
+                          {1, {1}},
+                          {511, {511}},
+                          {512, {512, 0}},
+                          {513, {512, 1}},
+                          {1024, {512, 512, 0}},
                           {1300, {512, 512, 276}}};
     for (const Case& c : cases) {
         auto peer = std::make_shared<FakePeer>();
@@ -48,10 +53,9 @@ TEST(RecordStreamSend, CancelAndFailureStopTheSend) {
     ASSERT_TRUE(port.Open(QStringLiteral("x"), 9600));
     const std::string data = Pattern(2000);
     int blocks = 0;
-    EXPECT_EQ(SendRecordStream(port, data.data(), 2000,
-                               [&](std::int64_t) { return ++blocks < 2; }),
+    EXPECT_EQ(SendRecordStream(port, data.data(), 2000, [&](std::int64_t) { return ++blocks < 2; }),
               TransferResult::Cancelled);
-    EXPECT_EQ(peer->written.size(), 1024u);  // the block in progress completed, no more
+    EXPECT_EQ(peer->written.size(), 1024u); // the block in progress completed, no more
 
     peer->writeFails = true;
     EXPECT_EQ(SendRecordStream(port, data.data(), 2000), TransferResult::Failed);
@@ -102,6 +106,6 @@ TEST(RecordStreamReceive, CancelKeepsTheBlockInHandAndFailuresFail) {
     EXPECT_EQ(ReceiveRecordStream(port, [](const char*, int) { return false; }),
               TransferResult::Failed);
     // Silence: the port gives up.
-    EXPECT_EQ(ReceiveRecordStream(port, sink), TransferResult::Completed);  // the 100 bytes
+    EXPECT_EQ(ReceiveRecordStream(port, sink), TransferResult::Completed); // the 100 bytes
     EXPECT_EQ(ReceiveRecordStream(port, sink), TransferResult::Failed);
 }

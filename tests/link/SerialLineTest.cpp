@@ -1,17 +1,16 @@
 // SerialLine on a real pseudo-terminal: the blocking read rules, writes, purge, exclusive
 // open, settings put back on close, and the protocol trace.
 
-#include <chrono>
-#include <thread>
+#include "link/SerialLine.h"
+
+#include "LinkTestSupport.h"
 
 #include <QFile>
 #include <QTemporaryDir>
-
+#include <chrono>
 #include <gtest/gtest.h>
 #include <termios.h>
-
-#include "LinkTestSupport.h"
-#include "link/SerialLine.h"
+#include <thread>
 
 using namespace tessera;
 using namespace tessera::test;
@@ -19,8 +18,8 @@ using namespace tessera::test;
 namespace {
 
 std::int64_t ElapsedMs(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now() - since)
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 since)
         .count();
 }
 
@@ -156,7 +155,7 @@ TEST(SerialLineOpen, AppliesSettingsAndRestoresThePreviousOnesOnClose) {
         LineSettings s;
         s.bitsPerSecond = 9600;
         s.parity = LineParity::Odd;
-        s.setRts = true;  // a pty has no modem lines: must not fail the open
+        s.setRts = true; // a pty has no modem lines: must not fail the open
         s.setDtr = true;
         ASSERT_TRUE(line.Open(pty.Path(), s)) << line.LastError().toStdString();
         termios during{};
@@ -211,7 +210,7 @@ TEST(LinkTimingTest, TimeOutsGrowWithTheBlockAtLowSpeeds) {
     struct Case {
         int bps;
         int bitsPerByte;
-        std::int64_t minBlockLimitMs;  // a 512-byte read must be allowed at least this long
+        std::int64_t minBlockLimitMs; // a 512-byte read must be allowed at least this long
     };
     // 512 bytes at 300 bps (10 bits) take 17 067 ms; the limit must cover 1.5 times that.
     const Case cases[] = {{300, 10, 5000 + 25600}, {9600, 11, 5000 + 880}, {115200, 10, 5000}};
@@ -224,7 +223,7 @@ TEST(LinkTimingTest, TimeOutsGrowWithTheBlockAtLowSpeeds) {
         EXPECT_LT(t.ReadLimitMs(1), 5100) << c.bps;
     }
     const LinkTiming scaled = LinkTiming().Scaled(0.001);
-    EXPECT_EQ(scaled.packetGapMs, 1);      // never scaled to nothing
+    EXPECT_EQ(scaled.packetGapMs, 1); // never scaled to nothing
     EXPECT_EQ(scaled.cableReadTotalMs, 5);
-    EXPECT_EQ(scaled.cableEmptyReads, 73);  // counts are not times
+    EXPECT_EQ(scaled.cableEmptyReads, 73); // counts are not times
 }

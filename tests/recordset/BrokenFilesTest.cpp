@@ -1,15 +1,14 @@
 // Damaged record-set files as they turn up on disk (tests/data/broken): each is refused, or
 // read as far as it is whole, with the messages that say what is wrong.
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 namespace tessera {
 namespace {
@@ -31,7 +30,10 @@ TEST(BrokenFiles, EachIsRefusedOrReadAsFarAsItIsWhole) {
         // A name lost the second byte of its last character: the lead byte takes the closing
         // quote with it, the values after it slide one field on, and the first field that
         // refuses its slid value stops the read when the user aborts.
-        {"broken/cut-double-byte.tsr", {{kMsgInvalidInput, R::Ok}, {kMsgBadValue, R::Abort}}, false, 0},
+        {"broken/cut-double-byte.tsr",
+         {{kMsgInvalidInput, R::Ok}, {kMsgBadValue, R::Abort}},
+         false,
+         0},
         // Another program's file under a record-set name.
         {"broken/foreign.tsr", {{kMsgReadFormatError, R::Ok}}, false, 0},
     };

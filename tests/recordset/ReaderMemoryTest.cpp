@@ -3,19 +3,18 @@
 // the fields already made are undone exactly once (a second destruction of a picture would
 // free it twice). Under the sanitizers a field left behind shows up as a leak.
 
-#include <gtest/gtest.h>
+#include "model/Prompter.h"
+#include "model/RecordSet.h"
 
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <new>
 #include <sstream>
 #include <string>
-
-#include "model/Prompter.h"
-#include "model/RecordSet.h"
 
 namespace {
 
@@ -40,12 +39,24 @@ void* Allocate(std::size_t size) {
 } // namespace
 
 // The whole test program allocates through these; unarmed they are malloc and free.
-void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void* operator new(std::size_t size) {
+    return Allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return Allocate(size);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace tessera {
 namespace {
@@ -77,10 +88,9 @@ std::string Sample(const char* name) {
 TEST(ReaderMemory, AFailedAllocationAnywhereLeavesNothingHalfMade) {
     // Pictures and print formats (fields that allocate when they parse, the latter without
     // catching it), and texts of every kind of field.
-    const std::string printFormats =
-        "\"i\",\"SCRT\",\"CLAS\",\"MEM1\",\"PRF1\",\"CLSC\"\r\n"
-        "\"D\",\" \",\"x\",\"a\tb\",\"0A0B0C\",\"\x82\xA0\"\r\n"
-        "\"D\",\"*\",\"y\",\"c\",\"41\",\r\n\x1A";
+    const std::string printFormats = "\"i\",\"SCRT\",\"CLAS\",\"MEM1\",\"PRF1\",\"CLSC\"\r\n"
+                                     "\"D\",\" \",\"x\",\"a\tb\",\"0A0B0C\",\"\x82\xA0\"\r\n"
+                                     "\"D\",\"*\",\"y\",\"c\",\"41\",\r\n\x1A";
     for (const char* name : {"memo.tsr", "report.tsr", "phonebook.tsr", ""}) {
         SCOPED_TRACE(name);
         const std::string text = *name != '\0' ? Sample(name) : printFormats;

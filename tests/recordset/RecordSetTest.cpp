@@ -1,15 +1,15 @@
 // Records and record sets: positions, insertion, removal, copies and moves between sets.
 
-#include <gtest/gtest.h>
+#include "model/RecordSet.h"
 
+#include "TestText.h"
+#include "model/RecordKind.h"
+#include "support/ScriptedPrompter.h"
+
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "support/ScriptedPrompter.h"
-#include "TestText.h"
-#include "model/RecordKind.h"
-#include "model/RecordSet.h"
 
 namespace tessera {
 namespace {
@@ -50,9 +50,9 @@ TEST(RecordSetPositions, InsertAppendsOrPlacesBeforeThePosition) {
     EXPECT_EQ(set.RecordAt(0), nullptr);
 
     EXPECT_TRUE(set.InsertRecord(-1, Named(set, "b")));
-    EXPECT_TRUE(set.InsertRecord(0, Named(set, "a")));             // at the head
-    EXPECT_TRUE(set.InsertRecord(2, Named(set, "d")));             // == count appends
-    EXPECT_TRUE(set.InsertRecord(99, Named(set, "e")));            // past the end appends
+    EXPECT_TRUE(set.InsertRecord(0, Named(set, "a")));  // at the head
+    EXPECT_TRUE(set.InsertRecord(2, Named(set, "d")));  // == count appends
+    EXPECT_TRUE(set.InsertRecord(99, Named(set, "e"))); // past the end appends
     EXPECT_EQ(Names(set), (std::vector<std::string>{"a", "b", "d", "e"}));
 
     RecordList chain;

@@ -1,14 +1,13 @@
 // The sample files read without a single question and write back to the same bytes.
 
-#include <gtest/gtest.h>
-
-#include <fstream>
-#include <sstream>
-#include <string>
-
-#include "support/ScriptedPrompter.h"
 #include "model/CodeMap.h"
 #include "model/RecordSet.h"
+#include "support/ScriptedPrompter.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
 
 namespace tessera {
 namespace {
@@ -26,9 +25,10 @@ TEST(Samples, EveryKindReadsCleanlyAndWritesBackTheSameBytes) {
         int kind;
         int records;
     } samples[] = {
-        {"phonebook.tsr", 1, 5}, {"cards.tsr", 2, 3},       {"schedule.tsr", 3, 4},
-        {"anniversary.tsr", 4, 4}, {"anniversary-week.tsr", 5, 4}, {"actions.tsr", 6, 4},
-        {"report.tsr", 7, 3},    {"memo.tsr", 8, 1},
+        {"phonebook.tsr", 1, 5},        {"cards.tsr", 2, 3},
+        {"schedule.tsr", 3, 4},         {"anniversary.tsr", 4, 4},
+        {"anniversary-week.tsr", 5, 4}, {"actions.tsr", 6, 4},
+        {"report.tsr", 7, 3},           {"memo.tsr", 8, 1},
     };
     CCodeMap map;
     ASSERT_TRUE(map.LoadTables());

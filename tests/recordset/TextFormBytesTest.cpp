@@ -1,16 +1,15 @@
 // The byte-level rules of the text form: how the tokenizer splits values and where lines end,
 // and which values the writer may put between quotes.
 
-#include <gtest/gtest.h>
+#include "model/CodeMap.h"
+#include "model/TextForm.h"
 
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
-
-#include "model/CodeMap.h"
-#include "model/TextForm.h"
 
 namespace tessera {
 namespace {
@@ -68,9 +67,7 @@ TEST(Tokenizer, SplitsValuesAndLinesByTheQuoteRules) {
         {"quote and comma inside a value split it",
          "\"a\",b\"\r\n\x1A",
          {{"a", V, In}, {"b\"", L, Eol}}},
-        {"CR inside quotes is a bad line break",
-         "\"a\rb\",\"c\"\r\n\x1A",
-         {{"a", V, Bad}}},
+        {"CR inside quotes is a bad line break", "\"a\rb\",\"c\"\r\n\x1A", {{"a", V, Bad}}},
         {"unquoted value at a line end with no quote after it ends the input",
          "\"D\",x\r\nD\x1A",
          {{"D", V, In}, {"x", L, Eol}}},
@@ -81,17 +78,14 @@ TEST(Tokenizer, SplitsValuesAndLinesByTheQuoteRules) {
          std::string("\"D\",\"x\"\r\n\0\"D\"", 13),
          {{"D", V, In}, {"x", V, Eol}, {"", L, In}}},
         {"end mark inside a value",
-         "\"D\",\"ab\x1A" "cd\"",
+         "\"D\",\"ab\x1A"
+         "cd\"",
          {{"D", V, In}, {"ab", L, In}}},
-        {"buffer end without an end mark",
-         "\"D\",\"ab",
-         {{"D", V, In}, {"ab", L, In}}},
+        {"buffer end without an end mark", "\"D\",\"ab", {{"D", V, In}, {"ab", L, In}}},
         {"trail byte equal to a quote or comma belongs to the character",
          "\"\x81\"\",\"\x82,\"\r\n\x1A",
          {{"\x81\"", V, In}, {"\x82,", V, Eol}, {"", L, In}}},
-        {"lone LF is an ordinary byte",
-         "\"a\nb\"\r\n\x1A",
-         {{"a\nb", V, Eol}, {"", L, In}}},
+        {"lone LF is an ordinary byte", "\"a\nb\"\r\n\x1A", {{"a\nb", V, Eol}, {"", L, In}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -127,7 +121,8 @@ TEST(Tokenizer, MapsDoubleByteCharactersThroughTheCodeMap) {
     // 0xED40 is the device's circled one, 0xEBAE a device digit: both always converted.
     auto got = Tokens("\"\xED\x40\xEB\xAE\"\r\n\x1A", &map);
     ASSERT_GE(got.size(), 1u);
-    EXPECT_EQ(got[0].value, "\x87\x40" "0");
+    EXPECT_EQ(got[0].value, "\x87\x40"
+                            "0");
     // Without a map the bytes pass unchanged.
     auto raw = Tokens("\"\xED\x40\xEB\xAE\"\r\n\x1A");
     EXPECT_EQ(raw[0].value, "\xED\x40\xEB\xAE");
@@ -308,9 +303,34 @@ bool HoldsControlCharacter(std::string_view value) {
 TEST(Tokenizer, AgreesWithTheRulesByteForByte) {
     std::mt19937 rng(977);
     const std::vector<std::string> pieces = {
-        "\"", ",", "\r\n", "\r", "\n", "\x1A", std::string(1, '\0'), "\x1F", "\t", "\x1E\x0C",
-        "D", "abc", "0123456789", " ", "\x82\xA0", "\x88\x9F", "\x81\"", "\x82,", "\x9F\xE0",
-        "\x81", "\xE0", "\xFD\xFC", "\xA1", "\x80", "\xFF", "\",\"", "\"\r\n\"D\",\"", "\x81\r",
+        "\"",
+        ",",
+        "\r\n",
+        "\r",
+        "\n",
+        "\x1A",
+        std::string(1, '\0'),
+        "\x1F",
+        "\t",
+        "\x1E\x0C",
+        "D",
+        "abc",
+        "0123456789",
+        " ",
+        "\x82\xA0",
+        "\x88\x9F",
+        "\x81\"",
+        "\x82,",
+        "\x9F\xE0",
+        "\x81",
+        "\xE0",
+        "\xFD\xFC",
+        "\xA1",
+        "\x80",
+        "\xFF",
+        "\",\"",
+        "\"\r\n\"D\",\"",
+        "\x81\r",
     };
     for (int round = 0; round < 4000; ++round) {
         std::string text = round % 2 == 0 ? "\"D\",\"" : "";
@@ -388,13 +408,15 @@ TEST(WriterValues, RefusesWhatWouldReadBackDifferently) {
         {"\x82\xA0\x82\xA2", ValueProblem::None},
         {"\x81\",", ValueProblem::None}, // the quote is a trail byte, not a quote
         {std::string("a\0b", 3), ValueProblem::EndMark},
-        {"a\x1A" "b", ValueProblem::EndMark},
+        {"a\x1A"
+         "b",
+         ValueProblem::EndMark},
         {"a\rb", ValueProblem::BareCR},
         {"a\r\nb", ValueProblem::BareCR},
         {"a\",b", ValueProblem::QuoteSeparator},
         {"a\"\rb", ValueProblem::QuoteSeparator},
         {"abc\x82", ValueProblem::SplitCharacter},
-        {"\x88\x9F", ValueProblem::None},                  // trail byte in the lead range
+        {"\x88\x9F", ValueProblem::None}, // trail byte in the lead range
         {"\x82\x9F\x88", ValueProblem::SplitCharacter},
         {"a\x9F\x88\x9F", ValueProblem::SplitCharacter},
         {"\x87\x40x\x88", ValueProblem::SplitCharacter}, // the same through the slow walk

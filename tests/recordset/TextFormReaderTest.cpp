@@ -1,18 +1,17 @@
 // The reader: round trips through the writer for every kind, the line rules, and every prompt
 // with the user's answers.
 
-#include <gtest/gtest.h>
-
-#include <deque>
-#include <random>
-#include <string>
-#include <vector>
-
-#include "support/ScriptedPrompter.h"
 #include "TestText.h"
 #include "model/CodeMap.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
+#include "support/ScriptedPrompter.h"
+
+#include <deque>
+#include <gtest/gtest.h>
+#include <random>
+#include <string>
+#include <vector>
 
 namespace tessera {
 namespace {
@@ -48,19 +47,26 @@ struct KindSample {
 
 std::vector<KindSample> Samples() {
     return {
-        {1, {"*", J("山田 太郎"), J("やまだ たろう"), "03-1234-5678", "123-4567",
-             J("東京都千代田区") + "\x1F" + J("一丁目"), "19700105      ",
-             "MEM1:" + J("メモ") + "\x1E\x0C", J("○"), J("×"), J("△"), ""}},
-        {2, {" ", J("鈴木"), J("すずき"), "06-1111", "06-2222", J("株式会社テスト"),
-             J("てすと"), J("営業部"), J("課長"), "530-0001", J("大阪市"), "", "",
-             "", J("○"), "", "", "MEM1:" + J("初対面") + "\x1E\x0C"}},
+        {1,
+         {"*", J("山田 太郎"), J("やまだ たろう"), "03-1234-5678", "123-4567",
+          J("東京都千代田区") + "\x1F" + J("一丁目"), "19700105      ",
+          "MEM1:" + J("メモ") + "\x1E\x0C", J("○"), J("×"), J("△"), ""}},
+        {2,
+         {" ", J("鈴木"), J("すずき"), "06-1111", "06-2222", J("株式会社テスト"), J("てすと"),
+          J("営業部"), J("課長"), "530-0001", J("大阪市"), "", "", "", J("○"), "", "",
+          "MEM1:" + J("初対面") + "\x1E\x0C"}},
         {3, {" ", "200105311230  ", "200105311330  ", "200105311220  ", "*", J("会議")}},
         {4, {" ", "    1224      ", J("記念日")}},
         {5, {"*", "    0326", J("第3土曜")}},
         {6, {" ", "20010531      ", "", "01", "02", J("報告書"), "20010615      "}},
-        {7, {" ", J("日報"), J("天気") + "\t" + J("晴れ") + "\x1F" + J("場所") + "\t" + J("本社"),
-             "0AFF", J("あ")}},
-        {8, {" ", J("地図"), "0C00070000000402" "00FF" "0000"}},
+        {7,
+         {" ", J("日報"), J("天気") + "\t" + J("晴れ") + "\x1F" + J("場所") + "\t" + J("本社"),
+          "0AFF", J("あ")}},
+        {8,
+         {" ", J("地図"),
+          "0C00070000000402"
+          "00FF"
+          "0000"}},
     };
 }
 
@@ -127,10 +133,10 @@ TEST(ReaderRoundTrip, ReportTextsWithLineBreaksReadBackUnchanged) {
     const std::string name2 = J("場所");
     // Two items, the first with a two-line content, as a caller without the report
     // editor's conventions may hand it over; and as ParseText gets it.
-    const std::string given = name1 + "\t" + J("晴れ") + "\r\n" + J("のち雨") + "\x1F" + name2 +
-                              "\t" + J("本社");
-    const std::string stored = name1 + "\t" + J("晴れ") + "\x1F" + J("のち雨") + "\x1F" + name2 +
-                               "\t" + J("本社");
+    const std::string given =
+        name1 + "\t" + J("晴れ") + "\r\n" + J("のち雨") + "\x1F" + name2 + "\t" + J("本社");
+    const std::string stored =
+        name1 + "\t" + J("晴れ") + "\x1F" + J("のち雨") + "\x1F" + name2 + "\t" + J("本社");
     for (const bool viaParse : {false, true}) {
         SCOPED_TRACE(viaParse ? "ParseText" : "SetValue");
         CRecordSet set;
@@ -177,20 +183,37 @@ TEST(ReaderLines, HeaderTitlesAndRecordLines) {
     };
     const std::vector<Case> cases = {
         {"header without i gives no tags",
-         Line("x", {"NAME"}) + "\r\n" + Line("T", {"a"}) + kEnd, 0, 0, {}},
-        {"lower-case letters", Line("I", {"NAME"}) + "\r\n" + Line("t", {"x"}) + "\r\n" +
-                                   Line("d", {"a"}) + kEnd,
-         1, 1, {{"a"}}},
-        {"empty last value", Line("i", {"NAME", "TEL1"}) + "\r\n" + Line("D", {"a", ""}) + kEnd, 1,
-         2, {{"a", ""}}},
-        {"fewer values than fields", Line("i", {"NAME", "TEL1"}) + "\r\n\"D\"" + kEnd, 1, 2,
+         Line("x", {"NAME"}) + "\r\n" + Line("T", {"a"}) + kEnd,
+         0,
+         0,
+         {}},
+        {"lower-case letters",
+         Line("I", {"NAME"}) + "\r\n" + Line("t", {"x"}) + "\r\n" + Line("d", {"a"}) + kEnd,
+         1,
+         1,
+         {{"a"}}},
+        {"empty last value",
+         Line("i", {"NAME", "TEL1"}) + "\r\n" + Line("D", {"a", ""}) + kEnd,
+         1,
+         2,
+         {{"a", ""}}},
+        {"fewer values than fields",
+         Line("i", {"NAME", "TEL1"}) + "\r\n\"D\"" + kEnd,
+         1,
+         2,
          {{"", ""}}},
         {"title values are not taken from the text",
-         Line("i", {"NAME"}) + "\r\n" + Line("T", {"whatever", "more"}) + kEnd, 1, 1, {}},
+         Line("i", {"NAME"}) + "\r\n" + Line("T", {"whatever", "more"}) + kEnd,
+         1,
+         1,
+         {}},
         {"only a header", Line("i", {"TIM1"}) + kEnd, 3, 1, {}},
-        {"zero byte ends the text", Line("i", {"NAME"}) + "\r\n" + Line("D", {"a"}) + "\r\n" +
-                                        std::string(1, '\0') + "garbage",
-         1, 1, {{"a"}}},
+        {"zero byte ends the text",
+         Line("i", {"NAME"}) + "\r\n" + Line("D", {"a"}) + "\r\n" + std::string(1, '\0') +
+             "garbage",
+         1,
+         1,
+         {{"a"}}},
         {"unknown first value at the end", Line("i", {"NAME"}) + "\r\nzz\x1A", 1, 1, {}},
     };
     for (const auto& c : cases) {
@@ -230,9 +253,13 @@ TEST(ReaderFailures, FormatErrorsAndBadLineBreaks) {
         {"CR in a header value", "\"i\",\"NA\rME\"\r\n\x1A", {kMsgReadFormatError}, 0},
         {"unknown line", head + Line("X", {"a"}) + kEnd, {kMsgReadFormatError}, 0},
         {"CR inside a quoted value",
-         head + Line("D", {"ok"}) + "\r\n\"D\",\"a\rb\"" + kEnd, {kMsgBadLineBreak}, 1},
+         head + Line("D", {"ok"}) + "\r\n\"D\",\"a\rb\"" + kEnd,
+         {kMsgBadLineBreak},
+         1},
         {"value longer than the work buffer",
-         head + Line("D", {std::string(40000, 'x')}) + kEnd, {kMsgReadFormatError}, 0},
+         head + Line("D", {std::string(40000, 'x')}) + kEnd,
+         {kMsgReadFormatError},
+         0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -288,10 +315,9 @@ TEST(ReaderCutOff, LastLineWithoutLineEndIsDroppedWithAWarning) {
 class ReaderPrompts : public ::testing::Test {
 protected:
     // Three records of an action list; PRTY refuses "09" and "x".
-    const std::string text = Line("i", {"MARK", "PRTY", "MEM1"}) + "\r\n" +
-                             Line("D", {"01", "09", "first"}) + "\r\n" +
-                             Line("D", {"00", "x", "second"}) + "\r\n" +
-                             Line("D", {"01", "02", "third"}) + kEnd;
+    const std::string text =
+        Line("i", {"MARK", "PRTY", "MEM1"}) + "\r\n" + Line("D", {"01", "09", "first"}) + "\r\n" +
+        Line("D", {"00", "x", "second"}) + "\r\n" + Line("D", {"01", "02", "third"}) + kEnd;
     ScriptedPrompter prompter;
     CRecordSet set;
     int errors = -1;
@@ -309,13 +335,15 @@ TEST_F(ReaderPrompts, AbortStopsTheReadAndDropsTheRecord) {
 }
 
 TEST_F(ReaderPrompts, RetryAsksAgainAndIgnoreEmptiesTheField) {
-    prompter.Expect(kMsgInvalidInput).Expect(kMsgBadValue, R::Retry).Expect(kMsgBadValue, R::Ignore);
+    prompter.Expect(kMsgInvalidInput)
+        .Expect(kMsgBadValue, R::Retry)
+        .Expect(kMsgBadValue, R::Ignore);
     prompter.Expect(kMsgIgnoreAll, R::No);
     prompter.Expect(kMsgInvalidInput).Expect(kMsgBadValue, R::Ignore).Expect(kMsgIgnoreAll, R::No);
     ASSERT_TRUE(set.ReadText(text, nullptr, &errors));
-    EXPECT_EQ(prompter.Ids(), (std::vector<int>{kMsgInvalidInput, kMsgBadValue, kMsgBadValue,
-                                                kMsgIgnoreAll, kMsgInvalidInput, kMsgBadValue,
-                                                kMsgIgnoreAll}));
+    EXPECT_EQ(prompter.Ids(),
+              (std::vector<int>{kMsgInvalidInput, kMsgBadValue, kMsgBadValue, kMsgIgnoreAll,
+                                kMsgInvalidInput, kMsgBadValue, kMsgIgnoreAll}));
     EXPECT_EQ(prompter.Messages()[3].buttons, PromptButtons::YesNo);
     EXPECT_EQ(prompter.Messages()[3].icon, PromptIcon::Question);
     EXPECT_EQ(errors, 2);
@@ -352,8 +380,8 @@ TEST_F(ReaderPrompts, PositionIsKnownWhileAsking) {
 TEST(ReaderTooManyFields, IgnoreDropsTheRestOfTheLineAfterOneQuestion) {
     ScriptedPrompter prompter;
     // A quote followed by a comma inside a value splits it, giving surplus values.
-    const std::string text = Line("i", {"NAME", "TEL1"}) + "\r\n" +
-                             "\"D\",\"a\",b\",\"c\",\"d\"" + "\r\n" + Line("D", {"x", "y"}) + kEnd;
+    const std::string text = Line("i", {"NAME", "TEL1"}) + "\r\n" + "\"D\",\"a\",b\",\"c\",\"d\"" +
+                             "\r\n" + Line("D", {"x", "y"}) + kEnd;
     prompter.Expect(kMsgTooManyFields, R::Retry).Expect(kMsgTooManyFields, R::Ignore);
     CRecordSet set;
     ASSERT_TRUE(set.ReadText(text, nullptr));
@@ -372,8 +400,8 @@ TEST(ReaderTooManyFields, IgnoreDropsTheRestOfTheLineAfterOneQuestion) {
 TEST(ReaderEmptySlots, ValuesForATagWithoutClassAreRejected) {
     ScriptedPrompter prompter;
     prompter.Expect(kMsgInvalidInput).Expect(kMsgBadValue, R::Ignore).Expect(kMsgIgnoreAll, R::Yes);
-    const std::string text = Line("i", {"NAME", "SYNC"}) + "\r\n" + Line("D", {"a", ""}) +
-                             "\r\n" + Line("D", {"b", "z"}) + kEnd;
+    const std::string text = Line("i", {"NAME", "SYNC"}) + "\r\n" + Line("D", {"a", ""}) + "\r\n" +
+                             Line("D", {"b", "z"}) + kEnd;
     CRecordSet set;
     int errors = 0;
     ASSERT_TRUE(set.ReadText(text, nullptr, &errors));
@@ -386,9 +414,9 @@ TEST(ReaderEmptySlots, ValuesForATagWithoutClassAreRejected) {
 TEST(ReaderRandomInput, NeverCrashesAndKeepsRecordsWhole) {
     std::mt19937 rng(20011);
     const std::vector<std::string> pieces = {
-        "\"i\"", "\"D\"", "\"T\"", "\"NAME\"", "\"PRTY\"", "\"SYNC\"", "\"TIM1\"", ",",
-        "\"", "\r\n", "\r", "\n", "\x1A", std::string(1, '\0'), "\x82\xA0", "\x87\x40", "\x81",
-        "\xED\x40", "03", "x", "200105311230  "};
+        "\"i\"",    "\"D\"",    "\"T\"", "\"NAME\"", "\"PRTY\"", "\"SYNC\"", "\"TIM1\"",
+        ",",        "\"",       "\r\n",  "\r",       "\n",       "\x1A",     std::string(1, '\0'),
+        "\x82\xA0", "\x87\x40", "\x81",  "\xED\x40", "03",       "x",        "200105311230  "};
     const PromptResult answers[] = {R::Ok, R::Abort, R::Retry, R::Ignore, R::Yes, R::No};
     CCodeMap map;
     ASSERT_TRUE(map.LoadTables());

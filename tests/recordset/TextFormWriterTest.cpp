@@ -1,19 +1,18 @@
 // The writers: the exact bytes, selections and capacities, and the refusals that keep a
 // written text readable.
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <random>
-#include <sstream>
-#include <string>
-#include <vector>
-
-#include "support/ScriptedPrompter.h"
 #include "TestText.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
 #include "model/TextForm.h"
+#include "support/ScriptedPrompter.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
 
 namespace tessera {
 namespace {
@@ -40,9 +39,9 @@ std::string Written(const CRecordSet& set) {
 TEST(Writer, PhoneBookRecordBytes) {
     CRecordSet set;
     ASSERT_TRUE(set.SetKind(kKindPhoneBook));
-    EXPECT_EQ(set.Tags(), (std::vector<std::string>{"SCRT", "NAME", "NAPR", "TEL1", "ZIPC", "ADR1",
-                                                    "BRTH", "RMRK", "CHK1", "CHK2", "CHK3",
-                                                    "CHK4"}));
+    EXPECT_EQ(set.Tags(),
+              (std::vector<std::string>{"SCRT", "NAME", "NAPR", "TEL1", "ZIPC", "ADR1", "BRTH",
+                                        "RMRK", "CHK1", "CHK2", "CHK3", "CHK4"}));
     auto r = set.NewRecord();
     ASSERT_TRUE(r->ParseField(0, " ", false));
     ASSERT_TRUE(r->ParseField(1, J("山田"), false));
@@ -75,7 +74,8 @@ TEST(Writer, LineBreaksAndCircledNumbersGoOutAsDeviceBytes) {
     ASSERT_TRUE(set.SetKind(kKindSchedule));
     auto r = set.NewRecord();
     const int mem = set.FindTag(MakeTag("MEM1"));
-    ASSERT_TRUE(r->SetFieldValue(MakeTag("MEM1"), FieldValue(std::string("a\r\n" "\x87\x40"))));
+    ASSERT_TRUE(r->SetFieldValue(MakeTag("MEM1"), FieldValue(std::string("a\r\n"
+                                                                         "\x87\x40"))));
     set.InsertRecord(-1, std::move(r));
     const std::string text = Written(set);
     EXPECT_NE(text.find("\"a\x1F\xED\x40\""), std::string::npos);
@@ -133,7 +133,8 @@ TEST(Writer, RefusesValuesThatWouldNotReadBack) {
     };
     const std::vector<Case> cases = {
         {"lone CR", "a\rb"},
-        {"end mark", "a\x1A" "b"},
+        {"end mark", "a\x1A"
+                     "b"},
         {"zero byte", std::string("a\0b", 3)},
         {"quote and comma", "say \",\" here"},
         {"quote and CR", "a\"\rb"},
@@ -148,7 +149,9 @@ TEST(Writer, RefusesValuesThatWouldNotReadBack) {
         auto r = set.NewRecord();
         ASSERT_TRUE(r->SetFieldValue(MakeTag("MEM1"), FieldValue(c.text)));
         set.InsertRecord(-1, std::move(r));
-        prompter.Expect(kMsgWriteFormatError).Expect(kMsgWriteFormatError).Expect(kMsgWriteFormatError);
+        prompter.Expect(kMsgWriteFormatError)
+            .Expect(kMsgWriteFormatError)
+            .Expect(kMsgWriteFormatError);
 
         std::string out = "stale";
         EXPECT_FALSE(set.WriteTextToString(out));
@@ -167,11 +170,17 @@ TEST(Writer, RefusesValuesThatWouldNotReadBack) {
 // say. Values mix the bytes that matter: quotes before commas or CRs, CRs, end marks, circled
 // numbers (also as trail bytes), and runs of lead-range bytes at the end, short and long.
 TEST(Writer, LinesAreWrittenAndRefusedAsEachValueWouldBe) {
-    const std::vector<std::string> pieces = {
-        "a",        "0123456789", " ",        "\"",       "\",",     "\"\r",    "\r",
-        "\n",       "\x1A",      "\x1F",     "\t",       ",",        "\x87\x40", "\x87\x53",
-        "\x87\x54", "\x88\x87", "\x82\xA0", "\x88\x9F", "\x9F\x9F", "\x82",     "\xE0",
-        "\x81\x81\x81\x81\x81\x81\x81\x81\x81"};
+    const std::vector<std::string> pieces = {"a",        "0123456789",
+                                             " ",        "\"",
+                                             "\",",      "\"\r",
+                                             "\r",       "\n",
+                                             "\x1A",     "\x1F",
+                                             "\t",       ",",
+                                             "\x87\x40", "\x87\x53",
+                                             "\x87\x54", "\x88\x87",
+                                             "\x82\xA0", "\x88\x9F",
+                                             "\x9F\x9F", "\x82",
+                                             "\xE0",     "\x81\x81\x81\x81\x81\x81\x81\x81\x81"};
     std::mt19937 rng(4242);
     for (int round = 0; round < 400; ++round) {
         SCOPED_TRACE(round);
@@ -252,7 +261,8 @@ TEST(Writer, NothingOfABadLineLeavesThroughTheSink) {
     ASSERT_TRUE(set.SetKind(kKindPhoneBook));
     for (int k = 0; k < 8000; ++k) {
         auto r = set.NewRecord();
-        ASSERT_TRUE(r->SetFieldValue(MakeTag("NAME"), FieldValue(J("山田 太郎") + std::to_string(k))));
+        ASSERT_TRUE(
+            r->SetFieldValue(MakeTag("NAME"), FieldValue(J("山田 太郎") + std::to_string(k))));
         ASSERT_TRUE(r->SetFieldValue(MakeTag("ADR1"), FieldValue(std::string(80, 'x'))));
         set.InsertRecord(-1, std::move(r));
     }

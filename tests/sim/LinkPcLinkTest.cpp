@@ -1,14 +1,13 @@
 // The PC-link conversation of the add-in transfer between the real ports and the simulated
 // device, on both lines: checks, queries, refusals, storing files, and the end of the link.
 
-#include <gtest/gtest.h>
+#include "link/PcLink.h"
+#include "tests/sim/LinkSimSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include "link/PcLink.h"
-#include "tests/sim/LinkSimSupport.h"
+#include <gtest/gtest.h>
 
 namespace tessera::sim::test {
 namespace {
@@ -68,8 +67,8 @@ TEST_P(SimPcLinkTest, InstallsTwoFilesOnADeviceWithExtendedMemory) {
     ASSERT_EQ(r.stored.size(), 2u);
     EXPECT_TRUE(r.stored["S1:APP.EXE"] == app);
     EXPECT_EQ(r.stored["S1:EMPTY.DAT"], "");
-    EXPECT_EQ(r.commands, (std::vector<std::string>{"CFV", "RFV", "CFF", "RFF", "CFF", "RFF",
-                                                    "CFD", "RFD", "CFD", "RFD", "CLE"}));
+    EXPECT_EQ(r.commands, (std::vector<std::string>{"CFV", "RFV", "CFF", "RFF", "CFF", "RFF", "CFD",
+                                                    "RFD", "CFD", "RFD", "CLE"}));
     EXPECT_EQ(r.stats.blockNumbers, (std::vector<int>{2, 3, 4}));
     EXPECT_EQ(r.stats.framesRejected, 0);
 }
@@ -181,7 +180,8 @@ TEST_P(SimPcLinkTest, AnAutoDeviceAnswersTheWholeAddIn) {
     EXPECT_EQ(r.stats.framesRejected, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(SimLines, SimPcLinkTest, testing::Values(SimMethod::Cable, SimMethod::Infrared),
+INSTANTIATE_TEST_SUITE_P(SimLines, SimPcLinkTest,
+                         testing::Values(SimMethod::Cable, SimMethod::Infrared),
                          [](const testing::TestParamInfo<SimMethod>& info) {
                              return info.param == SimMethod::Cable ? "Cable" : "Ir";
                          });

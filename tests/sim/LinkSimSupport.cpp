@@ -1,14 +1,15 @@
 #include "tests/sim/LinkSimSupport.h"
 
-#include <random>
+#include "support/TestApp.h"
 
 #include <gtest/gtest.h>
-
-#include "support/TestApp.h"
+#include <random>
 
 namespace tessera::sim::test {
 
-LinkTiming PcTiming(double scale) { return LinkTiming{}.Scaled(scale); }
+LinkTiming PcTiming(double scale) {
+    return LinkTiming{}.Scaled(scale);
+}
 
 SimConfig DeviceConfig(SimMethod method, SimRole role, double scale) {
     SimConfig c;
@@ -37,8 +38,7 @@ PcOutcome PcReceive(CZaurusCom& port, const std::string& portName, int bps) {
     return out;
 }
 
-PcOutcome PcSend(CZaurusCom& port, const std::string& portName, const std::string& data,
-                 int bps) {
+PcOutcome PcSend(CZaurusCom& port, const std::string& portName, const std::string& data, int bps) {
     PcOutcome out;
     out.opened = port.Open(QString::fromStdString(portName), bps);
     if (!out.opened)

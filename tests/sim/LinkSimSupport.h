@@ -2,14 +2,14 @@
 // The real link ports against the simulated device: each test runs the device on its own
 // thread and the PC side (a real SerialLine under CCableCom or COpticalCom) on the test's.
 
-#include <cstdint>
-#include <memory>
-#include <string>
-
 #include "link/LinkTiming.h"
 #include "link/RecordStream.h"
 #include "link/ZaurusCom.h"
 #include "sim/SimDevice.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
 
 namespace tessera::sim::test {
 

@@ -1,16 +1,15 @@
 // Record streams between the real ports and the simulated device, both directions, both
 // methods: every length that lands on or around a block edge must arrive byte for byte.
 
-#include <gtest/gtest.h>
+#include "link/CableCom.h"
+#include "link/OpticalCom.h"
+#include "tests/sim/LinkSimSupport.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <tuple>
-
-#include "link/CableCom.h"
-#include "link/OpticalCom.h"
-#include "tests/sim/LinkSimSupport.h"
 
 namespace tessera::sim::test {
 namespace {
@@ -47,7 +46,9 @@ protected:
                                             : AnyBytes(c.length, static_cast<unsigned>(c.length));
     }
     // On the cable a stream of nothing cannot be told from no stream at all.
-    bool Carriable() const { return GetParam().method != SimMethod::Cable || GetParam().length > 0; }
+    bool Carriable() const {
+        return GetParam().method != SimMethod::Cable || GetParam().length > 0;
+    }
 };
 
 TEST_P(SimStreamTest, PcToDeviceArrivesByteIdentical) {
@@ -176,8 +177,9 @@ INSTANTIATE_TEST_SUITE_P(SimLines, SimAutoStreamTest,
                                          std::make_tuple(SimMethod::Infrared, false),
                                          std::make_tuple(SimMethod::Infrared, true)),
                          [](const testing::TestParamInfo<std::tuple<SimMethod, bool>>& info) {
-                             return std::string(std::get<0>(info.param) == SimMethod::Cable ? "Cable"
-                                                                                            : "Ir") +
+                             return std::string(std::get<0>(info.param) == SimMethod::Cable
+                                                    ? "Cable"
+                                                    : "Ir") +
                                     (std::get<1>(info.param) ? "Echo" : "");
                          });
 
@@ -297,9 +299,10 @@ TEST(SimSilentDevice, ReceiveFailsAfterTheTimeOuts) {
         EXPECT_EQ(pc.result, TransferResult::Failed);
         EXPECT_TRUE(pc.data.empty());
         // Cable: 73 empty reads of the total time-out; infrared: three waits for ENQ.
-        auto least = m == SimMethod::Cable
-                         ? std::chrono::milliseconds(timing.cableEmptyReads * timing.cableReadTotalMs)
-                         : std::chrono::milliseconds(timing.packetAttempts * timing.irReadTotalMs);
+        auto least =
+            m == SimMethod::Cable
+                ? std::chrono::milliseconds(timing.cableEmptyReads * timing.cableReadTotalMs)
+                : std::chrono::milliseconds(timing.packetAttempts * timing.irReadTotalMs);
         EXPECT_GE(took, least);
         EXPECT_LE(took, least * 3 + 2s);
     }
@@ -326,8 +329,8 @@ TEST(SimIrNoise, FlippedBytesGiveIdenticalDataOrFailure) {
     long long flipped = 0;
     for (std::uint32_t seed = 1; seed <= 16; ++seed) {
         for (SimRole role : {SimRole::Send, SimRole::Receive}) {
-            SCOPED_TRACE("seed " + std::to_string(seed) + (role == SimRole::Send ? " device sends"
-                                                                                  : " PC sends"));
+            SCOPED_TRACE("seed " + std::to_string(seed) +
+                         (role == SimRole::Send ? " device sends" : " PC sends"));
             std::string data = AnyBytes(2600, seed);
             SimConfig cfg = DeviceConfig(SimMethod::Infrared, role, 0.05);
             cfg.faults.flip = 0.001;
@@ -344,13 +347,13 @@ TEST(SimIrNoise, FlippedBytesGiveIdenticalDataOrFailure) {
             SimResult r = sim.Join();
             flipped += r.stats.flipped;
             if (std::getenv("TESSERA_NOISE_DEBUG"))
-                std::printf("seed %u %s: pc %d (%zu bytes) device %d '%s' flips %lld naks s/r %d/%d "
-                            "cans s/r %d/%d dup %d\n",
-                            seed, role == SimRole::Send ? "dev->pc" : "pc->dev",
-                            static_cast<int>(pc.result), pc.data.size(), r.completed,
-                            r.error.c_str(), r.stats.flipped, r.stats.naksSent,
-                            r.stats.naksReceived, r.stats.cansSent, r.stats.cansReceived,
-                            r.stats.duplicates);
+                std::printf(
+                    "seed %u %s: pc %d (%zu bytes) device %d '%s' flips %lld naks s/r %d/%d "
+                    "cans s/r %d/%d dup %d\n",
+                    seed, role == SimRole::Send ? "dev->pc" : "pc->dev",
+                    static_cast<int>(pc.result), pc.data.size(), r.completed, r.error.c_str(),
+                    r.stats.flipped, r.stats.naksSent, r.stats.naksReceived, r.stats.cansSent,
+                    r.stats.cansReceived, r.stats.duplicates);
             if (role == SimRole::Send) {
                 if (pc.result == TransferResult::Completed) {
                     EXPECT_TRUE(pc.data == data) << "wrong data reported as received";

@@ -1,15 +1,14 @@
 // The zaurus-sim program as scripts use it: its command line, "ready PATH", one exchange with
 // the real ports, the exit code and the reason on stderr.
 
-#include <gtest/gtest.h>
+#include "link/PcLink.h"
+#include "tests/sim/LinkSimSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-
-#include "link/PcLink.h"
-#include "tests/sim/LinkSimSupport.h"
+#include <gtest/gtest.h>
 
 namespace tessera::sim::test {
 namespace {
@@ -46,21 +45,23 @@ private:
     QProcess m_process;
 };
 
-QStringList Fast(QStringList args) { return args << QStringLiteral("--time-scale") << QStringLiteral("0.1"); }
+QStringList Fast(QStringList args) {
+    return args << QStringLiteral("--time-scale") << QStringLiteral("0.1");
+}
 
 TEST(SimProgram, RefusesBadCommandLines) {
     const QStringList bad[] = {
-        {"--receive", "x.tsr"},                                 // no link
-        {"--link", "/tmp/x", "--receive", "a", "--send", "b"},  // two exchanges
-        {"--link", "/tmp/x"},                                   // no exchange
-        {"--link", "/tmp/x", "--receive", "a", "--nifadr"},     // PC-link option without it
-        {"--link", "/tmp/x", "--receive", "a", "--flip", "2"},  // not a probability
+        {"--receive", "x.tsr"},                                // no link
+        {"--link", "/tmp/x", "--receive", "a", "--send", "b"}, // two exchanges
+        {"--link", "/tmp/x"},                                  // no exchange
+        {"--link", "/tmp/x", "--receive", "a", "--nifadr"},    // PC-link option without it
+        {"--link", "/tmp/x", "--receive", "a", "--flip", "2"}, // not a probability
         {"--link", "/tmp/x", "--receive", "a", "--method", "usb"},
         {"--link", "/tmp/x", "--receive", "a", "--bps", "fast"},
         {"--link", "/tmp/x", "--receive", "a", "--seed"},
         {"--link", "/tmp/x", "--receive", "a", "--colour"},
-        {"--link", "/tmp/x", "--auto", "a", "--send", "b"},    // auto is an exchange too
-        {"--link", "/tmp/x", "--auto"},                         // auto without its file
+        {"--link", "/tmp/x", "--auto", "a", "--send", "b"}, // auto is an exchange too
+        {"--link", "/tmp/x", "--auto"},                     // auto without its file
         {"--link", "/tmp/x", "--pclink", "d", "--stale-ack", "-1"},
         {"--link", "/tmp/x", "--pclink", "d", "--stale-ack"},
     };
@@ -131,8 +132,9 @@ TEST(SimProgram, SendsAFileOverTheCable) {
 TEST(SimProgram, MuteDeviceFailsTheReceiveAndSaysWhy) {
     QTemporaryDir dir;
     QString link = dir.filePath(QStringLiteral("line"));
-    ZaurusSim sim({"--link", link, "--method", "ir", "--send", QStringLiteral(TESSERA_SOURCE_DIR "/README.md"),
-                   "--mute", "--time-scale", "0.02"});
+    ZaurusSim sim({"--link", link, "--method", "ir", "--send",
+                   QStringLiteral(TESSERA_SOURCE_DIR "/README.md"), "--mute", "--time-scale",
+                   "0.02"});
     ASSERT_EQ(sim.ReadyLine(), QStringLiteral("ready ") + link);
     PcOutcome pc;
     {
@@ -149,8 +151,8 @@ TEST(SimProgram, AnswersThePcLinkWithItsFiles) {
     QTemporaryDir dir;
     QString link = dir.filePath(QStringLiteral("line"));
     QString store = dir.filePath(QStringLiteral("device"));
-    ZaurusSim sim(Fast({"--link", link, "--method", "ir", "--pclink", store, "--nifadr", "--has",
-                        "OLD.EXE"}));
+    ZaurusSim sim(Fast(
+        {"--link", link, "--method", "ir", "--pclink", store, "--nifadr", "--has", "OLD.EXE"}));
     ASSERT_EQ(sim.ReadyLine(), QStringLiteral("ready ") + link);
     bool nifadr = false, old = false, ended = false;
     {
@@ -181,7 +183,8 @@ TEST(SimProgram, AutoSendsItsFileAndKeepsWhatThePcSends) {
     }
     auto readHeld = [&] {
         QFile f(held);
-        return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("(unreadable)");
+        return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString()
+                                           : std::string("(unreadable)");
     };
     {
         ZaurusSim sim(Fast({"--link", link, "--auto", held, "--has", "OLD.EXE"}));

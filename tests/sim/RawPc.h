@@ -2,15 +2,14 @@
 // A bare PC end for the simulator's own tests: the terminal side opened raw, with reads that
 // wait a bounded time. It speaks only what each test writes out byte by byte.
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdint>
+#include <fcntl.h>
+#include <poll.h>
 #include <string>
+#include <termios.h>
 #include <thread>
+#include <unistd.h>
 
 namespace tessera::sim::test {
 

@@ -1,15 +1,15 @@
 // The simulated device on its own, driven byte by byte from a raw terminal: it must answer the
 // way the PC relies on, and behave like a patient device when the PC does something wrong.
 
-#include <gtest/gtest.h>
+#include "sim/SimDevice.h"
+
+#include "tests/sim/RawPc.h"
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <random>
-
-#include "sim/SimDevice.h"
-#include "tests/sim/RawPc.h"
 
 namespace tessera::sim {
 namespace {
@@ -28,7 +28,9 @@ SimConfig Fast(SimMethod method, SimRole role) {
     return c;
 }
 
-std::string Cmd(char code) { return std::string("\0\0\0\0\0\x96\x82", 7) + code; }
+std::string Cmd(char code) {
+    return std::string("\0\0\0\0\0\x96\x82", 7) + code;
+}
 
 std::string Packet(std::uint16_t number, const std::string& data, int sumDelta = 0) {
     std::string p("\0\0\0\0\0\x96\x81\x10", 8);
@@ -190,11 +192,11 @@ TEST(SimInfrared, ReceiveChecksNumbersAndChecksumsLikeAPatientDevice) {
     RawPc pc(sim.PortName());
     std::string a = Text(512, 4), b = Text(512, 5), tail = Text(100, 6);
     std::this_thread::sleep_for(20ms);
-    EXPECT_EQ(Offer(pc, Packet(1, a, 1)), kNak);     // bad checksum
+    EXPECT_EQ(Offer(pc, Packet(1, a, 1)), kNak); // bad checksum
     EXPECT_EQ(Offer(pc, Packet(1, a)), kAck);
-    EXPECT_EQ(Offer(pc, Packet(1, a)), kAck);        // repeat after a lost ACK: kept once
-    EXPECT_EQ(Offer(pc, Packet(3, b)), kNak);        // out of sequence
-    EXPECT_EQ(Offer(pc, Packet(2, "", 0)), kNak);    // empty but not the final number
+    EXPECT_EQ(Offer(pc, Packet(1, a)), kAck);     // repeat after a lost ACK: kept once
+    EXPECT_EQ(Offer(pc, Packet(3, b)), kNak);     // out of sequence
+    EXPECT_EQ(Offer(pc, Packet(2, "", 0)), kNak); // empty but not the final number
     std::string big = Packet(2, b);
     big[13] = 0x01;
     big[14] = 0x02; // announces 513 bytes
@@ -262,8 +264,9 @@ bool Take(RawPc& pc, std::uint16_t& number, std::string& data, bool& sumOk) {
     unsigned sum = 0;
     for (char c : data)
         sum += static_cast<unsigned char>(c);
-    sumOk = (sum & 0xFFFF) == (static_cast<unsigned char>(rest[len]) |
-                               static_cast<unsigned>(static_cast<unsigned char>(rest[len + 1])) << 8);
+    sumOk =
+        (sum & 0xFFFF) == (static_cast<unsigned char>(rest[len]) |
+                           static_cast<unsigned>(static_cast<unsigned char>(rest[len + 1])) << 8);
     return true;
 }
 
@@ -368,7 +371,8 @@ public:
         if (first == std::string(1, kCan)) {
             negative = true;
             std::string head = m_pc.Read(5, 1000);
-            size_t n = static_cast<unsigned char>(head[3]) | static_cast<unsigned char>(head[4]) << 8;
+            size_t n = static_cast<unsigned char>(head[3]) | static_cast<unsigned char>(head[4])
+                                                                 << 8;
             std::string rest = m_pc.Read(n + 2, 1000);
             if (m_pc.Read(2, 1000) != std::string{kEot, kEnq})
                 return {};
@@ -426,8 +430,8 @@ TEST(SimPcLink, AnswersChecksQueriesAndEnd) {
     pc.Close();
     SimResult r = sim.Join();
     EXPECT_TRUE(r.completed) << r.error;
-    EXPECT_EQ(r.commands, (std::vector<std::string>{"CFV", "RFV", "CFF", "RFF", "CFF", "RFF",
-                                                    "CFF", "RFF", "CLE"}));
+    EXPECT_EQ(r.commands, (std::vector<std::string>{"CFV", "RFV", "CFF", "RFF", "CFF", "RFF", "CFF",
+                                                    "RFF", "CLE"}));
     EXPECT_EQ(r.stats.negativeReplies, 1);
     EXPECT_EQ(r.stats.framesRejected, 1);
 }
@@ -599,10 +603,10 @@ TEST(SimAuto, InfraredEnqMakesAReceiverThatKeepsCountingFromTheFirstPacket) {
     RawPc pc(sim.PortName());
     std::string a = "\"i\"," + Text(508, 23), b = Text(512, 24), tail = Text(40, 25);
     std::this_thread::sleep_for(20ms);
-    EXPECT_EQ(Offer(pc, Packet(1, a, 1)), kNak);     // the very first packet spoilt
+    EXPECT_EQ(Offer(pc, Packet(1, a, 1)), kNak); // the very first packet spoilt
     EXPECT_EQ(Offer(pc, Packet(1, a)), kAck);
-    EXPECT_EQ(Offer(pc, Packet(1, a)), kAck);        // our ACK lost: kept once
-    EXPECT_EQ(Offer(pc, Packet(3, b)), kNak);        // out of sequence after the first
+    EXPECT_EQ(Offer(pc, Packet(1, a)), kAck); // our ACK lost: kept once
+    EXPECT_EQ(Offer(pc, Packet(3, b)), kNak); // out of sequence after the first
     EXPECT_EQ(Offer(pc, Packet(2, b)), kAck);
     EXPECT_EQ(Offer(pc, Packet(0xFFFF, tail)), kAck);
     pc.Close();

@@ -1,12 +1,14 @@
 #include "support/ScriptedPrompter.h"
 
-#include <gtest/gtest.h>
-
 #include "text/Cp932Text.h"
+
+#include <gtest/gtest.h>
 
 namespace tessera::test {
 
-std::string Utf8(const std::string& cp932) { return Cp932ToUtf8(cp932); }
+std::string Utf8(const std::string& cp932) {
+    return Cp932ToUtf8(cp932);
+}
 
 std::string Cp932(const std::string& utf8) {
     std::string out;
@@ -16,9 +18,13 @@ std::string Cp932(const std::string& utf8) {
     return out;
 }
 
-std::string ScriptedPrompter::Shown::Utf8() const { return test::Utf8(text); }
+std::string ScriptedPrompter::Shown::Utf8() const {
+    return test::Utf8(text);
+}
 
-ScriptedPrompter::ScriptedPrompter() : m_previous(CurrentPrompter()) { SetPrompter(this); }
+ScriptedPrompter::ScriptedPrompter() : m_previous(CurrentPrompter()) {
+    SetPrompter(this);
+}
 
 ScriptedPrompter::~ScriptedPrompter() {
     SetPrompter(m_previous);
@@ -46,7 +52,8 @@ ScriptedPrompter& ScriptedPrompter::Allow(int id, std::function<PromptResult()> 
     return *this;
 }
 
-PromptResult ScriptedPrompter::Show(int id, const std::string& text, PromptIcon icon, PromptButtons buttons) {
+PromptResult ScriptedPrompter::Show(int id, const std::string& text, PromptIcon icon,
+                                    PromptButtons buttons) {
     std::lock_guard<std::mutex> g(m_lock);
     Shown s{id, text, icon, buttons, DefaultPromptResult(buttons)};
     if (m_onShow)
@@ -58,7 +65,9 @@ PromptResult ScriptedPrompter::Show(int id, const std::string& text, PromptIcon 
         s.answer = it->second();
     } else {
         ADD_FAILURE() << "unexpected message " << id << ": " << Cp932ToUtf8(text)
-                      << (m_script.empty() ? std::string() : " (expected " + std::to_string(m_script.front().first) + ")");
+                      << (m_script.empty()
+                              ? std::string()
+                              : " (expected " + std::to_string(m_script.front().first) + ")");
     }
     m_shown.push_back(s);
     return s.answer;

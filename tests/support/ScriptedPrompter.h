@@ -3,14 +3,14 @@
 // and answers from a script. A message the script does not expect fails the test.
 // Installs itself as the current prompter for its lifetime.
 
+#include "model/Prompter.h"
+
 #include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <string>
 #include <vector>
-
-#include "model/Prompter.h"
 
 namespace tessera::test {
 
@@ -42,7 +42,8 @@ public:
     // With this set, the destructor does not complain about expected messages not shown.
     void SetLenient(bool lenient) { m_lenient = lenient; }
 
-    PromptResult Show(int id, const std::string& text, PromptIcon icon, PromptButtons buttons) override;
+    PromptResult Show(int id, const std::string& text, PromptIcon icon,
+                      PromptButtons buttons) override;
 
     std::vector<Shown> Messages() const;
     std::vector<int> Ids() const;

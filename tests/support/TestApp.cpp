@@ -9,11 +9,14 @@ QCoreApplication& CoreApp() {
     static char name[] = "tessera-tests";
     static char* argv[] = {name, nullptr};
     // Never deleted: objects made during the tests may still refer to it at exit.
-    static QCoreApplication* app =
-        QCoreApplication::instance() != nullptr ? QCoreApplication::instance() : new QCoreApplication(argc, argv);
+    static QCoreApplication* app = QCoreApplication::instance() != nullptr
+                                       ? QCoreApplication::instance()
+                                       : new QCoreApplication(argc, argv);
     return *app;
 }
 
-void CoreAppEnvironment::SetUp() { CoreApp(); }
+void CoreAppEnvironment::SetUp() {
+    CoreApp();
+}
 
 } // namespace tessera::test

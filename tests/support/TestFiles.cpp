@@ -1,7 +1,6 @@
 #include "support/TestFiles.h"
 
 #include <QFile>
-
 #include <gtest/gtest.h>
 
 namespace tessera::test {
@@ -18,7 +17,8 @@ bool WriteFileBytes(const QString& path, const std::string& bytes) {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    return f.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size());
+    return f.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+           static_cast<qint64>(bytes.size());
 }
 
 QString SamplePath(const std::string& name) {
@@ -35,7 +35,8 @@ std::string SampleBytes(const std::string& name) {
 }
 
 std::vector<std::string> SampleNames() {
-    return {"phonebook", "cards", "schedule", "anniversary", "anniversary-week", "actions", "report", "memo"};
+    return {"phonebook",        "cards",   "schedule", "anniversary",
+            "anniversary-week", "actions", "report",   "memo"};
 }
 
 QString TestDataPath(const std::string& relative) {

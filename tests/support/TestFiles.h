@@ -3,7 +3,6 @@
 // deliberately broken ones), and whole-file reads and writes.
 
 #include <QString>
-
 #include <string>
 #include <vector>
 

@@ -1,15 +1,5 @@
 #include "app/editors/common/EditorDialog.h"
 
-#include <QComboBox>
-#include <QDialogButtonBox>
-#include <QFocusEvent>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QPushButton>
-#include <QRegularExpression>
-
-#include <algorithm>
-
 #include "app/Help.h"
 #include "base/AppSettings.h"
 #include "base/Cp932.h"
@@ -17,6 +7,15 @@
 #include "model/RecordSet.h"
 #include "model/TextForm.h"
 #include "text/StringTable.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFocusEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <algorithm>
 
 namespace tessera {
 
@@ -29,7 +28,9 @@ CRecordEditor::CRecordEditor(int dialogId, const CAppSettings& settings, QWidget
 
 CRecordEditor::~CRecordEditor() = default;
 
-int CRecordEditor::ModelCode() const { return m_settings.ModelCode(); }
+int CRecordEditor::ModelCode() const {
+    return m_settings.ModelCode();
+}
 
 void CRecordEditor::SetNewRecord() {
     m_isNew = true;
@@ -66,7 +67,8 @@ void CRecordEditor::reject() {
 }
 
 QDialogButtonBox* CRecordEditor::MakeButtons() {
-    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help,
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
+                                         QDialogButtonBox::Help,
                                      Qt::Vertical, this);
     box->setObjectName(QStringLiteral("buttons"));
     box->button(QDialogButtonBox::Ok)->setText(EditorText(9026, "OK"));

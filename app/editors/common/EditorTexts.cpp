@@ -1,7 +1,14 @@
 #include "app/editors/common/EditorTexts.h"
 
 // ShowTextRefused names the outcome of a text edit.
+#include "app/Help.h"
 #include "app/editors/common/TextEdits.h"
+#include "base/AppSettings.h"
+#include "base/Cp932.h"
+#include "model/FieldNames.h"
+#include "model/RecordSet.h"
+#include "model/TextForm.h"
+#include "text/StringTable.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -10,16 +17,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
-
 #include <algorithm>
-
-#include "app/Help.h"
-#include "base/AppSettings.h"
-#include "base/Cp932.h"
-#include "model/FieldNames.h"
-#include "model/RecordSet.h"
-#include "model/TextForm.h"
-#include "text/StringTable.h"
 
 namespace tessera {
 
@@ -60,13 +58,15 @@ void ShowFieldRefused(FieldTag tag) {
 
 void ShowTextRefused(TextCheck check, FieldTag tag, const QString& bad) {
     if (check == TextCheck::Unencodable) {
-        ShowEditorMessage(kMsgEditUnencodable,
-                          "「%s」の文字「%s」はザウルスに送れない文字です。別の文字に置き換えてください。",
-                          PromptIcon::Warning, {FieldName(tag), QStringToCp932Lossy(bad)});
+        ShowEditorMessage(
+            kMsgEditUnencodable,
+            "「%s」の文字「%s」はザウルスに送れない文字です。別の文字に置き換えてください。",
+            PromptIcon::Warning, {FieldName(tag), QStringToCp932Lossy(bad)});
     } else if (check == TextCheck::Forbidden) {
-        ShowEditorMessage(kMsgEditForbidden,
-                          "「%s」にタブや制御文字、または引用符とコンマの並び(\",)は入力できません。",
-                          PromptIcon::Warning, {FieldName(tag)});
+        ShowEditorMessage(
+            kMsgEditForbidden,
+            "「%s」にタブや制御文字、または引用符とコンマの並び(\",)は入力できません。",
+            PromptIcon::Warning, {FieldName(tag)});
     }
 }
 
@@ -86,8 +86,14 @@ int AgeOn(const QDate& today, int year, int month, int day) {
     return tessera::AgeOn(today.year(), today.month(), today.day(), year, month, day);
 }
 
-QDateTime EditorNow() { return g_fixedNow ? *g_fixedNow : QDateTime::currentDateTime(); }
-QDate EditorToday() { return EditorNow().date(); }
-void SetEditorClockForTests(std::optional<QDateTime> now) { g_fixedNow = std::move(now); }
+QDateTime EditorNow() {
+    return g_fixedNow ? *g_fixedNow : QDateTime::currentDateTime();
+}
+QDate EditorToday() {
+    return EditorNow().date();
+}
+void SetEditorClockForTests(std::optional<QDateTime> now) {
+    g_fixedNow = std::move(now);
+}
 
 } // namespace tessera

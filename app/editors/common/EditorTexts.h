@@ -1,6 +1,11 @@
 #pragma once
 // The editors' texts and messages, and the calendar helpers beside their dates.
 
+#include "model/Calendar.h"
+#include "model/Field.h"
+#include "model/Prompter.h"
+#include "resources/StringIds.h"
+
 #include <QAbstractSpinBox>
 #include <QDate>
 #include <QDateTime>
@@ -10,7 +15,6 @@
 #include <QPlainTextEdit>
 #include <QString>
 #include <QValidator>
-
 #include <functional>
 #include <optional>
 #include <span>
@@ -18,11 +22,6 @@
 #include <string_view>
 #include <utility>
 #include <vector>
-
-#include "model/Calendar.h"
-#include "model/Field.h"
-#include "resources/StringIds.h"
-#include "model/Prompter.h"
 
 QT_BEGIN_NAMESPACE
 class QComboBox;
@@ -37,17 +36,17 @@ class CDataRecord;
 
 // Message ids the editors show.
 enum EditorMessage : int {
-    kMsgEditNoMemory = ids::kMsgNoMemory,     // メモリ割り当てに失敗しました
-    kMsgEditCannotLoad = ids::kMsgNoRecordData,   // レコードデータを読み込めませんでした
-    kMsgEditRequired = 1040,     // 必須項目に未入力のものがあります
-    kMsgEditBadDate = 1072,      // 日付指定が無効です。...
-    kMsgEditBadInput = ids::kMsgInvalidInput,     // 入力されたデータが不正です。確認してください。
-    kMsgEditPhoneBusy = ids::kMsgDeviceInUse,    // テレフォニーデバイスを使用中です。
+    kMsgEditNoMemory = ids::kMsgNoMemory,       // メモリ割り当てに失敗しました
+    kMsgEditCannotLoad = ids::kMsgNoRecordData, // レコードデータを読み込めませんでした
+    kMsgEditRequired = 1040,                    // 必須項目に未入力のものがあります
+    kMsgEditBadDate = 1072,                     // 日付指定が無効です。...
+    kMsgEditBadInput = ids::kMsgInvalidInput, // 入力されたデータが不正です。確認してください。
+    kMsgEditPhoneBusy = ids::kMsgDeviceInUse, // テレフォニーデバイスを使用中です。
     // Texts of our own (built-in words unless a resource pack gives others):
-    kMsgEditUnencodable = 9100,  // a character code page 932 cannot hold (%s field, %s char)
-    kMsgEditForbidden = 9101,    // a TAB, control byte or quote-comma (%s field)
-    kTextEditField = 9102,       // "項目: %s" line added to 1073
-    kTextEditRoomLeft = 9103,    // "あと %d バイト"
+    kMsgEditUnencodable = 9100, // a character code page 932 cannot hold (%s field, %s char)
+    kMsgEditForbidden = 9101,   // a TAB, control byte or quote-comma (%s field)
+    kTextEditField = 9102,      // "項目: %s" line added to 1073
+    kTextEditRoomLeft = 9103,   // "あと %d バイト"
 };
 
 // A text of the string table (or a resource pack), else the built-in words.

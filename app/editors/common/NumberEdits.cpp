@@ -1,15 +1,5 @@
 #include "app/editors/common/NumberEdits.h"
 
-#include <QComboBox>
-#include <QDialogButtonBox>
-#include <QFocusEvent>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QPushButton>
-#include <QRegularExpression>
-
-#include <algorithm>
-
 #include "app/Help.h"
 #include "base/AppSettings.h"
 #include "base/Cp932.h"
@@ -17,6 +7,15 @@
 #include "model/RecordSet.h"
 #include "model/TextForm.h"
 #include "text/StringTable.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFocusEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <algorithm>
 
 namespace tessera {
 
@@ -32,7 +31,8 @@ constexpr qint64 kSeriesGapMs = 600;
 } // namespace
 
 CSpinEdit::CSpinEdit(int minimum, int maximum, std::span<const SpinAccel> accel, QWidget* parent)
-    : QAbstractSpinBox(parent), m_min(minimum), m_max(maximum), m_accel(accel.begin(), accel.end()) {
+    : QAbstractSpinBox(parent), m_min(minimum), m_max(maximum),
+      m_accel(accel.begin(), accel.end()) {
     setButtonSymbols(QAbstractSpinBox::UpDownArrows);
     setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
     setAlignment(Qt::AlignRight);
@@ -43,9 +43,13 @@ CSpinEdit::CSpinEdit(int minimum, int maximum, std::span<const SpinAccel> accel,
     setMinimumWidth(fm.horizontalAdvance(QString(digits + 1, QChar(u'0'))) + 28);
 }
 
-void CSpinEdit::SetNumber(int value) { lineEdit()->setText(QString::number(value)); }
+void CSpinEdit::SetNumber(int value) {
+    lineEdit()->setText(QString::number(value));
+}
 
-void CSpinEdit::Clear() { lineEdit()->clear(); }
+void CSpinEdit::Clear() {
+    lineEdit()->clear();
+}
 
 unsigned CSpinEdit::Unsigned() const {
     bool ok = false;
@@ -131,7 +135,8 @@ QWidget* DateEdits::Row(QWidget* parent, QLabel* dayOfWeek) const {
     h->addWidget(day);
     h->addWidget(new QLabel(EditorText(9112, "日"), row));
     if (dayOfWeek != nullptr) {
-        dayOfWeek->setMinimumWidth(QFontMetrics(dayOfWeek->font()).horizontalAdvance(QStringLiteral("(日)")) + 4);
+        dayOfWeek->setMinimumWidth(
+            QFontMetrics(dayOfWeek->font()).horizontalAdvance(QStringLiteral("(日)")) + 4);
         h->addWidget(dayOfWeek);
     }
     h->addStretch(1);
@@ -193,14 +198,16 @@ void DateEdits::SetEnabled(bool on) {
 }
 
 QLabel* MakeFieldLabel(const char* tag, QWidget* buddy, QWidget* parent) {
-    auto* label = new QLabel(Cp932ToQString(FieldName(MakeTag(tag))) + QStringLiteral(" :"), parent);
+    auto* label =
+        new QLabel(Cp932ToQString(FieldName(MakeTag(tag))) + QStringLiteral(" :"), parent);
     label->setBuddy(buddy);
     return label;
 }
 
 void SetEditLines(QPlainTextEdit* edit, int lines) {
     const QFontMetrics fm(edit->font());
-    const int h = fm.lineSpacing() * lines + 2 * static_cast<int>(edit->document()->documentMargin()) +
+    const int h = fm.lineSpacing() * lines +
+                  2 * static_cast<int>(edit->document()->documentMargin()) +
                   2 * edit->frameWidth() + 2;
     edit->setMinimumHeight(h);
     edit->setMaximumHeight(h);

@@ -21,7 +21,8 @@ extern const SpinAccel kDayAccel[3];   // 1, 2 after 1 s, 5 after 2 s
 class CSpinEdit : public QAbstractSpinBox {
     Q_OBJECT
 public:
-    CSpinEdit(int minimum, int maximum, std::span<const SpinAccel> accel, QWidget* parent = nullptr);
+    CSpinEdit(int minimum, int maximum, std::span<const SpinAccel> accel,
+              QWidget* parent = nullptr);
 
     void SetNumber(int value);
     void Clear();

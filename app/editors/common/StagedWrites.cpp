@@ -1,15 +1,5 @@
 #include "app/editors/common/StagedWrites.h"
 
-#include <QComboBox>
-#include <QDialogButtonBox>
-#include <QFocusEvent>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QPushButton>
-#include <QRegularExpression>
-
-#include <algorithm>
-
 #include "app/Help.h"
 #include "base/AppSettings.h"
 #include "base/Cp932.h"
@@ -17,6 +7,15 @@
 #include "model/RecordSet.h"
 #include "model/TextForm.h"
 #include "text/StringTable.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFocusEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <algorithm>
 
 namespace tessera {
 
@@ -26,7 +25,9 @@ void CFieldWrites::Set(FieldTag tag, FieldValue value) {
     m_writes.push_back(Write{tag, std::move(value)});
 }
 
-void CFieldWrites::Clear(FieldTag tag) { m_writes.push_back(Write{tag, std::nullopt}); }
+void CFieldWrites::Clear(FieldTag tag) {
+    m_writes.push_back(Write{tag, std::nullopt});
+}
 
 void CFieldWrites::SetText(FieldTag tag, std::string text) {
     if (text.empty())
@@ -43,7 +44,8 @@ void CFieldWrites::SetDate(FieldTag tag, const std::optional<DateTimeValue>& val
 }
 
 bool CFieldWrites::Has(FieldTag tag) const {
-    return std::any_of(m_writes.begin(), m_writes.end(), [tag](const Write& w) { return w.tag == tag; });
+    return std::any_of(m_writes.begin(), m_writes.end(),
+                       [tag](const Write& w) { return w.tag == tag; });
 }
 
 bool CFieldWrites::Check(const CDataRecord& record) const {

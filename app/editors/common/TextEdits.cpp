@@ -1,15 +1,5 @@
 #include "app/editors/common/TextEdits.h"
 
-#include <QComboBox>
-#include <QDialogButtonBox>
-#include <QFocusEvent>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QPushButton>
-#include <QRegularExpression>
-
-#include <algorithm>
-
 #include "app/Help.h"
 #include "base/AppSettings.h"
 #include "base/Cp932.h"
@@ -17,6 +7,15 @@
 #include "model/RecordSet.h"
 #include "model/TextForm.h"
 #include "text/StringTable.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFocusEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <algorithm>
 
 namespace tessera {
 
@@ -64,7 +63,8 @@ TextCheck EncodeFieldText(const QString& text, bool allowTab, std::string& out, 
     if (!QStringToCp932(normal, bytes, &badIndex)) {
         if (bad) {
             *bad = badIndex >= 0 && badIndex < normal.size() ? normal.mid(badIndex, 1) : QString();
-            if (badIndex >= 0 && badIndex + 1 < normal.size() && normal.at(badIndex).isHighSurrogate())
+            if (badIndex >= 0 && badIndex + 1 < normal.size() &&
+                normal.at(badIndex).isHighSurrogate())
                 *bad = normal.mid(badIndex, 2);
         }
         return TextCheck::Unencodable;
@@ -133,9 +133,12 @@ TextCheck CByteLineEdit::TakeBytes(std::string& out, QString* bad) const {
     return EncodeFieldText(text(), false, out, bad);
 }
 
-int CByteLineEdit::RoomLeft() const { return m_max > 0 ? m_max - Cp932Length(text()) : 0; }
+int CByteLineEdit::RoomLeft() const {
+    return m_max > 0 ? m_max - Cp932Length(text()) : 0;
+}
 
-CByteTextEdit::CByteTextEdit(int maxBytes, QWidget* parent) : QPlainTextEdit(parent), m_max(maxBytes) {
+CByteTextEdit::CByteTextEdit(int maxBytes, QWidget* parent)
+    : QPlainTextEdit(parent), m_max(maxBytes) {
     setTabChangesFocus(true);
     connect(this, &QPlainTextEdit::textChanged, this, &CByteTextEdit::OnChanged);
 }
@@ -165,7 +168,9 @@ TextCheck CByteTextEdit::TakeBytes(std::string& out, bool allowTab, QString* bad
     return EncodeFieldText(now, allowTab, out, bad);
 }
 
-int CByteTextEdit::RoomLeft() const { return m_max > 0 ? m_max - Cp932Length(toPlainText()) : 0; }
+int CByteTextEdit::RoomLeft() const {
+    return m_max > 0 ? m_max - Cp932Length(toPlainText()) : 0;
+}
 
 QLabel* CByteTextEdit::RoomLabel() {
     if (m_room == nullptr) {
@@ -185,7 +190,8 @@ void CByteTextEdit::OnChanged() {
     if (m_max > 0 && !m_soft && bytes > m_max && bytes > m_lastBytes) {
         // Refuse what went past the limit: back to the text before this change.
         const int pos = std::min(static_cast<int>(m_lastText.size()),
-                                 std::max(0, textCursor().position() - static_cast<int>(now.size() - m_lastText.size())));
+                                 std::max(0, textCursor().position() -
+                                                 static_cast<int>(now.size() - m_lastText.size())));
         m_reverting = true;
         setPlainText(m_lastText);
         QTextCursor c = textCursor();

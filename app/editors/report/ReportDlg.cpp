@@ -1,5 +1,9 @@
 #include "app/editors/report/ReportDlg.h"
 
+#include "base/Cp932.h"
+#include "model/RecordSet.h"
+#include "text/Cp932Text.h"
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -11,12 +15,7 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-
 #include <new>
-
-#include "base/Cp932.h"
-#include "model/RecordSet.h"
-#include "text/Cp932Text.h"
 
 namespace tessera {
 
@@ -83,7 +82,8 @@ std::string CrLfToSeparators(std::string_view s) {
 std::string FirstBytes(std::string_view s, std::size_t max) {
     std::size_t i = 0;
     while (i < s.size()) {
-        const std::size_t n = IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
+        const std::size_t n =
+            IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
         if (i + n > max)
             break;
         i += n;
@@ -93,7 +93,9 @@ std::string FirstBytes(std::string_view s, std::size_t max) {
 
 } // namespace
 
-bool IsReportText(std::string_view text) { return !text.empty() && FindTab(text, 0) != std::string_view::npos; }
+bool IsReportText(std::string_view text) {
+    return !text.empty() && FindTab(text, 0) != std::string_view::npos;
+}
 
 std::vector<ReportItem> ParseReportText(std::string_view text) {
     std::vector<ReportItem> items;
@@ -133,7 +135,8 @@ ReportCompose ComposeReportText(const std::vector<ReportItem>& items, std::strin
     out.clear();
     for (std::size_t i = 0; i < items.size(); ++i) {
         const std::string content = CrLfToSeparators(items[i].content);
-        if (out.size() + items[i].name.size() > kReportMaxText || out.size() + content.size() > kReportMaxText)
+        if (out.size() + items[i].name.size() > kReportMaxText ||
+            out.size() + content.size() > kReportMaxText)
             return ReportCompose::TooLong;
         if (i > 0)
             out.push_back(kSeparator);
@@ -184,7 +187,8 @@ void RemoveItemPrintFormat(std::vector<uint8_t>& bytes, int n) {
         bytes.erase(bytes.begin() + index);
 }
 
-CReportDlg::CReportDlg(const CAppSettings& settings, QWidget* parent) : CRecordEditor(141, settings, parent) {
+CReportDlg::CReportDlg(const CAppSettings& settings, QWidget* parent)
+    : CRecordEditor(141, settings, parent) {
     setObjectName(QStringLiteral("CReportDlg"));
     setWindowTitle(EditorText(110141, "レポート/自由帳"));
     m_print = DefaultItemPrintSettings();
@@ -244,7 +248,8 @@ CReportDlg::CReportDlg(const CAppSettings& settings, QWidget* parent) : CRecordE
     m_delete = button(101085, "削除(&D)", "delete");
     m_pending = new QLabel(this);
     m_pending->setObjectName(QStringLiteral("pendingMark"));
-    m_pending->setMinimumWidth(QFontMetrics(m_pending->font()).horizontalAdvance(QStringLiteral("**")));
+    m_pending->setMinimumWidth(
+        QFontMetrics(m_pending->font()).horizontalAdvance(QStringLiteral("**")));
 
     auto* itemButtons = new QHBoxLayout;
     itemButtons->addWidget(m_printButton);
@@ -297,7 +302,9 @@ CReportDlg::CReportDlg(const CAppSettings& settings, QWidget* parent) : CRecordE
     ApplyEnableRules();
 }
 
-bool CReportDlg::IsReportFormat() const { return m_report->isChecked(); }
+bool CReportDlg::IsReportFormat() const {
+    return m_report->isChecked();
+}
 
 void CReportDlg::TakePrintSettings(const ReportPrintSettings& settings) {
     m_print = settings;
@@ -340,8 +347,8 @@ bool CReportDlg::LoadFromRecord(const CDataRecord& record) {
     std::string fileName, text;
     const CField* clsc = FieldOf(record, kCLSC);
     const CField* prf = FieldOf(record, kPRF1);
-    if (!LoadInt(record, kSCRT, secret) || !LoadText(record, kCLAS, fileName) || !LoadText(record, kMEM1, text) ||
-        clsc == nullptr || prf == nullptr)
+    if (!LoadInt(record, kSCRT, secret) || !LoadText(record, kCLAS, fileName) ||
+        !LoadText(record, kMEM1, text) || clsc == nullptr || prf == nullptr)
         return LoadFailed();
     const uint16_t* code = ValueAs<uint16_t>(clsc->GetValue());
     const std::vector<uint8_t>* bytes = ValueAs<std::vector<uint8_t>>(prf->GetValue());
@@ -430,7 +437,8 @@ void CReportDlg::AddItem() {
         return;
     try {
         m_items.push_back(std::move(item));
-        SetItemPrintFormat(m_printFormats, static_cast<int>(m_items.size()) - 1, PackPrintFormat(m_print));
+        SetItemPrintFormat(m_printFormats, static_cast<int>(m_items.size()) - 1,
+                           PackPrintFormat(m_print));
     } catch (const std::bad_alloc&) {
         ShowMessage(kMsgEditNoMemory, PromptIcon::Stop, PromptButtons::Ok);
         return;

@@ -2,13 +2,13 @@
 // "レポート/自由帳": a report/free-notebook record is either one free text or a list of up
 // to 25 named items, each with a print-format byte.
 
+#include "app/editors/EditorCommon.h"
+#include "app/editors/report/ReportPrintDlg.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "app/editors/EditorCommon.h"
-#include "app/editors/report/ReportPrintDlg.h"
 
 QT_BEGIN_NAMESPACE
 class QCheckBox;
@@ -30,8 +30,8 @@ struct ReportItem {
 };
 
 inline constexpr int kReportMaxItems = 25;
-inline constexpr std::size_t kReportMaxText = 2533;  // bytes of a composed report text
-inline constexpr std::size_t kFreeMaxText = 997;     // bytes of a free text
+inline constexpr std::size_t kReportMaxText = 2533;   // bytes of a composed report text
+inline constexpr std::size_t kFreeMaxText = 997;      // bytes of a free text
 inline constexpr uint16_t kDefaultClassCode = 0x8140; // the full-width space
 
 // True when a record's text is in report format: it holds a TAB.

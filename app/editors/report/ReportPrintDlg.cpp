@@ -1,5 +1,8 @@
 #include "app/editors/report/ReportPrintDlg.h"
 
+#include "base/Cp932.h"
+#include "text/StringTable.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -7,11 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-
 #include <algorithm>
-
-#include "base/Cp932.h"
-#include "text/StringTable.h"
 
 namespace tessera {
 
@@ -79,7 +78,8 @@ CReportPrintDlg::CReportPrintDlg(QWidget* parent) : QDialog(parent) {
 
     m_charSize = new QComboBox(this);
     m_charSize->setObjectName(QStringLiteral("charSize"));
-    m_charSize->addItems({Text(9064, "普通"), Text(9065, "縦倍角"), Text(9066, "横倍角"), Text(9067, "4倍角")});
+    m_charSize->addItems(
+        {Text(9064, "普通"), Text(9065, "縦倍角"), Text(9066, "横倍角"), Text(9067, "4倍角")});
     m_position = new QComboBox(this);
     m_position->setObjectName(QStringLiteral("position"));
     m_position->addItems({Text(9068, "左詰め"), Text(9069, "センタリング"), Text(9070, "右詰め")});
@@ -142,9 +142,10 @@ void CReportPrintDlg::UpdateEnabled() {
     // The other attributes keep their values while the item is not printed: they are still
     // stored in the item's byte and come back when printing is switched on again.
     const bool on = m_printItem->isChecked();
-    for (QWidget* w : {static_cast<QWidget*>(m_printName), static_cast<QWidget*>(m_underline),
-                       static_cast<QWidget*>(m_charSize), static_cast<QWidget*>(m_position),
-                       static_cast<QWidget*>(m_charSizeLabel), static_cast<QWidget*>(m_positionLabel)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_printName), static_cast<QWidget*>(m_underline),
+          static_cast<QWidget*>(m_charSize), static_cast<QWidget*>(m_position),
+          static_cast<QWidget*>(m_charSizeLabel), static_cast<QWidget*>(m_positionLabel)})
         w->setEnabled(on);
 }
 

@@ -4,7 +4,6 @@
 // item's print-format byte.
 
 #include <QDialog>
-
 #include <cstdint>
 
 QT_BEGIN_NAMESPACE
@@ -19,8 +18,8 @@ struct ReportPrintSettings {
     bool printItem = false; // print the item at all
     bool printName = false; // print the item's name before its content
     bool underline = false;
-    int charSize = 0;       // 0 normal, 1 double height, 2 double width, 3 quadruple
-    int position = 0;       // 0 left, 1 centred, 2 right
+    int charSize = 0; // 0 normal, 1 double height, 2 double width, 3 quadruple
+    int position = 0; // 0 left, 1 centred, 2 right
 
     bool operator==(const ReportPrintSettings&) const = default;
 };
@@ -53,11 +52,11 @@ public:
 private:
     void UpdateEnabled();
 
-    QCheckBox* m_printItem = nullptr;  // 1090
-    QCheckBox* m_printName = nullptr;  // 1091
-    QCheckBox* m_underline = nullptr;  // 1093
-    QComboBox* m_charSize = nullptr;   // 1092
-    QComboBox* m_position = nullptr;   // 1094
+    QCheckBox* m_printItem = nullptr; // 1090
+    QCheckBox* m_printName = nullptr; // 1091
+    QCheckBox* m_underline = nullptr; // 1093
+    QComboBox* m_charSize = nullptr;  // 1092
+    QComboBox* m_position = nullptr;  // 1094
     QLabel* m_charSizeLabel = nullptr;
     QLabel* m_positionLabel = nullptr;
 };

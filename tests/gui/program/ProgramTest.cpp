@@ -6,10 +6,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
-
-#include <gtest/gtest.h>
-
 #include <csignal>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -33,17 +31,20 @@ TEST(Program, TerminateSignalClosesTheWindowAndCleansUp) {
     // Up and running: the demo device's line is in the runtime folder.
     QElapsedTimer t;
     t.start();
-    while (!Entries(runtime.path()).join(QLatin1Char(' ')).contains(QLatin1String("tessera-demo")) &&
-           t.elapsed() < 20000)
+    while (
+        !Entries(runtime.path()).join(QLatin1Char(' ')).contains(QLatin1String("tessera-demo")) &&
+        t.elapsed() < 20000)
         QThread::msleep(50);
-    ASSERT_TRUE(Entries(runtime.path()).join(QLatin1Char(' ')).contains(QLatin1String("tessera-demo")))
+    ASSERT_TRUE(
+        Entries(runtime.path()).join(QLatin1Char(' ')).contains(QLatin1String("tessera-demo")))
         << Entries(runtime.path()).join(QLatin1Char(' ')).toStdString();
 
     ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
     ASSERT_TRUE(p.waitForFinished(20000));
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 0);
-    EXPECT_TRUE(Entries(runtime.path()).isEmpty()) << Entries(runtime.path()).join(QLatin1Char(' ')).toStdString();
+    EXPECT_TRUE(Entries(runtime.path()).isEmpty())
+        << Entries(runtime.path()).join(QLatin1Char(' ')).toStdString();
 }
 
 } // namespace

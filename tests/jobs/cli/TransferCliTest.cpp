@@ -1,15 +1,13 @@
 // The transfer commands of tessera-cli run as a user would, against zaurus-sim: exit codes,
 // messages, the output file's safety, Ctrl+C, record lists and the add-in model check.
 
-#include <gtest/gtest.h>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-
 #include <csignal>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace {
@@ -56,7 +54,8 @@ protected:
     void StartSim(QStringList args) {
         m_sim = std::make_unique<QProcess>();
         m_sim->setProcessEnvironment(m_env);
-        args << QStringLiteral("--link") << Port() << QStringLiteral("--time-scale") << QStringLiteral("0.2");
+        args << QStringLiteral("--link") << Port() << QStringLiteral("--time-scale")
+             << QStringLiteral("0.2");
         m_sim->start(QStringLiteral(TESSERA_ZAURUS_SIM), args);
         ASSERT_TRUE(m_sim->waitForStarted(5000));
         QByteArray out;
@@ -92,7 +91,8 @@ protected:
         return r;
     }
     QStringList Link(const QString& method = QStringLiteral("cable")) const {
-        return {QStringLiteral("--port"), Port(), QStringLiteral("--method"), method, QStringLiteral("--no-echo")};
+        return {QStringLiteral("--port"), Port(), QStringLiteral("--method"), method,
+                QStringLiteral("--no-echo")};
     }
 
     QTemporaryDir m_dir;
@@ -102,10 +102,12 @@ protected:
 
 TEST_F(TransferCliTest, ReceiveWritesTheReceivedRecords) {
     for (const char* method : {"cable", "ir"}) {
-        StartSim({QStringLiteral("--method"), QLatin1String(method), QStringLiteral("--send"), Sample("phonebook")});
+        StartSim({QStringLiteral("--method"), QLatin1String(method), QStringLiteral("--send"),
+                  Sample("phonebook")});
         const QString out = Path(QStringLiteral("out.tsr"));
         QFile::remove(out);
-        const CliRun r = Cli(QStringList{QStringLiteral("receive"), QStringLiteral("-o"), out} + Link(QLatin1String(method)));
+        const CliRun r = Cli(QStringList{QStringLiteral("receive"), QStringLiteral("-o"), out} +
+                             Link(QLatin1String(method)));
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QStringLiteral("1537"))) << r.err.toStdString();
         EXPECT_EQ(SimExit(), 0);
@@ -123,7 +125,9 @@ TEST_F(TransferCliTest, FailedReceiveLeavesTheOutputAlone) {
     WriteFile(QStringLiteral("cut.tsr"), cut);
     WriteFile(QStringLiteral("keep.tsr"), "older contents");
     StartSim({QStringLiteral("--send"), Path(QStringLiteral("cut.tsr"))});
-    const CliRun r = Cli(QStringList{QStringLiteral("receive"), QStringLiteral("-o"), Path(QStringLiteral("keep.tsr"))} + Link());
+    const CliRun r = Cli(QStringList{QStringLiteral("receive"), QStringLiteral("-o"),
+                                     Path(QStringLiteral("keep.tsr"))} +
+                         Link());
     EXPECT_EQ(r.exitCode, 3) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("1536"))) << r.err.toStdString();
     EXPECT_EQ(ReadFile(Path(QStringLiteral("keep.tsr"))), QByteArray("older contents"));
@@ -132,14 +136,17 @@ TEST_F(TransferCliTest, FailedReceiveLeavesTheOutputAlone) {
 TEST_F(TransferCliTest, CtrlCCancelsAReceive) {
     StartSim({QStringLiteral("--send"), Sample("memo"), QStringLiteral("--mute")});
     const QString out = Path(QStringLiteral("never.tsr"));
-    const CliRun r = Cli(QStringList{QStringLiteral("receive"), QStringLiteral("-o"), out} + Link(), 1500);
+    const CliRun r =
+        Cli(QStringList{QStringLiteral("receive"), QStringLiteral("-o"), out} + Link(), 1500);
     EXPECT_EQ(r.exitCode, 4) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("1538"))) << r.err.toStdString();
     EXPECT_FALSE(QFile::exists(out));
 }
 
 TEST_F(TransferCliTest, PortThatCannotBeOpened) {
-    const CliRun r = Cli(QStringList{QStringLiteral("receive"), QStringLiteral("-o"), Path(QStringLiteral("x.tsr"))} + Link());
+    const CliRun r = Cli(QStringList{QStringLiteral("receive"), QStringLiteral("-o"),
+                                     Path(QStringLiteral("x.tsr"))} +
+                         Link());
     EXPECT_EQ(r.exitCode, 3);
     const qsizetype open = r.err.indexOf(QStringLiteral("1120"));
     EXPECT_GE(open, 0) << r.err.toStdString();
@@ -150,8 +157,9 @@ TEST_F(TransferCliTest, PortThatCannotBeOpened) {
 TEST_F(TransferCliTest, SendOnlyTheListedRecords) {
     const QString got = Path(QStringLiteral("got.tsr"));
     StartSim({QStringLiteral("--method"), QStringLiteral("ir"), QStringLiteral("--receive"), got});
-    const CliRun r = Cli(QStringList{QStringLiteral("send"), Sample("phonebook"), QStringLiteral("--records"),
-                                  QStringLiteral("3,1-2")} + Link(QStringLiteral("ir")));
+    const CliRun r = Cli(QStringList{QStringLiteral("send"), Sample("phonebook"),
+                                     QStringLiteral("--records"), QStringLiteral("3,1-2")} +
+                         Link(QStringLiteral("ir")));
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("1540")));
     EXPECT_EQ(SimExit(), 0);
@@ -175,7 +183,8 @@ TEST_F(TransferCliTest, BadOptionsAreUsageErrors) {
     };
     for (const QStringList& args : bad) {
         const CliRun r = Cli(args + QStringList{QStringLiteral("--port"), Port()});
-        EXPECT_EQ(r.exitCode, 1) << args.join(QLatin1Char(' ')).toStdString() << "\n" << r.err.toStdString();
+        EXPECT_EQ(r.exitCode, 1) << args.join(QLatin1Char(' ')).toStdString() << "\n"
+                                 << r.err.toStdString();
     }
 }
 
@@ -185,8 +194,9 @@ TEST_F(TransferCliTest, AddInInstallsTheFiles) {
     WriteFile(QStringLiteral("ADDIN.ZRS"), "ZRS,P,\"Demo\"\r\nREADME.TXT\r\nAPP.EXE\r\n");
     QDir().mkpath(Path(QStringLiteral("device")));
     StartSim({QStringLiteral("--pclink"), Path(QStringLiteral("device"))});
-    const CliRun r = Cli(QStringList{QStringLiteral("addin"), Path(QStringLiteral("ADDIN.ZRS")), QStringLiteral("--model"),
-                                  QStringLiteral("PI-6000")} + Link());
+    const CliRun r = Cli(QStringList{QStringLiteral("addin"), Path(QStringLiteral("ADDIN.ZRS")),
+                                     QStringLiteral("--model"), QStringLiteral("PI-6000")} +
+                         Link());
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains(QStringLiteral("About this add-in")));
     EXPECT_TRUE(r.err.contains(QStringLiteral("3092")));
@@ -204,10 +214,11 @@ TEST_F(TransferCliTest, AddInArrivesWholePastAStaleAck) {
     WriteFile(QStringLiteral("README.TXT"), "x\n");
     WriteFile(QStringLiteral("APP.EXE"), app);
     WriteFile(QStringLiteral("ADDIN.ZRS"), "ZRS,P,\"Demo\"\r\nREADME.TXT\r\nAPP.EXE\r\n");
-    StartSim({QStringLiteral("--pclink"), Path(QStringLiteral("device")), QStringLiteral("--stale-ack"),
-              QStringLiteral("11")});
-    const CliRun r = Cli(QStringList{QStringLiteral("addin"), Path(QStringLiteral("ADDIN.ZRS")), QStringLiteral("--model"),
-                                  QStringLiteral("PI-6000")} + Link());
+    StartSim({QStringLiteral("--pclink"), Path(QStringLiteral("device")),
+              QStringLiteral("--stale-ack"), QStringLiteral("11")});
+    const CliRun r = Cli(QStringList{QStringLiteral("addin"), Path(QStringLiteral("ADDIN.ZRS")),
+                                     QStringLiteral("--model"), QStringLiteral("PI-6000")} +
+                         Link());
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(SimExit(), 0);
     EXPECT_EQ(ReadFile(Path(QStringLiteral("device/S1/APP.EXE"))), app);
@@ -219,10 +230,12 @@ TEST_F(TransferCliTest, AddInNamingAFileOutsideShowsNothing) {
     QDir().mkpath(Path(QStringLiteral("pkg")));
     WriteFile(QStringLiteral("pkg/APP.EXE"), "x");
     WriteFile(QStringLiteral("pkg/ADDIN.ZRS"), "ZRS,P,\"Demo\"\r\n../SECRET.TXT\r\nAPP.EXE\r\n");
-    const CliRun r = Cli(QStringList{QStringLiteral("addin"), Path(QStringLiteral("pkg/ADDIN.ZRS")), QStringLiteral("--model"),
-                                  QStringLiteral("PI-6000")} + Link());
+    const CliRun r = Cli(QStringList{QStringLiteral("addin"), Path(QStringLiteral("pkg/ADDIN.ZRS")),
+                                     QStringLiteral("--model"), QStringLiteral("PI-6000")} +
+                         Link());
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("9240")) && r.err.contains(QStringLiteral("2563"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("9240")) && r.err.contains(QStringLiteral("2563")))
+        << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("../SECRET.TXT"))) << r.err.toStdString();
     EXPECT_FALSE(r.out.contains(QStringLiteral("not for the add-in")));
     EXPECT_FALSE(r.err.contains(QStringLiteral("3092")));
@@ -231,15 +244,19 @@ TEST_F(TransferCliTest, AddInNamingAFileOutsideShowsNothing) {
 TEST_F(TransferCliTest, AddInDeclinedOrBrokenStartsNothing) {
     WriteFile(QStringLiteral("README.TXT"), "x");
     WriteFile(QStringLiteral("ADDIN.ZRS"), "ZRS,P,\"Demo\"\r\nREADME.TXT\r\nNONE.EXE\r\n");
-    CliRun r = Cli(QStringList{QStringLiteral("addin"), Path(QStringLiteral("ADDIN.ZRS")), QStringLiteral("--model"),
-                            QStringLiteral("MobileZ")} + Link());
+    CliRun r = Cli(QStringList{QStringLiteral("addin"), Path(QStringLiteral("ADDIN.ZRS")),
+                               QStringLiteral("--model"), QStringLiteral("MobileZ")} +
+                   Link());
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("2561")) && r.err.contains(QStringLiteral("2563"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("2561")) && r.err.contains(QStringLiteral("2563")))
+        << r.err.toStdString();
 
     WriteFile(QStringLiteral("APP.EXE"), "x");
     WriteFile(QStringLiteral("ADDIN.ZRS"), "ZRS,P,\"Demo\"\r\nREADME.TXT\r\nAPP.EXE\r\n");
-    r = Cli(QStringList{QStringLiteral("--answer"), QStringLiteral("cancel"), QStringLiteral("addin"),
-                        Path(QStringLiteral("ADDIN.ZRS")), QStringLiteral("--model"), QStringLiteral("8000")} + Link());
+    r = Cli(QStringList{QStringLiteral("--answer"), QStringLiteral("cancel"),
+                        QStringLiteral("addin"), Path(QStringLiteral("ADDIN.ZRS")),
+                        QStringLiteral("--model"), QStringLiteral("8000")} +
+            Link());
     EXPECT_EQ(r.exitCode, 4) << r.err.toStdString();
     EXPECT_FALSE(r.err.contains(QStringLiteral("1120")));
 }

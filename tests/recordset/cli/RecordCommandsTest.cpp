@@ -1,14 +1,12 @@
 // tessera-cli info, dump, build and check, run as a separate process.
 
-#include <gtest/gtest.h>
-
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
 #include <vector>
 
 namespace {
@@ -45,8 +43,8 @@ protected:
     Result Cli(const std::string& args) {
         const fs::path out = dir / "stdout";
         const fs::path err = dir / "stderr";
-        const std::string cmd = std::string(TESSERA_CLI) + " " + args + " >" + out.string() +
-                                " 2>" + err.string();
+        const std::string cmd =
+            std::string(TESSERA_CLI) + " " + args + " >" + out.string() + " 2>" + err.string();
         const int status = std::system(cmd.c_str());
         Result r;
         r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -70,8 +68,8 @@ TEST_F(RecordCommands, DumpThenBuildGivesEverySampleBack) {
         // The kept source is exactly what dump prints.
         EXPECT_EQ(dump.out, Slurp(std::string(TESSERA_SAMPLES) + "/src/" + name + ".json"));
         Spit(dir / "in.json", dump.out);
-        Result build = Cli("build " + (dir / "in.json").string() + " -o " +
-                           (dir / "out.tsr").string());
+        Result build =
+            Cli("build " + (dir / "in.json").string() + " -o " + (dir / "out.tsr").string());
         ASSERT_EQ(build.rc, 0) << build.err;
         EXPECT_EQ(build.err, "");
         EXPECT_EQ(Slurp(dir / "out.tsr"), Slurp(tsr));
@@ -136,7 +134,8 @@ TEST_F(RecordCommands, CheckListsEveryProblem) {
 TEST_F(RecordCommands, DumpEscapesControlBytesAndMarksEmptySlots) {
     // SYNC has no field class: its values are refused, so the read needs --bad-values empty.
     Spit(dir / "t.tsr", "\"i\",\"NAME\",\"SYNC\",\"RMRK\"\r\n"
-                        "\"D\",\"a\x1F" "b\\\",,\"MEM1:x\x1E\x0C\"\r\n\x1A");
+                        "\"D\",\"a\x1F"
+                        "b\\\",,\"MEM1:x\x1E\x0C\"\r\n\x1A");
     const std::string file = (dir / "t.tsr").string();
     EXPECT_EQ(Cli("dump " + file).rc, 2);
 
@@ -186,7 +185,9 @@ TEST_F(RecordCommands, BuildTurnsLoneLineBreaksIntoCrLfAndSaysSo) {
     EXPECT_NE(r.err.find("record 1, field 2 (MEM1): line breaks"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("record 2"), std::string::npos);
     const std::string written = Slurp(dir / "out.tsr");
-    EXPECT_NE(written.find("\"one\x1Ftwo\x1Fthree\x1F" "four\""), std::string::npos);
+    EXPECT_NE(written.find("\"one\x1Ftwo\x1Fthree\x1F"
+                           "four\""),
+              std::string::npos);
     // And the file reads back without a question.
     EXPECT_EQ(Cli("check " + (dir / "out.tsr").string()).rc, 0);
 }
