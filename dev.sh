@@ -28,6 +28,8 @@ case "${1:-}" in
     cmake --build build-test -j "$jobs"
     # Layer checks: includes point down, the programs link only their layers' libraries.
     bash scripts/check-layers.sh && bash scripts/check-links.sh build-test
+    # Every C++ source as .clang-format has it (`scripts/check-format.sh --fix` mends it).
+    sh scripts/check-format.sh
     cd build-test
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 300
     ;;
