@@ -280,8 +280,9 @@ void RunAddInJob(AddInJob& job, JobObserver& observer) {
     }
     if (!port->Open(job.link.portName, job.link.bitsPerSecond)) {
         closeWindow();
+        const QString reason = PortOpenReason(*port);
         port.reset();
-        ShowMessage(kMsgPortOpen, PromptIcon::Stop, PromptButtons::Ok);
+        ShowPortOpenFailure(reason);
         return;
     }
 

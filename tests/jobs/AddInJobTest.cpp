@@ -608,7 +608,7 @@ TEST_P(AddInJobTest, PortThatCannotBeOpened) {
     job->link.method = GetParam() == SimMethod::Cable ? 1 : 0;
     job->link.portName = dir.Path("no-port");
     ScriptedPrompter prompter;
-    prompter.Expect(kMsgPortOpen).Expect(kMsgSendFailed);
+    prompter.Expect(kMsgPortOpen).Expect(kMsgPortReason).Expect(kMsgSendFailed);
     RecordingObserver observer;
     const JobRun run = RunJobToEnd(job, observer);
     EXPECT_EQ(job->result, kJobFailed);
