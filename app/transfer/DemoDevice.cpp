@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
+#include <chrono>
 #if TESSERA_HAVE_DEMO
 #include "sim/SimDevice.h"
 #endif
@@ -123,6 +124,9 @@ bool CDemoDevice::Start(CAppSettings& settings) {
     settings.Bps = 9600;
     m_stop = false;
     m_thread = std::thread(&CDemoDevice::Loop, this, data.toStdString());
+    // The loop makes the device's line anew; a receive chosen at once must find it there.
+    for (int waited = 0; waited < 3000 && !IsReady(); waited += 5)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return true;
 }
 
