@@ -23,6 +23,9 @@ bool Utf8ToCp932(std::string_view utf8, std::string& out, std::size_t* badOffset
 // lost and Utf8ToCp932 restores the same bytes.
 std::string Cp932ToUtf8(std::string_view cp932);
 
+// Appends the UTF-8 bytes of the code point `c`.
+void AppendUtf8(std::string& out, char32_t c);
+
 // The private-use base that stands for codes code page 932 leaves undefined.
 inline constexpr char32_t kDeviceCodeBase = 0xF0000;
 

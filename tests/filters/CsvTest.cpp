@@ -19,15 +19,6 @@ namespace {
 
 using namespace filters;
 
-std::string Value(const CRecordSet& set, int r, const char* tag) {
-    const int i = set.FindTag(MakeTag(tag));
-    if (i < 0 || set.RecordAt(r) == nullptr)
-        return "<none>";
-    std::string text;
-    set.RecordAt(r)->FormatField(i, text, false);
-    return Cp932ToUtf8(text);
-}
-
 std::string DataFile(const char* name) {
     return TestDataBytes(std::string("csv/") + name);
 }

@@ -2,6 +2,7 @@
 // Shared pieces of the filter tests: the samples and records as UTF-8 rows for comparisons,
 // on top of the shared test support.
 
+#include "model/FieldNames.h"
 #include "model/RecordSet.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestApp.h"
@@ -34,6 +35,16 @@ inline const std::vector<SampleFile>& Samples() {
         {"report.tsr", 7},           {"memo.tsr", 8},
     };
     return list;
+}
+
+// The exchange text of field `tag` in record `r`, in UTF-8; "<none>" when there is none.
+inline std::string Value(const CRecordSet& set, int r, const char* tag) {
+    const int i = set.FindTag(MakeTag(tag));
+    if (i < 0 || set.RecordAt(r) == nullptr)
+        return "<none>";
+    std::string text;
+    set.RecordAt(r)->FormatField(i, text, false);
+    return Cp932ToUtf8(text);
 }
 
 inline std::string ReadBytes(const QString& path) {

@@ -16,15 +16,6 @@ namespace {
 using namespace filters;
 
 // The UTF-8 exchange text of `tag` in record `r`.
-std::string Value(const CRecordSet& set, int r, const char* tag) {
-    const int i = set.FindTag(MakeTag(tag));
-    if (i < 0 || set.RecordAt(r) == nullptr)
-        return "<none>";
-    std::string text;
-    set.RecordAt(r)->FormatField(i, text, false);
-    return Cp932ToUtf8(text);
-}
-
 std::unique_ptr<CRecordSet> Sample(const char* file, int kind) {
     CRecordSet read;
     Failure failure;

@@ -64,15 +64,6 @@ std::unique_ptr<CRecordSet> Records(int kind, const std::vector<std::vector<std:
     return set;
 }
 
-std::string Value(const CRecordSet& set, int r, const char* tag) {
-    const int i = set.FindTag(MakeTag(tag));
-    if (i < 0 || set.RecordAt(r) == nullptr)
-        return "<none>";
-    std::string text;
-    set.RecordAt(r)->FormatField(i, text, false);
-    return Cp932ToUtf8(text);
-}
-
 std::string Notes() {
     std::string all;
     for (const std::string& l : RunNotes().Lines())
