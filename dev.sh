@@ -4,6 +4,8 @@
 #   ./dev.sh test   build everything and run every test
 #   ./dev.sh asan   the same under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan)
 #   ./dev.sh fuzz   the clang build with the fuzz targets, each run for a minute (build-fuzz)
+#   ./dev.sh package  the Debian package build-pkg/tessera_<version>_amd64.deb, made from
+#                   the Release tree of `test` (build-test), only the installed programs built
 set -euo pipefail
 cd "$(dirname "$0")"
 bash scripts/install-deps.sh
@@ -30,6 +32,9 @@ case "${1:-}" in
     bash scripts/check-layers.sh && bash scripts/check-links.sh build-test
     # Every C++ source as .clang-format has it (`scripts/check-format.sh --fix` mends it).
     sh scripts/check-format.sh
+    # The install as a Linux system sees it: desktop entry, metainfo, MIME type, man pages,
+    # completion, and the .deb from this same tree judged by lintian.
+    bash scripts/check-package.sh build-test build-pkg
     cd build-test
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 300
     ;;
@@ -50,8 +55,16 @@ case "${1:-}" in
     cd build-fuzz
     ctest -L fuzz --output-on-failure -j "$jobs"
     ;;
+  package)
+    cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" >/dev/null
+    cmake --build build-test -j "$jobs" --target tessera_installed
+    rm -rf build-pkg
+    (cd build-test && cpack -G DEB -B "$OLDPWD/build-pkg")
+    rm -rf build-pkg/_CPack_Packages
+    ls -l build-pkg/tessera_*.deb
+    ;;
   *)
-    echo "usage: ./dev.sh demo|test|asan|fuzz" >&2
+    echo "usage: ./dev.sh demo|test|asan|fuzz|package" >&2
     exit 1
     ;;
 esac
