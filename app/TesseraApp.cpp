@@ -209,8 +209,13 @@ void CTesseraApp::ExitInstance() {
     if (m_settings->IsLoaded()) {
         m_settings->SaveSettings();
         if (m_store) {
-            if (!demoPort.isEmpty() && m_settings->Port() == demoPort)
-                m_store->setValue(QStringLiteral("Device/Port"), portBeforeDemo);
+            if (!demoPort.isEmpty() && m_settings->Port() == demoPort) {
+                // No port was configured before the demo: none is after it.
+                if (portBeforeDemo.isEmpty())
+                    m_store->remove(QStringLiteral("Device/Port"));
+                else
+                    m_store->setValue(QStringLiteral("Device/Port"), portBeforeDemo);
+            }
             m_recent->WriteList(*m_store);
         }
     }

@@ -109,7 +109,10 @@ void CAppSettings::LoadSettings() {
     QSettings& s = *store;
 
     s.beginGroup(QStringLiteral("Device"));
-    m_port = ReadText(s, "Port", QStringLiteral("COM1"), kMaxPortLength);
+    m_port = ReadText(s, "Port", QString(), kMaxPortLength);
+    m_portIsDefault = m_port.isEmpty();
+    if (m_portIsDefault)
+        m_port = DefaultPort();
     Method = ReadInt(s, "Method", 0);
     Bps = ReadInt(s, "Bps", 9600);
     if (!IsValidBps(Bps))
@@ -174,7 +177,7 @@ int CAppSettings::SaveSettings() {
         QVariant value;
     };
     const auto b = [](bool v) { return QVariant(v ? 1 : 0); };
-    const std::vector<Item> items = {
+    std::vector<Item> items = {
         {QStringLiteral("Device/Port"), m_port},
         {QStringLiteral("Device/Method"), Method},
         {QStringLiteral("Device/Bps"), Bps},
@@ -199,6 +202,9 @@ int CAppSettings::SaveSettings() {
         {QStringLiteral("Settings/WindowBottom"), WindowBottom},
         {QStringLiteral("Settings/WindowRight"), WindowRight},
     };
+    // A default port is found anew at the next start: not stored (see PortIsDefault).
+    if (m_portIsDefault)
+        items.erase(items.begin());
 
     int failed = 0;
     {
@@ -252,7 +258,59 @@ bool CAppSettings::SetPort(const QString& name) {
         return false;
     }
     m_port = name;
+    m_portIsDefault = false;
     return true;
+}
+
+// ---- the default port ----
+
+namespace {
+
+// Orders "ttyS2" before "ttyS10": the text before the trailing digits, then their value.
+bool NaturalLess(const QString& a, const QString& b) {
+    const auto split = [](const QString& s) {
+        qsizetype digits = s.size();
+        while (digits > 0 && s.at(digits - 1).isDigit())
+            --digits;
+        return std::make_pair(s.left(digits), s.mid(digits).toULongLong());
+    };
+    const auto [stemA, numberA] = split(a);
+    const auto [stemB, numberB] = split(b);
+    if (stemA != stemB)
+        return stemA < stemB;
+    return numberA != numberB ? numberA < numberB : a < b;
+}
+
+} // namespace
+
+QString CAppSettings::ChooseDefaultPort(std::vector<PortCandidate> ports, bool* found) {
+    std::stable_sort(ports.begin(), ports.end(),
+                     [](const PortCandidate& a, const PortCandidate& b) {
+                         if (a.usb != b.usb)
+                             return a.usb;
+                         return NaturalLess(a.name, b.name);
+                     });
+    if (found)
+        *found = !ports.empty();
+    if (!ports.empty())
+        return ports.front().name;
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM1");
+#else
+    return QStringLiteral("/dev/ttyUSB0");
+#endif
+}
+
+QString CAppSettings::DefaultPort(bool* found) {
+    std::vector<PortCandidate> ports;
+    const auto infos = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo& info : infos) {
+        const QString name = info.portName();
+        const bool usb = info.hasVendorIdentifier() || name.startsWith(QLatin1String("ttyUSB")) ||
+                         name.startsWith(QLatin1String("ttyACM"));
+        ports.push_back({name, usb});
+    }
+    return ChooseDefaultPort(std::move(ports), found);
 }
 
 QString CAppSettings::BuildFilterList() {

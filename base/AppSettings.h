@@ -54,6 +54,22 @@ public:
     // (on Windows also COM1..COM9 style names), opens it exclusively and checks 9600 bps.
     // Messages 1120 (cannot open), 1121 (not a serial line), 1122 (no 9600 bps).
     bool SetPort(const QString& name);
+
+    // --- the default port ---
+    // True after LoadSettings when the store names no port: Port() is then DefaultPort().
+    // Such a port is not written back, so an adapter plugged in later is found anew; a
+    // port set with SetPort is the user's own.
+    bool PortIsDefault() const { return m_portIsDefault; }
+    struct PortCandidate {
+        QString name;
+        bool usb = false; // a USB adapter (it has a vendor id, or a ttyUSB/ttyACM name)
+    };
+    // The first USB adapter, else the first other port, in natural name order (ttyS2
+    // before ttyS10); with no port at all the name an adapter usually gets ("COM1" on
+    // Windows, "/dev/ttyUSB0" elsewhere), and `found` false.
+    static QString ChooseDefaultPort(std::vector<PortCandidate> ports, bool* found = nullptr);
+    // ChooseDefaultPort over the ports the system lists now.
+    static QString DefaultPort(bool* found = nullptr);
     int Method = 0; // 0 infrared, other cable
     int Bps = 9600;
     bool IgnoreEcho = true;
@@ -115,6 +131,7 @@ public:
 
 private:
     QString m_port = QStringLiteral("COM1");
+    bool m_portIsDefault = false;
     int m_model = 0;
     CodeMapFlags m_conv;
     QStringList m_filterNames;

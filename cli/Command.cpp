@@ -5,6 +5,9 @@
 #include "model/CodeMap.h"
 #include "resources/StringIds.h"
 
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <algorithm>
 #include <cstdio>
 
@@ -69,9 +72,36 @@ void Context::Err(const QString& text) {
     std::fprintf(stderr, "%s\n", b.constData());
 }
 
+void Context::OutJson(const QJsonObject& document) {
+    OutBytes(QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString());
+    OutBytes("\n");
+}
+
 int Context::UsageError(const QString& text) {
     Err(QStringLiteral("tessera-cli: %1").arg(text));
     return kExitUsage;
+}
+
+QString CommandHelpText(const QCommandLineParser& parser, const QString& command) {
+    QString text = parser.helpText();
+    // The parser names the program by the path it was started as.
+    const QString usage = QStringLiteral("Usage: ");
+    const QStringList args = QCoreApplication::arguments();
+    const QString started = usage + (args.isEmpty() ? QString() : args.front());
+    const QString wanted = usage + QStringLiteral("tessera-cli ") + command;
+    if (!args.isEmpty() && text.startsWith(started + QLatin1Char(' ')))
+        text.replace(0, started.size(), wanted);
+    return text;
+}
+
+void AddJsonOption(QCommandLineParser& parser) {
+    parser.addOption({QStringLiteral("json"),
+                      QStringLiteral("print one JSON document instead of lines (tessera-cli(1) "
+                                     "lists its keys)")});
+}
+
+bool JsonWanted(const QCommandLineParser& parser) {
+    return parser.optionNames().contains(QStringLiteral("json"));
 }
 
 bool ParseHex(const QString& text, unsigned max, unsigned& value) {

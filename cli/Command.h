@@ -16,6 +16,8 @@ class CAppSettings;
 class CCodeMap;
 } // namespace tessera
 
+class QJsonObject;
+
 namespace tessera::cli {
 
 // Exit codes of every command.
@@ -49,6 +51,8 @@ public:
     void Out(const QString& text);
     void OutBytes(std::string_view bytes);
     void Err(const QString& text);
+    // One JSON document (compact, UTF-8) and a line break on stdout: what --json prints.
+    void OutJson(const QJsonObject& document);
     // Prints "tessera-cli <command>: <text>" on stderr and returns kExitUsage.
     int UsageError(const QString& text);
 
@@ -81,6 +85,12 @@ struct CommandRegistrar {
 std::vector<std::unique_ptr<Command>> AllCommands();
 
 // Helpers shared by commands.
+// The help text of a command, its usage line naming the program and the command
+// ("Usage: tessera-cli addin [options] FILE.zrs") rather than the executable's path.
+QString CommandHelpText(const QCommandLineParser& parser, const QString& command);
+// --json: one JSON document on stdout instead of the lines (a command that offers it adds it).
+void AddJsonOption(QCommandLineParser& parser);
+bool JsonWanted(const QCommandLineParser& parser);
 // Parses "1F", "0x1F", "$1F"; false when not hex or above `max`.
 bool ParseHex(const QString& text, unsigned max, unsigned& value);
 // Parses a comma-separated option value against the allowed words; false on an unknown one.

@@ -19,6 +19,7 @@
 
 #include "base/AppSettings.h"
 #include "model/Prompter.h"
+#include "resources/StringIds.h"
 #include "text/Cp932Text.h"
 #include "text/StringTable.h"
 
@@ -140,9 +141,11 @@ bool ParsePositive(const QString& text, int& value) {
 } // namespace
 
 void AddLinkOptions(QCommandLineParser& parser) {
-    parser.addOption({QStringLiteral("port"),
-                      QStringLiteral("serial port of the link (default: the configured port)"),
-                      QStringLiteral("P")});
+    parser.addOption(
+        {QStringLiteral("port"),
+         QStringLiteral("serial port of the link (default: the configured port, else the "
+                        "first serial port found, USB adapters first)"),
+         QStringLiteral("P")});
     parser.addOption({QStringLiteral("method"),
                       QStringLiteral("cable or ir (default: the configured link method)"),
                       QStringLiteral("cable|ir")});
@@ -172,6 +175,12 @@ bool TakeLinkOptions(Context& ctx, JobLink& link) {
             ctx.UsageError(QStringLiteral("--port needs a port name"));
             return false;
         }
+    } else if (settings.PortIsDefault()) {
+        // No port configured: say which one is taken (an information line, --quiet hides it).
+        bool found = false;
+        CAppSettings::DefaultPort(&found);
+        ShowMessage(found ? ids::kMsgDefaultPort : ids::kMsgNoPortFound, PromptIcon::Information,
+                    PromptButtons::Ok, link.portName.toStdString());
     }
     if (p.isSet(QStringLiteral("method"))) {
         const QString m = p.value(QStringLiteral("method")).toLower();

@@ -1,6 +1,7 @@
 // tessera-cli check FILE: reads a record-set file without asking anything and lists every
 // problem the reader meets, one line each (record, field, value, message). Exit 0 when the
-// file reads without a single message, 2 otherwise.
+// file reads without a single message, 2 otherwise. --json prints one object instead:
+// file, ok, readable and the problems (record, field, value, id, message).
 
 #include "base/Cp932.h"
 #include "cli/Command.h"
@@ -10,6 +11,8 @@
 #include "resources/StringIds.h"
 
 #include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <string>
 #include <vector>
 
@@ -57,6 +60,7 @@ public:
 
     void AddOptions(QCommandLineParser& parser) const override {
         AddReadOptions(parser, false);
+        AddJsonOption(parser);
         parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("record-set file"));
     }
 
@@ -85,17 +89,34 @@ public:
         const bool ok = set.ReadText(bytes, &map);
         SetPrompter(previous);
 
+        const bool json = JsonWanted(ctx.Parser());
+        QJsonArray problems;
         for (const auto& p : collector.Problems()) {
             QString message = Cp932ToQString(p.text);
             message.replace(QLatin1Char('\n'), QLatin1Char(' '));
+            if (json) {
+                problems.append(
+                    QJsonObject{{QStringLiteral("record"), p.where.record},
+                                {QStringLiteral("field"), p.where.field},
+                                {QStringLiteral("value"), Cp932ToQString(p.where.value)},
+                                {QStringLiteral("id"), p.id},
+                                {QStringLiteral("message"), message}});
+                continue;
+            }
             const QString value = QString::fromStdString(JsonString(p.where.value));
             ctx.Out(QStringLiteral("record %1, field %2, value %3: %4\n")
                         .arg(p.where.record)
                         .arg(p.where.field)
                         .arg(value, message));
         }
-        if (!ok && collector.Problems().empty())
+        if (json) {
+            ctx.OutJson({{QStringLiteral("file"), path},
+                         {QStringLiteral("ok"), ok && collector.Problems().empty()},
+                         {QStringLiteral("readable"), ok || !collector.Problems().empty()},
+                         {QStringLiteral("problems"), problems}});
+        } else if (!ok && collector.Problems().empty()) {
             ctx.Out(QStringLiteral("the file cannot be read\n"));
+        }
         return ok && collector.Problems().empty() ? kExitOk : kExitBadData;
     }
 };

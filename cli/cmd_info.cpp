@@ -1,4 +1,5 @@
-// tessera-cli info FILE: what a record-set file holds, in four lines.
+// tessera-cli info FILE [--json]: what a record-set file holds, in four lines or as one JSON
+// object (file, kind, kindName, fields, records, emptied).
 
 #include "base/Cp932.h"
 #include "cli/Command.h"
@@ -7,6 +8,7 @@
 #include "model/RecordSet.h"
 
 #include <QCommandLineParser>
+#include <QJsonObject>
 
 namespace tessera::cli {
 
@@ -21,6 +23,7 @@ public:
 
     void AddOptions(QCommandLineParser& parser) const override {
         AddReadOptions(parser);
+        AddJsonOption(parser);
         parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("record-set file"));
     }
 
@@ -38,6 +41,15 @@ public:
             return rc;
         const QString name =
             set.Kind() != 0 ? Cp932ToQString(KindName(set.Kind())) : QStringLiteral("none");
+        if (JsonWanted(ctx.Parser())) {
+            ctx.OutJson({{QStringLiteral("file"), ctx.Arguments().front()},
+                         {QStringLiteral("kind"), set.Kind()},
+                         {QStringLiteral("kindName"), name},
+                         {QStringLiteral("fields"), set.FieldCount()},
+                         {QStringLiteral("records"), set.RecordCount()},
+                         {QStringLiteral("emptied"), emptied}});
+            return kExitOk;
+        }
         ctx.Out(QStringLiteral("kind: %1 (%2)\nfields: %3\nrecords: %4\nemptied: %5\n")
                     .arg(set.Kind())
                     .arg(name)

@@ -1,5 +1,5 @@
 // tessera-cli: scripted use of Tessera without windows.
-//   tessera-cli [--answer BUTTON] [--quiet] COMMAND [options] [arguments]
+//   tessera-cli [--answer BUTTON] [--quiet] [--json] COMMAND [options] [arguments]
 
 #include "cli/CliPrompter.h"
 #include "cli/Command.h"
@@ -14,16 +14,17 @@ using namespace tessera::cli;
 namespace {
 
 void PrintCommands(FILE* to) {
-    std::fprintf(to,
-                 "usage: tessera-cli [--answer BUTTON] [--quiet] COMMAND [options] [arguments]\n"
-                 "       tessera-cli COMMAND --help\n\ncommands:\n");
+    std::fprintf(to, "usage: tessera-cli [--answer BUTTON] [--quiet] [--json] COMMAND [options] "
+                     "[arguments]\n"
+                     "       tessera-cli COMMAND --help\n\ncommands:\n");
     for (const auto& c : AllCommands())
         std::fprintf(to, "  %-10s %s\n", qPrintable(c->Name()),
                      c->Description().toUtf8().constData());
     std::fprintf(
         to, "\n--answer BUTTON answers every question with ok, cancel, yes, no, abort, retry or\n"
             "ignore where offered (otherwise the first button); --quiet hides information\n"
-            "messages.\nexit codes: 0 success, 1 usage, 2 bad data, 3 link or device failure, "
+            "messages; --json makes info, check and filters print one JSON document.\nexit codes: "
+            "0 success, 1 usage, 2 bad data, 3 link or device failure, "
             "4 cancelled\n");
 }
 
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
     PromptResult answer = PromptResult::Ok;
     bool hasAnswer = false;
     bool quiet = false;
+    bool json = false; // given before the command: handed to it as its own --json
 
     // Global options come before the command name.
     int i = 1;
@@ -56,6 +58,8 @@ int main(int argc, char** argv) {
             return kExitOk;
         } else if (a == QLatin1String("--quiet") || a == QLatin1String("-q")) {
             quiet = true;
+        } else if (a == QLatin1String("--json")) {
+            json = true;
         } else if (a == QLatin1String("--answer") || a.startsWith(QLatin1String("--answer="))) {
             QString word = a.section(QLatin1Char('='), 1);
             if (!a.contains(QLatin1Char('='))) {
@@ -102,13 +106,15 @@ int main(int argc, char** argv) {
     command->AddOptions(parser);
     QStringList commandArgs = args.mid(i);
     commandArgs[0] = QStringLiteral("tessera-cli ") + name;
+    if (json)
+        commandArgs.insert(1, QStringLiteral("--json"));
     if (!parser.parse(commandArgs)) {
         std::fprintf(stderr, "tessera-cli %s: %s\n", qPrintable(name),
                      qPrintable(parser.errorText()));
         return kExitUsage;
     }
-    if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(parser.helpText().toUtf8().constData(), stdout);
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        std::fputs(CommandHelpText(parser, name).toUtf8().constData(), stdout);
         return kExitOk;
     }
 

@@ -43,11 +43,8 @@ if(TESSERA_FUZZ)
   endif()
   target_compile_options(tessera_common INTERFACE -fsanitize=fuzzer-no-link)
 endif()
-# Hardened as Debian builds its packages: the C library's checked string and memory
-# functions in optimised builds, relocations resolved at load and then read-only (full
-# RELRO). The sanitizer builds keep their defaults (they replace those functions).
+# Linux programs load with their relocations resolved and then read-only (full RELRO), as
+# Debian builds its packages; the sanitizer builds keep their defaults.
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND NOT TESSERA_SANITIZE AND NOT TESSERA_FUZZ)
-  target_compile_definitions(tessera_common INTERFACE
-    $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
   target_link_options(tessera_common INTERFACE -Wl,-z,relro -Wl,-z,now)
 endif()

@@ -5,6 +5,7 @@
 #include "base/AppSettings.h"
 #include "base/Cp932.h"
 #include "model/Prompter.h"
+#include "resources/StringIds.h"
 #include "text/StringTable.h"
 
 #include <QButtonGroup>
@@ -74,6 +75,21 @@ QWidget* CSettingsSheet::BuildPortPage() {
     m_portDescription = new QLabel(page);
     m_portDescription->setObjectName(QStringLiteral("portDescription"));
     m_portDescription->setWordWrap(true);
+    // No port configured: the edit shows the first serial port found; a note says so
+    // while that port stays chosen.
+    auto* defaultNote = new QLabel(page);
+    defaultNote->setObjectName(QStringLiteral("portDefaultNote"));
+    defaultNote->setWordWrap(true);
+    if (m_settings.PortIsDefault()) {
+        bool found = false;
+        CAppSettings::DefaultPort(&found);
+        defaultNote->setText(Cp932ToQString(FormatString(
+            found ? ids::kMsgDefaultPort : ids::kMsgNoPortFound, m_settings.Port().toStdString())));
+    }
+    defaultNote->setVisible(m_settings.PortIsDefault());
+    connect(m_port, &QComboBox::editTextChanged, defaultNote, [this, defaultNote] {
+        defaultNote->setVisible(m_settings.PortIsDefault() && ChosenPort() == m_settings.Port());
+    });
     auto* portLabel = new QLabel(QStringLiteral("ポート(&P) :"), page);
     portLabel->setBuddy(m_port);
 
@@ -112,6 +128,7 @@ QWidget* CSettingsSheet::BuildPortPage() {
     auto* form = new QFormLayout;
     form->addRow(portLabel, m_port);
     form->addRow(QString(), m_portDescription);
+    form->addRow(QString(), defaultNote);
     form->addRow(m_speedLabel, speedRow);
     form->addRow(bufferTitle, bufferRow);
 

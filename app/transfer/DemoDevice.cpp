@@ -106,7 +106,8 @@ bool CDemoDevice::Start(CAppSettings& settings) {
     probe.method = sim::SimMethod::Cable;
     probe.role = sim::SimRole::Auto;
     probe.linkPath = m_portName.toStdString();
-    m_previousPort = settings.Port();
+    // A default port (none configured) goes back as "none": empty.
+    m_previousPort = settings.PortIsDefault() ? QString() : settings.Port();
     {
         sim::SimDevice test(probe);
         std::string error;

@@ -34,7 +34,8 @@ public:
     void Stop();
 
     bool IsRunning() const { return m_thread.joinable(); }
-    // The stable name of the line this run uses, and the port it replaced.
+    // The stable name of the line this run uses, and the port it replaced (empty when
+    // none was configured).
     const QString& PortName() const { return m_portName; }
     const QString& PreviousPort() const { return m_previousPort; }
     // Exchanges the device has completed so far (failed and cancelled ones do not count).

@@ -344,6 +344,30 @@ TEST_F(SettingsSheetTest, FreePortIsTaken) {
     EXPECT_EQ(settings.Port(), pty.Path());
 }
 
+// With no port configured the sheet shows the default port and says so, until another is chosen.
+TEST_F(SettingsSheetTest, DefaultPortIsShownWithANote) {
+    {
+        auto sheet = Open();
+        EXPECT_TRUE(Find<QLabel>(*sheet, "portDefaultNote")->isHidden()) << "a configured port";
+    }
+    CAppSettings fresh;
+    fresh.LoadSettings();
+    ASSERT_TRUE(fresh.PortIsDefault());
+    CSettingsSheet sheet(fresh, nullptr, [] { return true; });
+    auto* note = Find<QLabel>(sheet, "portDefaultNote");
+    EXPECT_EQ(sheet.ChosenPort(), fresh.Port());
+    EXPECT_FALSE(note->isHidden());
+    EXPECT_TRUE(note->text().contains(fresh.Port())) << note->text().toStdString();
+    auto* port = Find<QComboBox>(sheet, "port");
+    port->setEditText(QStringLiteral("/dev/ttyACM3"));
+    EXPECT_TRUE(note->isHidden());
+    port->setEditText(fresh.Port());
+    EXPECT_FALSE(note->isHidden());
+    sheet.accept();
+    EXPECT_TRUE(fresh.PortIsDefault()) << "keeping the default port does not make it configured";
+    EXPECT_TRUE(prompter.Ids().empty());
+}
+
 TEST_F(SettingsSheetTest, ListedPortsShowDescriptionsButStoreNames) {
     auto sheet = Open();
     sheet->SetPortChoices({{QStringLiteral("ttyS0"), QString()},

@@ -43,7 +43,8 @@ TEST_F(AppSettingsTest, EmptyStoreGivesTheDefaults) {
     CAppSettings s;
     s.LoadSettings();
     EXPECT_TRUE(s.IsLoaded());
-    EXPECT_EQ(s.Port(), QStringLiteral("COM1"));
+    EXPECT_TRUE(s.PortIsDefault());
+    EXPECT_EQ(s.Port(), CAppSettings::DefaultPort());
     EXPECT_EQ(s.Method, 0);
     EXPECT_EQ(s.Bps, 9600);
     EXPECT_TRUE(s.IgnoreEcho);
@@ -178,7 +179,7 @@ TEST_F(AppSettingsTest, TextsThatDoNotFitAreRefused) {
     Store(QStringLiteral("Device/CallOut"), QString(36, QLatin1Char('0')));
     CAppSettings s;
     s.LoadSettings();
-    EXPECT_EQ(s.Port(), QStringLiteral("COM1"));
+    EXPECT_EQ(s.Port(), CAppSettings::DefaultPort());
     EXPECT_TRUE(s.CallOut.isEmpty());
 
     // A platform path is a port name too, and 35 characters of prefix still fit.
@@ -242,8 +243,9 @@ TEST_F(AppSettingsTest, SaveWritesAllValuesUnderTheirNames) {
     EXPECT_TRUE(m_prompter.Ids().empty());
 
     QSettings raw(m_temp.StoreFile(), QSettings::IniFormat);
-    EXPECT_EQ(raw.allKeys().size(), CAppSettings::kSettingsValueCount);
-    EXPECT_EQ(raw.value(QStringLiteral("Device/Port")).toString(), QStringLiteral("COM1"));
+    // The default port is not stored: the next start finds the ports anew.
+    EXPECT_EQ(raw.allKeys().size(), CAppSettings::kSettingsValueCount - 1);
+    EXPECT_FALSE(raw.contains(QStringLiteral("Device/Port")));
     EXPECT_EQ(raw.value(QStringLiteral("Device/Method")).toInt(), 1);
     EXPECT_EQ(raw.value(QStringLiteral("Device/Bps")).toInt(), 38400);
     EXPECT_EQ(raw.value(QStringLiteral("Device/IgnoreEcho")).toString(), QStringLiteral("0"));
@@ -360,7 +362,7 @@ TEST_F(AppSettingsTest, SetPortRefusesNamesSilently) {
         SCOPED_TRACE(name);
         EXPECT_FALSE(s.SetPort(QString::fromLatin1(name)));
     }
-    EXPECT_EQ(s.Port(), QStringLiteral("COM1"));
+    EXPECT_EQ(s.Port(), CAppSettings::DefaultPort());
     EXPECT_TRUE(m_prompter.Ids().empty());
 }
 
@@ -374,12 +376,66 @@ TEST_F(AppSettingsTest, SetPortAcceptsASerialDevicePath) {
     EXPECT_TRUE(m_prompter.Ids().empty());
 }
 
+// With no port configured, the first USB adapter is taken, else the first other port, in
+// natural order; with none at all, the name an adapter usually gets.
+TEST(DefaultPort, UsbAdaptersFirstThenNaturalOrder) {
+    using P = CAppSettings::PortCandidate;
+    const struct {
+        std::vector<P> ports;
+        const char* chosen;
+        bool found;
+    } kCases[] = {
+        {{}, nullptr, false},
+        {{{QStringLiteral("ttyS0")}}, "ttyS0", true},
+        {{{QStringLiteral("ttyS0")},
+          {QStringLiteral("ttyUSB1"), true},
+          {QStringLiteral("ttyUSB0"), true}},
+         "ttyUSB0",
+         true},
+        {{{QStringLiteral("ttyS10")}, {QStringLiteral("ttyS2")}, {QStringLiteral("ttyS1x")}},
+         "ttyS1x",
+         true},
+        {{{QStringLiteral("ttyS10")}, {QStringLiteral("ttyS2")}}, "ttyS2", true},
+        {{{QStringLiteral("ttyUSB10"), true}, {QStringLiteral("ttyUSB9"), true}}, "ttyUSB9", true},
+        {{{QStringLiteral("ttyS0")}, {QStringLiteral("rfcomm0"), true}}, "rfcomm0", true},
+        {{{QStringLiteral("ttyUSB0"), true}, {QStringLiteral("ttyACM0"), true}}, "ttyACM0", true},
+    };
+    for (const auto& c : kCases) {
+        bool found = !c.found;
+        const QString chosen = CAppSettings::ChooseDefaultPort(c.ports, &found);
+        SCOPED_TRACE(chosen.toStdString());
+        EXPECT_EQ(found, c.found);
+        if (c.chosen)
+            EXPECT_EQ(chosen, QLatin1String(c.chosen));
+        else
+            EXPECT_FALSE(chosen.isEmpty());
+    }
+}
+
+TEST_F(AppSettingsTest, ChosenPortIsStoredAndNoLongerDefault) {
+    PseudoTerminal pty;
+    ASSERT_FALSE(pty.Name().isEmpty());
+    {
+        CAppSettings s;
+        s.LoadSettings();
+        ASSERT_TRUE(s.PortIsDefault());
+        ASSERT_TRUE(s.SetPort(pty.Name()));
+        EXPECT_FALSE(s.PortIsDefault());
+        EXPECT_EQ(s.SaveSettings(), 0);
+    }
+    EXPECT_EQ(Stored(QStringLiteral("Device/Port")).toString(), pty.Name());
+    CAppSettings again;
+    again.LoadSettings();
+    EXPECT_FALSE(again.PortIsDefault());
+    EXPECT_EQ(again.Port(), pty.Name());
+}
+
 TEST_F(AppSettingsTest, SetPortReportsADeviceThatIsNoSerialLine) {
     CAppSettings s;
     s.LoadSettings();
     m_prompter.Expect(1121);
     EXPECT_FALSE(s.SetPort(QStringLiteral("/dev/null")));
-    EXPECT_EQ(s.Port(), QStringLiteral("COM1"));
+    EXPECT_EQ(s.Port(), CAppSettings::DefaultPort());
 }
 
 TEST_F(AppSettingsTest, SetPortReportsAPortInUse) {
@@ -392,7 +448,7 @@ TEST_F(AppSettingsTest, SetPortReportsAPortInUse) {
     s.LoadSettings();
     m_prompter.Expect(1120);
     EXPECT_FALSE(s.SetPort(pty.Name()));
-    EXPECT_EQ(s.Port(), QStringLiteral("COM1"));
+    EXPECT_EQ(s.Port(), CAppSettings::DefaultPort());
     ASSERT_EQ(m_prompter.Messages().size(), 1u);
     EXPECT_EQ(m_prompter.Messages()[0].icon, PromptIcon::Warning);
 }

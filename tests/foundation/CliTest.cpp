@@ -1,3 +1,7 @@
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -94,6 +98,109 @@ TEST(Cli, UsageErrors) {
     EXPECT_EQ(r.code, 0);
     EXPECT_TRUE(r.out.contains(QStringLiteral("charmap")));
     EXPECT_TRUE(r.out.contains(QStringLiteral("strings")));
+}
+
+// Usage lines name the program and the command, never the path it was started by.
+TEST(Cli, UsageLinesNameProgramAndCommand) {
+    const struct {
+        const char* command;
+        const char* usage;
+    } kCases[] = {{"addin", "Usage: tessera-cli addin [options] FILE.zrs\n"},
+                  {"info", "Usage: tessera-cli info [options] FILE\n"},
+                  {"filters", "Usage: tessera-cli filters [options]\n"}};
+    for (const auto& c : kCases) {
+        for (const char* help : {"--help", "--help-all"}) {
+            SCOPED_TRACE(std::string(c.command) + " " + help);
+            const CliRun r = Cli({QString::fromLatin1(c.command), QString::fromLatin1(help)});
+            EXPECT_EQ(r.code, 0);
+            EXPECT_TRUE(r.out.startsWith(QString::fromLatin1(c.usage))) << r.out.toStdString();
+        }
+    }
+}
+
+QJsonObject JsonOf(const CliRun& r) {
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(r.out.toUtf8(), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith(QLatin1Char('\n')) && r.out.count(QLatin1Char('\n')) == 1)
+        << "one document on one line";
+    return doc.object();
+}
+
+// --json prints one document with the documented keys, after the command or before it.
+TEST(CliJson, InfoCheckAndFiltersKeepTheirKeys) {
+    const QString sample = QStringLiteral(TESSERA_SAMPLES "/phonebook.tsr");
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("info"), QStringLiteral("--json"), sample},
+          QStringList{QStringLiteral("--json"), QStringLiteral("info"), sample}}) {
+        const CliRun r = Cli(args);
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        const QJsonObject o = JsonOf(r);
+        EXPECT_EQ(o.value(QStringLiteral("file")).toString(), sample);
+        EXPECT_EQ(o.value(QStringLiteral("kind")).toInt(), 1);
+        EXPECT_EQ(o.value(QStringLiteral("kindName")).toString(), QStringLiteral("電話帳"));
+        EXPECT_EQ(o.value(QStringLiteral("fields")).toInt(), 12);
+        EXPECT_EQ(o.value(QStringLiteral("records")).toInt(), 5);
+        EXPECT_EQ(o.value(QStringLiteral("emptied")).toInt(), 0);
+    }
+
+    QTemporaryDir dir;
+    const QString broken = dir.filePath(QStringLiteral("broken.tsr"));
+    QFile f(broken);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("\"i\",\"MARK\",\"PRTY\",\"MEM1\"\r\n\"T\"\r\n\"D\",\"01\",\"9\",\"a\"\r\n"
+            "\"D\",\"x\",\"02\",\"b\"\r\n\x1A");
+    f.close();
+    CliRun r = Cli({QStringLiteral("check"), QStringLiteral("--json"), broken});
+    EXPECT_EQ(r.code, 2) << "the exit code does not change with --json";
+    QJsonObject o = JsonOf(r);
+    EXPECT_FALSE(o.value(QStringLiteral("ok")).toBool());
+    EXPECT_TRUE(o.value(QStringLiteral("readable")).toBool());
+    const QJsonArray problems = o.value(QStringLiteral("problems")).toArray();
+    ASSERT_EQ(problems.size(), 2);
+    const struct {
+        int record, field;
+        const char* value;
+    } kProblems[] = {{1, 2, "9"}, {2, 1, "x"}};
+    for (int i = 0; i < 2; ++i) {
+        const QJsonObject p = problems[i].toObject();
+        EXPECT_EQ(p.value(QStringLiteral("record")).toInt(), kProblems[i].record);
+        EXPECT_EQ(p.value(QStringLiteral("field")).toInt(), kProblems[i].field);
+        EXPECT_EQ(p.value(QStringLiteral("value")).toString(), QLatin1String(kProblems[i].value));
+        EXPECT_GT(p.value(QStringLiteral("id")).toInt(), 0);
+        EXPECT_FALSE(p.value(QStringLiteral("message")).toString().isEmpty());
+    }
+    r = Cli({QStringLiteral("check"), QStringLiteral("--json"),
+             QStringLiteral(TESSERA_SAMPLES "/schedule.tsr")});
+    EXPECT_EQ(r.code, 0);
+    o = JsonOf(r);
+    EXPECT_TRUE(o.value(QStringLiteral("ok")).toBool());
+    EXPECT_TRUE(o.value(QStringLiteral("problems")).toArray().isEmpty());
+
+    r = Cli({QStringLiteral("--json"), QStringLiteral("filters")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QStringList names;
+    for (const QJsonValue& v : JsonOf(r).value(QStringLiteral("filters")).toArray()) {
+        const QJsonObject filter = v.toObject();
+        names.append(filter.value(QStringLiteral("name")).toString());
+        EXPECT_FALSE(filter.value(QStringLiteral("extension")).toString().isEmpty());
+        EXPECT_FALSE(filter.value(QStringLiteral("program")).toString().isEmpty());
+        EXPECT_TRUE(filter.value(QStringLiteral("perlScript")).isBool());
+    }
+    EXPECT_TRUE(names.contains(QStringLiteral("CSV")) && names.contains(QStringLiteral("vCard")) &&
+                names.contains(QStringLiteral("iCalendar")))
+        << names.join(QLatin1Char(' ')).toStdString();
+}
+
+// A failure prints nothing on stdout; a command without --json refuses it as a usage error.
+TEST(CliJson, FailuresAndCommandsWithoutJson) {
+    CliRun r = Cli({QStringLiteral("info"), QStringLiteral("--json"),
+                    QStringLiteral("/nonexistent/nothing.tsr")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.out.isEmpty());
+    r = Cli({QStringLiteral("--json"), QStringLiteral("strings"), QStringLiteral("1537")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.isEmpty());
 }
 
 } // namespace
