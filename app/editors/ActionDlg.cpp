@@ -52,16 +52,16 @@ std::optional<RemainingTime> RemainingUntil(const QDateTime& now, unsigned year,
 CActionDlg::CActionDlg(const CAppSettings& settings, QWidget* parent)
     : CRecordEditor(148, settings, parent), m_hasDue(settings.ModelCode() != 0) {
     setObjectName(QStringLiteral("CActionDlg"));
-    setWindowTitle(EditorText(110148, "アクションリスト"));
+    setWindowTitle(EditorText(110148));
 
-    m_secret = new QCheckBox(EditorText(101086, "シークレット(&S)"), this);
+    m_secret = new QCheckBox(EditorText(101086), this);
     m_secret->setObjectName(QStringLiteral("secret"));
-    m_done = new QCheckBox(EditorText(101103, "チェック(&H)"), this);
+    m_done = new QCheckBox(EditorText(101103), this);
     m_done->setObjectName(QStringLiteral("done"));
     m_priority = new QComboBox(this);
     m_priority->setObjectName(QStringLiteral("priority"));
-    m_priority->addItems({EditorText(12816, "緊急"), EditorText(12817, "Ａ"),
-                          EditorText(12818, "Ｂ"), EditorText(12819, "Ｃ")});
+    m_priority->addItems({EditorText(12816), EditorText(12817),
+                          EditorText(12818), EditorText(12819)});
     m_priority->setCurrentIndex(1);
     m_entry = DateEdits::Create(this, QStringLiteral("entry"));
     m_finish = DateEdits::Create(this, QStringLiteral("finish"));
@@ -106,10 +106,10 @@ CActionDlg::CActionDlg(const CAppSettings& settings, QWidget* parent)
     QWidget* dueRow = m_due.Row(this, m_dueDay);
     grid->addWidget(dueRow, row++, 1);
     auto* remain = new QHBoxLayout;
-    auto* remainLabel = new QLabel(EditorText(9118, "残り"), this);
-    auto* daysUnit = new QLabel(EditorText(9112, "日"), this);
-    auto* hoursUnit = new QLabel(EditorText(9119, "時間"), this);
-    auto* minutesUnit = new QLabel(EditorText(9114, "分"), this);
+    auto* remainLabel = new QLabel(EditorText(ids::kStrRemaining), this);
+    auto* daysUnit = new QLabel(EditorText(ids::kStrUnitDay), this);
+    auto* hoursUnit = new QLabel(EditorText(ids::kStrUnitHours), this);
+    auto* minutesUnit = new QLabel(EditorText(ids::kStrUnitMinute), this);
     remain->addWidget(remainLabel);
     remain->addWidget(m_remainDays);
     remain->addWidget(daysUnit);

@@ -20,8 +20,8 @@ constexpr int kMemoLimit = 1024;
 CDay1Dlg::CDay1Dlg(const CAppSettings& settings, QWidget* parent)
     : CRecordEditor(163, settings, parent) {
     setObjectName(QStringLiteral("CDay1Dlg"));
-    setWindowTitle(EditorText(110163, "記念日(月日)"));
-    m_secret = new QCheckBox(EditorText(101086, "シークレット(&S)"), this);
+    setWindowTitle(EditorText(110163));
+    m_secret = new QCheckBox(EditorText(101086), this);
     m_secret->setObjectName(QStringLiteral("secret"));
     m_month = new CSpinEdit(1, 12, kMonthAccel, this);
     m_month->setObjectName(QStringLiteral("month"));
@@ -35,9 +35,9 @@ CDay1Dlg::CDay1Dlg(const CAppSettings& settings, QWidget* parent)
 
     auto* date = new QHBoxLayout;
     date->addWidget(m_month);
-    date->addWidget(new QLabel(EditorText(9111, "月"), this));
+    date->addWidget(new QLabel(EditorText(ids::kStrUnitMonth), this));
     date->addWidget(m_day);
-    date->addWidget(new QLabel(EditorText(9112, "日"), this));
+    date->addWidget(new QLabel(EditorText(ids::kStrUnitDay), this));
     date->addStretch(1);
 
     auto* grid = new QGridLayout;

@@ -21,8 +21,8 @@ constexpr int kMemoLimit = 1024;
 CDay2Dlg::CDay2Dlg(const CAppSettings& settings, QWidget* parent)
     : CRecordEditor(164, settings, parent) {
     setObjectName(QStringLiteral("CDay2Dlg"));
-    setWindowTitle(EditorText(110164, "記念日(月/週/曜)"));
-    m_secret = new QCheckBox(EditorText(101086, "シークレット(&S)"), this);
+    setWindowTitle(EditorText(110164));
+    m_secret = new QCheckBox(EditorText(101086), this);
     m_secret->setObjectName(QStringLiteral("secret"));
     m_month = new CSpinEdit(1, 12, kMonthAccel, this);
     m_month->setObjectName(QStringLiteral("month"));
@@ -39,14 +39,14 @@ CDay2Dlg::CDay2Dlg(const CAppSettings& settings, QWidget* parent)
 
     auto* date = new QHBoxLayout;
     date->addWidget(m_month);
-    date->addWidget(new QLabel(EditorText(9111, "月"), this));
+    date->addWidget(new QLabel(EditorText(ids::kStrUnitMonth), this));
     date->addSpacing(6);
-    date->addWidget(new QLabel(EditorText(9115, "第"), this));
+    date->addWidget(new QLabel(EditorText(ids::kStrUnitWeekOrdinal), this));
     date->addWidget(m_week);
-    date->addWidget(new QLabel(EditorText(9116, "週"), this));
+    date->addWidget(new QLabel(EditorText(ids::kStrUnitWeek), this));
     date->addSpacing(6);
     date->addWidget(m_dayOfWeek);
-    date->addWidget(new QLabel(EditorText(9117, "曜日"), this));
+    date->addWidget(new QLabel(EditorText(ids::kStrUnitDayOfWeek), this));
     date->addStretch(1);
 
     auto* grid = new QGridLayout;

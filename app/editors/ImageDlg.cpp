@@ -159,22 +159,22 @@ void CMemoView::paintEvent(QPaintEvent*) {
 CImageDlg::CImageDlg(const CAppSettings& settings, QWidget* parent)
     : CRecordEditor(140, settings, parent), m_maxWidth(MemoMaxWidth(settings.ModelCode())) {
     setObjectName(QStringLiteral("CImageDlg"));
-    setWindowTitle(EditorText(110140, "手書きメモ"));
+    setWindowTitle(EditorText(110140));
     // Without the size check the view still shows at most the widest device picture.
     const int shownWidth = settings.ImageSize ? m_maxWidth : kMemoWideWidth;
 
-    m_secret = new QCheckBox(EditorText(101071, "シークレット(&S)"), this);
+    m_secret = new QCheckBox(EditorText(101071), this);
     m_secret->setObjectName(QStringLiteral("secret"));
     m_title = new CByteLineEdit(kTitleLimit, this);
     m_title->setObjectName(QStringLiteral("title"));
-    auto* titleLabel = new QLabel(EditorText(101070, "タイトル(&T) :"), this);
+    auto* titleLabel = new QLabel(EditorText(101070), this);
     titleLabel->setBuddy(m_title);
     m_copy = new QPushButton(QIcon(QStringLiteral(":/icons/copy.svg")),
-                             EditorText(9008, "コピー(&C)"), this);
+                             EditorText(9008), this);
     m_copy->setObjectName(QStringLiteral("copy"));
     m_copy->setAutoDefault(false);
     m_paste = new QPushButton(QIcon(QStringLiteral(":/icons/paste.svg")),
-                              EditorText(9009, "貼り付け(&P)"), this);
+                              EditorText(9009), this);
     m_paste->setObjectName(QStringLiteral("paste"));
     m_paste->setAutoDefault(false);
     m_hint = new QLabel(this);
@@ -222,7 +222,7 @@ void CImageDlg::ShowImage() {
     m_copy->setEnabled(has);
     m_hint->setVisible(!has);
     m_hint->setText(Cp932ToQString(
-        FormatText(QStringToCp932Lossy(EditorText(9063, "Max %d x %d dots")),
+        FormatText(QStringToCp932Lossy(EditorText(9063)),
                    {static_cast<long long>(m_maxWidth), static_cast<long long>(kMemoMaxHeight)})));
     m_view->SetBitmap(has ? &m_bitmap : nullptr);
 }

@@ -29,17 +29,17 @@ constexpr int32_t kTimeFlags = DateTimeValue::kHour | DateTimeValue::kMinute;
 CSchedDlg::CSchedDlg(const CAppSettings& settings, QWidget* parent)
     : CRecordEditor(150, settings, parent) {
     setObjectName(QStringLiteral("CSchedDlg"));
-    setWindowTitle(EditorText(110150, "スケジュール"));
+    setWindowTitle(EditorText(110150));
 
-    m_secret = new QCheckBox(EditorText(101071, "シークレット(&S)"), this);
+    m_secret = new QCheckBox(EditorText(101071), this);
     m_secret->setObjectName(QStringLiteral("secret"));
-    m_alarmOn = new QCheckBox(EditorText(101138, "アラーム設定(&L)"), this);
+    m_alarmOn = new QCheckBox(EditorText(ids::kStrAlarmOn), this);
     m_alarmOn->setObjectName(QStringLiteral("alarmOn"));
     m_tabs = new QTabBar(this);
     m_tabs->setObjectName(QStringLiteral("tabs"));
-    m_tabs->addTab(EditorText(3034, "開始時刻"));
-    m_tabs->addTab(EditorText(3035, "終了時刻"));
-    m_tabs->addTab(EditorText(3036, "アラーム時刻"));
+    m_tabs->addTab(EditorText(3034));
+    m_tabs->addTab(EditorText(3035));
+    m_tabs->addTab(EditorText(3036));
     m_tabs->setExpanding(false);
     m_tabs->setDrawBase(false);
     m_date = DateEdits::Create(this, QStringLiteral("date"));
@@ -49,7 +49,7 @@ CSchedDlg::CSchedDlg(const CAppSettings& settings, QWidget* parent)
     m_minute = new CSpinEdit(0, 59, kDayAccel, this);
     m_minute->setObjectName(QStringLiteral("minute"));
     m_minute->SetEmptyStart([] { return EditorNow().time().minute(); });
-    m_reset = new QPushButton(EditorText(101228, "リセット(&R)"), this);
+    m_reset = new QPushButton(EditorText(101228), this);
     m_reset->setObjectName(QStringLiteral("reset"));
     m_reset->setAutoDefault(false);
     m_memo = new CByteTextEdit(kMemoLimit, this);
@@ -63,9 +63,9 @@ CSchedDlg::CSchedDlg(const CAppSettings& settings, QWidget* parent)
     pageRow->addWidget(m_date.Row(page));
     pageRow->addSpacing(8);
     pageRow->addWidget(m_hour);
-    pageRow->addWidget(new QLabel(EditorText(9113, "時"), page));
+    pageRow->addWidget(new QLabel(EditorText(ids::kStrUnitHour), page));
     pageRow->addWidget(m_minute);
-    pageRow->addWidget(new QLabel(EditorText(9114, "分"), page));
+    pageRow->addWidget(new QLabel(EditorText(ids::kStrUnitMinute), page));
     pageRow->addStretch(1);
     pageRow->addWidget(m_reset);
 

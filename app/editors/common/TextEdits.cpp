@@ -111,7 +111,7 @@ CByteLineEdit::CByteLineEdit(int maxBytes, QWidget* parent) : QLineEdit(parent),
         setValidator(new CByteLimitValidator(m_max, this));
         // The room left shows in the tooltip; typing past the limit is refused.
         auto updateRoom = [this] {
-            const QString room = EditorText(kTextEditRoomLeft, "あと %d バイト");
+            const QString room = EditorText(kTextEditRoomLeft);
             setToolTip(QString(room).replace(QStringLiteral("%d"), QString::number(RoomLeft())));
         };
         connect(this, &QLineEdit::textChanged, this, updateRoom);
@@ -209,7 +209,7 @@ void CByteTextEdit::UpdateRoom() {
     const int left = RoomLeft();
     if (m_room != nullptr) {
         m_room->setVisible(m_max > 0);
-        const QString room = EditorText(kTextEditRoomLeft, "あと %d バイト");
+        const QString room = EditorText(kTextEditRoomLeft);
         m_room->setText(QString(room).replace(QStringLiteral("%d"), QString::number(left)));
     }
     emit roomChanged(left);

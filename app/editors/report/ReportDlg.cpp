@@ -190,14 +190,14 @@ void RemoveItemPrintFormat(std::vector<uint8_t>& bytes, int n) {
 CReportDlg::CReportDlg(const CAppSettings& settings, QWidget* parent)
     : CRecordEditor(141, settings, parent) {
     setObjectName(QStringLiteral("CReportDlg"));
-    setWindowTitle(EditorText(110141, "レポート/自由帳"));
+    setWindowTitle(EditorText(110141));
     m_print = DefaultItemPrintSettings();
 
     m_formatBox = new QGroupBox(this);
     m_formatBox->setObjectName(QStringLiteral("formatBox"));
-    m_free = new QRadioButton(EditorText(101145, "自由帳形式(&F)"), m_formatBox);
+    m_free = new QRadioButton(EditorText(101145), m_formatBox);
     m_free->setObjectName(QStringLiteral("freeFormat"));
-    m_report = new QRadioButton(EditorText(101146, "レポート形式(&R)"), m_formatBox);
+    m_report = new QRadioButton(EditorText(101146), m_formatBox);
     m_report->setObjectName(QStringLiteral("reportFormat"));
     m_free->setChecked(true);
     auto* formatRow = new QHBoxLayout(m_formatBox);
@@ -205,17 +205,17 @@ CReportDlg::CReportDlg(const CAppSettings& settings, QWidget* parent)
     formatRow->addWidget(m_report);
     formatRow->addStretch(1);
 
-    m_secret = new QCheckBox(EditorText(101086, "シークレット(&S)"), this);
+    m_secret = new QCheckBox(EditorText(101086), this);
     m_secret->setObjectName(QStringLiteral("secret"));
     m_fileName = new CByteLineEdit(kFileNameLimit, this);
     m_fileName->setObjectName(QStringLiteral("fileName"));
-    auto* fileLabel = new QLabel(EditorText(101089, "ファイル名(&N) :"), this);
+    auto* fileLabel = new QLabel(EditorText(101089), this);
     fileLabel->setBuddy(m_fileName);
 
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("items"));
     m_list->setColumnCount(2);
-    m_list->setHeaderLabels({EditorText(9061, "項目名"), EditorText(9062, "内容")});
+    m_list->setHeaderLabels({EditorText(9061), EditorText(9062)});
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -227,13 +227,13 @@ CReportDlg::CReportDlg(const CAppSettings& settings, QWidget* parent)
 
     m_itemName = new CByteLineEdit(kItemNameLimit, this);
     m_itemName->setObjectName(QStringLiteral("itemName"));
-    auto* nameLabel = new QLabel(EditorText(101067, "項目名(&T) :"), this);
+    auto* nameLabel = new QLabel(EditorText(101067), this);
     nameLabel->setBuddy(m_itemName);
     m_content = new CByteTextEdit(static_cast<int>(kFreeMaxText), this);
     m_content->setObjectName(QStringLiteral("content"));
     m_content->SetSoftLimit(true);
     SetEditLines(m_content, 7);
-    auto* contentLabel = new QLabel(EditorText(101023, "内容(&C) :"), this);
+    auto* contentLabel = new QLabel(EditorText(101023), this);
     contentLabel->setBuddy(m_content);
 
     auto button = [this](int id, const char* fallback, const char* name) {
