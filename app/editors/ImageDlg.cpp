@@ -169,6 +169,7 @@ CImageDlg::CImageDlg(const CAppSettings& settings, QWidget* parent)
     m_title->setObjectName(QStringLiteral("title"));
     auto* titleLabel = new QLabel(EditorText(101070), this);
     titleLabel->setBuddy(m_title);
+    SetEditFieldName(m_title, Cp932ToQString(FieldName(kCLAS)));
     m_copy = new QPushButton(QIcon(QStringLiteral(":/icons/copy.svg")),
                              EditorText(9008), this);
     m_copy->setObjectName(QStringLiteral("copy"));
@@ -179,6 +180,11 @@ CImageDlg::CImageDlg(const CAppSettings& settings, QWidget* parent)
     m_paste->setAutoDefault(false);
     m_hint = new QLabel(this);
     m_hint->setObjectName(QStringLiteral("sizeHint"));
+    // The hint hides once there is a picture; its room stays, so the buttons beside it do
+    // not stretch or move after a paste.
+    QSizePolicy hintPolicy = m_hint->sizePolicy();
+    hintPolicy.setRetainSizeWhenHidden(true);
+    m_hint->setSizePolicy(hintPolicy);
     m_view = new CMemoView(this, shownWidth);
     m_view->setObjectName(QStringLiteral("picture"));
 
@@ -211,6 +217,7 @@ CImageDlg::CImageDlg(const CAppSettings& settings, QWidget* parent)
         connect(cb, &QClipboard::dataChanged, this, &CImageDlg::RefreshPasteButton);
     ShowImage();
     RefreshPasteButton();
+    FinishForm({m_secret, m_title, m_copy, m_paste}, m_title);
 }
 
 CImageDlg::~CImageDlg() {
@@ -243,7 +250,15 @@ bool CImageDlg::PasteImage(const QImage& image) {
         return false;
     }
     if (check != PictureCheck::Ok) {
-        ShowMessage(1057, PromptIcon::Warning, PromptButtons::Ok);
+        // 1057 says what is wrong; the line under it gives what fits.
+        std::string text = LoadString(1057);
+        text += "\n";
+        const bool sized = Settings().ImageSize;
+        text += FormatString(ids::kTextImageAllowed,
+                             static_cast<long long>(sized ? m_maxWidth : kMaxImageSide),
+                             static_cast<long long>(sized ? kMemoMaxHeight : kMaxImageSide));
+        if (Prompter* p = CurrentPrompter())
+            p->Show(1057, text, PromptIcon::Warning, PromptButtons::Ok);
         return false;
     }
     m_bitmap = std::move(bitmap);
@@ -292,7 +307,7 @@ bool CImageDlg::LoadFromRecord(const CDataRecord& record) {
 
 bool CImageDlg::Validate() {
     if (!HasImage()) {
-        ShowMessage(kMsgEditRequired, PromptIcon::Warning, PromptButtons::Ok);
+        ShowRequiredMissing(kIMG1);
         return false;
     }
     return true;

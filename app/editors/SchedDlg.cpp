@@ -75,7 +75,7 @@ CSchedDlg::CSchedDlg(const CAppSettings& settings, QWidget* parent)
     flags->addWidget(m_alarmOn);
     flags->addStretch(1);
 
-    auto* memoLabel = MakeFieldLabel("MEM1", m_memo, this);
+    auto* memoLabel = MakeFieldLabel("MEM1", m_memo, this, true);
     auto* memoHead = new QHBoxLayout;
     memoHead->addWidget(memoLabel);
     memoHead->addStretch(1);
@@ -112,7 +112,9 @@ CSchedDlg::CSchedDlg(const CAppSettings& settings, QWidget* parent)
         for (CSpinEdit* e : {m_date.year, m_date.month, m_date.day, m_hour, m_minute})
             e->Clear();
     });
-    m_memo->setFocus();
+    FinishForm({m_secret, m_alarmOn, m_tabs, m_date.year, m_date.month, m_date.day, m_hour,
+                m_minute, m_reset, m_memo},
+               m_memo);
     m_showing = false;
 }
 
@@ -212,8 +214,13 @@ bool CSchedDlg::LoadFromRecord(const CDataRecord& record) {
 bool CSchedDlg::Validate() {
     // The edits are taken at every change, so the current tab's value is up to date.
     const auto& start = m_values[kStart];
-    if (!start || (start->flags & kDateFlags) != kDateFlags || m_memo->IsEmptyText()) {
-        ShowMessage(kMsgEditRequired, PromptIcon::Warning, PromptButtons::Ok);
+    if (!start || (start->flags & kDateFlags) != kDateFlags) {
+        ShowRequiredMissing(kTabTags[kStart]);
+        return false;
+    }
+    if (m_memo->IsEmptyText()) {
+        ShowRequiredMissing(kMEM1);
+        m_memo->setFocus(Qt::OtherFocusReason);
         return false;
     }
     return true;

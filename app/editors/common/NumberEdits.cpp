@@ -238,6 +238,7 @@ QLabel* MakeFieldLabel(const char* tag, QWidget* buddy, QWidget* parent, bool re
     if (required)
         label->setToolTip(EditorText(ids::kStrRequiredTip));
     label->setBuddy(buddy);
+    SetEditFieldName(buddy, label->property(kLabelName).toString());
     return label;
 }
 

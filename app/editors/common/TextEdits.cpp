@@ -8,7 +8,14 @@
 #include "model/TextForm.h"
 #include "text/StringTable.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QTextCursor>
 #include <QDialogButtonBox>
 #include <QFocusEvent>
 #include <QHBoxLayout>
@@ -16,6 +23,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <algorithm>
+#include <memory>
 
 namespace tessera {
 
@@ -35,6 +43,38 @@ int Cp932Length(const QString& text) {
             bytes += 2;
     }
     return bytes;
+}
+
+QString Cp932Prefix(const QString& text, int maxBytes) {
+    int bytes = 0;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const qsizetype n =
+            text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()
+                ? 2
+                : 1;
+        const int b = Cp932Length(text.mid(i, n));
+        if (bytes + b > maxBytes)
+            break;
+        bytes += b;
+        i += n;
+    }
+    return text.left(i);
+}
+
+namespace {
+constexpr const char* kFieldNameProperty = "tesseraFieldName";
+} // namespace
+
+void SetEditFieldName(QWidget* edit, const QString& name) {
+    edit->setProperty(kFieldNameProperty, name);
+}
+
+void ShowPasteCut(const QWidget* edit, int cut, int limit) {
+    const QString name = edit->property(kFieldNameProperty).toString();
+    ShowMessage(ids::kMsgEditPasteCut, PromptIcon::Information, PromptButtons::Ok,
+                QStringToCp932Lossy(name), static_cast<long long>(cut),
+                static_cast<long long>(limit));
 }
 
 TextCheck EncodeFieldText(const QString& text, bool allowTab, std::string& out, QString* bad) {
@@ -137,6 +177,50 @@ int CByteLineEdit::RoomLeft() const {
     return m_max > 0 ? m_max - Cp932Length(text()) : 0;
 }
 
+void CByteLineEdit::PasteLimited(const QString& pasted) {
+    if (isReadOnly() || pasted.isEmpty())
+        return;
+    if (m_max <= 0) {
+        insert(pasted);
+        return;
+    }
+    // The selection goes, so its bytes count as room.
+    const int room =
+        std::max(0, m_max - Cp932Length(text()) + Cp932Length(selectedText()));
+    const QString fits = Cp932Prefix(pasted, room);
+    if (!fits.isEmpty() || hasSelectedText())
+        insert(fits);
+    const int cut = Cp932Length(pasted) - Cp932Length(fits);
+    if (cut > 0)
+        ShowPasteCut(this, cut, m_max);
+}
+
+void CByteLineEdit::keyPressEvent(QKeyEvent* event) {
+    if (event == QKeySequence::Paste && m_max > 0) {
+        if (const QClipboard* cb = QGuiApplication::clipboard())
+            PasteLimited(cb->text());
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void CByteLineEdit::contextMenuEvent(QContextMenuEvent* event) {
+    std::unique_ptr<QMenu> menu(createStandardContextMenu());
+    if (m_max > 0) {
+        for (QAction* a : menu->actions()) {
+            if (a->objectName() != QLatin1String("edit-paste"))
+                continue;
+            disconnect(a, &QAction::triggered, nullptr, nullptr);
+            connect(a, &QAction::triggered, this, [this] {
+                if (const QClipboard* cb = QGuiApplication::clipboard())
+                    PasteLimited(cb->text());
+            });
+        }
+    }
+    menu->exec(event->globalPos());
+}
+
 CByteTextEdit::CByteTextEdit(int maxBytes, QWidget* parent)
     : QPlainTextEdit(parent), m_max(maxBytes) {
     setTabChangesFocus(true);
@@ -170,6 +254,33 @@ TextCheck CByteTextEdit::TakeBytes(std::string& out, bool allowTab, QString* bad
 
 int CByteTextEdit::RoomLeft() const {
     return m_max > 0 ? m_max - Cp932Length(toPlainText()) : 0;
+}
+
+void CByteTextEdit::insertFromMimeData(const QMimeData* source) {
+    if (m_max <= 0 || m_soft || source == nullptr || !source->hasText() || isReadOnly()) {
+        QPlainTextEdit::insertFromMimeData(source);
+        return;
+    }
+    QString pasted = source->text();
+    pasted.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    pasted.replace(QChar(u'\r'), QChar(u'\n'));
+    const QTextCursor c = textCursor();
+    const int room = std::max(0, m_max - Cp932Length(toPlainText()) +
+                                     Cp932Length(c.selectedText().replace(
+                                         QChar::ParagraphSeparator, QChar(u'\n'))));
+    const QString fits = Cp932Prefix(pasted, room);
+    if (!fits.isEmpty() || c.hasSelection())
+        insertPlainText(fits);
+    const int cut = Cp932Length(pasted) - Cp932Length(fits);
+    if (cut > 0)
+        ShowPasteCut(this, cut, m_max);
+}
+
+QSize CByteTextEdit::sizeHint() const {
+    QSize hint = QPlainTextEdit::sizeHint();
+    if (minimumHeight() > 0)
+        hint.setHeight(minimumHeight());
+    return hint;
 }
 
 QLabel* CByteTextEdit::RoomLabel() {
