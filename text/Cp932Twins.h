@@ -14,23 +14,23 @@ namespace tessera {
 // page 932 holds as it is).
 constexpr char32_t Cp932Twin(char32_t c) {
     switch (c) {
-    case 0x301C: // 〜 wave dash
+    case 0x301C:       // 〜 wave dash
         return 0xFF5E; // ～
-    case 0x2212: // − minus sign
+    case 0x2212:       // − minus sign
         return 0xFF0D; // －
-    case 0x2016: // ‖ double vertical line
+    case 0x2016:       // ‖ double vertical line
         return 0x2225; // ∥
-    case 0x00A2: // ¢
+    case 0x00A2:       // ¢
         return 0xFFE0; // ￠
-    case 0x00A3: // £
+    case 0x00A3:       // £
         return 0xFFE1; // ￡
-    case 0x00AC: // ¬
+    case 0x00AC:       // ¬
         return 0xFFE2; // ￢
-    case 0x2014: // — em dash
+    case 0x2014:       // — em dash
         return 0x2015; // ―
-    case 0x00A6: // ¦
+    case 0x00A6:       // ¦
         return 0xFFE4; // ￤
-    case 0x00A5: // ¥
+    case 0x00A5:       // ¥
         return 0xFFE5; // ￥
     default:
         return 0;

@@ -87,10 +87,9 @@ void CContactDlg::BuildForm() {
     m_dial->setObjectName(QStringLiteral("dial"));
     m_dial->setAutoDefault(false);
     // The dial button keeps its width when it turns into the stop button.
-    m_dial->setMinimumWidth(std::max(m_dial->sizeHint().width(),
-                                     QFontMetrics(m_dial->font())
-                                             .horizontalAdvance(EditorText(ids::kStrDialStop)) +
-                                         24));
+    m_dial->setMinimumWidth(std::max(
+        m_dial->sizeHint().width(),
+        QFontMetrics(m_dial->font()).horizontalAdvance(EditorText(ids::kStrDialStop)) + 24));
     m_dialState = new QLabel(EditorText(ids::kStrDialing), this);
     m_dialState->setObjectName(QStringLiteral("dialState"));
     m_dialState->setVisible(false);
@@ -214,10 +213,10 @@ void CContactDlg::BuildForm() {
     // Tab follows the layout; the focus starts on the first text field, never on the secret
     // mark (a typed space would mark the record secret).
     if (m_card)
-        FinishForm({m_secret, m_name, m_reading, m_office, m_officeReading, m_section, m_post,
-                    m_tel, m_dial, m_fax, m_zip, m_birth.year, m_birth.month, m_birth.day,
-                    m_address, m_remark, m_association, m_checks[0], m_checks[1], m_checks[2],
-                    m_checks[3]},
+        FinishForm({m_secret,      m_name,      m_reading,  m_office, m_officeReading, m_section,
+                    m_post,        m_tel,       m_dial,     m_fax,    m_zip,           m_birth.year,
+                    m_birth.month, m_birth.day, m_address,  m_remark, m_association,   m_checks[0],
+                    m_checks[1],   m_checks[2], m_checks[3]},
                    m_name);
     else
         FinishForm({m_secret, m_name, m_reading, m_tel, m_dial, m_zip, m_address, m_birth.year,

@@ -60,8 +60,8 @@ CActionDlg::CActionDlg(const CAppSettings& settings, QWidget* parent)
     m_done->setObjectName(QStringLiteral("done"));
     m_priority = new QComboBox(this);
     m_priority->setObjectName(QStringLiteral("priority"));
-    m_priority->addItems({EditorText(12816), EditorText(12817),
-                          EditorText(12818), EditorText(12819)});
+    m_priority->addItems(
+        {EditorText(12816), EditorText(12817), EditorText(12818), EditorText(12819)});
     m_priority->setCurrentIndex(1);
     m_entry = DateEdits::Create(this, QStringLiteral("entry"));
     m_finish = DateEdits::Create(this, QStringLiteral("finish"));

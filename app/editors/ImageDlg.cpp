@@ -170,12 +170,10 @@ CImageDlg::CImageDlg(const CAppSettings& settings, QWidget* parent)
     auto* titleLabel = new QLabel(EditorText(101070), this);
     titleLabel->setBuddy(m_title);
     SetEditFieldName(m_title, Cp932ToQString(FieldName(kCLAS)));
-    m_copy = new QPushButton(QIcon(QStringLiteral(":/icons/copy.svg")),
-                             EditorText(9008), this);
+    m_copy = new QPushButton(QIcon(QStringLiteral(":/icons/copy.svg")), EditorText(9008), this);
     m_copy->setObjectName(QStringLiteral("copy"));
     m_copy->setAutoDefault(false);
-    m_paste = new QPushButton(QIcon(QStringLiteral(":/icons/paste.svg")),
-                              EditorText(9009), this);
+    m_paste = new QPushButton(QIcon(QStringLiteral(":/icons/paste.svg")), EditorText(9009), this);
     m_paste->setObjectName(QStringLiteral("paste"));
     m_paste->setAutoDefault(false);
     m_hint = new QLabel(this);

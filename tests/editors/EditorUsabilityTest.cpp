@@ -28,7 +28,7 @@ TEST_F(EditorUsabilityTest, FocusStartsOnTheFirstTextField) {
         int kind;
         const char* first;
     } cases[] = {
-        {kKindPhoneBook, "name"},  {kKindBusinessCard, "name"}, {kKindAnniversary, "month"},
+        {kKindPhoneBook, "name"},        {kKindBusinessCard, "name"}, {kKindAnniversary, "month"},
         {kKindAnniversaryWeek, "month"}, {kKindActionList, "memo"},   {kKindSchedule, "memo"},
     };
     for (const auto& c : cases) {
@@ -57,8 +57,8 @@ TEST_F(EditorUsabilityTest, TabFollowsTheLayout) {
           "birthYear", "birthMonth", "birthDay", "address", "remark", "association", "check1"}},
         {kKindAnniversary, {"day", "memo", "buttons"}},
         {kKindAnniversaryWeek, {"week", "dayOfWeek", "memo", "buttons"}},
-        {kKindActionList, {"buttons", "buttons", "buttons", "secret", "done", "priority",
-                           "entryYear"}},
+        {kKindActionList,
+         {"buttons", "buttons", "buttons", "secret", "done", "priority", "entryYear"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.walk.join(QLatin1Char(' ')).toStdString());
@@ -221,8 +221,8 @@ TEST_F(EditorUsabilityTest, MultiLinePasteTakesWhatFitsAndCountersShow) {
         ASSERT_NE(room, nullptr);
         EXPECT_FALSE(room->isHidden());
         EXPECT_NE(room->text().indexOf(QString::number(limit)), -1) << room->text().toStdString();
-        for (const char* name : {"remarkRoom", kindId == kKindBusinessCard ? "associationRoom"
-                                                                           : "remarkRoom"})
+        for (const char* name :
+             {"remarkRoom", kindId == kKindBusinessCard ? "associationRoom" : "remarkRoom"})
             EXPECT_NE(ed->findChild<QLabel*>(QString::fromLatin1(name)), nullptr) << name;
 
         QGuiApplication::clipboard()->setText(QString(limit / 2 + 3, QChar(u'表')));
@@ -329,10 +329,8 @@ TEST_F(EditorUsabilityTest, MemosGrowAndButtonsStay) {
         ed->show();
         ed->adjustSize();
         QApplication::processEvents();
-        auto* memo = ed->findChild<CByteTextEdit*>(
-            QString::fromLatin1(kindId == kKindPhoneBook || kindId == kKindBusinessCard
-                                    ? "remark"
-                                    : "memo"));
+        auto* memo = ed->findChild<CByteTextEdit*>(QString::fromLatin1(
+            kindId == kKindPhoneBook || kindId == kKindBusinessCard ? "remark" : "memo"));
         ASSERT_NE(memo, nullptr);
         const int before = memo->height();
         ed->resize(ed->width() + 100, ed->height() + 200);

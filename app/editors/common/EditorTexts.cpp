@@ -79,8 +79,8 @@ void ShowTextRefused(TextCheck check, FieldTag tag, const QString& bad) {
         const QString code = CodePointText(bad);
         const std::string details =
             (QStringLiteral("\u300C") + bad + QStringLiteral("\u300D ") + code).toStdString();
-        ShowMessageWithDetails(kMsgEditUnencodable, PromptIcon::Warning, PromptButtons::Ok,
-                               details, FieldName(tag), QStringToCp932Lossy(code));
+        ShowMessageWithDetails(kMsgEditUnencodable, PromptIcon::Warning, PromptButtons::Ok, details,
+                               FieldName(tag), QStringToCp932Lossy(code));
     } else if (check == TextCheck::Forbidden) {
         ShowMessage(kMsgEditForbidden, PromptIcon::Warning, PromptButtons::Ok, FieldName(tag));
     }

@@ -256,8 +256,8 @@ void AssignAccessKeys(QWidget* dialog) {
     }
     for (QWidget* w : all) {
         auto* label = qobject_cast<QLabel*>(w);
-        if (label == nullptr || label->buddy() == nullptr || !label->property(kLabelTag).isValid() ||
-            !AccessKeyOf(label->text()).isNull())
+        if (label == nullptr || label->buddy() == nullptr ||
+            !label->property(kLabelTag).isValid() || !AccessKeyOf(label->text()).isNull())
             continue;
         // A letter of the tag first (NAME: N, TEL1: T), then any free letter or digit.
         const QString candidates = label->property(kLabelTag).toString().toUpper() +
@@ -287,8 +287,7 @@ void SetEditLines(QPlainTextEdit* edit, int lines) {
 
 QComboBox* MakeCheckCombo(QWidget* parent) {
     auto* box = new QComboBox(parent);
-    box->addItems({EditorText(9050), EditorText(9051), EditorText(9052),
-                   EditorText(9053)});
+    box->addItems({EditorText(9050), EditorText(9051), EditorText(9052), EditorText(9053)});
     box->setCurrentIndex(0);
     return box;
 }

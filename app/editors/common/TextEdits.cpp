@@ -11,17 +11,17 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QGuiApplication>
-#include <QKeyEvent>
-#include <QMenu>
-#include <QMimeData>
-#include <QTextCursor>
 #include <QDialogButtonBox>
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTextCursor>
 #include <algorithm>
 #include <memory>
 
@@ -185,8 +185,7 @@ void CByteLineEdit::PasteLimited(const QString& pasted) {
         return;
     }
     // The selection goes, so its bytes count as room.
-    const int room =
-        std::max(0, m_max - Cp932Length(text()) + Cp932Length(selectedText()));
+    const int room = std::max(0, m_max - Cp932Length(text()) + Cp932Length(selectedText()));
     const QString fits = Cp932Prefix(pasted, room);
     if (!fits.isEmpty() || hasSelectedText())
         insert(fits);
@@ -265,9 +264,9 @@ void CByteTextEdit::insertFromMimeData(const QMimeData* source) {
     pasted.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     pasted.replace(QChar(u'\r'), QChar(u'\n'));
     const QTextCursor c = textCursor();
-    const int room = std::max(0, m_max - Cp932Length(toPlainText()) +
-                                     Cp932Length(c.selectedText().replace(
-                                         QChar::ParagraphSeparator, QChar(u'\n'))));
+    const int room = std::max(
+        0, m_max - Cp932Length(toPlainText()) +
+               Cp932Length(c.selectedText().replace(QChar::ParagraphSeparator, QChar(u'\n'))));
     const QString fits = Cp932Prefix(pasted, room);
     if (!fits.isEmpty() || c.hasSelection())
         insertPlainText(fits);

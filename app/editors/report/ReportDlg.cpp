@@ -155,7 +155,8 @@ ReportCompose ComposeReportText(const std::vector<ReportItem>& items, std::strin
 std::size_t ReportTextSize(const std::vector<ReportItem>& items) {
     std::size_t size = 0;
     for (std::size_t i = 0; i < items.size(); ++i)
-        size += (i > 0 ? 1 : 0) + items[i].name.size() + 1 + CrLfToSeparators(items[i].content).size();
+        size +=
+            (i > 0 ? 1 : 0) + items[i].name.size() + 1 + CrLfToSeparators(items[i].content).size();
     return size;
 }
 
@@ -383,8 +384,9 @@ void CReportDlg::UpdateReportRoom() {
     const bool report = IsReportFormat();
     m_reportRoom->setVisible(report);
     if (report)
-        m_reportRoom->setText(EditorText(ids::kTextReportRoom)
-                                  .replace(QStringLiteral("%d"), QString::number(ReportRoomLeft())));
+        m_reportRoom->setText(
+            EditorText(ids::kTextReportRoom)
+                .replace(QStringLiteral("%d"), QString::number(ReportRoomLeft())));
 }
 
 void CReportDlg::SetRowTexts(QTreeWidgetItem* row, const ReportItem& item) {

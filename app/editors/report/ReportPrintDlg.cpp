@@ -76,8 +76,7 @@ CReportPrintDlg::CReportPrintDlg(QWidget* parent) : QDialog(parent) {
 
     m_charSize = new QComboBox(this);
     m_charSize->setObjectName(QStringLiteral("charSize"));
-    m_charSize->addItems(
-        {Text(9064), Text(9065), Text(9066), Text(9067)});
+    m_charSize->addItems({Text(9064), Text(9065), Text(9066), Text(9067)});
     m_position = new QComboBox(this);
     m_position->setObjectName(QStringLiteral("position"));
     m_position->addItems({Text(9068), Text(9069), Text(9070)});
