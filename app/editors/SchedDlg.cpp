@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace tessera {
@@ -42,6 +43,10 @@ CSchedDlg::CSchedDlg(const CAppSettings& settings, QWidget* parent)
     m_tabs->addTab(EditorText(3036));
     m_tabs->setExpanding(false);
     m_tabs->setDrawBase(false);
+    // The tab bar's scroll arrows sit at the end of the Tab order and caught the focus
+    // there; the arrow keys move between the tabs anyway.
+    for (QToolButton* arrow : m_tabs->findChildren<QToolButton*>())
+        arrow->setFocusPolicy(Qt::NoFocus);
     m_date = DateEdits::Create(this, QStringLiteral("date"));
     m_hour = new CSpinEdit(0, 23, kDayAccel, this);
     m_hour->setObjectName(QStringLiteral("hour"));

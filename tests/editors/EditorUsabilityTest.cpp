@@ -59,13 +59,18 @@ TEST_F(EditorUsabilityTest, TabFollowsTheLayout) {
         {kKindAnniversaryWeek, {"week", "dayOfWeek", "memo", "buttons"}},
         {kKindActionList,
          {"buttons", "buttons", "buttons", "secret", "done", "priority", "entryYear"}},
+        {kKindSchedule,
+         {"buttons", "buttons", "buttons", "secret", "alarmOn", "tabs", "dateYear", "dateMonth",
+          "dateDay", "hour", "minute", "reset", "memo"}},
+        {kKindMemo, {"buttons", "buttons", "buttons", "secret", "title"}}, // nothing to copy
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.walk.join(QLatin1Char(' ')).toStdString());
         auto ed = Make(c.kind);
         ed->SetNewRecord();
         ShowActive(*ed);
-        EXPECT_EQ(TabWalk(static_cast<int>(c.walk.size())), c.walk);
+        const QStringList walk = TabWalk(static_cast<int>(c.walk.size()));
+        EXPECT_EQ(walk, c.walk) << walk.join(QLatin1Char(' ')).toStdString();
     }
 }
 
