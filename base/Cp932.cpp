@@ -1,6 +1,7 @@
 #include "base/Cp932.h"
 
 #include "text/Cp932Text.h"
+#include "text/Cp932Twins.h"
 
 #include <memory>
 #include <unordered_map>
@@ -106,6 +107,11 @@ bool QStringToCp932(const QString& text, std::string& out, qsizetype* badIndex) 
         } else if (auto it = t.encode.find(c); it != t.encode.end()) {
             code = it->second;
             ok = true;
+        } else if (const char32_t twin = Cp932Twin(c); twin != 0) {
+            if (auto tw = t.encode.find(twin); tw != t.encode.end()) {
+                code = tw->second;
+                ok = true;
+            }
         }
         if (!ok) {
             if (badIndex)

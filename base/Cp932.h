@@ -18,7 +18,9 @@ QString Cp932ToQString(std::string_view bytes);
 QString Cp932ToDisplayString(std::string_view bytes);
 
 // Encodes `text`; false when a character has no code page 932 code (nothing is replaced
-// silently). `badIndex` then receives the index of that character in `text`.
+// silently). `badIndex` then receives the index of that character in `text`. Characters
+// with a code page 932 twin under another code point (〜 − ‖ ¢ £ ¬ — ¦ ¥, see
+// text/Cp932Twins.h) take their twin's code: editors, clipboard and import all come here.
 bool QStringToCp932(const QString& text, std::string& out, qsizetype* badIndex = nullptr);
 
 // Convenience for texts known to be representable (the program's own); unrepresentable

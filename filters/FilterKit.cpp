@@ -1,5 +1,7 @@
 #include "filters/FilterKit.h"
 
+#include "text/Cp932Twins.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -204,33 +206,6 @@ namespace {
 
 int g_replaced = 0;
 
-// Characters other programs write for a code page 932 character that has another code
-// point there (Unicode's JIS mapping against Windows' one, and a few look-alikes).
-char32_t FoldedTwin(char32_t c) {
-    switch (c) {
-    case 0x301C:
-        return 0xFF5E; // 〜 -> ～
-    case 0x2212:
-        return 0xFF0D; // − -> －
-    case 0x2016:
-        return 0x2225; // ‖ -> ∥
-    case 0x00A2:
-        return 0xFFE0; // ¢ -> ￠
-    case 0x00A3:
-        return 0xFFE1; // £ -> ￡
-    case 0x00AC:
-        return 0xFFE2; // ¬ -> ￢
-    case 0x2014:
-        return 0x2015; // — -> ―
-    case 0x00A6:
-        return 0xFFE4; // ¦ -> ￤
-    case 0x2225:
-        return 0x2225;
-    default:
-        return 0;
-    }
-}
-
 std::string Utf8Of(char32_t c) {
     std::string out;
     AppendUtf8(out, c);
@@ -294,7 +269,7 @@ bool FromUtf8(std::string_view utf8, std::string& cp932, Failure& failure) {
                         "byte " + std::to_string(pos) +
                             " is not UTF-8 (save the file as UTF-8 or Shift_JIS)");
         std::string twin;
-        if (const char32_t t = FoldedTwin(c); t != 0 && Utf8ToCp932(Utf8Of(t), twin)) {
+        if (const char32_t t = Cp932Twin(c); t != 0 && Utf8ToCp932(Utf8Of(t), twin)) {
             out += twin;
         } else {
             out += "\x81\xAC"; // 〓

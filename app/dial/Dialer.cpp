@@ -16,7 +16,6 @@ namespace {
 constexpr int kMsgBadNumber = 1075;
 constexpr int kMsgHandedOver = 5120;
 constexpr int kMsgDialError = 5124;
-constexpr int kMsgNoTelephony = 5136;
 constexpr int kMsgBusy = 5137;
 constexpr int kMsgDeviceInUse = ids::kMsgDeviceInUse;
 
@@ -69,17 +68,20 @@ DialOutcome CDialer::Dial(const std::string& number, const DialSettings& setting
     }
     if (settings.dialMethod == 1)
         return DialByTones(converted, settings.callOut);
-    return DialByHandler(converted);
+    return DialByHandler(converted, settings.callOut);
 }
 
-DialOutcome CDialer::DialByHandler(const std::string& number) {
+DialOutcome CDialer::DialByHandler(const std::string& number, const std::string& callOut) {
     // The number holds only ASCII digits and '-', which a tel: address carries as they are.
     const QUrl url(QStringLiteral("tel:") + QString::fromLatin1(number));
     const std::optional<bool> known = m_probe ? m_probe(url.scheme()) : std::nullopt;
     const bool opened = known.value_or(true) && m_openUrl && m_openUrl(url);
     if (!opened) {
-        ShowMessage(kMsgNoTelephony, PromptIcon::Stop, PromptButtons::Ok);
-        ShowMessage(kMsgDialError, PromptIcon::Warning, PromptButtons::Ok);
+        // Nothing here takes tel: addresses (common on a desktop without a softphone): say
+        // so, and offer the tone dialer, which needs only a sound output.
+        if (ShowMessage(ids::kMsgDialNoHandler, PromptIcon::Question, PromptButtons::YesNo,
+                        number) == PromptResult::Yes)
+            return DialByTones(number, callOut);
         return DialOutcome::NoHandler;
     }
     ShowMessage(kMsgHandedOver, PromptIcon::Information, PromptButtons::Ok, number);
@@ -101,8 +103,10 @@ DialOutcome CDialer::DialByTones(const std::string& number, const std::string& c
     case ToneDialResult::Busy:
         ShowMessage(kMsgBusy, PromptIcon::Stop, PromptButtons::Ok);
         return DialOutcome::Busy;
-    case ToneDialResult::BadText:
     case ToneDialResult::NoOutput:
+        ShowMessage(ids::kMsgDialNoSound, PromptIcon::Stop, PromptButtons::Ok);
+        return DialOutcome::NoSound;
+    case ToneDialResult::BadText:
     case ToneDialResult::Failed:
         break;
     }

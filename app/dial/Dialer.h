@@ -30,9 +30,10 @@ enum class DialOutcome {
     Nothing,      // empty number: nothing happens
     BadNumber,    // 1075 shown (a character that is not dialable, too long, or no digit)
     HandedOver,   // the telephony handler took the call; 5120 shown
-    NoHandler,    // no telephony handler; 5136 and 5124 shown
+    NoHandler,    // no telephony handler; the offer of tones was declined
     TonesStarted, // tones are playing
     Busy,         // a call is still going; 5137 shown
+    NoSound,      // tones asked for, but no sound output; said so
     Failed,       // 5124 shown
 };
 
@@ -72,7 +73,7 @@ signals:
     void callStateChanged(bool inCall);
 
 private:
-    DialOutcome DialByHandler(const std::string& number);
+    DialOutcome DialByHandler(const std::string& number, const std::string& callOut);
     DialOutcome DialByTones(const std::string& number, const std::string& callOut);
     void SetInCall(bool inCall);
     CToneDialModule& Tones();

@@ -46,7 +46,7 @@ constexpr int kAssociationLimit = 1023;
 CContactDlg::CContactDlg(bool card, int dialogId, const CAppSettings& settings, QWidget* parent)
     : CRecordEditor(dialogId, settings, parent), m_card(card) {
     setObjectName(card ? QStringLiteral("CCardDlg") : QStringLiteral("CTelDlg"));
-    setWindowTitle(card ? EditorText(110139, "名刺管理") : EditorText(110132, "電話帳"));
+    setWindowTitle(card ? EditorText(110139) : EditorText(110132));
     m_dialer = new CDialer(this);
     BuildForm();
     UpdateBirthdayTexts();
@@ -66,7 +66,7 @@ void CContactDlg::BuildForm() {
         return e;
     };
 
-    m_secret = new QCheckBox(EditorText(101014, "シークレット(&S)"), this);
+    m_secret = new QCheckBox(EditorText(101014), this);
     m_secret->setObjectName(QStringLiteral("secret"));
     m_name = line(limit, "name");
     m_reading = line(kReadingLimit, "reading");
@@ -81,11 +81,18 @@ void CContactDlg::BuildForm() {
     m_age->setObjectName(QStringLiteral("age"));
     m_age->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_age->setMinimumWidth(QFontMetrics(m_age->font()).horizontalAdvance(QStringLiteral("000")));
-    m_ageUnit = new QLabel(EditorText(101081, "歳"), this);
+    m_ageUnit = new QLabel(EditorText(101081), this);
     m_ageUnit->setObjectName(QStringLiteral("ageUnit"));
-    m_dial = new QPushButton(EditorText(101077, "&Dial"), this);
+    m_dial = new QPushButton(EditorText(101077), this);
     m_dial->setObjectName(QStringLiteral("dial"));
     m_dial->setAutoDefault(false);
+    // The dial button keeps its width when it turns into the stop button.
+    m_dial->setMinimumWidth(std::max(
+        m_dial->sizeHint().width(),
+        QFontMetrics(m_dial->font()).horizontalAdvance(EditorText(ids::kStrDialStop)) + 24));
+    m_dialState = new QLabel(EditorText(ids::kStrDialing), this);
+    m_dialState->setObjectName(QStringLiteral("dialState"));
+    m_dialState->setVisible(false);
     for (int i = 0; i < 4; ++i) {
         m_checks[i] = MakeCheckCombo(this);
         m_checks[i]->setObjectName(QStringLiteral("check%1").arg(i + 1));
@@ -103,6 +110,7 @@ void CContactDlg::BuildForm() {
     telRow->setContentsMargins(0, 0, 0, 0);
     telRow->addWidget(m_tel, 1);
     telRow->addWidget(m_dial);
+    telRow->addWidget(m_dialState);
 
     auto* birthRow = new QHBoxLayout;
     birthRow->setContentsMargins(0, 0, 0, 0);
@@ -122,26 +130,33 @@ void CContactDlg::BuildForm() {
     checks->addStretch(1);
 
     auto addRow = [this](QGridLayout* grid, int& r, const char* tag, QWidget* w,
-                         QLayout* l = nullptr) {
-        // Labels of multi-line edits stand at their first line.
-        const Qt::Alignment vertical =
-            qobject_cast<QPlainTextEdit*>(w) ? Qt::AlignTop : Qt::AlignVCenter;
-        grid->addWidget(MakeFieldLabel(tag, w, this), r, 0, Qt::AlignRight | vertical);
+                         QLayout* l = nullptr, bool required = false) {
+        // Labels of multi-line edits stand at their first line; their rows take the height
+        // the dialog gains when it grows.
+        const bool multi = qobject_cast<QPlainTextEdit*>(w) != nullptr;
+        const Qt::Alignment vertical = multi ? Qt::AlignTop : Qt::AlignVCenter;
+        grid->addWidget(MakeFieldLabel(tag, w, this, required), r, 0, Qt::AlignRight | vertical);
+        if (multi)
+            grid->setRowStretch(r, 1);
         if (l != nullptr)
             grid->addLayout(l, r, 1);
         else
             grid->addWidget(w, r, 1);
         ++r;
+        // A multi-line edit shows the bytes it has left under it, as one-line edits do in
+        // their tool tips.
+        if (auto* e = qobject_cast<CByteTextEdit*>(w))
+            grid->addWidget(e->RoomLabel(), r++, 1);
     };
     auto* form = new QGridLayout;
     form->setHorizontalSpacing(8);
     form->setColumnStretch(1, 1);
     int row = 0;
     form->addWidget(m_secret, row++, 1);
-    addRow(form, row, "NAME", m_name);
+    addRow(form, row, "NAME", m_name, nullptr, true);
     addRow(form, row, "NAPR", m_reading);
     if (m_card) {
-        addRow(form, row, "OFCE", m_office);
+        addRow(form, row, "OFCE", m_office, nullptr, true);
         addRow(form, row, "OFPR", m_officeReading);
         addRow(form, row, "SCTN", m_section);
         addRow(form, row, "PSTN", m_post);
@@ -174,7 +189,6 @@ void CContactDlg::BuildForm() {
     auto* fields = new QGridLayout;
     fields->addLayout(form, 0, 0);
     if (m_card) {
-        memos->setRowStretch(memoRow, 1);
         fields->addLayout(memos, 0, 1);
         fields->setColumnStretch(0, 3);
         fields->setColumnStretch(1, 2);
@@ -186,12 +200,29 @@ void CContactDlg::BuildForm() {
     top->addWidget(MakeButtons(), 0, Qt::AlignTop);
     setLayout(top);
     m_name->setMinimumWidth(260);
+    if (m_card)
+        for (CByteTextEdit* e : {m_address, m_remark, m_association})
+            e->setMinimumWidth(200);
+    fields->setRowStretch(0, 1);
 
     for (CSpinEdit* e : {m_birth.year, m_birth.month, m_birth.day})
         connect(e, &CSpinEdit::numberChanged, this, &CContactDlg::UpdateBirthdayTexts);
     connect(m_dial, &QPushButton::clicked, this, &CContactDlg::OnDial);
-    connect(m_dialer, &CDialer::callStateChanged, this,
-            [this](bool inCall) { m_dial->setEnabled(!inCall); });
+    connect(m_dialer, &CDialer::callStateChanged, this, &CContactDlg::ShowCallState);
+
+    // Tab follows the layout; the focus starts on the first text field, never on the secret
+    // mark (a typed space would mark the record secret).
+    if (m_card)
+        FinishForm({m_secret,      m_name,      m_reading,  m_office, m_officeReading, m_section,
+                    m_post,        m_tel,       m_dial,     m_fax,    m_zip,           m_birth.year,
+                    m_birth.month, m_birth.day, m_address,  m_remark, m_association,   m_checks[0],
+                    m_checks[1],   m_checks[2], m_checks[3]},
+                   m_name);
+    else
+        FinishForm({m_secret, m_name, m_reading, m_tel, m_dial, m_zip, m_address, m_birth.year,
+                    m_birth.month, m_birth.day, m_remark, m_checks[0], m_checks[1], m_checks[2],
+                    m_checks[3]},
+                   m_name);
 }
 
 bool CContactDlg::LoadFromRecord(const CDataRecord& record) {
@@ -242,9 +273,14 @@ void CContactDlg::UpdateBirthdayTexts() {
     const unsigned d = m_birth.day->Unsigned();
     if (y > 1900 && y <= 2099 && m >= 1 && m <= 12 && d >= 1 && d <= 31) {
         const int yy = static_cast<int>(y), mm = static_cast<int>(m), dd = static_cast<int>(d);
-        m_age->setText(QString::number(AgeOn(EditorToday(), yy, mm, dd)));
+        // A birthday still to come has no age yet.
+        const int age = AgeOn(EditorToday(), yy, mm, dd);
+        if (age >= 0)
+            m_age->setText(QString::number(age));
+        else
+            m_age->clear();
         m_birthDay->setText(DayOfWeekText(yy, mm, dd));
-        m_ageUnit->setEnabled(true);
+        m_ageUnit->setEnabled(age >= 0);
     } else {
         m_age->clear();
         m_birthDay->clear();
@@ -253,6 +289,11 @@ void CContactDlg::UpdateBirthdayTexts() {
 }
 
 void CContactDlg::OnDial() {
+    // While tones play the button stops them.
+    if (m_dialer->InCall()) {
+        m_dialer->HangUp();
+        return;
+    }
     std::string number;
     QString bad;
     const TextCheck check = m_tel->TakeBytes(number, &bad);
@@ -262,7 +303,13 @@ void CContactDlg::OnDial() {
     }
     m_dial->setEnabled(false);
     m_dialer->Dial(number, DialSettings::From(Settings()));
-    m_dial->setEnabled(!m_dialer->InCall());
+    m_dial->setEnabled(true);
+    ShowCallState(m_dialer->InCall());
+}
+
+void CContactDlg::ShowCallState(bool inCall) {
+    m_dial->setText(inCall ? EditorText(ids::kStrDialStop) : EditorText(101077));
+    m_dialState->setVisible(inCall);
 }
 
 bool CContactDlg::CanClose() {
@@ -270,9 +317,12 @@ bool CContactDlg::CanClose() {
 }
 
 bool CContactDlg::Validate() {
-    if (m_name->text().isEmpty() || (m_card && m_office->text().isEmpty())) {
-        ShowMessage(kMsgEditRequired, PromptIcon::Warning, PromptButtons::Ok);
-        return false;
+    for (CByteLineEdit* e : {m_name, m_card ? m_office : nullptr}) {
+        if (e != nullptr && e->text().isEmpty()) {
+            ShowRequiredMissing(e == m_name ? kNAME : kOFCE);
+            e->setFocus(Qt::OtherFocusReason);
+            return false;
+        }
     }
     const unsigned y = m_birth.year->Unsigned();
     const unsigned m = m_birth.month->Unsigned();

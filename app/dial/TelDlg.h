@@ -37,6 +37,7 @@ private:
     void BuildForm();
     void UpdateBirthdayTexts();
     void OnDial();
+    void ShowCallState(bool inCall);
 
     bool m_card;
     QCheckBox* m_secret = nullptr;
@@ -58,6 +59,7 @@ private:
     QLabel* m_birthDay = nullptr;
     std::array<QComboBox*, 4> m_checks{};
     QPushButton* m_dial = nullptr;
+    QLabel* m_dialState = nullptr;
     CDialer* m_dialer = nullptr;
 };
 

@@ -52,16 +52,16 @@ std::optional<RemainingTime> RemainingUntil(const QDateTime& now, unsigned year,
 CActionDlg::CActionDlg(const CAppSettings& settings, QWidget* parent)
     : CRecordEditor(148, settings, parent), m_hasDue(settings.ModelCode() != 0) {
     setObjectName(QStringLiteral("CActionDlg"));
-    setWindowTitle(EditorText(110148, "アクションリスト"));
+    setWindowTitle(EditorText(110148));
 
-    m_secret = new QCheckBox(EditorText(101086, "シークレット(&S)"), this);
+    m_secret = new QCheckBox(EditorText(101086), this);
     m_secret->setObjectName(QStringLiteral("secret"));
-    m_done = new QCheckBox(EditorText(101103, "チェック(&H)"), this);
+    m_done = new QCheckBox(EditorText(101103), this);
     m_done->setObjectName(QStringLiteral("done"));
     m_priority = new QComboBox(this);
     m_priority->setObjectName(QStringLiteral("priority"));
-    m_priority->addItems({EditorText(12816, "緊急"), EditorText(12817, "Ａ"),
-                          EditorText(12818, "Ｂ"), EditorText(12819, "Ｃ")});
+    m_priority->addItems(
+        {EditorText(12816), EditorText(12817), EditorText(12818), EditorText(12819)});
     m_priority->setCurrentIndex(1);
     m_entry = DateEdits::Create(this, QStringLiteral("entry"));
     m_finish = DateEdits::Create(this, QStringLiteral("finish"));
@@ -97,7 +97,7 @@ CActionDlg::CActionDlg(const CAppSettings& settings, QWidget* parent)
     marks->addWidget(m_priority);
     marks->addStretch(1);
     grid->addLayout(marks, row++, 1);
-    grid->addWidget(MakeFieldLabel("ETDY", m_entry.year, this), row, 0, Qt::AlignRight);
+    grid->addWidget(MakeFieldLabel("ETDY", m_entry.year, this, true), row, 0, Qt::AlignRight);
     grid->addWidget(m_entry.Row(this, m_entryDay), row++, 1);
     grid->addWidget(MakeFieldLabel("FNDY", m_finish.year, this), row, 0, Qt::AlignRight);
     grid->addWidget(m_finish.Row(this, m_finishDay), row++, 1);
@@ -106,10 +106,10 @@ CActionDlg::CActionDlg(const CAppSettings& settings, QWidget* parent)
     QWidget* dueRow = m_due.Row(this, m_dueDay);
     grid->addWidget(dueRow, row++, 1);
     auto* remain = new QHBoxLayout;
-    auto* remainLabel = new QLabel(EditorText(9118, "残り"), this);
-    auto* daysUnit = new QLabel(EditorText(9112, "日"), this);
-    auto* hoursUnit = new QLabel(EditorText(9119, "時間"), this);
-    auto* minutesUnit = new QLabel(EditorText(9114, "分"), this);
+    auto* remainLabel = new QLabel(EditorText(ids::kStrRemaining), this);
+    auto* daysUnit = new QLabel(EditorText(ids::kStrUnitDay), this);
+    auto* hoursUnit = new QLabel(EditorText(ids::kStrUnitHours), this);
+    auto* minutesUnit = new QLabel(EditorText(ids::kStrUnitMinute), this);
     remain->addWidget(remainLabel);
     remain->addWidget(m_remainDays);
     remain->addWidget(daysUnit);
@@ -119,7 +119,9 @@ CActionDlg::CActionDlg(const CAppSettings& settings, QWidget* parent)
     remain->addWidget(minutesUnit);
     remain->addStretch(1);
     grid->addLayout(remain, row++, 1);
-    grid->addWidget(MakeFieldLabel("MEM1", m_memo, this), row, 0, Qt::AlignRight | Qt::AlignTop);
+    grid->addWidget(MakeFieldLabel("MEM1", m_memo, this, true), row, 0,
+                    Qt::AlignRight | Qt::AlignTop);
+    grid->setRowStretch(row, 1);
     grid->addWidget(m_memo, row++, 1);
     grid->addWidget(m_memo->RoomLabel(), row++, 1);
     m_dueLabels = {m_dueLabel, remainLabel, daysUnit, hoursUnit, minutesUnit};
@@ -140,30 +142,22 @@ CActionDlg::CActionDlg(const CAppSettings& settings, QWidget* parent)
     for (CSpinEdit* e : {m_entry.year, m_entry.month, m_entry.day, m_finish.year, m_finish.month,
                          m_finish.day, m_due.year, m_due.month, m_due.day})
         connect(e, &CSpinEdit::numberChanged, this, &CActionDlg::RefreshTexts);
-    connect(m_due.year, &CSpinEdit::focusGained, this,
-            [this] { FillDueIfEmpty(m_due.year, EditorToday().year()); });
-    connect(m_due.month, &CSpinEdit::focusGained, this,
-            [this] { FillDueIfEmpty(m_due.month, EditorToday().month()); });
-    connect(m_due.day, &CSpinEdit::focusGained, this,
-            [this] { FillDueIfEmpty(m_due.day, EditorToday().day()); });
+    // An empty due date stays empty until the user types or steps it (the spin buttons
+    // start at today): merely passing through it with Tab stores nothing.
 
     m_timer = new QTimer(this);
     m_timer->setInterval(kTimerMs);
     connect(m_timer, &QTimer::timeout, this, &CActionDlg::RefreshTexts);
     m_timer->start();
-    m_memo->setFocus();
+    FinishForm({m_secret, m_done, m_priority, m_entry.year, m_entry.month, m_entry.day,
+                m_finish.year, m_finish.month, m_finish.day, m_due.year, m_due.month, m_due.day,
+                m_memo},
+               m_memo);
     RefreshTexts();
 }
 
 CActionDlg::~CActionDlg() {
     m_timer->stop();
-}
-
-void CActionDlg::FillDueIfEmpty(CSpinEdit* edit, int value) {
-    // Only an empty edit takes today's part: a due date already there is not overwritten
-    // just because the user clicked into it.
-    if (m_hasDue && edit->IsEmptyText())
-        edit->SetNumber(value);
 }
 
 void CActionDlg::InitNewRecord() {
@@ -225,8 +219,14 @@ bool CActionDlg::LoadFromRecord(const CDataRecord& record) {
 }
 
 bool CActionDlg::Validate() {
-    if (!m_entry.Complete() || m_memo->IsEmptyText()) {
-        ShowMessage(kMsgEditRequired, PromptIcon::Warning, PromptButtons::Ok);
+    if (!m_entry.Complete()) {
+        ShowRequiredMissing(kETDY);
+        m_entry.year->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    if (m_memo->IsEmptyText()) {
+        ShowRequiredMissing(kMEM1);
+        m_memo->setFocus(Qt::OtherFocusReason);
         return false;
     }
     return true;

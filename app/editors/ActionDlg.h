@@ -44,7 +44,6 @@ protected:
 
 private:
     void OnDoneToggled(bool on);
-    void FillDueIfEmpty(CSpinEdit* edit, int value);
 
     bool m_hasDue;
     QCheckBox* m_secret = nullptr;

@@ -20,8 +20,8 @@ constexpr int kMemoLimit = 1024;
 CDay1Dlg::CDay1Dlg(const CAppSettings& settings, QWidget* parent)
     : CRecordEditor(163, settings, parent) {
     setObjectName(QStringLiteral("CDay1Dlg"));
-    setWindowTitle(EditorText(110163, "記念日(月日)"));
-    m_secret = new QCheckBox(EditorText(101086, "シークレット(&S)"), this);
+    setWindowTitle(EditorText(110163));
+    m_secret = new QCheckBox(EditorText(101086), this);
     m_secret->setObjectName(QStringLiteral("secret"));
     m_month = new CSpinEdit(1, 12, kMonthAccel, this);
     m_month->setObjectName(QStringLiteral("month"));
@@ -35,17 +35,19 @@ CDay1Dlg::CDay1Dlg(const CAppSettings& settings, QWidget* parent)
 
     auto* date = new QHBoxLayout;
     date->addWidget(m_month);
-    date->addWidget(new QLabel(EditorText(9111, "月"), this));
+    date->addWidget(new QLabel(EditorText(ids::kStrUnitMonth), this));
     date->addWidget(m_day);
-    date->addWidget(new QLabel(EditorText(9112, "日"), this));
+    date->addWidget(new QLabel(EditorText(ids::kStrUnitDay), this));
     date->addStretch(1);
 
     auto* grid = new QGridLayout;
     grid->addWidget(m_secret, 0, 1);
-    grid->addWidget(MakeFieldLabel("ANN1", m_month, this), 1, 0, Qt::AlignRight);
+    grid->addWidget(MakeFieldLabel("ANN1", m_month, this, true), 1, 0, Qt::AlignRight);
     grid->addLayout(date, 1, 1);
-    grid->addWidget(MakeFieldLabel("MEM1", m_memo, this), 2, 0, Qt::AlignRight | Qt::AlignTop);
+    grid->addWidget(MakeFieldLabel("MEM1", m_memo, this, true), 2, 0,
+                    Qt::AlignRight | Qt::AlignTop);
     grid->addWidget(m_memo, 2, 1);
+    grid->setRowStretch(2, 1);
     grid->addWidget(m_memo->RoomLabel(), 3, 1);
     grid->setColumnStretch(1, 1);
     m_memo->setMinimumWidth(300);
@@ -53,6 +55,8 @@ CDay1Dlg::CDay1Dlg(const CAppSettings& settings, QWidget* parent)
     auto* top = new QHBoxLayout(this);
     top->addLayout(grid, 1);
     top->addWidget(MakeButtons(), 0, Qt::AlignTop);
+    // The focus starts on the date, never on the secret mark.
+    FinishForm({m_secret, m_month, m_day, m_memo}, m_month);
 }
 
 bool CDay1Dlg::LoadFromRecord(const CDataRecord& record) {
@@ -77,11 +81,13 @@ bool CDay1Dlg::Validate() {
     const unsigned m = m_month->Unsigned();
     const unsigned d = m_day->Unsigned();
     if (m < 1 || m > 12 || d < 1 || d > 31) {
-        ShowMessage(kMsgEditBadInput, PromptIcon::Warning, PromptButtons::Ok);
+        ShowFieldRefused(kANN1);
+        m_month->setFocus(Qt::OtherFocusReason);
         return false;
     }
     if (m_memo->IsEmptyText()) {
-        ShowMessage(kMsgEditRequired, PromptIcon::Warning, PromptButtons::Ok);
+        ShowRequiredMissing(kMEM1);
+        m_memo->setFocus(Qt::OtherFocusReason);
         return false;
     }
     return true;

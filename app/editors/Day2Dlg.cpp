@@ -21,8 +21,8 @@ constexpr int kMemoLimit = 1024;
 CDay2Dlg::CDay2Dlg(const CAppSettings& settings, QWidget* parent)
     : CRecordEditor(164, settings, parent) {
     setObjectName(QStringLiteral("CDay2Dlg"));
-    setWindowTitle(EditorText(110164, "記念日(月/週/曜)"));
-    m_secret = new QCheckBox(EditorText(101086, "シークレット(&S)"), this);
+    setWindowTitle(EditorText(110164));
+    m_secret = new QCheckBox(EditorText(101086), this);
     m_secret->setObjectName(QStringLiteral("secret"));
     m_month = new CSpinEdit(1, 12, kMonthAccel, this);
     m_month->setObjectName(QStringLiteral("month"));
@@ -39,22 +39,24 @@ CDay2Dlg::CDay2Dlg(const CAppSettings& settings, QWidget* parent)
 
     auto* date = new QHBoxLayout;
     date->addWidget(m_month);
-    date->addWidget(new QLabel(EditorText(9111, "月"), this));
+    date->addWidget(new QLabel(EditorText(ids::kStrUnitMonth), this));
     date->addSpacing(6);
-    date->addWidget(new QLabel(EditorText(9115, "第"), this));
+    date->addWidget(new QLabel(EditorText(ids::kStrUnitWeekOrdinal), this));
     date->addWidget(m_week);
-    date->addWidget(new QLabel(EditorText(9116, "週"), this));
+    date->addWidget(new QLabel(EditorText(ids::kStrUnitWeek), this));
     date->addSpacing(6);
     date->addWidget(m_dayOfWeek);
-    date->addWidget(new QLabel(EditorText(9117, "曜日"), this));
+    date->addWidget(new QLabel(EditorText(ids::kStrUnitDayOfWeek), this));
     date->addStretch(1);
 
     auto* grid = new QGridLayout;
     grid->addWidget(m_secret, 0, 1);
-    grid->addWidget(MakeFieldLabel("ANN2", m_month, this), 1, 0, Qt::AlignRight);
+    grid->addWidget(MakeFieldLabel("ANN2", m_month, this, true), 1, 0, Qt::AlignRight);
     grid->addLayout(date, 1, 1);
-    grid->addWidget(MakeFieldLabel("MEM1", m_memo, this), 2, 0, Qt::AlignRight | Qt::AlignTop);
+    grid->addWidget(MakeFieldLabel("MEM1", m_memo, this, true), 2, 0,
+                    Qt::AlignRight | Qt::AlignTop);
     grid->addWidget(m_memo, 2, 1);
+    grid->setRowStretch(2, 1);
     grid->addWidget(m_memo->RoomLabel(), 3, 1);
     grid->setColumnStretch(1, 1);
     m_memo->setMinimumWidth(300);
@@ -62,6 +64,8 @@ CDay2Dlg::CDay2Dlg(const CAppSettings& settings, QWidget* parent)
     auto* top = new QHBoxLayout(this);
     top->addLayout(grid, 1);
     top->addWidget(MakeButtons(), 0, Qt::AlignTop);
+    // The focus starts on the date, never on the secret mark.
+    FinishForm({m_secret, m_month, m_week, m_dayOfWeek, m_memo}, m_month);
 }
 
 void CDay2Dlg::InitNewRecord() {
@@ -95,11 +99,13 @@ bool CDay2Dlg::Validate() {
     const unsigned m = m_month->Unsigned();
     const unsigned w = m_week->Unsigned();
     if (m < 1 || m > 12 || w < 1 || w > 5) {
-        ShowMessage(kMsgEditBadInput, PromptIcon::Warning, PromptButtons::Ok);
+        ShowFieldRefused(kANN2);
+        m_month->setFocus(Qt::OtherFocusReason);
         return false;
     }
     if (m_memo->IsEmptyText()) {
-        ShowMessage(kMsgEditRequired, PromptIcon::Warning, PromptButtons::Ok);
+        ShowRequiredMissing(kMEM1);
+        m_memo->setFocus(Qt::OtherFocusReason);
         return false;
     }
     return true;

@@ -159,26 +159,30 @@ void CMemoView::paintEvent(QPaintEvent*) {
 CImageDlg::CImageDlg(const CAppSettings& settings, QWidget* parent)
     : CRecordEditor(140, settings, parent), m_maxWidth(MemoMaxWidth(settings.ModelCode())) {
     setObjectName(QStringLiteral("CImageDlg"));
-    setWindowTitle(EditorText(110140, "手書きメモ"));
+    setWindowTitle(EditorText(110140));
     // Without the size check the view still shows at most the widest device picture.
     const int shownWidth = settings.ImageSize ? m_maxWidth : kMemoWideWidth;
 
-    m_secret = new QCheckBox(EditorText(101071, "シークレット(&S)"), this);
+    m_secret = new QCheckBox(EditorText(101071), this);
     m_secret->setObjectName(QStringLiteral("secret"));
     m_title = new CByteLineEdit(kTitleLimit, this);
     m_title->setObjectName(QStringLiteral("title"));
-    auto* titleLabel = new QLabel(EditorText(101070, "タイトル(&T) :"), this);
+    auto* titleLabel = new QLabel(EditorText(101070), this);
     titleLabel->setBuddy(m_title);
-    m_copy = new QPushButton(QIcon(QStringLiteral(":/icons/copy.svg")),
-                             EditorText(9008, "コピー(&C)"), this);
+    SetEditFieldName(m_title, Cp932ToQString(FieldName(kCLAS)));
+    m_copy = new QPushButton(QIcon(QStringLiteral(":/icons/copy.svg")), EditorText(9008), this);
     m_copy->setObjectName(QStringLiteral("copy"));
     m_copy->setAutoDefault(false);
-    m_paste = new QPushButton(QIcon(QStringLiteral(":/icons/paste.svg")),
-                              EditorText(9009, "貼り付け(&P)"), this);
+    m_paste = new QPushButton(QIcon(QStringLiteral(":/icons/paste.svg")), EditorText(9009), this);
     m_paste->setObjectName(QStringLiteral("paste"));
     m_paste->setAutoDefault(false);
     m_hint = new QLabel(this);
     m_hint->setObjectName(QStringLiteral("sizeHint"));
+    // The hint hides once there is a picture; its room stays, so the buttons beside it do
+    // not stretch or move after a paste.
+    QSizePolicy hintPolicy = m_hint->sizePolicy();
+    hintPolicy.setRetainSizeWhenHidden(true);
+    m_hint->setSizePolicy(hintPolicy);
     m_view = new CMemoView(this, shownWidth);
     m_view->setObjectName(QStringLiteral("picture"));
 
@@ -211,6 +215,7 @@ CImageDlg::CImageDlg(const CAppSettings& settings, QWidget* parent)
         connect(cb, &QClipboard::dataChanged, this, &CImageDlg::RefreshPasteButton);
     ShowImage();
     RefreshPasteButton();
+    FinishForm({m_secret, m_title, m_copy, m_paste}, m_title);
 }
 
 CImageDlg::~CImageDlg() {
@@ -222,7 +227,7 @@ void CImageDlg::ShowImage() {
     m_copy->setEnabled(has);
     m_hint->setVisible(!has);
     m_hint->setText(Cp932ToQString(
-        FormatText(QStringToCp932Lossy(EditorText(9063, "Max %d x %d dots")),
+        FormatText(QStringToCp932Lossy(EditorText(9063)),
                    {static_cast<long long>(m_maxWidth), static_cast<long long>(kMemoMaxHeight)})));
     m_view->SetBitmap(has ? &m_bitmap : nullptr);
 }
@@ -243,7 +248,15 @@ bool CImageDlg::PasteImage(const QImage& image) {
         return false;
     }
     if (check != PictureCheck::Ok) {
-        ShowMessage(1057, PromptIcon::Warning, PromptButtons::Ok);
+        // 1057 says what is wrong; the line under it gives what fits.
+        std::string text = LoadString(1057);
+        text += "\n";
+        const bool sized = Settings().ImageSize;
+        text += FormatString(ids::kTextImageAllowed,
+                             static_cast<long long>(sized ? m_maxWidth : kMaxImageSide),
+                             static_cast<long long>(sized ? kMemoMaxHeight : kMaxImageSide));
+        if (Prompter* p = CurrentPrompter())
+            p->Show(1057, text, PromptIcon::Warning, PromptButtons::Ok);
         return false;
     }
     m_bitmap = std::move(bitmap);
@@ -292,7 +305,7 @@ bool CImageDlg::LoadFromRecord(const CDataRecord& record) {
 
 bool CImageDlg::Validate() {
     if (!HasImage()) {
-        ShowMessage(kMsgEditRequired, PromptIcon::Warning, PromptButtons::Ok);
+        ShowRequiredMissing(kIMG1);
         return false;
     }
     return true;

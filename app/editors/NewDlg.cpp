@@ -14,15 +14,15 @@ namespace tessera {
 
 namespace {
 
-QString Text(int id, const char* fallback) {
-    return HasString(id) ? Cp932ToQString(LoadString(id)) : QString::fromUtf8(fallback);
+QString Text(int id) {
+    return Cp932ToQString(LoadString(id));
 }
 
 } // namespace
 
 CNewDlg::CNewDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("CNewDlg"));
-    setWindowTitle(Text(kDialogTitleBase + 134, "新規作成"));
+    setWindowTitle(Text(kDialogTitleBase + 134));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
     m_list = new QListWidget(this);
@@ -34,8 +34,8 @@ CNewDlg::CNewDlg(QWidget* parent) : QDialog(parent) {
     connect(m_list, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
 
     auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(Text(9026, "OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
-    buttons->addButton(Text(9027, "キャンセル"), QDialogButtonBox::RejectRole);
+    buttons->addButton(Text(9026), QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton(Text(9027), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 

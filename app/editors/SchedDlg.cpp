@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace tessera {
@@ -29,19 +30,23 @@ constexpr int32_t kTimeFlags = DateTimeValue::kHour | DateTimeValue::kMinute;
 CSchedDlg::CSchedDlg(const CAppSettings& settings, QWidget* parent)
     : CRecordEditor(150, settings, parent) {
     setObjectName(QStringLiteral("CSchedDlg"));
-    setWindowTitle(EditorText(110150, "スケジュール"));
+    setWindowTitle(EditorText(110150));
 
-    m_secret = new QCheckBox(EditorText(101071, "シークレット(&S)"), this);
+    m_secret = new QCheckBox(EditorText(101071), this);
     m_secret->setObjectName(QStringLiteral("secret"));
-    m_alarmOn = new QCheckBox(EditorText(101138, "アラーム設定(&L)"), this);
+    m_alarmOn = new QCheckBox(EditorText(ids::kStrAlarmOn), this);
     m_alarmOn->setObjectName(QStringLiteral("alarmOn"));
     m_tabs = new QTabBar(this);
     m_tabs->setObjectName(QStringLiteral("tabs"));
-    m_tabs->addTab(EditorText(3034, "開始時刻"));
-    m_tabs->addTab(EditorText(3035, "終了時刻"));
-    m_tabs->addTab(EditorText(3036, "アラーム時刻"));
+    m_tabs->addTab(EditorText(3034));
+    m_tabs->addTab(EditorText(3035));
+    m_tabs->addTab(EditorText(3036));
     m_tabs->setExpanding(false);
     m_tabs->setDrawBase(false);
+    // The tab bar's scroll arrows sit at the end of the Tab order and caught the focus
+    // there; the arrow keys move between the tabs anyway.
+    for (QToolButton* arrow : m_tabs->findChildren<QToolButton*>())
+        arrow->setFocusPolicy(Qt::NoFocus);
     m_date = DateEdits::Create(this, QStringLiteral("date"));
     m_hour = new CSpinEdit(0, 23, kDayAccel, this);
     m_hour->setObjectName(QStringLiteral("hour"));
@@ -49,7 +54,7 @@ CSchedDlg::CSchedDlg(const CAppSettings& settings, QWidget* parent)
     m_minute = new CSpinEdit(0, 59, kDayAccel, this);
     m_minute->setObjectName(QStringLiteral("minute"));
     m_minute->SetEmptyStart([] { return EditorNow().time().minute(); });
-    m_reset = new QPushButton(EditorText(101228, "リセット(&R)"), this);
+    m_reset = new QPushButton(EditorText(101228), this);
     m_reset->setObjectName(QStringLiteral("reset"));
     m_reset->setAutoDefault(false);
     m_memo = new CByteTextEdit(kMemoLimit, this);
@@ -63,9 +68,9 @@ CSchedDlg::CSchedDlg(const CAppSettings& settings, QWidget* parent)
     pageRow->addWidget(m_date.Row(page));
     pageRow->addSpacing(8);
     pageRow->addWidget(m_hour);
-    pageRow->addWidget(new QLabel(EditorText(9113, "時"), page));
+    pageRow->addWidget(new QLabel(EditorText(ids::kStrUnitHour), page));
     pageRow->addWidget(m_minute);
-    pageRow->addWidget(new QLabel(EditorText(9114, "分"), page));
+    pageRow->addWidget(new QLabel(EditorText(ids::kStrUnitMinute), page));
     pageRow->addStretch(1);
     pageRow->addWidget(m_reset);
 
@@ -75,7 +80,7 @@ CSchedDlg::CSchedDlg(const CAppSettings& settings, QWidget* parent)
     flags->addWidget(m_alarmOn);
     flags->addStretch(1);
 
-    auto* memoLabel = MakeFieldLabel("MEM1", m_memo, this);
+    auto* memoLabel = MakeFieldLabel("MEM1", m_memo, this, true);
     auto* memoHead = new QHBoxLayout;
     memoHead->addWidget(memoLabel);
     memoHead->addStretch(1);
@@ -112,7 +117,9 @@ CSchedDlg::CSchedDlg(const CAppSettings& settings, QWidget* parent)
         for (CSpinEdit* e : {m_date.year, m_date.month, m_date.day, m_hour, m_minute})
             e->Clear();
     });
-    m_memo->setFocus();
+    FinishForm({m_secret, m_alarmOn, m_tabs, m_date.year, m_date.month, m_date.day, m_hour,
+                m_minute, m_reset, m_memo},
+               m_memo);
     m_showing = false;
 }
 
@@ -212,8 +219,13 @@ bool CSchedDlg::LoadFromRecord(const CDataRecord& record) {
 bool CSchedDlg::Validate() {
     // The edits are taken at every change, so the current tab's value is up to date.
     const auto& start = m_values[kStart];
-    if (!start || (start->flags & kDateFlags) != kDateFlags || m_memo->IsEmptyText()) {
-        ShowMessage(kMsgEditRequired, PromptIcon::Warning, PromptButtons::Ok);
+    if (!start || (start->flags & kDateFlags) != kDateFlags) {
+        ShowRequiredMissing(kTabTags[kStart]);
+        return false;
+    }
+    if (m_memo->IsEmptyText()) {
+        ShowRequiredMissing(kMEM1);
+        m_memo->setFocus(Qt::OtherFocusReason);
         return false;
     }
     return true;

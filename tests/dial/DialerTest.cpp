@@ -4,6 +4,7 @@
 #include "FakeToneOutput.h"
 #include "app/dial/ToneDial.h"
 #include "base/AppSettings.h"
+#include "resources/StringIds.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestApp.h"
 
@@ -104,23 +105,34 @@ TEST_F(DialerTest, AnyMethodButOneUsesTheHandler) {
 }
 
 TEST_F(DialerTest, NoHandlerIsAFailureNotASuccess) {
-    // The desktop says nothing handles tel: -> 5136 then 5124, the URL is not even tried.
-    handlerKnown = false;
-    prompter.Expect(5136).Expect(5124);
-    EXPECT_EQ(dialer.Dial("117", kHandler), DialOutcome::NoHandler);
-    EXPECT_TRUE(opened.empty());
-    EXPECT_EQ(prompter.Ids(), (std::vector<int>{5136, 5124}));
-    EXPECT_EQ(prompter.Messages()[0].icon, PromptIcon::Stop);
-    EXPECT_EQ(prompter.Messages()[1].icon, PromptIcon::Warning);
-
-    // The desktop cannot tell, and opening fails.
+    // Nothing takes tel: (the desktop says so, or cannot tell and opening fails): the user
+    // is told and offered the tone dialer; declined, nothing dials.
+    const struct {
+        std::optional<bool> known;
+        bool accepts;
+        std::size_t tried; // URLs handed to the opener
+    } cases[] = {{false, true, 0}, {std::nullopt, false, 1}};
+    for (const auto& c : cases) {
+        prompter.Clear();
+        opened.clear();
+        handlerKnown = c.known;
+        openerAccepts = c.accepts;
+        prompter.Expect(ids::kMsgDialNoHandler, PromptResult::No);
+        EXPECT_EQ(dialer.Dial("117", kHandler), DialOutcome::NoHandler);
+        EXPECT_EQ(opened.size(), c.tried);
+        ASSERT_EQ(prompter.Ids(), std::vector<int>{ids::kMsgDialNoHandler});
+        EXPECT_EQ(prompter.Messages()[0].buttons, PromptButtons::YesNo);
+        EXPECT_NE(prompter.Messages()[0].text.find("117"), std::string::npos);
+        EXPECT_EQ(state.plays, 0);
+    }
+    // Accepted, the number (with the outside-line prefix) plays as tones.
     prompter.Clear();
-    handlerKnown = std::nullopt;
-    openerAccepts = false;
-    prompter.Expect(5136).Expect(5124);
-    EXPECT_EQ(dialer.Dial("117", kHandler), DialOutcome::NoHandler);
-    EXPECT_EQ(opened.size(), 1U);
-    EXPECT_EQ(prompter.Ids(), (std::vector<int>{5136, 5124}));
+    prompter.Expect(ids::kMsgDialNoHandler, PromptResult::Yes);
+    EXPECT_EQ(dialer.Dial("117", {0, "0,"}), DialOutcome::TonesStarted);
+    EXPECT_EQ(state.plays, 1);
+    EXPECT_EQ(test::DecodeDtmf(state.lastPcm, state.lastRate).digits, "0117");
+    EXPECT_TRUE(dialer.InCall());
+    dialer.HangUp();
 
     // The desktop cannot tell, and opening works.
     prompter.Clear();
@@ -172,11 +184,11 @@ TEST_F(DialerTest, CallInProgressRefusesSecondDialAndClosing) {
 }
 
 TEST_F(DialerTest, ToneFailuresShow5124) {
-    // No audio output on this computer.
+    // No audio output on this computer: said as it is, not as a dialing error.
     state.available = false;
-    prompter.Expect(5124);
-    EXPECT_EQ(dialer.Dial("117", kTones), DialOutcome::Failed);
-    EXPECT_EQ(prompter.Ids(), std::vector<int>{5124});
+    prompter.Expect(ids::kMsgDialNoSound);
+    EXPECT_EQ(dialer.Dial("117", kTones), DialOutcome::NoSound);
+    EXPECT_EQ(prompter.Ids(), std::vector<int>{ids::kMsgDialNoSound});
 
     // A prefix character that has no tone.
     prompter.Clear();

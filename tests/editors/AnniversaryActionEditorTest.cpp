@@ -231,16 +231,27 @@ TEST_F(ActionEditorTest, RemainingTimeShowsAndRefreshes) {
     EXPECT_TRUE(Child<QLabel>(*ed, "remainDays")->text().isEmpty());
 }
 
-TEST_F(ActionEditorTest, DueDateFocusFillsOnlyEmptyEdits) {
+TEST_F(ActionEditorTest, TabbingThroughTheDueDateStoresNothing) {
+    auto rec = kind.New();
     auto ed = Make(kKindActionList);
     ed->SetNewRecord();
+    SetText(*ed, "memo", U("m"));
+    ShowActive(*ed);
+    // Tab from the entry date's year through the due date's three edits.
     auto* dueYear = Child<CSpinEdit>(*ed, "dueYear");
     auto* dueDay = Child<CSpinEdit>(*ed, "dueDay");
-    emit dueYear->focusGained();
-    EXPECT_EQ(dueYear->text(), U("2024"));
-    dueDay->SetNumber(28);
-    emit dueDay->focusGained();
-    EXPECT_EQ(dueDay->text(), U("28"));
+    Child<CSpinEdit>(*ed, "entryYear")->setFocus();
+    for (int i = 0; i < 8; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_TRUE(dueDay->hasFocus() || dueDay->isAncestorOf(QApplication::focusWidget()));
+    EXPECT_TRUE(dueYear->text().isEmpty());
+    ASSERT_TRUE(PressOk(*ed, *rec));
+    EXPECT_EQ(KindRecords::Text(*rec, "LTDY"), "");
+    // A spin button on the empty edit still starts at today.
+    auto ed2 = Make(kKindActionList);
+    ed2->SetNewRecord();
+    Child<CSpinEdit>(*ed2, "dueYear")->stepBy(1);
+    EXPECT_EQ(Child<CSpinEdit>(*ed2, "dueYear")->text(), U("2024"));
 }
 
 TEST_F(ActionEditorTest, LoadThenStoreUnchangedKeepsTheRecord) {

@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -128,6 +129,32 @@ protected:
         SetText(editor, (p + "Year").c_str(), y);
         SetText(editor, (p + "Month").c_str(), m);
         SetText(editor, (p + "Day").c_str(), d);
+    }
+
+    // Shows the editor as the active window, so focus and keys work as for a user.
+    static void ShowActive(QWidget& editor) {
+        editor.show();
+        editor.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&editor));
+    }
+
+    // The object name of the control holding the focus (a spin box's, not its inner edit's).
+    static QString FocusName() {
+        QWidget* w = QApplication::focusWidget();
+        while (w != nullptr &&
+               (w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_"))))
+            w = w->parentWidget();
+        return w != nullptr ? w->objectName() : QString();
+    }
+
+    // The controls Tab reaches from the focus, in order, `count` presses.
+    static QStringList TabWalk(int count) {
+        QStringList names;
+        for (int i = 0; i < count; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            names << FocusName();
+        }
+        return names;
     }
 
     TempSettings temp;

@@ -55,6 +55,10 @@ TEST(FilterKit, FromUtf8FoldsTwinsAndReplacesWhatHasNoCode) {
         {"‖", "\x81\x61", 0},
         {"¢£¬", "\x81\x91\x81\x92\x81\xCA", 0},
         {"—", "\x81\x5C", 0},
+        {"¥100",
+         "\x81\x8F"
+         "100",
+         0}, // the full-width yen, as the editors and the clipboard take it
         {"～①", "\x81\x60\x87\x40", 0},
         {"a😀b",
          "a\x81\xAC"

@@ -113,6 +113,38 @@ TEST(Cp932, RefusesCharactersItCannotHold) {
     EXPECT_EQ(QStringToCp932Lossy(QStringLiteral("a€b")), "a?b");
 }
 
+// Characters other programs write for a code page 932 character under another code point
+// take that character's code; a character without a twin is still refused.
+TEST(Cp932, FoldsTwinsToTheirCode) {
+    const struct {
+        char16_t in;
+        const char* bytes;
+    } cases[] = {
+        {u'\u301C', "\x81\x60"}, // 〜 -> ～
+        {u'\u2212', "\x81\x7C"}, // − -> －
+        {u'\u2016', "\x81\x61"}, // ‖ -> ∥
+        {u'\u00A2', "\x81\x91"}, // ¢ -> ￠
+        {u'\u00A3', "\x81\x92"}, // £ -> ￡
+        {u'\u00AC', "\x81\xCA"}, // ¬ -> ￢
+        {u'\u2014', "\x81\x5C"}, // — -> ―
+        {u'\u00A5', "\x81\x8F"}, // ¥ -> ￥, not the backslash byte
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        ASSERT_TRUE(QStringToCp932(QStringLiteral("a") + QChar(c.in), out))
+            << std::hex << static_cast<int>(c.in);
+        EXPECT_EQ(out, std::string("a") + c.bytes) << std::hex << static_cast<int>(c.in);
+        // The twin itself reads back, so a folded text stays as it was once stored.
+        std::string again;
+        ASSERT_TRUE(QStringToCp932(Cp932ToQString(out), again));
+        EXPECT_EQ(again, out);
+    }
+    std::string out;
+    qsizetype bad = -1;
+    EXPECT_FALSE(QStringToCp932(QStringLiteral("〜€"), out, &bad));
+    EXPECT_EQ(bad, 1);
+}
+
 TEST(Cp932, BuildTimeTablesAgreeWithTheCodec) {
     // The string table and resource pack use tables made at build time; they must agree
     // with the conversion the windows use.

@@ -71,14 +71,33 @@ QDialogButtonBox* CRecordEditor::MakeButtons() {
                                          QDialogButtonBox::Help,
                                      Qt::Vertical, this);
     box->setObjectName(QStringLiteral("buttons"));
-    box->button(QDialogButtonBox::Ok)->setText(EditorText(9026, "OK"));
-    box->button(QDialogButtonBox::Cancel)->setText(EditorText(9027, "キャンセル"));
-    box->button(QDialogButtonBox::Help)->setText(EditorText(101217, "ヘルプ"));
+    m_buttons = box;
+    box->button(QDialogButtonBox::Ok)->setText(EditorText(9026));
+    box->button(QDialogButtonBox::Cancel)->setText(EditorText(9027));
+    box->button(QDialogButtonBox::Help)->setText(EditorText(101217));
     connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(box, &QDialogButtonBox::helpRequested, this,
             [this] { ShowHelpTopic(kHelpTopicBase + static_cast<unsigned>(m_dialogId)); });
     return box;
+}
+
+void CRecordEditor::FinishForm(std::initializer_list<QWidget*> chain, QWidget* first) {
+    std::vector<QWidget*> order;
+    for (QWidget* w : chain)
+        if (w != nullptr)
+            order.push_back(w);
+    if (m_buttons != nullptr)
+        for (auto role : {QDialogButtonBox::Ok, QDialogButtonBox::Cancel, QDialogButtonBox::Help})
+            if (QPushButton* b = m_buttons->button(role))
+                order.push_back(b);
+    for (std::size_t i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    if (first == nullptr && !order.empty())
+        first = order.front();
+    if (first != nullptr)
+        first->setFocus(Qt::OtherFocusReason);
+    AssignAccessKeys(this);
 }
 
 } // namespace tessera

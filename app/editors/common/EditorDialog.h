@@ -45,6 +45,10 @@ protected:
 
     // OK, Cancel and Help buttons wired to this dialog.
     QDialogButtonBox* MakeButtons();
+    // The end of building a form: Tab walks `chain` in order (top to bottom, left to right)
+    // and then OK, Cancel and Help; `first` (else the first of `chain`) takes the focus;
+    // every field label gets its access key.
+    void FinishForm(std::initializer_list<QWidget*> chain, QWidget* first = nullptr);
     // Reports a load failure.
     bool LoadFailed();
 
@@ -53,6 +57,7 @@ private:
     const CAppSettings& m_settings;
     CDataRecord* m_target = nullptr;
     bool m_isNew = false;
+    QDialogButtonBox* m_buttons = nullptr;
 };
 
 } // namespace tessera

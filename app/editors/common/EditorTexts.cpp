@@ -23,6 +23,10 @@ namespace tessera {
 
 // ---------------------------------------------------------------- texts and messages
 
+QString EditorText(int id) {
+    return Cp932ToQString(LoadString(id));
+}
+
 QString EditorText(int id, const char* fallbackUtf8) {
     if (HasString(id))
         return Cp932ToQString(LoadString(id));
@@ -47,26 +51,38 @@ std::string FieldName(FieldTag tag) {
 void ShowFieldRefused(FieldTag tag) {
     // 1073 itself names no field; the line below it tells the user where to look.
     std::string text = LoadString(kMsgEditBadInput);
-    const std::string format = HasString(kTextEditField)
-                                   ? LoadString(kTextEditField)
-                                   : QStringToCp932Lossy(QStringLiteral("項目: %s"));
     text += "\n";
-    text += FormatText(format, {FieldName(tag)});
+    text += FormatText(LoadString(kTextEditField), {FieldName(tag)});
     if (Prompter* p = CurrentPrompter())
         p->Show(kMsgEditBadInput, text, PromptIcon::Warning, PromptButtons::Ok);
 }
 
+QString CodePointText(const QString& chars) {
+    QStringList codes;
+    for (char32_t c : chars.toUcs4())
+        codes << QStringLiteral("U+%1").arg(static_cast<uint>(c), 4, 16, QChar(u'0')).toUpper();
+    return codes.join(QLatin1Char(' '));
+}
+
+void ShowRequiredMissing(FieldTag tag) {
+    std::string text = LoadString(kMsgEditRequired);
+    text += "\n";
+    text += FormatText(LoadString(kTextEditField), {FieldName(tag)});
+    if (Prompter* p = CurrentPrompter())
+        p->Show(kMsgEditRequired, text, PromptIcon::Warning, PromptButtons::Ok);
+}
+
 void ShowTextRefused(TextCheck check, FieldTag tag, const QString& bad) {
     if (check == TextCheck::Unencodable) {
-        ShowEditorMessage(
-            kMsgEditUnencodable,
-            "「%s」の文字「%s」はザウルスに送れない文字です。別の文字に置き換えてください。",
-            PromptIcon::Warning, {FieldName(tag), QStringToCp932Lossy(bad)});
+        // A code page 932 message cannot hold the character itself: the message names its
+        // code, the details show it, and the editor selects it in the field.
+        const QString code = CodePointText(bad);
+        const std::string details =
+            (QStringLiteral("\u300C") + bad + QStringLiteral("\u300D ") + code).toStdString();
+        ShowMessageWithDetails(kMsgEditUnencodable, PromptIcon::Warning, PromptButtons::Ok, details,
+                               FieldName(tag), QStringToCp932Lossy(code));
     } else if (check == TextCheck::Forbidden) {
-        ShowEditorMessage(
-            kMsgEditForbidden,
-            "「%s」にタブや制御文字、または引用符とコンマの並び(\",)は入力できません。",
-            PromptIcon::Warning, {FieldName(tag)});
+        ShowMessage(kMsgEditForbidden, PromptIcon::Warning, PromptButtons::Ok, FieldName(tag));
     }
 }
 
@@ -77,9 +93,7 @@ std::optional<QDateTime> g_fixedNow;
 } // namespace
 
 QString DayOfWeekText(int year, int month, int day) {
-    static const char* const kNames[7] = {"(日)", "(月)", "(火)", "(水)", "(木)", "(金)", "(土)"};
-    const int dow = DayOfWeek(year, month, day);
-    return EditorText(6400 + dow, kNames[dow]);
+    return EditorText(6400 + DayOfWeek(year, month, day));
 }
 
 int AgeOn(const QDate& today, int year, int month, int day) {

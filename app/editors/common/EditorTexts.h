@@ -43,13 +43,15 @@ enum EditorMessage : int {
     kMsgEditBadInput = ids::kMsgInvalidInput, // 入力されたデータが不正です。確認してください。
     kMsgEditPhoneBusy = ids::kMsgDeviceInUse, // テレフォニーデバイスを使用中です。
     // Texts of our own (built-in words unless a resource pack gives others):
-    kMsgEditUnencodable = 9100, // a character code page 932 cannot hold (%s field, %s char)
-    kMsgEditForbidden = 9101,   // a TAB, control byte or quote-comma (%s field)
-    kTextEditField = 9102,      // "項目: %s" line added to 1073
-    kTextEditRoomLeft = 9103,   // "あと %d バイト"
+    kMsgEditUnencodable = ids::kMsgEditUnencodable, // a character code page 932 cannot hold
+    kMsgEditForbidden = ids::kMsgEditForbidden,     // a TAB, control byte or quote-comma
+    kTextEditField = ids::kTextEditField,           // the line naming a field under a message
+    kTextEditRoomLeft = ids::kTextEditRoomLeft,     // the bytes left in an edit
 };
 
-// A text of the string table (or a resource pack), else the built-in words.
+// A text of the string table (or a resource pack).
+QString EditorText(int id);
+// The same, else the built-in words (for ids a resource pack may leave out).
 QString EditorText(int id, const char* fallbackUtf8);
 // Shows message `id` through the current prompter; its text comes from the string table,
 // else from `fallbackUtf8`, formatted with `args`.
@@ -61,6 +63,8 @@ std::string FieldName(FieldTag tag);
 
 // 1073, followed by a line naming the field that refused its value.
 void ShowFieldRefused(FieldTag tag);
+// 1040, followed by a line naming the required field left empty.
+void ShowRequiredMissing(FieldTag tag);
 
 // ---- calendar helpers ----
 

@@ -8,6 +8,7 @@
 #include "model/TextForm.h"
 #include "text/StringTable.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFocusEvent>
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSet>
 #include <algorithm>
 
 namespace tessera {
@@ -129,14 +131,14 @@ QWidget* DateEdits::Row(QWidget* parent, QLabel* dayOfWeek) const {
     h->setContentsMargins(0, 0, 0, 0);
     h->setSpacing(3);
     h->addWidget(year);
-    h->addWidget(new QLabel(EditorText(9110, "年"), row));
+    h->addWidget(new QLabel(EditorText(ids::kStrUnitYear), row));
     h->addWidget(month);
-    h->addWidget(new QLabel(EditorText(9111, "月"), row));
+    h->addWidget(new QLabel(EditorText(ids::kStrUnitMonth), row));
     h->addWidget(day);
-    h->addWidget(new QLabel(EditorText(9112, "日"), row));
+    h->addWidget(new QLabel(EditorText(ids::kStrUnitDay), row));
     if (dayOfWeek != nullptr) {
         dayOfWeek->setMinimumWidth(
-            QFontMetrics(dayOfWeek->font()).horizontalAdvance(QStringLiteral("(日)")) + 4);
+            QFontMetrics(dayOfWeek->font()).horizontalAdvance(EditorText(6400)) + 4);
         h->addWidget(dayOfWeek);
     }
     h->addStretch(1);
@@ -197,11 +199,81 @@ void DateEdits::SetEnabled(bool on) {
     day->setEnabled(on);
 }
 
-QLabel* MakeFieldLabel(const char* tag, QWidget* buddy, QWidget* parent) {
-    auto* label =
-        new QLabel(Cp932ToQString(FieldName(MakeTag(tag))) + QStringLiteral(" :"), parent);
+namespace {
+// The parts of a field label: the name, then the access key and the marks once known.
+constexpr const char* kLabelName = "fieldName";
+constexpr const char* kLabelTag = "fieldTag";
+constexpr const char* kLabelRequired = "fieldRequired";
+
+QString FieldLabelText(const QLabel* label, QChar key) {
+    QString text = label->property(kLabelName).toString();
+    if (!key.isNull())
+        text += QStringLiteral("(&") + key + QLatin1Char(')');
+    if (label->property(kLabelRequired).toBool())
+        text += QLatin1Char(' ') + EditorText(ids::kStrRequiredMark);
+    return text + QStringLiteral(" :");
+}
+
+// The access key of a text with '&' ("&&" is a literal ampersand), upper case; null if none.
+QChar AccessKeyOf(const QString& text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != QLatin1Char('&'))
+            continue;
+        if (text[i + 1] == QLatin1Char('&')) {
+            ++i;
+            continue;
+        }
+        return text[i + 1].toUpper();
+    }
+    return {};
+}
+} // namespace
+
+QLabel* MakeFieldLabel(const char* tag, QWidget* buddy, QWidget* parent, bool required) {
+    auto* label = new QLabel(parent);
+    label->setProperty(kLabelName, Cp932ToQString(FieldName(MakeTag(tag))));
+    label->setProperty(kLabelTag, QString::fromLatin1(tag));
+    label->setProperty(kLabelRequired, required);
+    label->setText(FieldLabelText(label, {}));
+    if (required)
+        label->setToolTip(EditorText(ids::kStrRequiredTip));
     label->setBuddy(buddy);
+    SetEditFieldName(buddy, label->property(kLabelName).toString());
     return label;
+}
+
+void AssignAccessKeys(QWidget* dialog) {
+    QSet<QChar> used;
+    const QList<QWidget*> all = dialog->findChildren<QWidget*>();
+    for (QWidget* w : all) {
+        QString text;
+        if (auto* b = qobject_cast<QAbstractButton*>(w))
+            text = b->text();
+        else if (auto* l = qobject_cast<QLabel*>(w))
+            text = l->text();
+        if (const QChar k = AccessKeyOf(text); !k.isNull())
+            used.insert(k);
+    }
+    for (QWidget* w : all) {
+        auto* label = qobject_cast<QLabel*>(w);
+        if (label == nullptr || label->buddy() == nullptr ||
+            !label->property(kLabelTag).isValid() || !AccessKeyOf(label->text()).isNull())
+            continue;
+        // A letter of the tag first (NAME: N, TEL1: T), then any free letter or digit.
+        const QString candidates = label->property(kLabelTag).toString().toUpper() +
+                                   QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ123456789");
+        QChar key;
+        for (QChar c : candidates) {
+            if (c.isLetterOrNumber() && !used.contains(c)) {
+                key = c;
+                break;
+            }
+        }
+        if (key.isNull())
+            continue;
+        used.insert(key);
+        label->setText(FieldLabelText(label, key));
+    }
 }
 
 void SetEditLines(QPlainTextEdit* edit, int lines) {
@@ -210,22 +282,20 @@ void SetEditLines(QPlainTextEdit* edit, int lines) {
                   2 * static_cast<int>(edit->document()->documentMargin()) +
                   2 * edit->frameWidth() + 2;
     edit->setMinimumHeight(h);
-    edit->setMaximumHeight(h);
+    edit->setSizePolicy(edit->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
 }
 
 QComboBox* MakeCheckCombo(QWidget* parent) {
     auto* box = new QComboBox(parent);
-    box->addItems({EditorText(9050, "？"), EditorText(9051, "△"), EditorText(9052, "×"),
-                   EditorText(9053, "○")});
+    box->addItems({EditorText(9050), EditorText(9051), EditorText(9052), EditorText(9053)});
     box->setCurrentIndex(0);
     return box;
 }
 
 QComboBox* MakeDayOfWeekCombo(QWidget* parent) {
-    static const char* const kDays[7] = {"日", "月", "火", "水", "木", "金", "土"};
     auto* box = new QComboBox(parent);
     for (int i = 0; i < 7; ++i)
-        box->addItem(EditorText(9054 + i, kDays[i]));
+        box->addItem(EditorText(9054 + i));
     box->setCurrentIndex(0);
     return box;
 }

@@ -74,9 +74,13 @@ struct DateEdits {
     void SetEnabled(bool on);
 };
 
-// A label naming a field ("個人名 :") for `buddy`.
-QLabel* MakeFieldLabel(const char* tag, QWidget* buddy, QWidget* parent);
-// A multi-line edit's height for `lines` lines of text.
+// A label naming a field ("個人名 :") for `buddy`; a required field's label carries a mark.
+// The access key is given later, by AssignAccessKeys.
+QLabel* MakeFieldLabel(const char* tag, QWidget* buddy, QWidget* parent, bool required = false);
+// Gives every field label under `dialog` without an access key one that no other control
+// there uses: a letter of the field's tag where one is free.
+void AssignAccessKeys(QWidget* dialog);
+// A multi-line edit's height for at least `lines` lines of text; it grows with its dialog.
 void SetEditLines(QPlainTextEdit* edit, int lines);
 
 // The check-mark combo ("？", "△", "×", "○").

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTextCursor>
 #include <algorithm>
 
 namespace tessera {
@@ -118,24 +119,45 @@ bool LoadDate(const CDataRecord& record, FieldTag tag, std::optional<DateTimeVal
     return true;
 }
 
-bool TakeEdit(const CByteLineEdit* edit, FieldTag tag, CFieldWrites& writes) {
+void SelectRefused(CByteLineEdit* edit, const QString& bad) {
+    const qsizetype at = bad.isEmpty() ? -1 : edit->text().indexOf(bad);
+    if (at < 0)
+        return;
+    edit->setFocus(Qt::OtherFocusReason);
+    edit->setSelection(static_cast<int>(at), static_cast<int>(bad.size()));
+}
+
+void SelectRefused(CByteTextEdit* edit, const QString& bad) {
+    const qsizetype at = bad.isEmpty() ? -1 : edit->toPlainText().indexOf(bad);
+    if (at < 0)
+        return;
+    QTextCursor c = edit->textCursor();
+    c.setPosition(static_cast<int>(at));
+    c.setPosition(static_cast<int>(at + bad.size()), QTextCursor::KeepAnchor);
+    edit->setTextCursor(c);
+    edit->setFocus(Qt::OtherFocusReason);
+}
+
+bool TakeEdit(CByteLineEdit* edit, FieldTag tag, CFieldWrites& writes) {
     std::string bytes;
     QString bad;
     const TextCheck check = edit->TakeBytes(bytes, &bad);
     if (check != TextCheck::Ok) {
         ShowTextRefused(check, tag, bad);
+        SelectRefused(edit, bad);
         return false;
     }
     writes.SetText(tag, std::move(bytes));
     return true;
 }
 
-bool TakeEdit(const CByteTextEdit* edit, FieldTag tag, CFieldWrites& writes) {
+bool TakeEdit(CByteTextEdit* edit, FieldTag tag, CFieldWrites& writes) {
     std::string bytes;
     QString bad;
     const TextCheck check = edit->TakeBytes(bytes, false, &bad);
     if (check != TextCheck::Ok) {
         ShowTextRefused(check, tag, bad);
+        SelectRefused(edit, bad);
         return false;
     }
     writes.SetText(tag, std::move(bytes));

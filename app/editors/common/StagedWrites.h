@@ -46,9 +46,14 @@ bool LoadDate(const CDataRecord& record, FieldTag tag, std::optional<DateTimeVal
 
 // Takes an edit's text into `writes`, or shows why it cannot be stored. `fieldTag` names the
 // field in the message.
-bool TakeEdit(const CByteLineEdit* edit, FieldTag tag, CFieldWrites& writes);
-bool TakeEdit(const CByteTextEdit* edit, FieldTag tag, CFieldWrites& writes);
+bool TakeEdit(CByteLineEdit* edit, FieldTag tag, CFieldWrites& writes);
+bool TakeEdit(CByteTextEdit* edit, FieldTag tag, CFieldWrites& writes);
 // Shows the message of a refused text.
 void ShowTextRefused(TextCheck check, FieldTag tag, const QString& bad);
+// "U+301C"-style codes of the characters of `chars`.
+QString CodePointText(const QString& chars);
+// Puts the focus on `edit` with the refused text `bad` selected, so the user sees it.
+void SelectRefused(CByteLineEdit* edit, const QString& bad);
+void SelectRefused(CByteTextEdit* edit, const QString& bad);
 
 } // namespace tessera

@@ -8,14 +8,22 @@
 #include "model/TextForm.h"
 #include "text/StringTable.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTextCursor>
 #include <algorithm>
+#include <memory>
 
 namespace tessera {
 
@@ -35,6 +43,38 @@ int Cp932Length(const QString& text) {
             bytes += 2;
     }
     return bytes;
+}
+
+QString Cp932Prefix(const QString& text, int maxBytes) {
+    int bytes = 0;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const qsizetype n =
+            text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()
+                ? 2
+                : 1;
+        const int b = Cp932Length(text.mid(i, n));
+        if (bytes + b > maxBytes)
+            break;
+        bytes += b;
+        i += n;
+    }
+    return text.left(i);
+}
+
+namespace {
+constexpr const char* kFieldNameProperty = "tesseraFieldName";
+} // namespace
+
+void SetEditFieldName(QWidget* edit, const QString& name) {
+    edit->setProperty(kFieldNameProperty, name);
+}
+
+void ShowPasteCut(const QWidget* edit, int cut, int limit) {
+    const QString name = edit->property(kFieldNameProperty).toString();
+    ShowMessage(ids::kMsgEditPasteCut, PromptIcon::Information, PromptButtons::Ok,
+                QStringToCp932Lossy(name), static_cast<long long>(cut),
+                static_cast<long long>(limit));
 }
 
 TextCheck EncodeFieldText(const QString& text, bool allowTab, std::string& out, QString* bad) {
@@ -111,7 +151,7 @@ CByteLineEdit::CByteLineEdit(int maxBytes, QWidget* parent) : QLineEdit(parent),
         setValidator(new CByteLimitValidator(m_max, this));
         // The room left shows in the tooltip; typing past the limit is refused.
         auto updateRoom = [this] {
-            const QString room = EditorText(kTextEditRoomLeft, "あと %d バイト");
+            const QString room = EditorText(kTextEditRoomLeft);
             setToolTip(QString(room).replace(QStringLiteral("%d"), QString::number(RoomLeft())));
         };
         connect(this, &QLineEdit::textChanged, this, updateRoom);
@@ -135,6 +175,49 @@ TextCheck CByteLineEdit::TakeBytes(std::string& out, QString* bad) const {
 
 int CByteLineEdit::RoomLeft() const {
     return m_max > 0 ? m_max - Cp932Length(text()) : 0;
+}
+
+void CByteLineEdit::PasteLimited(const QString& pasted) {
+    if (isReadOnly() || pasted.isEmpty())
+        return;
+    if (m_max <= 0) {
+        insert(pasted);
+        return;
+    }
+    // The selection goes, so its bytes count as room.
+    const int room = std::max(0, m_max - Cp932Length(text()) + Cp932Length(selectedText()));
+    const QString fits = Cp932Prefix(pasted, room);
+    if (!fits.isEmpty() || hasSelectedText())
+        insert(fits);
+    const int cut = Cp932Length(pasted) - Cp932Length(fits);
+    if (cut > 0)
+        ShowPasteCut(this, cut, m_max);
+}
+
+void CByteLineEdit::keyPressEvent(QKeyEvent* event) {
+    if (event == QKeySequence::Paste && m_max > 0) {
+        if (const QClipboard* cb = QGuiApplication::clipboard())
+            PasteLimited(cb->text());
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void CByteLineEdit::contextMenuEvent(QContextMenuEvent* event) {
+    std::unique_ptr<QMenu> menu(createStandardContextMenu());
+    if (m_max > 0) {
+        for (QAction* a : menu->actions()) {
+            if (a->objectName() != QLatin1String("edit-paste"))
+                continue;
+            disconnect(a, &QAction::triggered, nullptr, nullptr);
+            connect(a, &QAction::triggered, this, [this] {
+                if (const QClipboard* cb = QGuiApplication::clipboard())
+                    PasteLimited(cb->text());
+            });
+        }
+    }
+    menu->exec(event->globalPos());
 }
 
 CByteTextEdit::CByteTextEdit(int maxBytes, QWidget* parent)
@@ -170,6 +253,33 @@ TextCheck CByteTextEdit::TakeBytes(std::string& out, bool allowTab, QString* bad
 
 int CByteTextEdit::RoomLeft() const {
     return m_max > 0 ? m_max - Cp932Length(toPlainText()) : 0;
+}
+
+void CByteTextEdit::insertFromMimeData(const QMimeData* source) {
+    if (m_max <= 0 || m_soft || source == nullptr || !source->hasText() || isReadOnly()) {
+        QPlainTextEdit::insertFromMimeData(source);
+        return;
+    }
+    QString pasted = source->text();
+    pasted.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    pasted.replace(QChar(u'\r'), QChar(u'\n'));
+    const QTextCursor c = textCursor();
+    const int room = std::max(
+        0, m_max - Cp932Length(toPlainText()) +
+               Cp932Length(c.selectedText().replace(QChar::ParagraphSeparator, QChar(u'\n'))));
+    const QString fits = Cp932Prefix(pasted, room);
+    if (!fits.isEmpty() || c.hasSelection())
+        insertPlainText(fits);
+    const int cut = Cp932Length(pasted) - Cp932Length(fits);
+    if (cut > 0)
+        ShowPasteCut(this, cut, m_max);
+}
+
+QSize CByteTextEdit::sizeHint() const {
+    QSize hint = QPlainTextEdit::sizeHint();
+    if (minimumHeight() > 0)
+        hint.setHeight(minimumHeight());
+    return hint;
 }
 
 QLabel* CByteTextEdit::RoomLabel() {
@@ -209,7 +319,7 @@ void CByteTextEdit::UpdateRoom() {
     const int left = RoomLeft();
     if (m_room != nullptr) {
         m_room->setVisible(m_max > 0);
-        const QString room = EditorText(kTextEditRoomLeft, "あと %d バイト");
+        const QString room = EditorText(kTextEditRoomLeft);
         m_room->setText(QString(room).replace(QStringLiteral("%d"), QString::number(left)));
     }
     emit roomChanged(left);

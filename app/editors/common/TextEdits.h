@@ -20,6 +20,15 @@ TextCheck EncodeFieldText(const QString& text, bool allowTab, std::string& out, 
 
 // Bytes `text` takes in code page 932 (a line break counted as CR LF).
 int Cp932Length(const QString& text);
+// The longest start of `text` that takes at most `maxBytes` bytes, never cutting a
+// character (nor a surrogate pair) in two.
+QString Cp932Prefix(const QString& text, int maxBytes);
+
+// The name a byte-limited edit gives its field in messages (MakeFieldLabel sets it).
+void SetEditFieldName(QWidget* edit, const QString& name);
+// A paste into `edit` (name from SetEditFieldName) that did not fit: `cut` bytes were left
+// out of a field of `limit` bytes.
+void ShowPasteCut(const QWidget* edit, int cut, int limit);
 
 // Refuses an edit that would make the text longer than the limit in bytes. A loaded text
 // that is already longer may still be shortened.
@@ -61,6 +70,12 @@ public:
     bool IsTouched() const { return !m_loaded.Unchanged(text()); }
     int MaxBytes() const { return m_max; }
     int RoomLeft() const;
+    // Pastes `text` at the cursor, as much of it as fits; says so when some was left out.
+    void PasteLimited(const QString& text);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     int m_max;
@@ -86,9 +101,16 @@ public:
     int RoomLeft() const;
     // A small label kept up to date with the bytes left (null without a limit).
     QLabel* RoomLabel();
+    // A dialog opens with the edit at its set number of lines (SetEditLines) and grows it
+    // from there.
+    QSize sizeHint() const override;
 
 signals:
     void roomChanged(int left);
+
+protected:
+    // Pastes and drops take as much as fits under a hard limit, and say how much was left.
+    void insertFromMimeData(const QMimeData* source) override;
 
 private:
     void OnChanged();

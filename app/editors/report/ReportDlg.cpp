@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -151,6 +152,14 @@ ReportCompose ComposeReportText(const std::vector<ReportItem>& items, std::strin
     return ReportCompose::Ok;
 }
 
+std::size_t ReportTextSize(const std::vector<ReportItem>& items) {
+    std::size_t size = 0;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        size +=
+            (i > 0 ? 1 : 0) + items[i].name.size() + 1 + CrLfToSeparators(items[i].content).size();
+    return size;
+}
+
 int PrintFormatIndex(const std::vector<uint8_t>& bytes, int n) {
     int seen = 0;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -190,14 +199,14 @@ void RemoveItemPrintFormat(std::vector<uint8_t>& bytes, int n) {
 CReportDlg::CReportDlg(const CAppSettings& settings, QWidget* parent)
     : CRecordEditor(141, settings, parent) {
     setObjectName(QStringLiteral("CReportDlg"));
-    setWindowTitle(EditorText(110141, "レポート/自由帳"));
+    setWindowTitle(EditorText(110141));
     m_print = DefaultItemPrintSettings();
 
     m_formatBox = new QGroupBox(this);
     m_formatBox->setObjectName(QStringLiteral("formatBox"));
-    m_free = new QRadioButton(EditorText(101145, "自由帳形式(&F)"), m_formatBox);
+    m_free = new QRadioButton(EditorText(101145), m_formatBox);
     m_free->setObjectName(QStringLiteral("freeFormat"));
-    m_report = new QRadioButton(EditorText(101146, "レポート形式(&R)"), m_formatBox);
+    m_report = new QRadioButton(EditorText(101146), m_formatBox);
     m_report->setObjectName(QStringLiteral("reportFormat"));
     m_free->setChecked(true);
     auto* formatRow = new QHBoxLayout(m_formatBox);
@@ -205,17 +214,17 @@ CReportDlg::CReportDlg(const CAppSettings& settings, QWidget* parent)
     formatRow->addWidget(m_report);
     formatRow->addStretch(1);
 
-    m_secret = new QCheckBox(EditorText(101086, "シークレット(&S)"), this);
+    m_secret = new QCheckBox(EditorText(101086), this);
     m_secret->setObjectName(QStringLiteral("secret"));
     m_fileName = new CByteLineEdit(kFileNameLimit, this);
     m_fileName->setObjectName(QStringLiteral("fileName"));
-    auto* fileLabel = new QLabel(EditorText(101089, "ファイル名(&N) :"), this);
+    auto* fileLabel = new QLabel(EditorText(101089), this);
     fileLabel->setBuddy(m_fileName);
 
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("items"));
     m_list->setColumnCount(2);
-    m_list->setHeaderLabels({EditorText(9061, "項目名"), EditorText(9062, "内容")});
+    m_list->setHeaderLabels({EditorText(9061), EditorText(9062)});
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -227,14 +236,20 @@ CReportDlg::CReportDlg(const CAppSettings& settings, QWidget* parent)
 
     m_itemName = new CByteLineEdit(kItemNameLimit, this);
     m_itemName->setObjectName(QStringLiteral("itemName"));
-    auto* nameLabel = new QLabel(EditorText(101067, "項目名(&T) :"), this);
+    auto* nameLabel = new QLabel(EditorText(101067), this);
     nameLabel->setBuddy(m_itemName);
     m_content = new CByteTextEdit(static_cast<int>(kFreeMaxText), this);
     m_content->setObjectName(QStringLiteral("content"));
     m_content->SetSoftLimit(true);
     SetEditLines(m_content, 7);
-    auto* contentLabel = new QLabel(EditorText(101023, "内容(&C) :"), this);
+    auto* contentLabel = new QLabel(EditorText(101023), this);
     contentLabel->setBuddy(m_content);
+    SetEditFieldName(m_fileName, Cp932ToQString(FieldName(kCLAS)));
+    SetEditFieldName(m_itemName, EditorText(9061));
+    SetEditFieldName(m_content, EditorText(9062));
+    m_reportRoom = new QLabel(this);
+    m_reportRoom->setObjectName(QStringLiteral("reportRoom"));
+    m_reportRoom->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     auto button = [this](int id, const char* fallback, const char* name) {
         auto* b = new QPushButton(EditorText(id, fallback), this);
@@ -273,11 +288,13 @@ CReportDlg::CReportDlg(const CAppSettings& settings, QWidget* parent)
     itemForm->addWidget(m_content, 1, 1);
     itemForm->addWidget(m_content->RoomLabel(), 2, 1);
     itemForm->setColumnStretch(1, 1);
+    itemForm->setRowStretch(1, 1);
 
     auto* fields = new QVBoxLayout;
     fields->addLayout(head);
     fields->addWidget(m_list, 1);
-    fields->addLayout(itemForm);
+    fields->addWidget(m_reportRoom);
+    fields->addLayout(itemForm, 1);
     fields->addLayout(itemButtons);
 
     auto* top = new QHBoxLayout(this);
@@ -294,12 +311,34 @@ CReportDlg::CReportDlg(const CAppSettings& settings, QWidget* parent)
     connect(m_add, &QPushButton::clicked, this, &CReportDlg::AddItem);
     connect(m_update, &QPushButton::clicked, this, &CReportDlg::UpdateItem);
     connect(m_delete, &QPushButton::clicked, this, &CReportDlg::DeleteItem);
+    // Enter in the item name puts the item into the list instead of closing the dialog;
+    // in the content, where Enter breaks the line, Ctrl+Enter does the same.
+    m_itemName->installEventFilter(this);
+    m_content->installEventFilter(this);
+    connect(m_itemName, &QLineEdit::textChanged, this, &CReportDlg::UpdateReportRoom);
+    connect(m_content, &QPlainTextEdit::textChanged, this, &CReportDlg::UpdateReportRoom);
     connect(m_printButton, &QPushButton::clicked, this, [this] {
         ReportPrintSettings s = m_print;
         if (CReportPrintDlg::Edit(this, s))
             TakePrintSettings(s);
     });
     ApplyEnableRules();
+    FinishForm({m_free, m_report, m_secret, m_fileName, m_list, m_itemName, m_content,
+                m_printButton, m_update, m_add, m_delete},
+               m_content);
+}
+
+bool CReportDlg::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == m_itemName || watched == m_content) && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        const bool wanted = watched == m_itemName || key->modifiers().testFlag(Qt::ControlModifier);
+        if (enter && wanted && IsReportFormat()) {
+            AddOrUpdateItem();
+            return true;
+        }
+    }
+    return CRecordEditor::eventFilter(watched, event);
 }
 
 bool CReportDlg::IsReportFormat() const {
@@ -323,6 +362,31 @@ void CReportDlg::ApplyEnableRules() {
     m_add->setEnabled(report && count < kReportMaxItems);
     m_delete->setEnabled(report && selected);
     m_content->SetMaxBytes(report ? 0 : static_cast<int>(kFreeMaxText));
+    UpdateReportRoom();
+}
+
+int CReportDlg::ReportRoomLeft() const {
+    std::vector<ReportItem> items = m_items;
+    std::string name, content;
+    m_itemName->TakeBytes(name);
+    m_content->TakeBytes(content);
+    if (!name.empty() || !content.empty()) {
+        ReportItem typed{std::move(name), std::move(content)};
+        if (m_selected >= 0 && m_selected < static_cast<int>(items.size()))
+            items[static_cast<std::size_t>(m_selected)] = std::move(typed);
+        else
+            items.push_back(std::move(typed));
+    }
+    return static_cast<int>(kReportMaxText) - static_cast<int>(ReportTextSize(items));
+}
+
+void CReportDlg::UpdateReportRoom() {
+    const bool report = IsReportFormat();
+    m_reportRoom->setVisible(report);
+    if (report)
+        m_reportRoom->setText(
+            EditorText(ids::kTextReportRoom)
+                .replace(QStringLiteral("%d"), QString::number(ReportRoomLeft())));
 }
 
 void CReportDlg::SetRowTexts(QTreeWidgetItem* row, const ReportItem& item) {
@@ -377,6 +441,8 @@ bool CReportDlg::LoadFromRecord(const CDataRecord& record) {
         ShowMessage(kMsgEditNoMemory, PromptIcon::Stop, PromptButtons::Ok);
     }
     FillList();
+    if (m_loadedReport)
+        m_itemName->setFocus(Qt::OtherFocusReason);
     // An existing record keeps its format.
     m_formatBox->setEnabled(false);
     m_itemsChanged = false;
@@ -470,6 +536,48 @@ void CReportDlg::UpdateItem() {
     // The edits now hold what is stored: later changes count from here.
     m_itemName->SetBytes(m_items[m_selected].name);
     m_content->SetBytes(m_items[m_selected].content);
+    UpdateReportRoom();
+}
+
+void CReportDlg::AddOrUpdateItem() {
+    if (m_selected >= 0 && m_selected < static_cast<int>(m_items.size()))
+        UpdateItem();
+    else
+        AddItem();
+}
+
+bool CReportDlg::HasPendingItem() const {
+    if (!IsReportFormat())
+        return false;
+    if (m_selected >= 0 && m_selected < static_cast<int>(m_items.size()))
+        return m_itemName->IsTouched() || m_content->IsTouched() || !m_pending->text().isEmpty();
+    return !m_itemName->text().isEmpty() || !m_content->IsEmptyText();
+}
+
+// OK with an item still in the fields: asks whether to put it into the list first, so a
+// typed item is never dropped without the user saying so. False keeps the dialog open.
+bool CReportDlg::SettlePendingItem() {
+    if (!HasPendingItem())
+        return true;
+    const bool update = m_selected >= 0;
+    QString name = m_itemName->text();
+    if (name.isEmpty())
+        name = m_content->toPlainText().left(12);
+    const PromptResult answer =
+        ShowMessage(update ? ids::kMsgReportPendingUpdate : ids::kMsgReportPendingAdd,
+                    PromptIcon::Question, PromptButtons::YesNoCancel, QStringToCp932Lossy(name));
+    if (answer == PromptResult::Cancel)
+        return false;
+    if (answer == PromptResult::No)
+        return true;
+    const std::size_t before = m_items.size();
+    const bool wasChanged = m_itemsChanged;
+    m_itemsChanged = false;
+    AddOrUpdateItem();
+    // The add or update refused the item (its own message said why): stay open.
+    const bool taken = m_itemsChanged || m_items.size() != before;
+    m_itemsChanged = m_itemsChanged || wasChanged;
+    return taken;
 }
 
 void CReportDlg::DeleteItem() {
@@ -531,6 +639,8 @@ bool CReportDlg::ComposeText(std::string& text) {
 }
 
 bool CReportDlg::Validate() {
+    if (!SettlePendingItem())
+        return false;
     std::string text;
     if (!ComposeText(text))
         return false;

@@ -42,6 +42,8 @@ std::vector<ReportItem> ParseReportText(std::string_view text);
 enum class ReportCompose { Ok, TooLong, TooManyItems };
 // Name TAB content per item, items separated by 0x1F, line breaks in contents as 0x1F.
 ReportCompose ComposeReportText(const std::vector<ReportItem>& items, std::string& out);
+// Bytes ComposeReportText would write for `items`, whatever the limits.
+std::size_t ReportTextSize(const std::vector<ReportItem>& items);
 
 // Print-format bytes by item: the lookup skips bytes whose bit 7 is set.
 // Index of item `n`'s byte, -1 when the array has none for it.
@@ -70,9 +72,16 @@ public:
     void AddItem();
     void UpdateItem();
     void DeleteItem();
+    // Enter in the item fields: updates the selected item, else adds the typed one.
+    void AddOrUpdateItem();
+    // True when the item fields hold text not yet in the list.
+    bool HasPendingItem() const;
+    // Bytes the report text may still take, the typed item counted in.
+    int ReportRoomLeft() const;
 
 protected:
     bool Validate() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     bool Compose(CFieldWrites& writes) override;
 
 private:
@@ -82,6 +91,8 @@ private:
     bool TakeItemEdits(ReportItem& item);
     void ResetItemEdits();
     bool ComposeText(std::string& text);
+    bool SettlePendingItem();
+    void UpdateReportRoom();
 
     QRadioButton* m_free = nullptr;
     QRadioButton* m_report = nullptr;
@@ -96,6 +107,7 @@ private:
     QPushButton* m_add = nullptr;
     QPushButton* m_delete = nullptr;
     QLabel* m_pending = nullptr;
+    QLabel* m_reportRoom = nullptr;
 
     std::vector<ReportItem> m_items;
     std::vector<uint8_t> m_printFormats;

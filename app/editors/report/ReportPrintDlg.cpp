@@ -23,11 +23,9 @@ constexpr std::uint8_t kSizeMask = 0x03;
 constexpr std::uint8_t kNoNameBit = 0x20;
 constexpr std::uint8_t kNoItemBit = 0x40;
 
-// A text of the string table (or of a resource pack), with the built-in words as a fallback.
-QString Text(int id, const char* fallback) {
-    if (HasString(id))
-        return Cp932ToQString(LoadString(id));
-    return QString::fromUtf8(fallback);
+// A text of the string table (or of a resource pack).
+QString Text(int id) {
+    return Cp932ToQString(LoadString(id));
 }
 
 void SelectOrFirst(QComboBox* box, int index) {
@@ -66,27 +64,26 @@ ReportPrintSettings DefaultItemPrintSettings() {
 }
 
 CReportPrintDlg::CReportPrintDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(Text(110183, "印刷設定"));
+    setWindowTitle(Text(110183));
     setObjectName(QStringLiteral("CReportPrintDlg"));
 
-    m_printItem = new QCheckBox(Text(101090, "項目全体を印字(&A)"), this);
+    m_printItem = new QCheckBox(Text(101090), this);
     m_printItem->setObjectName(QStringLiteral("printItem"));
-    m_printName = new QCheckBox(Text(101091, "項目名を印字(&N)"), this);
+    m_printName = new QCheckBox(Text(101091), this);
     m_printName->setObjectName(QStringLiteral("printName"));
-    m_underline = new QCheckBox(Text(101093, "下線(&U)"), this);
+    m_underline = new QCheckBox(Text(101093), this);
     m_underline->setObjectName(QStringLiteral("underline"));
 
     m_charSize = new QComboBox(this);
     m_charSize->setObjectName(QStringLiteral("charSize"));
-    m_charSize->addItems(
-        {Text(9064, "普通"), Text(9065, "縦倍角"), Text(9066, "横倍角"), Text(9067, "4倍角")});
+    m_charSize->addItems({Text(9064), Text(9065), Text(9066), Text(9067)});
     m_position = new QComboBox(this);
     m_position->setObjectName(QStringLiteral("position"));
-    m_position->addItems({Text(9068, "左詰め"), Text(9069, "センタリング"), Text(9070, "右詰め")});
+    m_position->addItems({Text(9068), Text(9069), Text(9070)});
 
-    m_charSizeLabel = new QLabel(Text(101092, "文字サイズ(&S) :"), this);
+    m_charSizeLabel = new QLabel(Text(101092), this);
     m_charSizeLabel->setBuddy(m_charSize);
-    m_positionLabel = new QLabel(Text(101094, "印字位置(&L) :"), this);
+    m_positionLabel = new QLabel(Text(101094), this);
     m_positionLabel->setBuddy(m_position);
 
     // The four attributes belong to the whole-item box: indented under it.
@@ -98,8 +95,8 @@ CReportPrintDlg::CReportPrintDlg(QWidget* parent) : QDialog(parent) {
     details->addRow(m_underline);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(Text(9026, "OK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(Text(9027, "キャンセル"));
+    buttons->button(QDialogButtonBox::Ok)->setText(Text(9026));
+    buttons->button(QDialogButtonBox::Cancel)->setText(Text(9027));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
