@@ -37,7 +37,7 @@ constexpr FoldCase kFoldCases[] = {
     {"パン", "ﾊﾟﾝ", true},                       // semi-voiced
     {"は゛ら", "ばら", true},                    // the mark written after the kana
     {"ばら", "は゛ら", true},
-    {"ヴィ", "ゔぃ", true},
+    {"ヴィ", "ｳﾞｨ", true},
     {"サーバー", "サ－バ－", true},              // long vowel and dashes
     {"ｻｰﾊﾞｰ", "さーばー", true},
     {"a―b", "a‐b", true},                       // horizontal bar and hyphen
