@@ -139,6 +139,7 @@ void CMainFrame::CreateMenus() {
     fileTail(file1);
     QMenu* edit1 = menu(9001, "編集(&E)", "EditMenu1");
     add(edit1, {ID_EDIT_UNDO, ID_EDIT_REDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE});
+    add(edit1, {0, ID_EDIT_SELECT_ALL, ID_EDIT_FIND}); // finding
     QMenu* view1 = menu(9002, "表示(&V)", "ViewMenu1");
     add(view1, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_REFRESH});
     QMenu* record1 = menu(9003, "レコード(&R)", "RecordMenu1");

@@ -57,6 +57,9 @@ public:
     // bytes or more is cut after at most `maxBytes` bytes (never inside a double-byte
     // character) and "..." is appended.
     static std::string LimitText(const std::string& text, bool limit, int maxBytes);
+    // A display text as a cell shows it: the report's item separator as a bar, a TAB as a
+    // space.
+    static QString CellText(const std::string& cp932);
 
 private:
     const CDocHost& m_host;

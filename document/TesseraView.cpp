@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMimeData>
@@ -369,6 +370,20 @@ void CTesseraView::mouseDoubleClickEvent(QMouseEvent* e) {
     selectionModel()->setCurrentIndex(m_model->index(row, 0), QItemSelectionModel::ClearAndSelect |
                                                                   QItemSelectionModel::Rows);
     RunCommand(ID_RECORD_PROPERTIES);
+}
+
+} // namespace tessera
+
+namespace tessera {
+
+void CTesseraView::keyPressEvent(QKeyEvent* e) {
+    // Esc in the table clears the filter too.
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier && !m_filterText.isEmpty()) {
+        SetFilterText(QString());
+        e->accept();
+        return;
+    }
+    QTableView::keyPressEvent(e);
 }
 
 } // namespace tessera

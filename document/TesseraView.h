@@ -85,6 +85,7 @@ signals:
 protected:
     void contextMenuEvent(QContextMenuEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void Rebuild();

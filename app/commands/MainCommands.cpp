@@ -3,6 +3,7 @@
 
 #include "app/commands/MainCommands.h"
 
+#include "app/ChildFrame.h"
 #include "app/MainFrame.h"
 #include "app/TesseraApp.h"
 #include "app/filters/FilterBusyDlg.h"
@@ -10,6 +11,7 @@
 #include "app/transfer/AddInCommand.h"
 #include "base/AppSettings.h"
 #include "document/CommandIds.h"
+#include "document/FindBar.h"
 #include "document/FilterCommands.h"
 #include "document/TesseraDoc.h"
 #include "document/TesseraView.h"
@@ -137,6 +139,18 @@ CommandTable MainCommandTable(CMainFrame& f) {
         {ID_EDIT_PASTE, "貼り付け(&P)\tCtrl+V", "Ctrl+V;Shift+Ins", "paste", "貼り付け",
          "クリップボードのレコードを貼り付けます", ViewState(f, ID_EDIT_PASTE),
          ViewRun(f, ID_EDIT_PASTE)},
+        // ---- finding, selecting all and printing the table
+        {ID_EDIT_FIND, "検索(&F)...\tCtrl+F", "Ctrl+F", nullptr, "検索",
+         "入力した語を含むレコードだけを表示します",
+         [&f] { return Enabled(f.ActiveChild() != nullptr); },
+         [&f] {
+             if (CChildFrame* child = f.ActiveChild())
+                 child->FindBar()->Activate();
+         }},
+        {ID_EDIT_SELECT_ALL, "すべて選択(&L)\tCtrl+A", "Ctrl+A", nullptr, "すべて選択",
+         "表示しているレコードをすべて選択します", ViewState(f, ID_EDIT_SELECT_ALL),
+         ViewRun(f, ID_EDIT_SELECT_ALL)},
+        // ---- end of finding and printing
         {ID_VIEW_TOOLBAR, "ツールバー(&T)", "", nullptr, "ツールバー",
          "ツールバーの表示/非表示を切り替えます",
          [&f] { return Checked(f.ToolBar()->isVisibleTo(&f)); },
