@@ -136,6 +136,7 @@ void CMainFrame::CreateMenus() {
     add(file1, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0,
                 ID_SEND_TO_DEVICE, ID_RECEIVE_FROM_DEVICE, ID_ADDIN_TRANSFER, 0, ID_FILE_IMPORT,
                 ID_FILE_EXPORT, 0, ID_FILE_SEND_MAIL});
+    add(file1, {0, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_EXPORT_PDF}); // printing
     fileTail(file1);
     QMenu* edit1 = menu(9001, "編集(&E)", "EditMenu1");
     add(edit1, {ID_EDIT_UNDO, ID_EDIT_REDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE});

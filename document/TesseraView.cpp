@@ -212,6 +212,22 @@ void CTesseraView::SetFilterText(const QString& text) {
     emit CommandStatesChanged();
 }
 
+CPrintTable CTesseraView::PrintTable() const {
+    CPrintTable t;
+    t.set = m_doc.RecordSet();
+    t.documentName = m_doc.Title();
+    for (int r = 0; r < m_model->rowCount(); ++r)
+        t.rows.push_back(m_model->RecordIndexAt(r));
+    const QHeaderView* header = horizontalHeader();
+    // Columns in the order the header shows them; hidden ones stay off the paper.
+    for (int v = 0; v < header->count(); ++v) {
+        const int c = header->logicalIndex(v);
+        if (!header->isSectionHidden(c))
+            t.columns.push_back({c, columnWidth(c)});
+    }
+    return t;
+}
+
 bool CTesseraView::IsFiltered() const {
     return m_model->IsFiltered();
 }

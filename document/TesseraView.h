@@ -5,6 +5,7 @@
 
 #include "document/CommandTarget.h"
 #include "document/UpdateHint.h"
+#include "print/TablePrint.h"
 
 #include <QString>
 #include <QTableView>
@@ -51,6 +52,9 @@ public:
     // What the status bar's count pane shows for this view ("3 / 120 選択" with several rows
     // selected, "12 / 120 レコード" while filtered); empty for the plain record count.
     QString CountPaneText() const;
+
+    // The table as printed: the rows shown in their order, the columns at their widths.
+    CPrintTable PrintTable() const;
 
     // Record indices of the selected rows, in display order.
     std::vector<int> SelectedRecordIndices() const;

@@ -8,7 +8,8 @@ pkgs=(cmake g++ ninja-build pkg-config
       libgtest-dev libgmock-dev libbenchmark-dev
       xvfb xauth fonts-ipafont-gothic socat perl ccache
       python3 python3-vobject python3-icalendar radicale
-      clang libclang-rt-14-dev clang-format)
+      clang libclang-rt-14-dev clang-format
+      libqt6printsupport6 poppler-utils)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -12,11 +12,15 @@
 #include "base/AppSettings.h"
 #include "document/CommandIds.h"
 #include "document/FindBar.h"
+#include "document/RecordCommands.h"
+#include "print/PrintUi.h"
 #include "document/FilterCommands.h"
 #include "document/TesseraDoc.h"
 #include "document/TesseraView.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QStatusBar>
 #include <QToolBar>
@@ -68,6 +72,21 @@ std::function<void()> ViewRun(CMainFrame& f, int id) {
         if (CTesseraView* view = f.ActiveView())
             view->RunCommand(id);
     };
+}
+
+// The active view when it has a table to print (not while a receive holds its records).
+CTesseraView* PrintableView(CMainFrame& f) {
+    CTesseraView* v = f.ActiveView();
+    if (v == nullptr || IsDocumentLocked(&v->Document()) || v->Document().RecordSet() == nullptr)
+        return nullptr;
+    return v;
+}
+
+QString PdfName(const CTesseraDoc& doc) {
+    const QFileInfo info(doc.PathName());
+    return doc.PathName().isEmpty() ? doc.Title() + QStringLiteral(".pdf")
+                                    : info.dir().filePath(info.completeBaseName() +
+                                                          QStringLiteral(".pdf"));
 }
 
 } // namespace
@@ -150,6 +169,26 @@ CommandTable MainCommandTable(CMainFrame& f) {
         {ID_EDIT_SELECT_ALL, "すべて選択(&L)\tCtrl+A", "Ctrl+A", nullptr, "すべて選択",
          "表示しているレコードをすべて選択します", ViewState(f, ID_EDIT_SELECT_ALL),
          ViewRun(f, ID_EDIT_SELECT_ALL)},
+        {ID_FILE_PRINT, "印刷(&P)...\tCtrl+P", "Ctrl+P", nullptr, "印刷",
+         "表示している行と列を印刷します", [&f] { return Enabled(PrintableView(f) != nullptr); },
+         [&f] {
+             if (CTesseraView* v = PrintableView(f))
+                 PrintTableWithDialog(&f, v->PrintTable());
+         }},
+        {ID_FILE_PRINT_PREVIEW, "印刷プレビュー(&V)...", "", nullptr, "印刷プレビュー",
+         "印刷される状態を画面に表示します",
+         [&f] { return Enabled(PrintableView(f) != nullptr); },
+         [&f] {
+             if (CTesseraView* v = PrintableView(f))
+                 PreviewTable(&f, v->PrintTable());
+         }},
+        {ID_FILE_EXPORT_PDF, "PDF に書き出し(&F)...", "", nullptr, "PDF に書き出し",
+         "表示している行と列を PDF ファイルに書き出します",
+         [&f] { return Enabled(PrintableView(f) != nullptr); },
+         [&f] {
+             if (CTesseraView* v = PrintableView(f))
+                 ExportTablePdf(&f, v->PrintTable(), PdfName(v->Document()));
+         }},
         // ---- end of finding and printing
         {ID_VIEW_TOOLBAR, "ツールバー(&T)", "", nullptr, "ツールバー",
          "ツールバーの表示/非表示を切り替えます",
