@@ -8,7 +8,11 @@
 #include "document/RecordTableModel.h"
 #include "resources/StringIds.h"
 
+#include "print/TablePrint.h"
+
 #include <QItemSelectionModel>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace tessera::test {
@@ -128,6 +132,31 @@ TEST_F(FilteredCommandsTest, ANewRecordSetClearsTheFilterAndAnEditKeepsIt) {
     EXPECT_FALSE(view->IsFiltered());
     EXPECT_EQ(view->ShownCount(), 2);
     EXPECT_EQ(changes, 1);
+}
+
+TEST_F(FilteredCommandsTest, ThePdfHoldsTheShownRecordsInTheirOrderAndNoHiddenOne) {
+    QTemporaryDir temp;
+    const QString pdf = temp.filePath(QStringLiteral("table.pdf"));
+    const CPrintTable table = view->PrintTable();
+    EXPECT_EQ(table.rows, (std::vector<int>{4, 2, 0}));
+    ASSERT_TRUE(WriteTablePdf(pdf, table, false));
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf,
+                                             QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(60000));
+    const std::string out = text.readAllStandardOutput().toStdString();
+    std::vector<std::size_t> at;
+    for (int i : {4, 2, 0}) {
+        at.push_back(out.find(kNames[static_cast<std::size_t>(i)]));
+        EXPECT_NE(at.back(), std::string::npos) << kNames[static_cast<std::size_t>(i)];
+    }
+    EXPECT_LT(at[0], at[1]);
+    EXPECT_LT(at[1], at[2]);
+    for (int i : {1, 3, 5})
+        EXPECT_EQ(out.find(kNames[static_cast<std::size_t>(i)]), std::string::npos)
+            << kNames[static_cast<std::size_t>(i)];
+    // A folder that does not exist: false, and no file.
+    EXPECT_FALSE(WriteTablePdf(temp.filePath(QStringLiteral("no/table.pdf")), table, false));
 }
 
 TEST_F(FilteredCommandsTest, ACharacterNoRecordCanHoldFindsNothing) {
