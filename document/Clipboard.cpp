@@ -1,11 +1,14 @@
 #include "document/Clipboard.h"
 
 #include "base/Cp932.h"
+#include "model/CodeMap.h"
 #include "model/Prompter.h"
+#include "text/LeadByte.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <cstdint>
 #include <cstdio>
 
 namespace tessera {
@@ -117,7 +120,24 @@ bool RecordTextFromBytes(std::string bytes, std::string& out, std::string* badTe
     return true;
 }
 
-bool PutRecordText(const std::string& text) {
+std::string MapDeviceCharacters(std::string_view text, const CCodeMap& map) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (IsLeadByte(b) && i + 1 < text.size()) {
+            const auto code = static_cast<std::uint16_t>((b << 8) |
+                                                         static_cast<unsigned char>(text[i + 1]));
+            out += map.MapDeviceCode(code).View();
+            ++i;
+        } else {
+            out += static_cast<char>(b);
+        }
+    }
+    return out;
+}
+
+bool PutRecordText(const std::string& text, const CCodeMap* map) {
     QClipboard* clipboard = Clipboard();
     if (clipboard == nullptr)
         return false;
@@ -128,7 +148,14 @@ bool PutRecordText(const std::string& text) {
     std::string_view plain(text);
     if (!plain.empty() && plain.back() == kEndMark)
         plain.remove_suffix(1);
-    mime->setText(Cp932ToQString(plain));
+    static const CCodeMap builtIn = [] {
+        CCodeMap m;
+        m.LoadTables();
+        return m;
+    }();
+    const CCodeMap& use = map != nullptr && map->IsLoaded() ? *map : builtIn;
+    mime->setText(use.IsLoaded() ? Cp932ToQString(MapDeviceCharacters(plain, use))
+                                 : Cp932ToQString(plain));
     clipboard->setMimeData(mime);
     return true;
 }

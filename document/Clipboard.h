@@ -9,8 +9,11 @@
 
 #include <QString>
 #include <string>
+#include <string_view>
 
 namespace tessera {
+
+class CCodeMap;
 
 // Our own clipboard type: the text form's bytes, code page 932, with the end mark.
 inline constexpr const char* kRecordMimeType = "application/x-tessera-records";
@@ -24,8 +27,13 @@ enum ClipboardMessage : int {
 };
 
 // Puts `text` (code page 932 text form) on the clipboard. False when there is no clipboard
-// to put it on.
-bool PutRecordText(const std::string& text);
+// to put it on. The plain text for other programs has the device's characters mapped through
+// `map` (the built-in map when null), so a circled number arrives as ① and not as the
+// device code the text form carries; our own type keeps the exact bytes.
+bool PutRecordText(const std::string& text, const CCodeMap* map = nullptr);
+
+// The text form with every device character mapped as a read would map it.
+std::string MapDeviceCharacters(std::string_view text, const CCodeMap& map);
 
 // True when the clipboard holds our records or any text.
 bool ClipboardHasRecordText();

@@ -193,7 +193,8 @@ bool CopyRecords(const CTesseraDoc& doc, const std::vector<int>& indices, std::s
     const int n = set->WriteTextToBuffer(&selection, buffer.data(), static_cast<int>(capacity));
     if (n < 0)
         return false;
-    if (!PutRecordText(std::string(buffer.data(), static_cast<std::size_t>(n)))) {
+    if (!PutRecordText(std::string(buffer.data(), static_cast<std::size_t>(n)),
+                       doc.Host().CodeMap())) {
         ShowMessage(kMsgClipboardOpen, PromptIcon::Stop, PromptButtons::Ok);
         return false;
     }
