@@ -208,6 +208,14 @@ bool PasteRecords(CTesseraDoc& doc, int position) {
     std::string text;
     if (TakeRecordText(text) != ClipboardText::Ok)
         return false;
+    // Cells copied from a spreadsheet: one record per row, in the table's column order.
+    if (IsTabTable(text)) {
+        RecordList rows;
+        if (!ReadTabTable(text, *set, rows))
+            return false;
+        return InsertRecordsUndoable(doc.UndoStack(), doc, position, std::move(rows),
+                                     UndoText::Paste);
+    }
     std::unique_ptr<CRecordSet> pasted;
     int errors = 0;
     try {

@@ -10,6 +10,8 @@
 
 #include "print/TablePrint.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -189,6 +191,63 @@ TEST_F(TableOrderTest, SortingIsCodePage932ByteOrderOnEveryLocale) {
 TEST_F(TableOrderTest, CellsShowItemSeparatorsAndTabsAsMarksAndSpaces) {
     EXPECT_EQ(CRecordTableModel::CellText(std::string("a\x1F" "b\tc")),
               QStringLiteral("a｜b c"));
+}
+
+} // namespace
+} // namespace tessera::test
+
+namespace tessera::test {
+namespace {
+
+class TabPasteTest : public DocViewTest {
+protected:
+    void SetUp() override {
+        DocViewTest::SetUp();
+        LoadText(PhoneBookText({"A", "B"}));
+    }
+    void PutText(const QString& text) { QGuiApplication::clipboard()->setText(text); }
+};
+
+TEST_F(TabPasteTest, SpreadsheetRowsBecomeRecordsWithOrWithoutTheTitleRow) {
+    struct {
+        const char* what;
+        QString text;
+        std::vector<std::string> names; // all names after the paste, in record order
+    } cases[] = {
+        {"plain rows", QStringLiteral(" \t山田\tやまだ\n \t佐藤\tさとう\n"), {"山田", "佐藤", "A", "B"}},
+        {"title row", QStringLiteral("シークレット\t個人名\t個人名読み\r\n \t田中\tたなか\r\n"),
+         {"田中", "A", "B"}},
+        {"quoted cell with a line break",
+         QStringLiteral(" \t\"伊藤\"\"\"\t\t\t\t\t\t\"一行目\n二行目\"\n"), {"伊藤\"", "A", "B"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoadText(PhoneBookText({"A", "B"}));
+        SelectRecords({0});
+        PutText(c.text);
+        view->RunCommand(ID_EDIT_PASTE);
+        EXPECT_TRUE(prompter.Ids().empty());
+        EXPECT_EQ(Names(*doc), c.names);
+    }
+    // The line break went into the remark, which keeps its memo form.
+    EXPECT_EQ(Names(*doc, 7).front(), "MEM1:一行目\x1F二行目\x1E\x0C");
+    doc->UndoStack().undo();
+    EXPECT_EQ(Names(*doc), (std::vector<std::string>{"A", "B"})) << "one undo step";
+}
+
+TEST_F(TabPasteTest, ARefusedCellOrTooManyCellsPasteNothing) {
+    prompter.Expect(kMsgClipboardKind);
+    PutText(QStringLiteral(" \tX\t\t\t\t\t\t\t\t\t\n \tY\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\tmore\n"));
+    view->RunCommand(ID_EDIT_PASTE);
+    EXPECT_EQ(Names(*doc), (std::vector<std::string>{"A", "B"}));
+    // The check marks take only their three marks: the cell is named in the message.
+    prompter.Expect(ids::kMsgPasteTableBad);
+    PutText(QStringLiteral(" \tX\t\t\t\t\t\t\t\tmaybe\n"));
+    view->RunCommand(ID_EDIT_PASTE);
+    EXPECT_EQ(Names(*doc), (std::vector<std::string>{"A", "B"}));
+    ASSERT_FALSE(prompter.Messages().empty());
+    EXPECT_NE(prompter.Messages().back().Utf8().find("maybe"), std::string::npos);
+    EXPECT_NE(prompter.Messages().back().Utf8().find("年賀状"), std::string::npos);
 }
 
 } // namespace
