@@ -1,8 +1,10 @@
 #include "app/ChildFrame.h"
 
+#include "document/FindBar.h"
 #include "document/TesseraDoc.h"
 #include "document/TesseraView.h"
 
+#include <QBoxLayout>
 #include <QCloseEvent>
 #include <QIcon>
 
@@ -13,6 +15,11 @@ CChildFrame::CChildFrame(CTesseraDoc& doc, QWidget* parent) : QMdiSubWindow(pare
     setWindowIcon(QIcon(QStringLiteral(":/icons/tessera-tsr.svg")));
     m_view = new CTesseraView(doc, this);
     setWidget(m_view);
+    // The find bar goes above the table in the window's own layout, so the window's widget
+    // stays the view itself.
+    m_findBar = new CFindBar(*m_view, this);
+    if (auto* box = qobject_cast<QBoxLayout*>(layout()))
+        box->insertWidget(0, m_findBar);
     connect(&doc, &CTesseraDoc::TitleChanged, this, &CChildFrame::UpdateTitle);
     connect(&doc, &CTesseraDoc::ViewsChanged, this, &CChildFrame::UpdateTitle);
     UpdateTitle();

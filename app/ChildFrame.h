@@ -6,6 +6,7 @@
 
 namespace tessera {
 
+class CFindBar;
 class CTesseraDoc;
 class CTesseraView;
 
@@ -17,6 +18,8 @@ public:
 
     CTesseraView* View() const { return m_view; }
     CTesseraDoc& Document() const { return m_doc; }
+    // The find bar above the table (Edit > Find puts the cursor there).
+    CFindBar* FindBar() const { return m_findBar; }
 
     // "name", or "name:2" when the document has more than one window.
     void UpdateTitle();
@@ -27,6 +30,7 @@ protected:
 private:
     CTesseraDoc& m_doc;
     CTesseraView* m_view = nullptr;
+    CFindBar* m_findBar = nullptr;
 };
 
 } // namespace tessera

@@ -353,6 +353,9 @@ QString CMainFrame::KindPaneText() const {
 QString CMainFrame::CountPaneText() const {
     if (ActiveChild() == nullptr)
         return QStringLiteral(" ");
+    // Several rows selected, or a filter on: the view says how many of how many.
+    if (CTesseraView* view = ActiveView(); view != nullptr && !view->CountPaneText().isEmpty())
+        return view->CountPaneText();
     const CRecordSet* set = ActiveDocument()->RecordSet();
     const int count = set != nullptr ? set->RecordCount() : 0;
     if (count < 1)

@@ -136,9 +136,11 @@ void CMainFrame::CreateMenus() {
     add(file1, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0,
                 ID_SEND_TO_DEVICE, ID_RECEIVE_FROM_DEVICE, ID_ADDIN_TRANSFER, 0, ID_FILE_IMPORT,
                 ID_FILE_EXPORT, 0, ID_FILE_SEND_MAIL});
+    add(file1, {0, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_EXPORT_PDF}); // printing
     fileTail(file1);
     QMenu* edit1 = menu(9001, "編集(&E)", "EditMenu1");
     add(edit1, {ID_EDIT_UNDO, ID_EDIT_REDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE});
+    add(edit1, {0, ID_EDIT_SELECT_ALL, ID_EDIT_FIND}); // finding
     QMenu* view1 = menu(9002, "表示(&V)", "ViewMenu1");
     add(view1, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_REFRESH});
     QMenu* record1 = menu(9003, "レコード(&R)", "RecordMenu1");

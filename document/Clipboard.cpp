@@ -1,11 +1,16 @@
 #include "document/Clipboard.h"
 
 #include "base/Cp932.h"
+#include "model/CodeMap.h"
 #include "model/Prompter.h"
+#include "model/RecordSet.h"
+#include "text/LeadByte.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 namespace tessera {
@@ -117,7 +122,161 @@ bool RecordTextFromBytes(std::string bytes, std::string& out, std::string* badTe
     return true;
 }
 
-bool PutRecordText(const std::string& text) {
+bool IsTabTable(std::string_view text) {
+    const std::size_t eol = text.find_first_of("\r\n");
+    const std::string_view first = text.substr(0, eol);
+    if (first.find('\t') == std::string_view::npos)
+        return false;
+    // A text-form line starts with a quoted one-letter type: "i", "T" or "D".
+    return !(first.size() >= 4 && first[0] == '"' && first[2] == '"' &&
+             (first[3] == ',' || first.size() == 3));
+}
+
+namespace {
+
+// The rows of a TAB table: cells split at TABs, rows at CR LF; a cell in quotes (as a
+// spreadsheet writes a cell with a line break or a quote in it) may hold both, and "" is a
+// quote. Line breaks inside a cell stay CR LF, as texts hold them in memory.
+std::vector<std::vector<std::string>> SplitTabTable(std::string_view text) {
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> row;
+    std::string cell;
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n) {
+        if (cell.empty() && text[i] == '"') {
+            ++i;
+            while (i < n) {
+                if (text[i] == '"') {
+                    if (i + 1 < n && text[i + 1] == '"') {
+                        cell += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                cell += text[i++];
+            }
+            continue;
+        }
+        const char c = text[i];
+        if (c == '\t') {
+            row.push_back(std::move(cell));
+            cell.clear();
+            ++i;
+        } else if (c == '\r' || c == '\n') {
+            row.push_back(std::move(cell));
+            cell.clear();
+            rows.push_back(std::move(row));
+            row.clear();
+            i += (c == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
+        } else {
+            // A double-byte character is taken whole: its trail byte is never a TAB or a quote.
+            const std::size_t step = IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < n ? 2 : 1;
+            cell.append(text.substr(i, step));
+            i += step;
+        }
+    }
+    if (!cell.empty() || !row.empty()) {
+        row.push_back(std::move(cell));
+        rows.push_back(std::move(row));
+    }
+    // Empty rows (a spreadsheet's last line end) carry nothing.
+    std::erase_if(rows, [](const std::vector<std::string>& r) {
+        return std::all_of(r.begin(), r.end(), [](const std::string& c) { return c.empty(); });
+    });
+    return rows;
+}
+
+} // namespace
+
+bool ReadTabTable(std::string_view text, const CRecordSet& set, RecordList& records) {
+    records.clear();
+    if (!text.empty() && text.back() == kEndMark)
+        text.remove_suffix(1);
+    std::vector<std::vector<std::string>> rows = SplitTabTable(text);
+    const int fields = set.FieldCount();
+    if (fields == 0 || rows.empty()) {
+        ShowMessage(kMsgClipboardKind, PromptIcon::Warning, PromptButtons::Ok);
+        return false;
+    }
+    // A header row: every cell is empty or the title of its column, and one is a title.
+    const auto& titles = set.Titles();
+    bool header = false;
+    for (std::size_t c = 0; c < rows.front().size(); ++c) {
+        const std::string& cell = rows.front()[c];
+        if (cell.empty())
+            continue;
+        if (c >= titles.size() || cell != titles[c]) {
+            header = false;
+            break;
+        }
+        header = true;
+    }
+    for (std::size_t r = header ? 1 : 0; r < rows.size(); ++r) {
+        std::vector<std::string>& cells = rows[r];
+        while (static_cast<int>(cells.size()) > fields && cells.back().empty())
+            cells.pop_back();
+        if (static_cast<int>(cells.size()) > fields) {
+            ShowMessage(kMsgClipboardKind, PromptIcon::Warning, PromptButtons::Ok);
+            return false;
+        }
+        std::unique_ptr<CDataRecord> record = set.NewRecord();
+        if (!record)
+            return false;
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            if (cells[c].empty())
+                continue;
+            // Texts are taken as the user sees them (a remark without its memo prefix); the
+            // other fields read their cells as the text form writes them.
+            bool taken = false;
+            CField* field = record->FieldAt(static_cast<int>(c));
+            if (field != nullptr &&
+                (field->Class() == FieldClass::Text || field->Class() == FieldClass::SubText)) {
+                taken = field->SetValue(FieldValue{cells[c]});
+            } else {
+                try {
+                    taken = record->ParseField(static_cast<int>(c), cells[c], false);
+                } catch (const CUserAbort&) {
+                    taken = false;
+                }
+            }
+            if (!taken) {
+                ShowMessage(ids::kMsgPasteTableBad, PromptIcon::Warning, PromptButtons::Ok,
+                            static_cast<int>(r + 1), static_cast<int>(c + 1), cells[c],
+                            c < titles.size() ? titles[c] : std::string());
+                records.clear();
+                return false;
+            }
+        }
+        records.push_back(std::move(record));
+    }
+    if (records.empty()) {
+        ShowMessage(kMsgClipboardKind, PromptIcon::Warning, PromptButtons::Ok);
+        return false;
+    }
+    return true;
+}
+
+std::string MapDeviceCharacters(std::string_view text, const CCodeMap& map) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (IsLeadByte(b) && i + 1 < text.size()) {
+            const auto code = static_cast<std::uint16_t>((b << 8) |
+                                                         static_cast<unsigned char>(text[i + 1]));
+            out += map.MapDeviceCode(code).View();
+            ++i;
+        } else {
+            out += static_cast<char>(b);
+        }
+    }
+    return out;
+}
+
+bool PutRecordText(const std::string& text, const CCodeMap* map) {
     QClipboard* clipboard = Clipboard();
     if (clipboard == nullptr)
         return false;
@@ -128,7 +287,14 @@ bool PutRecordText(const std::string& text) {
     std::string_view plain(text);
     if (!plain.empty() && plain.back() == kEndMark)
         plain.remove_suffix(1);
-    mime->setText(Cp932ToQString(plain));
+    static const CCodeMap builtIn = [] {
+        CCodeMap m;
+        m.LoadTables();
+        return m;
+    }();
+    const CCodeMap& use = map != nullptr && map->IsLoaded() ? *map : builtIn;
+    mime->setText(use.IsLoaded() ? Cp932ToQString(MapDeviceCharacters(plain, use))
+                                 : Cp932ToQString(plain));
     clipboard->setMimeData(mime);
     return true;
 }

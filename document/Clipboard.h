@@ -8,9 +8,16 @@
 #include "resources/StringIds.h"
 
 #include <QString>
+#include <memory>
 #include <string>
+#include <vector>
+#include <string_view>
 
 namespace tessera {
+
+class CCodeMap;
+class CDataRecord;
+class CRecordSet;
 
 // Our own clipboard type: the text form's bytes, code page 932, with the end mark.
 inline constexpr const char* kRecordMimeType = "application/x-tessera-records";
@@ -24,8 +31,23 @@ enum ClipboardMessage : int {
 };
 
 // Puts `text` (code page 932 text form) on the clipboard. False when there is no clipboard
-// to put it on.
-bool PutRecordText(const std::string& text);
+// to put it on. The plain text for other programs has the device's characters mapped through
+// `map` (the built-in map when null), so a circled number arrives as ① and not as the
+// device code the text form carries; our own type keeps the exact bytes.
+bool PutRecordText(const std::string& text, const CCodeMap* map = nullptr);
+
+// True when `text` (code page 932, as TakeRecordText gives it) is a table of TAB-separated
+// cells, as spreadsheets copy it, and not a record-set text form.
+bool IsTabTable(std::string_view text);
+
+// Makes records of `set`'s tags from a TAB-separated table: one record per row, the cells in
+// the table's column order; a first row of the column titles is left out. A cell a field
+// refuses stops it with message 9481 (row, column, value, field), a row with more cells than
+// columns with 1031. `records` receives the new records (not yet in the set).
+bool ReadTabTable(std::string_view text, const CRecordSet& set, std::vector<std::unique_ptr<CDataRecord>>& records);
+
+// The text form with every device character mapped as a read would map it.
+std::string MapDeviceCharacters(std::string_view text, const CCodeMap& map);
 
 // True when the clipboard holds our records or any text.
 bool ClipboardHasRecordText();

@@ -47,6 +47,13 @@ enum CommandId : int {
     ID_FILE_EXPORT = 32801,
     ID_FILE_IMPORT = 32802,
     ID_HELP_WEB4 = 32803,
+
+    // Finding, selecting all and printing the table.
+    ID_FILE_PRINT = 57607,
+    ID_FILE_PRINT_PREVIEW = 57609,
+    ID_EDIT_FIND = 57636,
+    ID_EDIT_SELECT_ALL = 57642,
+    ID_FILE_EXPORT_PDF = 32850,
 };
 
 } // namespace tessera

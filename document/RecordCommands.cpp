@@ -193,7 +193,8 @@ bool CopyRecords(const CTesseraDoc& doc, const std::vector<int>& indices, std::s
     const int n = set->WriteTextToBuffer(&selection, buffer.data(), static_cast<int>(capacity));
     if (n < 0)
         return false;
-    if (!PutRecordText(std::string(buffer.data(), static_cast<std::size_t>(n)))) {
+    if (!PutRecordText(std::string(buffer.data(), static_cast<std::size_t>(n)),
+                       doc.Host().CodeMap())) {
         ShowMessage(kMsgClipboardOpen, PromptIcon::Stop, PromptButtons::Ok);
         return false;
     }
@@ -207,6 +208,14 @@ bool PasteRecords(CTesseraDoc& doc, int position) {
     std::string text;
     if (TakeRecordText(text) != ClipboardText::Ok)
         return false;
+    // Cells copied from a spreadsheet: one record per row, in the table's column order.
+    if (IsTabTable(text)) {
+        RecordList rows;
+        if (!ReadTabTable(text, *set, rows))
+            return false;
+        return InsertRecordsUndoable(doc.UndoStack(), doc, position, std::move(rows),
+                                     UndoText::Paste);
+    }
     std::unique_ptr<CRecordSet> pasted;
     int errors = 0;
     try {

@@ -5,8 +5,6 @@
 #include "model/RecordSet.h"
 #include "text/Cp932Text.h"
 
-#include <QCollator>
-#include <QLocale>
 #include <algorithm>
 #include <numeric>
 
@@ -20,7 +18,24 @@ QString ToQString(const std::string& cp932) {
     return Cp932ToDisplayString(cp932);
 }
 
+// A cell shows the report's item separator (0x1F) as a bar and a TAB as a space: the fonts
+// draw either as a missing-glyph box.
+QString ShownText(const std::string& cp932) {
+    QString s = ToQString(cp932);
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        if (s[i] == QChar(0x1F))
+            s[i] = QChar(0xFF5C); // ｜
+        else if (s[i] == QLatin1Char('\t'))
+            s[i] = QLatin1Char(' ');
+    }
+    return s;
+}
+
 } // namespace
+
+QString CRecordTableModel::CellText(const std::string& cp932) {
+    return ShownText(cp932);
+}
 
 CRecordTableModel::CRecordTableModel(const CDocHost& host, QObject* parent)
     : QAbstractTableModel(parent), m_host(host) {}
@@ -30,19 +45,33 @@ void CRecordTableModel::Rebuild(const CRecordSet* set) {
     m_set = set;
     m_titles.clear();
     m_order.clear();
+    m_sorted.clear();
     m_columns = 0;
     if (set != nullptr) {
         m_columns = set->FieldCount();
         const auto& titles = set->Titles();
         for (int i = 0; i < m_columns; ++i)
             m_titles.append(i < static_cast<int>(titles.size()) ? ToQString(titles[i]) : QString());
-        m_order.resize(static_cast<std::size_t>(set->RecordCount()));
-        std::iota(m_order.begin(), m_order.end(), 0);
+        m_sorted.resize(static_cast<std::size_t>(set->RecordCount()));
+        std::iota(m_sorted.begin(), m_sorted.end(), 0);
+    }
+    m_findTexts.clear();
+    m_findTextReady.clear();
+    if (m_query.IsEmpty() || set == nullptr) {
+        m_order = m_sorted;
+    } else {
+        // Filtered again below, once the reset is over (nothing is selected yet).
+        m_order.clear();
     }
     endResetModel();
+    if (!m_query.IsEmpty() && set != nullptr)
+        ApplyFilter();
 }
 
 int CRecordTableModel::RefreshRecord(int recordIndex) {
+    // Its find text is made again at the next search; the row stays shown meanwhile.
+    if (recordIndex >= 0 && recordIndex < static_cast<int>(m_findTextReady.size()))
+        m_findTextReady[static_cast<std::size_t>(recordIndex)] = false;
     const int row = RowOfRecord(recordIndex);
     if (row >= 0 && m_columns > 0)
         emit dataChanged(index(row, 0), index(row, m_columns - 1));
@@ -65,52 +94,86 @@ int CRecordTableModel::RowOfRecord(int recordIndex) const {
 }
 
 void CRecordTableModel::SortRows(int column, bool descending) {
-    if (m_set == nullptr || column < 0 || column >= m_columns || m_order.empty())
+    if (m_set == nullptr || column < 0 || column >= m_columns || m_sorted.empty())
         return;
-    const std::size_t n = m_order.size();
-    // Whole exchange texts are compared, however long they are.
-    std::vector<QString> keys(n);
-    std::string text;
-    for (std::size_t row = 0; row < n; ++row) {
-        const CDataRecord* record = m_set->RecordAt(m_order[row]);
-        if (record != nullptr && record->FormatField(column, text, false))
-            keys[row] = ToQString(text);
+    const std::size_t n = m_sorted.size();
+    // Whole exchange texts are compared byte by byte, however long they are: code page 932
+    // order is the same on every machine, whatever its locale.
+    std::vector<std::string> keys(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const CDataRecord* record = m_set->RecordAt(m_sorted[i]);
+        if (record == nullptr || !record->FormatField(column, keys[i], false))
+            keys[i].clear();
     }
-    QCollator collator{QLocale()};
-    collator.setCaseSensitivity(Qt::CaseSensitive);
-    collator.setNumericMode(false);
-    std::vector<QCollatorSortKey> sortKeys;
-    sortKeys.reserve(n);
-    for (const QString& k : keys)
-        sortKeys.push_back(collator.sortKey(k));
-
     std::vector<std::size_t> perm(n);
     std::iota(perm.begin(), perm.end(), std::size_t{0});
     std::sort(perm.begin(), perm.end(), [&](std::size_t a, std::size_t b) {
-        const int c = sortKeys[a].compare(sortKeys[b]);
+        const int c = keys[a].compare(keys[b]);
         if (c != 0)
             return descending ? c > 0 : c < 0;
         // Equal texts stay in record order, whatever the table showed before.
-        return m_order[a] < m_order[b];
+        return m_sorted[a] < m_sorted[b];
     });
+    std::vector<int> sorted(n);
+    for (std::size_t i = 0; i < n; ++i)
+        sorted[i] = m_sorted[perm[i]];
+    m_sorted = std::move(sorted);
+    ApplyFilter();
+}
 
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<int> newOrder(n);
-    std::vector<int> newRowOfOld(n);
-    for (std::size_t newRow = 0; newRow < n; ++newRow) {
-        newOrder[newRow] = m_order[perm[newRow]];
-        newRowOfOld[perm[newRow]] = static_cast<int>(newRow);
+void CRecordTableModel::SetFilter(const std::string& query) {
+    SetFilter(query, CFindQuery(query));
+}
+
+void CRecordTableModel::SetFilter(const std::string& text, const CFindQuery& query) {
+    m_filterText = text;
+    m_query = query;
+    ApplyFilter();
+}
+
+int CRecordTableModel::TotalRecords() const {
+    return static_cast<int>(m_sorted.size());
+}
+
+void CRecordTableModel::ApplyFilter() {
+    std::vector<int> order;
+    if (m_query.IsEmpty() || m_set == nullptr) {
+        order = m_sorted;
+    } else {
+        order.reserve(m_sorted.size());
+        if (m_findTexts.size() != m_sorted.size()) {
+            m_findTexts.assign(m_sorted.size(), {});
+            m_findTextReady.assign(m_sorted.size(), false);
+        }
+        for (const int record : m_sorted) {
+            const auto r = static_cast<std::size_t>(record);
+            if (!m_findTextReady[r]) {
+                if (const CDataRecord* rec = m_set->RecordAt(record))
+                    m_findTexts[r] = RecordFindText(*rec);
+                m_findTextReady[r] = true;
+            }
+            if (m_query.Matches(m_findTexts[r]))
+                order.push_back(record);
+        }
     }
-    m_order = std::move(newOrder);
+
+    // The rows move as a layout change, so the selection and the focus stay on their
+    // records wherever those now stand, and leave the rows no longer shown.
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> newRowOfRecord(m_sorted.size(), -1);
+    for (std::size_t row = 0; row < order.size(); ++row)
+        newRowOfRecord[static_cast<std::size_t>(order[row])] = static_cast<int>(row);
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
     to.reserve(from.size());
     for (const QModelIndex& idx : from) {
-        if (idx.row() >= 0 && idx.row() < static_cast<int>(n))
-            to.append(index(newRowOfOld[static_cast<std::size_t>(idx.row())], idx.column()));
-        else
-            to.append(QModelIndex());
+        const int record = RecordIndexAt(idx.row());
+        const int row = record >= 0 && record < static_cast<int>(newRowOfRecord.size())
+                            ? newRowOfRecord[static_cast<std::size_t>(record)]
+                            : -1;
+        to.append(row >= 0 ? createIndex(row, idx.column()) : QModelIndex());
     }
+    m_order = std::move(order);
     changePersistentIndexList(from, to);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
@@ -158,10 +221,10 @@ QVariant CRecordTableModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::ToolTipRole) {
         // The whole text, for the cells that the width limit cuts short.
         if (limit && static_cast<int>(text.size()) >= max)
-            return ToQString(text);
+            return ShownText(text);
         return {};
     }
-    return ToQString(LimitText(text, limit, max));
+    return ShownText(LimitText(text, limit, max));
 }
 
 QVariant CRecordTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -6,12 +6,15 @@
 #include "document/RecordCommands.h"
 #include "document/RecordTableModel.h"
 #include "document/TesseraDoc.h"
+#include "model/Find.h"
 #include "model/RecordSet.h"
+#include "resources/StringIds.h"
 #include "text/StringTable.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMimeData>
@@ -64,6 +67,7 @@ bool IsViewCommand(int id) {
     case ID_RECEIVE_FROM_DEVICE:
     case ID_RECORD_SEND:
     case ID_VIEW_REFRESH:
+    case ID_EDIT_SELECT_ALL:
         return true;
     default:
         return false;
@@ -152,6 +156,13 @@ void CTesseraView::OnUpdate(QObject*, int hint, const CUpdateWindow* window) {
 
 void CTesseraView::Rebuild() {
     const CRecordSet* set = m_doc.RecordSet();
+    // Another set (a receive, a paste that gave the document its kind) starts unfiltered.
+    const bool clearFilter = set != m_shownSet && !m_filterText.isEmpty();
+    m_shownSet = set;
+    if (clearFilter) {
+        m_filterText.clear();
+        m_model->SetFilter(std::string());
+    }
     const int fields = set != nullptr ? set->FieldCount() : 0;
     const int shown = m_model->columnCount();
 
@@ -180,6 +191,62 @@ void CTesseraView::Rebuild() {
     } else {
         horizontalHeader()->setSortIndicatorShown(false);
     }
+    if (clearFilter)
+        emit FilterChanged();
+}
+
+void CTesseraView::SetFilterText(const QString& text) {
+    if (text == m_filterText)
+        return;
+    m_filterText = text;
+    std::string bytes;
+    if (QStringToCp932(text, bytes))
+        m_model->SetFilter(bytes);
+    else // a character no record can hold matches nothing
+        m_model->SetFilter(bytes, CFindQuery::Nothing());
+    // The focused row stays in sight when it is still shown.
+    const QModelIndex current = selectionModel()->currentIndex();
+    if (current.isValid())
+        scrollTo(current);
+    emit FilterChanged();
+    emit CommandStatesChanged();
+}
+
+CPrintTable CTesseraView::PrintTable() const {
+    CPrintTable t;
+    t.set = m_doc.RecordSet();
+    t.documentName = m_doc.Title();
+    for (int r = 0; r < m_model->rowCount(); ++r)
+        t.rows.push_back(m_model->RecordIndexAt(r));
+    const QHeaderView* header = horizontalHeader();
+    // Columns in the order the header shows them; hidden ones stay off the paper.
+    for (int v = 0; v < header->count(); ++v) {
+        const int c = header->logicalIndex(v);
+        if (!header->isSectionHidden(c))
+            t.columns.push_back({c, columnWidth(c)});
+    }
+    return t;
+}
+
+bool CTesseraView::IsFiltered() const {
+    return m_model->IsFiltered();
+}
+
+int CTesseraView::ShownCount() const {
+    return m_model->rowCount();
+}
+
+int CTesseraView::TotalCount() const {
+    return m_model->TotalRecords();
+}
+
+QString CTesseraView::CountPaneText() const {
+    const int selected = SelectedCount();
+    if (selected > 1)
+        return Cp932ToQString(FormatString(ids::kStrSelectedOf, selected, ShownCount()));
+    if (IsFiltered())
+        return Cp932ToQString(FormatString(ids::kStrFindShown, ShownCount(), TotalCount()));
+    return {};
 }
 
 void CTesseraView::ApplyWidths() {
@@ -252,6 +319,10 @@ bool CTesseraView::UpdateCommand(int id, CommandState& state) {
         state.enabled = true;
         return true;
     }
+    if (id == ID_EDIT_SELECT_ALL) {
+        state.enabled = !IsDocumentLocked(&m_doc) && m_model->rowCount() > 0;
+        return true;
+    }
     // A document being received holds none of its records: nothing may change or read it.
     if (IsDocumentLocked(&m_doc) || m_commands == nullptr) {
         state.enabled = false;
@@ -266,6 +337,12 @@ bool CTesseraView::RunCommand(int id) {
         return false;
     if (id == ID_VIEW_REFRESH) {
         m_doc.UpdateAllViews(nullptr, kHintRebuild);
+        return true;
+    }
+    if (id == ID_EDIT_SELECT_ALL) {
+        // The rows shown: with a filter on, only the records found.
+        if (!IsDocumentLocked(&m_doc))
+            selectAll();
         return true;
     }
     if (!IsDocumentLocked(&m_doc) && m_commands != nullptr)
@@ -309,6 +386,20 @@ void CTesseraView::mouseDoubleClickEvent(QMouseEvent* e) {
     selectionModel()->setCurrentIndex(m_model->index(row, 0), QItemSelectionModel::ClearAndSelect |
                                                                   QItemSelectionModel::Rows);
     RunCommand(ID_RECORD_PROPERTIES);
+}
+
+} // namespace tessera
+
+namespace tessera {
+
+void CTesseraView::keyPressEvent(QKeyEvent* e) {
+    // Esc in the table clears the filter too.
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier && !m_filterText.isEmpty()) {
+        SetFilterText(QString());
+        e->accept();
+        return;
+    }
+    QTableView::keyPressEvent(e);
 }
 
 } // namespace tessera

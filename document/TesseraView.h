@@ -5,7 +5,9 @@
 
 #include "document/CommandTarget.h"
 #include "document/UpdateHint.h"
+#include "print/TablePrint.h"
 
+#include <QString>
 #include <QTableView>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@ namespace tessera {
 
 class CDocHost;
 class CRecordCommands;
+class CRecordSet;
 class CRecordTableModel;
 class CTesseraDoc;
 
@@ -36,6 +39,22 @@ public:
     int SortOrder() const { return m_sortOrder; }
     // What a click on the header of `column` does.
     void OnHeaderClicked(int column);
+
+    // The find bar's text: only the records whose display texts hold every word of it are
+    // shown (in the current sort order); empty shows all. A receive or a new record set
+    // clears it.
+    void SetFilterText(const QString& text);
+    QString FilterText() const { return m_filterText; }
+    bool IsFiltered() const;
+    // Rows shown now and records in the document.
+    int ShownCount() const;
+    int TotalCount() const;
+    // What the status bar's count pane shows for this view ("3 / 120 選択" with several rows
+    // selected, "12 / 120 レコード" while filtered); empty for the plain record count.
+    QString CountPaneText() const;
+
+    // The table as printed: the rows shown in their order, the columns at their widths.
+    CPrintTable PrintTable() const;
 
     // Record indices of the selected rows, in display order.
     std::vector<int> SelectedRecordIndices() const;
@@ -64,10 +83,13 @@ public:
 signals:
     // The selection or focus moved: the command states may have changed.
     void CommandStatesChanged();
+    // The filter changed or was cleared (the find bar shows FilterText()).
+    void FilterChanged();
 
 protected:
     void contextMenuEvent(QContextMenuEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void Rebuild();
@@ -81,6 +103,8 @@ private:
     int m_sortOrder = 0;
     bool m_applyingWidths = false;
     std::vector<std::string> m_tags; // tags of the columns shown, for the width store
+    QString m_filterText;
+    const CRecordSet* m_shownSet = nullptr; // the set of the last rebuild
 };
 
 } // namespace tessera

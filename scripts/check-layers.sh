@@ -14,8 +14,9 @@ declare -A allowed=(
   [base]="base model text resources"
   [link]="link base model text resources"
   [sim]="sim model text resources"
-  [document]="document link base model text resources"
-  [app]="app document link base model text resources sim"
+  [print]="print base model text resources"
+  [document]="document print link base model text resources"
+  [app]="app document print link base model text resources sim"
   [cli]="cli link base model text resources"
   [filters]="filters model text resources"
 )
@@ -23,7 +24,7 @@ declare -A allowed=(
 no_qt="text model filters sim"
 
 bad=0
-for dir in resources/tools resources text model base link sim document app cli filters; do
+for dir in resources/tools resources text model base link sim print document app cli filters; do
   [ -d "$dir" ] || continue
   files=$(find "$dir" -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
   [ "$dir" = resources ] && files=$(grep -v '^resources/tools/' <<<"$files")

@@ -11,7 +11,8 @@ pkgs=(cmake g++ ninja-build pkg-config
       clang libclang-rt-14-dev clang-format
       # the Linux install: man pages, completion, metainfo, desktop entry, the .deb's checks
       scdoc man-db bash-completion zsh appstream desktop-file-utils shared-mime-info
-      lintian dpkg-dev file)
+      lintian dpkg-dev file
+      libqt6printsupport6 poppler-utils)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

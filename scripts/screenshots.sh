@@ -10,7 +10,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 else
   cmake -S . -B "$build" -DTESSERA_TOOLS=ON >/dev/null
 fi
-cmake --build "$build" --target tessera-screenshots -j "$(nproc)"
+cmake --build "$build" --target tessera-screenshots tessera-findprint-screenshots -j "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 # A Japanese font renders the texts; without one they would show as empty boxes.
 if ! fc-list :lang=ja 2>/dev/null | grep -q .; then
@@ -20,3 +20,5 @@ fi
 runtime=$(mktemp -d)
 trap 'rm -rf "$runtime"' EXIT
 XDG_RUNTIME_DIR="$runtime" "$build/tools/tessera-screenshots" docs/screenshots
+# The find bar and the print preview.
+XDG_RUNTIME_DIR="$runtime" "$build/tools/tessera-findprint-screenshots" docs/screenshots

@@ -3,6 +3,7 @@
 
 #include "app/commands/MainCommands.h"
 
+#include "app/ChildFrame.h"
 #include "app/MainFrame.h"
 #include "app/TesseraApp.h"
 #include "app/filters/FilterBusyDlg.h"
@@ -10,11 +11,16 @@
 #include "app/transfer/AddInCommand.h"
 #include "base/AppSettings.h"
 #include "document/CommandIds.h"
+#include "document/FindBar.h"
+#include "document/RecordCommands.h"
+#include "print/PrintUi.h"
 #include "document/FilterCommands.h"
 #include "document/TesseraDoc.h"
 #include "document/TesseraView.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QStatusBar>
 #include <QToolBar>
@@ -66,6 +72,21 @@ std::function<void()> ViewRun(CMainFrame& f, int id) {
         if (CTesseraView* view = f.ActiveView())
             view->RunCommand(id);
     };
+}
+
+// The active view when it has a table to print (not while a receive holds its records).
+CTesseraView* PrintableView(CMainFrame& f) {
+    CTesseraView* v = f.ActiveView();
+    if (v == nullptr || IsDocumentLocked(&v->Document()) || v->Document().RecordSet() == nullptr)
+        return nullptr;
+    return v;
+}
+
+QString PdfName(const CTesseraDoc& doc) {
+    const QFileInfo info(doc.PathName());
+    return doc.PathName().isEmpty() ? doc.Title() + QStringLiteral(".pdf")
+                                    : info.dir().filePath(info.completeBaseName() +
+                                                          QStringLiteral(".pdf"));
 }
 
 } // namespace
@@ -137,6 +158,38 @@ CommandTable MainCommandTable(CMainFrame& f) {
         {ID_EDIT_PASTE, "貼り付け(&P)\tCtrl+V", "Ctrl+V;Shift+Ins", "paste", "貼り付け",
          "クリップボードのレコードを貼り付けます", ViewState(f, ID_EDIT_PASTE),
          ViewRun(f, ID_EDIT_PASTE)},
+        // ---- finding, selecting all and printing the table
+        {ID_EDIT_FIND, "検索(&F)...\tCtrl+F", "Ctrl+F", nullptr, "検索",
+         "入力した語を含むレコードだけを表示します",
+         [&f] { return Enabled(f.ActiveChild() != nullptr); },
+         [&f] {
+             if (CChildFrame* child = f.ActiveChild())
+                 child->FindBar()->Activate();
+         }},
+        {ID_EDIT_SELECT_ALL, "すべて選択(&L)\tCtrl+A", "Ctrl+A", nullptr, "すべて選択",
+         "表示しているレコードをすべて選択します", ViewState(f, ID_EDIT_SELECT_ALL),
+         ViewRun(f, ID_EDIT_SELECT_ALL)},
+        {ID_FILE_PRINT, "印刷(&P)...\tCtrl+P", "Ctrl+P", nullptr, "印刷",
+         "表示している行と列を印刷します", [&f] { return Enabled(PrintableView(f) != nullptr); },
+         [&f] {
+             if (CTesseraView* v = PrintableView(f))
+                 PrintTableWithDialog(&f, v->PrintTable());
+         }},
+        {ID_FILE_PRINT_PREVIEW, "印刷プレビュー(&V)...", "", nullptr, "印刷プレビュー",
+         "印刷される状態を画面に表示します",
+         [&f] { return Enabled(PrintableView(f) != nullptr); },
+         [&f] {
+             if (CTesseraView* v = PrintableView(f))
+                 PreviewTable(&f, v->PrintTable());
+         }},
+        {ID_FILE_EXPORT_PDF, "PDF に書き出し(&F)...", "", nullptr, "PDF に書き出し",
+         "表示している行と列を PDF ファイルに書き出します",
+         [&f] { return Enabled(PrintableView(f) != nullptr); },
+         [&f] {
+             if (CTesseraView* v = PrintableView(f))
+                 ExportTablePdf(&f, v->PrintTable(), PdfName(v->Document()));
+         }},
+        // ---- end of finding and printing
         {ID_VIEW_TOOLBAR, "ツールバー(&T)", "", nullptr, "ツールバー",
          "ツールバーの表示/非表示を切り替えます",
          [&f] { return Checked(f.ToolBar()->isVisibleTo(&f)); },

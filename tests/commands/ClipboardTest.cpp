@@ -113,6 +113,18 @@ TEST(ClipboardTest, ACopyCarriesUnicodeTextAndTheExactBytes) {
     EXPECT_EQ(back, text) << "a paste prefers our own bytes";
 }
 
+TEST(ClipboardTest, OtherProgramsGetTheDeviceCharactersMappedAndWeGetTheBytes) {
+    // 0xED40 is the device's circled one (纊 to code page 932); 0xEBAE its digit zero.
+    const std::string text = "\"i\",\"NAME\"\r\n\"T\",\"N\"\r\n\"D\",\"\xED\x40-\xEB\xAE\"\r\n\x1A";
+    ASSERT_TRUE(PutRecordText(text));
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(mime, nullptr);
+    EXPECT_TRUE(mime->text().contains(QStringLiteral("\"①-0\""))) << mime->text().toStdString();
+    EXPECT_FALSE(mime->text().contains(QStringLiteral("纊")));
+    const QByteArray ours = mime->data(QString::fromLatin1(kRecordMimeType));
+    EXPECT_EQ(std::string(ours.constData(), static_cast<std::size_t>(ours.size())), text);
+}
+
 TEST(ClipboardTest, EmptyClipboardGivesNothingAndNoMessage) {
     ScriptedPrompter prompter;
     QGuiApplication::clipboard()->clear();
