@@ -3,8 +3,10 @@
 #include "document/TesseraDoc.h"
 #include "document/TesseraView.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QIcon>
+#include <QMenu>
 
 namespace tessera {
 
@@ -15,6 +17,11 @@ CChildFrame::CChildFrame(CTesseraDoc& doc, QWidget* parent) : QMdiSubWindow(pare
     setWidget(m_view);
     connect(&doc, &CTesseraDoc::TitleChanged, this, &CChildFrame::UpdateTitle);
     connect(&doc, &CTesseraDoc::ViewsChanged, this, &CChildFrame::UpdateTitle);
+    connect(&doc, &CTesseraDoc::ModifiedChanged, this, &CChildFrame::UpdateTitle);
+    // The main window's Ctrl+F4 closes the active document window; the same key on every
+    // window's own menu made it ambiguous, so that it closed none.
+    for (QAction* a : systemMenu()->actions())
+        a->setShortcuts({});
     UpdateTitle();
 }
 
@@ -33,6 +40,8 @@ void CChildFrame::UpdateTitle() {
         if (n > 0)
             title += QStringLiteral(":%1").arg(n);
     }
+    if (m_doc.IsModified())
+        title += QStringLiteral(" *");
     setWindowTitle(title);
 }
 

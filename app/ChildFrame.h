@@ -18,7 +18,8 @@ public:
     CTesseraView* View() const { return m_view; }
     CTesseraDoc& Document() const { return m_doc; }
 
-    // "name", or "name:2" when the document has more than one window.
+    // "name", or "name:2" when the document has more than one window; " *" follows while
+    // the document has unsaved changes.
     void UpdateTitle();
 
 protected:
