@@ -4,9 +4,11 @@
 #include "document/TesseraDoc.h"
 #include "document/TesseraView.h"
 
+#include <QAction>
 #include <QBoxLayout>
 #include <QCloseEvent>
 #include <QIcon>
+#include <QMenu>
 
 namespace tessera {
 
@@ -22,6 +24,11 @@ CChildFrame::CChildFrame(CTesseraDoc& doc, QWidget* parent) : QMdiSubWindow(pare
         box->insertWidget(0, m_findBar);
     connect(&doc, &CTesseraDoc::TitleChanged, this, &CChildFrame::UpdateTitle);
     connect(&doc, &CTesseraDoc::ViewsChanged, this, &CChildFrame::UpdateTitle);
+    connect(&doc, &CTesseraDoc::ModifiedChanged, this, &CChildFrame::UpdateTitle);
+    // The main window's Ctrl+F4 closes the active document window; the same key on every
+    // window's own menu made it ambiguous, so that it closed none.
+    for (QAction* a : systemMenu()->actions())
+        a->setShortcuts({});
     UpdateTitle();
 }
 
@@ -40,6 +47,8 @@ void CChildFrame::UpdateTitle() {
         if (n > 0)
             title += QStringLiteral(":%1").arg(n);
     }
+    if (m_doc.IsModified())
+        title += QStringLiteral(" *");
     setWindowTitle(title);
 }
 

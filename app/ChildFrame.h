@@ -21,7 +21,8 @@ public:
     // The find bar above the table (Edit > Find puts the cursor there).
     CFindBar* FindBar() const { return m_findBar; }
 
-    // "name", or "name:2" when the document has more than one window.
+    // "name", or "name:2" when the document has more than one window; " *" follows while
+    // the document has unsaved changes.
     void UpdateTitle();
 
 protected:

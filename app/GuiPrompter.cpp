@@ -81,8 +81,18 @@ PromptResult ToResult(int button, PromptButtons buttons) {
 CGuiPrompter::CGuiPrompter(QObject* parent) : QObject(parent) {}
 
 bool CGuiPrompter::DefaultsToSecondButton(int id) {
-    // "Ignore all further bad values?" must not be taken by a stray Enter.
-    return id == 1078;
+    // Questions whose first answer loses something: a stray Enter must not take it.
+    switch (id) {
+    case 1078:  // ignore every further bad value of the read
+    case 3074:  // delete the registered filter
+    case 3081:  // overwrite the existing export file
+    case 61722: // cancel the transfer running in the window being closed
+        return true;
+    default:
+        // Every other question keeps its first button: OK to go on with what the user
+        // chose just now (send, receive, delete the selected records), Yes to save.
+        return false;
+    }
 }
 
 PromptResult CGuiPrompter::Show(int id, const std::string& text, PromptIcon icon,

@@ -25,7 +25,7 @@ public:
     // Parent window of the boxes; the active window when unset.
     void SetParentWidget(QWidget* w) { m_parent = w; }
 
-    // Message ids whose default button is the second one (a "No" default).
+    // Message ids whose default button is the second one (No or Cancel).
     static bool DefaultsToSecondButton(int id);
 
 private:

@@ -1,6 +1,9 @@
 #include "app/Help.h"
 
+#include "base/Cp932.h"
 #include "base/DataPaths.h"
+#include "model/Prompter.h"
+#include "resources/StringIds.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -71,22 +74,31 @@ QString ManualPath() {
     return {};
 }
 
-QUrl HelpUrl(unsigned topic) {
+QUrl ManualUrl(const QString& anchor) {
     const QString path = ManualPath();
     if (path.isEmpty())
         return {};
     QUrl url = QUrl::fromLocalFile(path);
-    url.setFragment(HelpAnchor(topic));
+    url.setFragment(anchor);
     return url;
+}
+
+QUrl HelpUrl(unsigned topic) {
+    return ManualUrl(HelpAnchor(topic));
 }
 
 bool ShowHelpTopic(unsigned topic) {
     const QUrl url = HelpUrl(topic);
-    if (!url.isValid() || url.isEmpty())
+    if (!url.isValid() || url.isEmpty()) {
+        ShowMessage(ids::kMsgNoManual, PromptIcon::Warning, PromptButtons::Ok);
         return false;
-    if (g_opener != nullptr)
-        return g_opener(url);
-    return QDesktopServices::openUrl(url);
+    }
+    const bool opened = g_opener != nullptr ? g_opener(url) : QDesktopServices::openUrl(url);
+    // Without a browser the user is told where the manual is, to open it by hand.
+    if (!opened)
+        ShowMessage(ids::kMsgNoBrowser, PromptIcon::Warning, PromptButtons::Ok,
+                    QStringToCp932Lossy(url.toDisplayString()));
+    return opened;
 }
 
 void SetHelpOpener(HelpOpener opener) {

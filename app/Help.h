@@ -16,8 +16,11 @@ QString HelpAnchor(unsigned topic);
 // The manual's location, or an empty path when it cannot be found.
 QString ManualPath();
 QUrl HelpUrl(unsigned topic);
+// The manual at section `anchor`; empty without a manual.
+QUrl ManualUrl(const QString& anchor);
 
-// Opens the manual at `topic`'s section; false when there is no manual or no browser.
+// Opens the manual at `topic`'s section; false when there is no manual or no browser, after
+// saying so (messages 9402 and 9401).
 bool ShowHelpTopic(unsigned topic);
 
 // Tests replace the browser launch so nothing starts; the hook receives every URL.

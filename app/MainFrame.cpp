@@ -13,8 +13,10 @@
 #include "document/RecordCommands.h"
 #include "document/TesseraDoc.h"
 #include "document/TesseraView.h"
+#include "model/Prompter.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
+#include "resources/StringIds.h"
 #include "text/StringTable.h"
 
 #include <QAction>
@@ -24,12 +26,14 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -37,6 +41,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QUndoStack>
@@ -45,20 +50,6 @@
 namespace tessera {
 
 namespace {
-
-// Web-page addresses when the string table has none.
-const char* FallbackWebPage(int id) {
-    switch (id) {
-    case ID_HELP_WEB1:
-        return "https://tessera.example.org/";
-    case ID_HELP_WEB2:
-        return "https://tessera.example.org/download/";
-    case ID_HELP_WEB3:
-        return "https://tessera.example.org/faq/";
-    default:
-        return "https://tessera.example.org/addins/";
-    }
-}
 
 int WebStringId(int id) {
     switch (id) {
@@ -71,6 +62,44 @@ int WebStringId(int id) {
     default:
         return 4007;
     }
+}
+
+// Every message shown while a file opens names that file: the reader's messages (2048,
+// 1079, 1037, ...) do not know which file they are about, and several may open at once.
+class CFileNamingPrompter : public Prompter {
+public:
+    explicit CFileNamingPrompter(const QString& path)
+        : m_inner(CurrentPrompter()), m_name(QStringToCp932Lossy(QDir::toNativeSeparators(path))) {
+        SetPrompter(this);
+    }
+    ~CFileNamingPrompter() override { SetPrompter(m_inner); }
+    CFileNamingPrompter(const CFileNamingPrompter&) = delete;
+    CFileNamingPrompter& operator=(const CFileNamingPrompter&) = delete;
+
+    PromptResult Show(int id, const std::string& text, PromptIcon icon,
+                      PromptButtons buttons) override {
+        if (m_inner == nullptr)
+            return DefaultPromptResult(buttons);
+        return m_inner->Show(id, Named(text), icon, buttons);
+    }
+    PromptResult ShowWithDetails(int id, const std::string& text, PromptIcon icon,
+                                 PromptButtons buttons, const std::string& details) override {
+        if (m_inner == nullptr)
+            return DefaultPromptResult(buttons);
+        return m_inner->ShowWithDetails(id, Named(text), icon, buttons, details);
+    }
+
+private:
+    std::string Named(const std::string& text) const {
+        return FormatString(ids::kMsgInFile, text, m_name);
+    }
+    Prompter* m_inner;
+    std::string m_name;
+};
+
+// Windows cascade by the height of a title bar.
+int CascadeStep(const QWidget* w) {
+    return qMax(16, w->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, w) + 6);
 }
 
 QString Str(int id, const char* fallback) {
@@ -102,6 +131,7 @@ CMainFrame::CMainFrame(CTesseraApp& app, CommandTableFn commands, QWidget* paren
     connect(m_updateTimer, &QTimer::timeout, this, [this] {
         UpdateCommands();
         RefreshStatusPanes();
+        UpdateCaption();
     });
 
     m_records = std::make_unique<CRecordCommands>(m_app.RecordHost());
@@ -183,11 +213,88 @@ CChildFrame* CMainFrame::CreateChild(CTesseraDoc* doc) {
     child->View()->SetRecordCommands(m_records.get());
     m_mdi->addSubWindow(child);
     connect(child->View(), &CTesseraView::CommandStatesChanged, this, &CMainFrame::ScheduleUpdate);
-    child->resize(qMax(320, m_mdi->width() * 3 / 4), qMax(200, m_mdi->height() * 3 / 4));
+    connect(child, &QMdiSubWindow::windowStateChanged, this, &CMainFrame::ScheduleUpdate);
+    connect(child, &QWidget::windowTitleChanged, this, &CMainFrame::ScheduleUpdate);
+    PlaceNewChild(child);
     child->show();
     m_mdi->setActiveSubWindow(child);
     child->View()->setFocus();
     return child;
+}
+
+QSize CMainFrame::ChildSize(const QSize& area) {
+    // Three quarters of the workspace, but never below a size that shows a few rows, nor
+    // beyond the workspace itself.
+    const int w = qMin(area.width(), qMax(kMinChildWidth, area.width() * 3 / 4));
+    const int h = qMin(area.height(), qMax(kMinChildHeight, area.height() * 3 / 4));
+    return {qMax(w, 1), qMax(h, 1)};
+}
+
+QRect CMainFrame::CascadeRect(int index, const QSize& area, int step) {
+    const QSize size = ChildSize(area);
+    // The cascade starts again at the top left before a window would leave the workspace.
+    const int fit = 1 + qMax(0, qMin((area.width() - size.width()) / step,
+                                     (area.height() - size.height()) / step));
+    const int slot = index % fit;
+    return {QPoint(slot * step, slot * step), size};
+}
+
+QSize CMainFrame::WorkspaceSize() const {
+    // Without the scroll bars: windows placed inside it need none.
+    return m_mdi->contentsRect().size();
+}
+
+void CMainFrame::PlaceNewChild(QMdiSubWindow* child) {
+    int others = 0;
+    for (QMdiSubWindow* w : m_mdi->subWindowList())
+        if (w != child && w->isVisible() && !w->isMinimized())
+            ++others;
+    if (!isVisible()) {
+        // The workspace has no size before the window is first shown (documents named on
+        // the command line): these windows are placed when it is.
+        m_unplaced.append(child);
+        child->resize(kMinChildWidth, kMinChildHeight);
+        return;
+    }
+    child->setGeometry(CascadeRect(others, WorkspaceSize(), CascadeStep(child)));
+}
+
+void CMainFrame::PlaceWaitingChildren() {
+    if (m_unplaced.isEmpty())
+        return;
+    if (layout() != nullptr)
+        layout()->activate();
+    const QList<QPointer<QMdiSubWindow>> waiting = m_unplaced;
+    m_unplaced.clear();
+    int index = 0;
+    for (const QPointer<QMdiSubWindow>& w : waiting)
+        if (w && !w->isMinimized() && !w->isMaximized())
+            w->setGeometry(CascadeRect(index++, WorkspaceSize(), CascadeStep(w)));
+}
+
+void CMainFrame::CascadeWindows() {
+    // Back to front, so the active window ends up on top, at the last place.
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* w : m_mdi->subWindowList(QMdiArea::StackingOrder))
+        if (!w->isMinimized() && !w->isHidden())
+            windows.append(w);
+    QMdiSubWindow* active = m_mdi->activeSubWindow();
+    int index = 0;
+    for (QMdiSubWindow* w : windows) {
+        if (w->isMaximized())
+            w->showNormal();
+        w->setGeometry(CascadeRect(index++, WorkspaceSize(), CascadeStep(w)));
+        w->raise();
+    }
+    if (active != nullptr)
+        m_mdi->setActiveSubWindow(active);
+}
+
+void CMainFrame::ActivateNextWindow(bool forward) {
+    if (forward)
+        m_mdi->activateNextSubWindow();
+    else
+        m_mdi->activatePreviousSubWindow();
 }
 
 CTesseraDoc* CMainFrame::NewDocument() {
@@ -212,7 +319,11 @@ CTesseraDoc* CMainFrame::OpenDocumentFile(const QString& path) {
     }
     auto doc = std::make_unique<CTesseraDoc>(m_app);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool ok = doc->OnOpenDocument(path);
+    bool ok = false;
+    {
+        CFileNamingPrompter naming(path);
+        ok = doc->OnOpenDocument(path);
+    }
     QApplication::restoreOverrideCursor();
     if (!ok) {
         // The reader has said why; the entry leaves the recent-file list.
@@ -278,11 +389,32 @@ CTesseraDoc* CMainFrame::ActiveDocument() const {
     return child != nullptr ? &child->Document() : nullptr;
 }
 
-void CMainFrame::OnSubWindowActivated(QMdiSubWindow* w) {
-    auto* child = qobject_cast<CChildFrame*>(w);
-    setWindowTitle(child != nullptr ? QStringLiteral("Tessera - %1").arg(child->windowTitle())
-                                    : QStringLiteral("Tessera"));
+void CMainFrame::OnSubWindowActivated(QMdiSubWindow*) {
+    UpdateCaption();
     ScheduleUpdate();
+}
+
+QString CMainFrame::CaptionText() const {
+    const QString app = QStringLiteral("Tessera");
+    CChildFrame* child = ActiveChild();
+    if (child == nullptr)
+        return app;
+    // A maximised document window has no title bar of its own: its name goes in brackets.
+    if (child->isMaximized())
+        return app + QStringLiteral(" - [") + child->windowTitle() + QLatin1Char(']');
+    return app + QStringLiteral(" - ") + child->windowTitle();
+}
+
+void CMainFrame::UpdateCaption() {
+    const QString wanted = CaptionText();
+    if (windowTitle() == wanted)
+        return;
+    CChildFrame* child = ActiveChild();
+    // The workspace adds " - [name]" itself to the caption it finds while a window is
+    // maximised: it is given the bare name of the program then.
+    setWindowTitle(child != nullptr && child->isMaximized() ? QStringLiteral("Tessera") : wanted);
+    if (windowTitle() != wanted)
+        setWindowTitle(wanted);
 }
 
 void CMainFrame::OnFileOpen() {
@@ -307,13 +439,14 @@ void CMainFrame::RebuildRecentMenus() {
 
     const CRecentFileList& list = m_app.RecentFiles();
     if (list.Files().isEmpty()) {
-        auto* none = new QAction(QStringLiteral("最近使ったファイル"), this);
+        auto* none = new QAction(Cp932ToQString(LoadString(ids::kStrNoRecentFiles)), this);
         none->setEnabled(false);
         m_recentActions.append(none);
     }
     for (int i = 0; i < list.Files().size(); ++i) {
         auto* a = new QAction(list.MenuText(i), this);
-        a->setStatusTip(QStringLiteral("%1 を開きます").arg(list.Files()[i]));
+        a->setStatusTip(Cp932ToQString(LoadString(ids::kStrOpenRecentHint))
+                            .replace(QStringLiteral("%s"), list.Files()[i]));
         a->setObjectName(QStringLiteral("recent%1").arg(i + 1));
         connect(a, &QAction::triggered, this, [this, i] { OnOpenRecent(i); });
         m_recentActions.append(a);
@@ -383,19 +516,31 @@ void CMainFrame::ShowAbout() {
 }
 
 void CMainFrame::ShowHelpContents() {
-    ShowHelpTopic(kHelpContents);
+    ShowHelpTopic(kHelpContents); // says so itself when there is no manual or no browser
 }
 
 void CMainFrame::ShowContextHelp() {
     ShowHelpTopic(kHelpTopicBase + (ActiveView() != nullptr ? 129u : 128u));
 }
 
+QUrl CMainFrame::WebPageUrl(int id) {
+    // An address that starts with '#' is a section of the installed manual; a resource
+    // pack may give a web address instead.
+    const QString address = Cp932ToQString(LoadString(WebStringId(id))).trimmed();
+    if (address.startsWith(QLatin1Char('#')))
+        return ManualUrl(address.mid(1));
+    return QUrl(address);
+}
+
 void CMainFrame::OpenWebPage(int id) {
-    const std::string& s = LoadString(WebStringId(id));
-    const QString address =
-        s.empty() ? QString::fromLatin1(FallbackWebPage(id)) : Cp932ToQString(s);
-    // A failing browser start is ignored.
-    m_app.OpenUrl(QUrl(address));
+    const QUrl url = WebPageUrl(id);
+    if (url.isEmpty() || !url.isValid()) {
+        ShowMessage(ids::kMsgNoManual, PromptIcon::Warning, PromptButtons::Ok);
+        return;
+    }
+    if (!m_app.OpenUrl(url))
+        ShowMessage(ids::kMsgNoBrowser, PromptIcon::Warning, PromptButtons::Ok,
+                    QStringToCp932Lossy(url.toDisplayString()));
 }
 
 // ---------------------------------------------------------------- window events
@@ -445,32 +590,70 @@ void CMainFrame::RecordPlacement() {
         return;
     CAppSettings& s = m_app.Settings();
     s.WindowStyle = isMinimized() ? 1 : isMaximized() ? 2 : 0;
-    // The client rectangle: it is what the next start gives back to setGeometry.
-    const QRect r = geometry();
+    // The frame's rectangle, title bar included: applied as the client area it would put
+    // the title bar above the screen.
+    const QRect r = frameGeometry();
     s.WindowLeft = r.x();
     s.WindowTop = r.y();
     s.WindowRight = r.x() + r.width();
     s.WindowBottom = r.y() + r.height();
 }
 
+QRect CMainFrame::FitOnScreen(const QRect& frame, const QList<QRect>& screens) {
+    // The screen that shows most of the rectangle; none at all: it is not applied.
+    QRect best;
+    qint64 bestArea = 0;
+    for (const QRect& screen : screens) {
+        const QRect both = screen.intersected(frame);
+        const qint64 area = qint64(both.width()) * both.height();
+        if (area > bestArea) {
+            bestArea = area;
+            best = screen;
+        }
+    }
+    if (bestArea == 0)
+        return {};
+    QRect r = frame;
+    r.setWidth(qMin(r.width(), best.width()));
+    r.setHeight(qMin(r.height(), best.height()));
+    // The title bar stays on the screen, where it can be grabbed.
+    if (r.top() < best.top())
+        r.moveTop(best.top());
+    if (r.left() < best.left())
+        r.moveLeft(best.left());
+    if (r.bottom() > best.bottom())
+        r.moveBottom(best.bottom());
+    if (r.right() > best.right())
+        r.moveRight(best.right());
+    return r;
+}
+
 void CMainFrame::ApplyStoredPlacement() {
     const CAppSettings& s = m_app.Settings();
     if (!s.ApplyStoredRect())
         return;
-    const QRect r(s.WindowLeft, s.WindowTop, s.WindowRight - s.WindowLeft,
-                  s.WindowBottom - s.WindowTop);
-    if (r.width() < 100 || r.height() < 60)
+    const QRect stored(s.WindowLeft, s.WindowTop, s.WindowRight - s.WindowLeft,
+                       s.WindowBottom - s.WindowTop);
+    if (stored.width() < 100 || stored.height() < 60)
         return;
-    // A rectangle left on a screen that is no longer there would hide the window.
-    bool onScreen = QGuiApplication::screens().isEmpty();
+    QList<QRect> screens;
     for (QScreen* screen : QGuiApplication::screens())
-        if (screen->availableGeometry().intersects(r))
-            onScreen = true;
-    if (!onScreen)
-        return;
+        screens.append(screen->availableGeometry());
+    const QRect r = screens.isEmpty() ? stored : FitOnScreen(stored, screens);
+    if (r.isEmpty())
+        return; // a rectangle left on a screen that is no longer there would hide the window
     const bool ready = m_placementReady;
     m_placementReady = false;
-    setGeometry(r);
+    // move() places the frame; the client area is the frame less its borders (none known
+    // before the first show, when the window system adds them around it).
+    const QMargins borders(geometry().left() - frameGeometry().left(),
+                           geometry().top() - frameGeometry().top(),
+                           frameGeometry().right() - geometry().right(),
+                           frameGeometry().bottom() - geometry().bottom());
+    resize(r.size().shrunkBy(borders));
+    move(r.topLeft());
+    if (!isVisible())
+        m_placedFrame = r; // the borders are known once shown
     m_placementReady = ready;
 }
 
@@ -479,6 +662,12 @@ void CMainFrame::ShowWithStoredState() {
     switch (m_app.Settings().ShowState()) {
     case WindowShowState::Minimized:
         showMinimized();
+        // Some window systems map a new window normally whatever it asked for: once it is
+        // up, it is minimised again.
+        QTimer::singleShot(0, this, [this] {
+            if (windowState() == Qt::WindowNoState)
+                showMinimized();
+        });
         break;
     case WindowShowState::Maximized:
         showMaximized();
@@ -487,6 +676,24 @@ void CMainFrame::ShowWithStoredState() {
         show();
         break;
     }
+}
+
+void CMainFrame::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    if (m_placedFrame.isValid() && windowState() == Qt::WindowNoState) {
+        // The stored rectangle is the frame's: the client area is what the borders leave.
+        const QRect frame = m_placedFrame;
+        const QSize borders = frameGeometry().size() - geometry().size();
+        const bool ready = m_placementReady;
+        m_placementReady = false;
+        resize(frame.size() - borders);
+        move(frame.topLeft());
+        m_placementReady = ready;
+    }
+    m_placedFrame = QRect();
+    // Once the window system has settled the size the workspace has.
+    if (!m_unplaced.isEmpty())
+        QTimer::singleShot(0, this, &CMainFrame::PlaceWaitingChildren);
 }
 
 void CMainFrame::moveEvent(QMoveEvent* e) {

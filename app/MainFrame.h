@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QRect>
 #include <map>
 #include <memory>
 
@@ -17,6 +18,7 @@ class QMdiSubWindow;
 class QMenu;
 class QTimer;
 class QToolBar;
+class QUrl;
 
 namespace tessera {
 
@@ -58,6 +60,20 @@ public:
     void OnFileOpen();
     // Minimised windows line up along the bottom edge, left to right.
     void ArrangeIcons();
+    // 重ねて表示: every window at a useful size, each a title bar lower and to the right,
+    // inside the visible workspace.
+    void CascadeWindows();
+    // Ctrl+F6 / Ctrl+Shift+F6.
+    void ActivateNextWindow(bool forward);
+    // The size and place of the index-th window of a cascade in a workspace of `area`.
+    static constexpr int kMinChildWidth = 320;
+    static constexpr int kMinChildHeight = 200;
+    static QSize ChildSize(const QSize& area);
+    static QRect CascadeRect(int index, const QSize& area, int step);
+    QSize WorkspaceSize() const;
+
+    // "Tessera - name", "Tessera - [name]" while the document window is maximised.
+    QString CaptionText() const;
 
     // ---- commands ----
     QAction* Action(int id) const;
@@ -97,18 +113,25 @@ public:
     void RecordPlacement();
     // Applies the stored placement (normal windows only) before the first show.
     void ApplyStoredPlacement();
+    // `frame` moved and cut to the screen that shows most of it, the title bar on it; empty
+    // when no screen shows any of it.
+    static QRect FitOnScreen(const QRect& frame, const QList<QRect>& screens);
     void ShowWithStoredState();
 
     void ShowAbout();
     void ShowHelpContents();
     void ShowContextHelp();
     void OpenWebPage(int id);
+    // Where a web-page command leads: a section of the installed manual, or the address a
+    // resource pack gives.
+    static QUrl WebPageUrl(int id);
 
 signals:
     void DocumentOpened(tessera::CTesseraDoc* doc);
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     void moveEvent(QMoveEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void changeEvent(QEvent* e) override;
@@ -125,6 +148,9 @@ private:
     CTesseraDoc* AdoptDocument(CTesseraDoc* doc);
     void OnLastViewClosed(CTesseraDoc* doc);
     void OnSubWindowActivated(QMdiSubWindow* w);
+    void UpdateCaption();
+    void PlaceNewChild(QMdiSubWindow* child);
+    void PlaceWaitingChildren();
     void FillWindowMenu();
     void OnOpenRecent(int index);
     // Modal work running in a nested event loop (a filter's busy dialog, an editor) that a
@@ -147,6 +173,8 @@ private:
     QList<QAction*> m_recentAnchors; // separator before "exit" in each file menu
     QList<QAction*> m_recentActions;
     QList<CTesseraDoc*> m_docs;
+    QList<QPointer<QMdiSubWindow>> m_unplaced; // made before the first show
+    QRect m_placedFrame;                       // the stored frame, until the first show
     QTimer* m_updateTimer = nullptr;
     bool m_documentMenus = false;
     bool m_placementReady = false;

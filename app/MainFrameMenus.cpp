@@ -207,10 +207,27 @@ void CMainFrame::CreateToolBar() {
     m_toolBar->setIconSize(QSize(20, 20));
     m_toolBar->setMovable(true);
     m_toolBar->setFloatable(true);
-    for (int id : std::initializer_list<int>{
-             ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE,
-             0, ID_SEND_TO_DEVICE, ID_RECEIVE_FROM_DEVICE, 0, ID_ADDIN_TRANSFER, 0, ID_RECORD_ADD,
-             ID_RECORD_DELETE, ID_RECORD_PROPERTIES, 0, ID_APP_ABOUT}) {
+    static constexpr int kButtons[] = {ID_FILE_NEW,
+                                       ID_FILE_OPEN,
+                                       ID_FILE_SAVE,
+                                       0,
+                                       ID_EDIT_CUT,
+                                       ID_EDIT_COPY,
+                                       ID_EDIT_PASTE,
+                                       ID_EDIT_UNDO,
+                                       ID_EDIT_REDO,
+                                       0,
+                                       ID_SEND_TO_DEVICE,
+                                       ID_RECEIVE_FROM_DEVICE,
+                                       0,
+                                       ID_ADDIN_TRANSFER,
+                                       0,
+                                       ID_RECORD_ADD,
+                                       ID_RECORD_DELETE,
+                                       ID_RECORD_PROPERTIES,
+                                       0,
+                                       ID_APP_ABOUT};
+    for (int id : kButtons) {
         if (id == 0)
             m_toolBar->addSeparator();
         else

@@ -120,8 +120,12 @@ void CSingleInstance::OnNewConnection() {
             in >> files;
             socket->putChar(kAck);
             socket->flush();
+            // Opening a file may ask the user (a damaged file): a modal box's event loop
+            // would then run inside this handler, where the sender's disconnect frees the
+            // socket under it. The files are opened once the handler has returned.
             if (in.status() == QDataStream::Ok)
-                emit FilesReceived(files);
+                QMetaObject::invokeMethod(
+                    this, [this, files] { emit FilesReceived(files); }, Qt::QueuedConnection);
         });
     }
 }

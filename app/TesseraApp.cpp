@@ -27,6 +27,7 @@
 #endif
 #include "app/filters/FilterSetDlg.h"
 #include "app/settings/SettingsSheet.h"
+#include "base/Cp932.h"
 #include "document/CommandIds.h"
 #include "document/TesseraDoc.h"
 #include "model/CodeMap.h"
@@ -40,6 +41,12 @@ namespace {
 
 constexpr int kMsgCharTables = ids::kMsgCharTables;
 constexpr int kDefaultFieldWidth = 100;
+// Not one of the 23 settings values: the folder of the last Open or Save As.
+const QString kLastFolderKey = QStringLiteral("Folders/LastUsed");
+
+QString Text(int id) {
+    return Cp932ToQString(LoadString(id));
+}
 
 QString FieldWidthKey(const std::string& tag) {
     return QStringLiteral("Field Width/") +
@@ -93,6 +100,26 @@ void CTesseraApp::LoadQtTranslations() {
 }
 
 bool CTesseraApp::InitInstance(const QStringList& arguments) {
+    m_starting = true;
+    const bool started = Start(arguments);
+    m_starting = false;
+    return started;
+}
+
+void CTesseraApp::RequestQuit() {
+    if (!m_starting) {
+        if (m_frame)
+            m_frame->close();
+        return;
+    }
+    // A message box of the start-up: it is answered as if cancelled, and the start ends
+    // right after it.
+    m_quitRequested = true;
+    if (QWidget* modal = QApplication::activeModalWidget())
+        modal->close();
+}
+
+bool CTesseraApp::Start(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Tessera"));
     parser.addHelpOption();
@@ -144,6 +171,8 @@ bool CTesseraApp::InitInstance(const QStringList& arguments) {
 
     // 3. Settings, the recent-file list sized by them, the column-width store.
     m_settings->LoadSettings();
+    if (m_quitRequested)
+        return false;
     m_store = CAppSettings::OpenStore();
     m_recent = std::make_unique<CRecentFileList>(m_settings->HistoryBuffer);
     m_recent->ReadList(*m_store);
@@ -173,11 +202,17 @@ bool CTesseraApp::InitInstance(const QStringList& arguments) {
     // 7. Documents: the named files, else an empty one when NewOnStart asks for it. A file
     // that cannot be read has been reported and Tessera starts without it.
     if (!files.isEmpty()) {
-        for (const QString& f : files)
+        for (const QString& f : files) {
+            if (m_quitRequested)
+                break;
             m_frame->OpenDocumentFile(f);
+        }
     } else if (m_settings->NewOnStart) {
         m_frame->NewDocument();
     }
+    // A termination signal during a start-up message ends the program here.
+    if (m_quitRequested)
+        return false;
 
     // 8. Placement and show.
     if (m_options.showWindow)
@@ -196,12 +231,11 @@ void CTesseraApp::ExitInstance() {
         m_frame->CloseAllDocuments();
         m_frame.reset();
     }
-    // The demo's port belongs to this run only; the user's own port goes back to the store.
+    // The demo's line belongs to this run only: the user's own link settings go back to
+    // the store as they were, unless the user chose another port meanwhile.
     QString demoPort;
-    QString portBeforeDemo;
     if (m_demo) {
         demoPort = m_demo->PortName();
-        portBeforeDemo = m_demo->PreviousPort();
         m_demo.reset();
     }
     // Settings go back only when they were read: a second start must not overwrite what the
@@ -209,12 +243,14 @@ void CTesseraApp::ExitInstance() {
     if (m_settings->IsLoaded()) {
         m_settings->SaveSettings();
         if (m_store) {
-            if (!demoPort.isEmpty() && m_settings->Port() == demoPort) {
+            if (m_linkBeforeDemo && !demoPort.isEmpty() && m_settings->Port() == demoPort) {
                 // No port was configured before the demo: none is after it.
-                if (portBeforeDemo.isEmpty())
+                if (m_linkBeforeDemo->port.isEmpty())
                     m_store->remove(QStringLiteral("Device/Port"));
                 else
-                    m_store->setValue(QStringLiteral("Device/Port"), portBeforeDemo);
+                    m_store->setValue(QStringLiteral("Device/Port"), m_linkBeforeDemo->port);
+                m_store->setValue(QStringLiteral("Device/Method"), m_linkBeforeDemo->method);
+                m_store->setValue(QStringLiteral("Device/Bps"), m_linkBeforeDemo->bps);
             }
             m_recent->WriteList(*m_store);
         }
@@ -252,25 +288,55 @@ void CTesseraApp::OpenHandedOverFiles(const QStringList& files) {
     m_frame->activateWindow();
 }
 
+QString CTesseraApp::StartFolder() const {
+    if (m_store) {
+        const QString last = m_store->value(kLastFolderKey).toString();
+        if (!last.isEmpty() && QFileInfo(last).isDir())
+            return last;
+    }
+    const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!docs.isEmpty() && QFileInfo(docs).isDir())
+        return docs;
+    return QDir::homePath();
+}
+
+void CTesseraApp::RememberFolder(const QString& filePath) {
+    if (m_store && !filePath.isEmpty())
+        m_store->setValue(kLastFolderKey, QFileInfo(filePath).absolutePath());
+}
+
 QString CTesseraApp::GetOpenFileName(QWidget* parent) {
-    if (m_fileDialog)
-        return m_fileDialog(false, parent, QString());
-    return QFileDialog::getOpenFileName(parent, QStringLiteral("開く"), QString(),
-                                        QString::fromLatin1(CTesseraDoc::kFileFilter) +
-                                            QStringLiteral(";;すべてのファイル (*)"));
+    const QString folder = StartFolder();
+    const QString path =
+        m_fileDialog
+            ? m_fileDialog(false, parent, folder)
+            : QFileDialog::getOpenFileName(parent, Text(ids::kStrOpenTitle), folder,
+                                           QString::fromLatin1(CTesseraDoc::kFileFilter) +
+                                               QStringLiteral(";;") + Text(ids::kStrAllFiles));
+    RememberFolder(path);
+    return path;
 }
 
 QString CTesseraApp::GetSaveFileName(QWidget* parent, const QString& suggested) {
-    if (m_fileDialog)
-        return m_fileDialog(true, parent, suggested);
-    QFileDialog dialog(parent ? parent : m_frame.get(), QStringLiteral("名前を付けて保存"),
-                       suggested, QString::fromLatin1(CTesseraDoc::kFileFilter));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QString::fromLatin1(CTesseraDoc::kDefaultSuffix));
-    dialog.selectFile(suggested);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().first();
+    // A document that has no file yet is proposed in the start folder.
+    QString proposed = suggested;
+    if (!suggested.isEmpty() && QFileInfo(suggested).isRelative())
+        proposed = QDir(StartFolder()).filePath(suggested);
+    QString path;
+    if (m_fileDialog) {
+        path = m_fileDialog(true, parent, proposed);
+    } else {
+        QFileDialog dialog(parent ? parent : m_frame.get(), Text(ids::kStrSaveAsTitle),
+                           QFileInfo(proposed).absolutePath(),
+                           QString::fromLatin1(CTesseraDoc::kFileFilter));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QString::fromLatin1(CTesseraDoc::kDefaultSuffix));
+        dialog.selectFile(proposed);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            path = dialog.selectedFiles().first();
+    }
+    RememberFolder(path);
+    return path;
 }
 
 bool CTesseraApp::OpenUrl(const QUrl& url) {
@@ -288,8 +354,9 @@ bool CTesseraApp::LimitFieldWidth() const {
 }
 
 int CTesseraApp::MaxFieldWidth() const {
-    // The cut must lie inside a row of 1024 bytes, and a limit of 0 would show nothing.
-    return std::clamp(m_settings->MaxFieldWidth, 1, 1023);
+    // The range the settings sheet offers; a limit of 0 would show nothing.
+    return std::clamp(m_settings->MaxFieldWidth, CAppSettings::kMinFieldWidth,
+                      CAppSettings::kMaxFieldWidth);
 }
 
 int CTesseraApp::FieldWidth(const std::string& tag) const {
@@ -332,6 +399,9 @@ void CTesseraApp::RunSettingsSheet() {
 }
 
 bool CTesseraApp::StartDemo() {
+    // An empty port: none was configured, the first one found was in use.
+    m_linkBeforeDemo = LinkSettings{m_settings->PortIsDefault() ? QString() : m_settings->Port(),
+                                    m_settings->Method, m_settings->Bps};
     m_demo = std::make_unique<CDemoDevice>();
     return m_demo->Start(*m_settings);
 }

@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QSettings;
 class QTranslator;
@@ -66,7 +67,18 @@ public:
     // Opens the files a second start handed over and brings the window to the front.
     void OpenHandedOverFiles(const QStringList& files);
 
+    // A termination signal: while start-up still runs (a prompt may be up), the start ends
+    // once the prompt has returned; afterwards the window closes as its close box does.
+    void RequestQuit();
+    bool QuitRequested() const { return m_quitRequested; }
+
+    // Where the next Open or Save As dialog starts: the folder last used (remembered across
+    // runs), else the user's documents folder.
+    QString StartFolder() const;
+    void RememberFolder(const QString& filePath);
+
     // The file dialogs and the browser; tests replace them.
+    // `suggested` is the start folder (open) or the proposed path (save).
     using FileDialogFn =
         std::function<QString(bool save, QWidget* parent, const QString& suggested)>;
     void SetFileDialog(FileDialogFn fn) { m_fileDialog = std::move(fn); }
@@ -94,6 +106,7 @@ signals:
     void BusyChanged(bool busy);
 
 private:
+    bool Start(const QStringList& arguments);
     void LoadQtTranslations();
     void LoadResourcePackIfPresent();
     bool StartDemo();
@@ -112,6 +125,15 @@ private:
     QList<QTranslator*> m_translators;
     FileDialogFn m_fileDialog;
     UrlOpenerFn m_urlOpener;
+    // The link settings as stored before --demo pointed them at its device.
+    struct LinkSettings {
+        QString port;
+        int method = 0;
+        int bps = 9600;
+    };
+    std::optional<LinkSettings> m_linkBeforeDemo;
+    bool m_starting = false;
+    bool m_quitRequested = false;
     bool m_busy = false;
     bool m_exited = false;
     int m_exitCode = 0;

@@ -11,7 +11,6 @@
 #include <unistd.h>
 #endif
 
-#include "app/MainFrame.h"
 #include "app/TesseraApp.h"
 
 namespace {
@@ -36,10 +35,8 @@ void CloseOnTerminateSignals(tessera::CTesseraApp& app) {
     QObject::connect(notifier, &QSocketNotifier::activated, qApp, [&app] {
         char byte = 0;
         [[maybe_unused]] const auto n = ::read(g_signalPipe[0], &byte, 1);
-        if (tessera::CMainFrame* frame = app.MainFrame())
-            frame->close();
-        else // still starting: end as soon as the event loop runs
-            QMetaObject::invokeMethod(qApp, &QApplication::quit, Qt::QueuedConnection);
+        // Still starting (a start-up message is up): the start ends once it has returned.
+        app.RequestQuit();
     });
     for (int signo : {SIGTERM, SIGINT, SIGHUP})
         std::signal(signo, OnTerminateSignal);

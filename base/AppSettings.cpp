@@ -1,5 +1,6 @@
 #include "base/AppSettings.h"
 
+#include "base/Cp932.h"
 #include "model/Prompter.h"
 #include "resources/StringIds.h"
 
@@ -20,6 +21,7 @@ constexpr int kMsgWriteFailed = ids::kMsgSettingsNotWritten;
 constexpr int kMsgPortOpen = ids::kMsgPortOpen;
 constexpr int kMsgPortInfo = ids::kMsgPortInfo;
 constexpr int kMsgPort9600 = ids::kMsgPort9600;
+constexpr int kMsgPortReason = 9201; // the system's reason a port did not open
 
 // Stored ZaurusType 0..9 -> model code; PI-6600 was added after PI-7000 and PI-8000.
 constexpr int kModelOfStored[10] = {0, 1, 2, 3, 4, 5, 7, 8, 6, 9};
@@ -89,6 +91,15 @@ bool IsKnownPort(const QString& name) {
 
 } // namespace
 
+QString FilterProgram::BareExtension(const QString& typed) {
+    QString ext = typed.trimmed();
+    if (ext.startsWith(QLatin1Char('*')))
+        ext.remove(0, 1);
+    while (ext.startsWith(QLatin1Char('.')))
+        ext.remove(0, 1);
+    return ext.trimmed();
+}
+
 CAppSettings::CAppSettings() = default;
 CAppSettings::~CAppSettings() = default;
 
@@ -138,7 +149,7 @@ void CAppSettings::LoadSettings() {
     SendBufferSize = ReadInt(s, "SendBufferSize", 7, 6, 10);
     ImageSize = ReadBool(s, "ImageSize", true);
     LimitFieldWidth = ReadBool(s, "LimitFieldWidth", true);
-    MaxFieldWidth = ReadInt(s, "MaxFieldWidth", 64, 1, 1023);
+    MaxFieldWidth = ReadInt(s, "MaxFieldWidth", 64, kMinFieldWidth, kMaxFieldWidth);
     SetConvAlphaNumeric(ReadBool(s, "ConvAlphaNumeric", false));
     SetConvSymbol(ReadBool(s, "ConvSymbol", false));
     SetConvHiraKana(ReadBool(s, "ConvHiraKana", false));
@@ -249,6 +260,11 @@ bool CAppSettings::SetPort(const QString& name) {
         const bool notSerial = port.error() == QSerialPort::UnsupportedOperationError;
         ShowMessage(notSerial ? kMsgPortInfo : kMsgPortOpen, PromptIcon::Warning,
                     PromptButtons::Ok);
+        // 1120 only guesses why; the system's own reason says what to do about it.
+        const QString reason = port.errorString();
+        if (!reason.isEmpty())
+            ShowMessage(kMsgPortReason, PromptIcon::Warning, PromptButtons::Ok,
+                        QStringToCp932Lossy(reason));
         return false;
     }
     const bool ok9600 = port.setBaudRate(QSerialPort::Baud9600);
@@ -354,7 +370,9 @@ bool CAppSettings::ReadFilter(const QString& name, FilterProgram& out) {
     if (!s->contains(QStringLiteral("szExtension")))
         return false;
     out.name = name;
-    out.extension = s->value(QStringLiteral("szExtension")).toString().left(kMaxFilterExtension);
+    // A filter registered with ".csv" would be offered as "*..csv".
+    out.extension = FilterProgram::BareExtension(
+        s->value(QStringLiteral("szExtension")).toString().left(kMaxFilterExtension));
     out.program = s->value(QStringLiteral("szFilter")).toString();
     out.perlScript =
         s->value(QStringLiteral("bPerlScript")).toString().trimmed() == QLatin1String("1");

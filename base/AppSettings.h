@@ -20,6 +20,9 @@ struct FilterProgram {
     QString extension;       // szExtension, without the dot
     QString program;         // szFilter
     bool perlScript = false; // bPerlScript
+
+    // "csv" of ".csv", " *.csv" or "csv": the file dialogs add "*." themselves.
+    static QString BareExtension(const QString& typed);
 };
 
 enum class WindowShowState { Default, Minimized, Maximized };
@@ -85,6 +88,9 @@ public:
     int SendBufferSize = 7; // the send buffer is 2^n KiB
     bool ImageSize = true;
     bool LimitFieldWidth = true;
+    // The display limit in bytes: the settings sheet, the store and the table agree on it.
+    static constexpr int kMinFieldWidth = 1;
+    static constexpr int kMaxFieldWidth = 1024;
     int MaxFieldWidth = 64;
     bool ScheduleAutoComp = true;
     int HistoryBuffer = 4;

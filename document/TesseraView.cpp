@@ -36,6 +36,9 @@ struct PopupItem {
 
 // The table's context menu; 0 is a separator.
 constexpr PopupItem kPopup[] = {
+    {ID_EDIT_UNDO, ID_EDIT_UNDO, "元に戻す(&U)"},
+    {ID_EDIT_REDO, ID_EDIT_REDO, "やり直し(&R)"},
+    {0, 0, nullptr},
     {ID_EDIT_CUT, 9007, "切り取り(&T)"},
     {ID_EDIT_COPY, 9008, "コピー(&C)"},
     {ID_EDIT_PASTE, 9009, "貼り付け(&P)"},
@@ -360,11 +363,21 @@ QMenu* CTesseraView::CreateContextMenu(QWidget* parent) {
         }
         QAction* a = menu->addAction(PopupText(item));
         a->setData(item.id);
-        CommandState state;
-        UpdateCommand(item.id, state);
-        a->setEnabled(state.enabled);
+        // Undo and redo belong to the document, the rest to this view.
         const int id = item.id;
-        connect(a, &QAction::triggered, this, [this, id] { RunCommand(id); });
+        const bool docCommand = id == ID_EDIT_UNDO || id == ID_EDIT_REDO;
+        CommandState state;
+        if (docCommand)
+            m_doc.UpdateCommand(id, state);
+        else
+            UpdateCommand(id, state);
+        a->setEnabled(state.enabled);
+        connect(a, &QAction::triggered, this, [this, id, docCommand] {
+            if (docCommand)
+                m_doc.RunCommand(id);
+            else
+                RunCommand(id);
+        });
     }
     return menu;
 }

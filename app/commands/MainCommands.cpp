@@ -17,6 +17,7 @@
 #include "document/FilterCommands.h"
 #include "document/TesseraDoc.h"
 #include "document/TesseraView.h"
+#include "model/RecordSet.h"
 
 #include <QApplication>
 #include <QDir>
@@ -97,8 +98,8 @@ CommandTable MainCommandTable(CMainFrame& f) {
          "新しいドキュメントを作成します", Always(), [&f] { f.NewDocument(); }},
         {ID_FILE_OPEN, "開く(&O)...\tCtrl+O", "Ctrl+O", "open", "開く",
          "既存のドキュメントを開きます", Always(), [&f] { f.OnFileOpen(); }},
-        {ID_FILE_CLOSE, "閉じる(&C)", "", nullptr, "閉じる", "作業中のドキュメントを閉じます",
-         [&f] { return Enabled(f.ActiveDocument() != nullptr); },
+        {ID_FILE_CLOSE, "閉じる(&C)", "Ctrl+F4", nullptr, "閉じる",
+         "作業中のドキュメントを閉じます", [&f] { return Enabled(f.ActiveDocument() != nullptr); },
          [&f] { f.CloseActiveDocument(); }},
         {ID_FILE_SAVE, "上書き保存(&S)\tCtrl+S", "Ctrl+S", "save", "上書き保存",
          "作業中のドキュメントを上書きして保存します", DocState(f, ID_FILE_SAVE),
@@ -140,13 +141,21 @@ CommandTable MainCommandTable(CMainFrame& f) {
          },
          true},
         {ID_FILE_SEND_MAIL, "送信(&D)...", "", nullptr, "メールで送信",
-         "ドキュメントをメールに添付して送信します", DocState(f, ID_FILE_SEND_MAIL),
-         DocRun(f, ID_FILE_SEND_MAIL)},
+         "ドキュメントをメールに添付して送信します",
+         // A document without records (a receive that brought none) has nothing to send.
+         [&f] {
+             CommandState s = DocState(f, ID_FILE_SEND_MAIL)();
+             const CTesseraDoc* doc = f.ActiveDocument();
+             s.enabled = s.enabled && doc != nullptr && doc->RecordSet() != nullptr &&
+                         doc->RecordSet()->RecordCount() > 0;
+             return s;
+         },
+         DocRun(f, ID_FILE_SEND_MAIL), true},
         {ID_APP_EXIT, "終了(&X)", "", nullptr, "終了", "アプリケーションを終了します",
          [&f] { return Enabled(!f.App().IsBusy()); }, [&f] { f.close(); }},
-        {ID_EDIT_UNDO, "元に戻す(&U)\tCtrl+Z", "Ctrl+Z", nullptr, "元に戻す",
+        {ID_EDIT_UNDO, "元に戻す(&U)\tCtrl+Z", "Ctrl+Z;Alt+Backspace", "undo", "元に戻す",
          "直前のレコードの変更を取り消します", DocState(f, ID_EDIT_UNDO), DocRun(f, ID_EDIT_UNDO)},
-        {ID_EDIT_REDO, "やり直し(&R)\tCtrl+Y", "Ctrl+Y;Ctrl+Shift+Z", nullptr, "やり直し",
+        {ID_EDIT_REDO, "やり直し(&R)\tCtrl+Y", "Ctrl+Y;Ctrl+Shift+Z", "redo", "やり直し",
          "取り消したレコードの変更をもう一度行います", DocState(f, ID_EDIT_REDO),
          DocRun(f, ID_EDIT_REDO)},
         {ID_EDIT_CUT, "切り取り(&T)\tCtrl+X", "Ctrl+X;Shift+Del", "cut", "切り取り",
@@ -231,7 +240,15 @@ CommandTable MainCommandTable(CMainFrame& f) {
         {ID_WINDOW_CASCADE, "重ねて表示(&C)", "", nullptr, "重ねて表示",
          "ウィンドウを少しずつずらして重ねて表示します",
          [&f] { return Enabled(!f.MdiArea()->subWindowList().isEmpty()); },
-         [&f] { f.MdiArea()->cascadeSubWindows(); }},
+         [&f] { f.CascadeWindows(); }},
+        {ID_WINDOW_NEXT, "次のウィンドウ", "Ctrl+F6", nullptr, "次のウィンドウ",
+         "次のドキュメントウィンドウに切り替えます",
+         [&f] { return Enabled(f.MdiArea()->subWindowList().size() > 1); },
+         [&f] { f.ActivateNextWindow(true); }},
+        {ID_WINDOW_PREVIOUS, "前のウィンドウ", "Ctrl+Shift+F6", nullptr, "前のウィンドウ",
+         "前のドキュメントウィンドウに切り替えます",
+         [&f] { return Enabled(f.MdiArea()->subWindowList().size() > 1); },
+         [&f] { f.ActivateNextWindow(false); }},
         {ID_WINDOW_TILE_HORZ, "並べて表示(&T)", "", nullptr, "並べて表示",
          "ウィンドウを重ならないように並べて表示します",
          [&f] { return Enabled(!f.MdiArea()->subWindowList().isEmpty()); },

@@ -7,6 +7,9 @@ namespace tessera {
 
 // Help shortcut: a command with a key and no menu item.
 inline constexpr int ID_HELP_CONTEXT = 57670;
+// Next and previous document window: shortcuts without a menu item.
+inline constexpr int ID_WINDOW_NEXT = 57680;
+inline constexpr int ID_WINDOW_PREVIOUS = 57681;
 
 CommandTable MainCommandTable(CMainFrame& frame);
 

@@ -96,7 +96,7 @@ CFilterProgDlg::CFilterProgDlg(const FilterProgram& filter, bool editing, QWidge
 FilterProgram CFilterProgDlg::Filter() const {
     FilterProgram f;
     f.name = m_name->text();
-    f.extension = m_extension->text();
+    f.extension = FilterProgram::BareExtension(m_extension->text());
     f.program = m_program->text();
     f.perlScript = IsPerlScriptPath(f.program);
     return f;
@@ -115,7 +115,7 @@ bool CFilterProgDlg::Validate() {
             if (f.name.compare(name, Qt::CaseInsensitive) == 0)
                 return Refuse(kMsgFilterExists);
     }
-    if (m_extension->text().isEmpty())
+    if (FilterProgram::BareExtension(m_extension->text()).isEmpty())
         return Refuse(kMsgNoExtension);
     if (m_program->text().isEmpty())
         return Refuse(kMsgNoProgram);

@@ -35,14 +35,11 @@ QWidget* CSettingsSheet::BuildDialPage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("dialPage"));
 
-    auto* methodBox = new QGroupBox(QStringLiteral("ダイアル方法"), page);
-    m_dialHandler = new QRadioButton(QStringLiteral("電話アプリケーションで発信(&T)"), methodBox);
+    auto* methodBox = new QGroupBox(Text(ids::kStrDialGroup), page);
+    m_dialHandler = new QRadioButton(Text(ids::kStrDialHandler), methodBox);
     m_dialHandler->setObjectName(QStringLiteral("dialHandler"));
-    m_handlerNote = Note(
-        QStringLiteral(
-            "電話番号をデスクトップの電話機能(ソフトフォン、連携した携帯電話など)に渡します。"),
-        methodBox);
-    m_dialTones = new QRadioButton(QStringLiteral("トーンダイアル(&D)"), methodBox);
+    m_handlerNote = Note(Text(ids::kStrDialHandlerNote), methodBox);
+    m_dialTones = new QRadioButton(Text(ids::kStrDialTones), methodBox);
     m_dialTones->setObjectName(QStringLiteral("dialTones"));
     m_toneNote = Note(QString(), methodBox);
     m_toneNote->setObjectName(QStringLiteral("toneNote"));
@@ -63,7 +60,7 @@ QWidget* CSettingsSheet::BuildDialPage() {
     // Only what the tones can say: keys, the pause marks and separators.
     m_callOut->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[0-9*#A-Da-d@$%,\\- ]*")), m_callOut));
-    m_callOutLabel = new QLabel(QStringLiteral("外線発信番号(&O) :"), page);
+    m_callOutLabel = new QLabel(Text(ids::kStrCallOutLabel), page);
     m_callOutLabel->setObjectName(QStringLiteral("callOutLabel"));
     m_callOutLabel->setBuddy(m_callOut);
 
@@ -75,16 +72,12 @@ QWidget* CSettingsSheet::BuildDialPage() {
     layout->addWidget(methodBox);
     layout->addLayout(callOutRow);
     layout->addWidget(Note(Text(9041, "@で1秒、$で5秒、%で10秒間待ちます"), page));
-    layout->addWidget(Note(QStringLiteral(",(カンマ)で0.5秒間待ちます"), page));
+    layout->addWidget(Note(Text(ids::kStrCommaNote), page));
     layout->addStretch();
 
     // Without a sound output tone dialing cannot work in this run; the stored choice stays
     // as it is, so it works again once an output is there.
-    m_toneNote->setText(
-        m_toneAvailable
-            ? QStringLiteral("サウンド出力からプッシュ音(DTMF)を鳴らしてダイアルします。"
-                             "受話器をスピーカーに近づけるか、回線アダプタをつないでください。")
-            : QStringLiteral("サウンド出力が見つからないため、現在は使用できません。"));
+    m_toneNote->setText(Text(m_toneAvailable ? ids::kStrToneNote : ids::kStrToneMissing));
     m_dialTones->setEnabled(m_toneAvailable);
     m_toneNote->setEnabled(m_toneAvailable);
     m_callOutLabel->setEnabled(m_toneAvailable);

@@ -67,6 +67,11 @@ QWidget* CSettingsSheet::BuildEditPage() {
     layout->addWidget(m_convAlpha);
     layout->addWidget(m_convSymbol);
     layout->addWidget(m_convHiraKana);
+    // The conversions work on every text read, files included, not only on received data.
+    auto* convNote = Note(Text(ids::kStrConvNote), page);
+    convNote->setObjectName(QStringLiteral("convNote"));
+    convNote->setContentsMargins(24, 0, 0, 0);
+    layout->addWidget(convNote);
     layout->addSpacing(6);
     layout->addWidget(m_imageSize);
     layout->addWidget(m_limitWidth);

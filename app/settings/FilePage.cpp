@@ -44,11 +44,11 @@ QWidget* CSettingsSheet::BuildFilePage() {
     m_history->setPageStep(1);
     m_historyLabel = new QLabel(page);
     m_historyLabel->setObjectName(QStringLiteral("historyLabel"));
-    m_historyLabel->setMinimumWidth(
-        m_historyLabel->fontMetrics().horizontalAdvance(QStringLiteral("16個  ")));
+    m_historyLabel->setMinimumWidth(m_historyLabel->fontMetrics().horizontalAdvance(
+        QStringLiteral("16") + Text(kStrCountUnit, "個") + QStringLiteral("  ")));
     connect(m_history, &QSlider::valueChanged, this, &CSettingsSheet::UpdateHistoryLabel);
     connect(m_history, &QSlider::sliderMoved, this, &CSettingsSheet::UpdateHistoryLabel);
-    auto* historyTitle = new QLabel(QStringLiteral("最近使ったファイルの数(&F) :"), page);
+    auto* historyTitle = new QLabel(Text(ids::kStrHistoryLabel), page);
     historyTitle->setBuddy(m_history);
     auto* historyRow = new QHBoxLayout;
     historyRow->addWidget(m_history, 1);

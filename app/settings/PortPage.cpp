@@ -36,7 +36,7 @@ QWidget* CSettingsSheet::BuildPortPage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("portPage"));
 
-    auto* methodBox = new QGroupBox(QStringLiteral("通信方法"), page);
+    auto* methodBox = new QGroupBox(Text(ids::kStrMethodGroup), page);
     m_methodAsk = new QRadioButton(Text(101033, "&ASK光通信"), methodBox);
     m_methodAsk->setObjectName(QStringLiteral("methodAsk"));
     m_methodCable = new QRadioButton(Text(101034, "オプションポート&15"), methodBox);
@@ -57,7 +57,7 @@ QWidget* CSettingsSheet::BuildPortPage() {
     m_port->setCompleter(nullptr);
     m_port->setMinimumContentsLength(16);
     m_port->lineEdit()->setPlaceholderText(QStringLiteral("/dev/ttyUSB0"));
-    m_port->setToolTip(QStringLiteral("一覧にないポートはデバイスのパスを入力してください"));
+    m_port->setToolTip(Text(ids::kStrPortTip));
     connect(m_port, &QComboBox::currentIndexChanged, this, [this](int index) {
         // The list shows each port with its description; the edit keeps only the name.
         if (index >= 0 && index < m_portChoices.size()) {
@@ -90,14 +90,14 @@ QWidget* CSettingsSheet::BuildPortPage() {
     connect(m_port, &QComboBox::editTextChanged, defaultNote, [this, defaultNote] {
         defaultNote->setVisible(m_settings.PortIsDefault() && ChosenPort() == m_settings.Port());
     });
-    auto* portLabel = new QLabel(QStringLiteral("ポート(&P) :"), page);
+    auto* portLabel = new QLabel(Text(ids::kStrPortLabel), page);
     portLabel->setBuddy(m_port);
 
     m_speed = new QComboBox(page);
     m_speed->setObjectName(QStringLiteral("speed"));
     for (int i = 0; i < 10; ++i)
         m_speed->addItem(SpeedText(i));
-    m_speedLabel = new QLabel(QStringLiteral("通信速度(&R) :"), page);
+    m_speedLabel = new QLabel(Text(ids::kStrSpeedLabel), page);
     m_speedLabel->setBuddy(m_speed);
     auto* speedRow = new QHBoxLayout;
     speedRow->addWidget(m_speed);
@@ -116,7 +116,7 @@ QWidget* CSettingsSheet::BuildPortPage() {
         m_bufferLabel->fontMetrics().horizontalAdvance(QStringLiteral("1024KB ")));
     connect(m_buffer, &QSlider::valueChanged, this, &CSettingsSheet::UpdateBufferLabel);
     connect(m_buffer, &QSlider::sliderMoved, this, &CSettingsSheet::UpdateBufferLabel);
-    auto* bufferTitle = new QLabel(QStringLiteral("送信バッファ(&B) :"), page);
+    auto* bufferTitle = new QLabel(Text(ids::kStrBufferLabel), page);
     bufferTitle->setBuddy(m_buffer);
     auto* bufferRow = new QHBoxLayout;
     bufferRow->addWidget(m_buffer, 1);

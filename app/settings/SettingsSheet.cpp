@@ -265,8 +265,27 @@ void CSettingsSheet::Apply() {
     s.CallOut = m_callOut->text().left(kMaxCallOut);
 }
 
+bool CSettingsSheet::TakePort() {
+    const QString port = ChosenPort();
+    if (port == m_settings.Port() || m_settings.SetPort(port))
+        return true;
+    // SetPort has said why (with the system's reason); the user picks again on this page.
+    ShowMessage(kMsgSetAgain, PromptIcon::Warning, PromptButtons::Ok);
+    m_revertingTab = true;
+    m_tabs->setCurrentIndex(PortPage);
+    m_lastTab = PortPage;
+    m_revertingTab = false;
+    m_port->setFocus();
+    m_port->lineEdit()->selectAll();
+    return false;
+}
+
 void CSettingsSheet::accept() {
     if (!Validate())
+        return;
+    // A port that does not open keeps the sheet up on its page, nothing applied yet; once
+    // taken, Apply finds it unchanged.
+    if (!TakePort())
         return;
     Apply();
     QDialog::accept();

@@ -77,6 +77,8 @@ private:
     void OnTabChanged(int index);
     bool ReadWidth(int& width) const;
     void ShowWidthRangeMessage();
+    // Takes a changed port (it must open); false, on the port page, when it does not.
+    bool TakePort();
 
     CAppSettings& m_settings;
     bool m_toneAvailable = true;

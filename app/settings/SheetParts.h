@@ -2,6 +2,7 @@
 // What the pages of the settings sheet share: string ids, ranges and two small helpers.
 // Only the sheet's own files include this.
 
+#include "base/AppSettings.h"
 #include "base/Cp932.h"
 #include "resources/StringIds.h"
 #include "text/StringTable.h"
@@ -24,8 +25,8 @@ inline constexpr int kDefaultBuffer = 7;
 inline constexpr int kMinHistory = 1;
 inline constexpr int kMaxHistory = 16; // what the recent-file list can hold
 inline constexpr int kDefaultHistory = 4;
-inline constexpr int kMinWidth = 1;
-inline constexpr int kMaxWidth = 1024;
+inline constexpr int kMinWidth = CAppSettings::kMinFieldWidth;
+inline constexpr int kMaxWidth = CAppSettings::kMaxFieldWidth;
 inline constexpr int kSpeedIndex9600 = 5;
 inline constexpr int kMaxCallOut = 32;
 
@@ -38,6 +39,11 @@ inline QString Text(int id, const char* fallback) {
     if (HasString(id))
         return Cp932ToQString(LoadString(id));
     return QString::fromUtf8(fallback);
+}
+
+// A text of our own (ids 9400 ..), always in the table.
+inline QString Text(int id) {
+    return Cp932ToQString(LoadString(id));
 }
 
 inline QLabel* Note(const QString& text, QWidget* parent) {

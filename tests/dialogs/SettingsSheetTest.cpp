@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
@@ -30,6 +31,7 @@ namespace {
 constexpr int kMsgPortOpen = 1120;
 constexpr int kMsgSetAgain = 1032;
 constexpr int kMsgIntRange = 61713;
+constexpr int kMsgPortReason = 9201;
 
 // A pseudo-terminal whose far end stands in for a serial adapter.
 class Pty {
@@ -307,14 +309,23 @@ TEST_F(SettingsSheetTest, UnchangedPortIsNotOpened) {
 
 TEST_F(SettingsSheetTest, MalformedPortAsksAgainAndKeepsTheOldOne) {
     auto sheet = Open();
-    sheet->findChild<QComboBox*>(QStringLiteral("port"))
-        ->setEditText(QStringLiteral("no-such-port"));
+    sheet->show();
+    sheet->Tabs()->setCurrentIndex(CSettingsSheet::FilePage);
+    auto* port = Find<QComboBox>(*sheet, "port");
+    port->setEditText(QStringLiteral("no-such-port"));
     Find<QComboBox>(*sheet, "speed")->setCurrentIndex(2);
     prompter.Expect(kMsgSetAgain);
     sheet->accept();
     EXPECT_EQ(settings.Port(), QStringLiteral("COM1"));
-    EXPECT_EQ(settings.Bps, 1200) << "the other values of the same OK are still applied";
+    // The sheet stays up on the port page, nothing applied, for another choice.
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_NE(sheet->result(), QDialog::Accepted);
+    EXPECT_EQ(sheet->Tabs()->currentIndex(), CSettingsSheet::PortPage);
+    EXPECT_EQ(settings.Bps, 9600);
+    port->setEditText(QStringLiteral("COM1"));
+    sheet->accept();
     EXPECT_EQ(sheet->result(), QDialog::Accepted);
+    EXPECT_EQ(settings.Bps, 1200);
 }
 
 TEST_F(SettingsSheetTest, PortHeldByAnotherProgramShows1120Then1032) {
@@ -325,12 +336,26 @@ TEST_F(SettingsSheetTest, PortHeldByAnotherProgramShows1120Then1032) {
     ASSERT_TRUE(holder.open(QIODevice::ReadWrite));
 
     auto sheet = Open();
+    sheet->show();
     sheet->findChild<QComboBox*>(QStringLiteral("port"))->setEditText(pty.Path());
     Find<QCheckBox>(*sheet, "newOnStart")->setChecked(true);
-    prompter.Expect(kMsgPortOpen).Expect(kMsgSetAgain);
+    sheet->Tabs()->setCurrentIndex(CSettingsSheet::FilePage);
+    // 1120 guesses; the system's own reason follows it.
+    prompter.Expect(kMsgPortOpen).Expect(kMsgPortReason).Expect(kMsgSetAgain);
     sheet->accept();
     EXPECT_EQ(prompter.Pending(), 0U);
+    ASSERT_EQ(prompter.Messages().size(), 3U);
+    EXPECT_GT(prompter.Messages()[1].Utf8().size(),
+              std::string("ポートを開けなかった理由: ").size());
     EXPECT_EQ(settings.Port(), QStringLiteral("COM1"));
+    EXPECT_FALSE(settings.NewOnStart) << "nothing is applied while the port is refused";
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(sheet->Tabs()->currentIndex(), CSettingsSheet::PortPage);
+
+    holder.close();
+    sheet->accept();
+    EXPECT_EQ(sheet->result(), QDialog::Accepted);
+    EXPECT_EQ(settings.Port(), pty.Path());
     EXPECT_TRUE(settings.NewOnStart);
 }
 
@@ -443,3 +468,28 @@ TEST_F(SettingsSheetTest, RunAppliesOnlyOnOk) {
 }
 
 } // namespace
+
+TEST_F(SettingsSheetTest, WidthRangeIsTheSameInTheSheetAndTheStore) {
+    // What the sheet accepts comes back after a restart; what it refuses is not read either.
+    for (const auto& [stored, read] : std::vector<std::pair<int, int>>{
+             {1, 1}, {64, 64}, {1023, 1023}, {1024, 1024}, {0, 64}, {1025, 64}}) {
+        settings.MaxFieldWidth = stored;
+        settings.LoadSettings(); // marks the settings loaded, so they are written
+        settings.MaxFieldWidth = stored;
+        EXPECT_EQ(settings.SaveSettings(), 0);
+        CAppSettings next;
+        next.LoadSettings();
+        EXPECT_EQ(next.MaxFieldWidth, read) << stored;
+    }
+}
+
+TEST_F(SettingsSheetTest, EditPageSaysTheConversionsApplyToEveryText) {
+    auto sheet = Open();
+    auto* note = Find<QLabel>(*sheet, "convNote");
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->text().contains(QStringLiteral("開いたファイル")));
+    // Right under the three conversion boxes, before the other settings.
+    auto* page = sheet->Tabs()->widget(CSettingsSheet::EditPage);
+    auto* layout = page->layout();
+    EXPECT_EQ(layout->indexOf(note), layout->indexOf(Find<QCheckBox>(*sheet, "convHiraKana")) + 1);
+}

@@ -127,6 +127,36 @@ TEST_F(FilterDialogTest, ProgramDialogChecksNameExtensionAndProgramInThatOrder) 
     }
 }
 
+// ".csv" typed (or stored by an older run) would make the file dialogs offer "*..csv".
+TEST_F(FilterDialogTest, ExtensionIsStoredAndOfferedWithoutItsDot) {
+    for (const auto& [typed, bare] :
+         std::vector<std::pair<const char*, const char*>>{{".csv", "csv"},
+                                                          {"*.vcf", "vcf"},
+                                                          {" ics ", "ics"},
+                                                          {"..x", "x"},
+                                                          {"tar.gz", "tar.gz"}}) {
+        CFilterProgDlg dlg(FilterProgram{}, false);
+        dlg.ExtensionEdit()->setText(QString::fromLatin1(typed));
+        EXPECT_EQ(dlg.Filter().extension, QString::fromLatin1(bare)) << typed;
+    }
+    {
+        CFilterProgDlg dlg(FilterProgram{}, false);
+        dlg.NameEdit()->setText(QStringLiteral("dot"));
+        dlg.ExtensionEdit()->setText(QStringLiteral("."));
+        dlg.ProgramEdit()->setText(QStringLiteral("/p"));
+        ScriptedPrompter prompter;
+        prompter.Expect(kMsgNoExtension);
+        EXPECT_FALSE(dlg.Validate()) << "a dot alone is no extension";
+    }
+    ASSERT_TRUE(
+        CAppSettings::WriteFilter(Registration("Old", ".csv", QStringLiteral("/bin/true"))));
+    FilterProgram read;
+    ASSERT_TRUE(CAppSettings::ReadFilter(QStringLiteral("Old"), read));
+    EXPECT_EQ(read.extension, QStringLiteral("csv"));
+    CAppSettings settings;
+    EXPECT_EQ(settings.BuildFilterList(), QStringLiteral("Old (*.csv)|*.csv||"));
+}
+
 TEST_F(FilterDialogTest, EditingKeepsTheNameAndNeverAsksAboutIt) {
     ASSERT_TRUE(CAppSettings::WriteFilter(Registration("CSV", "csv", QStringLiteral("/bin/true"))));
     CFilterProgDlg dlg(Registration("CSV", "csv", QStringLiteral("/bin/true")), true);

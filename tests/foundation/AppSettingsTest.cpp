@@ -121,7 +121,8 @@ TEST_F(AppSettingsTest, OutOfRangeValuesTakeTheirDefaults) {
         {"Settings/MaxFieldWidth", 0, 64},
         {"Settings/MaxFieldWidth", 1, 1},
         {"Settings/MaxFieldWidth", 1023, 1023},
-        {"Settings/MaxFieldWidth", 1024, 64},
+        {"Settings/MaxFieldWidth", 1024, 1024}, // the settings sheet's range
+        {"Settings/MaxFieldWidth", 1025, 64},
         {"Settings/HistoryBuffer", 0, 4},
         {"Settings/HistoryBuffer", 16, 16},
         {"Settings/HistoryBuffer", 17, 4},
@@ -431,7 +432,7 @@ TEST_F(AppSettingsTest, ChosenPortIsStoredAndNoLongerDefault) {
 TEST_F(AppSettingsTest, SetPortReportsADeviceThatIsNoSerialLine) {
     CAppSettings s;
     s.LoadSettings();
-    m_prompter.Expect(1121);
+    m_prompter.Expect(1121).Expect(9201); // the system's reason follows
     EXPECT_FALSE(s.SetPort(QStringLiteral("/dev/null")));
     EXPECT_EQ(s.Port(), CAppSettings::DefaultPort());
 }
@@ -444,11 +445,16 @@ TEST_F(AppSettingsTest, SetPortReportsAPortInUse) {
         GTEST_SKIP() << "cannot hold the pseudo-terminal open";
     CAppSettings s;
     s.LoadSettings();
-    m_prompter.Expect(1120);
+    m_prompter.Expect(1120).Expect(9201);
     EXPECT_FALSE(s.SetPort(pty.Name()));
     EXPECT_EQ(s.Port(), CAppSettings::DefaultPort());
-    ASSERT_EQ(m_prompter.Messages().size(), 1u);
+    ASSERT_EQ(m_prompter.Messages().size(), 2u);
     EXPECT_EQ(m_prompter.Messages()[0].icon, PromptIcon::Warning);
+    // 1120 only guesses; the second message says what the system reported.
+    EXPECT_NE(m_prompter.Messages()[1].Utf8().find("ポートを開けなかった理由: "),
+              std::string::npos);
+    EXPECT_GT(m_prompter.Messages()[1].Utf8().size(),
+              std::string("ポートを開けなかった理由: ").size());
 }
 
 // ---- registered filters ----

@@ -134,7 +134,7 @@ TEST(MainFrameTest, CommandsCarryTheirTextsKeysAndHints) {
     } table[] = {
         {ID_FILE_NEW, "新規作成(&N)\tCtrl+N", "Ctrl+N"},
         {ID_FILE_OPEN, "開く(&O)...\tCtrl+O", "Ctrl+O"},
-        {ID_FILE_CLOSE, "閉じる(&C)", ""},
+        {ID_FILE_CLOSE, "閉じる(&C)", "Ctrl+F4"},
         {ID_FILE_SAVE, "上書き保存(&S)\tCtrl+S", "Ctrl+S"},
         {ID_FILE_SAVE_AS, "名前を付けて保存(&A)...", ""},
         {ID_SEND_TO_DEVICE, "ザウルスへ送信(&T)...", ""},
@@ -144,7 +144,7 @@ TEST(MainFrameTest, CommandsCarryTheirTextsKeysAndHints) {
         {ID_FILE_EXPORT, "エクスポート(&E)...", ""},
         {ID_FILE_SEND_MAIL, "送信(&D)...", ""},
         {ID_APP_EXIT, "終了(&X)", ""},
-        {ID_EDIT_UNDO, "元に戻す(&U)\tCtrl+Z", "Ctrl+Z"},
+        {ID_EDIT_UNDO, "元に戻す(&U)\tCtrl+Z", "Ctrl+Z, Alt+Backspace"},
         {ID_EDIT_REDO, "やり直し(&R)\tCtrl+Y", "Ctrl+Y, Ctrl+Shift+Z"},
         {ID_EDIT_CUT, "切り取り(&T)\tCtrl+X", "Ctrl+X, Shift+Del"},
         {ID_EDIT_COPY, "コピー(&C)\tCtrl+C", "Ctrl+C, Ctrl+Ins"},
@@ -205,6 +205,8 @@ TEST(MainFrameTest, ToolbarHasItsButtonsInOrderWithIcons) {
                                     ID_EDIT_CUT,
                                     ID_EDIT_COPY,
                                     ID_EDIT_PASTE,
+                                    ID_EDIT_UNDO,
+                                    ID_EDIT_REDO,
                                     0,
                                     ID_SEND_TO_DEVICE,
                                     ID_RECEIVE_FROM_DEVICE,
@@ -281,7 +283,7 @@ TEST(MainFrameTest, EnableRulesOfTheFrameCommands) {
     s.app->SetBusy(true);
     EXPECT_FALSE(enabled(ID_SEND_TO_DEVICE)) << "no second transfer while one runs";
     s.app->SetBusy(false);
-    EXPECT_EQ(enabled(ID_FILE_SEND_MAIL), !CTesseraDoc::MailProgram().isEmpty());
+    EXPECT_FALSE(enabled(ID_FILE_SEND_MAIL)) << "an empty document has nothing to mail";
     frame->UpdateCommands();
     EXPECT_FALSE(frame->Action(ID_RECORD_DELETE)->isEnabled());
     EXPECT_TRUE(frame->Action(ID_SEND_TO_DEVICE)->isEnabled());
@@ -302,7 +304,9 @@ TEST(MainFrameTest, NewWindowShowsTheSameDocumentAndClosingAsksOnce) {
     frame->ActiveChild()->close(); // not the last window: no question
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(doc->Views().size(), 1);
-    EXPECT_EQ(frame->MdiArea()->subWindowList().first()->windowTitle(), title);
+    EXPECT_EQ(frame->MdiArea()->subWindowList().first()->windowTitle(),
+              title + QStringLiteral(" *"))
+        << "a modified document is marked";
 
     prompter.Expect(kMsgAskToSave, PromptResult::Cancel);
     frame->MdiArea()->subWindowList().first()->close();
@@ -381,12 +385,13 @@ TEST(MainFrameTest, PlacementIsRecordedAndRestored) {
         EXPECT_EQ(set.WindowStyle, 0);
         EXPECT_EQ(QRect(QPoint(set.WindowLeft, set.WindowTop),
                         QPoint(set.WindowRight - 1, set.WindowBottom - 1)),
-                  frame->geometry());
-        placed = frame->geometry();
+                  frame->frameGeometry())
+            << "the frame, title bar included";
+        placed = frame->frameGeometry();
     }
     {
         StartedApp s({}, false, false);
-        EXPECT_EQ(s.app->MainFrame()->geometry(), placed) << "the next start comes back there";
+        EXPECT_EQ(s.app->MainFrame()->frameGeometry(), placed) << "the next start comes back there";
         s.app->MainFrame()->showMinimized();
         QApplication::processEvents();
         EXPECT_EQ(s.app->Settings().WindowStyle, 1);
@@ -649,9 +654,9 @@ TEST(MainFrameTest, HelpOpensTheManualAtTheSection) {
 TEST(MainFrameTest, TableSettingsReachTheViewsSafely) {
     ScriptedPrompter prompter;
     StartedApp s;
-    // The cut must lie inside a row of 1024 bytes and never be 0, whatever the store says.
+    // The sheet's range, 1 to 1024, and never 0, whatever the store says.
     for (const auto& [stored, used] : std::vector<std::pair<int, int>>{
-             {-3, 1}, {0, 1}, {1, 1}, {64, 64}, {1023, 1023}, {1024, 1023}, {5000, 1023}}) {
+             {-3, 1}, {0, 1}, {1, 1}, {64, 64}, {1023, 1023}, {1024, 1024}, {5000, 1024}}) {
         s.app->Settings().MaxFieldWidth = stored;
         EXPECT_EQ(s.app->MaxFieldWidth(), used) << stored;
     }

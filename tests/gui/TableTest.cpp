@@ -364,11 +364,13 @@ TEST_F(TableTest, RecordCommandsFollowTheirRulesOnceTheyExist) {
             EXPECT_TRUE(a->isEnabled());
         }
     }
-    EXPECT_EQ(texts,
-              (QStringList{QStringLiteral("切り取り(&T)"), QStringLiteral("コピー(&C)"),
-                           QStringLiteral("貼り付け(&P)"), QStringLiteral("追加(&A)..."),
-                           QStringLiteral("挿入(&I)..."), QStringLiteral("削除(&D)..."),
-                           QStringLiteral("送信(&S)..."), QStringLiteral("プロパティ(&R)...")}));
+    EXPECT_EQ(
+        texts,
+        (QStringList{QStringLiteral("元に戻す(&U)\tCtrl+Z"), QStringLiteral("やり直し(&R)\tCtrl+Y"),
+                     QStringLiteral("切り取り(&T)"), QStringLiteral("コピー(&C)"),
+                     QStringLiteral("貼り付け(&P)"), QStringLiteral("追加(&A)..."),
+                     QStringLiteral("挿入(&I)..."), QStringLiteral("削除(&D)..."),
+                     QStringLiteral("送信(&S)..."), QStringLiteral("プロパティ(&R)...")}));
     EXPECT_TRUE(v.RunCommand(ID_RECORD_SEND));
     EXPECT_EQ(runs, 0);
     EXPECT_TRUE(v.RunCommand(ID_RECORD_PROPERTIES));
