@@ -48,6 +48,13 @@ public:
         return false;
     }
 
+    // A further stream of a Send, once the gap since the previous one has passed: the user
+    // has picked the next kind and starts its send without waiting for the PC again.
+    bool PlayStream() {
+        Playing(SimRole::Send);
+        return m_config.method == SimMethod::Infrared ? InfraredStream() : CableStream();
+    }
+
     // After the exchange: stay on the line until the PC lets go, answering repeats of the last
     // infrared packet whose ACK the PC may have missed.
     void Linger() {
@@ -429,8 +436,52 @@ SimResult SimDevice::Run() {
     }
     if (!m_stop)
         exchange.Linger();
+    if (result.completed && m_config.role == SimRole::Send) {
+        result.streamsSent = 1;
+        PlayMoreSends(result);
+    }
     result.stats = m_line->Stats();
     return result;
+}
+
+void SimDevice::PlayMoreSends(SimResult& result) {
+    for (const std::string& data : m_config.moreSends) {
+        const auto gapEnd = std::max(Clock::now(), result.streamEnd + m_config.sendGap);
+        // The PC may have closed the line between streams: the next one needs it open, and
+        // a PC that lets go during the gap is waited for again.
+        for (;;) {
+            LineStatus st = m_line->WaitForPeer(Clock::now() + m_config.timing.peerWait);
+            if (st != LineStatus::Ok) {
+                result.completed = false;
+                result.error = st == LineStatus::Stopped ? "stopped"
+                                                         : "the PC never opened the line again";
+                return;
+            }
+            st = m_line->WaitForClose(gapEnd);
+            if (st == LineStatus::Timeout)
+                break;
+            if (st != LineStatus::Closed) {
+                result.completed = false;
+                result.error = st == LineStatus::Stopped ? "stopped" : "line error between streams";
+                return;
+            }
+        }
+        SimConfig next = m_config;
+        next.sendData = data;
+        next.moreSends.clear();
+        SimResult part;
+        Exchange exchange(*m_line, next, part);
+        part.completed = exchange.PlayStream();
+        result.streamEnd = part.streamEnd;
+        if (!part.completed) {
+            result.completed = false;
+            result.error = "stream " + std::to_string(result.streamsSent + 1) + ": " + part.error;
+            return;
+        }
+        ++result.streamsSent;
+        if (!m_stop)
+            exchange.Linger();
+    }
 }
 
 SimThread::SimThread(SimConfig config) : m_device(std::move(config)) {
