@@ -434,7 +434,10 @@ SimResult SimDevice::Run() {
         result.completed = false;
         result.error = why;
     }
-    if (!m_stop)
+    // Between the streams of a backup the device does not linger: the next send starts after
+    // the gap whether or not the PC has let go of the line meanwhile.
+    const bool more = m_config.role == SimRole::Send && !m_config.moreSends.empty();
+    if (!m_stop && !(more && result.completed))
         exchange.Linger();
     if (result.completed && m_config.role == SimRole::Send) {
         result.streamsSent = 1;
@@ -446,25 +449,22 @@ SimResult SimDevice::Run() {
 
 void SimDevice::PlayMoreSends(SimResult& result) {
     for (const std::string& data : m_config.moreSends) {
-        const auto gapEnd = std::max(Clock::now(), result.streamEnd + m_config.sendGap);
-        // The PC may have closed the line between streams: the next one needs it open, and
-        // a PC that lets go during the gap is waited for again.
-        for (;;) {
-            LineStatus st = m_line->WaitForPeer(Clock::now() + m_config.timing.peerWait);
-            if (st != LineStatus::Ok) {
-                result.completed = false;
-                result.error = st == LineStatus::Stopped ? "stopped"
-                                                         : "the PC never opened the line again";
-                return;
-            }
-            st = m_line->WaitForClose(gapEnd);
-            if (st == LineStatus::Timeout)
-                break;
-            if (st != LineStatus::Closed) {
-                result.completed = false;
-                result.error = st == LineStatus::Stopped ? "stopped" : "line error between streams";
-                return;
-            }
+        // The PC takes a stream, lets go of the line and opens it again for the next one;
+        // what the device sent meanwhile would be lost, so it waits for that (or, where it
+        // cannot tell, as long as it would linger) and then for the gap.
+        LineStatus st = m_line->WaitForHangUp(Clock::now() + m_config.timing.linger);
+        if (st == LineStatus::Ok)
+            st = m_line->WaitForPeer(Clock::now() + m_config.timing.peerWait);
+        if (st == LineStatus::Timeout && m_line->WaitForPeer(Clock::now()) == LineStatus::Ok)
+            st = LineStatus::Ok;
+        if (st == LineStatus::Ok)
+            st = m_line->WaitForClose(Clock::now() + m_config.sendGap);
+        if (st != LineStatus::Timeout) {
+            result.completed = false;
+            result.error = st == LineStatus::Stopped ? "stopped"
+                           : st == LineStatus::Closed ? "the PC closed the line between streams"
+                                                      : "the PC never opened the line again";
+            return;
         }
         SimConfig next = m_config;
         next.sendData = data;
@@ -479,7 +479,7 @@ void SimDevice::PlayMoreSends(SimResult& result) {
             return;
         }
         ++result.streamsSent;
-        if (!m_stop)
+        if (!m_stop && &data == &m_config.moreSends.back())
             exchange.Linger();
     }
 }

@@ -83,8 +83,9 @@ struct SimConfig {
     bool pace = false;    // deliver bytes at line speed (10 bits a byte, 11 with parity)
     std::string sendData; // Send, Auto: the record stream the device sends
     // Send: streams sent after sendData, one after another, as a user walking through the
-    // kinds in one sitting. Each goes out once the PC has the line open again and `sendGap`
-    // has passed since the previous stream ended.
+    // kinds in one sitting. Each goes out once the PC has let go of the line after the
+    // previous stream and opened it again (or kept it open for as long as the device would
+    // linger), and `sendGap` has passed since.
     std::vector<std::string> moreSends;
     std::chrono::milliseconds sendGap{3000};
     // PcLink and Auto's PC link:

@@ -34,7 +34,7 @@ const char kUsage[] =
     "plays one exchange as the device:\n"
     "  --send FILE     send FILE as a record stream (as when the user starts a send);\n"
     "                  given again, the files go out one after another, each once the PC\n"
-    "                  has the line open and --gap seconds (default 3) have passed\n"
+    "                  has opened the line again and --gap seconds (default 3) passed\n"
     "  --receive OUT   take a record stream and write it to OUT\n"
     "  --pclink DIR    answer the PC link of an add-in transfer; files go to DIR/S1/...\n"
     "  --auto FILE     whichever the PC starts: send FILE when the PC receives, take the\n"
