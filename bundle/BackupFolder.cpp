@@ -138,7 +138,7 @@ StreamOutcome CBackupFolder::Take(const QByteArray& stream) {
     entry.file = QFileInfo(path).fileName();
     if (out.kind != StreamOutcome::Saved)
         ++m_problems;
-    if (out.kind == StreamOutcome::Saved && m_verify) {
+    if (out.kind == StreamOutcome::Saved && m_verify.load()) {
         m_pending = static_cast<int>(m_entries.size());
         m_pendingBytes = stream;
     }

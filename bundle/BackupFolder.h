@@ -14,6 +14,7 @@
 #include <QDateTime>
 #include <QJsonArray>
 #include <QString>
+#include <atomic>
 #include <vector>
 
 namespace tessera::bundle {
@@ -68,7 +69,10 @@ public:
     void Finish();
 
     const QString& Dir() const { return m_dir; }
-    bool Verifying() const { return m_verify; }
+    bool Verifying() const { return m_verify.load(); }
+    // Turns verify mode on or off; meant for before the first stream (the window's check
+    // box), safe while the session's thread waits.
+    void SetVerify(bool verify) { m_verify.store(verify); }
     // True while a verify pair has had its first send only.
     bool AwaitingSecond() const { return m_pending >= 0; }
     // Rejected streams, differing pairs and unpaired first sends of this sitting.
@@ -84,7 +88,7 @@ private:
     void WriteManifest();
 
     QString m_dir;
-    bool m_verify;
+    std::atomic<bool> m_verify;
     QJsonArray m_older; // entries of earlier sittings
     std::vector<BackupEntry> m_entries;
     QByteArray m_pendingBytes;

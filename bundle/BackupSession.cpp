@@ -1,7 +1,5 @@
 #include "bundle/BackupSession.h"
 
-#include "model/Prompter.h"
-
 #include <QFile>
 #include <condition_variable>
 #include <thread>
@@ -11,31 +9,6 @@ namespace tessera::bundle {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Passes every message on and notes whether the port could not be opened: the one failure
-// of a receive that no later send of the device can mend.
-class PortWatch : public Prompter {
-public:
-    explicit PortWatch(Prompter* inner) : m_inner(inner) {}
-    PromptResult Show(int id, const std::string& text, PromptIcon icon,
-                      PromptButtons buttons) override {
-        if (id == kMsgPortOpen)
-            m_portFailed.store(true);
-        return m_inner ? m_inner->Show(id, text, icon, buttons) : DefaultPromptResult(buttons);
-    }
-    PromptResult ShowWithDetails(int id, const std::string& text, PromptIcon icon,
-                                 PromptButtons buttons, const std::string& details) override {
-        if (id == kMsgPortOpen)
-            m_portFailed.store(true);
-        return m_inner ? m_inner->ShowWithDetails(id, text, icon, buttons, details)
-                       : DefaultPromptResult(buttons);
-    }
-    bool PortFailed() const { return m_portFailed.load(); }
-
-private:
-    Prompter* m_inner;
-    std::atomic<bool> m_portFailed{false};
-};
 
 } // namespace
 
@@ -84,14 +57,6 @@ void CBackupSession::CancelStream() {
 }
 
 SessionEnd CBackupSession::Run() {
-    Prompter* owner = CurrentPrompter();
-    PortWatch watch(owner);
-    SetPrompter(&watch);
-    const struct Restore {
-        Prompter* owner;
-        ~Restore() { SetPrompter(owner); }
-    } restore{owner};
-
     auto lastEnd = Clock::now();
     for (;;) {
         if (m_stop.load())
@@ -144,7 +109,7 @@ SessionEnd CBackupSession::Run() {
             return bytes > 0 ? SessionEnd::Cancelled : SessionEnd::Stopped;
         if (idle)
             return SessionEnd::Idle;
-        if (watch.PortFailed())
+        if (job->portOpenFailed)
             return SessionEnd::PortFailed;
         if (cancelled) {
             // Nothing of it is kept; the device may send it again.

@@ -47,6 +47,10 @@ enum CommandId : int {
     ID_FILE_EXPORT = 32801,
     ID_FILE_IMPORT = 32802,
     ID_HELP_WEB4 = 32803,
+
+    // Backup in one sitting and the export bundle: their menu texts are these string ids.
+    ID_FILE_BACKUP = 9500,
+    ID_FILE_EXPORT_BUNDLE = 9501,
 };
 
 } // namespace tessera
