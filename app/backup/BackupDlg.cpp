@@ -218,7 +218,9 @@ void CBackupDlg::reject() {
 void CBackupDlg::OnWaiting() {
     if (m_ended)
         return;
-    m_status->setText(Text(ids::kStrBackupWaiting));
+    // What became of a dropped stream stays in sight while the next one is awaited.
+    m_status->setText(m_note.isEmpty() ? Text(ids::kStrBackupWaiting)
+                                       : Text(ids::kStrBackupWaiting) + QStringLiteral("  ") + m_note);
     m_progress->setRange(0, 1);
     m_progress->setValue(0);
     m_cancel->setEnabled(false);
@@ -228,6 +230,7 @@ void CBackupDlg::OnProgress(qint64 bytes) {
     if (m_ended)
         return;
     // A receive cannot know its length: the bar only shows that bytes move.
+    m_note.clear();
     m_progress->setRange(0, 0);
     m_status->setText(Cp932ToQString(FormatString(kMsgBytesReceived, static_cast<long long>(bytes))));
     m_cancel->setEnabled(m_done->isEnabled());
@@ -250,6 +253,7 @@ QTreeWidgetItem* CBackupDlg::AddRow(int kind, int records, const QString& path,
 
 void CBackupDlg::OnTaken(const bundle::StreamOutcome& o) {
     using K = bundle::StreamOutcome;
+    m_note.clear();
     m_verify->setEnabled(false);
     const std::string name = Cp932(QFileInfo(o.path).fileName());
     switch (o.kind) {
@@ -283,8 +287,9 @@ void CBackupDlg::OnTaken(const bundle::StreamOutcome& o) {
 }
 
 void CBackupDlg::OnDropped(bool cancelled, qint64 bytes) {
-    m_status->setText(cancelled ? Text(ids::kStrBackupDropped)
-                                : Format(ids::kStrBackupBroken, static_cast<long long>(bytes)));
+    m_note = cancelled ? Text(ids::kStrBackupDropped)
+                       : Format(ids::kStrBackupBroken, static_cast<long long>(bytes));
+    m_status->setText(m_note);
     m_progress->setRange(0, 1);
     m_progress->setValue(0);
     m_cancel->setEnabled(false);

@@ -69,6 +69,7 @@ private:
     bool m_ended = false;
     bool m_closeWhenEnded = false;
     QTreeWidgetItem* m_awaiting = nullptr; // the first send of an open verify pair
+    QString m_note;                        // what became of the last dropped stream
 
     QLabel* m_where = nullptr;
     QCheckBox* m_verify = nullptr;
