@@ -65,6 +65,9 @@ std::string Sample(const char* name) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The backup folder is pictured where a user's would be.
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toLocal8Bit());
     QApplication qapp(argc, argv);
     QApplication::setFont(QFont(QStringLiteral("IPAPGothic"), 10));
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
@@ -108,7 +111,8 @@ int main(int argc, char** argv) {
     session.stopOnLinkFailure = false;
 
     int failures = 0;
-    auto* dlg = new CBackupDlg(*frame, work.filePath(QStringLiteral("backup-2026-12-08")), session);
+    auto* dlg = new CBackupDlg(
+        *frame, QDir(home.path()).filePath(QStringLiteral("Documents/Tessera/backup-2026-12-08")), session);
     dlg->show();
     if (!WaitFor([&] { return dlg->Rows() == 3; }, 120000))
         return 1;

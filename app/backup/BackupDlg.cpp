@@ -77,7 +77,12 @@ CBackupDlg::CBackupDlg(CMainFrame& frame, const QString& dir, bundle::SessionOpt
     setWindowTitle(Text(ids::kStrBackupTitle));
     setModal(false);
 
-    m_where = new QLabel(Format(ids::kStrBackupFolder, Cp932(QDir::toNativeSeparators(dir))), this);
+    // A folder under the home folder is shown as ~/..., as people write it.
+    QString shown = QDir::cleanPath(QDir(dir).absolutePath());
+    const QString home = QDir::cleanPath(QDir::homePath());
+    if (shown.startsWith(home + QLatin1Char('/')))
+        shown = QStringLiteral("~") + shown.mid(home.size());
+    m_where = new QLabel(Format(ids::kStrBackupFolder, Cp932(QDir::toNativeSeparators(shown))), this);
     m_where->setObjectName(QStringLiteral("folder"));
     m_where->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_verify = new QCheckBox(Text(ids::kStrBackupVerify), this);
