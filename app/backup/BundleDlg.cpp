@@ -80,8 +80,8 @@ CBundleDlg::CBundleDlg(CMainFrame& frame) : QDialog(&frame), m_frame(frame) {
                 select->setChecked(true);
         }
     };
-    connect(browseIn, &QPushButton::clicked, this, [=] { browse(m_folderPath, m_folder); });
-    connect(browseOut, &QPushButton::clicked, this, [=] { browse(m_output, nullptr); });
+    connect(browseIn, &QPushButton::clicked, this, [this, browse] { browse(m_folderPath, m_folder); });
+    connect(browseOut, &QPushButton::clicked, this, [this, browse] { browse(m_output, nullptr); });
     connect(box, &QDialogButtonBox::accepted, this, &CBundleDlg::accept);
     connect(box, &QDialogButtonBox::rejected, this, &CBundleDlg::reject);
 }

@@ -183,8 +183,9 @@ TEST(BackupFolderTest, VerifyPairs) {
         if (!c.second.isEmpty()) {
             const StreamOutcome o = folder.Take(c.second);
             EXPECT_EQ(o.kind, c.verified ? StreamOutcome::Verified : StreamOutcome::Mismatch);
-            if (!c.verified)
+            if (!c.verified) {
                 EXPECT_TRUE(o.path.endsWith(QStringLiteral("/memo.second.tsr")));
+            }
         }
         folder.Finish();
         EXPECT_EQ(folder.Problems(), c.problems);

@@ -197,6 +197,17 @@ TEST_F(BackupCliTest, CancelledStreamLeavesNothing) {
     EXPECT_TRUE(QDir(Path(QStringLiteral("tmp"))).entryList(QDir::Files).isEmpty());
 }
 
+// Ctrl+C between streams ends the run normally: what was kept stays, the exit is 0.
+TEST_F(BackupCliTest, CtrlCWhileWaitingEndsNormally) {
+    StartSim({Sample("anniversary")}, QStringLiteral("cable"), {QStringLiteral("--mute")});
+    const QString trace = Path(QStringLiteral("trace.txt"));
+    const CliRun r = Cli(BackupArgs(QStringLiteral("cable"), {QStringLiteral("--trace"), trace}),
+                         [&] { return ReadFile(trace).contains("open"); });
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(KeptFiles().isEmpty());
+    EXPECT_EQ(Manifest().size(), 0);
+}
+
 TEST_F(BackupCliTest, VerifyComparesTheTwoSends) {
     QByteArray other = ReadFile(Sample("memo"));
     other.replace(QByteArray("\x82\xed\x82\xaa\x89\xc6"), QByteArray("\x82\xed\x82\xaa\x8e\xd0"));
