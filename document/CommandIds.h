@@ -54,6 +54,9 @@ enum CommandId : int {
     ID_EDIT_FIND = 57636,
     ID_EDIT_SELECT_ALL = 57642,
     ID_FILE_EXPORT_PDF = 32850,
+    // Backup in one sitting and the export bundle: their menu texts are these string ids.
+    ID_FILE_BACKUP = 9500,
+    ID_FILE_EXPORT_BUNDLE = 9501,
 };
 
 } // namespace tessera

@@ -121,6 +121,7 @@ void RunSendJob(SendJob& job, JobObserver& observer) {
         RequestClose(job, observer);
         const QString reason = PortOpenReason(*port);
         port.reset();
+        job.portOpenFailed = true;
         ShowPortOpenFailure(reason);
         return;
     }
@@ -171,6 +172,7 @@ void RunReceiveJob(ReceiveJob& job, JobObserver& observer) {
         job.DeleteTempFile();
         const QString reason = PortOpenReason(*port);
         port.reset();
+        job.portOpenFailed = true;
         ShowPortOpenFailure(reason);
         return;
     }

@@ -78,6 +78,9 @@ public:
 
     JobLink link;
     int result = kJobFailed;
+    // Set by the worker when the port could not be opened (after message 1120): a failure
+    // no later attempt on the same settings mends.
+    bool portOpenFailed = false;
 
     // The user's cancel: the progress window was closed. Safe from any thread (and from a
     // signal handler: it only stores an atomic flag).

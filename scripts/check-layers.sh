@@ -16,15 +16,16 @@ declare -A allowed=(
   [sim]="sim model text resources"
   [print]="print base model text resources"
   [document]="document print link base model text resources"
-  [app]="app document print link base model text resources sim"
-  [cli]="cli link base model text resources"
+  [app]="app document print link base model text resources sim bundle"
+  [cli]="cli link base model text resources bundle"
   [filters]="filters model text resources"
+  [bundle]="bundle filters link base model text resources"
 )
 # Folders that stay plain C++ (the generator in resources/tools is a Qt host tool).
 no_qt="text model filters sim"
 
 bad=0
-for dir in resources/tools resources text model base link sim print document app cli filters; do
+for dir in resources/tools resources text model base link sim print document app cli filters bundle; do
   [ -d "$dir" ] || continue
   files=$(find "$dir" -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
   [ "$dir" = resources ] && files=$(grep -v '^resources/tools/' <<<"$files")

@@ -48,6 +48,13 @@ public:
         return false;
     }
 
+    // A further stream of a Send, once the gap since the previous one has passed: the user
+    // has picked the next kind and starts its send without waiting for the PC again.
+    bool PlayStream() {
+        Playing(SimRole::Send);
+        return m_config.method == SimMethod::Infrared ? InfraredStream() : CableStream();
+    }
+
     // After the exchange: stay on the line until the PC lets go, answering repeats of the last
     // infrared packet whose ACK the PC may have missed.
     void Linger() {
@@ -427,10 +434,54 @@ SimResult SimDevice::Run() {
         result.completed = false;
         result.error = why;
     }
-    if (!m_stop)
+    // Between the streams of a backup the device does not linger: the next send starts after
+    // the gap whether or not the PC has let go of the line meanwhile.
+    const bool more = m_config.role == SimRole::Send && !m_config.moreSends.empty();
+    if (!m_stop && !(more && result.completed))
         exchange.Linger();
+    if (result.completed && m_config.role == SimRole::Send) {
+        result.streamsSent = 1;
+        PlayMoreSends(result);
+    }
     result.stats = m_line->Stats();
     return result;
+}
+
+void SimDevice::PlayMoreSends(SimResult& result) {
+    for (const std::string& data : m_config.moreSends) {
+        // The PC takes a stream, lets go of the line and opens it again for the next one;
+        // what the device sent meanwhile would be lost, so it waits for that (or, where it
+        // cannot tell, as long as it would linger) and then for the gap.
+        LineStatus st = m_line->WaitForHangUp(Clock::now() + m_config.timing.linger);
+        if (st == LineStatus::Ok)
+            st = m_line->WaitForPeer(Clock::now() + m_config.timing.peerWait);
+        if (st == LineStatus::Timeout && m_line->WaitForPeer(Clock::now()) == LineStatus::Ok)
+            st = LineStatus::Ok;
+        if (st == LineStatus::Ok)
+            st = m_line->WaitForClose(Clock::now() + m_config.sendGap);
+        if (st != LineStatus::Timeout) {
+            result.completed = false;
+            result.error = st == LineStatus::Stopped ? "stopped"
+                           : st == LineStatus::Closed ? "the PC closed the line between streams"
+                                                      : "the PC never opened the line again";
+            return;
+        }
+        SimConfig next = m_config;
+        next.sendData = data;
+        next.moreSends.clear();
+        SimResult part;
+        Exchange exchange(*m_line, next, part);
+        part.completed = exchange.PlayStream();
+        result.streamEnd = part.streamEnd;
+        if (!part.completed) {
+            result.completed = false;
+            result.error = "stream " + std::to_string(result.streamsSent + 1) + ": " + part.error;
+            return;
+        }
+        ++result.streamsSent;
+        if (!m_stop && &data == &m_config.moreSends.back())
+            exchange.Linger();
+    }
 }
 
 SimThread::SimThread(SimConfig config) : m_device(std::move(config)) {

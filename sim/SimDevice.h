@@ -82,6 +82,12 @@ struct SimConfig {
     int bps = 0;          // cable: the device's speed (0 = whatever the line is set to)
     bool pace = false;    // deliver bytes at line speed (10 bits a byte, 11 with parity)
     std::string sendData; // Send, Auto: the record stream the device sends
+    // Send: streams sent after sendData, one after another, as a user walking through the
+    // kinds in one sitting. Each goes out once the PC has let go of the line after the
+    // previous stream and opened it again (or kept it open for as long as the device would
+    // linger), and `sendGap` has passed since.
+    std::vector<std::string> moreSends;
+    std::chrono::milliseconds sendGap{3000};
     // PcLink and Auto's PC link:
     std::string storeDir;         // device files are kept under here ("" = memory only)
     bool nifadr = false;          // S7:NIFADR.BOX exists
@@ -130,6 +136,7 @@ struct SimResult {
     // Cable: the silence the device heard before the end mark that ended the stream.
     std::chrono::steady_clock::duration endMarkQuiet{};
     SimStats stats;
+    int streamsSent = 0; // Send: streams sent whole (sendData and moreSends)
 };
 
 class SimLine;
@@ -145,7 +152,8 @@ public:
     bool Open(std::string* error);
     // The name the PC opens: the link path when one was given, else the terminal's own.
     std::string PortName() const;
-    // Waits for the PC to open the line, plays one exchange and lingers until the PC closes it.
+    // Waits for the PC to open the line, plays one exchange and lingers until the PC closes it
+    // (a Send with moreSends then plays each further stream the same way).
     SimResult Run();
     // Asks a running Run to give up at its next wait (safe from any thread).
     void Stop();
@@ -154,6 +162,8 @@ public:
     bool IsWaiting() const { return m_waiting.load(); }
 
 private:
+    void PlayMoreSends(SimResult& result);
+
     SimConfig m_config;
     std::unique_ptr<SimLine> m_line;
     std::atomic<bool> m_stop{false};

@@ -368,4 +368,17 @@ LineStatus SimLine::WaitForClose(Clock::time_point deadline) {
     }
 }
 
+LineStatus SimLine::WaitForHangUp(Clock::time_point deadline) {
+    for (;;) {
+        if (StopRequested())
+            return LineStatus::Stopped;
+        auto now = Clock::now();
+        if (WaitFd(m_master, 0, now) & POLLHUP)
+            return LineStatus::Ok;
+        if (now >= deadline)
+            return LineStatus::Timeout;
+        SleepUntil(std::min(deadline, now + std::chrono::milliseconds(1)));
+    }
+}
+
 } // namespace tessera::sim

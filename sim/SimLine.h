@@ -60,6 +60,9 @@ public:
     // Waits until the PC has closed the line for good or `deadline` passed; what arrives is
     // dropped (after echoing it).
     LineStatus WaitForClose(Clock::time_point deadline);
+    // Waits until the PC lets go of the line even for a moment (Ok), or `deadline` (Timeout):
+    // a PC that closes and opens the line again between two exchanges is seen doing so.
+    LineStatus WaitForHangUp(Clock::time_point deadline);
 
 private:
     struct Pending {

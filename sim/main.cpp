@@ -2,7 +2,8 @@
 // and for scripted end-to-end runs. It plays one exchange and says how it went by exit code:
 // 0 completed, 1 the exchange failed, 2 bad command line, 3 setup failed (line or files).
 // The first line on stdout is "ready PATH"; with --auto a second one says which part the
-// PC chose ("played send", "played receive" or "played pclink").
+// PC chose ("played send", "played receive" or "played pclink"). --send given more than once
+// plays a backup: the files go out one after another, --gap seconds apart.
 
 #include "sim/SimDevice.h"
 
@@ -27,11 +28,13 @@ const char kUsage[] =
     "                  (--send FILE.tsr | --receive OUT.tsr | --pclink DIR [--nifadr]\n"
     "                   [--has NAME]... [--no-addin] | --auto FILE.tsr)\n"
     "                  [--drop P] [--flip P] [--seed N] [--mute] [--time-scale F]\n"
-    "                  [--stale-ack N]...\n"
+    "                  [--stale-ack N]... [--gap SECONDS]\n"
     "\n"
     "Makes a serial line at PATH, prints \"ready PATH\", waits for the PC to open it and\n"
     "plays one exchange as the device:\n"
-    "  --send FILE     send FILE as a record stream (as when the user starts a send)\n"
+    "  --send FILE     send FILE as a record stream (as when the user starts a send);\n"
+    "                  given again, the files go out one after another, each once the PC\n"
+    "                  has opened the line again and --gap seconds (default 3) passed\n"
     "  --receive OUT   take a record stream and write it to OUT\n"
     "  --pclink DIR    answer the PC link of an add-in transfer; files go to DIR/S1/...\n"
     "  --auto FILE     whichever the PC starts: send FILE when the PC receives, take the\n"
@@ -99,7 +102,8 @@ bool WriteWhole(const std::string& path, const std::string& data, std::string& e
 // What the command line asks for.
 struct Options {
     SimConfig config;
-    std::string sendFile, receiveFile, pclinkDir, autoFile;
+    std::string receiveFile, pclinkDir, autoFile;
+    std::vector<std::string> sendFiles;
     int roles = 0;
     bool pclinkOnly = false; // an option that only a PC link uses was given
     double timeScale = 1.0;
@@ -172,8 +176,23 @@ int ParseRoleOption(const std::string& a, Args& args, Options& o) {
         ++o.roles;
         return kTaken;
     };
-    if (a == "--send")
-        return role(o.sendFile, SimRole::Send, "--send needs a file");
+    if (a == "--send") {
+        std::string file;
+        if (!args.Value(file))
+            return Usage("--send needs a file");
+        config.role = SimRole::Send;
+        if (o.sendFiles.empty())
+            ++o.roles;
+        o.sendFiles.push_back(file);
+        return kTaken;
+    }
+    if (a == "--gap") {
+        double seconds = 0;
+        if (!args.Value(v) || !ParseNumber(v, seconds) || seconds < 0.0 || seconds > 86400.0)
+            return Usage("--gap needs a number of seconds");
+        config.sendGap = std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0));
+        return kTaken;
+    }
     if (a == "--receive")
         return role(o.receiveFile, SimRole::Receive, "--receive needs a file");
     if (a == "--pclink")
@@ -265,14 +284,27 @@ int ParseOptions(int argc, char** argv, Options& o) {
 // either cannot be used.
 bool PrepareFiles(Options& o) {
     SimConfig& config = o.config;
-    if (config.role == SimRole::Send || config.role == SimRole::Auto) {
-        const std::string& file = config.role == SimRole::Send ? o.sendFile : o.autoFile;
+    const auto read = [](const std::string& file, std::string& data) {
         std::ifstream in(file, std::ios::binary);
         if (!in) {
             std::cerr << "zaurus-sim: cannot read " << file << "\n";
             return false;
         }
-        config.sendData.assign(std::istreambuf_iterator<char>(in), {});
+        data.assign(std::istreambuf_iterator<char>(in), {});
+        return true;
+    };
+    if (config.role == SimRole::Auto && !read(o.autoFile, config.sendData))
+        return false;
+    if (config.role == SimRole::Send) {
+        for (std::size_t i = 0; i < o.sendFiles.size(); ++i) {
+            std::string data;
+            if (!read(o.sendFiles[i], data))
+                return false;
+            if (i == 0)
+                config.sendData = std::move(data);
+            else
+                config.moreSends.push_back(std::move(data));
+        }
     }
     if (config.role == SimRole::Auto)
         o.receiveFile = o.autoFile;
@@ -293,6 +325,8 @@ void ReportCompleted(const Options& o, const SimResult& result) {
     switch (result.played) {
     case SimRole::Send:
         std::cerr << "zaurus-sim: sent " << o.config.sendData.size() << " bytes\n";
+        for (const std::string& more : o.config.moreSends)
+            std::cerr << "zaurus-sim: sent " << more.size() << " bytes\n";
         break;
     case SimRole::Receive:
         std::cerr << "zaurus-sim: received " << result.received.size() << " bytes into "

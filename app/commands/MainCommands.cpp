@@ -6,6 +6,11 @@
 #include "app/ChildFrame.h"
 #include "app/MainFrame.h"
 #include "app/TesseraApp.h"
+#include "app/backup/BackupDlg.h"
+#include "app/backup/BundleDlg.h"
+#include "base/Cp932.h"
+#include "resources/StringIds.h"
+#include "text/StringTable.h"
 #include "app/filters/FilterBusyDlg.h"
 #include "app/filters/FilterSetDlg.h"
 #include "app/transfer/AddInCommand.h"
@@ -25,6 +30,8 @@
 #include <QMdiArea>
 #include <QStatusBar>
 #include <QToolBar>
+#include <map>
+#include <string>
 
 namespace tessera {
 
@@ -88,6 +95,15 @@ QString PdfName(const CTesseraDoc& doc) {
     return doc.PathName().isEmpty() ? doc.Title() + QStringLiteral(".pdf")
                                     : info.dir().filePath(info.completeBaseName() +
                                                           QStringLiteral(".pdf"));
+}
+
+// A string-table text as the UTF-8 a row holds; kept for the program's life.
+const char* BackupText(int id) {
+    static std::map<int, std::string> texts;
+    auto it = texts.find(id);
+    if (it == texts.end())
+        it = texts.emplace(id, Cp932ToQString(LoadString(id)).toStdString()).first;
+    return it->second.c_str();
 }
 
 } // namespace
@@ -275,6 +291,15 @@ CommandTable MainCommandTable(CMainFrame& f) {
          "プログラムの名前、バージョン、動作環境を表示します", Always(), [&f] { f.ShowAbout(); }},
         {ID_HELP_CONTEXT, "ヘルプ", "F1", nullptr, "ヘルプ", "この画面のヘルプを表示します",
          Always(), [&f] { f.ShowContextHelp(); }},
+        // ---- backup in one sitting and the export bundle (their menu texts are the
+        // string-table entries of their ids) ----
+        {ID_FILE_BACKUP, "", "", "receive", BackupText(ids::kStrBackupTitle),
+         BackupText(ids::kStrBackupMenuHint),
+         // The sitting needs the line to itself.
+         [&f] { return Enabled(!f.App().IsBusy()); }, [&f] { CBackupDlg::Run(f); }},
+        {ID_FILE_EXPORT_BUNDLE, "", "", nullptr, BackupText(ids::kStrBundleTitle),
+         BackupText(ids::kStrBundleMenuHint), Always(), [&f] { CBundleDlg::Run(f); }},
+        // ---- end of the backup block ----
     };
 }
 

@@ -1,9 +1,14 @@
 #include "app/editors/ImageDlg.h"
 
 #include "base/AppSettings.h"
+#include "base/SafeSave.h"
+#include "bundle/ExportBundle.h"
+#include "bundle/MemoPng.h"
 #include "base/Cp932.h"
 #include "model/RecordSet.h"
 #include "model/TextForm.h"
+#include "resources/StringIds.h"
+#include "text/StringTable.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,6 +21,9 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QDir>
+#include <QFileDialog>
+#include <QStandardPaths>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -176,6 +184,10 @@ CImageDlg::CImageDlg(const CAppSettings& settings, QWidget* parent)
     m_paste = new QPushButton(QIcon(QStringLiteral(":/icons/paste.svg")), EditorText(9009), this);
     m_paste->setObjectName(QStringLiteral("paste"));
     m_paste->setAutoDefault(false);
+    // Saving the picture (backup feature block).
+    m_save = new QPushButton(Cp932ToQString(LoadString(ids::kStrMemoSaveImage)), this);
+    m_save->setObjectName(QStringLiteral("savePicture"));
+    m_save->setAutoDefault(false);
     m_hint = new QLabel(this);
     m_hint->setObjectName(QStringLiteral("sizeHint"));
     // The hint hides once there is a picture; its room stays, so the buttons beside it do
@@ -194,6 +206,7 @@ CImageDlg::CImageDlg(const CAppSettings& settings, QWidget* parent)
     auto* tools = new QHBoxLayout;
     tools->addWidget(m_copy);
     tools->addWidget(m_paste);
+    tools->addWidget(m_save);
     tools->addSpacing(8);
     tools->addWidget(m_hint, 1);
     auto* fields = new QVBoxLayout;
@@ -207,6 +220,7 @@ CImageDlg::CImageDlg(const CAppSettings& settings, QWidget* parent)
 
     connect(m_copy, &QPushButton::clicked, this, &CImageDlg::Copy);
     connect(m_paste, &QPushButton::clicked, this, &CImageDlg::Paste);
+    connect(m_save, &QPushButton::clicked, this, &CImageDlg::SaveImage);
     m_timer = new QTimer(this);
     m_timer->setInterval(kTimerMs);
     connect(m_timer, &QTimer::timeout, this, &CImageDlg::RefreshPasteButton);
@@ -225,6 +239,7 @@ CImageDlg::~CImageDlg() {
 void CImageDlg::ShowImage() {
     const bool has = HasImage();
     m_copy->setEnabled(has);
+    m_save->setEnabled(has);
     m_hint->setVisible(!has);
     m_hint->setText(Cp932ToQString(
         FormatText(QStringToCp932Lossy(EditorText(9063)),
@@ -320,6 +335,33 @@ bool CImageDlg::Compose(CFieldWrites& writes) {
     if (m_imageChanged || IsNewRecord())
         writes.Set(kIMG1, static_cast<const CDiBitmap*>(&m_bitmap));
     return TakeEdit(m_title, kCLAS, writes);
+}
+
+// ---- saving the picture (backup feature block) ----
+
+bool CImageDlg::SaveImageTo(const QString& path) {
+    const QByteArray png = bundle::MemoPng(m_bitmap);
+    QString reason;
+    if (png.isEmpty() || !SaveFileSafely(path, std::string_view(png.constData(), png.size()), &reason)) {
+        ShowMessage(ids::kMsgMemoSaveFailed, PromptIcon::Stop, PromptButtons::Ok,
+                    QStringToCp932Lossy(QDir::toNativeSeparators(path)),
+                    QStringToCp932Lossy(reason));
+        return false;
+    }
+    return true;
+}
+
+void CImageDlg::SaveImage() {
+    if (!HasImage())
+        return;
+    QString name = bundle::FileTitle(m_title->text(), QStringLiteral("memo"));
+    const QString path = QFileDialog::getSaveFileName(
+        this, Cp932ToQString(LoadString(ids::kStrMemoSaveTitle)),
+        QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation))
+            .filePath(name + QStringLiteral(".png")),
+        Cp932ToQString(LoadString(ids::kStrMemoPngFilter)));
+    if (!path.isEmpty())
+        SaveImageTo(path);
 }
 
 } // namespace tessera

@@ -76,6 +76,10 @@ public:
     bool PasteImage(const QImage& image);
     bool Paste();
     void Copy();
+    // The picture as a PNG file at its own size; false when it could not be written (the
+    // message has been shown). SaveImage asks for the file name first.
+    bool SaveImageTo(const QString& path);
+    void SaveImage();
     // The paste button follows the clipboard (the one-second timer's work).
     void RefreshPasteButton();
 
@@ -93,6 +97,7 @@ private:
     CByteLineEdit* m_title = nullptr;
     QPushButton* m_copy = nullptr;
     QPushButton* m_paste = nullptr;
+    QPushButton* m_save = nullptr;
     QLabel* m_hint = nullptr;
     CMemoView* m_view = nullptr;
     QTimer* m_timer = nullptr;
