@@ -73,6 +73,9 @@ public:
     bool ScheduleAutoComp = true;
     int HistoryBuffer = 4;
     bool NewOnStart = false;
+    // The language of the texts: "auto", "ja", "en" or the name of another pack; read at
+    // start-up, so a change takes effect at the next start.
+    QString Language = QStringLiteral("auto");
     int WindowStyle = 0; // 0 normal, 1 minimized, 2 maximized
     int WindowLeft = 0;
     int WindowTop = 0;

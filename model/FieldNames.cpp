@@ -46,4 +46,12 @@ const std::string& FieldDisplayName(FieldTag tag) {
     return it == names.end() ? none : it->second;
 }
 
+const std::string& FieldStoredTitle(FieldTag tag) {
+    for (int i = 0; i < kNamedTagCount; ++i)
+        if (kNamedTags[i] == tag)
+            return BuiltInString(kFieldNameFirstId + i);
+    static const std::string none;
+    return none;
+}
+
 } // namespace tessera

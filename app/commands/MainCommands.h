@@ -10,4 +10,9 @@ inline constexpr int ID_HELP_CONTEXT = 57670;
 
 CommandTable MainCommandTable(CMainFrame& frame);
 
+// The string id of a command's prompt ("status-bar hint\ntool tip"); 0 when it has none.
+int CommandPromptId(int command);
+// The string id of a command's menu text: its own id, or the one the table gives it.
+int CommandMenuTextId(int command);
+
 } // namespace tessera
