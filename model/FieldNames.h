@@ -28,7 +28,7 @@ inline constexpr int kFieldNameFirstId = 7168;
 FieldTag NamedTagAt(int i);
 
 // Code page 932 display name of `tag` in the language of this run (the window's column
-// heads, the editors' labels); empty when the tag has none. Taken once, at first use.
+// heads, the editors' labels); empty when the tag has none.
 const std::string& FieldDisplayName(FieldTag tag);
 
 // The title of `tag` as files and the device carry it (the header line's titles): the
