@@ -16,6 +16,8 @@ namespace tessera {
 
 namespace {
 
+QString g_current = QString::fromLatin1(kBuiltInLanguage);
+
 QString PackPathIn(const QString& folder, const QString& code) {
     return QDir(folder).filePath(QStringLiteral("lang/%1.txt").arg(code));
 }
@@ -84,10 +86,16 @@ QString ApplyLanguage(const QString& code) {
     const QString path = FindLanguagePack(code);
     if (path.isEmpty() || LoadResourcePack(QFile::encodeName(path).toStdString()) < 0) {
         qunsetenv("TESSERA_LANG_PACK");
-        return QString::fromLatin1(kBuiltInLanguage);
+        g_current = QString::fromLatin1(kBuiltInLanguage);
+        return g_current;
     }
     qputenv("TESSERA_LANG_PACK", QFile::encodeName(path));
+    g_current = code;
     return code;
+}
+
+QString CurrentLanguage() {
+    return g_current;
 }
 
 QString StoredLanguageSetting() {

@@ -44,6 +44,9 @@ QStringList InstalledLanguages();
 // the same pack (TESSERA_LANG_PACK names it to them).
 QString ApplyLanguage(const QString& code);
 
+// The language ApplyLanguage put in effect last (the built-in one before any call).
+QString CurrentLanguage();
+
 // The `Language` setting as stored, read before the settings themselves are loaded (the
 // texts must be in place before the first message).
 QString StoredLanguageSetting();

@@ -20,3 +20,5 @@ fi
 runtime=$(mktemp -d)
 trap 'rm -rf "$runtime"' EXIT
 XDG_RUNTIME_DIR="$runtime" "$build/tools/tessera-screenshots" docs/screenshots
+# The same pictures in English, for the English manual and the README.
+XDG_RUNTIME_DIR="$runtime" TESSERA_LANG=en "$build/tools/tessera-screenshots" docs/screenshots/en
