@@ -71,8 +71,10 @@ void CMainFrame::CreateActions() {
             a->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(def.icon))));
         // The prompt "hint\ntool tip" of the string table, else the row's own texts.
         const QString prompt = Str(CommandPromptId(def.id));
-        a->setStatusTip(prompt.isEmpty() ? QString::fromUtf8(def.hint) : prompt.section(QLatin1Char('\n'), 0, 0));
-        a->setToolTip(prompt.isEmpty() ? QString::fromUtf8(def.tip) : prompt.section(QLatin1Char('\n'), 1));
+        a->setStatusTip(prompt.isEmpty() ? QString::fromUtf8(def.hint)
+                                         : prompt.section(QLatin1Char('\n'), 0, 0));
+        a->setToolTip(prompt.isEmpty() ? QString::fromUtf8(def.tip)
+                                       : prompt.section(QLatin1Char('\n'), 1));
         const QString keys = QString::fromLatin1(def.keys);
         if (!keys.isEmpty()) {
             QList<QKeySequence> seqs;

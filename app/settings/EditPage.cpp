@@ -5,8 +5,8 @@
 #include "base/AppSettings.h"
 #include "base/Cp932.h"
 #include "base/Language.h"
-#include "resources/StringIds.h"
 #include "model/Prompter.h"
+#include "resources/StringIds.h"
 #include "text/StringTable.h"
 
 #include <QButtonGroup>
@@ -41,8 +41,7 @@ QString TableText(int id) {
 
 // The language of the texts: read at start-up, so the choice is stored when the sheet is
 // accepted and takes effect at the next start.
-void AddLanguageChoice(QDialog* sheet, CAppSettings& settings, QWidget* page,
-                       QVBoxLayout* layout) {
+void AddLanguageChoice(QDialog* sheet, CAppSettings& settings, QWidget* page, QVBoxLayout* layout) {
     auto* combo = new QComboBox(page);
     combo->setObjectName(QStringLiteral("language"));
     combo->addItem(TableText(ids::kStrLanguageAuto), QStringLiteral("auto"));
@@ -72,9 +71,8 @@ void AddLanguageChoice(QDialog* sheet, CAppSettings& settings, QWidget* page,
     layout->addSpacing(6);
     layout->addLayout(row);
     layout->addWidget(note);
-    QObject::connect(sheet, &QDialog::accepted, combo, [&settings, combo] {
-        settings.Language = combo->currentData().toString();
-    });
+    QObject::connect(sheet, &QDialog::accepted, combo,
+                     [&settings, combo] { settings.Language = combo->currentData().toString(); });
 }
 
 } // namespace

@@ -1,8 +1,7 @@
 // The language choice on the settings sheet's edit page: offered choices, stored on OK only.
 
-#include "app/settings/SettingsSheet.h"
-
 #include "WidgetApp.h"
+#include "app/settings/SettingsSheet.h"
 #include "base/AppSettings.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempSettings.h"
@@ -41,8 +40,8 @@ TEST_F(SettingsLanguageTest, OffersAutoJapaneseEnglishAndStoresOnOkOnly) {
     {
         auto sheet = Open();
         ASSERT_NE(combo, nullptr);
-        EXPECT_EQ(Codes().mid(0, 3),
-                  (QStringList{QStringLiteral("auto"), QStringLiteral("ja"), QStringLiteral("en")}));
+        EXPECT_EQ(Codes().mid(0, 3), (QStringList{QStringLiteral("auto"), QStringLiteral("ja"),
+                                                  QStringLiteral("en")}));
         EXPECT_EQ(combo->currentData().toString(), QStringLiteral("auto"));
         combo->setCurrentIndex(combo->findData(QStringLiteral("en")));
         sheet->reject();

@@ -45,8 +45,8 @@ std::vector<std::string> Conversions(std::string_view t) {
         std::size_t j = i + 1;
         while (j < t.size() && std::string_view("-+ #0").find(t[j]) != std::string_view::npos)
             ++j;
-        while (j < t.size() && (std::isdigit(static_cast<unsigned char>(t[j])) || t[j] == '*' ||
-                                t[j] == '.'))
+        while (j < t.size() &&
+               (std::isdigit(static_cast<unsigned char>(t[j])) || t[j] == '*' || t[j] == '.'))
             ++j;
         while (j < t.size() && std::string_view("hlLqjzt").find(t[j]) != std::string_view::npos)
             ++j;
@@ -163,7 +163,8 @@ TEST_F(LanguageTest, AutoFollowsTheSystemLanguage) {
         {QLocale(QLocale::German, QLocale::Germany), "en"}, // no German pack
     };
     for (const auto& c : cases)
-        EXPECT_EQ(AutoLanguage(c.locale), QLatin1String(c.language)) << c.locale.name().toStdString();
+        EXPECT_EQ(AutoLanguage(c.locale), QLatin1String(c.language))
+            << c.locale.name().toStdString();
 }
 
 TEST_F(LanguageTest, CommandLineThenEnvironmentThenSetting) {
@@ -186,8 +187,9 @@ TEST_F(LanguageTest, CommandLineThenEnvironmentThenSetting) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.commandLine) + "/" + c.environment + "/" + c.setting);
         qputenv("TESSERA_LANG", c.environment);
-        EXPECT_EQ(ChooseLanguage(QString::fromLatin1(c.commandLine), QString::fromLatin1(c.setting)),
-                  c.expected);
+        EXPECT_EQ(
+            ChooseLanguage(QString::fromLatin1(c.commandLine), QString::fromLatin1(c.setting)),
+            c.expected);
     }
 }
 

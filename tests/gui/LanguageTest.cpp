@@ -3,6 +3,7 @@
 
 #include "GuiTestSupport.h"
 #include "RecordFactory.h"
+#include "app/Help.h"
 #include "app/MainFrame.h"
 #include "base/Cp932.h"
 #include "document/CommandIds.h"
@@ -14,6 +15,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -33,7 +35,7 @@ QStringList MenuTitles(CMainFrame* frame) {
 
 struct Shown {
     QStringList menus;
-    QString newText, newHint, newTip, count, firstColumn, question;
+    QString newText, newHint, newTip, count, firstColumn, question, manual;
 };
 
 // Starts Tessera with `args`, opens a phone book and closes it modified.
@@ -57,8 +59,8 @@ Shown StartAndLook(const QStringList& args) {
         shown.newHint = a->statusTip();
         shown.newTip = a->toolTip();
         shown.count = frame->CountPane()->text().trimmed();
-        shown.firstColumn =
-            frame->ActiveView()->model()->headerData(1, Qt::Horizontal).toString();
+        shown.manual = QFileInfo(ManualPath()).fileName();
+        shown.firstColumn = frame->ActiveView()->model()->headerData(1, Qt::Horizontal).toString();
         doc->SetModifiedFlag(true);
         prompter.Expect(kMsgAskToSave, PromptResult::No);
         EXPECT_TRUE(frame->CloseDocument(doc));
@@ -83,7 +85,9 @@ TEST(LanguageTest, EnglishRunShowsEnglishJapaneseRunAsBefore) {
     EXPECT_EQ(en.newTip, QStringLiteral("New"));
     EXPECT_EQ(en.count, QStringLiteral("3 records"));
     EXPECT_EQ(en.firstColumn, QStringLiteral("Name"));
-    EXPECT_TRUE(en.question.startsWith(QStringLiteral("Save the changes to "))) << en.question.toStdString();
+    EXPECT_EQ(en.manual, QStringLiteral("manual.en.html"));
+    EXPECT_TRUE(en.question.startsWith(QStringLiteral("Save the changes to ")))
+        << en.question.toStdString();
 
     const Shown ja = StartAndLook({}); // the tests' environment says Japanese
     EXPECT_EQ(ja.menus.value(0), QStringLiteral("ファイル(&F)"));
@@ -92,7 +96,9 @@ TEST(LanguageTest, EnglishRunShowsEnglishJapaneseRunAsBefore) {
     EXPECT_EQ(ja.newTip, QStringLiteral("新規作成"));
     EXPECT_EQ(ja.count, QStringLiteral("3レコード"));
     EXPECT_EQ(ja.firstColumn, QStringLiteral("個人名"));
-    EXPECT_TRUE(ja.question.endsWith(QStringLiteral("への変更を保存しますか?"))) << ja.question.toStdString();
+    EXPECT_EQ(ja.manual, QStringLiteral("manual.html"));
+    EXPECT_TRUE(ja.question.endsWith(QStringLiteral("への変更を保存しますか?")))
+        << ja.question.toStdString();
 }
 
 } // namespace
