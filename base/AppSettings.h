@@ -27,7 +27,7 @@ enum class WindowShowState { Default, Minimized, Maximized };
 class CAppSettings {
 public:
     static constexpr int kModelCount = 10; // model codes 0..9
-    static constexpr int kSettingsValueCount = 23;
+    static constexpr int kSettingsValueCount = 24;
     static constexpr int kBpsChoices[10] = {300,  600,   1200,  2400,  4800,
                                             9600, 19200, 38400, 57600, 115200};
 
