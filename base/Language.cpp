@@ -30,11 +30,16 @@ bool IsLanguageCode(const QString& code) {
 }
 
 QString AutoLanguage(const QLocale& locale) {
-    const QLocale::Language language = locale.language();
-    if (language == QLocale::C || language == QLocale::Japanese)
+    // The C/POSIX locale is the plain system that speaks no language: the built-in one.
+    if (locale.language() == QLocale::C)
+        return QString::fromLatin1(kBuiltInLanguage);
+    // The first UI language (LANGUAGE comes before LANG there), else the locale itself.
+    const QStringList ui = locale.uiLanguages();
+    const QLocale first = ui.isEmpty() ? locale : QLocale(ui.first());
+    if (first.language() == QLocale::Japanese)
         return QString::fromLatin1(kBuiltInLanguage);
     // "de_DE" → a "de_DE" pack, else a "de" pack, else English.
-    const QString name = locale.name();
+    const QString name = first.name();
     for (const QString& code : {name, name.section(QLatin1Char('_'), 0, 0)})
         if (IsLanguageCode(code) && !FindLanguagePack(code).isEmpty())
             return code;

@@ -5,6 +5,7 @@
 #include "RecordFactory.h"
 #include "app/Help.h"
 #include "app/MainFrame.h"
+#include "app/commands/CommandRouter.h"
 #include "base/Cp932.h"
 #include "document/CommandIds.h"
 #include "document/TesseraDoc.h"
@@ -36,6 +37,7 @@ QStringList MenuTitles(CMainFrame* frame) {
 struct Shown {
     QStringList menus;
     QString newText, newHint, newTip, count, firstColumn, question, manual;
+    QStringList untold; // commands without a menu text, hint or tool tip
 };
 
 // Starts Tessera with `args`, opens a phone book and closes it modified.
@@ -58,6 +60,12 @@ Shown StartAndLook(const QStringList& args) {
         shown.newText = a->text();
         shown.newHint = a->statusTip();
         shown.newTip = a->toolTip();
+        for (const CommandEntry& row : frame->Router().Table()) {
+            const QAction* c = frame->Action(row.id);
+            if (c == nullptr || c->text().isEmpty() || c->statusTip().isEmpty() ||
+                c->toolTip().isEmpty())
+                shown.untold << QString::number(row.id);
+        }
         shown.count = frame->CountPane()->text().trimmed();
         shown.manual = QFileInfo(ManualPath()).fileName();
         shown.firstColumn = frame->ActiveView()->model()->headerData(1, Qt::Horizontal).toString();
@@ -83,6 +91,7 @@ TEST(LanguageTest, EnglishRunShowsEnglishJapaneseRunAsBefore) {
     EXPECT_EQ(en.newText, QStringLiteral("&New\tCtrl+N"));
     EXPECT_EQ(en.newHint, QStringLiteral("Creates a new document"));
     EXPECT_EQ(en.newTip, QStringLiteral("New"));
+    EXPECT_TRUE(en.untold.isEmpty()) << en.untold.join(QLatin1Char(' ')).toStdString();
     EXPECT_EQ(en.count, QStringLiteral("3 records"));
     EXPECT_EQ(en.firstColumn, QStringLiteral("Name"));
     EXPECT_EQ(en.manual, QStringLiteral("manual.en.html"));
@@ -94,6 +103,7 @@ TEST(LanguageTest, EnglishRunShowsEnglishJapaneseRunAsBefore) {
     EXPECT_EQ(ja.newText, QStringLiteral("新規作成(&N)\tCtrl+N"));
     EXPECT_EQ(ja.newHint, QStringLiteral("新しいドキュメントを作成します"));
     EXPECT_EQ(ja.newTip, QStringLiteral("新規作成"));
+    EXPECT_TRUE(ja.untold.isEmpty()) << ja.untold.join(QLatin1Char(' ')).toStdString();
     EXPECT_EQ(ja.count, QStringLiteral("3レコード"));
     EXPECT_EQ(ja.firstColumn, QStringLiteral("個人名"));
     EXPECT_EQ(ja.manual, QStringLiteral("manual.html"));
