@@ -141,10 +141,13 @@ TEST_F(LanguageTest, WhatFilesAndTheDeviceCarryIsTheSameInEnglish) {
         {4004, 4007},   // web addresses
         {6144, 6153},   // model names
     };
-    for (const auto& r : kept)
-        for (int id = r.first; id <= r.last; ++id)
-            if (HasString(id))
+    for (const auto& r : kept) {
+        for (int id = r.first; id <= r.last; ++id) {
+            if (HasString(id)) {
                 EXPECT_EQ(LoadString(id), BuiltInString(id)) << id;
+            }
+        }
+    }
     // The stored title of a field stays Japanese while its shown name is English.
     EXPECT_EQ(FieldDisplayName(MakeTag("NAME")), "Name");
     EXPECT_EQ(FieldStoredTitle(MakeTag("NAME")), BuiltInString(kFieldNameFirstId + 1));
