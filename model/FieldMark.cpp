@@ -184,8 +184,7 @@ std::unique_ptr<CField> CAsciiField::Clone() const {
 }
 
 std::size_t CAsciiField::RequiredCapacity(bool display) const {
-    // A shown mark is a whole slot (7 bytes and the end): a pack's "Urgent" fits as "緊急" does.
-    return display ? 8 : 3;
+    return display ? 5 : 3;
 }
 
 bool CAsciiField::Render(std::string& out, bool display) const {

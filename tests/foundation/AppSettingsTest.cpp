@@ -273,7 +273,7 @@ TEST_F(AppSettingsTest, UnwritableStoreCountsEveryValue) {
     m_prompter.Expect(1014);
     EXPECT_EQ(s.SaveSettings(), CAppSettings::kSettingsValueCount);
     ASSERT_EQ(m_prompter.Messages().size(), 1u);
-    EXPECT_EQ(m_prompter.Messages()[0].Utf8(), "23個のレジストリを書き込みできませんでした");
+    EXPECT_EQ(m_prompter.Messages()[0].Utf8(), "24個のレジストリを書き込みできませんでした");
     EXPECT_EQ(m_prompter.Messages()[0].icon, PromptIcon::Warning);
 }
 

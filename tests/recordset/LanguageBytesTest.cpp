@@ -86,5 +86,41 @@ TEST_F(LanguageBytesTest, AFileReadsBackAlikeInTheOtherLanguage) {
     }
 }
 
+TEST_F(LanguageBytesTest, EnglishMarksAndDatesFitTheRoomOfTheirFields) {
+    // A shown text longer than its field's display room would leave the cell empty.
+    English();
+    for (int v = 0; v <= 3; ++v) {
+        CAsciiField f(MakeTag("PRTY"));
+        ASSERT_TRUE(f.SetValue(int32_t{v}));
+        char buf[5];
+        EXPECT_TRUE(f.FormatText(buf, 5, true)) << "priority " << v;
+    }
+    CAsciiField done(MakeTag("MARK"));
+    ASSERT_TRUE(done.SetValue(int32_t{1}));
+    char buf[5];
+    EXPECT_TRUE(done.FormatText(buf, 5, true));
+    constexpr std::size_t kDayWeekRoom = 24; // what a month/week/day field may show
+    std::string longest;
+    for (int month = 1; month <= 12; ++month) {
+        for (int week = 1; week <= 5; ++week) {
+            for (int day = 0; day < 7; ++day) {
+                CDayWeekField f(MakeTag("ANN2"));
+                DayWeekValue v;
+                v.flags = DayWeekValue::kAll;
+                v.month = month;
+                v.week = week;
+                v.dayOfWeek = day;
+                ASSERT_TRUE(f.SetValue(v));
+                std::string text;
+                EXPECT_TRUE(f.FormatText(text, true, kDayWeekRoom))
+                    << month << "/" << week << "/" << day;
+                if (text.size() > longest.size())
+                    longest = text;
+            }
+        }
+    }
+    EXPECT_EQ(longest, "Jan 1st Wednesday"); // the English texts were shown
+}
+
 } // namespace
 } // namespace tessera
