@@ -4,6 +4,7 @@
 #include "app/Help.h"
 #include "app/dial/ToneDialInfo.h"
 #include "base/Cp932.h"
+#include "resources/StringIds.h"
 #include "text/StringTable.h"
 
 #include <QDialogButtonBox>
@@ -19,7 +20,7 @@ namespace tessera {
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     InitAppResources();
     const std::string& caption = LoadString(110000 + kDialogId);
-    setWindowTitle(caption.empty() ? QStringLiteral("バージョン情報") : Cp932ToQString(caption));
+    setWindowTitle(Cp932ToQString(caption.empty() ? LoadString(ids::kStrAboutTitle) : caption));
     setObjectName(QStringLiteral("AboutDlg"));
 
     auto* icon = new QLabel(this);
@@ -41,7 +42,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     text->addWidget(version);
     const QString dial = ToneDialLine();
     if (!dial.isEmpty()) {
-        auto* d = new QLabel(QStringLiteral("トーンダイアル %1").arg(dial), this);
+        auto* d = new QLabel(
+            Cp932ToQString(FormatString(ids::kStrToneDialVersion, dial.toStdString())), this);
         d->setObjectName(QStringLiteral("tonedial"));
         text->addWidget(d);
     }

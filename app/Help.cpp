@@ -2,6 +2,7 @@
 
 #include "base/Cp932.h"
 #include "base/DataPaths.h"
+#include "base/Language.h"
 #include "model/Prompter.h"
 #include "resources/StringIds.h"
 
@@ -64,9 +65,16 @@ QString ManualPath() {
     const QString env = qEnvironmentVariable("TESSERA_MANUAL");
     if (!env.isEmpty() && QFileInfo::exists(env))
         return QFileInfo(env).absoluteFilePath();
+    // The manual in the run's language ("manual.en.html") first, then the Japanese one.
+    QStringList names;
+    const QString language = CurrentLanguage();
+    if (language != QLatin1String(kBuiltInLanguage))
+        names << QStringLiteral("/manual.%1.html").arg(language);
+    names << QStringLiteral("/manual.html");
     QStringList candidates;
-    for (const QString& folder : DocFolders())
-        candidates.append(folder + QStringLiteral("/manual.html"));
+    for (const QString& name : names)
+        for (const QString& folder : DocFolders())
+            candidates.append(folder + name);
     candidates.append(QCoreApplication::applicationDirPath() + QStringLiteral("/docs/manual.html"));
     for (const QString& c : candidates)
         if (QFileInfo::exists(c))

@@ -16,6 +16,7 @@
 #include "document/TesseraView.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
+#include "resources/StringIds.h"
 #include "text/StringTable.h"
 
 #include <QAction>
@@ -50,7 +51,7 @@ namespace {
 // An action's text without the detail an update may add to it.
 constexpr const char* kBaseText = "tesseraBaseText";
 
-QString Str(int id, const char* fallback) {
+QString Str(int id, const char* fallback = "") {
     const std::string& s = LoadString(id);
     return s.empty() ? QString::fromUtf8(fallback) : Cp932ToQString(s);
 }
@@ -62,14 +63,18 @@ QString Str(int id, const char* fallback) {
 void CMainFrame::CreateActions() {
     for (const CommandEntry& def : m_router->Table()) {
         // The string table may hold the text (a resource pack can translate it).
-        auto* a = new QAction(Str(def.id, def.text), this);
+        auto* a = new QAction(Str(CommandMenuTextId(def.id), def.text), this);
         a->setProperty(kBaseText, a->text());
         a->setData(def.id);
         a->setObjectName(QStringLiteral("cmd%1").arg(def.id));
         if (def.icon != nullptr)
             a->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(def.icon))));
-        a->setToolTip(QString::fromUtf8(def.tip));
-        a->setStatusTip(QString::fromUtf8(def.hint));
+        // The prompt "hint\ntool tip" of the string table, else the row's own texts.
+        const QString prompt = Str(CommandPromptId(def.id));
+        a->setStatusTip(prompt.isEmpty() ? QString::fromUtf8(def.hint)
+                                         : prompt.section(QLatin1Char('\n'), 0, 0));
+        a->setToolTip(prompt.isEmpty() ? QString::fromUtf8(def.tip)
+                                       : prompt.section(QLatin1Char('\n'), 1));
         const QString keys = QString::fromLatin1(def.keys);
         if (!keys.isEmpty()) {
             QList<QKeySequence> seqs;
@@ -96,8 +101,8 @@ QAction* CMainFrame::Action(int id) const {
 }
 
 void CMainFrame::CreateMenus() {
-    auto menu = [this](int titleId, const char* title, const char* name) {
-        auto* m = new QMenu(Str(titleId, title), this);
+    auto menu = [this](int titleId, const char* name) {
+        auto* m = new QMenu(Str(titleId), this);
         m->setObjectName(QString::fromLatin1(name));
         connect(m, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommands);
         return m;
@@ -119,39 +124,39 @@ void CMainFrame::CreateMenus() {
     };
 
     // Menus while no document is open.
-    QMenu* file0 = menu(9000, "ファイル(&F)", "FileMenu0");
+    QMenu* file0 = menu(9000, "FileMenu0");
     add(file0, {ID_FILE_NEW, ID_FILE_OPEN, 0, ID_ADDIN_TRANSFER, ID_FILE_BACKUP, 0,
                 ID_FILE_EXPORT_BUNDLE});
     fileTail(file0);
-    QMenu* view0 = menu(9002, "表示(&V)", "ViewMenu0");
+    QMenu* view0 = menu(9002, "ViewMenu0");
     add(view0, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
-    QMenu* option0 = menu(9004, "オプション(&O)", "OptionMenu0");
+    QMenu* option0 = menu(9004, "OptionMenu0");
     add(option0, {ID_OPTION_SETTINGS, ID_OPTION_FILTERS});
-    QMenu* help0 = menu(9006, "ヘルプ(&H)", "HelpMenu0");
+    QMenu* help0 = menu(9006, "HelpMenu0");
     add(help0, {ID_HELP_INDEX, 0, ID_HELP_WEB1, ID_HELP_WEB2, ID_HELP_WEB3, ID_HELP_WEB4, 0,
                 ID_APP_ABOUT});
     m_noDocMenus = {file0, view0, option0, help0};
 
     // Menus while a document is open.
-    QMenu* file1 = menu(9000, "ファイル(&F)", "FileMenu1");
+    QMenu* file1 = menu(9000, "FileMenu1");
     add(file1, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0,
                 ID_SEND_TO_DEVICE, ID_RECEIVE_FROM_DEVICE, ID_ADDIN_TRANSFER, ID_FILE_BACKUP, 0,
                 ID_FILE_IMPORT, ID_FILE_EXPORT, ID_FILE_EXPORT_BUNDLE, 0, ID_FILE_SEND_MAIL});
     add(file1, {0, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_EXPORT_PDF}); // printing
     fileTail(file1);
-    QMenu* edit1 = menu(9001, "編集(&E)", "EditMenu1");
+    QMenu* edit1 = menu(9001, "EditMenu1");
     add(edit1, {ID_EDIT_UNDO, ID_EDIT_REDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE});
     add(edit1, {0, ID_EDIT_SELECT_ALL, ID_EDIT_FIND}); // finding
-    QMenu* view1 = menu(9002, "表示(&V)", "ViewMenu1");
+    QMenu* view1 = menu(9002, "ViewMenu1");
     add(view1, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_REFRESH});
-    QMenu* record1 = menu(9003, "レコード(&R)", "RecordMenu1");
+    QMenu* record1 = menu(9003, "RecordMenu1");
     add(record1, {ID_RECORD_ADD, ID_RECORD_INSERT, ID_RECORD_DELETE, 0, ID_RECORD_SEND, 0,
                   ID_RECORD_PROPERTIES});
-    QMenu* option1 = menu(9004, "オプション(&O)", "OptionMenu1");
+    QMenu* option1 = menu(9004, "OptionMenu1");
     add(option1, {ID_OPTION_SETTINGS, ID_OPTION_FILTERS});
-    m_windowMenu = menu(9005, "ウィンドウ(&W)", "WindowMenu1");
+    m_windowMenu = menu(9005, "WindowMenu1");
     connect(m_windowMenu, &QMenu::aboutToShow, this, &CMainFrame::FillWindowMenu);
-    QMenu* help1 = menu(9006, "ヘルプ(&H)", "HelpMenu1");
+    QMenu* help1 = menu(9006, "HelpMenu1");
     add(help1, {ID_HELP_INDEX, 0, ID_HELP_WEB1, ID_HELP_WEB2, ID_HELP_WEB3, ID_HELP_WEB4, 0,
                 ID_APP_ABOUT});
     m_docMenus = {file1, edit1, view1, record1, option1, m_windowMenu, help1};
@@ -190,7 +195,7 @@ void CMainFrame::FillWindowMenu() {
         QAction* a = m_windowMenu->addAction(text);
         a->setCheckable(true);
         a->setChecked(w == m_mdi->activeSubWindow());
-        a->setStatusTip(QStringLiteral("このウィンドウをアクティブにします"));
+        a->setStatusTip(Str(ids::kStrActivateWindowHint));
         QPointer<QMdiSubWindow> target(w);
         connect(a, &QAction::triggered, this, [this, target] {
             if (target) {
@@ -203,7 +208,7 @@ void CMainFrame::FillWindowMenu() {
 }
 
 void CMainFrame::CreateToolBar() {
-    m_toolBar = new QToolBar(QStringLiteral("ツールバー"), this);
+    m_toolBar = new QToolBar(Str(ids::kStrToolBarTitle), this);
     m_toolBar->setObjectName(QStringLiteral("MainToolBar"));
     m_toolBar->setIconSize(QSize(20, 20));
     m_toolBar->setMovable(true);
@@ -242,20 +247,20 @@ void CMainFrame::CreateToolBar() {
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar"));
-    auto pane = [this, bar](int widestId, const char* widest, const char* name) {
+    auto pane = [this, bar](int widestId, const char* name) {
         auto* label = new QLabel(this);
         label->setObjectName(QString::fromLatin1(name));
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         // Each pane is as wide as the widest text it can show.
-        const QString text = Str(widestId, widest);
+        const QString text = Str(widestId);
         label->setMinimumWidth(label->fontMetrics().horizontalAdvance(text) + 12);
         bar->addPermanentWidget(label);
         return label;
     };
-    m_kindPane = pane(ID_INDICATOR_KIND, "記念日 (月/週/曜)", "KindPane");
-    m_countPane = pane(ID_INDICATOR_COUNT, "99999レコード", "CountPane");
-    m_methodPane = pane(ID_INDICATOR_METHOD, "ASK赤外線", "MethodPane");
+    m_kindPane = pane(ID_INDICATOR_KIND, "KindPane");
+    m_countPane = pane(ID_INDICATOR_COUNT, "CountPane");
+    m_methodPane = pane(ID_INDICATOR_METHOD, "MethodPane");
 }
 
 // ---------------------------------------------------------------- command routing

@@ -8,6 +8,7 @@
 #include "app/transfer/AddInCommand.h"
 #include "app/transfer/DemoDevice.h"
 #include "base/AppSettings.h"
+#include "base/Language.h"
 #include "document/RecordCommands.h"
 
 #include <QApplication>
@@ -86,11 +87,15 @@ void CTesseraApp::LoadResourcePackIfPresent() {
 }
 
 void CTesseraApp::LoadQtTranslations() {
-    // Standard buttons and dialogs of the toolkit read in Japanese, as the rest of Tessera.
+    // Standard buttons and dialogs of the toolkit speak the language of the rest of Tessera
+    // (English is the toolkit's own).
+    const QString suffix = QtTranslationSuffix(m_language);
+    if (suffix.isEmpty())
+        return;
     const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    for (const char* name : {"qtbase_ja", "qt_ja"}) {
+    for (const QString& name : {QStringLiteral("qtbase_") + suffix, QStringLiteral("qt_") + suffix}) {
         auto* t = new QTranslator(qApp);
-        if (t->load(QString::fromLatin1(name), dir)) {
+        if (t->load(name, dir)) {
             QCoreApplication::installTranslator(t);
             m_translators.append(t);
             break;
@@ -128,6 +133,10 @@ bool CTesseraApp::Start(const QStringList& arguments) {
         QStringLiteral("demo"),
         QStringLiteral("Start with a simulated device holding a sample phone book."));
     parser.addOption(demo);
+    QCommandLineOption lang(QStringLiteral("lang"),
+                            QStringLiteral("Language of the texts for this run (ja, en)."),
+                            QStringLiteral("code"));
+    parser.addOption(lang);
     parser.addPositionalArgument(QStringLiteral("files"),
                                  QStringLiteral("Documents to open (*.tsr)."),
                                  QStringLiteral("[files...]"));
@@ -161,7 +170,8 @@ bool CTesseraApp::Start(const QStringList& arguments) {
                 &CTesseraApp::OpenHandedOverFiles);
     }
 
-    // 2. Resource pack, toolkit texts and the message boxes.
+    // 2. Language pack, resource pack, toolkit texts and the message boxes.
+    m_language = ApplyLanguage(ChooseLanguage(parser.value(lang), StoredLanguageSetting()));
     LoadResourcePackIfPresent();
     LoadQtTranslations();
     if (m_options.installPrompter) {

@@ -51,6 +51,8 @@ public:
     // Exit processing: the settings (when they were read), the recent files, the lock.
     void ExitInstance();
     int ExitCode() const { return m_exitCode; }
+    // The language of this run's texts ("ja", "en", ...), fixed at start-up.
+    const QString& Language() const { return m_language; }
 
     CAppSettings& Settings() { return *m_settings; }
     const CAppSettings& Settings() const { return *m_settings; }
@@ -123,6 +125,7 @@ private:
     std::unique_ptr<CMainFrame> m_frame;
     std::unique_ptr<CDemoDevice> m_demo;
     QList<QTranslator*> m_translators;
+    QString m_language = QStringLiteral("ja");
     FileDialogFn m_fileDialog;
     UrlOpenerFn m_urlOpener;
     // The link settings as stored before --demo pointed them at its device.

@@ -156,6 +156,7 @@ void CAppSettings::LoadSettings() {
     ScheduleAutoComp = ReadBool(s, "ScheduleAutoComp", true);
     HistoryBuffer = ReadInt(s, "HistoryBuffer", 4, 1, 16);
     NewOnStart = ReadBool(s, "NewOnStart", false);
+    Language = ReadText(s, "Language", QStringLiteral("auto"), 16);
     WindowStyle = ReadInt(s, "WindowStyle", 0, 0, 2);
     // The rectangle is read even when the window starts minimized or maximized: it is
     // not applied then, but writing defaults back at exit would lose the user's placement.
@@ -207,6 +208,7 @@ int CAppSettings::SaveSettings() {
         {QStringLiteral("Settings/ScheduleAutoComp"), b(ScheduleAutoComp)},
         {QStringLiteral("Settings/HistoryBuffer"), HistoryBuffer},
         {QStringLiteral("Settings/NewOnStart"), b(NewOnStart)},
+        {QStringLiteral("Settings/Language"), Language},
         {QStringLiteral("Settings/WindowStyle"), WindowStyle},
         {QStringLiteral("Settings/WindowTop"), WindowTop},
         {QStringLiteral("Settings/WindowLeft"), WindowLeft},

@@ -30,7 +30,7 @@ enum class WindowShowState { Default, Minimized, Maximized };
 class CAppSettings {
 public:
     static constexpr int kModelCount = 10; // model codes 0..9
-    static constexpr int kSettingsValueCount = 23;
+    static constexpr int kSettingsValueCount = 24;
     static constexpr int kBpsChoices[10] = {300,  600,   1200,  2400,  4800,
                                             9600, 19200, 38400, 57600, 115200};
 
@@ -95,6 +95,9 @@ public:
     bool ScheduleAutoComp = true;
     int HistoryBuffer = 4;
     bool NewOnStart = false;
+    // The language of the texts: "auto", "ja", "en" or the name of another pack; read at
+    // start-up, so a change takes effect at the next start.
+    QString Language = QStringLiteral("auto");
     int WindowStyle = 0; // 0 normal, 1 minimized, 2 maximized
     int WindowLeft = 0;
     int WindowTop = 0;

@@ -1,8 +1,9 @@
 // tessera-cli: scripted use of Tessera without windows.
-//   tessera-cli [--answer BUTTON] [--quiet] [--json] COMMAND [options] [arguments]
+//   tessera-cli [--answer BUTTON] [--quiet] [--json] [--lang CODE] COMMAND [options] [arguments]
 
 #include "cli/CliPrompter.h"
 #include "cli/Command.h"
+#include "base/Language.h"
 #include "text/StringTable.h"
 
 #include <QCoreApplication>
@@ -14,8 +15,8 @@ using namespace tessera::cli;
 namespace {
 
 void PrintCommands(FILE* to) {
-    std::fprintf(to, "usage: tessera-cli [--answer BUTTON] [--quiet] [--json] COMMAND [options] "
-                     "[arguments]\n"
+    std::fprintf(to, "usage: tessera-cli [--answer BUTTON] [--quiet] [--json] [--lang ja|en] COMMAND\n"
+                     "                   [options] [arguments]\n"
                      "       tessera-cli COMMAND --help\n\ncommands:\n");
     for (const auto& c : AllCommands())
         std::fprintf(to, "  %-10s %s\n", qPrintable(c->Name()),
@@ -23,7 +24,8 @@ void PrintCommands(FILE* to) {
     std::fprintf(
         to, "\n--answer BUTTON answers every question with ok, cancel, yes, no, abort, retry or\n"
             "ignore where offered (otherwise the first button); --quiet hides information\n"
-            "messages; --json makes info, check and filters print one JSON document.\nexit codes: "
+            "messages; --json makes info, check and filters print one JSON document;\n"
+            "--lang chooses the language of the messages for this run.\nexit codes: "
             "0 success, 1 usage, 2 bad data, 3 link or device failure, "
             "4 cancelled\n");
 }
@@ -36,11 +38,22 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Tessera"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TESSERA_VERSION));
 
-    // A resource pack beside the program overrides the built-in texts.
+    QStringList args = QCoreApplication::arguments();
+
+    // The language first (--lang among the global options, else the setting or the
+    // system), then a resource pack beside the program over it.
+    QString language;
+    for (int k = 1; k < args.size() && args[k].startsWith(QLatin1Char('-')); ++k) {
+        if (args[k] == QLatin1String("--answer"))
+            ++k; // its button name
+        else if (args[k] == QLatin1String("--lang") && k + 1 < args.size())
+            language = args[++k];
+        else if (args[k].startsWith(QLatin1String("--lang=")))
+            language = args[k].section(QLatin1Char('='), 1);
+    }
+    ApplyLanguage(ChooseLanguage(language, StoredLanguageSetting()));
     const QString pack = QCoreApplication::applicationDirPath() + QStringLiteral("/tsres.txt");
     LoadResourcePack(pack.toStdString());
-
-    QStringList args = QCoreApplication::arguments();
     PromptResult answer = PromptResult::Ok;
     bool hasAnswer = false;
     bool quiet = false;
@@ -60,6 +73,14 @@ int main(int argc, char** argv) {
             quiet = true;
         } else if (a == QLatin1String("--json")) {
             json = true;
+        } else if (a == QLatin1String("--lang") || a.startsWith(QLatin1String("--lang="))) {
+            const QString code = a.contains(QLatin1Char('=')) ? a.section(QLatin1Char('='), 1)
+                                 : ++i < args.size()          ? args[i]
+                                                              : QString();
+            if (!IsLanguageCode(code) && code != QLatin1String("auto")) {
+                std::fprintf(stderr, "tessera-cli: --lang needs a language code (ja, en)\n");
+                return kExitUsage;
+            }
         } else if (a == QLatin1String("--answer") || a.startsWith(QLatin1String("--answer="))) {
             QString word = a.section(QLatin1Char('='), 1);
             if (!a.contains(QLatin1Char('='))) {

@@ -2,6 +2,7 @@
 
 #include "base/Cp932.h"
 #include "document/DocHost.h"
+#include "model/FieldNames.h"
 #include "model/RecordSet.h"
 #include "text/Cp932Text.h"
 
@@ -49,9 +50,18 @@ void CRecordTableModel::Rebuild(const CRecordSet* set) {
     m_columns = 0;
     if (set != nullptr) {
         m_columns = set->FieldCount();
+        // A named field shows its name in the run's language; the set's own title (the one
+        // files carry) is shown for a tag without one.
         const auto& titles = set->Titles();
-        for (int i = 0; i < m_columns; ++i)
-            m_titles.append(i < static_cast<int>(titles.size()) ? ToQString(titles[i]) : QString());
+        const auto& tags = set->Tags();
+        for (int i = 0; i < m_columns; ++i) {
+            const std::string& shown = i < static_cast<int>(tags.size())
+                                           ? FieldDisplayName(MakeTag(tags[i]))
+                                           : std::string();
+            m_titles.append(!shown.empty() ? ToQString(shown)
+                            : i < static_cast<int>(titles.size()) ? ToQString(titles[i])
+                                                                  : QString());
+        }
         m_sorted.resize(static_cast<std::size_t>(set->RecordCount()));
         std::iota(m_sorted.begin(), m_sorted.end(), 0);
     }

@@ -36,20 +36,20 @@ struct PopupItem {
 
 // The table's context menu; 0 is a separator.
 constexpr PopupItem kPopup[] = {
-    {ID_EDIT_UNDO, ID_EDIT_UNDO, "元に戻す(&U)"},
-    {ID_EDIT_REDO, ID_EDIT_REDO, "やり直し(&R)"},
+    {ID_EDIT_UNDO, ID_EDIT_UNDO, ""},
+    {ID_EDIT_REDO, ID_EDIT_REDO, ""},
     {0, 0, nullptr},
-    {ID_EDIT_CUT, 9007, "切り取り(&T)"},
-    {ID_EDIT_COPY, 9008, "コピー(&C)"},
-    {ID_EDIT_PASTE, 9009, "貼り付け(&P)"},
+    {ID_EDIT_CUT, 9007, ""},
+    {ID_EDIT_COPY, 9008, ""},
+    {ID_EDIT_PASTE, 9009, ""},
     {0, 0, nullptr},
-    {ID_RECORD_ADD, 9010, "追加(&A)..."},
-    {ID_RECORD_INSERT, 9011, "挿入(&I)..."},
-    {ID_RECORD_DELETE, 9012, "削除(&D)..."},
+    {ID_RECORD_ADD, 9010, ""},
+    {ID_RECORD_INSERT, 9011, ""},
+    {ID_RECORD_DELETE, 9012, ""},
     {0, 0, nullptr},
-    {ID_RECORD_SEND, ID_RECORD_SEND, "送信(&S)..."},
+    {ID_RECORD_SEND, ID_RECORD_SEND, ""},
     {0, 0, nullptr},
-    {ID_RECORD_PROPERTIES, 9013, "プロパティ(&R)..."},
+    {ID_RECORD_PROPERTIES, 9013, ""},
 };
 
 QString PopupText(const PopupItem& item) {

@@ -27,17 +27,17 @@ void Rebuild(CTesseraDoc& doc) {
 QString UndoTextOf(UndoText what) {
     switch (what) {
     case UndoText::Add:
-        return Text(9120, "レコードの追加");
+        return Text(9120, "");
     case UndoText::Insert:
-        return Text(9121, "レコードの挿入");
+        return Text(9121, "");
     case UndoText::Edit:
-        return Text(9122, "レコードの編集");
+        return Text(9122, "");
     case UndoText::Delete:
-        return Text(9123, "レコードの削除");
+        return Text(9123, "");
     case UndoText::Cut:
-        return Text(9124, "切り取り");
+        return Text(9124, "");
     case UndoText::Paste:
-        return Text(9125, "貼り付け");
+        return Text(9125, "");
     }
     return {};
 }

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -681,6 +682,9 @@ std::string NoteText(int id, const std::vector<FormatArg>& args) {
 }
 
 int RunFilter(int argc, char** argv, const FormatOps& ops) {
+    // Tessera names its language pack to the filters it starts, so notes read as it does.
+    if (const char* pack = std::getenv("TESSERA_LANG_PACK"); pack != nullptr && *pack != '\0')
+        LoadResourcePack(pack);
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
         args.emplace_back(argv[i]);

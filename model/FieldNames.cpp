@@ -32,18 +32,34 @@ FieldTag NamedTagAt(int i) {
     return (i >= 0 && i < kNamedTagCount) ? kNamedTags[i] : 0;
 }
 
-const std::string& FieldDisplayName(FieldTag tag) {
-    // Names are taken from the string table on first use, after any resource pack has
-    // been loaded at start-up, and kept for the life of the process.
-    static const std::unordered_map<FieldTag, std::string> names = [] {
-        std::unordered_map<FieldTag, std::string> m;
+namespace {
+
+// The position of `tag` among the named tags; -1 when it has no name.
+int NamedIndex(FieldTag tag) {
+    static const std::unordered_map<FieldTag, int> index = [] {
+        std::unordered_map<FieldTag, int> m;
         for (int i = 0; i < kNamedTagCount; ++i)
-            m.emplace(kNamedTags[i], LoadString(kFieldNameFirstId + i));
+            m.emplace(kNamedTags[i], i);
         return m;
     }();
+    const auto it = index.find(tag);
+    return it == index.end() ? -1 : it->second;
+}
+
+} // namespace
+
+const std::string& FieldDisplayName(FieldTag tag) {
+    // Looked up each time (a window asks once per column), so a language pack loaded at
+    // start-up or a test's override is what shows.
     static const std::string none;
-    auto it = names.find(tag);
-    return it == names.end() ? none : it->second;
+    const int i = NamedIndex(tag);
+    return i < 0 ? none : LoadString(kFieldNameFirstId + i);
+}
+
+const std::string& FieldStoredTitle(FieldTag tag) {
+    static const std::string none;
+    const int i = NamedIndex(tag);
+    return i < 0 ? none : BuiltInString(kFieldNameFirstId + i);
 }
 
 } // namespace tessera

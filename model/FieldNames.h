@@ -27,7 +27,12 @@ inline constexpr int kNamedTagCount = 35;
 inline constexpr int kFieldNameFirstId = 7168;
 FieldTag NamedTagAt(int i);
 
-// Code page 932 display name of `tag`; empty when the tag has none.
+// Code page 932 display name of `tag` in the language of this run (the window's column
+// heads, the editors' labels); empty when the tag has none.
 const std::string& FieldDisplayName(FieldTag tag);
+
+// The title of `tag` as files and the device carry it (the header line's titles): the
+// built-in Japanese name, whatever the language. Empty when the tag has none.
+const std::string& FieldStoredTitle(FieldTag tag);
 
 } // namespace tessera

@@ -120,7 +120,7 @@ std::vector<std::string> TitlesForTags(const std::vector<std::string>& tags) {
     std::vector<std::string> titles;
     titles.reserve(tags.size());
     for (const std::string& tag : tags)
-        titles.push_back(FieldDisplayName(TagCodeOf(tag)));
+        titles.push_back(FieldStoredTitle(TagCodeOf(tag)));
     return titles;
 }
 

@@ -19,8 +19,12 @@ fi
 runtime=$(mktemp -d)
 trap 'rm -rf "$runtime"' EXIT
 tool="$build/tools/editor-screenshots"
-if command -v xvfb-run >/dev/null 2>&1; then
-  XDG_RUNTIME_DIR="$runtime" xvfb-run -a -s "-screen 0 1280x1024x24" "$tool" docs/screenshots resources/samples
-else
-  XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=offscreen "$tool" docs/screenshots resources/samples
-fi
+# Japanese pictures in docs/screenshots, English ones in docs/screenshots/en.
+for lang in ja en; do
+  out=docs/screenshots; [ "$lang" = ja ] || out=docs/screenshots/$lang
+  if command -v xvfb-run >/dev/null 2>&1; then
+    XDG_RUNTIME_DIR="$runtime" TESSERA_LANG=$lang xvfb-run -a -s "-screen 0 1280x1024x24" "$tool" "$out" resources/samples
+  else
+    XDG_RUNTIME_DIR="$runtime" TESSERA_LANG=$lang QT_QPA_PLATFORM=offscreen "$tool" "$out" resources/samples
+  fi
+done

@@ -22,3 +22,5 @@ trap 'rm -rf "$runtime"' EXIT
 XDG_RUNTIME_DIR="$runtime" "$build/tools/tessera-screenshots" docs/screenshots
 # The find bar and the print preview.
 XDG_RUNTIME_DIR="$runtime" "$build/tools/tessera-findprint-screenshots" docs/screenshots
+# The same pictures in English, for the English manual and the README.
+XDG_RUNTIME_DIR="$runtime" TESSERA_LANG=en "$build/tools/tessera-screenshots" docs/screenshots/en

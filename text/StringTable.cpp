@@ -20,13 +20,32 @@ struct Table {
     std::unordered_map<int, std::string> texts;
 };
 
+void FillBuiltIn(std::unordered_map<int, std::string>& texts) {
+    texts.clear();
+    texts.reserve(detail::kStringDataCount * 2);
+    for (std::size_t i = 0; i < detail::kStringDataCount; ++i)
+        texts.emplace(detail::kStringData[i].id,
+                      std::string(detail::kStringData[i].text, detail::kStringData[i].size));
+}
+
+// The generated table never changes: one copy made on first use, read without a lock.
+const std::unordered_map<int, std::string>& BuiltInTexts() {
+    static const auto* texts = [] {
+        auto* m = new std::unordered_map<int, std::string>;
+        FillBuiltIn(*m);
+        return m;
+    }();
+    return *texts;
+}
+
+bool BuiltInHas(int id) {
+    return BuiltInTexts().count(id) != 0;
+}
+
 Table& TheTable() {
     static Table* table = [] {
         auto* t = new Table;
-        t->texts.reserve(detail::kStringDataCount * 2);
-        for (std::size_t i = 0; i < detail::kStringDataCount; ++i)
-            t->texts.emplace(detail::kStringData[i].id,
-                             std::string(detail::kStringData[i].text, detail::kStringData[i].size));
+        FillBuiltIn(t->texts);
         return t;
     }();
     return *table;
@@ -138,6 +157,28 @@ void OverrideString(int id, std::string text) {
     Table& t = TheTable();
     std::lock_guard<std::mutex> guard(t.lock);
     t.texts[id] = std::move(text);
+}
+
+const std::string& BuiltInString(int id) {
+    static const std::string empty;
+    const auto& builtIn = BuiltInTexts();
+    const auto it = builtIn.find(id);
+    return it == builtIn.end() ? empty : it->second;
+}
+
+void RestoreBuiltInStrings() {
+    Table& t = TheTable();
+    std::lock_guard<std::mutex> guard(t.lock);
+    // Entries are assigned in place, not rebuilt, so a text a caller still holds by
+    // reference stays a valid string; only ids the built-in table lacks are dropped.
+    for (auto it = t.texts.begin(); it != t.texts.end();) {
+        if (!BuiltInHas(it->first)) {
+            it = t.texts.erase(it);
+        } else {
+            it->second = BuiltInString(it->first);
+            ++it;
+        }
+    }
 }
 
 int LoadResourcePack(const std::string& path) {

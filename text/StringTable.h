@@ -24,6 +24,14 @@ void OverrideString(int id, std::string text);
 // file cannot be read.
 int LoadResourcePack(const std::string& path);
 
+// The built-in (Japanese) text of `id`, whatever a pack has put over it: texts that are
+// stored in files or sent to the device (field titles of the header line) are always these.
+const std::string& BuiltInString(int id);
+
+// Drops every override: the table holds the built-in texts again (a language change
+// within one process, as the tests make).
+void RestoreBuiltInStrings();
+
 using FormatArg = std::variant<long long, std::string>;
 
 // printf-style formatting of a code page 932 text: %d %i %u %x %X %c %s %% (with optional

@@ -4,6 +4,8 @@
 
 #include "app/editors/report/ReportPrintDlg.h"
 
+#include "ShotLanguage.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
@@ -34,6 +36,7 @@ bool Save(QWidget& w, const QString& path) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    tessera::shots::UseShotLanguage();
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
         return 2;

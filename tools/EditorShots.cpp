@@ -9,6 +9,8 @@
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
 
+#include "ShotLanguage.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -50,6 +52,7 @@ bool ReadSample(const QString& path, CRecordSet& set) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    tessera::shots::UseShotLanguage();
     if (argc < 2) {
         std::fprintf(stderr, "usage: editor-screenshots OUTPUT_DIR [SAMPLES_DIR]\n");
         return 2;

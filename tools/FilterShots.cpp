@@ -7,6 +7,8 @@
 #include "base/AppSettings.h"
 #include "support/TempSettings.h"
 
+#include "ShotLanguage.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
@@ -37,6 +39,7 @@ FilterProgram Make(const char* name, const char* ext, const char* program) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    tessera::shots::UseShotLanguage();
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
         return 2;

@@ -14,6 +14,8 @@
 #include "document/UndoCommands.h"
 #include "model/Prompter.h"
 
+#include "ShotLanguage.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -73,6 +75,7 @@ QString SampleFile(const QTemporaryDir& tmp, int kind, const char* name, int cou
 
 int main(int argc, char* argv[]) {
     QApplication qapp(argc, argv);
+    tessera::shots::DefaultShotLanguage();
     if (argc < 2) {
         fprintf(stderr, "usage: tessera-screenshots OUTPUT-FOLDER\n");
         return 2;

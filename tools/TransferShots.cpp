@@ -9,6 +9,8 @@
 #include "link/AddInTransfer.h"
 #include "link/Job.h"
 
+#include "ShotLanguage.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
@@ -38,6 +40,7 @@ bool Save(QWidget* w, const QDir& dir, const char* name) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    tessera::shots::UseShotLanguage();
     QApplication::setFont(QFont(QStringLiteral("IPAPGothic"), 10));
     const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
     if (!QDir().mkpath(dir.path()))

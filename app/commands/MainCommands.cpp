@@ -1,5 +1,7 @@
 // The main window's command table. Adding a menu command is one row here (and its place in
-// a menu or the toolbar in MainFrame.cpp); nothing else registers anything.
+// a menu or the toolbar in MainFrame.cpp); nothing else registers anything. The texts are
+// string-table entries: the menu text under the command's id, the hint and tool tip under
+// the prompt id below (a row's own texts are used only when the table has none).
 
 #include "app/commands/MainCommands.h"
 
@@ -23,6 +25,7 @@
 #include "document/TesseraDoc.h"
 #include "document/TesseraView.h"
 #include "model/RecordSet.h"
+#include "resources/StringIds.h"
 
 #include <QApplication>
 #include <QDir>
@@ -106,36 +109,93 @@ const char* BackupText(int id) {
     return it->second.c_str();
 }
 
+// The string ids of each command's prompt, "status-bar hint\ntool tip". The menu text is
+// the string of the command's own id.
+constexpr struct {
+    int command;
+    int prompt;
+} kCommandPrompts[] = {
+    {ID_FILE_NEW, 9620},
+    {ID_FILE_OPEN, 9621},
+    {ID_FILE_CLOSE, 9622},
+    {ID_FILE_SAVE, 9623},
+    {ID_FILE_SAVE_AS, 9624},
+    {ID_SEND_TO_DEVICE, 9625},
+    {ID_RECEIVE_FROM_DEVICE, 9626},
+    {ID_ADDIN_TRANSFER, 9627},
+    {ID_FILE_IMPORT, 9628},
+    {ID_FILE_EXPORT, 9629},
+    {ID_FILE_SEND_MAIL, 9630},
+    {ID_APP_EXIT, 9631},
+    {ID_EDIT_UNDO, 9632},
+    {ID_EDIT_REDO, 9633},
+    {ID_EDIT_CUT, 9634},
+    {ID_EDIT_COPY, 9635},
+    {ID_EDIT_PASTE, 9636},
+    {ID_VIEW_TOOLBAR, 9637},
+    {ID_VIEW_STATUS_BAR, 9638},
+    {ID_VIEW_REFRESH, 9639},
+    {ID_RECORD_ADD, 9640},
+    {ID_RECORD_INSERT, 9641},
+    {ID_RECORD_DELETE, 9642},
+    {ID_RECORD_SEND, 9643},
+    {ID_RECORD_PROPERTIES, 9644},
+    {ID_OPTION_SETTINGS, 9645},
+    {ID_OPTION_FILTERS, 9646},
+    {ID_WINDOW_NEW, 9647},
+    {ID_WINDOW_CASCADE, 9648},
+    {ID_WINDOW_TILE_HORZ, 9649},
+    {ID_WINDOW_ARRANGE, 9650},
+    {ID_HELP_INDEX, 9651},
+    {ID_HELP_WEB1, 9652},
+    {ID_HELP_WEB2, 9653},
+    {ID_HELP_WEB3, 9654},
+    {ID_HELP_WEB4, 9655},
+    {ID_APP_ABOUT, 9656},
+    {ID_HELP_CONTEXT, 9657},
+    {ID_EDIT_FIND, 9660},
+    {ID_EDIT_SELECT_ALL, 9661},
+    {ID_FILE_PRINT, 9662},
+    {ID_FILE_PRINT_PREVIEW, 9663},
+    {ID_FILE_EXPORT_PDF, 9664},
+    {ID_WINDOW_NEXT, 9665},
+    {ID_WINDOW_PREVIOUS, 9666},
+};
+
 } // namespace
+
+int CommandPromptId(int command) {
+    for (const auto& p : kCommandPrompts)
+        if (p.command == command)
+            return p.prompt;
+    return 0;
+}
+
+int CommandMenuTextId(int command) {
+    // The help key has no menu item of its own and so no text under its id.
+    return command == ID_HELP_CONTEXT ? ids::kStrHelpCommand : command;
+}
 
 CommandTable MainCommandTable(CMainFrame& f) {
     return {
-        {ID_FILE_NEW, "新規作成(&N)\tCtrl+N", "Ctrl+N", "new", "新規作成",
-         "新しいドキュメントを作成します", Always(), [&f] { f.NewDocument(); }},
-        {ID_FILE_OPEN, "開く(&O)...\tCtrl+O", "Ctrl+O", "open", "開く",
-         "既存のドキュメントを開きます", Always(), [&f] { f.OnFileOpen(); }},
-        {ID_FILE_CLOSE, "閉じる(&C)", "Ctrl+F4", nullptr, "閉じる",
-         "作業中のドキュメントを閉じます", [&f] { return Enabled(f.ActiveDocument() != nullptr); },
+        {ID_FILE_NEW, "", "Ctrl+N", "new", "", "", Always(), [&f] { f.NewDocument(); }},
+        {ID_FILE_OPEN, "", "Ctrl+O", "open", "", "", Always(), [&f] { f.OnFileOpen(); }},
+        {ID_FILE_CLOSE, "", "Ctrl+F4", nullptr, "", "",
+         [&f] { return Enabled(f.ActiveDocument() != nullptr); },
          [&f] { f.CloseActiveDocument(); }},
-        {ID_FILE_SAVE, "上書き保存(&S)\tCtrl+S", "Ctrl+S", "save", "上書き保存",
-         "作業中のドキュメントを上書きして保存します", DocState(f, ID_FILE_SAVE),
+        {ID_FILE_SAVE, "", "Ctrl+S", "save", "", "", DocState(f, ID_FILE_SAVE),
          DocRun(f, ID_FILE_SAVE)},
-        {ID_FILE_SAVE_AS, "名前を付けて保存(&A)...", "", nullptr, "名前を付けて保存",
-         "作業中のドキュメントに名前を付けて保存します", DocState(f, ID_FILE_SAVE_AS),
+        {ID_FILE_SAVE_AS, "", "", nullptr, "", "", DocState(f, ID_FILE_SAVE_AS),
          DocRun(f, ID_FILE_SAVE_AS)},
-        {ID_SEND_TO_DEVICE, "ザウルスへ送信(&T)...", "", "send", "ザウルスへ送信",
-         "ドキュメントの全レコードをザウルスへ送信します", ViewState(f, ID_SEND_TO_DEVICE),
+        {ID_SEND_TO_DEVICE, "", "", "send", "", "", ViewState(f, ID_SEND_TO_DEVICE),
          ViewRun(f, ID_SEND_TO_DEVICE)},
-        {ID_RECEIVE_FROM_DEVICE, "ザウルスから受信(&G)...", "", "receive", "ザウルスから受信",
-         "ザウルスからレコードを受信してドキュメントに読み込みます",
-         ViewState(f, ID_RECEIVE_FROM_DEVICE), ViewRun(f, ID_RECEIVE_FROM_DEVICE)},
-        {ID_ADDIN_TRANSFER, "アドインの転送(&I)...", "", "addin", "アドインの転送",
-         "アドインプログラムをザウルスへ転送します",
+        {ID_RECEIVE_FROM_DEVICE, "", "", "receive", "", "", ViewState(f, ID_RECEIVE_FROM_DEVICE),
+         ViewRun(f, ID_RECEIVE_FROM_DEVICE)},
+        {ID_ADDIN_TRANSFER, "", "", "addin", "", "",
          // The add-in transfer needs a model that takes add-ins, and the line to itself.
          [&f] { return Enabled(f.App().Settings().ModelCode() >= 2 && !f.App().IsBusy()); },
          [&f] { RunAddInCommand(f.App(), f.RecordCommands(), &f); }},
-        {ID_FILE_IMPORT, "インポート(&M)...", "", nullptr, "インポート",
-         "他の形式のファイルをフィルタプログラムで読み込みます",
+        {ID_FILE_IMPORT, "", "", nullptr, "", "",
          [&f] {
              return Enabled(f.ActiveView() != nullptr &&
                             ImportEnabled(f.App().Settings(), *f.ActiveDocument()));
@@ -145,8 +205,7 @@ CommandTable MainCommandTable(CMainFrame& f) {
                  RunImportCommand(v->Document(), f.App().Settings(), v, CFilterBusyDlg::Waiter(&f));
          },
          true},
-        {ID_FILE_EXPORT, "エクスポート(&E)...", "", nullptr, "エクスポート",
-         "ドキュメントをフィルタプログラムで他の形式のファイルに書き出します",
+        {ID_FILE_EXPORT, "", "", nullptr, "", "",
          [&f] {
              return Enabled(f.ActiveView() != nullptr &&
                             ExportEnabled(f.App().Settings(), *f.ActiveDocument()));
@@ -156,8 +215,7 @@ CommandTable MainCommandTable(CMainFrame& f) {
                  RunExportCommand(v->Document(), f.App().Settings(), v, CFilterBusyDlg::Waiter(&f));
          },
          true},
-        {ID_FILE_SEND_MAIL, "送信(&D)...", "", nullptr, "メールで送信",
-         "ドキュメントをメールに添付して送信します",
+        {ID_FILE_SEND_MAIL, "", "", nullptr, "", "",
          // A document without records (a receive that brought none) has nothing to send.
          [&f] {
              CommandState s = DocState(f, ID_FILE_SEND_MAIL)();
@@ -167,130 +225,94 @@ CommandTable MainCommandTable(CMainFrame& f) {
              return s;
          },
          DocRun(f, ID_FILE_SEND_MAIL), true},
-        {ID_APP_EXIT, "終了(&X)", "", nullptr, "終了", "アプリケーションを終了します",
-         [&f] { return Enabled(!f.App().IsBusy()); }, [&f] { f.close(); }},
-        {ID_EDIT_UNDO, "元に戻す(&U)\tCtrl+Z", "Ctrl+Z;Alt+Backspace", "undo", "元に戻す",
-         "直前のレコードの変更を取り消します", DocState(f, ID_EDIT_UNDO), DocRun(f, ID_EDIT_UNDO)},
-        {ID_EDIT_REDO, "やり直し(&R)\tCtrl+Y", "Ctrl+Y;Ctrl+Shift+Z", "redo", "やり直し",
-         "取り消したレコードの変更をもう一度行います", DocState(f, ID_EDIT_REDO),
+        {ID_APP_EXIT, "", "", nullptr, "", "", [&f] { return Enabled(!f.App().IsBusy()); },
+         [&f] { f.close(); }},
+        {ID_EDIT_UNDO, "", "Ctrl+Z;Alt+Backspace", "undo", "", "", DocState(f, ID_EDIT_UNDO),
+         DocRun(f, ID_EDIT_UNDO)},
+        {ID_EDIT_REDO, "", "Ctrl+Y;Ctrl+Shift+Z", "redo", "", "", DocState(f, ID_EDIT_REDO),
          DocRun(f, ID_EDIT_REDO)},
-        {ID_EDIT_CUT, "切り取り(&T)\tCtrl+X", "Ctrl+X;Shift+Del", "cut", "切り取り",
-         "選択したレコードを切り取ってクリップボードに移します", ViewState(f, ID_EDIT_CUT),
+        {ID_EDIT_CUT, "", "Ctrl+X;Shift+Del", "cut", "", "", ViewState(f, ID_EDIT_CUT),
          ViewRun(f, ID_EDIT_CUT)},
-        {ID_EDIT_COPY, "コピー(&C)\tCtrl+C", "Ctrl+C;Ctrl+Ins", "copy", "コピー",
-         "選択したレコードをクリップボードにコピーします", ViewState(f, ID_EDIT_COPY),
+        {ID_EDIT_COPY, "", "Ctrl+C;Ctrl+Ins", "copy", "", "", ViewState(f, ID_EDIT_COPY),
          ViewRun(f, ID_EDIT_COPY)},
-        {ID_EDIT_PASTE, "貼り付け(&P)\tCtrl+V", "Ctrl+V;Shift+Ins", "paste", "貼り付け",
-         "クリップボードのレコードを貼り付けます", ViewState(f, ID_EDIT_PASTE),
+        {ID_EDIT_PASTE, "", "Ctrl+V;Shift+Ins", "paste", "", "", ViewState(f, ID_EDIT_PASTE),
          ViewRun(f, ID_EDIT_PASTE)},
         // ---- finding, selecting all and printing the table
-        {ID_EDIT_FIND, "検索(&F)...\tCtrl+F", "Ctrl+F", nullptr, "検索",
-         "入力した語を含むレコードだけを表示します",
+        {ID_EDIT_FIND, "", "Ctrl+F", nullptr, "", "",
          [&f] { return Enabled(f.ActiveChild() != nullptr); },
          [&f] {
              if (CChildFrame* child = f.ActiveChild())
                  child->FindBar()->Activate();
          }},
-        {ID_EDIT_SELECT_ALL, "すべて選択(&L)\tCtrl+A", "Ctrl+A", nullptr, "すべて選択",
-         "表示しているレコードをすべて選択します", ViewState(f, ID_EDIT_SELECT_ALL),
+        {ID_EDIT_SELECT_ALL, "", "Ctrl+A", nullptr, "", "", ViewState(f, ID_EDIT_SELECT_ALL),
          ViewRun(f, ID_EDIT_SELECT_ALL)},
-        {ID_FILE_PRINT, "印刷(&P)...\tCtrl+P", "Ctrl+P", nullptr, "印刷",
-         "表示している行と列を印刷します", [&f] { return Enabled(PrintableView(f) != nullptr); },
+        {ID_FILE_PRINT, "", "Ctrl+P", nullptr, "", "", [&f] { return Enabled(PrintableView(f) != nullptr); },
          [&f] {
              if (CTesseraView* v = PrintableView(f))
                  PrintTableWithDialog(&f, v->PrintTable());
          }},
-        {ID_FILE_PRINT_PREVIEW, "印刷プレビュー(&V)...", "", nullptr, "印刷プレビュー",
-         "印刷される状態を画面に表示します",
+        {ID_FILE_PRINT_PREVIEW, "", "", nullptr, "", "",
          [&f] { return Enabled(PrintableView(f) != nullptr); },
          [&f] {
              if (CTesseraView* v = PrintableView(f))
                  PreviewTable(&f, v->PrintTable());
          }},
-        {ID_FILE_EXPORT_PDF, "PDF に書き出し(&F)...", "", nullptr, "PDF に書き出し",
-         "表示している行と列を PDF ファイルに書き出します",
+        {ID_FILE_EXPORT_PDF, "", "", nullptr, "", "",
          [&f] { return Enabled(PrintableView(f) != nullptr); },
          [&f] {
              if (CTesseraView* v = PrintableView(f))
                  ExportTablePdf(&f, v->PrintTable(), PdfName(v->Document()));
          }},
         // ---- end of finding and printing
-        {ID_VIEW_TOOLBAR, "ツールバー(&T)", "", nullptr, "ツールバー",
-         "ツールバーの表示/非表示を切り替えます",
+        {ID_VIEW_TOOLBAR, "", "", nullptr, "", "",
          [&f] { return Checked(f.ToolBar()->isVisibleTo(&f)); },
          [&f] { f.ToolBar()->setVisible(!f.ToolBar()->isVisibleTo(&f)); }},
-        {ID_VIEW_STATUS_BAR, "ステータスバー(&S)", "", nullptr, "ステータスバー",
-         "ステータスバーの表示/非表示を切り替えます",
+        {ID_VIEW_STATUS_BAR, "", "", nullptr, "", "",
          [&f] { return Checked(f.statusBar()->isVisibleTo(&f)); },
          [&f] { f.statusBar()->setVisible(!f.statusBar()->isVisibleTo(&f)); }},
-        {ID_VIEW_REFRESH, "最新の情報に更新(&R)", "", nullptr, "最新の情報に更新",
-         "レコードの一覧を作り直して最新の状態にします", ViewState(f, ID_VIEW_REFRESH),
+        {ID_VIEW_REFRESH, "", "", nullptr, "", "", ViewState(f, ID_VIEW_REFRESH),
          ViewRun(f, ID_VIEW_REFRESH)},
-        {ID_RECORD_ADD, "追加(&A)...", "", "addrecord", "レコードの追加",
-         "新しいレコードを末尾に追加します", ViewState(f, ID_RECORD_ADD),
+        {ID_RECORD_ADD, "", "", "addrecord", "", "", ViewState(f, ID_RECORD_ADD),
          ViewRun(f, ID_RECORD_ADD)},
-        {ID_RECORD_INSERT, "挿入(&I)...\tIns", "Ins", nullptr, "レコードの挿入",
-         "選択したレコードの前に新しいレコードを挿入します", ViewState(f, ID_RECORD_INSERT),
+        {ID_RECORD_INSERT, "", "Ins", nullptr, "", "", ViewState(f, ID_RECORD_INSERT),
          ViewRun(f, ID_RECORD_INSERT)},
-        {ID_RECORD_DELETE, "削除(&D)...\tDel", "Del", "deleterecord", "レコードの削除",
-         "選択したレコードを削除します", ViewState(f, ID_RECORD_DELETE),
+        {ID_RECORD_DELETE, "", "Del", "deleterecord", "", "", ViewState(f, ID_RECORD_DELETE),
          ViewRun(f, ID_RECORD_DELETE)},
-        {ID_RECORD_SEND, "送信(&S)...", "", nullptr, "選択したレコードの送信",
-         "選択したレコードをザウルスへ送信します", ViewState(f, ID_RECORD_SEND),
+        {ID_RECORD_SEND, "", "", nullptr, "", "", ViewState(f, ID_RECORD_SEND),
          ViewRun(f, ID_RECORD_SEND)},
-        {ID_RECORD_PROPERTIES, "プロパティ(&P)...\tEnter", "Return;Enter", "properties",
-         "レコードのプロパティ", "選択したレコードの内容を表示して編集します",
+        {ID_RECORD_PROPERTIES, "", "Return;Enter", "properties", "", "",
          ViewState(f, ID_RECORD_PROPERTIES), ViewRun(f, ID_RECORD_PROPERTIES)},
-        {ID_OPTION_SETTINGS, "環境設定(&E)...", "", nullptr, "環境設定",
-         "通信ポート、編集、ファイル、機種、ダイアルの設定を変更します", Always(),
+        {ID_OPTION_SETTINGS, "", "", nullptr, "", "", Always(),
          [&f] { f.App().RunSettingsSheet(); }},
-        {ID_OPTION_FILTERS, "フィルタ設定(&F)...", "", nullptr, "フィルタ設定",
-         "インポートとエクスポートに使うフィルタプログラムを登録します", Always(),
+        {ID_OPTION_FILTERS, "", "", nullptr, "", "", Always(),
          [&f] {
              CFilterSetDlg dlg(f.App().Settings(), QApplication::activeWindow());
              dlg.exec();
          }},
-        {ID_WINDOW_NEW, "新しいウィンドウを開く(&N)", "", nullptr, "新しいウィンドウ",
-         "作業中のドキュメントをもう一つのウィンドウで開きます",
+        {ID_WINDOW_NEW, "", "", nullptr, "", "",
          [&f] { return Enabled(f.ActiveDocument() != nullptr); }, [&f] { f.NewWindow(); }},
-        {ID_WINDOW_CASCADE, "重ねて表示(&C)", "", nullptr, "重ねて表示",
-         "ウィンドウを少しずつずらして重ねて表示します",
+        {ID_WINDOW_CASCADE, "", "", nullptr, "", "",
          [&f] { return Enabled(!f.MdiArea()->subWindowList().isEmpty()); },
          [&f] { f.CascadeWindows(); }},
-        {ID_WINDOW_NEXT, "次のウィンドウ", "Ctrl+F6", nullptr, "次のウィンドウ",
-         "次のドキュメントウィンドウに切り替えます",
+        {ID_WINDOW_NEXT, "", "Ctrl+F6", nullptr, "", "",
          [&f] { return Enabled(f.MdiArea()->subWindowList().size() > 1); },
          [&f] { f.ActivateNextWindow(true); }},
-        {ID_WINDOW_PREVIOUS, "前のウィンドウ", "Ctrl+Shift+F6", nullptr, "前のウィンドウ",
-         "前のドキュメントウィンドウに切り替えます",
+        {ID_WINDOW_PREVIOUS, "", "Ctrl+Shift+F6", nullptr, "", "",
          [&f] { return Enabled(f.MdiArea()->subWindowList().size() > 1); },
          [&f] { f.ActivateNextWindow(false); }},
-        {ID_WINDOW_TILE_HORZ, "並べて表示(&T)", "", nullptr, "並べて表示",
-         "ウィンドウを重ならないように並べて表示します",
+        {ID_WINDOW_TILE_HORZ, "", "", nullptr, "", "",
          [&f] { return Enabled(!f.MdiArea()->subWindowList().isEmpty()); },
          [&f] { f.MdiArea()->tileSubWindows(); }},
-        {ID_WINDOW_ARRANGE, "アイコンの整列(&A)", "", nullptr, "アイコンの整列",
-         "アイコン化したウィンドウをウィンドウの下端に整列します",
+        {ID_WINDOW_ARRANGE, "", "", nullptr, "", "",
          [&f] { return Enabled(!f.MdiArea()->subWindowList().isEmpty()); },
          [&f] { f.ArrangeIcons(); }},
-        {ID_HELP_INDEX, "目次(&C)", "", "help", "ヘルプの目次", "ヘルプの目次を表示します",
-         Always(), [&f] { f.ShowHelpContents(); }},
-        {ID_HELP_WEB1, "Tesseraのホームページ(&W)", "", nullptr, "Tessera のホームページ",
-         "Tessera のホームページをブラウザで開きます", Always(),
-         [&f] { f.OpenWebPage(ID_HELP_WEB1); }},
-        {ID_HELP_WEB2, "ダウンロード(&L)", "", nullptr, "ダウンロード",
-         "最新版のダウンロードページをブラウザで開きます", Always(),
-         [&f] { f.OpenWebPage(ID_HELP_WEB2); }},
-        {ID_HELP_WEB3, "よくある質問(&Q)", "", nullptr, "よくある質問",
-         "よくある質問と答えのページをブラウザで開きます", Always(),
-         [&f] { f.OpenWebPage(ID_HELP_WEB3); }},
-        {ID_HELP_WEB4, "アドイン情報(&D)", "", nullptr, "アドイン情報",
-         "アドインプログラムの情報ページをブラウザで開きます", Always(),
-         [&f] { f.OpenWebPage(ID_HELP_WEB4); }},
-        {ID_APP_ABOUT, "バージョン情報(&A)...", "", "about", "バージョン情報",
-         "プログラムの名前、バージョン、動作環境を表示します", Always(), [&f] { f.ShowAbout(); }},
-        {ID_HELP_CONTEXT, "ヘルプ", "F1", nullptr, "ヘルプ", "この画面のヘルプを表示します",
-         Always(), [&f] { f.ShowContextHelp(); }},
+        {ID_HELP_INDEX, "", "", "help", "", "", Always(), [&f] { f.ShowHelpContents(); }},
+        {ID_HELP_WEB1, "", "", nullptr, "", "", Always(), [&f] { f.OpenWebPage(ID_HELP_WEB1); }},
+        {ID_HELP_WEB2, "", "", nullptr, "", "", Always(), [&f] { f.OpenWebPage(ID_HELP_WEB2); }},
+        {ID_HELP_WEB3, "", "", nullptr, "", "", Always(), [&f] { f.OpenWebPage(ID_HELP_WEB3); }},
+        {ID_HELP_WEB4, "", "", nullptr, "", "", Always(), [&f] { f.OpenWebPage(ID_HELP_WEB4); }},
+        {ID_APP_ABOUT, "", "", "about", "", "", Always(), [&f] { f.ShowAbout(); }},
+        {ID_HELP_CONTEXT, "", "F1", nullptr, "", "", Always(), [&f] { f.ShowContextHelp(); }},
         // ---- backup in one sitting and the export bundle (their menu texts are the
         // string-table entries of their ids) ----
         {ID_FILE_BACKUP, "", "", "receive", BackupText(ids::kStrBackupTitle),

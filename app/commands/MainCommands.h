@@ -13,4 +13,9 @@ inline constexpr int ID_WINDOW_PREVIOUS = 57681;
 
 CommandTable MainCommandTable(CMainFrame& frame);
 
+// The string id of a command's prompt ("status-bar hint\ntool tip"); 0 when it has none.
+int CommandPromptId(int command);
+// The string id of a command's menu text: its own id, or the one the table gives it.
+int CommandMenuTextId(int command);
+
 } // namespace tessera

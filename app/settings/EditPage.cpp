@@ -4,7 +4,9 @@
 #include "app/settings/SheetParts.h"
 #include "base/AppSettings.h"
 #include "base/Cp932.h"
+#include "base/Language.h"
 #include "model/Prompter.h"
+#include "resources/StringIds.h"
 #include "text/StringTable.h"
 
 #include <QButtonGroup>
@@ -30,6 +32,50 @@
 namespace tessera {
 
 using namespace sheet;
+
+namespace {
+
+QString TableText(int id) {
+    return Cp932ToQString(LoadString(id));
+}
+
+// The language of the texts: read at start-up, so the choice is stored when the sheet is
+// accepted and takes effect at the next start.
+void AddLanguageChoice(QDialog* sheet, CAppSettings& settings, QWidget* page, QVBoxLayout* layout) {
+    auto* combo = new QComboBox(page);
+    combo->setObjectName(QStringLiteral("language"));
+    combo->addItem(TableText(ids::kStrLanguageAuto), QStringLiteral("auto"));
+    for (const QString& code : InstalledLanguages()) {
+        const QString name = code == QLatin1String("ja")   ? TableText(ids::kStrLanguageJapanese)
+                             : code == QLatin1String("en") ? TableText(ids::kStrLanguageEnglish)
+                                                           : code;
+        combo->addItem(name, code);
+    }
+    if (combo->findData(QStringLiteral("en")) < 0) // English is offered even before install
+        combo->addItem(TableText(ids::kStrLanguageEnglish), QStringLiteral("en"));
+    int current = combo->findData(settings.Language);
+    if (current < 0) { // a stored code whose pack is gone: show it, keep it
+        combo->addItem(settings.Language, settings.Language);
+        current = combo->count() - 1;
+    }
+    combo->setCurrentIndex(current);
+    auto* label = new QLabel(TableText(ids::kStrLanguageLabel), page);
+    label->setBuddy(combo);
+    auto* note = new QLabel(TableText(ids::kStrLanguageNote), page);
+    note->setObjectName(QStringLiteral("languageNote"));
+    note->setWordWrap(true);
+    auto* row = new QHBoxLayout;
+    row->addWidget(label);
+    row->addWidget(combo);
+    row->addStretch();
+    layout->addSpacing(6);
+    layout->addLayout(row);
+    layout->addWidget(note);
+    QObject::connect(sheet, &QDialog::accepted, combo,
+                     [&settings, combo] { settings.Language = combo->currentData().toString(); });
+}
+
+} // namespace
 
 QWidget* CSettingsSheet::BuildEditPage() {
     auto* page = new QWidget;
@@ -77,6 +123,7 @@ QWidget* CSettingsSheet::BuildEditPage() {
     layout->addWidget(m_limitWidth);
     layout->addLayout(widthRow);
     layout->addWidget(m_autoComp);
+    AddLanguageChoice(this, m_settings, page, layout);
     layout->addStretch();
     return page;
 }

@@ -7,10 +7,7 @@
 namespace tessera {
 
 CRecvDlg::CRecvDlg(std::shared_ptr<TransferJob> job, int method, QWidget* parent)
-    : CTransferDlgBase(
-          std::move(job), method, 144, "ザウルスから受信中", 9023,
-          "受信を中断した場合，再通信が可能になるまで\nしばらく時間がかかる場合があります．",
-          parent) {
+    : CTransferDlgBase(std::move(job), method, 144, "", 9023, "", parent) {
     setObjectName(QStringLiteral("CRecvDlg"));
 }
 

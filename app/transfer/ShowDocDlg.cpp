@@ -22,7 +22,7 @@ QString Text(int id, const char* fallback) {
 
 CShowDocDlg::CShowDocDlg(const QString& text, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("CShowDocDlg"));
-    setWindowTitle(Text(kDialogTitleBase + 162, "アドインの概要"));
+    setWindowTitle(Text(kDialogTitleBase + 162, ""));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
     m_text = new QPlainTextEdit(this);
@@ -32,14 +32,13 @@ CShowDocDlg::CShowDocDlg(const QString& text, QWidget* parent) : QDialog(parent)
     m_text->setPlainText(text);
     m_text->setMinimumSize(440, 260);
 
-    auto* note =
-        new QLabel(Text(9025, "このアドインを転送する場合は、[OK]を押してください。"), this);
+    auto* note = new QLabel(Text(9025, ""), this);
     note->setObjectName(QStringLiteral("Note"));
 
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* ok = buttons->addButton(Text(9026, "OK"), QDialogButtonBox::AcceptRole);
     ok->setDefault(true);
-    buttons->addButton(Text(9027, "キャンセル"), QDialogButtonBox::RejectRole);
+    buttons->addButton(Text(9027, ""), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 

@@ -106,7 +106,7 @@ CTransferDlgBase::CTransferDlgBase(std::shared_ptr<TransferJob> job, int method,
     m_icon->setFixedSize(kIconSize, kIconSize);
     // The cable shows its still picture until data moves; infrared starts on the first frame.
     m_icon->setPixmap(TransferIcon(method, method == 0 ? 0 : -1));
-    m_status = new QLabel(Text(kStrWaiting, "接続待機中..."), this);
+    m_status = new QLabel(Text(kStrWaiting, ""), this);
     m_status->setObjectName(QStringLiteral("StatusText"));
     m_status->setMinimumWidth(260);
 
@@ -125,7 +125,7 @@ CTransferDlgBase::CTransferDlgBase(std::shared_ptr<TransferJob> job, int method,
     small.setPointSizeF(small.pointSizeF() * 0.9);
     noteLabel->setFont(small);
 
-    m_cancel = new QPushButton(Text(kStrCancel, "中断"), this);
+    m_cancel = new QPushButton(Text(kStrCancel, ""), this);
     m_cancel->setObjectName(QStringLiteral("CancelButton"));
     m_cancel->setDefault(true);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -202,10 +202,7 @@ void CTransferDlgBase::done(int result) {
 
 CTransDlg::CTransDlg(std::shared_ptr<TransferJob> job, qint64 total, int method, bool addIn,
                      QWidget* parent)
-    : CTransferDlgBase(
-          std::move(job), method, kDlgTransfer, "ザウルスへ送信中", kStrSendNote,
-          "送信を中断した場合，再通信が可能になるまで\nしばらく時間がかかる場合があります．",
-          parent),
+    : CTransferDlgBase(std::move(job), method, kDlgTransfer, "", kStrSendNote, "", parent),
       m_total(total), m_addIn(addIn) {
     setObjectName(QStringLiteral("CTransDlg"));
     m_bar = new QProgressBar(this);

@@ -184,5 +184,33 @@ TEST(BundledPrograms, ExportStopsReadingAtTheEndMarkOfAHostThatKeepsThePipeOpen)
     EXPECT_TRUE(QFile::exists(target));
 }
 
+TEST(BundledPrograms, NotesFollowTheLanguagePackWhileTheDataStaysTheSame) {
+    // Tessera names its pack to the filters it starts; the records do not change with it.
+    QTemporaryDir dir;
+    QFile sjis(dir.filePath(QStringLiteral("sjis.csv")));
+    ASSERT_TRUE(sjis.open(QIODevice::WriteOnly));
+    sjis.write("\x8C\xC2\x90\x6C\x96\xBC\r\n\x8E\x52\x93\x63\r\n"); // 個人名 / 山田
+    sjis.close();
+    RunResult runs[2];
+    for (int english = 0; english < 2; ++english) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("TESSERA_LANG_PACK"));
+        if (english)
+            env.insert(QStringLiteral("TESSERA_LANG_PACK"),
+                       QStringLiteral(TESSERA_SOURCE_DIR "/resources/lang/en.txt"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(TSR_CSV), {QStringLiteral("-I"), sjis.fileName(),
+                                          QStringLiteral("-V"), QStringLiteral("1")});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        runs[english] = {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+        EXPECT_EQ(runs[english].exitCode, 0) << runs[english].err.toStdString();
+    }
+    EXPECT_EQ(runs[1].out, runs[0].out);
+    EXPECT_NE(runs[1].err.indexOf("The file was read as Shift_JIS"), -1)
+        << runs[1].err.toStdString();
+    EXPECT_EQ(runs[0].err.indexOf("The file was read"), -1) << runs[0].err.toStdString();
+}
+
 } // namespace
 } // namespace tessera::test

@@ -277,7 +277,7 @@ TEST_F(AppSettingsTest, UnwritableStoreCountsEveryValue) {
     // Every value but the default port, which is never stored.
     EXPECT_EQ(s.SaveSettings(), CAppSettings::kSettingsValueCount - 1);
     ASSERT_EQ(m_prompter.Messages().size(), 1u);
-    EXPECT_EQ(m_prompter.Messages()[0].Utf8(), "22個のレジストリを書き込みできませんでした");
+    EXPECT_EQ(m_prompter.Messages()[0].Utf8(), "23個のレジストリを書き込みできませんでした");
     EXPECT_EQ(m_prompter.Messages()[0].icon, PromptIcon::Warning);
 }
 

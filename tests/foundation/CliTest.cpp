@@ -15,11 +15,17 @@ struct CliRun {
     QString err;
 };
 
-// Runs tessera-cli with a home of its own, so no real settings are touched.
-CliRun Cli(const QStringList& args) {
+// Runs tessera-cli with a home of its own, so no real settings are touched; `locale` (when
+// given) is the whole locale of the run, with no language chosen by the environment.
+CliRun Cli(const QStringList& args, const QString& locale = {}) {
     static QTemporaryDir home;
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!locale.isEmpty()) {
+        for (const char* v : {"TESSERA_LANG", "LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+            env.remove(QString::fromLatin1(v));
+        env.insert(QStringLiteral("LANG"), locale);
+    }
     env.insert(QStringLiteral("HOME"), home.path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
     p.setProcessEnvironment(env);
@@ -201,6 +207,40 @@ TEST(CliJson, FailuresAndCommandsWithoutJson) {
     r = Cli({QStringLiteral("--json"), QStringLiteral("strings"), QStringLiteral("1537")});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.out.isEmpty());
+}
+
+TEST(CliLanguage, LangOptionThenSystemLocale) {
+    const QString received = QStringLiteral("受信が正常に終了しました\nPI-6600\n");
+    const QString english = QStringLiteral("The data has been received.\nPI-6600\n");
+    const struct {
+        QStringList global;
+        QString locale;
+        QString out;
+    } cases[] = {
+        {{QStringLiteral("--lang"), QStringLiteral("en")}, {}, english},
+        {{QStringLiteral("--lang=en"), QStringLiteral("--quiet")}, {}, english},
+        {{QStringLiteral("--answer"), QStringLiteral("no"), QStringLiteral("--lang"),
+          QStringLiteral("en")},
+         {},
+         english},
+        {{QStringLiteral("--lang"), QStringLiteral("ja")}, QStringLiteral("en_US.UTF-8"), received},
+        {{}, QStringLiteral("en_US.UTF-8"), english},
+        {{}, QStringLiteral("ja_JP.UTF-8"), received},
+        {{}, QStringLiteral("C"), received},
+        {{}, QStringLiteral("POSIX"), received},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE((c.global.join(QLatin1Char(' ')) + QLatin1Char('/') + c.locale).toStdString());
+        CliRun r = Cli(c.global + QStringList{QStringLiteral("strings"), QStringLiteral("1537"),
+                                              QStringLiteral("6150")},
+                       c.locale);
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out, c.out);
+    }
+    EXPECT_EQ(Cli({QStringLiteral("--lang"), QStringLiteral("english!"), QStringLiteral("strings"),
+                   QStringLiteral("1")})
+                  .code,
+              1);
 }
 
 } // namespace
