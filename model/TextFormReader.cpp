@@ -2,6 +2,7 @@
 
 #include "model/FieldInternal.h"
 #include "model/Prompter.h"
+#include "model/RecordArena.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
 #include "model/TextForm.h"
@@ -256,6 +257,7 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
     LineValues line;
     std::vector<unsigned char> refused;
     bool ignoreAll = false;
+    CRecordArena arena;
 
     for (;;) {
         Status status = tok.Next();
@@ -284,7 +286,7 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
             stop = GatherRecordValues(tok, status, line);
             refused.assign(line.values.size(), 0);
             record = CDataRecord::MakeRead(m_layout, TextRoom(line.values, classes), line.values,
-                                           refused.data());
+                                           refused.data(), arena);
             // Only then does a break in the line stop the read, as if each value had been
             // taken as soon as it was read.
             if (!AskAboutRefusedValues(line.values, refused, fieldCount, recordNumber, m_readPos,
