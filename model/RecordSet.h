@@ -232,16 +232,23 @@ public:
     // character goes through `map` (null: unchanged). Asks about bad values through the
     // prompter. `errorCount` receives the number of fields emptied because their values were
     // refused. On failure the records already read stay; the caller discards the set.
+    // `release`, when given, hears now and then (at the start of a line, about every
+    // kReadReleaseStep bytes) how many bytes from the start of the text the read will not
+    // look at again: a caller that mapped a large file can let go of them.
+    using ReadRelease = std::function<void(std::size_t bytes)>;
+    static constexpr std::size_t kReadReleaseStep = std::size_t{1} << 20;
     bool ReadText(const char* text, std::size_t size, const CCodeMap* map,
-                  int* errorCount = nullptr);
-    bool ReadText(std::string_view text, const CCodeMap* map, int* errorCount = nullptr) {
-        return ReadText(text.data(), text.size(), map, errorCount);
+                  int* errorCount = nullptr, const ReadRelease* release = nullptr);
+    bool ReadText(std::string_view text, const CCodeMap* map, int* errorCount = nullptr,
+                  const ReadRelease* release = nullptr) {
+        return ReadText(text.data(), text.size(), map, errorCount, release);
     }
     // Where ReadText stands while it asks the user (and where it stopped afterwards).
     const ReadPosition& CurrentReadPosition() const { return m_readPos; }
 
 private:
-    bool ReadTextInner(const char* text, std::size_t size, const CCodeMap* map, int& errors);
+    bool ReadTextInner(const char* text, std::size_t size, const CCodeMap* map, int& errors,
+                       const ReadRelease* release);
     // Writes the text form of all records (selection null) or of the listed ones, handing it
     // to `emit` in pieces; false after 2049, or when `emit` returns false.
     bool WriteCore(const std::vector<int32_t>* selection, const TextSink& emit) const;

@@ -220,7 +220,7 @@ bool AskAboutRefusedValues(const std::vector<ReadValue>& values,
 } // namespace
 
 bool CRecordSet::ReadText(const char* text, std::size_t size, const CCodeMap* map,
-                          int* errorCount) {
+                          int* errorCount, const ReadRelease* release) {
     int errors = 0;
     bool ok = false;
     if (errorCount != nullptr)
@@ -229,7 +229,7 @@ bool CRecordSet::ReadText(const char* text, std::size_t size, const CCodeMap* ma
         return false;
     m_readPos = ReadPosition{};
     try {
-        ok = ReadTextInner(text, size, map, errors);
+        ok = ReadTextInner(text, size, map, errors, release);
     } catch (const std::bad_alloc&) {
         ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
         ok = false;
@@ -240,7 +240,7 @@ bool CRecordSet::ReadText(const char* text, std::size_t size, const CCodeMap* ma
 }
 
 bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMap* map,
-                               int& errors) {
+                               int& errors, const ReadRelease* release) {
     auto tokenizer = std::make_unique<CTextTokenizer>(text, size, map);
     CTextTokenizer& tok = *tokenizer;
 
@@ -258,8 +258,14 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
     std::vector<unsigned char> refused;
     bool ignoreAll = false;
     CRecordArena arena;
+    std::size_t released = 0;
 
     for (;;) {
+        // Every line before this one lives on in the records (copied), not in the text.
+        if (release != nullptr && tok.Offset() - released >= kReadReleaseStep) {
+            released = tok.Offset();
+            (*release)(released);
+        }
         Status status = tok.Next();
         if (status == Status::Overflow)
             return ShowFormatError();
