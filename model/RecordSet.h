@@ -245,6 +245,10 @@ public:
     }
     // Where ReadText stands while it asks the user (and where it stopped afterwards).
     const ReadPosition& CurrentReadPosition() const { return m_readPos; }
+    // True when the last ReadText succeeded without reading all of the text (the user has
+    // been warned): its last record line was cut short, or a line did not start with a
+    // quote. Writing the set over the file it came from would lose the rest.
+    bool ReadStoppedEarly() const { return m_readStoppedEarly; }
 
 private:
     bool ReadTextInner(const char* text, std::size_t size, const CCodeMap* map, int& errors,
@@ -265,6 +269,7 @@ private:
     std::shared_ptr<const RecordLayout> m_layout;
     RecordList m_records;
     ReadPosition m_readPos;
+    bool m_readStoppedEarly = false;
 };
 
 // Message ids of the record set and its text form.
@@ -283,6 +288,8 @@ enum RecordSetMessage : int {
     kMsgFieldsEmptied = 1079, // %d 個のフィールドにエラーがありました。...
     // The last record line ended without its line end, so that record was not read.
     kMsgRecordCutOff = 2051,
+    // A line did not start with a quote: the read stopped before it (record number).
+    kMsgLineWithoutQuote = ids::kMsgLineWithoutQuote,
 };
 
 } // namespace tessera

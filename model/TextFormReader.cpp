@@ -45,6 +45,18 @@ void ShowCutOffRecord(int record) {
 
 using Status = CTextTokenizer::Status;
 
+// True when nothing but blank lines and spaces lie between `rest` and the end of the text
+// (its end mark, a zero byte or the end of the buffer).
+bool OnlyBlankRest(std::string_view rest) {
+    for (const char c : rest) {
+        if (c == '\x1A' || c == '\0')
+            return true;
+        if (c != '\r' && c != '\n' && c != ' ' && c != '\t')
+            return false;
+    }
+    return true;
+}
+
 bool ShowFormatError() {
     ShowMessage(kMsgReadFormatError, PromptIcon::Stop, PromptButtons::Ok);
     return false;
@@ -228,6 +240,7 @@ bool CRecordSet::ReadText(const char* text, std::size_t size, const CCodeMap* ma
     if (!m_tags.empty() || !m_records.empty())
         return false;
     m_readPos = ReadPosition{};
+    m_readStoppedEarly = false;
     try {
         ok = ReadTextInner(text, size, map, errors, release);
     } catch (const std::bad_alloc&) {
@@ -322,10 +335,20 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
             // The input ended inside this record line.
             m_readPos.field = 0;
             m_readPos.value.clear();
+            m_readStoppedEarly = true;
             ShowCutOffRecord(recordNumber);
         }
         if (status != Status::Value)
             break;
+    }
+    // A line end outside quotes ends the text unless a quote follows: a line that lost its
+    // opening quote would silently take every line after it along.
+    const std::size_t stop = std::min(tok.Offset(), size);
+    if (!m_readStoppedEarly && !OnlyBlankRest(std::string_view(text + stop, size - stop))) {
+        m_readStoppedEarly = true;
+        m_readPos = ReadPosition{recordNumber + 1, 0, {}};
+        ShowMessage(kMsgLineWithoutQuote, PromptIcon::Warning, PromptButtons::Ok,
+                    recordNumber + 1);
     }
 
     m_titles = TitlesForTags(m_tags);
