@@ -354,6 +354,46 @@ TEST(ReaderStopsEarly, ALineWithoutItsQuoteIsReportedNotDroppedSilently) {
     }
 }
 
+// A read that lets go of the text behind it: each offset it gives up is a line start past the
+// last one, and bytes it gave up are never read again (here they are overwritten at once).
+TEST(ReaderRelease, BytesGivenUpAreNeverReadAgain) {
+    const std::vector<std::string> book = Samples()[0].values;
+    std::string text = Line("i", {"SCRT", "NAME", "NAPR", "TEL1", "ZIPC", "ADR1", "BRTH", "RMRK",
+                                  "CHK1", "CHK2", "CHK3", "CHK4"}) +
+                       "\r\n";
+    const int records = 18000; // a few release steps
+    for (int i = 0; i < records; ++i) {
+        text += "\"D\"";
+        for (std::size_t f = 0; f < book.size(); ++f) {
+            const std::string v = f == 1 ? book[f] + std::to_string(i) : book[f];
+            text += v.empty() ? "," : ",\"" + v + "\"";
+        }
+        text += "\r\n";
+    }
+    text += "\x1A";
+    ASSERT_GT(text.size(), 2 * CRecordSet::kReadReleaseStep);
+
+    CCodeMap map;
+    ASSERT_TRUE(map.LoadTables());
+    CRecordSet plain;
+    ASSERT_TRUE(plain.ReadText(text, &map));
+
+    std::string scratch = text;
+    std::vector<std::size_t> given;
+    const CRecordSet::ReadRelease release = [&](std::size_t upTo) {
+        ASSERT_LE(upTo, scratch.size());
+        ASSERT_TRUE(given.empty() || upTo > given.back());
+        EXPECT_EQ(text[upTo - 1], '\n');
+        std::fill(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(upTo), '"');
+        given.push_back(upTo);
+    };
+    CRecordSet released;
+    ASSERT_TRUE(released.ReadText(scratch, &map, nullptr, &release));
+    EXPECT_GE(given.size(), 2u);
+    EXPECT_EQ(released.RecordCount(), records);
+    EXPECT_EQ(Values(released), Values(plain));
+}
+
 class ReaderPrompts : public ::testing::Test {
 protected:
     // Three records of an action list; PRTY refuses "09" and "x".
