@@ -8,7 +8,8 @@ Without --file it writes the varied 100 000-record phone book (bench_textform_be
 --write-varied) into a temporary folder. Prints the best and the median wall time of each,
 their ratios (iconv time / tessera time: 1.0 or more means tessera is as fast), and the
 peak memory of the read above the program's start-up (the peak of `info` on a file of one
-record), against the file size.
+record), against the file size. With --vcard it also times the bundled vCard filter's export
+of the same file (the program the window runs for export to vCard), whole process.
 """
 
 import argparse
@@ -20,11 +21,11 @@ import tempfile
 import time
 
 
-def run(argv):
+def run(argv, stdin=None):
     """Wall seconds and peak resident KiB of one process (output thrown away)."""
     with open(os.devnull, "wb") as null:
         start = time.perf_counter()
-        proc = subprocess.Popen(argv, stdout=null, stderr=null)
+        proc = subprocess.Popen(argv, stdin=stdin, stdout=null, stderr=null)
         _, status, usage = os.wait4(proc.pid, 0)
         seconds = time.perf_counter() - start
     proc.returncode = os.waitstatus_to_exitcode(status)
@@ -39,6 +40,7 @@ def main():
     ap.add_argument("--build", default=os.path.join(here, "..", "build-test"))
     ap.add_argument("--runs", type=int, default=21)
     ap.add_argument("--file")
+    ap.add_argument("--vcard", action="store_true")
     args = ap.parse_args()
 
     cli = os.path.join(args.build, "cli", "tessera-cli")
@@ -64,6 +66,13 @@ def main():
             tessera.append(t)
             rss.append(m)
             iconv.append(run(["iconv", "-f", "CP932", "-t", "UTF-8", path])[0])
+        vcard = []
+        if args.vcard:
+            filt = os.path.join(args.build, "filters", "tsr-vcard")
+            out = os.path.join(tmp, "out.vcf")
+            for _ in range(max(3, args.runs // 3)):
+                with open(path, "rb") as f:
+                    vcard.append(run([filt, "-V", "1", "-E", out, "-T", "1"], stdin=f)[0])
 
     med_t, med_i = statistics.median(tessera), statistics.median(iconv)
     best_t, best_i = min(tessera), min(iconv)
@@ -77,6 +86,9 @@ def main():
     above = (peak - start_rss) * 1024
     print("memory: start-up %.1f MiB, peak %.1f MiB, read %.2f x file" %
           (start_rss / 1024, peak / 1024, above / size))
+    if vcard:
+        print("export to vCard (tsr-vcard): best %.4f s, median %.4f s" %
+              (min(vcard), statistics.median(vcard)))
     print("targets: median ratio >= 1.00, read memory <= 3 x file")
 
 

@@ -109,7 +109,7 @@ CTextTokenizer::CTextTokenizer(const char* text, std::size_t size, const CCodeMa
         }
         m_quickClass[b] = q;
         if (q == QCheck && m_checkLeadCount < kMaxCheckLeads)
-            m_checkLeads[m_checkLeadCount] = c;
+            std::memset(m_checkLeads[m_checkLeadCount], c, sizeof m_checkLeads[0]);
         if (q == QCheck)
             ++m_checkLeadCount;
     }
@@ -222,10 +222,7 @@ CTextTokenizer::Wide CTextTokenizer::WideValue(const unsigned char* begin, Quick
     const unsigned char* const end = m_end;
     const __m128i quote = _mm_set1_epi8(static_cast<char>(kQuote));
     const __m128i below = _mm_set1_epi8(0x1F);
-    __m128i leads[kMaxCheckLeads];
     const int leadCount = m_checkLeadCount;
-    for (int k = 0; k < leadCount; ++k)
-        leads[k] = _mm_set1_epi8(static_cast<char>(m_checkLeads[k]));
     // Sixteen bytes and the one after them (a second byte, or what follows a quote).
     while (end - p > 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -234,7 +231,9 @@ CTextTokenizer::Wide CTextTokenizer::WideValue(const unsigned char* begin, Quick
             _mm_movemask_epi8(_mm_or_si128(low, _mm_cmpeq_epi8(v, quote))));
         __m128i check = _mm_setzero_si128();
         for (int k = 0; k < leadCount; ++k)
-            check = _mm_or_si128(check, _mm_cmpeq_epi8(v, leads[k]));
+            check = _mm_or_si128(
+                check, _mm_cmpeq_epi8(
+                           v, _mm_load_si128(reinterpret_cast<const __m128i*>(m_checkLeads[k]))));
         const int first = stops != 0 ? std::countr_zero(stops) : 16;
         // The lead bytes before the first stop: each pair must be one the map leaves alone.
         auto finds = static_cast<unsigned>(_mm_movemask_epi8(check)) &

@@ -124,7 +124,8 @@ private:
     unsigned char m_quickClass[256];
     // The lead bytes of characters the map may change (QCheck), for the wide pass.
     static constexpr int kMaxCheckLeads = 16;
-    unsigned char m_checkLeads[kMaxCheckLeads] = {};
+    // Each lead byte sixteen times over: what the wide pass compares with.
+    alignas(16) unsigned char m_checkLeads[kMaxCheckLeads][16] = {};
     int m_checkLeadCount = 0;
     bool m_wide = false;
     char m_value[kReadValueCapacity];
