@@ -110,8 +110,8 @@ inline std::unique_ptr<CRecordSet> MakeVariedPhoneBook(int count) {
             r->ParseField(5, gen.Text(6, 34, true), false);
         const std::uint32_t birth = gen.Next(10);
         if (birth < 6) { // with a year, without one, or none
-            std::snprintf(buf, sizeof buf, "%04u%02u%02u      ", birth < 4 ? 1930 + gen.Next(90) : 0,
-                          1 + gen.Next(12), 1 + gen.Next(28));
+            std::snprintf(buf, sizeof buf, "%04u%02u%02u      ",
+                          birth < 4 ? 1930 + gen.Next(90) : 0, 1 + gen.Next(12), 1 + gen.Next(28));
             r->ParseField(6, buf, false);
         }
         if (gen.Next(3) == 0)

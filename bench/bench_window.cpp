@@ -7,8 +7,8 @@
 // Counters: bare_ms (load only), window_ms (open in the window + first paint), overhead_pct.
 
 #include "app/MainFrame.h"
-#include "bench/VariedPhoneBook.h"
 #include "app/TesseraApp.h"
+#include "bench/VariedPhoneBook.h"
 #include "document/DocHost.h"
 #include "document/TesseraDoc.h"
 #include "document/TesseraView.h"

@@ -263,8 +263,7 @@ public:
                     std::printf("%-24s %10.1f %16.2f\n", key.second.c_str(), mbps,
                                 mbps / base->second);
             if (m_memory.count(input) != 0)
-                std::printf("%-24s %10s %16.2f\n", "loaded set memory", "x file",
-                            m_memory[input]);
+                std::printf("%-24s %10s %16.2f\n", "loaded set memory", "x file", m_memory[input]);
         }
         std::printf("targets: read >= 1.00 x iconv, write >= 2.00 x iconv, memory <= 3 x file\n");
     }

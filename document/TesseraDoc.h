@@ -23,7 +23,7 @@ class CTesseraView;
 
 // Message ids of the document that the record set does not already own.
 enum DocMessage : int {
-    kMsgAskToSave = 61709, // %s への変更を保存しますか?
+    kMsgAskToSave = 61709,                          // %s への変更を保存しますか?
     kMsgSavePartialFile = ids::kMsgSavePartialFile, // %s は途中までしか読み込まれて...
 };
 

@@ -29,7 +29,7 @@ void* CRecordArena::Allocate(std::size_t bytes) {
     if (!Fits(bytes))
         throw std::bad_alloc();
     if (m_block == nullptr || m_used + bytes > kBlockSize) {
-        void* memory = ::operator new(kBlockSize, std::align_val_t{kBlockSize});
+        void* memory = ::operator new (kBlockSize, std::align_val_t{kBlockSize});
 #if defined(MADV_HUGEPAGE)
         // Where the system offers large pages only on request, ask; a refusal changes nothing.
         ::madvise(memory, kBlockSize, MADV_HUGEPAGE);
@@ -56,7 +56,7 @@ void CRecordArena::Drop(Block* block) noexcept {
     if (block->holds.fetch_sub(1, std::memory_order_acq_rel) != 1)
         return;
     block->~Block();
-    ::operator delete(static_cast<void*>(block), std::align_val_t{kBlockSize});
+    ::operator delete (static_cast<void*>(block), std::align_val_t{kBlockSize});
 }
 
 } // namespace tessera

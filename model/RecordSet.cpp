@@ -436,14 +436,13 @@ CDataRecord::CDataRecord(std::shared_ptr<const RecordLayout> layout, WithSpace,
 std::unique_ptr<CDataRecord> CDataRecord::MakeRead(std::shared_ptr<const RecordLayout> layout,
                                                    std::size_t extra,
                                                    std::span<const LineValue> values,
-                                                   unsigned char* refused,
-                                                   CRecordArena& arena) {
+                                                   unsigned char* refused, CRecordArena& arena) {
     const WithSpace space{layout->size + extra};
     if (!CRecordArena::Fits(kSpaceOffset + space.bytes))
         return std::unique_ptr<CDataRecord>(
             new (space) CDataRecord(std::move(layout), space, values, refused));
-    auto* record = new (InArena{&arena, space.bytes})
-        CDataRecord(std::move(layout), space, values, refused);
+    auto* record =
+        new (InArena{&arena, space.bytes}) CDataRecord(std::move(layout), space, values, refused);
     record->m_inArena = true;
     return std::unique_ptr<CDataRecord>(record);
 }

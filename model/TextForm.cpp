@@ -227,8 +227,8 @@ CTextTokenizer::Wide CTextTokenizer::WideValue(const unsigned char* begin, Quick
     while (end - p > 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         const __m128i low = _mm_cmpeq_epi8(_mm_max_epu8(v, below), below);
-        const auto stops = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_or_si128(low, _mm_cmpeq_epi8(v, quote))));
+        const auto stops =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(low, _mm_cmpeq_epi8(v, quote))));
         __m128i check = _mm_setzero_si128();
         for (int k = 0; k < leadCount; ++k)
             check = _mm_or_si128(
@@ -236,8 +236,7 @@ CTextTokenizer::Wide CTextTokenizer::WideValue(const unsigned char* begin, Quick
                            v, _mm_load_si128(reinterpret_cast<const __m128i*>(m_checkLeads[k]))));
         const int first = stops != 0 ? std::countr_zero(stops) : 16;
         // The lead bytes before the first stop: each pair must be one the map leaves alone.
-        auto finds = static_cast<unsigned>(_mm_movemask_epi8(check)) &
-                     ((1u << first) - 1u);
+        auto finds = static_cast<unsigned>(_mm_movemask_epi8(check)) & ((1u << first) - 1u);
         for (; finds != 0; finds &= finds - 1) {
             const int i = std::countr_zero(finds);
             if (!Unchanged(p[i], p[i + 1]))

@@ -231,8 +231,8 @@ bool AskAboutRefusedValues(const std::vector<ReadValue>& values,
 
 } // namespace
 
-bool CRecordSet::ReadText(const char* text, std::size_t size, const CCodeMap* map,
-                          int* errorCount, const ReadRelease* release) {
+bool CRecordSet::ReadText(const char* text, std::size_t size, const CCodeMap* map, int* errorCount,
+                          const ReadRelease* release) {
     int errors = 0;
     bool ok = false;
     if (errorCount != nullptr)
@@ -252,8 +252,8 @@ bool CRecordSet::ReadText(const char* text, std::size_t size, const CCodeMap* ma
     return ok;
 }
 
-bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMap* map,
-                               int& errors, const ReadRelease* release) {
+bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMap* map, int& errors,
+                               const ReadRelease* release) {
     auto tokenizer = std::make_unique<CTextTokenizer>(text, size, map);
     CTextTokenizer& tok = *tokenizer;
 
@@ -347,8 +347,7 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
     if (!m_readStoppedEarly && !OnlyBlankRest(std::string_view(text + stop, size - stop))) {
         m_readStoppedEarly = true;
         m_readPos = ReadPosition{recordNumber + 1, 0, {}};
-        ShowMessage(kMsgLineWithoutQuote, PromptIcon::Warning, PromptButtons::Ok,
-                    recordNumber + 1);
+        ShowMessage(kMsgLineWithoutQuote, PromptIcon::Warning, PromptButtons::Ok, recordNumber + 1);
     }
 
     m_titles = TitlesForTags(m_tags);

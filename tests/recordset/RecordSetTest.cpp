@@ -245,8 +245,8 @@ TEST(RecordSetReadRecords, OutliveTheSetTheyWereReadInto) {
     std::string text = "\"i\",\"NAME\",\"TEL1\"\r\n";
     const int count = 20000; // several blocks
     for (int i = 0; i < count; ++i)
-        text += "\"D\",\"" + J("山田") + std::to_string(i) + "\",\"03-" + std::to_string(i) +
-                "\"\r\n";
+        text +=
+            "\"D\",\"" + J("山田") + std::to_string(i) + "\",\"03-" + std::to_string(i) + "\"\r\n";
     text += "\x1A";
     auto read = std::make_unique<CRecordSet>();
     ASSERT_TRUE(read->ReadText(text, nullptr));
@@ -266,8 +266,8 @@ TEST(RecordSetReadRecords, OutliveTheSetTheyWereReadInto) {
     read.reset();
 
     const std::vector<std::string> names = {J("山田") + std::to_string(count - 1),
-                                            J("山田") + std::to_string(count / 2),
-                                            J("山田") + "0", J("山田") + "101"};
+                                            J("山田") + std::to_string(count / 2), J("山田") + "0",
+                                            J("山田") + "101"};
     for (std::size_t k = 0; k < kept.size(); ++k) {
         ASSERT_NE(kept[k], nullptr);
         EXPECT_EQ(kept[k]->FieldAt(0)->Text(false), names[k]);
