@@ -140,11 +140,14 @@ int ReadRecordFile(Context& ctx, const QString& path, const ReadOptions& options
     QFile file(path);
     std::string bytes;
     std::string_view text;
+    bool mapped = false;
     if (file.open(QIODevice::ReadOnly) && file.size() > 0) {
-        if (const uchar* mapped = file.map(0, file.size()))
-            text = {reinterpret_cast<const char*>(mapped), static_cast<std::size_t>(file.size())};
+        if (const uchar* at = file.map(0, file.size())) {
+            text = {reinterpret_cast<const char*>(at), static_cast<std::size_t>(file.size())};
+            mapped = true;
+        }
     }
-    if (text.data() == nullptr) {
+    if (!mapped) {
         file.close();
         if (!ReadWholeFile(path, bytes)) {
             ctx.Err(QStringLiteral("tessera-cli: cannot read '%1'").arg(path));
@@ -162,7 +165,7 @@ int ReadRecordFile(Context& ctx, const QString& path, const ReadOptions& options
     // a mapped file costs little more than the records made from it.
     CRecordSet::ReadRelease release;
 #ifdef Q_OS_UNIX
-    if (bytes.empty()) {
+    if (mapped) {
         const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
         release = [begin = text.data(), page](std::size_t done) {
             const auto from = reinterpret_cast<std::uintptr_t>(begin);
