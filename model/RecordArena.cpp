@@ -27,7 +27,7 @@ constexpr std::size_t kPieceAlign = 16;
 #endif
 #endif
 #ifndef TESSERA_KEEP_BLOCKS
-#define TESSERA_KEEP_BLOCKS 16
+#define TESSERA_KEEP_BLOCKS 32
 #endif
 constexpr int kKeptBlocks = TESSERA_KEEP_BLOCKS;
 std::mutex g_keptMutex;
