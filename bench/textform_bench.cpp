@@ -1,8 +1,14 @@
 // Reading and writing the record-set text form of a large phone book, against glibc iconv
 // turning the same bytes from code page 932 into UTF-8: the cheapest thing anyone can do
-// with such a file, and so the yardstick. Prints MB/s, the ratios to the yardstick and the
-// memory the loaded set takes against the file size.
+// with such a file, and so the yardstick. Two inputs: "varied" (random text of mixed
+// lengths, line breaks inside values, see VariedPhoneBook.h) and "uniform" (names, readings
+// and addresses from short lists). Prints MB/s, the ratios to the yardstick on the same input
+// and the memory the loaded set takes against the file size.
+//
+// bench_textform_bench --write-varied=FILE writes the varied input to FILE and exits (the
+// whole-process script, bench/whole_process.sh, reads it).
 
+#include "bench/VariedPhoneBook.h"
 #include "model/CodeMap.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
@@ -18,6 +24,8 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -111,13 +119,20 @@ std::unique_ptr<CRecordSet> MakePhoneBook() {
     return set;
 }
 
-const std::string& PhoneBookText() {
-    static const std::string text = [] {
+enum Input : int { kUniform = 0, kVaried = 1 };
+
+const std::string& PhoneBookText(int input) {
+    static const std::string uniform = [] {
         std::string out;
         MakePhoneBook()->WriteTextToString(out);
         return out;
     }();
-    return text;
+    static const std::string varied = bench::VariedPhoneBookText(kRecords);
+    return input == kVaried ? varied : uniform;
+}
+
+const char* InputName(int input) {
+    return input == kVaried ? "varied" : "uniform";
 }
 
 const CCodeMap& Map() {
@@ -130,7 +145,7 @@ const CCodeMap& Map() {
 }
 
 void BM_IconvCp932ToUtf8(benchmark::State& state) {
-    const std::string& text = PhoneBookText();
+    const std::string& text = PhoneBookText(static_cast<int>(state.range(0)));
     std::vector<char> out(text.size() * 3 + 16);
     iconv_t cd = iconv_open("UTF-8", "CP932");
     if (cd == reinterpret_cast<iconv_t>(-1)) {
@@ -155,7 +170,7 @@ void BM_IconvCp932ToUtf8(benchmark::State& state) {
 }
 
 void BM_ReadPhoneBook(benchmark::State& state) {
-    const std::string& text = PhoneBookText();
+    const std::string& text = PhoneBookText(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         auto set = std::make_unique<CRecordSet>();
         if (!set->ReadText(text, &Map()) || set->RecordCount() != kRecords) {
@@ -170,10 +185,15 @@ void BM_ReadPhoneBook(benchmark::State& state) {
         state.ResumeTiming();
     }
     // What a loaded set holds on the heap, measured once outside the timing.
-    const std::size_t before = mallinfo2().uordblks;
+    // Blocks the heap maps on their own (the reader's record blocks) count too.
+    const auto inUse = [] {
+        const struct mallinfo2 m = mallinfo2();
+        return m.uordblks + m.hblkhd;
+    };
+    const std::size_t before = inUse();
     auto kept = std::make_unique<CRecordSet>();
     kept->ReadText(text, &Map());
-    const std::size_t memory = mallinfo2().uordblks - before;
+    const std::size_t memory = inUse() - before;
     kept.reset();
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(text.size()));
@@ -183,7 +203,7 @@ void BM_ReadPhoneBook(benchmark::State& state) {
 }
 
 void BM_WritePhoneBook(benchmark::State& state) {
-    const std::string& text = PhoneBookText();
+    const std::string& text = PhoneBookText(static_cast<int>(state.range(0)));
     CRecordSet set;
     if (!set.ReadText(text, &Map())) {
         state.SkipWithError("read failed");
@@ -202,9 +222,9 @@ void BM_WritePhoneBook(benchmark::State& state) {
                             static_cast<std::int64_t>(text.size()));
 }
 
-BENCHMARK(BM_IconvCp932ToUtf8)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReadPhoneBook)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_WritePhoneBook)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IconvCp932ToUtf8)->Arg(kVaried)->Arg(kUniform)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadPhoneBook)->Arg(kVaried)->Arg(kUniform)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WritePhoneBook)->Arg(kVaried)->Arg(kUniform)->Unit(benchmark::kMillisecond);
 
 // The console output, then the throughput of each benchmark against iconv's.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -214,39 +234,61 @@ public:
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration || run.iterations == 0 || run.error_occurred)
                 continue;
+            // The argument is the input: "BM_ReadPhoneBook/1".
+            const std::string args = run.run_name.args;
+            const int input = args.empty() ? kUniform : std::atoi(args.c_str());
             // CPU time: the machine may be shared, and waiting for it is not this code's cost.
             const double seconds = run.cpu_accumulated_time / static_cast<double>(run.iterations);
-            const double mbps = static_cast<double>(PhoneBookText().size()) / seconds / 1e6;
+            const double mbps = static_cast<double>(PhoneBookText(input).size()) / seconds / 1e6;
             // With --benchmark_repetitions the best run counts: on a shared machine the slow
             // ones measure the neighbours.
-            const std::string name = run.run_name.function_name;
-            m_mbps[name] = std::max(m_mbps[name], mbps);
+            const Key key{input, run.run_name.function_name};
+            m_mbps[key] = std::max(m_mbps[key], mbps);
             const auto memory = run.counters.find("memory_x_file");
             if (memory != run.counters.end())
-                m_memory = memory->second.value;
+                m_memory[input] = memory->second.value;
         }
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
-        const auto base = m_mbps.find("BM_IconvCp932ToUtf8");
-        if (base == m_mbps.end())
-            return;
-        std::printf("\n%-24s %10s %16s\n", "", "MB/s", "x iconv");
-        for (const auto& [name, mbps] : m_mbps)
-            std::printf("%-24s %10.1f %16.2f\n", name.c_str(), mbps, mbps / base->second);
-        if (m_memory > 0)
-            std::printf("%-24s %10s %16.2f\n", "loaded set memory", "x file", m_memory);
+        for (int input : {kVaried, kUniform}) {
+            const auto base = m_mbps.find(Key{input, "BM_IconvCp932ToUtf8"});
+            if (base == m_mbps.end())
+                continue;
+            std::printf("\n%s input, %.1f MB\n%-24s %10s %16s\n", InputName(input),
+                        static_cast<double>(PhoneBookText(input).size()) / 1e6, "", "MB/s",
+                        "x iconv");
+            for (const auto& [key, mbps] : m_mbps)
+                if (key.first == input)
+                    std::printf("%-24s %10.1f %16.2f\n", key.second.c_str(), mbps,
+                                mbps / base->second);
+            if (m_memory.count(input) != 0)
+                std::printf("%-24s %10s %16.2f\n", "loaded set memory", "x file", m_memory[input]);
+        }
         std::printf("targets: read >= 1.00 x iconv, write >= 2.00 x iconv, memory <= 3 x file\n");
     }
 
 private:
-    std::map<std::string, double> m_mbps;
-    double m_memory = 0;
+    using Key = std::pair<int, std::string>;
+    std::map<Key, double> m_mbps;
+    std::map<int, double> m_memory;
 };
 
 } // namespace
 
 int main(int argc, char** argv) {
+    constexpr std::string_view kWrite = "--write-varied=";
+    if (argc == 2 && std::string_view(argv[1]).starts_with(kWrite)) {
+        const std::string path(std::string_view(argv[1]).substr(kWrite.size()));
+        const std::string& text = PhoneBookText(kVaried);
+        FILE* f = std::fopen(path.c_str(), "wb");
+        const bool ok = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+        if (f == nullptr || std::fclose(f) != 0 || !ok) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            return 1;
+        }
+        return 0;
+    }
     // Keep freed memory in the process, as a long-running program's heap does, so each read
     // is not also timing the kernel handing the same pages back.
     mallopt(M_TRIM_THRESHOLD, 1 << 30);

@@ -34,7 +34,7 @@ public:
         if (ctx.Arguments().size() != 1)
             return ctx.UsageError(QStringLiteral("info: give one file"));
 
-        CRecordSet set;
+        CRecordSet& set = KeptUntilExit();
         int emptied = 0;
         const int rc = ReadRecordFile(ctx, ctx.Arguments().front(), options, set, emptied);
         if (rc != kExitOk)

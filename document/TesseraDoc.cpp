@@ -111,6 +111,7 @@ bool CTesseraDoc::OnOpenDocument(const QString& path) {
     // rather than leaving the user with no answer at all.
     if (!LoadText(std::move(bytes)))
         return false;
+    m_partial = m_recordSet->ReadStoppedEarly();
     SetPathName(path);
     SetModifiedFlag(false);
     return true;
@@ -172,8 +173,14 @@ bool CTesseraDoc::DoSave(const QString& path, QWidget* dialogParent) {
             return false;
         target = WithDefaultSuffix(target);
     }
+    // The reader stopped before the end of this file: writing over it would lose the rest.
+    if (m_partial && QFileInfo(target) == QFileInfo(m_path) &&
+        ShowMessage(kMsgSavePartialFile, PromptIcon::Warning, PromptButtons::YesNo,
+                    ToCp932(QFileInfo(m_path).fileName())) != PromptResult::Yes)
+        return false;
     if (!OnSaveDocument(target))
         return false;
+    m_partial = false;
     SetPathName(target);
     return true;
 }
@@ -231,6 +238,7 @@ bool CTesseraDoc::LoadReceivedText(const QString& path) {
 }
 
 void CTesseraDoc::DeleteContents() {
+    m_partial = false;
     ReplaceRecordSet(nullptr);
     DropUndoHistory();
 }

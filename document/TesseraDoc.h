@@ -5,6 +5,7 @@
 
 #include "document/CommandTarget.h"
 #include "document/UpdateHint.h"
+#include "resources/StringIds.h"
 
 #include <QList>
 #include <QObject>
@@ -22,7 +23,8 @@ class CTesseraView;
 
 // Message ids of the document that the record set does not already own.
 enum DocMessage : int {
-    kMsgAskToSave = 61709, // %s への変更を保存しますか?
+    kMsgAskToSave = 61709,                          // %s への変更を保存しますか?
+    kMsgSavePartialFile = ids::kMsgSavePartialFile, // %s は途中までしか読み込まれて...
 };
 
 class CTesseraDoc : public QObject, public CCommandTarget {
@@ -129,6 +131,7 @@ private:
     QString m_title;
     bool m_modified = false;
     bool m_closing = false;
+    bool m_partial = false; // the file at m_path was read only in part: saving over it asks
     QList<CTesseraView*> m_views;
     QUndoStack m_undo;
 };

@@ -1,6 +1,7 @@
 #include "model/RecordSet.h"
 
 #include "model/Prompter.h"
+#include "model/RecordArena.h"
 #include "model/RecordKind.h"
 
 #include <algorithm>
@@ -217,6 +218,25 @@ void* CDataRecord::operator new(std::size_t size, WithSpace space) {
     return ::operator new(kSpaceOffset + space.bytes);
 }
 
+void* CDataRecord::operator new(std::size_t size, InArena where) {
+    assert(size <= kSpaceOffset);
+    (void)size;
+    return where.arena->Allocate(kSpaceOffset + where.bytes);
+}
+
+void CDataRecord::operator delete(void* p, InArena) noexcept {
+    CRecordArena::Release(p);
+}
+
+void CDataRecord::operator delete(CDataRecord* record, std::destroying_delete_t) noexcept {
+    const bool inArena = record->m_inArena;
+    record->~CDataRecord();
+    if (inArena)
+        CRecordArena::Release(record);
+    else
+        ::operator delete(static_cast<void*>(record));
+}
+
 CDataRecord::CDataRecord(std::shared_ptr<const RecordLayout> layout, WithSpace) {
     const RecordLayout& l = *layout;
     Build(std::move(layout), SpaceBehind(), 0,
@@ -416,10 +436,15 @@ CDataRecord::CDataRecord(std::shared_ptr<const RecordLayout> layout, WithSpace,
 std::unique_ptr<CDataRecord> CDataRecord::MakeRead(std::shared_ptr<const RecordLayout> layout,
                                                    std::size_t extra,
                                                    std::span<const LineValue> values,
-                                                   unsigned char* refused) {
+                                                   unsigned char* refused, CRecordArena& arena) {
     const WithSpace space{layout->size + extra};
-    return std::unique_ptr<CDataRecord>(new (space)
-                                            CDataRecord(std::move(layout), space, values, refused));
+    if (!CRecordArena::Fits(kSpaceOffset + space.bytes))
+        return std::unique_ptr<CDataRecord>(
+            new (space) CDataRecord(std::move(layout), space, values, refused));
+    auto* record =
+        new (InArena{&arena, space.bytes}) CDataRecord(std::move(layout), space, values, refused);
+    record->m_inArena = true;
+    return std::unique_ptr<CDataRecord>(record);
 }
 
 bool CDataRecord::FormatField(int index, char* buffer, std::size_t capacity, bool display) const {

@@ -14,6 +14,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,6 +23,7 @@
 namespace tessera {
 
 class CCodeMap;
+class CRecordArena;
 
 // The silent user abort: an operation stops because a field refused a value, and the
 // operation's caller catches it (the user has already been told, or is told by the caller).
@@ -84,6 +86,8 @@ public:
     // Plain allocation; the set's own records carry their fields in the same allocation.
     static void* operator new(std::size_t size) { return ::operator new(size); }
     static void operator delete(void* p) noexcept { ::operator delete(p); }
+    // Every record goes the same way, whether the heap or a reader's arena holds it.
+    static void operator delete(CDataRecord* record, std::destroying_delete_t) noexcept;
 
 private:
     friend class CRecordSet;
@@ -95,6 +99,13 @@ private:
     };
     static void* operator new(std::size_t size, WithSpace space);
     static void operator delete(void* p, WithSpace) noexcept { ::operator delete(p); }
+    // The same room cut from a reader's arena.
+    struct InArena {
+        CRecordArena* arena;
+        std::size_t bytes;
+    };
+    static void* operator new(std::size_t size, InArena where);
+    static void operator delete(void* p, InArena) noexcept;
     CDataRecord(std::shared_ptr<const RecordLayout> layout, WithSpace space);
     // A record of `layout` with `extra` bytes after its fields (where the reader keeps the
     // record's texts), all in one allocation.
@@ -117,11 +128,11 @@ private:
     // field k takes values[k] as the reader gives it (texts go to the extra bytes, see
     // CTextField::ReadInto; other classes parse it). refused[k] is set for each value the
     // field refused (the field is left empty) or that has no field to go to; `refused` must
-    // hold values.size() zeros.
+    // hold values.size() zeros. The record is cut from `arena` when it fits one.
     static std::unique_ptr<CDataRecord> MakeRead(std::shared_ptr<const RecordLayout> layout,
                                                  std::size_t extra,
                                                  std::span<const LineValue> values,
-                                                 unsigned char* refused);
+                                                 unsigned char* refused, CRecordArena& arena);
     CDataRecord(std::shared_ptr<const RecordLayout> layout, WithSpace space,
                 std::span<const LineValue> values, unsigned char* refused);
 
@@ -131,6 +142,7 @@ private:
     std::shared_ptr<const RecordLayout> m_layout;
     std::byte* m_block = nullptr;
     bool m_ownsBlock = false; // false for the block behind the record
+    bool m_inArena = false;   // the record itself lies in a reader's arena
 };
 
 using RecordList = std::vector<std::unique_ptr<CDataRecord>>;
@@ -220,16 +232,27 @@ public:
     // character goes through `map` (null: unchanged). Asks about bad values through the
     // prompter. `errorCount` receives the number of fields emptied because their values were
     // refused. On failure the records already read stay; the caller discards the set.
+    // `release`, when given, hears now and then (at the start of a line, about every
+    // kReadReleaseStep bytes) how many bytes from the start of the text the read will not
+    // look at again: a caller that mapped a large file can let go of them.
+    using ReadRelease = std::function<void(std::size_t bytes)>;
+    static constexpr std::size_t kReadReleaseStep = std::size_t{1} << 20;
     bool ReadText(const char* text, std::size_t size, const CCodeMap* map,
-                  int* errorCount = nullptr);
-    bool ReadText(std::string_view text, const CCodeMap* map, int* errorCount = nullptr) {
-        return ReadText(text.data(), text.size(), map, errorCount);
+                  int* errorCount = nullptr, const ReadRelease* release = nullptr);
+    bool ReadText(std::string_view text, const CCodeMap* map, int* errorCount = nullptr,
+                  const ReadRelease* release = nullptr) {
+        return ReadText(text.data(), text.size(), map, errorCount, release);
     }
     // Where ReadText stands while it asks the user (and where it stopped afterwards).
     const ReadPosition& CurrentReadPosition() const { return m_readPos; }
+    // True when the last ReadText succeeded without reading all of the text (the user has
+    // been warned): its last record line was cut short, or a line did not start with a
+    // quote. Writing the set over the file it came from would lose the rest.
+    bool ReadStoppedEarly() const { return m_readStoppedEarly; }
 
 private:
-    bool ReadTextInner(const char* text, std::size_t size, const CCodeMap* map, int& errors);
+    bool ReadTextInner(const char* text, std::size_t size, const CCodeMap* map, int& errors,
+                       const ReadRelease* release);
     // Writes the text form of all records (selection null) or of the listed ones, handing it
     // to `emit` in pieces; false after 2049, or when `emit` returns false.
     bool WriteCore(const std::vector<int32_t>* selection, const TextSink& emit) const;
@@ -246,6 +269,7 @@ private:
     std::shared_ptr<const RecordLayout> m_layout;
     RecordList m_records;
     ReadPosition m_readPos;
+    bool m_readStoppedEarly = false;
 };
 
 // Message ids of the record set and its text form.
@@ -264,6 +288,8 @@ enum RecordSetMessage : int {
     kMsgFieldsEmptied = 1079, // %d 個のフィールドにエラーがありました。...
     // The last record line ended without its line end, so that record was not read.
     kMsgRecordCutOff = 2051,
+    // A line did not start with a quote: the read stopped before it (record number).
+    kMsgLineWithoutQuote = ids::kMsgLineWithoutQuote,
 };
 
 } // namespace tessera

@@ -6,6 +6,10 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tessera {
 
 namespace {
@@ -104,7 +108,14 @@ CTextTokenizer::CTextTokenizer(const char* text, std::size_t size, const CCodeMa
             q = QQuote;
         }
         m_quickClass[b] = q;
+        if (q == QCheck && m_checkLeadCount < kMaxCheckLeads)
+            std::memset(m_checkLeads[m_checkLeadCount], c, sizeof m_checkLeads[0]);
+        if (q == QCheck)
+            ++m_checkLeadCount;
     }
+    // The wide pass looks for each lead byte of a character the map may change; with more
+    // of them than it compares at once, the byte walk is as quick.
+    m_wide = m_fastPairs && m_checkLeadCount <= kMaxCheckLeads;
 }
 
 bool CTextTokenizer::Append(const char* bytes, std::size_t count) {
@@ -140,6 +151,18 @@ inline bool CTextTokenizer::QuickValue(const unsigned char* begin, Quick& q) con
     const unsigned char* const last = end - 1; // below it, p[1] can be read
     const unsigned char* const classes = m_quickClass;
     bool control = false;
+#if defined(__SSE2__)
+    if (m_wide) {
+        switch (WideValue(begin, q, p, control)) {
+        case Wide::Found:
+            return true;
+        case Wide::Full:
+            return false;
+        case Wide::Walk:
+            break;
+        }
+    }
+#endif
     while (p < last) {
         const unsigned char c = classes[*p];
         if (c == QPair) {
@@ -171,6 +194,89 @@ inline bool CTextTokenizer::QuickValue(const unsigned char* begin, Quick& q) con
     }
     return false;
 }
+
+#if defined(__SSE2__)
+namespace {
+
+// True when `at` begins a character of a value whose bytes start at `start`: any byte outside
+// the lead range ends a character, so the lead-range bytes right before `at` must pair up,
+// as the byte walk takes them.
+bool StartsCharacter(const unsigned char* start, const unsigned char* at) {
+    const unsigned char* p = at;
+    while (p > start && IsLeadByte(p[-1]))
+        --p;
+    return ((at - p) & 1) == 0;
+}
+
+} // namespace
+
+// The quick pass sixteen bytes at a time. The bytes that end or mark a value (quote, bytes
+// below 0x20) are never the second byte of a character, and neither are the ones the map may
+// change that it looks for, unless it is a lead byte found as a second byte: such a false
+// find is looked up as if it began a character, and at worst sends the value to the full
+// rules. Where a quote or control byte lies decides on its own whether it begins a
+// character. Leaves `p` (at a character) and `control` for the byte walk near the end.
+CTextTokenizer::Wide CTextTokenizer::WideValue(const unsigned char* begin, Quick& q,
+                                               const unsigned char*& p, bool& control) const {
+    const unsigned char* const start = begin + 1;
+    const unsigned char* const end = m_end;
+    const __m128i quote = _mm_set1_epi8(static_cast<char>(kQuote));
+    const __m128i below = _mm_set1_epi8(0x1F);
+    const int leadCount = m_checkLeadCount;
+    // Sixteen bytes and the one after them (a second byte, or what follows a quote).
+    while (end - p > 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i low = _mm_cmpeq_epi8(_mm_max_epu8(v, below), below);
+        const auto stops =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(low, _mm_cmpeq_epi8(v, quote))));
+        __m128i check = _mm_setzero_si128();
+        for (int k = 0; k < leadCount; ++k)
+            check = _mm_or_si128(
+                check, _mm_cmpeq_epi8(
+                           v, _mm_load_si128(reinterpret_cast<const __m128i*>(m_checkLeads[k]))));
+        const int first = stops != 0 ? std::countr_zero(stops) : 16;
+        // The lead bytes before the first stop: each pair must be one the map leaves alone.
+        auto finds = static_cast<unsigned>(_mm_movemask_epi8(check)) & ((1u << first) - 1u);
+        for (; finds != 0; finds &= finds - 1) {
+            const int i = std::countr_zero(finds);
+            if (!Unchanged(p[i], p[i + 1]))
+                return Wide::Full;
+        }
+        if (stops == 0) {
+            p += 16;
+            continue;
+        }
+        const unsigned char* const at = p + first;
+        p = at + 1;
+        if (!StartsCharacter(start, at))
+            continue; // the second byte of a character: taken with its first
+        const unsigned char b = *at;
+        if (b == kQuote) {
+            const unsigned char next = at[1];
+            if (next == kComma || next == kCR) {
+                const auto length = static_cast<std::size_t>(at - start);
+                if (length > kReadValueCapacity - 1)
+                    return Wide::Full;
+                const bool lineEnd = next == kCR;
+                q = {start, length, lineEnd ? (end - at > 3 ? at + 3 : end) : at + 2, control,
+                     lineEnd};
+                return Wide::Found;
+            }
+            if (IsEndByte(next))
+                return Wide::Full;
+            continue; // a quote inside the value
+        }
+        if (IsEndByte(b) || b == kCR)
+            return Wide::Full;
+        control = true;
+    }
+    // The byte walk goes on from a character's first byte; a character that spans `p` was
+    // looked up above.
+    if (!StartsCharacter(start, p))
+        ++p;
+    return Wide::Walk;
+}
+#endif
 
 inline void CTextTokenizer::TakeQuick(const Quick& q) {
     m_inPlace = true;

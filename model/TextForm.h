@@ -93,6 +93,11 @@ private:
         bool lineEnd;
     };
     bool QuickValue(const unsigned char* begin, Quick& q) const;
+    // QuickValue's work on many bytes at once: a value found, one for the full rules, or
+    // the rest (from `p`) for the byte walk.
+    enum class Wide { Found, Full, Walk };
+    Wide WideValue(const unsigned char* begin, Quick& q, const unsigned char*& p,
+                   bool& control) const;
     void TakeQuick(const Quick& q);
     bool Append(const char* bytes, std::size_t count);
     bool Unchanged(unsigned char lead, unsigned char trail) const {
@@ -117,6 +122,12 @@ private:
     std::uint64_t m_unchanged[512] = {};
     // What Next() does with each byte inside quotes (see TextForm.cpp).
     unsigned char m_quickClass[256];
+    // The lead bytes of characters the map may change (QCheck), for the wide pass.
+    static constexpr int kMaxCheckLeads = 16;
+    // Each lead byte sixteen times over: what the wide pass compares with.
+    alignas(16) unsigned char m_checkLeads[kMaxCheckLeads][16] = {};
+    int m_checkLeadCount = 0;
+    bool m_wide = false;
     char m_value[kReadValueCapacity];
 };
 

@@ -2,6 +2,7 @@
 
 #include "model/FieldInternal.h"
 #include "model/Prompter.h"
+#include "model/RecordArena.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
 #include "model/TextForm.h"
@@ -43,6 +44,18 @@ void ShowCutOffRecord(int record) {
 }
 
 using Status = CTextTokenizer::Status;
+
+// True when nothing but blank lines and spaces lie between `rest` and the end of the text
+// (its end mark, a zero byte or the end of the buffer).
+bool OnlyBlankRest(std::string_view rest) {
+    for (const char c : rest) {
+        if (c == '\x1A' || c == '\0')
+            return true;
+        if (c != '\r' && c != '\n' && c != ' ' && c != '\t')
+            return false;
+    }
+    return true;
+}
 
 bool ShowFormatError() {
     ShowMessage(kMsgReadFormatError, PromptIcon::Stop, PromptButtons::Ok);
@@ -218,8 +231,8 @@ bool AskAboutRefusedValues(const std::vector<ReadValue>& values,
 
 } // namespace
 
-bool CRecordSet::ReadText(const char* text, std::size_t size, const CCodeMap* map,
-                          int* errorCount) {
+bool CRecordSet::ReadText(const char* text, std::size_t size, const CCodeMap* map, int* errorCount,
+                          const ReadRelease* release) {
     int errors = 0;
     bool ok = false;
     if (errorCount != nullptr)
@@ -227,8 +240,9 @@ bool CRecordSet::ReadText(const char* text, std::size_t size, const CCodeMap* ma
     if (!m_tags.empty() || !m_records.empty())
         return false;
     m_readPos = ReadPosition{};
+    m_readStoppedEarly = false;
     try {
-        ok = ReadTextInner(text, size, map, errors);
+        ok = ReadTextInner(text, size, map, errors, release);
     } catch (const std::bad_alloc&) {
         ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
         ok = false;
@@ -238,8 +252,8 @@ bool CRecordSet::ReadText(const char* text, std::size_t size, const CCodeMap* ma
     return ok;
 }
 
-bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMap* map,
-                               int& errors) {
+bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMap* map, int& errors,
+                               const ReadRelease* release) {
     auto tokenizer = std::make_unique<CTextTokenizer>(text, size, map);
     CTextTokenizer& tok = *tokenizer;
 
@@ -256,8 +270,15 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
     LineValues line;
     std::vector<unsigned char> refused;
     bool ignoreAll = false;
+    CRecordArena arena;
+    std::size_t released = 0;
 
     for (;;) {
+        // Every line before this one lives on in the records (copied), not in the text.
+        if (release != nullptr && tok.Offset() - released >= kReadReleaseStep) {
+            released = tok.Offset();
+            (*release)(released);
+        }
         Status status = tok.Next();
         if (status == Status::Overflow)
             return ShowFormatError();
@@ -284,7 +305,7 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
             stop = GatherRecordValues(tok, status, line);
             refused.assign(line.values.size(), 0);
             record = CDataRecord::MakeRead(m_layout, TextRoom(line.values, classes), line.values,
-                                           refused.data());
+                                           refused.data(), arena);
             // Only then does a break in the line stop the read, as if each value had been
             // taken as soon as it was read.
             if (!AskAboutRefusedValues(line.values, refused, fieldCount, recordNumber, m_readPos,
@@ -314,10 +335,19 @@ bool CRecordSet::ReadTextInner(const char* text, std::size_t size, const CCodeMa
             // The input ended inside this record line.
             m_readPos.field = 0;
             m_readPos.value.clear();
+            m_readStoppedEarly = true;
             ShowCutOffRecord(recordNumber);
         }
         if (status != Status::Value)
             break;
+    }
+    // A line end outside quotes ends the text unless a quote follows: a line that lost its
+    // opening quote would silently take every line after it along.
+    const std::size_t stop = std::min(tok.Offset(), size);
+    if (!m_readStoppedEarly && !OnlyBlankRest(std::string_view(text + stop, size - stop))) {
+        m_readStoppedEarly = true;
+        m_readPos = ReadPosition{recordNumber + 1, 0, {}};
+        ShowMessage(kMsgLineWithoutQuote, PromptIcon::Warning, PromptButtons::Ok, recordNumber + 1);
     }
 
     m_titles = TitlesForTags(m_tags);

@@ -1,6 +1,7 @@
 #include "text/Cp932Text.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace tessera {
 
@@ -101,20 +102,69 @@ bool Utf8ToCp932(std::string_view utf8, std::string& out, std::size_t* badOffset
     return true;
 }
 
+namespace {
+
+// The character of every code, or the one that stands for a code the table lacks: one look-up
+// per character instead of a search, since exports turn whole files into UTF-8. Made on
+// first use, 256 KiB.
+const char32_t* DecodeTable() {
+    static const std::unique_ptr<char32_t[]> table = [] {
+        auto t = std::make_unique<char32_t[]>(0x10000);
+        for (unsigned code = 0; code < 0x10000; ++code)
+            t[code] = kDeviceCodeBase + code;
+        for (std::size_t k = 0; k < detail::kCp932DecodeCount; ++k)
+            t[detail::kCp932Decode[k].first] = detail::kCp932Decode[k].second;
+        return t;
+    }();
+    return table.get();
+}
+
+// AppendUtf8's bytes at `dst`; returns how many.
+std::size_t EncodeUtf8(char* dst, char32_t c) {
+    if (c < 0x80) {
+        dst[0] = static_cast<char>(c);
+        return 1;
+    }
+    if (c < 0x800) {
+        dst[0] = static_cast<char>(0xC0 | (c >> 6));
+        dst[1] = static_cast<char>(0x80 | (c & 0x3F));
+        return 2;
+    }
+    if (c < 0x10000) {
+        dst[0] = static_cast<char>(0xE0 | (c >> 12));
+        dst[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        dst[2] = static_cast<char>(0x80 | (c & 0x3F));
+        return 3;
+    }
+    dst[0] = static_cast<char>(0xF0 | (c >> 18));
+    dst[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    dst[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    dst[3] = static_cast<char>(0x80 | (c & 0x3F));
+    return 4;
+}
+
+} // namespace
+
 std::string Cp932ToUtf8(std::string_view cp932) {
+    const char32_t* const table = DecodeTable();
     std::string out;
     out.reserve(cp932.size() * 3 / 2);
-    for (std::size_t i = 0; i < cp932.size();) {
-        unsigned code = static_cast<unsigned char>(cp932[i]);
-        std::size_t n = 1;
-        if (IsLeadByte(static_cast<unsigned char>(code)) && i + 1 < cp932.size()) {
-            code = (code << 8) | static_cast<unsigned char>(cp932[i + 1]);
-            n = 2;
+    // Characters go to a small buffer first, which goes to `out` in large pieces.
+    char chunk[1024];
+    std::size_t used = 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(cp932.data());
+    const unsigned char* const end = p + cp932.size();
+    while (p < end) {
+        unsigned code = *p++;
+        if (IsLeadByte(static_cast<unsigned char>(code)) && p < end)
+            code = (code << 8) | *p++;
+        used += EncodeUtf8(chunk + used, table[code]);
+        if (used > sizeof chunk - 4) {
+            out.append(chunk, used);
+            used = 0;
         }
-        const detail::Cp932Pair* p = Find(detail::kCp932Decode, detail::kCp932DecodeCount, code);
-        AppendUtf8(out, p ? static_cast<char32_t>(p->second) : kDeviceCodeBase + code);
-        i += n;
     }
+    out.append(chunk, used);
     return out;
 }
 

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace tessera::test {
 namespace {
@@ -156,6 +157,63 @@ TEST_F(DocumentTest, LastLineWithoutLineBreakStillOpens) {
     CTesseraDoc doc(host);
     ASSERT_TRUE(doc.OnOpenDocument(WriteFile(dir, QStringLiteral("cut.tsr"), text)));
     EXPECT_GE(doc.RecordSet()->RecordCount(), 2);
+}
+
+// A file the reader stopped in (a line lost its opening quote, or the last line was cut
+// short) opens with a warning; saving over it asks first, and No leaves every byte on disk.
+// Once saved (or saved elsewhere) the document is whole again and saves without asking.
+TEST_F(DocumentTest, SavingOverAFileReadOnlyInPartAsksFirst) {
+    std::string quoteLost = MakeTextForm(kKindPhoneBook, 5);
+    // The fourth line's record ends in an empty value, and the fifth lost its quote.
+    std::vector<std::size_t> starts{0};
+    for (std::size_t at = quoteLost.find("\r\n"); at != std::string::npos;
+         at = quoteLost.find("\r\n", at + 2))
+        starts.push_back(at + 2);
+    ASSERT_GE(starts.size(), 6u);
+    const std::size_t fourthEnd = starts[4] - 2;
+    const std::size_t lastComma = quoteLost.rfind(',', fourthEnd);
+    quoteLost.replace(lastComma + 1, fourthEnd - lastComma - 1, "");
+    quoteLost.erase(quoteLost.find('"', lastComma), 1);
+    std::string cutShort = MakeTextForm(kKindPhoneBook, 3);
+    cutShort.resize(cutShort.size() - 3);
+
+    for (const auto& [name, bytes, message] :
+         {std::tuple{"quote.tsr", quoteLost, kMsgLineWithoutQuote},
+          std::tuple{"cut.tsr", cutShort, kMsgRecordCutOff}}) {
+        SCOPED_TRACE(name);
+        const QString path = WriteFile(dir, QString::fromLatin1(name), bytes);
+        CTesseraDoc doc(host);
+        prompter.Clear();
+        prompter.Expect(message);
+        ASSERT_TRUE(doc.OnOpenDocument(path));
+        EXPECT_EQ(prompter.Ids(), std::vector<int>{message});
+
+        prompter.Clear();
+        prompter.Expect(kMsgSavePartialFile, PromptResult::No);
+        EXPECT_FALSE(doc.DoFileSave());
+        EXPECT_EQ(ReadFile(path), bytes);
+        EXPECT_EQ(prompter.Ids(), std::vector<int>{kMsgSavePartialFile});
+        EXPECT_NE(prompter.Messages()[0].Utf8().find(name), std::string::npos);
+
+        // Saved elsewhere: nothing is lost, nothing asked, and the copy is the document now.
+        prompter.Clear();
+        host.saveAnswer = dir.filePath(QStringLiteral("copy-") + QString::fromLatin1(name));
+        ASSERT_TRUE(doc.DoSave(QString()));
+        EXPECT_TRUE(prompter.Ids().empty());
+        ASSERT_TRUE(doc.DoFileSave());
+        EXPECT_TRUE(prompter.Ids().empty());
+
+        prompter.Clear();
+        prompter.Expect(message);
+        CTesseraDoc again(host);
+        ASSERT_TRUE(again.OnOpenDocument(path));
+        prompter.Expect(kMsgSavePartialFile, PromptResult::Yes);
+        ASSERT_TRUE(again.DoFileSave());
+        EXPECT_NE(ReadFile(path), bytes);
+        prompter.Clear();
+        ASSERT_TRUE(again.DoFileSave());
+        EXPECT_TRUE(prompter.Ids().empty());
+    }
 }
 
 TEST_F(DocumentTest, SaveAsAddsTheSuffixOnlyWhenThereIsNone) {

@@ -57,6 +57,25 @@ void operator delete(void* p, std::size_t) noexcept {
 void operator delete[](void* p, std::size_t) noexcept {
     std::free(p);
 }
+// The reader's record blocks are aligned allocations: they may fail too.
+void* operator new(std::size_t size, std::align_val_t align) {
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    if (g_failIn.load(std::memory_order_relaxed) > 0 &&
+        g_failIn.fetch_sub(1, std::memory_order_relaxed) == 1)
+        throw std::bad_alloc();
+    const auto a = static_cast<std::size_t>(align);
+    if (void* p = std::aligned_alloc(a, (size + a - 1) / a * a)) {
+        std::memset(p, 0xA5, size);
+        return p;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
 
 namespace tessera {
 namespace {

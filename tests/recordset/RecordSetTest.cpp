@@ -238,6 +238,49 @@ TEST(MoveRecords, ATagTheTargetLacksRefusesTheMove) {
     EXPECT_EQ(to.RecordCount(), 0);
 }
 
+// The reader cuts records from large shared blocks; each record must still live on its own:
+// taken out, moved to another set or copied, it outlives the set it was read into, and the
+// blocks go once their last record has (the sanitizers see a block freed too early or never).
+TEST(RecordSetReadRecords, OutliveTheSetTheyWereReadInto) {
+    std::string text = "\"i\",\"NAME\",\"TEL1\"\r\n";
+    const int count = 20000; // several blocks
+    for (int i = 0; i < count; ++i)
+        text +=
+            "\"D\",\"" + J("山田") + std::to_string(i) + "\",\"03-" + std::to_string(i) + "\"\r\n";
+    text += "\x1A";
+    auto read = std::make_unique<CRecordSet>();
+    ASSERT_TRUE(read->ReadText(text, nullptr));
+    ASSERT_EQ(read->RecordCount(), count);
+
+    CRecordSet other;
+    ASSERT_TRUE(other.SetTagList({"NAME", "TEL1"}));
+    std::vector<std::unique_ptr<CDataRecord>> kept;
+    kept.push_back(read->TakeRecord(count - 1));
+    kept.push_back(read->TakeRecord(count / 2));
+    kept.push_back(read->TakeRecord(0));
+    kept.push_back(read->RecordAt(100)->Clone());
+    ASSERT_TRUE(read->RemoveRecord(200));
+    ASSERT_TRUE(CRecordSet::MoveRecords(*read, other, -1));
+    RecordList detached = read->Detach();
+    EXPECT_TRUE(detached.empty());
+    read.reset();
+
+    const std::vector<std::string> names = {J("山田") + std::to_string(count - 1),
+                                            J("山田") + std::to_string(count / 2), J("山田") + "0",
+                                            J("山田") + "101"};
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        ASSERT_NE(kept[k], nullptr);
+        EXPECT_EQ(kept[k]->FieldAt(0)->Text(false), names[k]);
+    }
+    ASSERT_EQ(other.RecordCount(), count - 4);
+    EXPECT_EQ(NameAt(other, 0), J("山田") + "1");
+    EXPECT_EQ(NameAt(other, other.RecordCount() - 1), J("山田") + std::to_string(count - 2));
+    // A value changed in a read record goes on living in the record.
+    ASSERT_TRUE(other.RecordAt(5)->ParseField(0, "x", false));
+    kept.clear();
+    EXPECT_EQ(NameAt(other, 5), "x");
+}
+
 TEST(RecordSetDetach, HandsTheRecordsBack) {
     CRecordSet set;
     ASSERT_TRUE(set.SetKind(kKindPhoneBook));

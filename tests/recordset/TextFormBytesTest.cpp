@@ -9,6 +9,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tessera {
@@ -390,6 +391,94 @@ TEST(Tokenizer, AgreesWithTheRulesByteForByte) {
             EXPECT_EQ(got[i].value, expected[i].value);
             EXPECT_EQ(got[i].status, expected[i].status);
             EXPECT_EQ(got[i].state, expected[i].state);
+        }
+    }
+}
+
+// Long values of characters the map may or may not change, taken many bytes at a time in a
+// long text: each line must read as it does alone in a short text, where every character
+// goes through the map. Lead bytes found as second bytes, quotes and control bytes right
+// after a lead byte, and characters across the boundaries of the wide reads all occur.
+TEST(Tokenizer, LongValuesReadAsTheMapSaysCharacterByCharacter) {
+    const std::vector<std::string> pieces = {
+        "a",        "0123456789abcdef", "\x82\xA0", "\x82\x59", // hiragana; a mapped code
+        "\x82\xFC", "\x89\x82",         "Y",        "\x89\x9F", // 0x82 as a second byte
+        "\xED\x40", "\x87\x40",         "\xEB\xAE", "\x81\x9B", "\xEC\x40",
+        "\"q",      "\x82\"q",          "\x89\x1F", "\x1F",     "\t",
+        "\x9F\xE0", "\xE0\x82",         "\xA6",     ",",        "\x81\x81\x81"};
+    std::mt19937 rng(20261208);
+    for (const bool allGroups : {false, true}) {
+        SCOPED_TRACE(allGroups);
+        CodeMapFlags flags;
+        flags.convAlphaNumeric = allGroups;
+        flags.convSymbol = allGroups;
+        flags.convHiraKana = allGroups;
+        CCodeMap map(&flags);
+        ASSERT_TRUE(map.LoadTables());
+
+        // A quote is followed by a letter and each value ends with one, so every line reads
+        // the same wherever it stands.
+        std::vector<std::string> lines;
+        std::string big;
+        while (big.size() < 2 * CTextTokenizer::kIdentityTableThreshold) {
+            std::string line;
+            const int values = 1 + static_cast<int>(rng() % 3);
+            for (int v = 0; v < values; ++v) {
+                line += v == 0 ? "\"" : ",\"";
+                const int count = static_cast<int>(rng() % 40);
+                for (int i = 0; i < count; ++i)
+                    line += pieces[rng() % pieces.size()];
+                line += "z\"";
+            }
+            line += "\r\n";
+            lines.push_back(line);
+            big += line;
+        }
+        big += "\x1A";
+
+        auto tok = std::make_unique<CTextTokenizer>(big.data(), big.size(), &map);
+        for (std::size_t n = 0; n < lines.size(); ++n) {
+            SCOPED_TRACE(n);
+            const auto expected = Tokens(lines[n] + "\x1A", &map);
+            std::vector<ReadValue> quick;
+            bool whole = tok->NextInLine(quick);
+            // A value the quick pass left may be in the tokenizer's own buffer: copied.
+            std::vector<std::pair<std::string, bool>> got;
+            for (const ReadValue& v : quick)
+                got.emplace_back(v.text, v.mayHoldControl);
+            while (!whole) {
+                tok->Next();
+                got.emplace_back(tok->Value(), tok->ValueMayHoldControl());
+                whole = tok->State() == LineState::EndOfLine;
+            }
+            tok->ResetLineState();
+            ASSERT_EQ(got.size() + 1, expected.size()); // alone, the end mark is one more
+            for (std::size_t i = 0; i < got.size(); ++i) {
+                EXPECT_EQ(got[i].first, expected[i].value);
+                if (!got[i].second) {
+                    EXPECT_FALSE(HoldsControlCharacter(got[i].first));
+                }
+            }
+        }
+    }
+    // Near the end of the buffer the byte walk takes over, in the middle of a character when
+    // a wide read ended there: second bytes in the lead range, then a quote that the lone
+    // lead byte before it swallows or not.
+    for (std::size_t k = 0; k < 40; ++k) {
+        for (const char* tail : {"\"", "\x81\"", "\x81\x81\"", "\x1F\""}) {
+            std::string text = "\"" + std::string(k, 'a');
+            for (int i = 0; i < 12; ++i)
+                text += "\x89\x9F";
+            text += tail;
+            text += ",\"x\"\r\n";
+            SCOPED_TRACE(::testing::PrintToString(text));
+            const auto got = Tokens(text);
+            const auto expected = TokensByTheRules(text);
+            ASSERT_EQ(got.size(), expected.size());
+            for (std::size_t i = 0; i < got.size(); ++i) {
+                EXPECT_EQ(got[i].value, expected[i].value);
+                EXPECT_EQ(got[i].status, expected[i].status);
+            }
         }
     }
 }

@@ -312,6 +312,90 @@ TEST(ReaderCutOff, LastLineWithoutLineEndIsDroppedWithAWarning) {
     EXPECT_EQ(prompter.Ids(), std::vector<int>{kMsgRecordCutOff});
 }
 
+// A line end outside quotes ends the text unless a quote follows. A line that lost its
+// opening quote after one ending in an empty value stops the read there: the user hears of
+// it, and the set says it holds only part of the text, as after a last line cut short.
+TEST(ReaderStopsEarly, ALineWithoutItsQuoteIsReportedNotDroppedSilently) {
+    const std::string head = Line("i", {"NAME", "TEL1"}) + "\r\n";
+    const std::string open = Line("D", {"a", ""}) + "\r\n"; // ends outside quotes
+    const struct {
+        const char* name;
+        std::string text;
+        int records;
+        std::vector<int> messages;
+        bool stoppedEarly;
+    } cases[] = {
+        {"whole", head + open + Line("D", {"b", "1"}) + kEnd, 2, {}, false},
+        {"quote lost", head + open + "D\",\"b\",\"1\"" + kEnd, 1, {kMsgLineWithoutQuote}, true},
+        {"quote lost further on",
+         head + open + open + "D,\"c\"" + kEnd,
+         2,
+         {kMsgLineWithoutQuote},
+         true},
+        {"stray text after the records", head + open + "x" + kEnd, 1, {kMsgLineWithoutQuote}, true},
+        {"blank lines before the end mark", head + open + "\r\n \r\n\x1A", 1, {}, false},
+        {"no end mark", head + open, 1, {}, false},
+        {"last line cut short", head + open + Line("D", {"b"}), 1, {kMsgRecordCutOff}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPrompter prompter;
+        for (int id : c.messages)
+            prompter.Expect(id);
+        CRecordSet set;
+        ASSERT_TRUE(set.ReadText(c.text, nullptr));
+        EXPECT_EQ(set.RecordCount(), c.records);
+        EXPECT_EQ(prompter.Ids(), c.messages);
+        EXPECT_EQ(set.ReadStoppedEarly(), c.stoppedEarly);
+        if (c.messages == std::vector<int>{kMsgLineWithoutQuote}) {
+            // The message names the record that was not read.
+            EXPECT_NE(prompter.Messages()[0].text.find(std::to_string(c.records + 1)),
+                      std::string::npos);
+            EXPECT_EQ(prompter.Messages()[0].icon, PromptIcon::Warning);
+        }
+    }
+}
+
+// A read that lets go of the text behind it: each offset it gives up is a line start past the
+// last one, and bytes it gave up are never read again (here they are overwritten at once).
+TEST(ReaderRelease, BytesGivenUpAreNeverReadAgain) {
+    const std::vector<std::string> book = Samples()[0].values;
+    std::string text = Line("i", {"SCRT", "NAME", "NAPR", "TEL1", "ZIPC", "ADR1", "BRTH", "RMRK",
+                                  "CHK1", "CHK2", "CHK3", "CHK4"}) +
+                       "\r\n";
+    const int records = 18000; // a few release steps
+    for (int i = 0; i < records; ++i) {
+        text += "\"D\"";
+        for (std::size_t f = 0; f < book.size(); ++f) {
+            const std::string v = f == 1 ? book[f] + std::to_string(i) : book[f];
+            text += v.empty() ? "," : ",\"" + v + "\"";
+        }
+        text += "\r\n";
+    }
+    text += "\x1A";
+    ASSERT_GT(text.size(), 2 * CRecordSet::kReadReleaseStep);
+
+    CCodeMap map;
+    ASSERT_TRUE(map.LoadTables());
+    CRecordSet plain;
+    ASSERT_TRUE(plain.ReadText(text, &map));
+
+    std::string scratch = text;
+    std::vector<std::size_t> given;
+    const CRecordSet::ReadRelease release = [&](std::size_t upTo) {
+        ASSERT_LE(upTo, scratch.size());
+        ASSERT_TRUE(given.empty() || upTo > given.back());
+        EXPECT_EQ(text[upTo - 1], '\n');
+        std::fill(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(upTo), '"');
+        given.push_back(upTo);
+    };
+    CRecordSet released;
+    ASSERT_TRUE(released.ReadText(scratch, &map, nullptr, &release));
+    EXPECT_GE(given.size(), 2u);
+    EXPECT_EQ(released.RecordCount(), records);
+    EXPECT_EQ(Values(released), Values(plain));
+}
+
 class ReaderPrompts : public ::testing::Test {
 protected:
     // Three records of an action list; PRTY refuses "09" and "x".
@@ -441,7 +525,7 @@ TEST(ReaderRandomInput, NeverCrashesAndKeepsRecordsWhole) {
             });
         };
         for (int id : {kMsgBadLineBreak, kMsgInvalidInput, kMsgNoMemory, kMsgReadFormatError,
-                       kMsgRecordCutOff, kMsgUnknownField})
+                       kMsgRecordCutOff, kMsgUnknownField, kMsgLineWithoutQuote})
             allow(id, R::Ok);
         allow(kMsgBadValue, R::Ignore);
         allow(kMsgTooManyFields, R::Ignore);

@@ -87,6 +87,43 @@ TEST_F(RecordCommands, InfoPrintsFourLines) {
     EXPECT_EQ(usage.rc, 1);
 }
 
+// A file read where it lies, over several of the steps at which the read lets go of what it
+// has read, comes back whole through dump and build; a line that lost its opening quote
+// stops the read with a warning that names the record, not silently.
+TEST_F(RecordCommands, LargeFilesReadWholeAndAStoppedReadIsReported) {
+    const std::string sample = Slurp(Sample("phonebook.tsr"));
+    const std::size_t firstRecord = sample.find("\r\n\"D\"", sample.find("\r\n") + 2) + 2;
+    const std::size_t end = sample.rfind("\r\n") + 2;
+    ASSERT_LT(firstRecord, end);
+    std::string big = sample.substr(0, firstRecord);
+    int records = 0;
+    while (big.size() < 3u << 20) {
+        big += sample.substr(firstRecord, end - firstRecord);
+        records += 5;
+    }
+    big += "\x1A";
+    Spit(dir / "big.tsr", big);
+    Result info = Cli("info " + (dir / "big.tsr").string());
+    ASSERT_EQ(info.rc, 0) << info.err;
+    EXPECT_NE(info.out.find("records: " + std::to_string(records) + "\n"), std::string::npos);
+    Result dump = Cli("dump " + (dir / "big.tsr").string());
+    ASSERT_EQ(dump.rc, 0) << dump.err;
+    Spit(dir / "big.json", dump.out);
+    Result build =
+        Cli("build " + (dir / "big.json").string() + " -o " + (dir / "again.tsr").string());
+    ASSERT_EQ(build.rc, 0) << build.err;
+    EXPECT_EQ(Slurp(dir / "again.tsr"), big);
+
+    // The second record's line without its quote, after a line that ends in an empty value.
+    const std::string stopped =
+        "\"i\",\"NAME\",\"TEL1\"\r\n\"D\",\"a\",\r\nD\",\"b\",\"1\"\r\n\x1A";
+    Spit(dir / "stopped.tsr", stopped);
+    Result cut = Cli("info " + (dir / "stopped.tsr").string());
+    EXPECT_EQ(cut.rc, 0);
+    EXPECT_NE(cut.out.find("records: 1\n"), std::string::npos);
+    EXPECT_NE(cut.err.find("9600"), std::string::npos) << cut.err;
+}
+
 // Two bad values (PRTY "9", MARK "x") and a record cut off by the end mark.
 const std::string kBroken = "\"i\",\"MARK\",\"PRTY\",\"MEM1\"\r\n\"T\"\r\n"
                             "\"D\",\"01\",\"9\",\"a\"\r\n"
