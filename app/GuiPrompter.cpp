@@ -87,6 +87,7 @@ bool CGuiPrompter::DefaultsToSecondButton(int id) {
     case 3074:  // delete the registered filter
     case 3081:  // overwrite the existing export file
     case 61722: // cancel the transfer running in the window being closed
+    case 9601:  // save over a file that was read only in part
         return true;
     default:
         // Every other question keeps its first button: OK to go on with what the user

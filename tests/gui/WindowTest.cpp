@@ -314,6 +314,7 @@ TEST(WindowTest, QuestionsDefaultToTheAnswerThatLosesNothing) {
         {3074, PromptButtons::YesNo, PromptResult::No},         // delete a filter
         {1078, PromptButtons::YesNo, PromptResult::No},         // ignore every bad value
         {3081, PromptButtons::YesNo, PromptResult::No},         // overwrite an export file
+        {9601, PromptButtons::YesNo, PromptResult::No},         // save over a part-read file
         {61722, PromptButtons::OkCancel, PromptResult::Cancel}, // stop a transfer to close
         {3090, PromptButtons::OkCancel, PromptResult::Ok},      // delete the chosen records
         {3089, PromptButtons::OkCancel, PromptResult::Ok},      // start the receive
