@@ -15,15 +15,16 @@ declare -A allowed=(
   [link]="link base model text resources"
   [sim]="sim model text resources"
   [document]="document link base model text resources"
-  [app]="app document link base model text resources sim"
-  [cli]="cli link base model text resources"
+  [dav]="dav filters base model text resources"
+  [app]="app dav document link base model text resources sim"
+  [cli]="cli dav link base model text resources"
   [filters]="filters model text resources"
 )
 # Folders that stay plain C++ (the generator in resources/tools is a Qt host tool).
 no_qt="text model filters sim"
 
 bad=0
-for dir in resources/tools resources text model base link sim document app cli filters; do
+for dir in resources/tools resources text model base link sim document dav app cli filters; do
   [ -d "$dir" ] || continue
   files=$(find "$dir" -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
   [ "$dir" = resources ] && files=$(grep -v '^resources/tools/' <<<"$files")
