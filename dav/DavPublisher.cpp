@@ -72,7 +72,18 @@ struct Step {
     const DavObject* object = nullptr; // Create, Update
     QUrl url;
     QByteArray etag;
+    std::string text; // what to send
 };
+
+// `text` with the UID line `from` made `to`.
+std::string WithUid(const std::string& text, const std::string& from, const std::string& to) {
+    std::string out = text;
+    const std::string line = "\r\nUID:" + from + "\r\n";
+    const std::size_t at = out.find(line);
+    if (at != std::string::npos)
+        out.replace(at, line.size(), "\r\nUID:" + to + "\r\n");
+    return out;
+}
 
 } // namespace
 
@@ -161,8 +172,12 @@ bool CPublisher::Discover(bool needBook, bool needCalendar, PublishResult& resul
     DavReply r = m_client.Send("PROPFIND", start, kPropfindBody, {}, 0);
     QList<DavResponse> responses;
     bool dav = r.status == 207 && ParseMultistatus(r.body, responses);
-    if (!dav && r.failure == DavReply::Failure::None && r.status != 401 && r.status != 403 &&
-        r.status < 500) {
+    // 501: a web server that has never heard of PROPFIND.
+    auto fatal = [](const DavReply& x) {
+        return x.failure != DavReply::Failure::None || x.status == 401 || x.status == 403 ||
+               (x.status >= 500 && x.status != 501);
+    };
+    if (!dav && !fatal(r)) {
         // Not a collection of the server: the host's well-known entry points.
         for (const char* wk : {"/.well-known/carddav", "/.well-known/caldav"}) {
             const DavReply w =
@@ -173,15 +188,14 @@ bool CPublisher::Discover(bool needBook, bool needCalendar, PublishResult& resul
                 dav = true;
                 break;
             }
-            if (w.failure != DavReply::Failure::None || w.status == 401) {
+            if (fatal(w)) {
                 r = w;
                 break;
             }
         }
     }
     if (!dav) {
-        if (r.failure != DavReply::Failure::None || r.status == 401 || r.status == 403 ||
-            r.status >= 500) {
+        if (fatal(r)) {
             result.failure = Failure(r, start);
         } else {
             const QString said = r.status != 0 ? QStringLiteral("%1 %2").arg(r.status).arg(r.reason)
@@ -345,7 +359,7 @@ bool CPublisher::Run(const std::vector<DavObject>& objects, PublishResult& resul
             if (Substance(it->second->text) == Substance(o->text))
                 ++result.counts.unchanged;
             else
-                steps.push_back({Step::Update, o, it->second->url, it->second->etag});
+                steps.push_back({Step::Update, o, it->second->url, it->second->etag, o->text});
         }
         // An edited record has a new UID; its old resource is the one of ours that lost
         // its record and has the same name (or title), the same number (or start) first.
@@ -361,18 +375,24 @@ bool CPublisher::Run(const std::vector<DavObject>& objects, PublishResult& resul
                     match = &h;
             }
             if (match != nullptr) {
+                // A resource keeps its UID for good (servers refuse a new one), so the
+                // record goes out under the UID the server knows it by.
                 match->used = true;
-                steps.push_back({Step::Update, o, match->url, match->etag});
+                std::string text = WithUid(o->text, o->uid, match->uid);
+                if (Substance(match->text) == Substance(text))
+                    ++result.counts.unchanged;
+                else
+                    steps.push_back({Step::Update, o, match->url, match->etag, std::move(text)});
             } else {
                 const QString name = QString::fromLatin1(QUrl::toPercentEncoding(Utf8(o->uid))) +
                                      (book ? QStringLiteral(".vcf") : QStringLiteral(".ics"));
-                steps.push_back({Step::Create, o, collection.resolved(QUrl(name)), {}});
+                steps.push_back({Step::Create, o, collection.resolved(QUrl(name)), {}, o->text});
             }
         }
         if (m_options.deleteMissing)
             for (Held& h : held)
                 if (!h.used && Ours(h.uid) && local.count(h.uid) == 0)
-                    steps.push_back({Step::Delete, nullptr, h.url, h.etag});
+                    steps.push_back({Step::Delete, nullptr, h.url, h.etag, {}});
     }
 
     const int total = static_cast<int>(steps.size());
@@ -421,7 +441,7 @@ bool CPublisher::Run(const std::vector<DavObject>& objects, PublishResult& resul
                 headers.append(qMakePair(QByteArray("If-None-Match"), QByteArray("*")));
             else if (!s.etag.isEmpty())
                 headers.append(qMakePair(QByteArray("If-Match"), s.etag));
-            r = m_client.Send("PUT", s.url, QByteArray::fromStdString(s.object->text), headers);
+            r = m_client.Send("PUT", s.url, QByteArray::fromStdString(s.text), headers);
             if (r.Ok()) {
                 ++(s.kind == Step::Create ? result.counts.created : result.counts.updated);
                 continue;
