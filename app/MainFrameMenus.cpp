@@ -120,7 +120,7 @@ void CMainFrame::CreateMenus() {
 
     // Menus while no document is open.
     QMenu* file0 = menu(9000, "ファイル(&F)", "FileMenu0");
-    add(file0, {ID_FILE_NEW, ID_FILE_OPEN, 0, ID_ADDIN_TRANSFER});
+    add(file0, {ID_FILE_NEW, ID_FILE_OPEN, 0, ID_ADDIN_TRANSFER, 0, ID_FILE_PUBLISH});
     fileTail(file0);
     QMenu* view0 = menu(9002, "表示(&V)", "ViewMenu0");
     add(view0, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
@@ -135,7 +135,7 @@ void CMainFrame::CreateMenus() {
     QMenu* file1 = menu(9000, "ファイル(&F)", "FileMenu1");
     add(file1, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0,
                 ID_SEND_TO_DEVICE, ID_RECEIVE_FROM_DEVICE, ID_ADDIN_TRANSFER, 0, ID_FILE_IMPORT,
-                ID_FILE_EXPORT, 0, ID_FILE_SEND_MAIL});
+                ID_FILE_EXPORT, ID_FILE_PUBLISH, 0, ID_FILE_SEND_MAIL});
     fileTail(file1);
     QMenu* edit1 = menu(9001, "編集(&E)", "EditMenu1");
     add(edit1, {ID_EDIT_UNDO, ID_EDIT_REDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE});

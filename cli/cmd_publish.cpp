@@ -4,17 +4,16 @@
 // CalDAV server, one resource per record. Prints one "name: N" line per count; notes and
 // messages go to stderr.
 
-#include "base/AppSettings.h"
 #include "cli/CliPrompter.h"
 #include "cli/Command.h"
 #include "dav/DavClient.h"
 #include "dav/DavInput.h"
 #include "dav/DavPublisher.h"
+#include "dav/DavTrust.h"
 #include "resources/StringIds.h"
 
 #include <QCommandLineParser>
 #include <QFile>
-#include <QSettings>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -27,8 +26,6 @@
 namespace tessera::cli {
 
 namespace {
-
-const QString kTrustGroup = QStringLiteral("Publish/TrustedCertificates");
 
 // A line from the terminal without echo (the password); empty when there is no terminal.
 bool AskLine(const QString& prompt, bool echo, QString& line) {
@@ -139,12 +136,7 @@ public:
             ctx.Err(n);
 
         // Certificates the user trusted, per host; a new one is trusted only on the terminal.
-        std::unique_ptr<QSettings> store = CAppSettings::OpenStore();
-        store->beginGroup(kTrustGroup);
-        for (const QString& host : store->childKeys())
-            options.trusted[QUrl::fromPercentEncoding(host.toLatin1())] =
-                store->value(host).toStringList();
-        store->endGroup();
+        options.trusted = dav::LoadTrusted();
         options.askTrust = [](const QString& host, const QString& print, const QString& problem) {
             const dav::DavMessage ask{ids::kMsgDavTrustAsk, {host, problem, print}};
             QString answer;
@@ -163,13 +155,8 @@ public:
         dav::PublishResult result;
         const bool ok = publisher.Run(objects, result);
 
-        if (client.Trusted() != options.trusted) {
-            store->beginGroup(kTrustGroup);
-            for (auto it = client.Trusted().begin(); it != client.Trusted().end(); ++it)
-                store->setValue(QString::fromLatin1(QUrl::toPercentEncoding(it.key())), it.value());
-            store->endGroup();
-            store->sync();
-        }
+        if (client.Trusted() != options.trusted)
+            dav::SaveTrusted(client.Trusted());
         for (const QString& n : result.notes)
             ctx.Err(n);
         if (result.failure.IsSet()) {

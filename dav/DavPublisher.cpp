@@ -304,6 +304,15 @@ bool CPublisher::List(const QUrl& collection, bool book, std::vector<Held>& held
 
 bool CPublisher::Run(const std::vector<DavObject>& objects, PublishResult& result) {
     result = PublishResult();
+    const bool ok = Publish(objects, result);
+    // A cancel may stop any request, the reads of the first steps too.
+    result.cancelled = m_client.IsCancelled() && result.failure.IsSet();
+    if (result.cancelled)
+        result.failure = {ids::kMsgDavCancelled, {}};
+    return ok;
+}
+
+bool CPublisher::Publish(const std::vector<DavObject>& objects, PublishResult& result) {
     // One resource per UID: a record that is there twice (in two files) goes once.
     std::vector<const DavObject*> unique;
     std::map<std::string, const DavObject*> byUid;
@@ -463,7 +472,6 @@ bool CPublisher::Run(const std::vector<DavObject>& objects, PublishResult& resul
             }
         }
         result.failure = Failure(r, s.url);
-        result.cancelled = r.failure == DavReply::Failure::Cancelled;
         return false;
     }
     if (progress)

@@ -70,6 +70,7 @@ private:
         bool used = false;
     };
 
+    bool Publish(const std::vector<DavObject>& objects, PublishResult& result);
     bool Discover(bool needBook, bool needCalendar, PublishResult& result);
     bool FindInHome(const QUrl& home, bool book, PublishResult& result, QUrl& found);
     bool List(const QUrl& collection, bool book, std::vector<Held>& held, PublishResult& result);

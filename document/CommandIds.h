@@ -47,6 +47,7 @@ enum CommandId : int {
     ID_FILE_EXPORT = 32801,
     ID_FILE_IMPORT = 32802,
     ID_HELP_WEB4 = 32803,
+    ID_FILE_PUBLISH = 32810, // publish to a contacts and calendar server
 };
 
 } // namespace tessera

@@ -7,6 +7,7 @@
 #include "app/TesseraApp.h"
 #include "app/filters/FilterBusyDlg.h"
 #include "app/filters/FilterSetDlg.h"
+#include "app/publish/PublishCommand.h"
 #include "app/transfer/AddInCommand.h"
 #include "base/AppSettings.h"
 #include "document/CommandIds.h"
@@ -118,6 +119,12 @@ CommandTable MainCommandTable(CMainFrame& f) {
                  RunExportCommand(v->Document(), f.App().Settings(), v, CFilterBusyDlg::Waiter(&f));
          },
          true},
+        // ---- publishing to a contacts and calendar server ----
+        {ID_FILE_PUBLISH, "サーバーへ公開(&W)...", "", nullptr, "サーバーへ公開",
+         "電話帳・名刺・スケジュール・記念日・行動予定を CardDAV / CalDAV サーバーへ公開します",
+         [&f] { return Enabled(!f.App().IsBusy()); },
+         [&f] { RunPublishCommand(f.ActiveDocument(), f.App().CodeMap(), &f); }},
+        // ----
         {ID_FILE_SEND_MAIL, "送信(&D)...", "", nullptr, "メールで送信",
          "ドキュメントをメールに添付して送信します", DocState(f, ID_FILE_SEND_MAIL),
          DocRun(f, ID_FILE_SEND_MAIL)},
