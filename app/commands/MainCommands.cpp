@@ -123,7 +123,8 @@ CommandTable MainCommandTable(CMainFrame& f) {
         {ID_FILE_PUBLISH, "サーバーへ公開(&W)...", "", nullptr, "サーバーへ公開",
          "電話帳・名刺・スケジュール・記念日・行動予定を CardDAV / CalDAV サーバーへ公開します",
          [&f] { return Enabled(!f.App().IsBusy()); },
-         [&f] { RunPublishCommand(f.ActiveDocument(), f.App().CodeMap(), &f); }},
+         [&f] { RunPublishCommand(f.ActiveDocument(), f.App().CodeMap(), &f); },
+         true}, // reads the active document's records: not while a receive fills them
         // ----
         {ID_FILE_SEND_MAIL, "送信(&D)...", "", nullptr, "メールで送信",
          "ドキュメントをメールに添付して送信します", DocState(f, ID_FILE_SEND_MAIL),

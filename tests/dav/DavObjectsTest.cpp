@@ -132,8 +132,9 @@ TEST(DavObjects, EverySampleRecordIsOneObjectOfItsOwnUnderAStableUid) {
             EXPECT_NE(o.uid.find("@tessera.invalid"), std::string::npos);
             EXPECT_TRUE(uids.insert(o.uid).second) << "a UID twice: " << o.uid;
             // Exactly one component (and its alarms) in each calendar object.
-            if (c.collection == dav::Collection::Calendar)
+            if (c.collection == dav::Collection::Calendar) {
                 EXPECT_EQ(dav::SplitCalendar(o.text).size(), 1u);
+            }
             // A second export differs in its time stamp at most.
             EXPECT_EQ(second[i].uid, o.uid);
             EXPECT_EQ(Substance(second[i].text), Substance(o.text));
