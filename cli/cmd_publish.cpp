@@ -99,7 +99,8 @@ public:
         const QUrl url = QUrl::fromUserInput(p.value(QStringLiteral("url")));
         if (!p.isSet(QStringLiteral("url")) || !url.isValid() ||
             (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
-            return ctx.UsageError(QStringLiteral("publish: give the server with --url http(s)://..."));
+            return ctx.UsageError(
+                QStringLiteral("publish: give the server with --url http(s)://..."));
         if (p.isSet(QStringLiteral("password-file")) && p.isSet(QStringLiteral("ask-password")))
             return ctx.UsageError(
                 QStringLiteral("publish: give --password-file or --ask-password, not both"));
@@ -120,7 +121,8 @@ public:
         } else if (p.isSet(QStringLiteral("ask-password"))) {
             if (!AskLine(QStringLiteral("password for %1 at %2: ").arg(options.user, url.host()),
                          false, options.password))
-                return ctx.UsageError(QStringLiteral("publish: no terminal to ask the password on"));
+                return ctx.UsageError(
+                    QStringLiteral("publish: no terminal to ask the password on"));
         }
 
         QStringList files;

@@ -29,8 +29,7 @@ bool SameHost(const QUrl& a, const QUrl& b) {
 } // namespace
 
 CDavClient::CDavClient(DavClientOptions options, QObject* parent)
-    : QObject(parent), m_options(std::move(options)),
-      m_manager(new QNetworkAccessManager(this)) {
+    : QObject(parent), m_options(std::move(options)), m_manager(new QNetworkAccessManager(this)) {
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     connect(m_manager, &QNetworkAccessManager::authenticationRequired, this,
             [this](QNetworkReply* reply, QAuthenticator* auth) {
@@ -83,8 +82,7 @@ DavReply CDavClient::SendOnce(const QByteArray& verb, const QUrl& url, const QBy
     request.setTransferTimeout(m_options.timeoutMs);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
-    request.setHeader(QNetworkRequest::UserAgentHeader,
-                      QStringLiteral("Tessera/" TESSERA_VERSION));
+    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Tessera/" TESSERA_VERSION));
     if (depth >= 0)
         request.setRawHeader("Depth", QByteArray::number(depth));
     for (const auto& [name, value] : headers)
@@ -99,8 +97,8 @@ DavReply CDavClient::SendOnce(const QByteArray& verb, const QUrl& url, const QBy
         if (cert.isNull() && !e.isEmpty())
             cert = e.first().certificate();
         const QString host = reply->url().host();
-        const QString print = QString::fromLatin1(
-            cert.digest(QCryptographicHash::Sha256).toHex(':').toUpper());
+        const QString print =
+            QString::fromLatin1(cert.digest(QCryptographicHash::Sha256).toHex(':').toUpper());
         QStringList problems;
         for (const QSslError& err : e)
             problems << err.errorString();
@@ -181,9 +179,9 @@ bool ParseMultistatus(const QByteArray& xml, QList<DavResponse>& out) {
             } else if (inPropstat && stack.size() >= 2 &&
                        stack[stack.size() - 2] == QLatin1String("resourcetype")) {
                 props.types.append(name);
-            } else if (inPropstat && name == QLatin1String("comp") &&
-                       stack.size() >= 2 &&
-                       stack[stack.size() - 2] == QLatin1String("supported-calendar-component-set")) {
+            } else if (inPropstat && name == QLatin1String("comp") && stack.size() >= 2 &&
+                       stack[stack.size() - 2] ==
+                           QLatin1String("supported-calendar-component-set")) {
                 props.components.append(r.attributes().value(QLatin1String("name")).toString());
             } else if (dav && name == QLatin1String("href") && stack.size() >= 2) {
                 const QString parent = stack[stack.size() - 2];
@@ -204,10 +202,10 @@ bool ParseMultistatus(const QByteArray& xml, QList<DavResponse>& out) {
                     propstatStatus = code;
                 else if (inResponse)
                     response.status = code;
-            } else if (inPropstat && (name == QLatin1String("getetag") ||
-                                      name == QLatin1String("displayname") ||
-                                      name == QLatin1String("address-data") ||
-                                      name == QLatin1String("calendar-data"))) {
+            } else if (inPropstat &&
+                       (name == QLatin1String("getetag") || name == QLatin1String("displayname") ||
+                        name == QLatin1String("address-data") ||
+                        name == QLatin1String("calendar-data"))) {
                 const QString text = r.readElementText();
                 stack.removeLast();
                 if (name == QLatin1String("getetag"))

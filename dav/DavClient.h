@@ -85,7 +85,7 @@ struct DavResponse {
     QString calendarHome;    // calendar-home-set
     QString displayName;
     QByteArray etag;
-    QString data; // address-data / calendar-data
+    QString data;   // address-data / calendar-data
     int status = 0; // a status of the response itself (a REPORT's 404 for one href)
 };
 

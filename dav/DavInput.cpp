@@ -13,9 +13,8 @@ bool ExpandInputs(const QStringList& paths, QStringList& files, DavMessage& fail
     for (const QString& path : paths) {
         const QFileInfo info(path);
         if (info.isDir()) {
-            const QStringList names =
-                QDir(path).entryList({QStringLiteral("*.tsr"), QStringLiteral("*.TSR")},
-                                     QDir::Files, QDir::Name);
+            const QStringList names = QDir(path).entryList(
+                {QStringLiteral("*.tsr"), QStringLiteral("*.TSR")}, QDir::Files, QDir::Name);
             for (const QString& n : names)
                 files << QDir(path).filePath(n);
         } else if (info.isFile()) {

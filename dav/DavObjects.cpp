@@ -134,9 +134,8 @@ bool DurationSeconds(const std::string& v, long long& seconds) {
 
 // Lines that say nothing about the record: a server rewrites them, or every export
 // changes them.
-const std::set<std::string> kNoise = {"VERSION", "PRODID",        "CALSCALE", "METHOD",
-                                      "DTSTAMP", "LAST-MODIFIED", "CREATED",  "SEQUENCE",
-                                      "REV"};
+const std::set<std::string> kNoise = {"VERSION",       "PRODID",  "CALSCALE", "METHOD", "DTSTAMP",
+                                      "LAST-MODIFIED", "CREATED", "SEQUENCE", "REV"};
 
 } // namespace
 

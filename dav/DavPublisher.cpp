@@ -153,12 +153,11 @@ bool CPublisher::FindInHome(const QUrl& home, bool book, PublishResult& result, 
     // An address book; a calendar that takes events (the schedule and anniversaries) and
     // to-dos (the action list), or says nothing of what it takes.
     for (const DavResponse& resp : responses) {
-        const bool fits =
-            book ? resp.types.contains(QLatin1String("addressbook"))
-                 : resp.types.contains(QLatin1String("calendar")) &&
-                       (resp.components.isEmpty() ||
-                        (resp.components.contains(QLatin1String("VEVENT")) &&
-                         resp.components.contains(QLatin1String("VTODO"))));
+        const bool fits = book ? resp.types.contains(QLatin1String("addressbook"))
+                               : resp.types.contains(QLatin1String("calendar")) &&
+                                     (resp.components.isEmpty() ||
+                                      (resp.components.contains(QLatin1String("VEVENT")) &&
+                                       resp.components.contains(QLatin1String("VTODO"))));
         if (fits) {
             found = AsCollection(r.url.resolved(QUrl(resp.href)));
             return true;
@@ -180,9 +179,8 @@ bool CPublisher::Discover(bool needBook, bool needCalendar, PublishResult& resul
     if (!dav && !fatal(r)) {
         // Not a collection of the server: the host's well-known entry points.
         for (const char* wk : {"/.well-known/carddav", "/.well-known/caldav"}) {
-            const DavReply w =
-                m_client.Send("PROPFIND", start.resolved(QUrl(QLatin1String(wk))), kPropfindBody,
-                              {}, 0);
+            const DavReply w = m_client.Send("PROPFIND", start.resolved(QUrl(QLatin1String(wk))),
+                                             kPropfindBody, {}, 0);
             if (w.status == 207 && ParseMultistatus(w.body, responses) && !responses.isEmpty()) {
                 r = w;
                 dav = true;
@@ -198,8 +196,8 @@ bool CPublisher::Discover(bool needBook, bool needCalendar, PublishResult& resul
         if (fatal(r)) {
             result.failure = Failure(r, start);
         } else {
-            const QString said = r.status != 0 ? QStringLiteral("%1 %2").arg(r.status).arg(r.reason)
-                                               : r.reason;
+            const QString said =
+                r.status != 0 ? QStringLiteral("%1 %2").arg(r.status).arg(r.reason) : r.reason;
             result.failure = {ids::kMsgDavNotDav,
                               {start.toDisplayString(QUrl::RemoveUserInfo), said}};
         }
@@ -236,8 +234,7 @@ bool CPublisher::Discover(bool needBook, bool needCalendar, PublishResult& resul
     }
     // Without home sets the URL itself may hold the collections.
     const QUrl bookHomeUrl = bookHome.isEmpty() ? r.url : base.resolved(QUrl(bookHome));
-    const QUrl calendarHomeUrl =
-        calendarHome.isEmpty() ? r.url : base.resolved(QUrl(calendarHome));
+    const QUrl calendarHomeUrl = calendarHome.isEmpty() ? r.url : base.resolved(QUrl(calendarHome));
     if (needBook && m_book.isEmpty()) {
         if (!FindInHome(bookHomeUrl, true, result, m_book))
             return false;
@@ -320,11 +317,11 @@ bool CPublisher::Publish(const std::vector<DavObject>& objects, PublishResult& r
     for (const DavObject& o : objects) {
         auto [it, fresh] = byUid.emplace(o.uid, &o);
         if (!fresh) {
-            result.notes.push_back(DavMessage{ids::kMsgDavDuplicate,
-                                              {Utf8(o.source), QString::number(o.recordNo),
-                                               Utf8(it->second->source),
-                                               QString::number(it->second->recordNo)}}
-                                       .Text());
+            result.notes.push_back(
+                DavMessage{ids::kMsgDavDuplicate,
+                           {Utf8(o.source), QString::number(o.recordNo), Utf8(it->second->source),
+                            QString::number(it->second->recordNo)}}
+                    .Text());
             continue;
         }
         unique.push_back(&o);
@@ -376,11 +373,10 @@ bool CPublisher::Publish(const std::vector<DavObject>& objects, PublishResult& r
             const std::string key = IdentityKey(o->text), detail = IdentityDetail(o->text);
             Held* match = nullptr;
             for (Held& h : held) {
-                if (h.used || !Ours(h.uid) || local.count(h.uid) != 0 ||
-                    IdentityKey(h.text) != key)
+                if (h.used || !Ours(h.uid) || local.count(h.uid) != 0 || IdentityKey(h.text) != key)
                     continue;
-                if (match == nullptr || (IdentityDetail(h.text) == detail &&
-                                         IdentityDetail(match->text) != detail))
+                if (match == nullptr ||
+                    (IdentityDetail(h.text) == detail && IdentityDetail(match->text) != detail))
                     match = &h;
             }
             if (match != nullptr) {
@@ -416,11 +412,10 @@ bool CPublisher::Publish(const std::vector<DavObject>& objects, PublishResult& r
                 result.notes.push_back(DavMessage{ids::kMsgDavWouldDelete, {where}}.Text());
                 ++result.counts.deleted;
             } else {
-                result.notes.push_back(
-                    DavMessage{s.kind == Step::Create ? ids::kMsgDavWouldCreate
-                                                      : ids::kMsgDavWouldUpdate,
-                               {Utf8(s.object->source), QString::number(s.object->recordNo), where}}
-                        .Text());
+                result.notes.push_back(DavMessage{
+                    s.kind == Step::Create ? ids::kMsgDavWouldCreate : ids::kMsgDavWouldUpdate,
+                    {Utf8(s.object->source), QString::number(s.object->recordNo),
+                     where}}.Text());
                 ++(s.kind == Step::Create ? result.counts.created : result.counts.updated);
             }
             continue;
@@ -436,9 +431,10 @@ bool CPublisher::Publish(const std::vector<DavObject>& objects, PublishResult& r
                 continue;
             }
             if (r.failure == DavReply::Failure::None && r.status == 412) {
-                result.notes.push_back(DavMessage{ids::kMsgDavDeleteFailed,
-                                                  {where, QString::number(r.status), r.reason}}
-                                           .Text());
+                result.notes.push_back(DavMessage{
+                    ids::kMsgDavDeleteFailed,
+                    {where, QString::number(r.status),
+                     r.reason}}.Text());
                 continue;
             }
         } else {
@@ -463,10 +459,10 @@ bool CPublisher::Publish(const std::vector<DavObject>& objects, PublishResult& r
                 const QString file = Utf8(s.object->source);
                 const QString no = QString::number(s.object->recordNo);
                 result.notes.push_back(
-                    (r.status == 412 ? DavMessage{ids::kMsgDavChanged, {file, no}}
-                                     : DavMessage{ids::kMsgDavRefused,
-                                                  {file, no, QString::number(r.status),
-                                                   ServerReason(r)}})
+                    (r.status == 412
+                         ? DavMessage{ids::kMsgDavChanged, {file, no}}
+                         : DavMessage{ids::kMsgDavRefused,
+                                      {file, no, QString::number(r.status), ServerReason(r)}})
                         .Text());
                 continue;
             }

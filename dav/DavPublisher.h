@@ -38,7 +38,7 @@ struct PublishCounts {
 
 struct PublishResult {
     PublishCounts counts;
-    DavMessage failure;        // set when the publish stopped
+    DavMessage failure; // set when the publish stopped
     bool cancelled = false;
     std::vector<QString> notes; // one line each: refusals, dry-run plans
     QUrl addressBook, calendar; // the collections used

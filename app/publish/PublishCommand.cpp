@@ -47,8 +47,8 @@ dav::PublishResult PublishWithProgress(const std::vector<dav::DavObject>& object
     };
     dav::CDavClient davClient(client);
 
-    QProgressDialog progress(Text(ids::kStrDavReading), Cp932ToQString(LoadString(kFixedTextBase + 27)),
-                             0, 0, parent);
+    QProgressDialog progress(Text(ids::kStrDavReading),
+                             Cp932ToQString(LoadString(kFixedTextBase + 27)), 0, 0, parent);
     progress.setObjectName(QStringLiteral("PublishProgress"));
     progress.setWindowTitle(Text(ids::kStrDavTitle));
     progress.setWindowModality(Qt::WindowModal);
@@ -65,8 +65,8 @@ dav::PublishResult PublishWithProgress(const std::vector<dav::DavObject>& object
         progress.setMaximum(total);
         progress.setValue(done);
         progress.setLabelText(Cp932ToQString(
-            FormatText(LoadString(ids::kStrDavProgress), {static_cast<long long>(done),
-                                                          static_cast<long long>(total)})));
+            FormatText(LoadString(ids::kStrDavProgress),
+                       {static_cast<long long>(done), static_cast<long long>(total)})));
     };
     dav::PublishResult result;
     publisher.Run(objects, result);

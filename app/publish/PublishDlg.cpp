@@ -86,14 +86,15 @@ CPublishDlg::CPublishDlg(const PublishChoice& initial, const QString& document,
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_ok = buttons->button(QDialogButtonBox::Ok);
-    buttons->button(QDialogButtonBox::Cancel)->setText(Cp932ToQString(LoadString(kFixedTextBase + 27)));
+    buttons->button(QDialogButtonBox::Cancel)
+        ->setText(Cp932ToQString(LoadString(kFixedTextBase + 27)));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
 
     connect(m_browse, &QPushButton::clicked, this, [this] {
-        const QString dir = QFileDialog::getExistingDirectory(this, Text(ids::kStrDavSourceDir),
-                                                              m_folder->text());
+        const QString dir =
+            QFileDialog::getExistingDirectory(this, Text(ids::kStrDavSourceDir), m_folder->text());
         if (!dir.isEmpty()) {
             m_folder->setText(QDir::toNativeSeparators(dir));
             m_folderChoice->setChecked(true);
@@ -106,9 +107,9 @@ CPublishDlg::CPublishDlg(const PublishChoice& initial, const QString& document,
 }
 
 void CPublishDlg::UpdateOk() {
-    const bool folderOk = !m_folderChoice->isChecked() ||
-                          (!m_folder->text().trimmed().isEmpty() &&
-                           QDir(m_folder->text().trimmed()).exists());
+    const bool folderOk =
+        !m_folderChoice->isChecked() ||
+        (!m_folder->text().trimmed().isEmpty() && QDir(m_folder->text().trimmed()).exists());
     m_ok->setEnabled(IsPublishUrl(m_url->text()) && folderOk);
 }
 

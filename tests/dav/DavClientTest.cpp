@@ -3,6 +3,7 @@
 // publish's messages for what a server answers.
 
 #include "dav/DavClient.h"
+
 #include "dav/DavPublisher.h"
 #include "resources/StringIds.h"
 #include "support/TestApp.h"
@@ -79,9 +80,11 @@ TEST(DavClient, RedirectsSilenceAndDigest) {
         {"/dav/", Reply("207 Multi-Status", "Content-Type: application/xml\r\n", kMultistatus)},
         {"/away", Reply("301 Moved Permanently", "Location: http://elsewhere.invalid/dav/\r\n")},
         {"/loop", Reply("302 Found", "Location: /loop\r\n")},
-        {"/digest", Reply("401 Unauthorized",
-                          "WWW-Authenticate: Digest realm=\"dav\", nonce=\"abc123\", qop=\"auth\"\r\n")},
-        {"/digest-ok", Reply("207 Multi-Status", "Content-Type: application/xml\r\n", kMultistatus)},
+        {"/digest",
+         Reply("401 Unauthorized",
+               "WWW-Authenticate: Digest realm=\"dav\", nonce=\"abc123\", qop=\"auth\"\r\n")},
+        {"/digest-ok",
+         Reply("207 Multi-Status", "Content-Type: application/xml\r\n", kMultistatus)},
     });
     dav::DavClientOptions options;
     options.user = QStringLiteral("hanako");
@@ -139,9 +142,9 @@ TEST(DavPublisher, EachServerAnswerHasItsOwnMessage) {
         int message;
     };
     const std::vector<Case> cases = {
-        {"/401", ids::kMsgDavAuth},      {"/403", ids::kMsgDavForbidden},
+        {"/401", ids::kMsgDavAuth},        {"/403", ids::kMsgDavForbidden},
         {"/500", ids::kMsgDavServerError}, {"/503", ids::kMsgDavServerError},
-        {"/web", ids::kMsgDavNotDav},    {"/away", ids::kMsgDavRedirect},
+        {"/web", ids::kMsgDavNotDav},      {"/away", ids::kMsgDavRedirect},
         {"/silent", ids::kMsgDavTimeout},
     };
     dav::DavObject card;
@@ -159,7 +162,8 @@ TEST(DavPublisher, EachServerAnswerHasItsOwnMessage) {
         dav::CPublisher publisher(client, publish);
         dav::PublishResult result;
         EXPECT_FALSE(publisher.Run({card}, result)) << c.path;
-        EXPECT_EQ(result.failure.id, c.message) << c.path << ": " << result.failure.Text().toStdString();
+        EXPECT_EQ(result.failure.id, c.message)
+            << c.path << ": " << result.failure.Text().toStdString();
         EXPECT_EQ(result.counts.created, 0);
     }
 }
@@ -208,8 +212,9 @@ TEST(DavPublisher, ARefusedObjectIsNamedAndTheRestGoesOn) {
     EXPECT_EQ(result.counts.created, 1);
     ASSERT_EQ(result.notes.size(), 1u);
     const QString note = result.notes[0];
-    EXPECT_TRUE(note.contains(QLatin1String("phonebook.tsr")) && note.contains(QLatin1String(" 1 ")) &&
-                note.contains(QLatin1String("415")) && note.contains(QLatin1String("only vCard 4.0 here")))
+    EXPECT_TRUE(note.contains(QLatin1String("phonebook.tsr")) &&
+                note.contains(QLatin1String(" 1 ")) && note.contains(QLatin1String("415")) &&
+                note.contains(QLatin1String("only vCard 4.0 here")))
         << note.toStdString();
     int puts = 0;
     for (const QByteArray& head : server.Requests())

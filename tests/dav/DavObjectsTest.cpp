@@ -1,8 +1,9 @@
 // The resources a publish makes from records, the comparison that decides whether one is
 // sent again, and the reading of a server's multistatus answers.
 
-#include "dav/DavClient.h"
 #include "dav/DavObjects.h"
+
+#include "dav/DavClient.h"
 #include "model/CodeMap.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
@@ -43,10 +44,10 @@ TEST(DavSubstance, WhatServersRewriteIsTheSameWhatRecordsSayIsNot) {
          "BEGIN:VALARM\nACTION:DISPLAY\nTRIGGER:-PT60M\nEND:VALARM\nEND:VEVENT\n"
          "BEGIN:VTIMEZONE\nTZID:Asia/Tokyo\nEND:VTIMEZONE\nEND:VCALENDAR\n",
          true},
-        {"another title",
-         std::string(kEvent).replace(kEvent.find("定例会議"), 12, "臨時会議"), false},
-        {"another alarm time",
-         std::string(kEvent).replace(kEvent.find("-PT60M"), 6, "-PT30M"), false},
+        {"another title", std::string(kEvent).replace(kEvent.find("定例会議"), 12, "臨時会議"),
+         false},
+        {"another alarm time", std::string(kEvent).replace(kEvent.find("-PT60M"), 6, "-PT30M"),
+         false},
         {"the alarm moved out of the event",
          "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:1@tessera.invalid\r\n"
          "DTSTART;VALUE=DATE-TIME;TZID=Asia/Tokyo:20010604T100000\r\nSUMMARY:定例会議\r\n"
@@ -143,8 +144,9 @@ TEST(DavObjects, EverySampleRecordIsOneObjectOfItsOwnUnderAStableUid) {
 }
 
 TEST(DavIdentity, AnEditedRecordKeepsItsKeyARenamedOneDoesNot) {
-    const std::string card = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:1@tessera.invalid\r\nFN:山田 花子\r\n"
-                             "TEL;TYPE=VOICE:03-3812-4471\r\nEND:VCARD\r\n";
+    const std::string card =
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:1@tessera.invalid\r\nFN:山田 花子\r\n"
+        "TEL;TYPE=VOICE:03-3812-4471\r\nEND:VCARD\r\n";
     std::string renumbered = card;
     renumbered.replace(renumbered.find("4471"), 4, "9999");
     std::string renamed = card;

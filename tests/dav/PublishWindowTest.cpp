@@ -58,9 +58,9 @@ public:
                     .toUtf8());
         f.close();
         m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start(QStringLiteral("/usr/bin/python3"),
-                        {QStringLiteral("-m"), QStringLiteral("radicale"), QStringLiteral("--config"),
-                         config});
+        m_process.start(
+            QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-m"), QStringLiteral("radicale"), QStringLiteral("--config"), config});
         for (int i = 0; i < 600 && m_process.state() != QProcess::NotRunning; ++i) {
             QTcpSocket probe;
             probe.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(m_port));
@@ -151,8 +151,9 @@ protected:
         o.user = QStringLiteral("tessera");
         o.password = QStringLiteral("x");
         dav::CDavClient client(o);
-        ASSERT_EQ(client.Send("MKCALENDAR", server.Url(QStringLiteral("/tessera/calendar/"))).status,
-                  201);
+        ASSERT_EQ(
+            client.Send("MKCALENDAR", server.Url(QStringLiteral("/tessera/calendar/"))).status,
+            201);
         for (const char* sample : {"phonebook", "schedule"}) {
             CRecordSet set;
             ASSERT_TRUE(set.ReadText(SampleBytes(sample), map.get()));
@@ -169,8 +170,8 @@ protected:
     dav::PublishResult Publish(const QUrl& url) {
         dav::PublishOptions options;
         options.url = url;
-        return PublishWithProgress(objects, options, QStringLiteral("tessera"),
-                                   QStringLiteral("x"), notes, nullptr);
+        return PublishWithProgress(objects, options, QStringLiteral("tessera"), QStringLiteral("x"),
+                                   notes, nullptr);
     }
 
     WidgetAppGuard app;
