@@ -57,6 +57,7 @@ enum CommandId : int {
     // Backup in one sitting and the export bundle: their menu texts are these string ids.
     ID_FILE_BACKUP = 9500,
     ID_FILE_EXPORT_BUNDLE = 9501,
+    ID_FILE_PUBLISH = 32810, // publish to a contacts and calendar server
 };
 
 } // namespace tessera

@@ -15,9 +15,10 @@ declare -A allowed=(
   [link]="link base model text resources"
   [sim]="sim model text resources"
   [print]="print base model text resources"
+  [dav]="dav filters base model text resources"
   [document]="document print link base model text resources"
-  [app]="app document print link base model text resources sim bundle"
-  [cli]="cli link base model text resources bundle"
+  [app]="app dav document print link base model text resources sim bundle"
+  [cli]="cli link base model text resources bundle dav"
   [filters]="filters model text resources"
   [bundle]="bundle filters link base model text resources"
 )
@@ -25,7 +26,7 @@ declare -A allowed=(
 no_qt="text model filters sim"
 
 bad=0
-for dir in resources/tools resources text model base link sim print document app cli filters bundle; do
+for dir in resources/tools resources text model base link sim print document dav app cli filters bundle; do
   [ -d "$dir" ] || continue
   files=$(find "$dir" -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
   [ "$dir" = resources ] && files=$(grep -v '^resources/tools/' <<<"$files")

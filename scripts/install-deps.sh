@@ -8,6 +8,7 @@ pkgs=(cmake g++ ninja-build pkg-config
       libgtest-dev libgmock-dev libbenchmark-dev
       xvfb xauth fonts-ipafont-gothic socat perl ccache
       python3 python3-vobject python3-icalendar radicale
+      qtkeychain-qt6-dev
       clang libclang-rt-14-dev clang-format
       # the Linux install: man pages, completion, metainfo, desktop entry, the .deb's checks
       scdoc man-db bash-completion zsh appstream desktop-file-utils shared-mime-info

@@ -15,6 +15,7 @@
 #include "text/StringTable.h"
 #include "app/filters/FilterBusyDlg.h"
 #include "app/filters/FilterSetDlg.h"
+#include "app/publish/PublishCommand.h"
 #include "app/transfer/AddInCommand.h"
 #include "base/AppSettings.h"
 #include "document/CommandIds.h"
@@ -160,6 +161,7 @@ constexpr struct {
     {ID_FILE_EXPORT_PDF, 9664},
     {ID_WINDOW_NEXT, 9665},
     {ID_WINDOW_PREVIOUS, 9666},
+    {ID_FILE_PUBLISH, 9667},
 };
 
 } // namespace
@@ -215,6 +217,12 @@ CommandTable MainCommandTable(CMainFrame& f) {
                  RunExportCommand(v->Document(), f.App().Settings(), v, CFilterBusyDlg::Waiter(&f));
          },
          true},
+        // ---- publishing to a contacts and calendar server ----
+        {ID_FILE_PUBLISH, "", "", nullptr, "", "",
+         [&f] { return Enabled(!f.App().IsBusy()); },
+         [&f] { RunPublishCommand(f.ActiveDocument(), f.App().CodeMap(), &f); },
+         true}, // reads the active document's records: not while a receive fills them
+        // ----
         {ID_FILE_SEND_MAIL, "", "", nullptr, "", "",
          // A document without records (a receive that brought none) has nothing to send.
          [&f] {
