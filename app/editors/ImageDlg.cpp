@@ -229,7 +229,7 @@ CImageDlg::CImageDlg(const CAppSettings& settings, QWidget* parent)
         connect(cb, &QClipboard::dataChanged, this, &CImageDlg::RefreshPasteButton);
     ShowImage();
     RefreshPasteButton();
-    FinishForm({m_secret, m_title, m_copy, m_paste}, m_title);
+    FinishForm({m_secret, m_title, m_copy, m_paste, m_save}, m_title);
 }
 
 CImageDlg::~CImageDlg() {
