@@ -2,6 +2,7 @@
 
 #include "base/Cp932.h"
 #include "model/DiBitmap.h"
+#include "model/FieldNames.h"
 #include "model/RecordSet.h"
 #include "resources/StringIds.h"
 #include "text/StringTable.h"
@@ -50,11 +51,11 @@ struct Cell {
 
 // What the painter needs of the table, measured once for the page breaks and the painting.
 struct Layout {
-    QRectF body;       // where the rows go (below the header, above the footer)
+    QRectF body; // where the rows go (below the header, above the footer)
     QRectF footer;
     double headerHeight = 0;
     double padding = 0;
-    std::vector<double> x;      // left edge of each column, and the right edge of the last
+    std::vector<double> x;       // left edge of each column, and the right edge of the last
     std::vector<double> heights; // of each row
     std::vector<int> pageStarts; // first row of each page
 };
@@ -90,7 +91,15 @@ QSizeF PictureSize(const QImage& img, double width, double maxHeight, double sca
     return s;
 }
 
+// A column's head as the table shows it: a named field's name in the run's language, else
+// the set's own title (the one files carry).
 QString Title(const CRecordSet& set, int field) {
+    const auto& tags = set.Tags();
+    if (field >= 0 && field < static_cast<int>(tags.size())) {
+        const std::string& shown = FieldDisplayName(MakeTag(tags[static_cast<std::size_t>(field)]));
+        if (!shown.empty())
+            return Cp932ToQString(shown);
+    }
     const auto& titles = set.Titles();
     return field >= 0 && field < static_cast<int>(titles.size())
                ? Cp932ToQString(titles[static_cast<std::size_t>(field)])
@@ -154,8 +163,8 @@ int PaintTable(QPagedPaintDevice& device, const CPrintTable& t) {
 
     auto inner = [&](std::size_t col) { return l.x[col + 1] - l.x[col] - 2 * l.padding; };
     for (std::size_t c = 0; c < t.columns.size(); ++c)
-        l.headerHeight = std::max(l.headerHeight,
-                                  TextHeight(p, Title(*t.set, t.columns[c].field), inner(c)));
+        l.headerHeight =
+            std::max(l.headerHeight, TextHeight(p, Title(*t.set, t.columns[c].field), inner(c)));
     l.headerHeight += 2 * l.padding;
     l.body = QRectF(page.left(), page.top() + l.headerHeight, page.width(),
                     l.footer.top() - page.top() - l.headerHeight);
@@ -202,7 +211,8 @@ int PaintTable(QPagedPaintDevice& device, const CPrintTable& t) {
         for (int r = first; r < last; ++r) {
             const double h = l.heights[static_cast<std::size_t>(r)];
             for (std::size_t c = 0; c < t.columns.size(); ++c) {
-                const Cell cell = CellOf(t, t.rows[static_cast<std::size_t>(r)], t.columns[c].field);
+                const Cell cell =
+                    CellOf(t, t.rows[static_cast<std::size_t>(r)], t.columns[c].field);
                 const QRectF box(l.x[c] + l.padding, top + l.padding, inner(c), h - 2 * l.padding);
                 p.save();
                 p.setClipRect(box.adjusted(-l.padding, -l.padding, l.padding, l.padding));

@@ -2,6 +2,7 @@
 //   QT_QPA_PLATFORM=offscreen publish-screenshots <output folder>
 // The settings go to a temporary folder.
 
+#include "ShotLanguage.h"
 #include "app/publish/PublishDlg.h"
 #include "support/TempSettings.h"
 
@@ -14,6 +15,7 @@ using namespace tessera;
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    tessera::shots::UseShotLanguage();
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
         return 2;
