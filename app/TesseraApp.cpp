@@ -40,6 +40,19 @@ namespace tessera {
 
 namespace {
 
+// The parser names the program by the path it was started as; the usage line names it as
+// the user knows it.
+QString HelpTextNamingTheProgram(QString text, const QStringList& arguments) {
+    const QString usage = QStringLiteral("Usage: ");
+    if (!arguments.isEmpty() && text.startsWith(usage + arguments.front() + QLatin1Char(' ')))
+        text.replace(usage.size(), arguments.front().size(), QStringLiteral("tessera"));
+    return text;
+}
+
+} // namespace
+
+namespace {
+
 constexpr int kMsgCharTables = ids::kMsgCharTables;
 constexpr int kDefaultFieldWidth = 100;
 // Not one of the 23 settings values: the folder of the last Open or Save As.
@@ -93,7 +106,8 @@ void CTesseraApp::LoadQtTranslations() {
     if (suffix.isEmpty())
         return;
     const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    for (const QString& name : {QStringLiteral("qtbase_") + suffix, QStringLiteral("qt_") + suffix}) {
+    for (const QString& name :
+         {QStringLiteral("qtbase_") + suffix, QStringLiteral("qt_") + suffix}) {
         auto* t = new QTranslator(qApp);
         if (t->load(name, dir)) {
             QCoreApplication::installTranslator(t);
@@ -149,7 +163,7 @@ bool CTesseraApp::Start(const QStringList& arguments) {
         const QString text =
             parser.isSet(QStringLiteral("version"))
                 ? QStringLiteral("Tessera %1\n").arg(QStringLiteral(TESSERA_VERSION))
-                : parser.helpText();
+                : HelpTextNamingTheProgram(parser.helpText(), arguments);
         fputs(qPrintable(text), stdout);
         return false;
     }

@@ -11,8 +11,11 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <cstdio>
+#include <optional>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
+#include <cstring>
 #include <sys/mman.h>
 #include <unistd.h>
 #endif
@@ -132,6 +135,48 @@ bool WriteOutputFile(Context& ctx, const QString& command, const QString& path,
     return false;
 }
 
+#ifdef Q_OS_UNIX
+namespace {
+
+// A mapped file that another program shortens while it is read faults (SIGBUS) at the first
+// byte past its new end. The read cannot go on: say so and end as for unreadable input,
+// rather than crash.
+char g_mappedFault[512];
+std::size_t g_mappedFaultLength = 0;
+
+extern "C" void OnMappedFileFault(int) {
+    const ssize_t written = ::write(STDERR_FILENO, g_mappedFault, g_mappedFaultLength);
+    static_cast<void>(written);
+    ::_exit(kExitBadData);
+}
+
+// Catches such a fault for as long as it lives.
+class MappedReadGuard {
+public:
+    explicit MappedReadGuard(const QString& path) {
+        const QByteArray text =
+            QStringLiteral("tessera-cli: '%1' was changed by another program while it was read\n")
+                .arg(path)
+                .toLocal8Bit()
+                .left(static_cast<int>(sizeof g_mappedFault));
+        std::memcpy(g_mappedFault, text.constData(), static_cast<std::size_t>(text.size()));
+        g_mappedFaultLength = static_cast<std::size_t>(text.size());
+        struct sigaction action {};
+        action.sa_handler = OnMappedFileFault;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGBUS, &action, &m_previous);
+    }
+    ~MappedReadGuard() { ::sigaction(SIGBUS, &m_previous, nullptr); }
+    MappedReadGuard(const MappedReadGuard&) = delete;
+    MappedReadGuard& operator=(const MappedReadGuard&) = delete;
+
+private:
+    struct sigaction m_previous {};
+};
+
+} // namespace
+#endif
+
 int ReadRecordFile(Context& ctx, const QString& path, const ReadOptions& options, CRecordSet& set,
                    int& emptied) {
     emptied = 0;
@@ -179,7 +224,15 @@ int ReadRecordFile(Context& ctx, const QString& path, const ReadOptions& options
     Prompter* previous = CurrentPrompter();
     ReadPolicyPrompter policy(options.badValues, previous);
     SetPrompter(&policy);
-    const bool ok = set.ReadText(text, &map, &emptied, release ? &release : nullptr);
+    bool ok = false;
+    {
+#ifdef Q_OS_UNIX
+        std::optional<MappedReadGuard> guard;
+        if (mapped)
+            guard.emplace(path);
+#endif
+        ok = set.ReadText(text, &map, &emptied, release ? &release : nullptr);
+    }
     SetPrompter(previous);
     if (!ok)
         return kExitBadData;
