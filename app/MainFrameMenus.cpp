@@ -141,7 +141,8 @@ void CMainFrame::CreateMenus() {
     QMenu* file1 = menu(9000, "FileMenu1");
     add(file1, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0,
                 ID_SEND_TO_DEVICE, ID_RECEIVE_FROM_DEVICE, ID_ADDIN_TRANSFER, ID_FILE_BACKUP, 0,
-                ID_FILE_IMPORT, ID_FILE_EXPORT, ID_FILE_EXPORT_BUNDLE, ID_FILE_PUBLISH, 0, ID_FILE_SEND_MAIL});
+                ID_FILE_IMPORT, ID_FILE_EXPORT, ID_FILE_EXPORT_BUNDLE, ID_FILE_PUBLISH, 0,
+                ID_FILE_SEND_MAIL});
     add(file1, {0, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_EXPORT_PDF}); // printing
     fileTail(file1);
     QMenu* edit1 = menu(9001, "EditMenu1");

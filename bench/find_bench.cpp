@@ -34,14 +34,15 @@ std::string Sjis(const char* utf8) {
 // Made-up people, varied by a fixed pseudo-random sequence so every run is the same.
 const std::string& PhoneBookText() {
     static const std::string text = [] {
-        const char* surnames[][2] = {{"佐藤", "さとう"},     {"鈴木", "すずき"},   {"高橋", "たかはし"},
-                                     {"田中", "たなか"},     {"伊藤", "いとう"},   {"渡辺", "わたなべ"},
-                                     {"山本", "やまもと"},   {"中村", "なかむら"}, {"小林", "こばやし"},
-                                     {"山田", "やまだ"},     {"山口", "やまぐち"}, {"松本", "まつもと"}};
+        const char* surnames[][2] = {
+            {"佐藤", "さとう"},   {"鈴木", "すずき"},   {"高橋", "たかはし"}, {"田中", "たなか"},
+            {"伊藤", "いとう"},   {"渡辺", "わたなべ"}, {"山本", "やまもと"}, {"中村", "なかむら"},
+            {"小林", "こばやし"}, {"山田", "やまだ"},   {"山口", "やまぐち"}, {"松本", "まつもと"}};
         const char* given[][2] = {{"太郎", "たろう"}, {"花子", "はなこ"},   {"健一", "けんいち"},
                                   {"美咲", "みさき"}, {"大輔", "だいすけ"}, {"さくら", "さくら"}};
-        const char* places[] = {"東京都文京区本郷", "神奈川県横浜市中区山下町", "大阪府大阪市北区梅田",
-                                "北海道札幌市中央区大通西", "愛知県名古屋市中区栄"};
+        const char* places[] = {"東京都文京区本郷", "神奈川県横浜市中区山下町",
+                                "大阪府大阪市北区梅田", "北海道札幌市中央区大通西",
+                                "愛知県名古屋市中区栄"};
         CRecordSet set;
         set.SetKind(kKindPhoneBook);
         std::uint32_t seed = 12345;
@@ -158,7 +159,6 @@ void BM_EachKeystroke(benchmark::State& state) {
         k = (k + 1) % keys.size();
     }
     state.counters["rows_last"] = shown;
-
 }
 
 BENCHMARK(BM_ReadFile)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);

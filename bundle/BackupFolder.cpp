@@ -18,16 +18,15 @@ namespace {
 const QString kManifest = QStringLiteral("backup.json");
 
 QString Sha256(const QByteArray& bytes) {
-    return QString::fromLatin1(
-        QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
 }
 
 } // namespace
 
 QString KindSlug(int kind) {
-    static const char* const kSlugs[] = {"unknown",     "phonebook",        "cards",
-                                         "schedule",    "anniversary",      "anniversary-week",
-                                         "actions",     "report",           "memo"};
+    static const char* const kSlugs[] = {"unknown",  "phonebook",   "cards",
+                                         "schedule", "anniversary", "anniversary-week",
+                                         "actions",  "report",      "memo"};
     if (kind < 0 || kind > 8)
         kind = 0;
     return QString::fromLatin1(kSlugs[kind]);
@@ -47,8 +46,8 @@ QJsonObject EntryJson(const BackupEntry& e) {
     o.insert(QStringLiteral("kind"), e.kind);
     o.insert(QStringLiteral("records"), e.records);
     o.insert(QStringLiteral("bytes"), static_cast<double>(e.bytes));
-    o.insert(QStringLiteral("time"), e.time.toOffsetFromUtc(e.time.offsetFromUtc())
-                                         .toString(Qt::ISODate));
+    o.insert(QStringLiteral("time"),
+             e.time.toOffsetFromUtc(e.time.offsetFromUtc()).toString(Qt::ISODate));
     o.insert(QStringLiteral("sha256"), e.sha256);
     o.insert(QStringLiteral("verified"), e.verified);
     if (e.rejected)
@@ -182,8 +181,8 @@ void CBackupFolder::WriteManifest() {
     const QByteArray json = QJsonDocument(all).toJson(QJsonDocument::Indented);
     QString reason;
     m_manifestError.clear();
-    if (!SaveFileSafely(QDir(m_dir).filePath(kManifest), std::string_view(json.constData(), json.size()),
-                        &reason))
+    if (!SaveFileSafely(QDir(m_dir).filePath(kManifest),
+                        std::string_view(json.constData(), json.size()), &reason))
         m_manifestError = reason.isEmpty() ? QStringLiteral("cannot write backup.json") : reason;
 }
 

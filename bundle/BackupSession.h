@@ -20,7 +20,7 @@ namespace tessera::bundle {
 
 struct SessionOptions {
     JobLink link;
-    int maxStreams = 0;   // stop after this many streams (0 = no limit)
+    int maxStreams = 0;    // stop after this many streams (0 = no limit)
     int idleSeconds = 600; // stop when no stream starts this long after the last (0 = never)
     // A stream the link broke off ends the sitting (the command line) or is dropped while
     // the sitting goes on (the window).
@@ -28,9 +28,9 @@ struct SessionOptions {
 };
 
 enum class SessionEnd {
-    Stopped,   // Stop() while no stream was coming in, or the stream count reached
-    Idle,      // no stream started within the idle time
-    Cancelled, // Stop() while a stream was coming in: that stream was dropped
+    Stopped,    // Stop() while no stream was coming in, or the stream count reached
+    Idle,       // no stream started within the idle time
+    Cancelled,  // Stop() while a stream was coming in: that stream was dropped
     PortFailed, // the port could not be opened (message 1120 was shown)
     LinkFailed, // a stream broke off (stopOnLinkFailure)
 };
@@ -39,7 +39,7 @@ class BackupSessionObserver {
 public:
     virtual ~BackupSessionObserver() = default;
     // Called on the session's thread.
-    virtual void SessionWaiting() = 0;                   // waiting for the next send
+    virtual void SessionWaiting() = 0;                    // waiting for the next send
     virtual void SessionProgress(std::int64_t bytes) = 0; // bytes of the current stream
     virtual void SessionStreamTaken(const StreamOutcome& outcome) = 0;
     // A stream was dropped: cancelled by the user, or broken off (`bytes` arrived).

@@ -100,8 +100,8 @@ QString Number(int n, int total) {
 QString FileTitle(const QString& title, const QString& fallback) {
     QString out;
     for (const QChar c : title) {
-        const bool bad = c.unicode() < 0x20 || c.unicode() == 0x7F ||
-                         QStringLiteral("/\\:*?\"<>|").contains(c);
+        const bool bad =
+            c.unicode() < 0x20 || c.unicode() == 0x7F || QStringLiteral("/\\:*?\"<>|").contains(c);
         out += bad ? QLatin1Char('_') : c;
     }
     while (!out.isEmpty() && (out.front() == QLatin1Char('.') || out.front().isSpace()))
@@ -200,8 +200,8 @@ BundleResult CExportBundle::Write(const QString& outDir) {
     for (const Source& s : m_sources) {
         const CRecordSet& set = *s.set;
         const int kind = set.Kind();
-        const QString label = QFileInfo(s.label).fileName().isEmpty() ? s.label
-                                                                      : QFileInfo(s.label).fileName();
+        const QString label =
+            QFileInfo(s.label).fileName().isEmpty() ? s.label : QFileInfo(s.label).fileName();
         filters::Failure failure;
         std::string out;
         if (IsContactKind(kind)) {
@@ -209,7 +209,8 @@ BundleResult CExportBundle::Write(const QString& outDir) {
                 contacts += out;
                 contactRecords += set.RecordCount();
             } else {
-                result.failures << QStringLiteral("contacts.vcf (%1): %2").arg(label, Utf8(failure.message));
+                result.failures
+                    << QStringLiteral("contacts.vcf (%1): %2").arg(label, Utf8(failure.message));
             }
             TakeNotes(result, QStringLiteral("contacts.vcf"), label);
         }
@@ -219,11 +220,13 @@ BundleResult CExportBundle::Write(const QString& outDir) {
                 calendarRecords += set.RecordCount();
                 anyCalendar = true;
             } else {
-                result.failures << QStringLiteral("calendar.ics (%1): %2").arg(label, Utf8(failure.message));
+                result.failures
+                    << QStringLiteral("calendar.ics (%1): %2").arg(label, Utf8(failure.message));
             }
             TakeNotes(result, QStringLiteral("calendar.ics"), label);
         }
-        const QString csv = writer.Unique(QStringLiteral("csv/"), KindSlug(kind), QStringLiteral(".csv"));
+        const QString csv =
+            writer.Unique(QStringLiteral("csv/"), KindSlug(kind), QStringLiteral(".csv"));
         if (filters::ExportCsv(set, out, failure))
             writer.File(csv, QByteArray::fromStdString(out), set.RecordCount());
         else
@@ -237,10 +240,10 @@ BundleResult CExportBundle::Write(const QString& outDir) {
                 const auto* field =
                     image < 0 ? nullptr
                               : dynamic_cast<const CImageField*>(set.RecordAt(r)->FieldAt(image));
-                const QString name = writer.Unique(
-                    QStringLiteral("memos/"),
-                    Number(memoNo, memoTotal) + QLatin1Char('-') + Title(set, r, QStringLiteral("memo")),
-                    QStringLiteral(".png"));
+                const QString name = writer.Unique(QStringLiteral("memos/"),
+                                                   Number(memoNo, memoTotal) + QLatin1Char('-') +
+                                                       Title(set, r, QStringLiteral("memo")),
+                                                   QStringLiteral(".png"));
                 if (field == nullptr || field->Bitmap() == nullptr) {
                     result.notes << QStringLiteral("%1 (%2): record %3 holds no picture")
                                         .arg(name, label)
@@ -253,11 +256,11 @@ BundleResult CExportBundle::Write(const QString& outDir) {
         if (kind == kKindReport) {
             for (int r = 0; r < set.RecordCount(); ++r) {
                 ++reportNo;
-                const QString name = writer.Unique(
-                    QStringLiteral("reports/"),
-                    Number(reportNo, reportTotal) + QLatin1Char('-') +
-                        Title(set, r, QStringLiteral("report")),
-                    QStringLiteral(".txt"));
+                const QString name =
+                    writer.Unique(QStringLiteral("reports/"),
+                                  Number(reportNo, reportTotal) + QLatin1Char('-') +
+                                      Title(set, r, QStringLiteral("report")),
+                                  QStringLiteral(".txt"));
                 writer.File(name, ReportText(set, r), 1);
             }
         }

@@ -50,8 +50,8 @@ QByteArray MemoPng(const CDiBitmap& bitmap) {
     QByteArray header;
     PutBig32(header, static_cast<std::uint32_t>(bitmap.Width()));
     PutBig32(header, static_cast<std::uint32_t>(bitmap.Height()));
-    header.append('\x01'); // bit depth
-    header.append('\x00'); // greyscale
+    header.append('\x01');    // bit depth
+    header.append('\x00');    // greyscale
     header.append(3, '\x00'); // deflate, adaptive filtering, no interlace
 
     // The device's packed rows say 1 for black; greyscale says 1 for white.

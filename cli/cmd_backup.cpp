@@ -74,8 +74,8 @@ public:
     void SessionStreamTaken(const bundle::StreamOutcome& o) override {
         EndProgress();
         using K = bundle::StreamOutcome;
-        const QString kind =
-            IsValidKind(o.recordKind) ? Cp932ToQString(KindName(o.recordKind)) : QStringLiteral("unknown");
+        const QString kind = IsValidKind(o.recordKind) ? Cp932ToQString(KindName(o.recordKind))
+                                                       : QStringLiteral("unknown");
         const QString saved = QStringLiteral("saved %1: %2, %3 records\n")
                                   .arg(QDir::toNativeSeparators(o.path), kind)
                                   .arg(o.records);
@@ -149,7 +149,8 @@ bool TakeCount(Context& ctx, const QString& option, int minimum, int& value) {
     bool ok = false;
     const int v = ctx.Parser().value(option).trimmed().toInt(&ok);
     if (!ok || v < minimum) {
-        ctx.UsageError(QStringLiteral("--%1 takes a whole number from %2").arg(option).arg(minimum));
+        ctx.UsageError(
+            QStringLiteral("--%1 takes a whole number from %2").arg(option).arg(minimum));
         return false;
     }
     value = v;
@@ -164,11 +165,12 @@ public:
     }
 
     void AddOptions(QCommandLineParser& parser) const override {
-        parser.addOption({QStringLiteral("dir"), QStringLiteral("the backup folder (made if needed)"),
+        parser.addOption({QStringLiteral("dir"),
+                          QStringLiteral("the backup folder (made if needed)"),
                           QStringLiteral("DIR")});
         AddLinkOptions(parser);
-        parser.addOption({QStringLiteral("streams"),
-                          QStringLiteral("stop after N streams"), QStringLiteral("N")});
+        parser.addOption({QStringLiteral("streams"), QStringLiteral("stop after N streams"),
+                          QStringLiteral("N")});
         parser.addOption({QStringLiteral("idle"),
                           QStringLiteral("stop when no send starts for SECONDS after the last "
                                          "(default 600)"),
@@ -182,7 +184,8 @@ public:
 
     int Run(Context& ctx) override {
         if (!ctx.Arguments().isEmpty())
-            return ctx.UsageError(QStringLiteral("backup takes no file arguments (give --dir DIR)"));
+            return ctx.UsageError(
+                QStringLiteral("backup takes no file arguments (give --dir DIR)"));
         const QString dir = ctx.Parser().value(QStringLiteral("dir"));
         if (dir.isEmpty())
             return ctx.UsageError(QStringLiteral("backup: give the folder with --dir"));
@@ -212,7 +215,8 @@ public:
         int rc = folder.Problems() > 0 ? kExitBadData : kExitOk;
         switch (end) {
         case bundle::SessionEnd::Cancelled:
-            ctx.Err(QStringLiteral("tessera-cli backup: cancelled; the stream coming in was not kept"));
+            ctx.Err(
+                QStringLiteral("tessera-cli backup: cancelled; the stream coming in was not kept"));
             rc = kExitCancelled;
             break;
         case bundle::SessionEnd::PortFailed:
@@ -236,7 +240,8 @@ public:
                     .arg(session.StreamsTaken())
                     .arg(QDir::toNativeSeparators(dir)));
         if (json)
-            ctx.OutBytes(QJsonDocument(folder.EntriesJson()).toJson(QJsonDocument::Indented).toStdString());
+            ctx.OutBytes(
+                QJsonDocument(folder.EntriesJson()).toJson(QJsonDocument::Indented).toStdString());
         return rc;
     }
 };

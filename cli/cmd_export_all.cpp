@@ -37,7 +37,8 @@ public:
         const QStringList inputs = ctx.Arguments();
         const QString outDir = ctx.Parser().value(QStringLiteral("output"));
         if (inputs.isEmpty())
-            return ctx.UsageError(QStringLiteral("export-all: give the files or folders to export"));
+            return ctx.UsageError(
+                QStringLiteral("export-all: give the files or folders to export"));
         if (outDir.isEmpty())
             return ctx.UsageError(QStringLiteral("export-all: give the output folder with -o"));
 
@@ -51,7 +52,8 @@ public:
                 if (!bundle.AddFolder(in, &why))
                     unreadable = true;
                 if (bundle.SourceCount() == before && why.isEmpty())
-                    ctx.Err(QStringLiteral("tessera-cli export-all: %1 holds no .tsr file").arg(in));
+                    ctx.Err(
+                        QStringLiteral("tessera-cli export-all: %1 holds no .tsr file").arg(in));
             } else {
                 QString reason;
                 if (!bundle.AddFile(in, &reason)) {
@@ -63,7 +65,8 @@ public:
                 ctx.Err(QStringLiteral("tessera-cli export-all: cannot read %1").arg(line));
         }
         if (!QDir().mkpath(outDir)) {
-            ctx.Err(QStringLiteral("tessera-cli export-all: cannot make the folder '%1'").arg(outDir));
+            ctx.Err(
+                QStringLiteral("tessera-cli export-all: cannot make the folder '%1'").arg(outDir));
             return kExitBadData;
         }
         const bundle::BundleResult result = bundle.Write(outDir);

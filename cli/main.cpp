@@ -1,9 +1,9 @@
 // tessera-cli: scripted use of Tessera without windows.
 //   tessera-cli [--answer BUTTON] [--quiet] [--json] [--lang CODE] COMMAND [options] [arguments]
 
+#include "base/Language.h"
 #include "cli/CliPrompter.h"
 #include "cli/Command.h"
-#include "base/Language.h"
 #include "text/StringTable.h"
 
 #include <QCoreApplication>
@@ -15,9 +15,10 @@ using namespace tessera::cli;
 namespace {
 
 void PrintCommands(FILE* to) {
-    std::fprintf(to, "usage: tessera-cli [--answer BUTTON] [--quiet] [--json] [--lang ja|en] COMMAND\n"
-                     "                   [options] [arguments]\n"
-                     "       tessera-cli COMMAND --help\n\ncommands:\n");
+    std::fprintf(to,
+                 "usage: tessera-cli [--answer BUTTON] [--quiet] [--json] [--lang ja|en] COMMAND\n"
+                 "                   [options] [arguments]\n"
+                 "       tessera-cli COMMAND --help\n\ncommands:\n");
     for (const auto& c : AllCommands())
         std::fprintf(to, "  %-10s %s\n", qPrintable(c->Name()),
                      c->Description().toUtf8().constData());

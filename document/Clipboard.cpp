@@ -265,8 +265,8 @@ std::string MapDeviceCharacters(std::string_view text, const CCodeMap& map) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto b = static_cast<unsigned char>(text[i]);
         if (IsLeadByte(b) && i + 1 < text.size()) {
-            const auto code = static_cast<std::uint16_t>((b << 8) |
-                                                         static_cast<unsigned char>(text[i + 1]));
+            const auto code =
+                static_cast<std::uint16_t>((b << 8) | static_cast<unsigned char>(text[i + 1]));
             out += map.MapDeviceCode(code).View();
             ++i;
         } else {

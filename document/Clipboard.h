@@ -10,8 +10,8 @@
 #include <QString>
 #include <memory>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 namespace tessera {
 
@@ -44,7 +44,8 @@ bool IsTabTable(std::string_view text);
 // the table's column order; a first row of the column titles is left out. A cell a field
 // refuses stops it with message 9481 (row, column, value, field), a row with more cells than
 // columns with 1031. `records` receives the new records (not yet in the set).
-bool ReadTabTable(std::string_view text, const CRecordSet& set, std::vector<std::unique_ptr<CDataRecord>>& records);
+bool ReadTabTable(std::string_view text, const CRecordSet& set,
+                  std::vector<std::unique_ptr<CDataRecord>>& records);
 
 // The text form with every device character mapped as a read would map it.
 std::string MapDeviceCharacters(std::string_view text, const CCodeMap& map);

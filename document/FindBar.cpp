@@ -40,9 +40,8 @@ CFindBar::CFindBar(CTesseraView& view, QWidget* parent) : QWidget(parent), m_vie
     row->addWidget(m_count);
 
     // Every keystroke filters at once; the folded texts are kept, so this stays quick.
-    connect(m_edit, &QLineEdit::textChanged, this, [this](const QString& text) {
-        m_view.SetFilterText(text);
-    });
+    connect(m_edit, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_view.SetFilterText(text); });
     connect(&m_view, &CTesseraView::FilterChanged, this, [this] {
         if (m_edit->text() != m_view.FilterText())
             m_edit->setText(m_view.FilterText());
@@ -63,9 +62,9 @@ void CFindBar::ShowCount() {
         return;
     }
     const int shown = m_view.ShownCount();
-    m_count->setText(shown == 0 ? Text(ids::kStrFindNone)
-                                : Cp932ToQString(FormatString(ids::kStrFindShown, shown,
-                                                              m_view.TotalCount())));
+    m_count->setText(
+        shown == 0 ? Text(ids::kStrFindNone)
+                   : Cp932ToQString(FormatString(ids::kStrFindShown, shown, m_view.TotalCount())));
 }
 
 bool CFindBar::eventFilter(QObject* watched, QEvent* event) {

@@ -58,7 +58,7 @@ void CRecordTableModel::Rebuild(const CRecordSet* set) {
             const std::string& shown = i < static_cast<int>(tags.size())
                                            ? FieldDisplayName(MakeTag(tags[i]))
                                            : std::string();
-            m_titles.append(!shown.empty() ? ToQString(shown)
+            m_titles.append(!shown.empty()                        ? ToQString(shown)
                             : i < static_cast<int>(titles.size()) ? ToQString(titles[i])
                                                                   : QString());
         }

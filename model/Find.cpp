@@ -16,8 +16,9 @@ constexpr char16_t kSemiVoiced = u'\u309C'; // ゜
 constexpr char16_t kUnknown = u'\uFFFD';
 
 // Half-width katakana U+FF66..U+FF9D as their full-width letters.
-constexpr char16_t kHalfKana[] = u"ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノ"
-                                 u"ハヒフヘホマミムメモヤユヨラリルレロワン";
+constexpr char16_t kHalfKana[] =
+    u"ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノ"
+    u"ハヒフヘホマミムメモヤユヨラリルレロワン";
 
 // Hiragana that carry a voiced (1) or semi-voiced (2) mark, each as base + 1 or + 2.
 int VoicedStep(char16_t h) {
@@ -53,24 +54,44 @@ void FoldChar(std::u16string& out, char32_t c) {
     }
     // The long-vowel mark and the dashes, in every width.
     switch (c) {
-    case 0x30FC: case 0xFF70: case 0x2010: case 0x2011: case 0x2012: case 0x2013:
-    case 0x2014: case 0x2015: case 0x2212: case 0x2500:
+    case 0x30FC:
+    case 0xFF70:
+    case 0x2010:
+    case 0x2011:
+    case 0x2012:
+    case 0x2013:
+    case 0x2014:
+    case 0x2015:
+    case 0x2212:
+    case 0x2500:
         out += u'-';
         return;
     case 0x301C: // wave dash, as the full-width tilde
         out += u'~';
         return;
-    case 0x3099: case 0xFF9E:
+    case 0x3099:
+    case 0xFF9E:
         out += kVoiced;
         return;
-    case 0x309A: case 0xFF9F:
+    case 0x309A:
+    case 0xFF9F:
         out += kSemiVoiced;
         return;
-    case 0xFF61: out += u'\u3002'; return; // ｡
-    case 0xFF62: out += u'\u300C'; return; // ｢
-    case 0xFF63: out += u'\u300D'; return; // ｣
-    case 0xFF64: out += u'\u3001'; return; // ､
-    case 0xFF65: out += u'\u30FB'; return; // ･
+    case 0xFF61:
+        out += u'\u3002';
+        return; // ｡
+    case 0xFF62:
+        out += u'\u300C';
+        return; // ｢
+    case 0xFF63:
+        out += u'\u300D';
+        return; // ｣
+    case 0xFF64:
+        out += u'\u3001';
+        return; // ､
+    case 0xFF65:
+        out += u'\u30FB';
+        return; // ･
     default:
         break;
     }

@@ -5,8 +5,8 @@
 #include "resources/StringIds.h"
 #include "text/StringTable.h"
 
-#include <QFileDialog>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QPrintDialog>

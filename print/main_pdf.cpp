@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
     // The offscreen platform wants a runtime folder; a private one does when there is none.
     QTemporaryDir runtime;
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && runtime.isValid()) {
-        QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(runtime.path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     }
     QGuiApplication app(argc, argv);
@@ -49,8 +50,8 @@ int main(int argc, char** argv) {
     for (tessera::CPrintColumn& c : table.columns) {
         const std::string& tag = set.Tags()[static_cast<std::size_t>(c.field)];
         bool ok = false;
-        const int w = store->value(QStringLiteral("Field Width/") + QString::fromStdString(tag))
-                          .toInt(&ok);
+        const int w =
+            store->value(QStringLiteral("Field Width/") + QString::fromStdString(tag)).toInt(&ok);
         if (ok && w > 0 && w < 4000)
             c.width = w;
     }

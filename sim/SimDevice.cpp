@@ -461,7 +461,7 @@ void SimDevice::PlayMoreSends(SimResult& result) {
             st = m_line->WaitForClose(Clock::now() + m_config.sendGap);
         if (st != LineStatus::Timeout) {
             result.completed = false;
-            result.error = st == LineStatus::Stopped ? "stopped"
+            result.error = st == LineStatus::Stopped  ? "stopped"
                            : st == LineStatus::Closed ? "the PC closed the line between streams"
                                                       : "the PC never opened the line again";
             return;

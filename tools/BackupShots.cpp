@@ -58,7 +58,8 @@ bool Save(QWidget* w, const QString& dir, const char* name) {
 }
 
 std::string Sample(const char* name) {
-    QFile f(QStringLiteral(TESSERA_SOURCE_DIR "/resources/samples/%1.tsr").arg(QLatin1String(name)));
+    QFile f(
+        QStringLiteral(TESSERA_SOURCE_DIR "/resources/samples/%1.tsr").arg(QLatin1String(name)));
     return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
 }
 
@@ -112,7 +113,8 @@ int main(int argc, char** argv) {
 
     int failures = 0;
     auto* dlg = new CBackupDlg(
-        *frame, QDir(home.path()).filePath(QStringLiteral("Documents/Tessera/backup-2026-12-08")), session);
+        *frame, QDir(home.path()).filePath(QStringLiteral("Documents/Tessera/backup-2026-12-08")),
+        session);
     dlg->show();
     if (!WaitFor([&] { return dlg->Rows() == 3; }, 120000))
         return 1;

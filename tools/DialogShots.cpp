@@ -2,9 +2,8 @@
 //   tone-dialog-screenshots <output folder>
 // Run it on the offscreen platform; every picture is what the widget itself paints.
 
-#include "app/editors/report/ReportPrintDlg.h"
-
 #include "ShotLanguage.h"
+#include "app/editors/report/ReportPrintDlg.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,14 +2,13 @@
 // docs/screenshots/editor-<kind>.png (plus the report editor in free format).
 //   editor-screenshots OUTPUT_DIR [SAMPLES_DIR]
 
+#include "ShotLanguage.h"
 #include "app/editors/EditorCommon.h"
 #include "app/editors/EditorFactory.h"
 #include "app/editors/report/ReportDlg.h"
 #include "base/AppSettings.h"
 #include "model/RecordKind.h"
 #include "model/RecordSet.h"
-
-#include "ShotLanguage.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,12 +2,11 @@
 //   filter-dialog-screenshots <output folder>
 // Run it on the offscreen platform; the settings go to a temporary folder.
 
+#include "ShotLanguage.h"
 #include "app/filters/FilterProgDlg.h"
 #include "app/filters/FilterSetDlg.h"
 #include "base/AppSettings.h"
 #include "support/TempSettings.h"
-
-#include "ShotLanguage.h"
 
 #include <QApplication>
 #include <QDir>

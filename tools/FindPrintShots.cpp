@@ -87,8 +87,8 @@ int main(int argc, char* argv[]) {
     frame->resize(1000, 520);
     frame->show();
 
-    if (frame->OpenDocumentFile(QStringLiteral(TESSERA_SOURCE_DIR
-                                               "/resources/samples/phonebook.tsr")) == nullptr)
+    if (frame->OpenDocumentFile(
+            QStringLiteral(TESSERA_SOURCE_DIR "/resources/samples/phonebook.tsr")) == nullptr)
         return 1;
     frame->ActiveChild()->showMaximized();
     int failures = 0;

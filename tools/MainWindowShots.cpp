@@ -3,6 +3,7 @@
 // scripts/screenshots.sh on Qt's offscreen platform; every PNG goes to the folder given.
 
 #include "RecordFactory.h"
+#include "ShotLanguage.h"
 #include "app/AboutDlg.h"
 #include "app/ChildFrame.h"
 #include "app/MainFrame.h"
@@ -13,8 +14,6 @@
 #include "document/TesseraView.h"
 #include "document/UndoCommands.h"
 #include "model/Prompter.h"
-
-#include "ShotLanguage.h"
 
 #include <QApplication>
 #include <QDir>

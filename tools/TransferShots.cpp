@@ -2,14 +2,13 @@
 // windows in mid-transfer and the add-in overview. Run on the offscreen platform:
 //     QT_QPA_PLATFORM=offscreen tessera-transfer-screenshots docs/screenshots
 
+#include "ShotLanguage.h"
 #include "app/transfer/AddInCommand.h"
 #include "app/transfer/RecvDlg.h"
 #include "app/transfer/ShowDocDlg.h"
 #include "app/transfer/TransDlg.h"
 #include "link/AddInTransfer.h"
 #include "link/Job.h"
-
-#include "ShotLanguage.h"
 
 #include <QApplication>
 #include <QDir>

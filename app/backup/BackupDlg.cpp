@@ -51,7 +51,8 @@ class CBackupDlg::Observer : public bundle::BackupSessionObserver {
 public:
     explicit Observer(CBackupDlg& dlg) : m_dlg(dlg) {}
     void SessionWaiting() override {
-        QMetaObject::invokeMethod(&m_dlg, [d = &m_dlg] { d->OnWaiting(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_dlg, [d = &m_dlg] { d->OnWaiting(); }, Qt::QueuedConnection);
     }
     void SessionProgress(std::int64_t bytes) override {
         QMetaObject::invokeMethod(
@@ -82,7 +83,8 @@ CBackupDlg::CBackupDlg(CMainFrame& frame, const QString& dir, bundle::SessionOpt
     const QString home = QDir::cleanPath(QDir::homePath());
     if (shown.startsWith(home + QLatin1Char('/')))
         shown = QStringLiteral("~") + shown.mid(home.size());
-    m_where = new QLabel(Format(ids::kStrBackupFolder, Cp932(QDir::toNativeSeparators(shown))), this);
+    m_where =
+        new QLabel(Format(ids::kStrBackupFolder, Cp932(QDir::toNativeSeparators(shown))), this);
     m_where->setObjectName(QStringLiteral("folder"));
     m_where->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_verify = new QCheckBox(Text(ids::kStrBackupVerify), this);
@@ -141,7 +143,8 @@ CBackupDlg::CBackupDlg(CMainFrame& frame, const QString& dir, bundle::SessionOpt
     m_session = std::make_unique<bundle::CBackupSession>(m_folder, std::move(options), *m_observer);
     m_thread = std::thread([this] {
         const bundle::SessionEnd end = m_session->Run();
-        QMetaObject::invokeMethod(this, [this, end] { OnEnded(end); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, end] { OnEnded(end); }, Qt::QueuedConnection);
     });
 }
 
@@ -224,8 +227,9 @@ void CBackupDlg::OnWaiting() {
     if (m_ended)
         return;
     // What became of a dropped stream stays in sight while the next one is awaited.
-    m_status->setText(m_note.isEmpty() ? Text(ids::kStrBackupWaiting)
-                                       : Text(ids::kStrBackupWaiting) + QStringLiteral("  ") + m_note);
+    m_status->setText(m_note.isEmpty()
+                          ? Text(ids::kStrBackupWaiting)
+                          : Text(ids::kStrBackupWaiting) + QStringLiteral("  ") + m_note);
     m_progress->setRange(0, 1);
     m_progress->setValue(0);
     m_cancel->setEnabled(false);
@@ -237,14 +241,16 @@ void CBackupDlg::OnProgress(qint64 bytes) {
     // A receive cannot know its length: the bar only shows that bytes move.
     m_note.clear();
     m_progress->setRange(0, 0);
-    m_status->setText(Cp932ToQString(FormatString(kMsgBytesReceived, static_cast<long long>(bytes))));
+    m_status->setText(
+        Cp932ToQString(FormatString(kMsgBytesReceived, static_cast<long long>(bytes))));
     m_cancel->setEnabled(m_done->isEnabled());
 }
 
 QTreeWidgetItem* CBackupDlg::AddRow(int kind, int records, const QString& path,
                                     const QString& status) {
     auto* item = new QTreeWidgetItem(m_list);
-    item->setText(kKindColumn, IsValidKind(kind) ? Cp932ToQString(KindName(kind)) : QStringLiteral("—"));
+    item->setText(kKindColumn,
+                  IsValidKind(kind) ? Cp932ToQString(KindName(kind)) : QStringLiteral("—"));
     item->setText(kRecordsColumn, IsValidKind(kind) ? QString::number(records) : QString());
     item->setTextAlignment(kRecordsColumn, Qt::AlignRight | Qt::AlignVCenter);
     item->setText(kFileColumn, QFileInfo(path).fileName());
@@ -263,8 +269,9 @@ void CBackupDlg::OnTaken(const bundle::StreamOutcome& o) {
     const std::string name = Cp932(QFileInfo(o.path).fileName());
     switch (o.kind) {
     case K::Saved:
-        m_awaiting = AddRow(o.recordKind, o.records, o.path,
-                            m_folder.AwaitingSecond() ? Text(ids::kStrBackupAwaitSecond) : QString());
+        m_awaiting =
+            AddRow(o.recordKind, o.records, o.path,
+                   m_folder.AwaitingSecond() ? Text(ids::kStrBackupAwaitSecond) : QString());
         if (!m_folder.AwaitingSecond())
             m_awaiting = nullptr;
         break;
@@ -285,7 +292,8 @@ void CBackupDlg::OnTaken(const bundle::StreamOutcome& o) {
         AddRow(0, 0, o.path, Format(ids::kStrBackupRejected, Cp932(o.note)));
         break;
     case K::WriteFailed:
-        AddRow(o.recordKind, o.records, QString(), Format(ids::kStrBackupWriteFailed, Cp932(o.note)));
+        AddRow(o.recordKind, o.records, QString(),
+               Format(ids::kStrBackupWriteFailed, Cp932(o.note)));
         break;
     }
     OnWaiting();

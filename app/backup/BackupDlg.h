@@ -41,7 +41,7 @@ public:
     const bundle::CBackupFolder& Folder() const { return m_folder; }
 
     // The buttons' work.
-    void Finish();      // 完了
+    void Finish();       // 完了
     void CancelStream(); // 中断
 
 signals:

@@ -67,10 +67,11 @@ CBundleDlg::CBundleDlg(CMainFrame& frame) : QDialog(&frame), m_frame(frame) {
     m_documents->setEnabled(haveDocs);
     (haveDocs ? m_documents : m_folder)->setChecked(true);
     const QString backup = CBackupDlg::DefaultFolder();
-    m_folderPath->setText(QDir::toNativeSeparators(QFileInfo(backup).isDir() ? backup : QFileInfo(backup).path()));
-    m_output->setText(QDir::toNativeSeparators(QDir(QFileInfo(backup).path())
-                                                   .filePath(QStringLiteral("export-") +
-                                                             QDate::currentDate().toString(Qt::ISODate))));
+    m_folderPath->setText(
+        QDir::toNativeSeparators(QFileInfo(backup).isDir() ? backup : QFileInfo(backup).path()));
+    m_output->setText(QDir::toNativeSeparators(
+        QDir(QFileInfo(backup).path())
+            .filePath(QStringLiteral("export-") + QDate::currentDate().toString(Qt::ISODate))));
 
     const auto browse = [this](QLineEdit* edit, QRadioButton* select) {
         const QString dir = QFileDialog::getExistingDirectory(this, windowTitle(), edit->text());
@@ -80,7 +81,8 @@ CBundleDlg::CBundleDlg(CMainFrame& frame) : QDialog(&frame), m_frame(frame) {
                 select->setChecked(true);
         }
     };
-    connect(browseIn, &QPushButton::clicked, this, [this, browse] { browse(m_folderPath, m_folder); });
+    connect(browseIn, &QPushButton::clicked, this,
+            [this, browse] { browse(m_folderPath, m_folder); });
     connect(browseOut, &QPushButton::clicked, this, [this, browse] { browse(m_output, nullptr); });
     connect(box, &QDialogButtonBox::accepted, this, &CBundleDlg::accept);
     connect(box, &QDialogButtonBox::rejected, this, &CBundleDlg::reject);
@@ -152,7 +154,8 @@ int CBundleDlg::Export() {
         text = FormatString(id, where);
     }
     if (Prompter* p = CurrentPrompter())
-        p->ShowWithDetails(id, text, icon, PromptButtons::Ok, details.join(QLatin1Char('\n')).toStdString());
+        p->ShowWithDetails(id, text, icon, PromptButtons::Ok,
+                           details.join(QLatin1Char('\n')).toStdString());
     return static_cast<int>(r.files.size());
 }
 

@@ -10,23 +10,22 @@
 #include "app/TesseraApp.h"
 #include "app/backup/BackupDlg.h"
 #include "app/backup/BundleDlg.h"
-#include "base/Cp932.h"
-#include "resources/StringIds.h"
-#include "text/StringTable.h"
 #include "app/filters/FilterBusyDlg.h"
 #include "app/filters/FilterSetDlg.h"
 #include "app/publish/PublishCommand.h"
 #include "app/transfer/AddInCommand.h"
 #include "base/AppSettings.h"
+#include "base/Cp932.h"
 #include "document/CommandIds.h"
+#include "document/FilterCommands.h"
 #include "document/FindBar.h"
 #include "document/RecordCommands.h"
-#include "print/PrintUi.h"
-#include "document/FilterCommands.h"
 #include "document/TesseraDoc.h"
 #include "document/TesseraView.h"
 #include "model/RecordSet.h"
+#include "print/PrintUi.h"
 #include "resources/StringIds.h"
+#include "text/StringTable.h"
 
 #include <QApplication>
 #include <QDir>
@@ -96,9 +95,9 @@ CTesseraView* PrintableView(CMainFrame& f) {
 
 QString PdfName(const CTesseraDoc& doc) {
     const QFileInfo info(doc.PathName());
-    return doc.PathName().isEmpty() ? doc.Title() + QStringLiteral(".pdf")
-                                    : info.dir().filePath(info.completeBaseName() +
-                                                          QStringLiteral(".pdf"));
+    return doc.PathName().isEmpty()
+               ? doc.Title() + QStringLiteral(".pdf")
+               : info.dir().filePath(info.completeBaseName() + QStringLiteral(".pdf"));
 }
 
 // A string-table text as the UTF-8 a row holds; kept for the program's life.
@@ -218,8 +217,7 @@ CommandTable MainCommandTable(CMainFrame& f) {
          },
          true},
         // ---- publishing to a contacts and calendar server ----
-        {ID_FILE_PUBLISH, "", "", nullptr, "", "",
-         [&f] { return Enabled(!f.App().IsBusy()); },
+        {ID_FILE_PUBLISH, "", "", nullptr, "", "", [&f] { return Enabled(!f.App().IsBusy()); },
          [&f] { RunPublishCommand(f.ActiveDocument(), f.App().CodeMap(), &f); },
          true}, // reads the active document's records: not while a receive fills them
         // ----
@@ -254,7 +252,8 @@ CommandTable MainCommandTable(CMainFrame& f) {
          }},
         {ID_EDIT_SELECT_ALL, "", "Ctrl+A", nullptr, "", "", ViewState(f, ID_EDIT_SELECT_ALL),
          ViewRun(f, ID_EDIT_SELECT_ALL)},
-        {ID_FILE_PRINT, "", "Ctrl+P", nullptr, "", "", [&f] { return Enabled(PrintableView(f) != nullptr); },
+        {ID_FILE_PRINT, "", "Ctrl+P", nullptr, "", "",
+         [&f] { return Enabled(PrintableView(f) != nullptr); },
          [&f] {
              if (CTesseraView* v = PrintableView(f))
                  PrintTableWithDialog(&f, v->PrintTable());

@@ -1,10 +1,10 @@
 #include "app/editors/ImageDlg.h"
 
 #include "base/AppSettings.h"
+#include "base/Cp932.h"
 #include "base/SafeSave.h"
 #include "bundle/ExportBundle.h"
 #include "bundle/MemoPng.h"
-#include "base/Cp932.h"
 #include "model/RecordSet.h"
 #include "model/TextForm.h"
 #include "resources/StringIds.h"
@@ -14,6 +14,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -21,10 +23,8 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
-#include <QDir>
-#include <QFileDialog>
-#include <QStandardPaths>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -342,7 +342,8 @@ bool CImageDlg::Compose(CFieldWrites& writes) {
 bool CImageDlg::SaveImageTo(const QString& path) {
     const QByteArray png = bundle::MemoPng(m_bitmap);
     QString reason;
-    if (png.isEmpty() || !SaveFileSafely(path, std::string_view(png.constData(), png.size()), &reason)) {
+    if (png.isEmpty() ||
+        !SaveFileSafely(path, std::string_view(png.constData(), png.size()), &reason)) {
         ShowMessage(ids::kMsgMemoSaveFailed, PromptIcon::Stop, PromptButtons::Ok,
                     QStringToCp932Lossy(QDir::toNativeSeparators(path)),
                     QStringToCp932Lossy(reason));

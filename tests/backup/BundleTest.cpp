@@ -72,15 +72,13 @@ TEST(ExportBundleTest, FileTitles) {
         const char* title;
         const char* file;
     } cases[] = {
-        {"会議/メモ", "会議_メモ"},
-        {"a:b*c?d\"e<f>g|h\\i", "a_b_c_d_e_f_g_h_i"},
-        {"..hidden.", "hidden"},
-        {"  ", "memo"},
-        {"tab\there", "tab_here"},
-        {"", "memo"},
+        {"会議/メモ", "会議_メモ"}, {"a:b*c?d\"e<f>g|h\\i", "a_b_c_d_e_f_g_h_i"},
+        {"..hidden.", "hidden"},    {"  ", "memo"},
+        {"tab\there", "tab_here"},  {"", "memo"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(FileTitle(QString::fromUtf8(c.title), QStringLiteral("memo")).toStdString(), c.file)
+        EXPECT_EQ(FileTitle(QString::fromUtf8(c.title), QStringLiteral("memo")).toStdString(),
+                  c.file)
             << c.title;
     EXPECT_EQ(FileTitle(QString(100, QLatin1Char('x')), QStringLiteral("memo")).size(), 60);
 }
@@ -89,7 +87,8 @@ TEST(ExportBundleTest, ReportItemsBecomeLines) {
     CRecordSet set;
     filters::Failure failure;
     const QByteArray bytes = Sample("report");
-    ASSERT_TRUE(filters::ReadTextForm(std::string_view(bytes.constData(), bytes.size()), set, failure));
+    ASSERT_TRUE(
+        filters::ReadTextForm(std::string_view(bytes.constData(), bytes.size()), set, failure));
     ASSERT_GT(set.RecordCount(), 0);
     const QString first = QString::fromUtf8(ReportText(set, 0));
     EXPECT_TRUE(first.startsWith(QStringLiteral("日付: "))) << first.toStdString();
@@ -106,8 +105,10 @@ TEST(ExportBundleTest, UnreadableInputIsNamedAndTheRestWritten) {
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
     bad.write("not a record file\r\n\x1a");
     bad.close();
-    QFile::copy(QStringLiteral(TESSERA_SAMPLES "/memo.tsr"), dir.filePath(QStringLiteral("in/memo.tsr")));
-    QFile::copy(QStringLiteral(TESSERA_SAMPLES "/memo.tsr"), dir.filePath(QStringLiteral("in/memo2.tsr")));
+    QFile::copy(QStringLiteral(TESSERA_SAMPLES "/memo.tsr"),
+                dir.filePath(QStringLiteral("in/memo.tsr")));
+    QFile::copy(QStringLiteral(TESSERA_SAMPLES "/memo.tsr"),
+                dir.filePath(QStringLiteral("in/memo2.tsr")));
 
     CExportBundle bundle;
     QStringList why;
@@ -137,7 +138,8 @@ TEST(BackupFolderTest, KeepsEveryStreamUnderItsOwnName) {
     {
         CBackupFolder folder(bk, false);
         ASSERT_TRUE(folder.Prepare(nullptr));
-        const StreamOutcome kinds[] = {folder.Take(phone), folder.Take(phone), folder.Take(garbage)};
+        const StreamOutcome kinds[] = {folder.Take(phone), folder.Take(phone),
+                                       folder.Take(garbage)};
         EXPECT_EQ(kinds[0].kind, StreamOutcome::Saved);
         EXPECT_TRUE(kinds[0].path.endsWith(QStringLiteral("/phonebook.tsr")));
         EXPECT_TRUE(kinds[1].path.endsWith(QStringLiteral("/phonebook-2.tsr")));
@@ -150,9 +152,11 @@ TEST(BackupFolderTest, KeepsEveryStreamUnderItsOwnName) {
     CBackupFolder again(bk, false);
     ASSERT_TRUE(again.Prepare(nullptr));
     EXPECT_TRUE(again.Take(phone).path.endsWith(QStringLiteral("/phonebook-3.tsr")));
-    EXPECT_EQ(again.Take(garbage).path.section(QLatin1Char('/'), -1), QStringLiteral("received-2.bin"));
+    EXPECT_EQ(again.Take(garbage).path.section(QLatin1Char('/'), -1),
+              QStringLiteral("received-2.bin"));
     again.Finish();
-    const QJsonDocument doc = QJsonDocument::fromJson(ReadFile(QDir(bk).filePath(QStringLiteral("backup.json"))));
+    const QJsonDocument doc =
+        QJsonDocument::fromJson(ReadFile(QDir(bk).filePath(QStringLiteral("backup.json"))));
     ASSERT_TRUE(doc.isArray());
     EXPECT_EQ(doc.array().size(), 5);
     EXPECT_EQ(ReadFile(QDir(bk).filePath(QStringLiteral("phonebook.tsr"))), phone);

@@ -6,9 +6,8 @@
 #include "document/Clipboard.h"
 #include "document/CommandIds.h"
 #include "document/RecordTableModel.h"
-#include "resources/StringIds.h"
-
 #include "print/TablePrint.h"
+#include "resources/StringIds.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -73,9 +72,10 @@ TEST_F(FilteredCommandsTest, EachCommandActsOnTheRecordsOfTheSelectedRows) {
         {"delete", ID_RECORD_DELETE, {0}, Left({4})},
         {"delete two", ID_RECORD_DELETE, {2, 1}, Left({0, 2})},
         {"cut", ID_EDIT_CUT, {1}, Left({2})},
-        {"properties", ID_RECORD_PROPERTIES, {1},
-         {"ｶﾜｲ", "ｻﾄｳ", "Edited", "ｽｽﾞｷ", "ｶﾜﾉ", "ﾀﾅｶ"}},
-        {"insert", ID_RECORD_INSERT, {2}, // before record 0, the focused row's
+        {"properties", ID_RECORD_PROPERTIES, {1}, {"ｶﾜｲ", "ｻﾄｳ", "Edited", "ｽｽﾞｷ", "ｶﾜﾉ", "ﾀﾅｶ"}},
+        {"insert",
+         ID_RECORD_INSERT,
+         {2}, // before record 0, the focused row's
          {"Edited", "ｶﾜｲ", "ｻﾄｳ", "ｶﾜｼﾏ", "ｽｽﾞｷ", "ｶﾜﾉ", "ﾀﾅｶ"}},
     };
     for (const Case& c : cases) {
@@ -96,8 +96,8 @@ TEST_F(FilteredCommandsTest, CopyTakesTheShownRecordsAndPasteGoesBeforeTheFocuse
     view->RunCommand(ID_EDIT_COPY);
     SelectRows({1}); // record 2
     view->RunCommand(ID_EDIT_PASTE);
-    EXPECT_EQ(Names(*doc), (std::vector<std::string>{"ｶﾜｲ", "ｻﾄｳ", "ｶﾜﾉ", "ｶﾜｲ", "ｶﾜｼﾏ", "ｽｽﾞｷ",
-                                                     "ｶﾜﾉ", "ﾀﾅｶ"}));
+    EXPECT_EQ(Names(*doc),
+              (std::vector<std::string>{"ｶﾜｲ", "ｻﾄｳ", "ｶﾜﾉ", "ｶﾜｲ", "ｶﾜｼﾏ", "ｽｽﾞｷ", "ｶﾜﾉ", "ﾀﾅｶ"}));
     // The pasted records hold the word too: the filter shows them.
     EXPECT_EQ(view->ShownCount(), 5);
 }
@@ -143,8 +143,8 @@ TEST_F(FilteredCommandsTest, ThePdfHoldsTheShownRecordsInTheirOrderAndNoHiddenOn
     EXPECT_EQ(table.rows, (std::vector<int>{4, 2, 0}));
     ASSERT_TRUE(WriteTablePdf(pdf, table, false));
     QProcess text;
-    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf,
-                                             QStringLiteral("-")});
+    text.start(QStringLiteral("pdftotext"),
+               {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
     ASSERT_TRUE(text.waitForFinished(60000));
     const std::string out = text.readAllStandardOutput().toStdString();
     std::vector<std::size_t> at;
@@ -189,7 +189,8 @@ TEST_F(TableOrderTest, SortingIsCodePage932ByteOrderOnEveryLocale) {
 }
 
 TEST_F(TableOrderTest, CellsShowItemSeparatorsAndTabsAsMarksAndSpaces) {
-    EXPECT_EQ(CRecordTableModel::CellText(std::string("a\x1F" "b\tc")),
+    EXPECT_EQ(CRecordTableModel::CellText(std::string("a\x1F"
+                                                      "b\tc")),
               QStringLiteral("a｜b c"));
 }
 
@@ -214,11 +215,15 @@ TEST_F(TabPasteTest, SpreadsheetRowsBecomeRecordsWithOrWithoutTheTitleRow) {
         QString text;
         std::vector<std::string> names; // all names after the paste, in record order
     } cases[] = {
-        {"plain rows", QStringLiteral(" \t山田\tやまだ\n \t佐藤\tさとう\n"), {"山田", "佐藤", "A", "B"}},
-        {"title row", QStringLiteral("シークレット\t個人名\t個人名読み\r\n \t田中\tたなか\r\n"),
+        {"plain rows",
+         QStringLiteral(" \t山田\tやまだ\n \t佐藤\tさとう\n"),
+         {"山田", "佐藤", "A", "B"}},
+        {"title row",
+         QStringLiteral("シークレット\t個人名\t個人名読み\r\n \t田中\tたなか\r\n"),
          {"田中", "A", "B"}},
         {"quoted cell with a line break",
-         QStringLiteral(" \t\"伊藤\"\"\"\t\t\t\t\t\t\"一行目\n二行目\"\n"), {"伊藤\"", "A", "B"}},
+         QStringLiteral(" \t\"伊藤\"\"\"\t\t\t\t\t\t\"一行目\n二行目\"\n"),
+         {"伊藤\"", "A", "B"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -200,8 +200,8 @@ TEST(BundledPrograms, NotesFollowTheLanguagePackWhileTheDataStaysTheSame) {
             env.insert(QStringLiteral("TESSERA_LANG_PACK"),
                        QStringLiteral(TESSERA_SOURCE_DIR "/resources/lang/en.txt"));
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral(TSR_CSV), {QStringLiteral("-I"), sjis.fileName(),
-                                          QStringLiteral("-V"), QStringLiteral("1")});
+        p.start(QStringLiteral(TSR_CSV),
+                {QStringLiteral("-I"), sjis.fileName(), QStringLiteral("-V"), QStringLiteral("1")});
         ASSERT_TRUE(p.waitForFinished(30000));
         runs[english] = {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
         EXPECT_EQ(runs[english].exitCode, 0) << runs[english].err.toStdString();

@@ -1,6 +1,7 @@
 // Folding and matching of the find bar and `tessera-cli find`.
 
 #include "model/Find.h"
+
 #include "model/RecordSet.h"
 #include "support/ScriptedPrompter.h"
 
@@ -24,34 +25,34 @@ struct FoldCase {
 constexpr FoldCase kFoldCases[] = {
     {"Yamada Taro", "yamada", true},
     {"yamada", "YAMADA", true},
-    {"ＹＡＭＡＤＡ", "yamada", true},            // full-width letters
+    {"ＹＡＭＡＤＡ", "yamada", true}, // full-width letters
     {"yamada", "ｙａｍａｄａ", true},
-    {"０３－１２３４", "03-1234", true},          // full-width digits and minus
+    {"０３－１２３４", "03-1234", true}, // full-width digits and minus
     {"03-1234", "０３－１２３４", true},
-    {"ｶﾀｶﾅ", "カタカナ", true},                  // half-width katakana
+    {"ｶﾀｶﾅ", "カタカナ", true}, // half-width katakana
     {"カタカナ", "ｶﾀｶﾅ", true},
-    {"やまだ", "ヤマダ", true},                  // hiragana and katakana
+    {"やまだ", "ヤマダ", true}, // hiragana and katakana
     {"ヤマダ", "やまだ", true},
-    {"ﾔﾏﾀﾞ", "やまだ", true},                   // half-width voiced mark after the kana
+    {"ﾔﾏﾀﾞ", "やまだ", true}, // half-width voiced mark after the kana
     {"やまだ", "ﾔﾏﾀﾞ", true},
-    {"パン", "ﾊﾟﾝ", true},                       // semi-voiced
-    {"は゛ら", "ばら", true},                    // the mark written after the kana
+    {"パン", "ﾊﾟﾝ", true},    // semi-voiced
+    {"は゛ら", "ばら", true}, // the mark written after the kana
     {"ばら", "は゛ら", true},
     {"ヴィ", "ｳﾞｨ", true},
-    {"サーバー", "サ－バ－", true},              // long vowel and dashes
+    {"サーバー", "サ－バ－", true}, // long vowel and dashes
     {"ｻｰﾊﾞｰ", "さーばー", true},
-    {"a―b", "a‐b", true},                       // horizontal bar and hyphen
+    {"a―b", "a‐b", true},                            // horizontal bar and hyphen
     {"Ｔａｒｏ　Ｙａｍａｄａ", "taro yamada", true}, // ideographic space
-    {"ΑΒΓ", "αβγ", true},                        // Greek capitals
+    {"ΑΒΓ", "αβγ", true},                            // Greek capitals
     // What must not fold.
-    {"やまだ", "やまた", false},                  // voiced and plain kana differ
-    {"ぱん", "ばん", false},                      // semi-voiced is not voiced
-    {"つ", "っ", false},                          // small kana stay small
+    {"やまだ", "やまた", false}, // voiced and plain kana differ
+    {"ぱん", "ばん", false},     // semi-voiced is not voiced
+    {"つ", "っ", false},         // small kana stay small
     {"あ", "ぁ", false},
-    {"①", "1", false},                           // circled numbers are not digits
+    {"①", "1", false}, // circled numbers are not digits
     {"一", "1", false},
-    {"山田", "やまだ", false},                    // no readings are guessed
-    {"ab", "a b c", false},                       // every word must occur
+    {"山田", "やまだ", false}, // no readings are guessed
+    {"ab", "a b c", false},    // every word must occur
 };
 
 TEST(FindFold, EachRuleFoldsBothWaysAndNothingElse) {
@@ -71,7 +72,9 @@ TEST(FindQuery, WordsSplitAtEitherSpaceAndAllMustOccur) {
 
 TEST(FindQuery, DeviceCodesAndStrayBytesMatchNoQuery) {
     // 0xF040 is a code code page 932 leaves undefined; a stray trail byte ends the text.
-    const std::u16string folded = FoldText(std::string("\xF0\x40" "ab\x81", 5));
+    const std::u16string folded = FoldText(std::string("\xF0\x40"
+                                                       "ab\x81",
+                                                       5));
     EXPECT_EQ(folded.size(), 4u);
     EXPECT_TRUE(CFindQuery("ab").Matches(folded));
 }
@@ -95,12 +98,8 @@ TEST(FindRecords, ByReadingInEitherKanaAndNotAcrossFields) {
         const char* query;
         std::vector<int> hits;
     } cases[] = {
-        {"やま", {0, 2}},
-        {"ヤマダ", {0}},
-        {"たなか はなこ", {1}},
-        {"０３", {0, 2}},
-        {"山", {0, 2}},
-        {"ろう03", {}}, // the reading's end and the number are two fields
+        {"やま", {0, 2}}, {"ヤマダ", {0}}, {"たなか はなこ", {1}}, {"０３", {0, 2}},
+        {"山", {0, 2}},   {"ろう03", {}}, // the reading's end and the number are two fields
         {"", {0, 1, 2}},
     };
     for (const auto& c : cases)

@@ -69,9 +69,10 @@ protected:
     // `scale` times the device's real pauses (its linger after the last send among them).
     void StartSim(const QStringList& files, const QString& method, QStringList extra = {},
                   const char* scale = "0.2") {
-        QStringList args{QStringLiteral("--link"), Port(), QStringLiteral("--time-scale"),
-                         QLatin1String(scale), QStringLiteral("--gap"), QStringLiteral("0.5"),
-                         QStringLiteral("--method"), method};
+        QStringList args{QStringLiteral("--link"),       Port(),
+                         QStringLiteral("--time-scale"), QLatin1String(scale),
+                         QStringLiteral("--gap"),        QStringLiteral("0.5"),
+                         QStringLiteral("--method"),     method};
         for (const QString& f : files)
             args << QStringLiteral("--send") << f;
         m_sim = std::make_unique<QProcess>();
@@ -108,13 +109,19 @@ protected:
         return r;
     }
     QStringList BackupArgs(const QString& method, const QStringList& more) const {
-        return QStringList{QStringLiteral("backup"), QStringLiteral("--dir"), Backup(),
-                           QStringLiteral("--port"), Port(), QStringLiteral("--method"), method,
+        return QStringList{QStringLiteral("backup"),
+                           QStringLiteral("--dir"),
+                           Backup(),
+                           QStringLiteral("--port"),
+                           Port(),
+                           QStringLiteral("--method"),
+                           method,
                            QStringLiteral("--no-echo")} +
                more;
     }
     QJsonArray Manifest() const {
-        return QJsonDocument::fromJson(ReadFile(QDir(Backup()).filePath(QStringLiteral("backup.json"))))
+        return QJsonDocument::fromJson(
+                   ReadFile(QDir(Backup()).filePath(QStringLiteral("backup.json"))))
             .array();
     }
     QStringList KeptFiles() const {
@@ -132,9 +139,9 @@ TEST_F(BackupCliTest, ThreeKindsOverBothMethods) {
         QDir(Backup()).removeRecursively();
         const char* kinds[] = {"phonebook", "memo", "schedule"};
         StartSim({Sample(kinds[0]), Sample(kinds[1]), Sample(kinds[2])}, QLatin1String(method));
-        const CliRun r = Cli(BackupArgs(QLatin1String(method),
-                                        {QStringLiteral("--streams"), QStringLiteral("3"),
-                                         QStringLiteral("--json")}));
+        const CliRun r =
+            Cli(BackupArgs(QLatin1String(method), {QStringLiteral("--streams"), QStringLiteral("3"),
+                                                   QStringLiteral("--json")}));
         ASSERT_EQ(r.exitCode, 0) << method << r.err.toStdString();
         ASSERT_EQ(m_sim->waitForFinished(30000) ? m_sim->exitCode() : -1, 0);
         const QJsonArray manifest = Manifest();
@@ -151,9 +158,11 @@ TEST_F(BackupCliTest, ThreeKindsOverBothMethods) {
             EXPECT_EQ(e.value(QStringLiteral("kind")).toInt(), kindNumbers[i]);
             EXPECT_EQ(e.value(QStringLiteral("bytes")).toInt(), held.size());
             EXPECT_EQ(e.value(QStringLiteral("sha256")).toString(),
-                      QString::fromLatin1(QCryptographicHash::hash(held, QCryptographicHash::Sha256).toHex()));
+                      QString::fromLatin1(
+                          QCryptographicHash::hash(held, QCryptographicHash::Sha256).toHex()));
             EXPECT_FALSE(e.value(QStringLiteral("time")).toString().isEmpty());
-            EXPECT_TRUE(r.err.contains(QStringLiteral("saved %1: ").arg(QDir(Backup()).filePath(file))))
+            EXPECT_TRUE(
+                r.err.contains(QStringLiteral("saved %1: ").arg(QDir(Backup()).filePath(file))))
                 << r.err.toStdString();
         }
         EXPECT_EQ(manifest[0].toObject().value(QStringLiteral("records")).toInt(), 5);
@@ -167,10 +176,13 @@ TEST_F(BackupCliTest, RejectedStreamIsKeptRaw) {
     const QByteArray garbage("\"x\",\"NOPE\"\r\n\"D\",\"1\"\r\n\x1a");
     WriteFile(QStringLiteral("garbage.tsr"), garbage);
     // The device stays on the line well past the idle time after its last send.
-    StartSim({Path(QStringLiteral("garbage.tsr")), Sample("cards")}, QStringLiteral("cable"), {}, "0.5");
-    const CliRun r = Cli(BackupArgs(QStringLiteral("cable"), {QStringLiteral("--idle"), QStringLiteral("5")}));
+    StartSim({Path(QStringLiteral("garbage.tsr")), Sample("cards")}, QStringLiteral("cable"), {},
+             "0.5");
+    const CliRun r =
+        Cli(BackupArgs(QStringLiteral("cable"), {QStringLiteral("--idle"), QStringLiteral("5")}));
     EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
-    EXPECT_EQ(KeptFiles(), (QStringList{QStringLiteral("cards.tsr"), QStringLiteral("received-1.bin")}));
+    EXPECT_EQ(KeptFiles(),
+              (QStringList{QStringLiteral("cards.tsr"), QStringLiteral("received-1.bin")}));
     EXPECT_EQ(ReadFile(QDir(Backup()).filePath(QStringLiteral("received-1.bin"))), garbage);
     EXPECT_TRUE(r.err.contains(QStringLiteral("received-1.bin"))) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains(QStringLiteral("cards.tsr: "))) << r.out.toStdString();
@@ -188,9 +200,10 @@ TEST_F(BackupCliTest, CancelledStreamLeavesNothing) {
         const QByteArray t = ReadFile(trace);
         return t.contains("read") && t.contains(" : ");
     };
-    const CliRun r = Cli(BackupArgs(QStringLiteral("cable"), {QStringLiteral("--bps"), QStringLiteral("300"),
-                                                              QStringLiteral("--trace"), trace}),
-                         bytesArrived);
+    const CliRun r =
+        Cli(BackupArgs(QStringLiteral("cable"), {QStringLiteral("--bps"), QStringLiteral("300"),
+                                                 QStringLiteral("--trace"), trace}),
+            bytesArrived);
     EXPECT_EQ(r.exitCode, 4) << r.err.toStdString();
     EXPECT_TRUE(KeptFiles().isEmpty()) << KeptFiles().join(QLatin1Char(' ')).toStdString();
     EXPECT_EQ(Manifest().size(), 0);
@@ -218,16 +231,20 @@ TEST_F(BackupCliTest, VerifyComparesTheTwoSends) {
         QStringList files;
     } cases[] = {
         {Sample("memo"), 0, {QStringLiteral("memo.tsr")}},
-        {Path(QStringLiteral("other.tsr")), 2, {QStringLiteral("memo.second.tsr"), QStringLiteral("memo.tsr")}},
+        {Path(QStringLiteral("other.tsr")),
+         2,
+         {QStringLiteral("memo.second.tsr"), QStringLiteral("memo.tsr")}},
     };
     for (const auto& c : cases) {
         QDir(Backup()).removeRecursively();
         StartSim({Sample("memo"), c.second}, QStringLiteral("ir"));
-        const CliRun r = Cli(BackupArgs(QStringLiteral("ir"), {QStringLiteral("--streams"), QStringLiteral("2"),
-                                                               QStringLiteral("--verify")}));
+        const CliRun r =
+            Cli(BackupArgs(QStringLiteral("ir"), {QStringLiteral("--streams"), QStringLiteral("2"),
+                                                  QStringLiteral("--verify")}));
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
         EXPECT_EQ(KeptFiles(), c.files);
-        EXPECT_EQ(Manifest()[0].toObject().value(QStringLiteral("verified")).toBool(), c.exitCode == 0);
+        EXPECT_EQ(Manifest()[0].toObject().value(QStringLiteral("verified")).toBool(),
+                  c.exitCode == 0);
         if (c.exitCode != 0) {
             EXPECT_TRUE(r.err.contains(QStringLiteral("differs"))) << r.err.toStdString();
             EXPECT_EQ(ReadFile(QDir(Backup()).filePath(QStringLiteral("memo.second.tsr"))), other);
@@ -251,8 +268,10 @@ TEST_F(BackupCliTest, LinkFailureKeepsTheStreamsBefore) {
 TEST_F(BackupCliTest, UsageErrors) {
     const QStringList bad[] = {
         {QStringLiteral("backup"), QStringLiteral("--port"), Port()},
-        {QStringLiteral("backup"), QStringLiteral("--dir"), Backup(), QStringLiteral("--streams"), QStringLiteral("0")},
-        {QStringLiteral("backup"), QStringLiteral("--dir"), Backup(), QStringLiteral("--idle"), QStringLiteral("x")},
+        {QStringLiteral("backup"), QStringLiteral("--dir"), Backup(), QStringLiteral("--streams"),
+         QStringLiteral("0")},
+        {QStringLiteral("backup"), QStringLiteral("--dir"), Backup(), QStringLiteral("--idle"),
+         QStringLiteral("x")},
         {QStringLiteral("backup"), QStringLiteral("--dir"), Backup(), QStringLiteral("extra")},
         {QStringLiteral("export-all"), QStringLiteral(TESSERA_SAMPLES)},
         {QStringLiteral("export-all"), QStringLiteral("-o"), Path(QStringLiteral("out"))},
@@ -290,7 +309,8 @@ TEST_F(BackupCliTest, ExportBundleOfAllSamples) {
         << said.toStdString();
     for (const char* slug : {"phonebook", "cards", "schedule", "anniversary", "anniversary-week",
                              "actions", "report", "memo"})
-        EXPECT_TRUE(QFile::exists(QDir(out).filePath(QStringLiteral("csv/%1.csv").arg(QLatin1String(slug)))))
+        EXPECT_TRUE(QFile::exists(
+            QDir(out).filePath(QStringLiteral("csv/%1.csv").arg(QLatin1String(slug)))))
             << slug;
     EXPECT_EQ(QDir(QDir(out).filePath(QStringLiteral("reports"))).entryList(QDir::Files).size(), 3);
 
@@ -304,7 +324,8 @@ TEST_F(BackupCliTest, ExportBundleOfAllSamples) {
     ASSERT_EQ(pngs.size(), memos.RecordCount());
     const int image = memos.FindTag(tessera::MakeTag("IMG1"));
     for (int i = 0; i < memos.RecordCount(); ++i) {
-        const auto* field = dynamic_cast<const tessera::CImageField*>(memos.RecordAt(i)->FieldAt(image));
+        const auto* field =
+            dynamic_cast<const tessera::CImageField*>(memos.RecordAt(i)->FieldAt(image));
         ASSERT_TRUE(field && field->Bitmap());
         const tessera::CDiBitmap& bitmap = *field->Bitmap();
         QImage png;

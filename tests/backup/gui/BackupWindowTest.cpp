@@ -61,8 +61,8 @@ protected:
     }
     QString Backup() const { return dir.filePath(QStringLiteral("bk")); }
     QStringList Kept() const {
-        return QDir(Backup()).entryList({QStringLiteral("*.tsr"), QStringLiteral("*.bin")}, QDir::Files,
-                                        QDir::Name);
+        return QDir(Backup()).entryList({QStringLiteral("*.tsr"), QStringLiteral("*.bin")},
+                                        QDir::Files, QDir::Name);
     }
 
     RunningApp run;
@@ -110,7 +110,8 @@ TEST_P(BackupWindowTest, ListsAndKeepsEveryStream) {
     ASSERT_TRUE(WaitUntil([&] { return watch.isNull(); }, 60000));
     EXPECT_FALSE(run.app->IsBusy());
     const QJsonArray manifest =
-        QJsonDocument::fromJson(ReadFile(QDir(Backup()).filePath(QStringLiteral("backup.json")))).array();
+        QJsonDocument::fromJson(ReadFile(QDir(Backup()).filePath(QStringLiteral("backup.json"))))
+            .array();
     EXPECT_EQ(manifest.size(), 3);
     device.Stop();
 }

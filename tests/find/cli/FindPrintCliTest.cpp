@@ -59,10 +59,10 @@ TEST_F(FindPrintCli, FindPrintsTheNumbersOfTheMatchingRecordsAndExitsByResult) {
         int rc;
         const char* out;
     } cases[] = {
-        {"'ヤマダ'", 0, "1\n"},          // the reading, in the other kana
-        {"'ｻﾄｳ' 'ｹﾝ'", 0, "2\n"},        // half-width, two words
-        {"'さとう' 'はなこ'", 1, ""},    // both words must be in one record
-        {"'０３－'", 0, "1\n"},           // full-width digits and minus
+        {"'ヤマダ'", 0, "1\n"},       // the reading, in the other kana
+        {"'ｻﾄｳ' 'ｹﾝ'", 0, "2\n"},     // half-width, two words
+        {"'さとう' 'はなこ'", 1, ""}, // both words must be in one record
+        {"'０３－'", 0, "1\n"},       // full-width digits and minus
         {"'nothing-like-it'", 1, ""},
     };
     for (const auto& c : cases) {
