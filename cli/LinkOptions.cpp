@@ -38,28 +38,6 @@ extern "C" void OnInterrupt(int) {
         job->Cancel();
 }
 
-class InterruptGuard {
-public:
-    explicit InterruptGuard(TransferJob* job) {
-        g_runningJob.store(job);
-        struct sigaction sa {};
-        sa.sa_handler = OnInterrupt;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = SA_RESETHAND;
-        sigaction(SIGINT, &sa, &m_previousInt);
-        sigaction(SIGTERM, &sa, &m_previousTerm);
-    }
-    ~InterruptGuard() {
-        sigaction(SIGINT, &m_previousInt, nullptr);
-        sigaction(SIGTERM, &m_previousTerm, nullptr);
-        g_runningJob.store(nullptr);
-    }
-
-private:
-    struct sigaction m_previousInt {};
-    struct sigaction m_previousTerm {};
-};
-
 // ---- the progress line ----
 
 // One line on stderr, rewritten in place while a terminal watches; messages first end it.
@@ -139,6 +117,20 @@ bool ParsePositive(const QString& text, int& value) {
 }
 
 } // namespace
+
+InterruptScope::InterruptScope(void (*handler)(int)) {
+    struct sigaction sa {};
+    sa.sa_handler = handler;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &sa, &m_int);
+    sigaction(SIGTERM, &sa, &m_term);
+}
+
+InterruptScope::~InterruptScope() {
+    sigaction(SIGINT, &m_int, nullptr);
+    sigaction(SIGTERM, &m_term, nullptr);
+}
 
 void AddLinkOptions(QCommandLineParser& parser) {
     parser.addOption(
@@ -259,7 +251,11 @@ int RunTransferJob(Context& ctx, const std::shared_ptr<TransferJob>& job,
 
     int id = 0;
     {
-        InterruptGuard interrupt(job.get());
+        g_runningJob.store(job.get());
+        const struct Forget {
+            ~Forget() { g_runningJob.store(nullptr); }
+        } forget;
+        InterruptScope interrupt(OnInterrupt);
         if (job->Kind() == JobKind::Receive)
             line.Show(LoadString(kMsgWaiting));
         CJobRunner runner;

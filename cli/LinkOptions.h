@@ -7,6 +7,7 @@
 #include "link/Job.h"
 
 #include <QString>
+#include <csignal>
 #include <memory>
 
 class QCommandLineParser;
@@ -23,6 +24,20 @@ bool TakeLinkOptions(Context& ctx, JobLink& link);
 // 0-based positions in the order given. False (with `error` set) on a bad or missing entry.
 bool ParseRecordList(const QString& text, int count, std::vector<std::int32_t>& positions,
                      QString& error);
+
+// Ctrl+C and SIGTERM call `handler` for as long as this lives; SA_RESETHAND puts the default
+// action back, so a second one ends the program at once. The handler may only store atomics.
+class InterruptScope {
+public:
+    explicit InterruptScope(void (*handler)(int));
+    ~InterruptScope();
+    InterruptScope(const InterruptScope&) = delete;
+    InterruptScope& operator=(const InterruptScope&) = delete;
+
+private:
+    struct sigaction m_int {};
+    struct sigaction m_term {};
+};
 
 // Runs `job` on the worker, waits for its end and completes it. Returns the exit code:
 // 0 done, 4 cancelled (Ctrl+C), 3 link or device failure, 2 when the received text could

@@ -41,26 +41,15 @@ extern "C" void OnBackupInterrupt(int) {
 
 // Ctrl+C (and SIGTERM) end the sitting for the length of one Run; a second one ends the
 // program at once.
-class InterruptScope {
+class SessionInterrupt {
 public:
-    explicit InterruptScope(bundle::CBackupSession& session) {
+    explicit SessionInterrupt(bundle::CBackupSession& session) : m_scope(OnBackupInterrupt) {
         g_session.store(&session);
-        struct sigaction sa {};
-        sa.sa_handler = OnBackupInterrupt;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = SA_RESETHAND;
-        sigaction(SIGINT, &sa, &m_int);
-        sigaction(SIGTERM, &sa, &m_term);
     }
-    ~InterruptScope() {
-        sigaction(SIGINT, &m_int, nullptr);
-        sigaction(SIGTERM, &m_term, nullptr);
-        g_session.store(nullptr);
-    }
+    ~SessionInterrupt() { g_session.store(nullptr); }
 
 private:
-    struct sigaction m_int {};
-    struct sigaction m_term {};
+    InterruptScope m_scope;
 };
 
 class CliSessionObserver : public bundle::BackupSessionObserver {
@@ -206,7 +195,7 @@ public:
         bundle::CBackupSession session(folder, options, observer);
         bundle::SessionEnd end;
         {
-            InterruptScope interrupt(session);
+            SessionInterrupt interrupt(session);
             end = session.Run();
         }
         observer.EndProgress();

@@ -21,7 +21,9 @@ namespace {
 
 QString FindPdfProgram() {
     const QDir dir(QCoreApplication::applicationDirPath());
-    for (const QString& candidate : {dir.filePath(QStringLiteral("tessera-pdf")),
+    // Installed under libexec; in the build tree beside its own folder.
+    for (const QString& candidate : {dir.filePath(QStringLiteral("../libexec/tessera/tessera-pdf")),
+                                     dir.filePath(QStringLiteral("tessera-pdf")),
                                      dir.filePath(QStringLiteral("../print/tessera-pdf"))}) {
         const QFileInfo info(candidate);
         if (info.isFile() && info.isExecutable())
@@ -65,8 +67,8 @@ public:
 
         const QString program = FindPdfProgram();
         if (program.isEmpty()) {
-            ctx.Err(QStringLiteral("tessera-cli print: tessera-pdf is not installed beside "
-                                   "tessera-cli\n"));
+            ctx.Err(QStringLiteral("tessera-cli print: tessera-pdf is not installed (it belongs in "
+                                   "../libexec/tessera beside tessera-cli)\n"));
             return kExitBadData;
         }
         // What was read (with the conversions asked for) goes to the drawing program.
