@@ -2,6 +2,7 @@
 
 #include "base/Cp932.h"
 #include "model/CodeMap.h"
+#include "model/FieldLimits.h"
 #include "model/Prompter.h"
 #include "model/RecordSet.h"
 #include "text/LeadByte.h"
@@ -214,6 +215,7 @@ bool ReadTabTable(std::string_view text, const CRecordSet& set, RecordList& reco
         }
         header = true;
     }
+    LimitCut cut;
     for (std::size_t r = header ? 1 : 0; r < rows.size(); ++r) {
         std::vector<std::string>& cells = rows[r];
         while (static_cast<int>(cells.size()) > fields && cells.back().empty())
@@ -234,6 +236,12 @@ bool ReadTabTable(std::string_view text, const CRecordSet& set, RecordList& reco
             CField* field = record->FieldAt(static_cast<int>(c));
             if (field != nullptr &&
                 (field->Class() == FieldClass::Text || field->Class() == FieldClass::SubText)) {
+                // A value longer than the field holds keeps what fits; the cut is reported.
+                if (const std::size_t n =
+                        CutToByteLimit(cells[c], FieldByteLimit(set.Kind(), field->Tag()))) {
+                    ++cut.fields;
+                    cut.bytes += n;
+                }
                 taken = field->SetValue(FieldValue{cells[c]});
             } else {
                 try {
@@ -256,7 +264,14 @@ bool ReadTabTable(std::string_view text, const CRecordSet& set, RecordList& reco
         ShowMessage(kMsgClipboardKind, PromptIcon::Warning, PromptButtons::Ok);
         return false;
     }
+    ShowLimitCut(cut);
     return true;
+}
+
+void ShowLimitCut(const LimitCut& cut) {
+    if (cut.fields > 0)
+        ShowMessage(ids::kMsgPasteCut, PromptIcon::Information, PromptButtons::Ok, cut.fields,
+                    static_cast<int>(cut.bytes));
 }
 
 std::string MapDeviceCharacters(std::string_view text, const CCodeMap& map) {

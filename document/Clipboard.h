@@ -5,6 +5,7 @@
 // other programs put there is made fit for the reader first: line breaks become CR LF and
 // the text is encoded to code page 932, refusing what it cannot carry.
 
+#include "model/FieldLimits.h"
 #include "resources/StringIds.h"
 
 #include <QString>
@@ -43,9 +44,14 @@ bool IsTabTable(std::string_view text);
 // Makes records of `set`'s tags from a TAB-separated table: one record per row, the cells in
 // the table's column order; a first row of the column titles is left out. A cell a field
 // refuses stops it with message 9481 (row, column, value, field), a row with more cells than
-// columns with 1031. `records` receives the new records (not yet in the set).
+// columns with 1031. A text longer than its field's byte limit keeps what fits (9476 says
+// how much was cut). `records` receives the new records (not yet in the set).
 bool ReadTabTable(std::string_view text, const CRecordSet& set,
                   std::vector<std::unique_ptr<CDataRecord>>& records);
+
+// Message 9476 (how many values a paste cut to their field limits, and how many bytes)
+// when `cut` holds any.
+void ShowLimitCut(const LimitCut& cut);
 
 // The text form with every device character mapped as a read would map it.
 std::string MapDeviceCharacters(std::string_view text, const CCodeMap& map);

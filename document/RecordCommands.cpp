@@ -228,6 +228,13 @@ bool PasteRecords(CTesseraDoc& doc, int position) {
     }
     if (errors != 0)
         ShowMessage(kMsgFieldsEmptied, PromptIcon::Warning, PromptButtons::Ok, errors);
+    // Values longer than their fields hold keep what fits, as the editors would take them.
+    LimitCut cut;
+    for (int i = 0; i < pasted->RecordCount(); ++i) {
+        if (CDataRecord* record = pasted->RecordAt(i))
+            CutRecordToLimits(pasted->Kind(), *record, cut);
+    }
+    ShowLimitCut(cut);
 
     // A document without a kind and without records takes the pasted set as it is. One
     // without a kind that holds records (of tags no kind is known by) is treated as a kind

@@ -1,6 +1,7 @@
 #include "app/editors/ActionDlg.h"
 
 #include "base/AppSettings.h"
+#include "model/FieldLimits.h"
 #include "model/RecordSet.h"
 
 #include <QCheckBox>
@@ -21,7 +22,6 @@ constexpr FieldTag kMARK = MakeTag("MARK");
 constexpr FieldTag kPRTY = MakeTag("PRTY");
 constexpr FieldTag kMEM1 = MakeTag("MEM1");
 constexpr FieldTag kLTDY = MakeTag("LTDY");
-constexpr int kMemoLimit = 1024;
 constexpr int kTimerMs = 1000;
 
 QString DayText(const DateEdits& d) {
@@ -81,7 +81,7 @@ CActionDlg::CActionDlg(const CAppSettings& settings, QWidget* parent)
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         l->setMinimumWidth(QFontMetrics(l->font()).horizontalAdvance(QStringLiteral("0000")));
     }
-    m_memo = new CByteTextEdit(kMemoLimit, this);
+    m_memo = new CByteTextEdit(FieldByteLimit(kKindActionList, kMEM1), this);
     m_memo->setObjectName(QStringLiteral("memo"));
     SetEditLines(m_memo, 5);
 

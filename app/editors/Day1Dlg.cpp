@@ -1,5 +1,6 @@
 #include "app/editors/Day1Dlg.h"
 
+#include "model/FieldLimits.h"
 #include "model/RecordSet.h"
 
 #include <QCheckBox>
@@ -14,7 +15,6 @@ namespace {
 constexpr FieldTag kSCRT = MakeTag("SCRT");
 constexpr FieldTag kANN1 = MakeTag("ANN1");
 constexpr FieldTag kMEM1 = MakeTag("MEM1");
-constexpr int kMemoLimit = 1024;
 } // namespace
 
 CDay1Dlg::CDay1Dlg(const CAppSettings& settings, QWidget* parent)
@@ -29,7 +29,7 @@ CDay1Dlg::CDay1Dlg(const CAppSettings& settings, QWidget* parent)
     m_day = new CSpinEdit(1, 31, kDayAccel, this);
     m_day->setObjectName(QStringLiteral("day"));
     m_day->SetEmptyStart([] { return EditorToday().day(); });
-    m_memo = new CByteTextEdit(kMemoLimit, this);
+    m_memo = new CByteTextEdit(FieldByteLimit(kKindAnniversary, kMEM1), this);
     m_memo->setObjectName(QStringLiteral("memo"));
     SetEditLines(m_memo, 5);
 

@@ -1,5 +1,6 @@
 #include "app/editors/Day2Dlg.h"
 
+#include "model/FieldLimits.h"
 #include "model/RecordSet.h"
 
 #include <QCheckBox>
@@ -15,7 +16,6 @@ namespace {
 constexpr FieldTag kSCRT = MakeTag("SCRT");
 constexpr FieldTag kANN2 = MakeTag("ANN2");
 constexpr FieldTag kMEM1 = MakeTag("MEM1");
-constexpr int kMemoLimit = 1024;
 } // namespace
 
 CDay2Dlg::CDay2Dlg(const CAppSettings& settings, QWidget* parent)
@@ -33,7 +33,7 @@ CDay2Dlg::CDay2Dlg(const CAppSettings& settings, QWidget* parent)
     // Never without a choice: a day of week that is not set shows Sunday.
     m_dayOfWeek = MakeDayOfWeekCombo(this);
     m_dayOfWeek->setObjectName(QStringLiteral("dayOfWeek"));
-    m_memo = new CByteTextEdit(kMemoLimit, this);
+    m_memo = new CByteTextEdit(FieldByteLimit(kKindAnniversaryWeek, kMEM1), this);
     m_memo->setObjectName(QStringLiteral("memo"));
     SetEditLines(m_memo, 5);
 

@@ -5,6 +5,7 @@
 #include "base/SafeSave.h"
 #include "bundle/ExportBundle.h"
 #include "bundle/MemoPng.h"
+#include "model/FieldLimits.h"
 #include "model/RecordSet.h"
 #include "model/TextForm.h"
 #include "resources/StringIds.h"
@@ -37,7 +38,6 @@ namespace {
 constexpr FieldTag kSCRT = MakeTag("SCRT");
 constexpr FieldTag kCLAS = MakeTag("CLAS");
 constexpr FieldTag kIMG1 = MakeTag("IMG1");
-constexpr int kTitleLimit = 20;
 constexpr int kTimerMs = 1000;
 
 } // namespace
@@ -173,7 +173,7 @@ CImageDlg::CImageDlg(const CAppSettings& settings, QWidget* parent)
 
     m_secret = new QCheckBox(EditorText(101071), this);
     m_secret->setObjectName(QStringLiteral("secret"));
-    m_title = new CByteLineEdit(kTitleLimit, this);
+    m_title = new CByteLineEdit(FieldByteLimit(kKindMemo, kCLAS), this);
     m_title->setObjectName(QStringLiteral("title"));
     auto* titleLabel = new QLabel(EditorText(101070), this);
     titleLabel->setBuddy(m_title);

@@ -1,6 +1,7 @@
 #include "app/editors/SchedDlg.h"
 
 #include "base/AppSettings.h"
+#include "model/FieldLimits.h"
 #include "model/RecordSet.h"
 
 #include <QCheckBox>
@@ -21,7 +22,6 @@ constexpr FieldTag kSCRT = MakeTag("SCRT");
 constexpr FieldTag kALON = MakeTag("ALON");
 constexpr FieldTag kMEM1 = MakeTag("MEM1");
 constexpr FieldTag kTabTags[3] = {MakeTag("TIM1"), MakeTag("TIM2"), MakeTag("ALRM")};
-constexpr int kMemoLimit = 1024;
 constexpr int32_t kDateFlags = DateTimeValue::kYear | DateTimeValue::kMonth | DateTimeValue::kDay;
 constexpr int32_t kTimeFlags = DateTimeValue::kHour | DateTimeValue::kMinute;
 
@@ -57,7 +57,7 @@ CSchedDlg::CSchedDlg(const CAppSettings& settings, QWidget* parent)
     m_reset = new QPushButton(EditorText(101228), this);
     m_reset->setObjectName(QStringLiteral("reset"));
     m_reset->setAutoDefault(false);
-    m_memo = new CByteTextEdit(kMemoLimit, this);
+    m_memo = new CByteTextEdit(FieldByteLimit(kKindSchedule, kMEM1), this);
     m_memo->setObjectName(QStringLiteral("memo"));
     SetEditLines(m_memo, 6);
 

@@ -255,5 +255,56 @@ TEST_F(TabPasteTest, ARefusedCellOrTooManyCellsPasteNothing) {
     EXPECT_NE(prompter.Messages().back().Utf8().find("年賀状"), std::string::npos);
 }
 
+// A schedule (its memo holds at most 1024 bytes) with one record whose memo is `memo`.
+std::string ScheduleText(const std::string& memo) {
+    std::string text = SampleText("schedule");
+    const std::size_t end = text.find("\r\n", text.find("\r\n") + 2);
+    return text.substr(0, end + 2) + "\"D\",\" \",,,,\" \",\"" + memo + "\"\r\n\x1A";
+}
+
+TEST_F(TabPasteTest, ATooLongValueKeepsWhatFitsAndSaysHowMuchWasCut) {
+    const std::string a1023(1023, 'a');
+    struct {
+        const char* what;
+        bool table;          // spreadsheet cells, else our own text form
+        std::string memo;    // code page 932
+        std::string kept;    // UTF-8
+        const char* cutText; // in the message; null when nothing is cut
+    } cases[] = {
+        {"ASCII, cell", true, std::string(1030, 'a'), std::string(1024, 'a'), "合計 6 バイト"},
+        {"cut inside a double-byte character", true, a1023 + Cp932("あい"), a1023, "合計 4 バイト"},
+        {"fits", true, std::string(1024, 'a'), std::string(1024, 'a'), nullptr},
+        {"ASCII, text form", false, std::string(1100, 'b'), std::string(1024, 'b'),
+         "合計 76 バイト"},
+        {"double-byte, text form", false, a1023 + Cp932("漢"), a1023, "合計 2 バイト"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoadText(ScheduleText("x"));
+        prompter.Clear();
+        if (c.cutText != nullptr)
+            prompter.Expect(ids::kMsgPasteCut);
+        SelectRecords({0});
+        if (c.table) {
+            const std::string cells = " \t\t\t\t \t" + c.memo + "\n";
+            PutText(QString::fromStdString(Utf8(cells)));
+        } else {
+            ASSERT_TRUE(PutRecordText(ScheduleText(c.memo)));
+        }
+        view->RunCommand(ID_EDIT_PASTE);
+        const std::vector<std::string> memos = Names(*doc, 5);
+        ASSERT_EQ(memos.size(), 2u);
+        EXPECT_EQ(memos.front(), c.kept);
+        if (c.cutText == nullptr) {
+            EXPECT_TRUE(prompter.Ids().empty());
+        } else {
+            ASSERT_EQ(prompter.Ids(), std::vector<int>{ids::kMsgPasteCut});
+            const std::string shown = prompter.Messages().back().Utf8();
+            EXPECT_NE(shown.find("1 個"), std::string::npos) << shown;
+            EXPECT_NE(shown.find(c.cutText), std::string::npos) << shown;
+        }
+    }
+}
+
 } // namespace
 } // namespace tessera::test

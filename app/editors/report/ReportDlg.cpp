@@ -1,6 +1,7 @@
 #include "app/editors/report/ReportDlg.h"
 
 #include "base/Cp932.h"
+#include "model/FieldLimits.h"
 #include "model/RecordSet.h"
 #include "text/Cp932Text.h"
 
@@ -30,7 +31,6 @@ constexpr FieldTag kCLSC = MakeTag("CLSC");
 
 constexpr char kTab = '\t';
 constexpr char kSeparator = 0x1F;
-constexpr int kFileNameLimit = 20;
 constexpr int kItemNameLimit = 12;
 constexpr std::size_t kListContentBytes = 48;
 constexpr uint8_t kSkipBit = 0x80;
@@ -216,7 +216,7 @@ CReportDlg::CReportDlg(const CAppSettings& settings, QWidget* parent)
 
     m_secret = new QCheckBox(EditorText(101086), this);
     m_secret->setObjectName(QStringLiteral("secret"));
-    m_fileName = new CByteLineEdit(kFileNameLimit, this);
+    m_fileName = new CByteLineEdit(FieldByteLimit(kKindReport, kCLAS), this);
     m_fileName->setObjectName(QStringLiteral("fileName"));
     auto* fileLabel = new QLabel(EditorText(101089), this);
     fileLabel->setBuddy(m_fileName);
