@@ -53,15 +53,9 @@ bool CTesseraDoc::OnNewDocument() {
     return true;
 }
 
-bool CTesseraDoc::LoadText(QByteArray bytes) {
-    // The reader needs its end mark; a file cut short still reads up to where it stops.
-    try {
-        bytes.append('\x1A');
-    } catch (const std::bad_alloc&) {
-        ShowMessage(kMsgNoMemory, PromptIcon::Stop, PromptButtons::Ok);
-        ReplaceRecordSet(nullptr);
-        return false;
-    }
+bool CTesseraDoc::LoadText(const QByteArray& bytes) {
+    // The end of the buffer ends the text as an end mark does, so the bytes are read where
+    // they lie: adding a mark would copy the whole file once more.
     if (!m_recordSet) {
         try {
             ReplaceRecordSet(std::make_unique<CRecordSet>());
@@ -109,7 +103,7 @@ bool CTesseraDoc::OnOpenDocument(const QString& path) {
     file.close();
     // An empty file goes through the reader as well, which refuses it with its own message
     // rather than leaving the user with no answer at all.
-    if (!LoadText(std::move(bytes)))
+    if (!LoadText(bytes))
         return false;
     m_partial = m_recordSet->ReadStoppedEarly();
     SetPathName(path);
@@ -225,7 +219,7 @@ bool CTesseraDoc::LoadReceivedText(const QString& path) {
         return false;
     }
     file.close();
-    LoadText(std::move(bytes));
+    LoadText(bytes);
     if (!m_recordSet) {
         ShowMessage(kMsgFileError, PromptIcon::Stop, PromptButtons::Ok);
         return false;

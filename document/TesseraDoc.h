@@ -54,9 +54,9 @@ public:
 
     // Loads a text-form file produced by a receive into the current record set.
     bool LoadReceivedText(const QString& path);
-    // The load step shared by open and receive: `bytes` gets its end mark and is read into
-    // the record set (a new one when there is none).
-    bool LoadText(QByteArray bytes);
+    // The load step shared by open and receive: `bytes` (with or without its end mark) is
+    // read into the record set (a new one when there is none).
+    bool LoadText(const QByteArray& bytes);
 
     // Empties the document: no record set, no undo history (the modified flag stays).
     void DeleteContents();
