@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <tuple>
+#include <utility>
 
 namespace tessera::test {
 namespace {
@@ -157,6 +158,26 @@ TEST_F(DocumentTest, LastLineWithoutLineBreakStillOpens) {
     CTesseraDoc doc(host);
     ASSERT_TRUE(doc.OnOpenDocument(WriteFile(dir, QStringLiteral("cut.tsr"), text)));
     EXPECT_GE(doc.RecordSet()->RecordCount(), 2);
+}
+
+// The end of the file ends the text as the end mark does: the same records, no message,
+// nothing read only in part; bytes after a mark are not read.
+TEST_F(DocumentTest, FileEndsTheTextAsTheEndMarkDoes) {
+    const std::string marked = MakeTextForm(kKindPhoneBook, 3);
+    ASSERT_EQ(marked.back(), '\x1A');
+    const std::string bare = marked.substr(0, marked.size() - 1);
+    for (const auto& [name, bytes] : {std::pair{"marked.tsr", marked}, std::pair{"bare.tsr", bare},
+                                      std::pair{"tail.tsr", marked + "\"D\",\"x\"\r\n"}}) {
+        SCOPED_TRACE(name);
+        prompter.Clear();
+        CTesseraDoc doc(host);
+        ASSERT_TRUE(doc.OnOpenDocument(WriteFile(dir, QString::fromLatin1(name), bytes)));
+        EXPECT_TRUE(prompter.Ids().empty());
+        EXPECT_EQ(doc.RecordSet()->RecordCount(), 3);
+        EXPECT_TRUE(doc.DoFileSave());
+        EXPECT_TRUE(prompter.Ids().empty());
+        EXPECT_EQ(ReadFile(dir.filePath(QString::fromLatin1(name))), marked);
+    }
 }
 
 // A file the reader stopped in (a line lost its opening quote, or the last line was cut
