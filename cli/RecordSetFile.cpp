@@ -190,6 +190,12 @@ int ReadRecordFile(Context& ctx, const QString& path, const ReadOptions& options
         if (const uchar* at = file.map(0, file.size())) {
             text = {reinterpret_cast<const char*>(at), static_cast<std::size_t>(file.size())};
             mapped = true;
+#if defined(Q_OS_UNIX) && defined(MADV_NOHUGEPAGE)
+            // Small pages, so that letting go of the stretches read lets go of all of them:
+            // a large page that two threads' stretches share would stay until both are done.
+            ::madvise(const_cast<uchar*>(at), static_cast<std::size_t>(file.size()),
+                      MADV_NOHUGEPAGE);
+#endif
         }
     }
     if (!mapped) {
@@ -212,11 +218,13 @@ int ReadRecordFile(Context& ctx, const QString& path, const ReadOptions& options
 #ifdef Q_OS_UNIX
     if (mapped) {
         const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-        release = [begin = text.data(), page](std::size_t done) {
-            const auto from = reinterpret_cast<std::uintptr_t>(begin);
-            const std::uintptr_t upTo = (from + done) / page * page;
-            if (upTo > from)
-                ::madvise(const_cast<char*>(begin), upTo - from, MADV_DONTNEED);
+        release = [begin = reinterpret_cast<std::uintptr_t>(text.data()), page](std::size_t from,
+                                                                                std::size_t to) {
+            // Only the pages wholly inside the stretch: one it shares may still be read.
+            const std::uintptr_t first = (begin + from + page - 1) / page * page;
+            const std::uintptr_t upTo = (begin + to) / page * page;
+            if (upTo > first)
+                ::madvise(reinterpret_cast<void*>(first), upTo - first, MADV_DONTNEED);
         };
     }
 #endif

@@ -6,10 +6,21 @@ namespace tessera {
 
 namespace {
 std::atomic<Prompter*> g_prompter{nullptr};
-}
+thread_local Prompter* t_prompter = nullptr;
+} // namespace
 
 Prompter* CurrentPrompter() {
+    if (t_prompter != nullptr)
+        return t_prompter;
     return g_prompter.load(std::memory_order_acquire);
+}
+
+CThreadPrompterScope::CThreadPrompterScope(Prompter* prompter) : m_previous(t_prompter) {
+    t_prompter = prompter;
+}
+
+CThreadPrompterScope::~CThreadPrompterScope() {
+    t_prompter = m_previous;
 }
 
 void SetPrompter(Prompter* prompter) {

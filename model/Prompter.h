@@ -30,9 +30,24 @@ public:
 };
 
 // The process-wide prompter. Without one installed, Show answers as if the first
-// button (Ok/Yes/Abort/Retry) was pressed and prints nothing.
+// button (Ok/Yes/Abort/Retry) was pressed and prints nothing. A thread inside a
+// CThreadPrompterScope gets that scope's prompter instead.
 Prompter* CurrentPrompter();
 void SetPrompter(Prompter* prompter);
+
+// Gives the calling thread a prompter of its own for as long as it lives, whatever the
+// process-wide one is: a helper thread that must never put a question to the user answers
+// through it (and learns that a question came up).
+class CThreadPrompterScope {
+public:
+    explicit CThreadPrompterScope(Prompter* prompter);
+    ~CThreadPrompterScope();
+    CThreadPrompterScope(const CThreadPrompterScope&) = delete;
+    CThreadPrompterScope& operator=(const CThreadPrompterScope&) = delete;
+
+private:
+    Prompter* m_previous;
+};
 
 PromptResult DefaultPromptResult(PromptButtons buttons);
 

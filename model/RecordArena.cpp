@@ -70,18 +70,51 @@ CRecordArena::~CRecordArena() {
         Drop(m_block);
 }
 
-void* CRecordArena::Allocate(std::size_t bytes) {
-    bytes = AlignUp(bytes, kPieceAlign);
-    if (!Fits(bytes))
-        throw std::bad_alloc();
-    if (m_block == nullptr || m_used + bytes > kBlockSize) {
-        void* memory = NewBlockMemory(kBlockSize);
-        auto* block = ::new (memory) Block{};
-        block->holds.store(1, std::memory_order_relaxed);
+CRecordArena::Block* CRecordArena::NewBlock() {
+    void* memory = NewBlockMemory(kBlockSize);
+    auto* block = ::new (memory) Block{};
+    block->holds.store(1, std::memory_order_relaxed);
+    return block;
+}
+
+CRecordArena::Block* CRecordArena::TakeStretch(std::size_t least, std::size_t& start,
+                                               std::size_t& end) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_block == nullptr || m_used + least > kBlockSize) {
+        Block* block = NewBlock();
         if (m_block != nullptr)
             Drop(m_block);
         m_block = block;
         m_used = kHeader;
+    }
+    // A block's last stretch is what is left of it.
+    const std::size_t left = kBlockSize - m_used;
+    const std::size_t bytes = least > kStretch ? least : left < 2 * kStretch ? left : kStretch;
+    start = m_used;
+    end = m_used + bytes;
+    m_used = end;
+    m_block->holds.fetch_add(1, std::memory_order_relaxed);
+    return m_block;
+}
+
+void* CRecordArena::Allocate(std::size_t bytes) {
+    bytes = AlignUp(bytes, kPieceAlign);
+    if (!Fits(bytes))
+        throw std::bad_alloc();
+    if (m_block == nullptr || m_used + bytes > m_limit) {
+        Block* block = nullptr;
+        std::size_t start = kHeader;
+        std::size_t limit = kBlockSize;
+        if (m_blocks != nullptr) {
+            block = m_blocks->TakeStretch(bytes, start, limit);
+        } else {
+            block = NewBlock();
+        }
+        if (m_block != nullptr)
+            Drop(m_block);
+        m_block = block;
+        m_used = start;
+        m_limit = limit;
     }
     void* piece = reinterpret_cast<std::byte*>(m_block) + m_used;
     m_used += bytes;

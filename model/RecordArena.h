@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <mutex>
 
 namespace tessera {
 
@@ -22,6 +23,11 @@ public:
     static constexpr std::size_t kLargest = kBlockSize / 8;
 
     CRecordArena() = default;
+    // An arena for one of several threads that read into one set: it cuts its pieces from
+    // stretches of `blocks`' blocks, so that the threads together leave one block part used,
+    // not one each (a block's memory is there from its first use). `blocks` must outlive it
+    // and is used for nothing else.
+    explicit CRecordArena(CRecordArena& blocks) : m_blocks(&blocks) {}
     CRecordArena(const CRecordArena&) = delete;
     CRecordArena& operator=(const CRecordArena&) = delete;
     ~CRecordArena();
@@ -39,9 +45,20 @@ private:
     };
     static constexpr std::size_t kHeader = 64;
     static void Drop(Block* block) noexcept;
+    // For the arena that other arenas cut from: a stretch [start, end) of at least `least`
+    // bytes of its current block (or of a new one), with a hold on the block for the taker.
+    Block* TakeStretch(std::size_t least, std::size_t& start, std::size_t& end);
+    // A new block with the hold of the arena that cuts from it.
+    static Block* NewBlock();
 
+    // How much a thread's arena takes from the shared one at a time.
+    static constexpr std::size_t kStretch = std::size_t{256} << 10;
+
+    CRecordArena* m_blocks = nullptr;
+    std::mutex m_mutex; // over the following, when other arenas cut from this one
     Block* m_block = nullptr;
     std::size_t m_used = 0;
+    std::size_t m_limit = 0;
 };
 
 } // namespace tessera

@@ -44,6 +44,8 @@ struct RecordLayout {
     static RecordLayout For(std::span<const FieldTag> tags);
 };
 
+class CRecordLineReader;
+
 // One record: a field per tag, in tag order; an empty slot for a tag without a field class.
 class CDataRecord {
 public:
@@ -91,6 +93,7 @@ public:
 
 private:
     friend class CRecordSet;
+    friend class CRecordLineReader;
     CDataRecord() = default;
 
     // Room for the block right behind the record, in the record's own allocation.
@@ -233,10 +236,21 @@ public:
     // prompter. `errorCount` receives the number of fields emptied because their values were
     // refused. On failure the records already read stay; the caller discards the set.
     // `release`, when given, hears now and then (at the start of a line, about every
-    // kReadReleaseStep bytes) how many bytes from the start of the text the read will not
-    // look at again: a caller that mapped a large file can let go of them.
-    using ReadRelease = std::function<void(std::size_t bytes)>;
-    static constexpr std::size_t kReadReleaseStep = std::size_t{1} << 20;
+    // kReadReleaseStep bytes) of a stretch [from, to) of the text that the read will not
+    // look at again: a caller that mapped a large file can let go of it. A large text is
+    // read by several threads at once, so `release` may be called from several threads at
+    // the same time, never for bytes another running call names.
+    using ReadRelease = std::function<void(std::size_t from, std::size_t to)>;
+    static constexpr std::size_t kReadReleaseStep = std::size_t{1} << 18;
+    // How a large text is shared out among threads: each helper thread takes at least
+    // `minPartBytes` of it, and no more than `threads` threads read (1: the calling thread
+    // reads alone). Zero for either restores its default (1 MiB, the machine's cores up to 8).
+    // What a read gives is the same however it is shared out.
+    struct ReadSharing {
+        std::size_t minPartBytes = 0;
+        int threads = 0;
+    };
+    static void SetReadSharing(ReadSharing sharing);
     bool ReadText(const char* text, std::size_t size, const CCodeMap* map,
                   int* errorCount = nullptr, const ReadRelease* release = nullptr);
     bool ReadText(std::string_view text, const CCodeMap* map, int* errorCount = nullptr,

@@ -118,6 +118,27 @@ CTextTokenizer::CTextTokenizer(const char* text, std::size_t size, const CCodeMa
     m_wide = m_fastPairs && m_checkLeadCount <= kMaxCheckLeads;
 }
 
+CTextTokenizer::CTextTokenizer(const CTextTokenizer& other, const char* text, std::size_t size)
+    : m_begin(reinterpret_cast<const unsigned char*>(text)), m_pos(m_begin),
+      m_end(m_begin + (text != nullptr ? size : 0)), m_map(other.m_map),
+      m_fastPairs(other.m_fastPairs), m_checkLeadCount(other.m_checkLeadCount),
+      m_wide(other.m_wide) {
+    m_value[0] = '\0';
+    std::memcpy(m_unchanged, other.m_unchanged, sizeof m_unchanged);
+    std::memcpy(m_quickClass, other.m_quickClass, sizeof m_quickClass);
+    std::memcpy(m_checkLeads, other.m_checkLeads, sizeof m_checkLeads);
+}
+
+void CTextTokenizer::SeekLine(std::size_t offset) {
+    const auto size = static_cast<std::size_t>(m_end - m_begin);
+    m_pos = m_begin + (offset < size ? offset : size);
+    m_state = LineState::InLine;
+    m_ended = false;
+    m_inPlace = false;
+    m_length = 0;
+    m_value[0] = '\0';
+}
+
 bool CTextTokenizer::Append(const char* bytes, std::size_t count) {
     if (m_length + count > kReadValueCapacity - 1)
         return false;

@@ -47,6 +47,11 @@ class CTextTokenizer {
 public:
     // `map` converts every double-byte character; null passes them unchanged.
     CTextTokenizer(const char* text, std::size_t size, const CCodeMap* map);
+    // A tokenizer for another stretch of the same text (or of one read with the same map),
+    // taking the tables `other` has learnt instead of asking the map again.
+    CTextTokenizer(const CTextTokenizer& other, const char* text, std::size_t size);
+    CTextTokenizer(const CTextTokenizer&) = delete;
+    CTextTokenizer& operator=(const CTextTokenizer&) = delete;
 
     enum class Status {
         Value,     // a value was read; input goes on
@@ -75,6 +80,9 @@ public:
     void ResetLineState() { m_state = LineState::InLine; }
     // Offset of the next unread byte.
     std::size_t Offset() const { return static_cast<std::size_t>(m_pos - m_begin); }
+    // Goes on from `offset` (at most the size), which must be where a line starts, as if
+    // the text before it had been read to there.
+    void SeekLine(std::size_t offset);
 
     // Texts at least this long first learn which codes the map leaves as they are, so that
     // the common character is copied without a call.

@@ -8,9 +8,12 @@
 #include "support/ScriptedPrompter.h"
 
 #include <deque>
+#include <functional>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tessera {
@@ -356,44 +359,185 @@ TEST(ReaderStopsEarly, ALineWithoutItsQuoteIsReportedNotDroppedSilently) {
     }
 }
 
-// A read that lets go of the text behind it: each offset it gives up is a line start past the
-// last one, and bytes it gave up are never read again (here they are overwritten at once).
-TEST(ReaderRelease, BytesGivenUpAreNeverReadAgain) {
+// A phone book text of `records` lines, each line's name numbered; `line` may put another
+// line (or bytes) in place of record i.
+std::string PhoneBookText(int records,
+                          const std::function<std::string(int, const std::string&)>& line) {
     const std::vector<std::string> book = Samples()[0].values;
     std::string text = Line("i", {"SCRT", "NAME", "NAPR", "TEL1", "ZIPC", "ADR1", "BRTH", "RMRK",
                                   "CHK1", "CHK2", "CHK3", "CHK4"}) +
                        "\r\n";
-    const int records = 18000; // a few release steps
     for (int i = 0; i < records; ++i) {
-        text += "\"D\"";
+        std::string d = "\"D\"";
         for (std::size_t f = 0; f < book.size(); ++f) {
             const std::string v = f == 1 ? book[f] + std::to_string(i) : book[f];
-            text += v.empty() ? "," : ",\"" + v + "\"";
+            d += v.empty() ? "," : ",\"" + v + "\"";
         }
-        text += "\r\n";
+        text += line ? line(i, d) : d + "\r\n";
     }
-    text += "\x1A";
-    ASSERT_GT(text.size(), 2 * CRecordSet::kReadReleaseStep);
+    return text + "\x1A";
+}
 
+// Restores the default sharing of a read among threads when it goes.
+struct SharingScope {
+    explicit SharingScope(CRecordSet::ReadSharing sharing) { CRecordSet::SetReadSharing(sharing); }
+    ~SharingScope() { CRecordSet::SetReadSharing({}); }
+    SharingScope(const SharingScope&) = delete;
+    SharingScope& operator=(const SharingScope&) = delete;
+};
+
+// A read that lets go of the text behind it: each stretch it gives up ends at a line start,
+// no two overlap, and bytes given up are never read again (here they are overwritten at
+// once), also when several threads read and a later part holds a question, so that the
+// calling thread reads on inside a part a helper has begun.
+TEST(ReaderRelease, BytesGivenUpAreNeverReadAgain) {
+    const int records = 18000; // a few release steps in each part
+    const std::string text = PhoneBookText(records, [](int i, const std::string& d) {
+        return i == 15000 ? d.substr(0, d.size() - 1) + "x\"\r\n" : d + "\r\n"; // CHK4 "x"
+    });
+    ASSERT_GT(text.size(), 8 * CRecordSet::kReadReleaseStep);
     CCodeMap map;
     ASSERT_TRUE(map.LoadTables());
-    CRecordSet plain;
-    ASSERT_TRUE(plain.ReadText(text, &map));
 
-    std::string scratch = text;
-    std::vector<std::size_t> given;
-    const CRecordSet::ReadRelease release = [&](std::size_t upTo) {
-        ASSERT_LE(upTo, scratch.size());
-        ASSERT_TRUE(given.empty() || upTo > given.back());
-        EXPECT_EQ(text[upTo - 1], '\n');
-        std::fill(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(upTo), '"');
-        given.push_back(upTo);
+    for (const int threads : {1, 4}) {
+        SCOPED_TRACE(threads);
+        const SharingScope sharing({64 << 10, threads});
+        ScriptedPrompter prompter;
+        prompter.Allow(kMsgInvalidInput).Allow(kMsgBadValue, R::Ignore).Allow(kMsgIgnoreAll, R::No);
+        CRecordSet plain;
+        ASSERT_TRUE(plain.ReadText(text, &map));
+
+        std::string scratch = text;
+        std::mutex lock;
+        std::vector<std::pair<std::size_t, std::size_t>> given;
+        bool fromHelper = false;
+        const auto caller = std::this_thread::get_id();
+        const CRecordSet::ReadRelease release = [&](std::size_t from, std::size_t to) {
+            const std::lock_guard<std::mutex> hold(lock);
+            ASSERT_LT(from, to);
+            ASSERT_LE(to, scratch.size());
+            EXPECT_EQ(text[to - 1], '\n');
+            for (const auto& [a, b] : given)
+                EXPECT_TRUE(to <= a || b <= from) << from << "-" << to << " and " << a << "-" << b;
+            fromHelper = fromHelper || std::this_thread::get_id() != caller;
+            std::fill(scratch.begin() + static_cast<std::ptrdiff_t>(from),
+                      scratch.begin() + static_cast<std::ptrdiff_t>(to), '"');
+            given.emplace_back(from, to);
+        };
+        CRecordSet released;
+        int errors = 0;
+        ASSERT_TRUE(released.ReadText(scratch, &map, &errors, &release));
+        EXPECT_GE(given.size(), 2u);
+        EXPECT_EQ(fromHelper, threads > 1);
+        EXPECT_EQ(errors, 1);
+        EXPECT_EQ(released.RecordCount(), records);
+        EXPECT_EQ(Values(released), Values(plain));
+    }
+}
+
+// However a text is shared out among threads, the read gives what one thread alone gives:
+// the same records, the same questions in the same order with the same answers taking
+// effect, the same position, count of emptied fields and end. Each case puts its line in
+// place of the given records of a 3000-line phone book read in up to four parts.
+TEST(ReaderSharing, AnySharingReadsAsOneThreadDoes) {
+    using Put = std::function<std::string(const std::string& d)>;
+    const auto replace = [](std::string from, std::string to) -> Put {
+        return [from, to](const std::string& d) {
+            std::string out = d;
+            out.replace(out.find(from), from.size(), to);
+            return out + "\r\n";
+        };
     };
-    CRecordSet released;
-    ASSERT_TRUE(released.ReadText(scratch, &map, nullptr, &release));
-    EXPECT_GE(given.size(), 2u);
-    EXPECT_EQ(released.RecordCount(), records);
-    EXPECT_EQ(Values(released), Values(plain));
+    const Put badMark = replace("\"" + J("×") + "\"", "\"z\"");
+    const Put badBreak = replace(J("山田"), J("山") + "\r\n" + J("田"));
+    const Put surplus = [](const std::string& d) { return d + ",\"9\"\r\n"; };
+    const Put quoteLost = [](const std::string& d) { return d.substr(1) + "\r\n"; };
+    const Put endMark = [](const std::string& d) { return d + "\r\n\x1A"; };
+    const Put title = [](const std::string& d) {
+        return Line("T", {"a", "b"}) + "\r\n" + d + "\r\n";
+    };
+    const Put circled = replace(J("山田"), "\xED\x40\xED\x53" + J("山田"));
+    const struct Case {
+        const char* name;
+        std::vector<std::pair<int, Put>> lines;
+        std::vector<PromptResult> badValueAnswers; // then Ignore
+        PromptResult ignoreAll;
+        bool cutLast = false; // the text stops inside its last line
+    } cases[] = {
+        {"clean", {}, {}, R::No},
+        {"bad value late", {{2400, badMark}}, {}, R::No},
+        {"ignore all early, bad values late",
+         {{10, badMark}, {1700, badMark}, {2900, badMark}},
+         {},
+         R::Yes},
+        {"ignore each", {{900, badMark}, {1800, badMark}}, {R::Retry}, R::No},
+        {"abort late", {{2200, badMark}}, {R::Abort}, R::No},
+        {"bad break", {{1600, badBreak}}, {}, R::No},
+        {"surplus values", {{2700, surplus}}, {}, R::No},
+        {"quote lost", {{1300, quoteLost}}, {}, R::No},
+        {"end mark early", {{1100, endMark}}, {}, R::No},
+        {"title line", {{2000, title}}, {}, R::No},
+        {"mapped characters", {{5, circled}, {2999, circled}}, {}, R::No},
+        {"cut off", {}, {}, R::No, true},
+    };
+    CCodeMap map;
+    ASSERT_TRUE(map.LoadTables());
+    struct Outcome {
+        bool ok;
+        int errors;
+        std::vector<std::vector<std::string>> values;
+        std::vector<std::pair<int, std::string>> messages;
+        int record, field;
+        std::string value;
+        bool stoppedEarly;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string text = PhoneBookText(3000, [&](int i, const std::string& d) {
+            for (const auto& [at, put] : c.lines)
+                if (at == i)
+                    return put(d);
+            return d + "\r\n";
+        });
+        if (c.cutLast)
+            text.resize(text.size() - 9);
+        const auto read = [&](int threads) {
+            const SharingScope sharing({16 << 10, threads});
+            ScriptedPrompter prompter;
+            std::size_t asked = 0;
+            prompter.Allow(kMsgBadValue, [&] {
+                return asked < c.badValueAnswers.size() ? c.badValueAnswers[asked++] : R::Ignore;
+            });
+            prompter.Allow(kMsgIgnoreAll, c.ignoreAll);
+            for (int id : {kMsgInvalidInput, kMsgBadLineBreak, kMsgReadFormatError,
+                           kMsgRecordCutOff, kMsgLineWithoutQuote})
+                prompter.Allow(id);
+            prompter.Allow(kMsgTooManyFields, R::Ignore);
+            CRecordSet set;
+            Outcome o;
+            o.errors = -1;
+            o.ok = set.ReadText(text, &map, &o.errors);
+            o.values = Values(set);
+            for (const auto& m : prompter.Messages())
+                o.messages.emplace_back(m.id, m.text);
+            o.record = set.CurrentReadPosition().record;
+            o.field = set.CurrentReadPosition().field;
+            o.value = set.CurrentReadPosition().value;
+            o.stoppedEarly = set.ReadStoppedEarly();
+            return o;
+        };
+        const Outcome one = read(1);
+        const Outcome four = read(4);
+        EXPECT_EQ(four.ok, one.ok);
+        EXPECT_EQ(four.errors, one.errors);
+        EXPECT_EQ(four.values.size(), one.values.size());
+        EXPECT_TRUE(four.values == one.values);
+        EXPECT_EQ(four.messages, one.messages);
+        EXPECT_EQ(four.record, one.record);
+        EXPECT_EQ(four.field, one.field);
+        EXPECT_EQ(four.value, one.value);
+        EXPECT_EQ(four.stoppedEarly, one.stoppedEarly);
+    }
 }
 
 class ReaderPrompts : public ::testing::Test {
