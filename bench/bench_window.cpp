@@ -1,8 +1,9 @@
 // Opening a 100 000-record phone book in the Tessera window (offscreen): the bare load of
 // the file into a document, against the same file opened in the main window with the
 // first paint of its table. The window should add little more than its first paint (about
-// 10 ms) to the load, and the whole should stay under 100 ms. Two files: the window tests' phone book (argument 0) and the
-// varied one of the text form benchmark (argument 1, see VariedPhoneBook.h).
+// 10 ms) to the load, and the whole should stay under 100 ms. Two files: the window tests' phone
+// book (argument 0) and the varied one of the text form benchmark (argument 1, see
+// VariedPhoneBook.h).
 //
 // Counters: bare_ms (load only), window_ms (open in the window + first paint), overhead_pct.
 
