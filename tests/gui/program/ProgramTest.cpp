@@ -1,5 +1,6 @@
-// The tessera program as a process: a terminate signal closes it like its close box, so
-// this run's demo line, lock and socket do not outlive it.
+// The tessera program as a process: its command line answers and exits without a window,
+// and a terminate signal closes it like its close box, so this run's demo line, lock and
+// socket do not outlive it.
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,6 +14,41 @@ namespace {
 
 QStringList Entries(const QString& path) {
     return QDir(path).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+}
+
+// --help, --version and a mistyped option answer on their own stream and exit at once,
+// leaving nothing behind in the runtime folder.
+TEST(Program, CommandLineAnswersAndExits) {
+    const struct {
+        QStringList args;
+        int exitCode;
+        bool onStdout;
+        const char* text;
+    } cases[] = {
+        {{QStringLiteral("--help")}, 0, true, "Usage: tessera [options] [files...]"},
+        {{QStringLiteral("--help")}, 0, true, "--lang <code>"},
+        {{QStringLiteral("--version")}, 0, true, "Tessera "},
+        {{QStringLiteral("--bogus")}, 2, false, "Unknown option 'bogus'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        QTemporaryDir runtime, config;
+        ASSERT_TRUE(runtime.isValid() && config.isValid());
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(TESSERA_PROGRAM), c.args);
+        ASSERT_TRUE(p.waitForFinished(20000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), c.exitCode);
+        const QByteArray out = c.onStdout ? p.readAllStandardOutput() : p.readAllStandardError();
+        EXPECT_TRUE(out.contains(c.text)) << out.toStdString();
+        EXPECT_TRUE(Entries(runtime.path()).isEmpty())
+            << Entries(runtime.path()).join(QLatin1Char(' ')).toStdString();
+    }
 }
 
 TEST(Program, TerminateSignalClosesTheWindowAndCleansUp) {
