@@ -26,16 +26,7 @@ int FieldByteLimit(int kind, FieldTag tag) {
 std::size_t CutToByteLimit(std::string& text, int limit) {
     if (limit <= 0 || text.size() <= static_cast<std::size_t>(limit))
         return 0;
-    const auto max = static_cast<std::size_t>(limit);
-    // Walk whole characters so a cut never lands between a lead byte and its trail.
-    std::size_t end = 0;
-    while (end < text.size()) {
-        const std::size_t step =
-            IsLeadByte(static_cast<unsigned char>(text[end])) && end + 1 < text.size() ? 2 : 1;
-        if (end + step > max)
-            break;
-        end += step;
-    }
+    const std::size_t end = WholeCharacterBytes(text, static_cast<std::size_t>(limit));
     const std::size_t cut = text.size() - end;
     text.resize(end);
     return cut;

@@ -81,15 +81,7 @@ std::string CrLfToSeparators(std::string_view s) {
 
 // The first `max` bytes of a code page 932 text, never splitting a character.
 std::string FirstBytes(std::string_view s, std::size_t max) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const std::size_t n =
-            IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
-        if (i + n > max)
-            break;
-        i += n;
-    }
-    return std::string(s.substr(0, i));
+    return std::string(s.substr(0, WholeCharacterBytes(s, max)));
 }
 
 } // namespace

@@ -16,6 +16,15 @@ QStringList Entries(const QString& path) {
     return QDir(path).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
 }
 
+// The program offscreen, with runtime and settings folders of the test's own.
+void UseOwnFolders(QProcess& p, const QTemporaryDir& runtime, const QTemporaryDir& config) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    p.setProcessEnvironment(env);
+}
+
 // --help, --version and a mistyped option answer on their own stream and exit at once,
 // leaving nothing behind in the runtime folder.
 TEST(Program, CommandLineAnswersAndExits) {
@@ -35,11 +44,7 @@ TEST(Program, CommandLineAnswersAndExits) {
         QTemporaryDir runtime, config;
         ASSERT_TRUE(runtime.isValid() && config.isValid());
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-        p.setProcessEnvironment(env);
+        UseOwnFolders(p, runtime, config);
         p.start(QStringLiteral(TESSERA_PROGRAM), c.args);
         ASSERT_TRUE(p.waitForFinished(20000));
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
@@ -56,11 +61,7 @@ TEST(Program, TerminateSignalClosesTheWindowAndCleansUp) {
     ASSERT_TRUE(runtime.isValid() && config.isValid());
     QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-    p.setProcessEnvironment(env);
+    UseOwnFolders(p, runtime, config);
     p.start(QStringLiteral(TESSERA_PROGRAM), {QStringLiteral("--demo")});
     ASSERT_TRUE(p.waitForStarted(10000));
 
